@@ -1,0 +1,15 @@
+/*
+ * The radio SDK: umbrella header. Include this one; it pulls in every public
+ * header of the SDK. Usable from C11 and C++.
+ */
+#ifndef RADIO_SDK_H
+#define RADIO_SDK_H
+
+#include "rv_error.h"
+#include "rv_export.h"
+#include "rv_list.h"
+#include "rv_log.h"
+#include "rv_sdk_info.h"
+#include "rv_util.h"
+
+#endif
