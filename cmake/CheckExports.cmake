@@ -1,4 +1,5 @@
-# cmake -DLIB=lib.so -DLISTS="a.txt;b.txt" -P CheckExports.cmake
+# cmake -DLIB=lib.so -DEXPORT_LISTS="a.txt|b.txt" -P CheckExports.cmake
+string(REPLACE "|" ";" EXPORT_LISTS "${EXPORT_LISTS}")
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIB}")
@@ -15,7 +16,7 @@ foreach(line IN LISTS nm_lines)
   endif()
 endforeach()
 set(expected "")
-foreach(f IN LISTS LISTS)
+foreach(f IN LISTS EXPORT_LISTS)
   file(STRINGS ${f} names REGEX "^[^#]")
   list(APPEND expected ${names})
 endforeach()
