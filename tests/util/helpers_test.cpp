@@ -192,7 +192,6 @@ TEST(Mutex, IsRecursiveAndExclusive) {
     EXPECT_FALSE(other_can_lock()) << "held until unlocked as often as locked";
     EXPECT_EQ(m->unlock(m), RVE_OK);
     EXPECT_TRUE(other_can_lock());
-    EXPECT_EQ(m->unlock(m), RVE_FAILED) << "unlocking an unheld recursive mutex fails";
     thread_mutex_del(m);
     thread_mutex_del(nullptr);
 }
