@@ -30,6 +30,7 @@ int main(void) {
     CHECK(strcmp(rve_rve2str(RVE_BAD_RESPONSE), "0x00000204") == 0);
     CHECK(atomic_load(&mSdkInitOk) == 0);
     CHECK(sizeof(mSdkInitOk) == 1);
+    CHECK(strcmp(rv_sdk_version(), RV_SDK_VERSION_STRING) == 0);
     set_debug_mode(0);
     logout(2, 2, "E", "C", "silent\n");
     return failures == 0 ? 0 : 1;
