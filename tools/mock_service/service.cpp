@@ -29,7 +29,16 @@ struct Listener {
             // The listener takes ownership of the queue it is handed.
             return std::make_unique<httplib::ThreadPool>(kHandlerThreads).release();
         };
-        server->set_keep_alive_timeout(2);
+        // One request per connection: an idle keep-alive connection would hold
+        // stop() up for its whole timeout.
+        server->set_keep_alive_max_count(1);
+        // Address reuse only: the listener's default also shares the port
+        // (SO_REUSEPORT), which would let a second service on the same port
+        // silently take half the connections instead of failing to start.
+        server->set_socket_options([](socket_t sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
         int bound = wanted == 0 ? server->bind_to_any_port(host)
                                 : (server->bind_to_port(host, wanted) ? wanted : -1);
         if (bound <= 0) {
