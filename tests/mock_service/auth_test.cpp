@@ -6,7 +6,7 @@ namespace rvmock_test {
 namespace {
 
 class Authorisation : public MockServiceTest {
-protected:
+  protected:
     std::string redirect() const { return service().http_url() + "/oauth2/callback"; }
     std::string encoded_redirect() const {
         std::unique_ptr<char, decltype(&curl_free)> text(
@@ -15,16 +15,17 @@ protected:
     }
 
     std::string new_qr() {
-        Json qr = api_https("GET", "/v2/oauth2/qrcode",
-                            "response_type=code&scope=user&redirect_uri=" + encoded_redirect() +
-                                "&state=st-42&");
+        Json qr = api_https(
+            "GET", "/v2/oauth2/qrcode",
+            "response_type=code&scope=user&redirect_uri=" + encoded_redirect() + "&state=st-42&");
         const cJSON *result = result_of(qr);
         expect_keys(result, {"status", "uuid", "qrcode_path"});
         return str_of(result, "uuid");
     }
 
     long long poll(const std::string &uuid) {
-        return int_of(result_of(api_https("GET", "/v2/oauth2/qrcheck", "uuid=" + uuid + "&")), "status");
+        return int_of(result_of(api_https("GET", "/v2/oauth2/qrcheck", "uuid=" + uuid + "&")),
+                      "status");
     }
 
     void confirm_by_polling(const std::string &uuid) {
@@ -42,7 +43,8 @@ protected:
         Options probe;
         probe.method = "HEAD";
         probe.ca_file = service().ca_file();
-        Response grant = fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
+        Response grant =
+            fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
         std::string code = grant.location.substr(grant.location.find("code=") + 5);
         code = code.substr(0, code.find('&'));
         return api_https("POST", "/v2/oauth2/token",
@@ -74,7 +76,8 @@ TEST_F(Authorisation, GrantCodeRedirectsOnlyOnceConfirmed) {
     follow.ca_file = service().ca_file();
     follow.follow = true;
     follow.method = "HEAD";
-    Response grant = fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), follow);
+    Response grant =
+        fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), follow);
     EXPECT_EQ(grant.code, CURLE_OK);
     EXPECT_EQ(grant.status, 200);
     EXPECT_EQ(grant.effective_url.rfind(redirect() + "?code=code-", 0), 0u) << grant.effective_url;
@@ -89,7 +92,8 @@ TEST_F(Authorisation, TheFlowWalksFromQrCodeToTokenAndUserInfo) {
     EXPECT_EQ(str_of(result, "scope"), "user");
     EXPECT_GT(int_of(result, "expires_in"), 0);
 
-    Json info = api_https("POST", "/v2/authuser/userinfo", "open_uid=" + uid + "&access_token=" + token + "&");
+    Json info = api_https("POST", "/v2/authuser/userinfo",
+                          "open_uid=" + uid + "&access_token=" + token + "&");
     expect_keys(result_of(info), {"nickname", "avatar"});
     EXPECT_EQ(str_of(result_of(info), "nickname"), uid);
 
@@ -98,13 +102,16 @@ TEST_F(Authorisation, TheFlowWalksFromQrCodeToTokenAndUserInfo) {
                                    "&grant_type=refresh_token&secretkey=rv-test-secret&");
     std::string new_token = str_of(result_of(refreshed), "access_token");
     EXPECT_NE(new_token, token);
-    Json stale = api_https("POST", "/v2/authuser/userinfo", "open_uid=" + uid + "&access_token=" + token + "&");
+    Json stale = api_https("POST", "/v2/authuser/userinfo",
+                           "open_uid=" + uid + "&access_token=" + token + "&");
     EXPECT_EQ(str_of(stale.get(), "errcode"), "40100");
 
-    Json revoked = api_https("POST", "/v2/oauth2/revoke", "open_uid=" + uid + "&access_token=" +
-                                                             new_token + "&secretkey=rv-test-secret&");
+    Json revoked =
+        api_https("POST", "/v2/oauth2/revoke",
+                  "open_uid=" + uid + "&access_token=" + new_token + "&secretkey=rv-test-secret&");
     EXPECT_EQ(int_of(result_of(revoked), "status"), 1);
-    Json after = api_https("POST", "/v2/authuser/userinfo", "open_uid=" + uid + "&access_token=" + new_token + "&");
+    Json after = api_https("POST", "/v2/authuser/userinfo",
+                           "open_uid=" + uid + "&access_token=" + new_token + "&");
     EXPECT_EQ(str_of(after.get(), "errcode"), "40100");
 }
 
@@ -113,12 +120,16 @@ TEST_F(Authorisation, GrantCodesAreSingleUseAndNeedTheSecretAndRedirect) {
     confirm_by_polling(uuid);
     Options probe;
     probe.ca_file = service().ca_file();
-    Response grant = fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
+    Response grant =
+        fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
     ASSERT_EQ(grant.status, 302);
     std::string code = grant.location.substr(grant.location.find("code=") + 5);
     code = code.substr(0, code.find('&'));
-    std::string params = "code=" + code + "&grant_type=authorization_code&redirect_uri=" + encoded_redirect();
-    EXPECT_EQ(str_of(api_https("POST", "/v2/oauth2/token", params + "&secretkey=wrong&").get(), "errcode"), "40100");
+    std::string params =
+        "code=" + code + "&grant_type=authorization_code&redirect_uri=" + encoded_redirect();
+    EXPECT_EQ(str_of(api_https("POST", "/v2/oauth2/token", params + "&secretkey=wrong&").get(),
+                     "errcode"),
+              "40100");
     Json ok = api_https("POST", "/v2/oauth2/token", params + "&secretkey=rv-test-secret&");
     EXPECT_EQ(cJSON_GetObjectItemCaseSensitive(ok.get(), "errcode"), nullptr);
     Json again = api_https("POST", "/v2/oauth2/token", params + "&secretkey=rv-test-secret&");
@@ -128,7 +139,8 @@ TEST_F(Authorisation, GrantCodesAreSingleUseAndNeedTheSecretAndRedirect) {
 TEST_F(Authorisation, AuthPathsRefusePlainHttpAndUnknownTokens) {
     Json plain = api("/v2/oauth2/qrcheck", "uuid=x&");
     EXPECT_EQ(str_of(plain.get(), "errcode"), "40000");
-    Json no_token = api_https("POST", "/v2/authuser/subscribelist", "type=-1&pagenum=1&pagesize=20&");
+    Json no_token =
+        api_https("POST", "/v2/authuser/subscribelist", "type=-1&pagenum=1&pagesize=20&");
     EXPECT_EQ(str_of(no_token.get(), "errcode"), "40100");
     Json forged = api_https("POST", "/v2/authuser/listhistory",
                             "&open_uid=mock-user-1&access_token=at-forged&");

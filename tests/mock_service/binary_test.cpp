@@ -103,7 +103,8 @@ TEST(MockServiceBinary, StartsInUnderTwoSecondsAnswersAndStopsOnSigterm) {
 
     Options tls;
     tls.ca_file = RV_TEST_CERT_DIR "/ca.pem";
-    Response secure = fetch(first_url(process.output, "https") + "/v2/category?" + common_block(), tls);
+    Response secure =
+        fetch(first_url(process.output, "https") + "/v2/category?" + common_block(), tls);
     EXPECT_EQ(secure.code, CURLE_OK);
 
     kill(process.pid, SIGTERM);
@@ -120,7 +121,8 @@ TEST(MockServiceBinary, TakesItsAppIdAndSecretFromTheCommandLine) {
     Identity mine;
     mine.appid = "my-app";
     mine.secret = "my-secret";
-    EXPECT_NE(fetch(base + "/v2/category?" + common_block(mine)).body.find("result"), std::string::npos);
+    EXPECT_NE(fetch(base + "/v2/category?" + common_block(mine)).body.find("result"),
+              std::string::npos);
     kill(process.pid, SIGINT);
     EXPECT_EQ(process.wait_exit(), 0);
 }

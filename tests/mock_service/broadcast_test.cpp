@@ -33,7 +33,8 @@ TEST_F(Broadcasts, ListsFilterAndCarryPlayUrls) {
     Json all = api("/v2/broadcast/list", "type=0&classifyid=0&pagenum=1&pagesize=20&area=0&");
     const cJSON *result = result_of(all);
     EXPECT_EQ(int_of(result, "count"), 4);
-    const cJSON *first = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(result, "dataList"), 0);
+    const cJSON *first =
+        cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(result, "dataList"), 0);
     expect_keys(first, {"broadcastId", "status", "onLineNum", "likedNum", "isSubscribe", "name",
                         "img", "currentProgramTitle", "playUrl"});
     EXPECT_EQ(str_of(first, "playUrl"), service().http_url() + "/live/1001.aac");
@@ -120,11 +121,13 @@ TEST_F(Broadcasts, RadioLabelsCarryAudiosWithTheirClockId) {
     EXPECT_TRUE(cJSON_IsString(cJSON_GetObjectItemCaseSensitive(label, "updateTime")));
     const cJSON *audio = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(label, "audios"), 0);
     EXPECT_EQ(str_of(audio, "clockId"), "label-7001");
-    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(list, 2), "audios")), 0);
+    EXPECT_EQ(
+        cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(list, 2), "audios")),
+        0);
 }
 
 class ShortProgrammes : public MockServiceTest {
-public:
+  public:
     static void SetUpTestSuite() {
         config_.short_programmes = true;
         MockServiceTest::SetUpTestSuite();
@@ -137,7 +140,8 @@ TEST_F(ShortProgrammes, TheLiveProgrammeEndsWithinSeconds) {
     const cJSON *programme = result_of(first);
     long long length = int_of(programme, "finishTime") - int_of(programme, "startTime");
     EXPECT_LE(length, 10000);
-    long long wait = int_of(programme, "finishTime") - std::stoll(str_of(first.get(), "serverTime"));
+    long long wait =
+        int_of(programme, "finishTime") - std::stoll(str_of(first.get(), "serverTime"));
     std::this_thread::sleep_for(std::chrono::milliseconds(wait + 200));
     Json next = api("/v2/broadcast/currentprogram", "broadcastid=1002&");
     EXPECT_EQ(int_of(result_of(next), "programId"), int_of(programme, "nextProgramId"));

@@ -8,7 +8,7 @@ namespace rvmock_test {
 namespace {
 
 class Faults : public MockServiceTest {
-protected:
+  protected:
     static Response category() { return fetch(http("/v2/category?" + common_block())); }
     static rvmock::Fault fault(rvmock::Fault::Kind kind) {
         rvmock::Fault f;
@@ -78,7 +78,8 @@ TEST_F(Faults, TimesCountsUsesAndPrefixesMatch) {
     twice.times = 2;
     service().set_fault("/v2/cat*", twice);
     EXPECT_NE(category().body.find("errcode"), std::string::npos);
-    EXPECT_NE(fetch(http("/v2/category/radio?&" + common_block())).body.find("errcode"), std::string::npos);
+    EXPECT_NE(fetch(http("/v2/category/radio?&" + common_block())).body.find("errcode"),
+              std::string::npos);
     EXPECT_EQ(category().body.find("errcode"), std::string::npos);
 }
 

@@ -8,7 +8,7 @@ namespace rvmock_test {
 namespace {
 
 class Media : public MockServiceTest {
-protected:
+  protected:
     static rvtone::Pcm decode(const std::string &bytes) {
         return rvtone::decode(std::span<const std::uint8_t>(
             reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));

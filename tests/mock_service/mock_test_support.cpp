@@ -103,7 +103,9 @@ Response fetch(const std::string &url, const Options &options) {
     return response;
 }
 
-Json parse(const std::string &text) { return Json(cJSON_ParseWithLength(text.data(), text.size())); }
+Json parse(const std::string &text) {
+    return Json(cJSON_ParseWithLength(text.data(), text.size()));
+}
 
 const cJSON *result_of(const Json &envelope) {
     EXPECT_TRUE(envelope) << "not JSON";
@@ -111,8 +113,7 @@ const cJSON *result_of(const Json &envelope) {
         return nullptr;
     }
     const cJSON *errcode = cJSON_GetObjectItemCaseSensitive(envelope.get(), "errcode");
-    EXPECT_EQ(errcode, nullptr) << "error envelope: "
-                                << cJSON_PrintUnformatted(envelope.get());
+    EXPECT_EQ(errcode, nullptr) << "error envelope: " << cJSON_PrintUnformatted(envelope.get());
     return cJSON_GetObjectItemCaseSensitive(envelope.get(), "result");
 }
 
@@ -143,7 +144,9 @@ void MockServiceTest::SetUpTestSuite() {
     ASSERT_TRUE(service_->start());
 }
 
-void MockServiceTest::TearDownTestSuite() { service_.reset(); }
+void MockServiceTest::TearDownTestSuite() {
+    service_.reset();
+}
 
 void MockServiceTest::TearDown() {
     service_->clear_faults();

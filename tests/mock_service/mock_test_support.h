@@ -64,11 +64,11 @@ std::string str_of(const cJSON *object, const char *key);
 
 // One service for a whole suite (started before the first test).
 class MockServiceTest : public ::testing::Test {
-public:
+  public:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
 
-protected:
+  protected:
     void TearDown() override;
 
     static rvmock::Service &service() { return *service_; }
@@ -81,7 +81,7 @@ protected:
                           const std::string &params = "", const Identity &identity = {});
     static rvmock::Config config_;
 
-private:
+  private:
     static std::unique_ptr<rvmock::Service> service_;
 };
 

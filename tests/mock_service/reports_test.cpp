@@ -7,11 +7,13 @@ namespace {
 class Reports : public MockServiceTest {};
 
 TEST_F(Reports, EveryReportIsRecordedWithItsParametersInOrder) {
-    std::string report_block = "appid=rv-test-app&openid=oid-3&sessionid=oid-31700000000&timestamp=1700000001&"
-                               "network=-1&operator=0&appversion=unknown&channel=unknown&os=linux&"
-                               "osversion=unknown&playid=1&";
-    Response first = fetch(http("/c.gif?&" + report_block + common_block() +
-                                "radioid=7&audioid=3000000101&playtime=3&remarks1=player&eventcode=101010&"));
+    std::string report_block =
+        "appid=rv-test-app&openid=oid-3&sessionid=oid-31700000000&timestamp=1700000001&"
+        "network=-1&operator=0&appversion=unknown&channel=unknown&os=linux&"
+        "osversion=unknown&playid=1&";
+    Response first =
+        fetch(http("/c.gif?&" + report_block + common_block() +
+                   "radioid=7&audioid=3000000101&playtime=3&remarks1=player&eventcode=101010&"));
     EXPECT_EQ(first.status, 200);
     EXPECT_EQ(first.content_type, "image/gif");
     Identity wrong;

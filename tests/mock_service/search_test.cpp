@@ -5,18 +5,20 @@ namespace rvmock_test {
 namespace {
 
 class Search : public MockServiceTest {
-protected:
+  protected:
     // The search block as a client writes it: sign = MD5(secret + device id).
     static std::string search_block(const std::string &keyword, const std::string &sign) {
-        std::string body = "{\"category\":\"\",\"albumName\":\"\",\"artist\":\"\",\"audioName\":\"\","
-                           "\"field\":2,\"tag\":1,\"text\":\"" + keyword + "\",\"keyword\":\"" +
-                           keyword + "\"}";
+        std::string body =
+            "{\"category\":\"\",\"albumName\":\"\",\"artist\":\"\",\"audioName\":\"\","
+            "\"field\":2,\"tag\":1,\"text\":\"" +
+            keyword + "\",\"keyword\":\"" + keyword + "\"}";
         std::unique_ptr<char, decltype(&curl_free)> q(curl_easy_escape(nullptr, body.c_str(), 0),
                                                       curl_free);
         return "deviceid=dev-1&sign=" + sign +
                "&appid=rv-test-app&voicesource=1&appsource=1&qualitytype=1&q=" + q.get() + "&";
     }
-    static constexpr const char *kSearchSign = "252a96ed0ba1be42043cbfb81548e6f1";  // MD5("rv-test-secretdev-1")
+    static constexpr const char *kSearchSign =
+        "252a96ed0ba1be42043cbfb81548e6f1";  // MD5("rv-test-secretdev-1")
 };
 
 TEST_F(Search, SuggestionsAreNamesHoldingTheWord) {
@@ -28,7 +30,8 @@ TEST_F(Search, SuggestionsAreNamesHoldingTheWord) {
         ASSERT_TRUE(cJSON_IsString(word));
         EXPECT_NE(std::string(word->valuestring).find("North"), std::string::npos);
     }
-    EXPECT_EQ(cJSON_GetArraySize(result_of(api("/v2/resource/suggestionword", "word=zzz&limit=5&"))), 0);
+    EXPECT_EQ(
+        cJSON_GetArraySize(result_of(api("/v2/resource/suggestionword", "word=zzz&limit=5&"))), 0);
 }
 
 TEST_F(Search, TheSearchDecodesItsJsonBodyAndFindsEveryKind) {
@@ -36,9 +39,9 @@ TEST_F(Search, TheSearchDecodesItsJsonBodyAndFindsEveryKind) {
     const cJSON *list = cJSON_GetObjectItemCaseSensitive(result_of(found), "dataList");
     ASSERT_EQ(cJSON_GetArraySize(list), 13);  // the album and its twelve songs
     const cJSON *album = cJSON_GetArrayItem(list, 0);
-    expect_keys(album, {"id", "oldId", "type", "listenNum", "source", "isShowRed", "isRequest",
-                        "duration", "originalDuration", "name", "img", "albumName", "sourceName",
-                        "playUrl"});
+    expect_keys(album,
+                {"id", "oldId", "type", "listenNum", "source", "isShowRed", "isRequest", "duration",
+                 "originalDuration", "name", "img", "albumName", "sourceName", "playUrl"});
     EXPECT_EQ(int_of(album, "type"), 0);
     EXPECT_EQ(int_of(album, "id"), 1100005);
     const cJSON *song = cJSON_GetArrayItem(list, 1);
@@ -50,7 +53,8 @@ TEST_F(Search, TheSearchDecodesItsJsonBodyAndFindsEveryKind) {
     const cJSON *stations = cJSON_GetObjectItemCaseSensitive(result_of(station), "dataList");
     ASSERT_EQ(cJSON_GetArraySize(stations), 1);
     EXPECT_EQ(int_of(cJSON_GetArrayItem(stations, 0), "type"), 11);
-    EXPECT_EQ(str_of(cJSON_GetArrayItem(stations, 0), "playUrl"), service().http_url() + "/live/1003.aac");
+    EXPECT_EQ(str_of(cJSON_GetArrayItem(stations, 0), "playUrl"),
+              service().http_url() + "/live/1003.aac");
 
     Json audio = api("/v2/resource/voice/searchall", search_block("part 12", kSearchSign));
     const cJSON *hits = cJSON_GetObjectItemCaseSensitive(result_of(audio), "dataList");
@@ -60,7 +64,8 @@ TEST_F(Search, TheSearchDecodesItsJsonBodyAndFindsEveryKind) {
 }
 
 TEST_F(Search, ABadSearchSignOrABrokenBodyIsRefused) {
-    Json bad_sign = api("/v2/resource/voice/searchall", search_block("x", "00000000000000000000000000000000"));
+    Json bad_sign =
+        api("/v2/resource/voice/searchall", search_block("x", "00000000000000000000000000000000"));
     EXPECT_EQ(str_of(bad_sign.get(), "errcode"), "40000");
     // A quote inserted without escaping breaks the JSON body.
     Json broken = api("/v2/resource/voice/searchall", search_block("a\"b", kSearchSign));

@@ -1,8 +1,8 @@
 // The signature check, from both sides: the client's signing rule on literal
 // examples, and the service refusing what does not check out.
+#include "signature.h"
 #include "mock_test_support.h"
 #include "query.h"
-#include "signature.h"
 
 namespace rvmock_test {
 namespace {

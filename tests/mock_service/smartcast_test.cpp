@@ -41,7 +41,8 @@ TEST_F(Smartcasts, BatchesFollowTheClockIdOfTheLastAudioUntilExhausted) {
         clocks.push_back(batch_clock);
         clock_id = str_of(cJSON_GetArrayItem(list, size - 1), "clockId");
     }
-    EXPECT_EQ(clocks, (std::vector<std::string>{"clock-2100001-a", "clock-2100001-b", "clock-2100001-c"}));
+    EXPECT_EQ(clocks,
+              (std::vector<std::string>{"clock-2100001-a", "clock-2100001-b", "clock-2100001-c"}));
     EXPECT_EQ(audios, 6u);
     Json unknown = api("/v2/radio/list", "rid=2100001&clockid=never-issued&");
     EXPECT_EQ(str_of(unknown.get(), "errcode"), "50600");
@@ -52,7 +53,8 @@ TEST_F(Smartcasts, OperateListPagesAndKeepsIdsBeyond32Bits) {
     const cJSON *result = result_of(page);
     EXPECT_EQ(int_of(result, "count"), 3);
     EXPECT_EQ(int_of(result, "haveNext"), 1);
-    const cJSON *first = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(result, "dataList"), 0);
+    const cJSON *first =
+        cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(result, "dataList"), 0);
     expect_keys(first, {"rid", "listenNum", "rtype", "cornerMark", "image", "rname", "rvalue"});
     EXPECT_EQ(int_of(first, "rid"), 5000000001LL);
     EXPECT_EQ(int_of(first, "listenNum"), 6000000000LL);

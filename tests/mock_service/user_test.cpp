@@ -5,24 +5,30 @@ namespace rvmock_test {
 namespace {
 
 class UserData : public MockServiceTest {
-protected:
+  protected:
     // Tokens for a fresh login (confirmed through the QR code's URL).
     std::string user_params() {
         std::unique_ptr<char, decltype(&curl_free)> redirect(
-            curl_easy_escape(nullptr, (service().http_url() + "/oauth2/callback").c_str(), 0), curl_free);
+            curl_easy_escape(nullptr, (service().http_url() + "/oauth2/callback").c_str(), 0),
+            curl_free);
         std::string r = redirect.get();
-        Json qr = api_https("GET", "/v2/oauth2/qrcode", "response_type=code&scope=&redirect_uri=" + r + "&state=s&");
+        Json qr = api_https("GET", "/v2/oauth2/qrcode",
+                            "response_type=code&scope=&redirect_uri=" + r + "&state=s&");
         std::string uuid = str_of(result_of(qr), "uuid");
         fetch(service().http_url() + "/oauth2/confirm?uuid=" + uuid + "&user=bob");
         Options probe;
         probe.ca_file = service().ca_file();
-        Response grant = fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
+        Response grant =
+            fetch(https("/v2/oauth2/grantcode?uuid=" + uuid + "&" + common_block()), probe);
         std::string code = grant.location.substr(grant.location.find("code=") + 5);
         code = code.substr(0, code.find('&'));
-        Json tokens = api_https("POST", "/v2/oauth2/token", "code=" + code +
-                                    "&grant_type=authorization_code&redirect_uri=" + r + "&secretkey=rv-test-secret&");
+        Json tokens =
+            api_https("POST", "/v2/oauth2/token",
+                      "code=" + code + "&grant_type=authorization_code&redirect_uri=" + r +
+                          "&secretkey=rv-test-secret&");
         const cJSON *t = result_of(tokens);
-        return "open_uid=" + str_of(t, "open_uid") + "&access_token=" + str_of(t, "access_token") + "&";
+        return "open_uid=" + str_of(t, "open_uid") + "&access_token=" + str_of(t, "access_token") +
+               "&";
     }
 };
 
@@ -62,7 +68,8 @@ TEST_F(UserData, AuthorisedUserDataIsApartFromTheDevices) {
     Json status = api_https("POST", "/v2/authuser/issubscribe", "id=2100002&" + user);
     EXPECT_EQ(int_of(result_of(status), "status"), 1);
     EXPECT_EQ(int_of(result_of(api("/v2/issubscribe", "id=2100002&")), "status"), 0);
-    Json list = api_https("POST", "/v2/authuser/subscribelist", "type=3&pagenum=1&pagesize=20&" + user);
+    Json list =
+        api_https("POST", "/v2/authuser/subscribelist", "type=3&pagenum=1&pagesize=20&" + user);
     EXPECT_EQ(int_of(result_of(list), "count"), 1);
 }
 
@@ -72,10 +79,10 @@ TEST_F(UserData, HistoryKeepsTheLatestAudioPerRadioNewestFirst) {
     auto save = [&](const std::string &radio, const std::string &audio, const std::string &stamp) {
         Options post;
         post.method = "POST";
-        Response response = fetch(http("/v2/history/save?type=0&radioId=" + radio + "&audioId=" + audio +
-                                       "&playedTime=1500&duration=3000&timeStamp=" + stamp + "&" +
-                                       common_block(device)),
-                                  post);
+        Response response = fetch(
+            http("/v2/history/save?type=0&radioId=" + radio + "&audioId=" + audio +
+                 "&playedTime=1500&duration=3000&timeStamp=" + stamp + "&" + common_block(device)),
+            post);
         EXPECT_EQ(int_of(result_of(parse(response.body)), "status"), 1);
     };
     save("1100001", "3000000101", "1000");
@@ -96,7 +103,8 @@ TEST_F(UserData, HistoryKeepsTheLatestAudioPerRadioNewestFirst) {
 
     EXPECT_EQ(int_of(result_of(api("/v2/history/clear", "&", device)), "status"), 1);
     Json cleared = api("/v2/history/list", "&", device);
-    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(result_of(cleared), "dataList")), 0);
+    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(result_of(cleared), "dataList")),
+              0);
 }
 
 }  // namespace

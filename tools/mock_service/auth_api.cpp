@@ -110,7 +110,8 @@ void add_auth_endpoints(Router &router, Context &context) {
     router.api("/v2/authuser/userinfo", Method::Post, Guard::AuthUser, [](const Call &call) {
         Json o = json_object();
         put_str(o.get(), "nickname", call.user);
-        put_str(o.get(), "avatar", picture_url(call.media_base, "/img/avatar-" + call.user + ".png"));
+        put_str(o.get(), "avatar",
+                picture_url(call.media_base, "/img/avatar-" + call.user + ".png"));
         return Answer{std::move(o), nullptr, {}};
     });
 
@@ -126,8 +127,8 @@ void add_auth_endpoints(Router &router, Context &context) {
                });
     router.raw("/oauth2/callback", Method::Get,
                [](const httplib::Request &, httplib::Response &res, size_t cut_after) {
-                   send_bytes(res, std::make_shared<const std::string>("signed in\n"),
-                              "text/plain", cut_after);
+                   send_bytes(res, std::make_shared<const std::string>("signed in\n"), "text/plain",
+                              cut_after);
                });
 }
 

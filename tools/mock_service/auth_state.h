@@ -24,7 +24,7 @@ struct Tokens {
 };
 
 class AuthState {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kQrStatusWaiting = 0, kQrStatusScanned = 1, kQrStatusConfirmed = 2;
     static constexpr int kQrLifetimeS = 300, kCodeLifetimeS = 300, kTokenLifetimeS = 7200;
@@ -55,7 +55,7 @@ public:
     std::optional<std::string> user_for(const std::string &open_uid,
                                         const std::string &access_token) const;
 
-private:
+  private:
     struct QrSession {
         std::string redirect_uri, state, scope, user;
         int polls = 0;

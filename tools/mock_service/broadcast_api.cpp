@@ -14,14 +14,23 @@ namespace {
 
 constexpr int64_t kDayMs = 86400000;
 
-constexpr std::array<Field, 4> kCategoryFields{{
-    {"id", FieldType::Int}, {"type", FieldType::Int}, {"name", FieldType::Str}, {"img", FieldType::Str}}};
+constexpr std::array<Field, 4> kCategoryFields{{{"id", FieldType::Int},
+                                                {"type", FieldType::Int},
+                                                {"name", FieldType::Str},
+                                                {"img", FieldType::Str}}};
 constexpr std::array<Field, 2> kAreaFields{{{"id", FieldType::Int}, {"name", FieldType::Str}}};
 constexpr std::array<Field, 11> kLabelFields{{
-    {"rid", FieldType::Int},      {"rtype", FieldType::Int},   {"rname", FieldType::Str},
-    {"rvalue", FieldType::Str},   {"image", FieldType::Str},   {"desc", FieldType::Str},
-    {"updateTime", FieldType::Str}, {"cornerMark", FieldType::Int}, {"optType", FieldType::Int},
-    {"isOpt", FieldType::Int},    {"index", FieldType::Int},
+    {"rid", FieldType::Int},
+    {"rtype", FieldType::Int},
+    {"rname", FieldType::Str},
+    {"rvalue", FieldType::Str},
+    {"image", FieldType::Str},
+    {"desc", FieldType::Str},
+    {"updateTime", FieldType::Str},
+    {"cornerMark", FieldType::Int},
+    {"optType", FieldType::Int},
+    {"isOpt", FieldType::Int},
+    {"index", FieldType::Int},
 }};
 
 Json server_time_member() {
@@ -65,13 +74,13 @@ Json date_list() {
 }
 
 class BroadcastApi {
-public:
+  public:
     explicit BroadcastApi(Context &context)
         : context_(context), guide_(context.fixtures, context.config.short_programmes) {}
 
     void add(Router &router);
 
-private:
+  private:
     const cJSON *broadcast_or_throw(int64_t id) const {
         const cJSON *broadcast = context_.fixtures.broadcast(id);
         if (!broadcast) {
@@ -163,14 +172,14 @@ void BroadcastApi::add(Router &router) {
     const Fixtures &fixtures = context_.fixtures;
 
     router.api("/v2/category/broadcast", Method::Get, Guard::Signed, [&fixtures](const Call &call) {
-        return Answer{projected_list(fixtures.broadcast_categories(), kCategoryFields, call.media_base),
-                      nullptr,
-                      {}};
+        return Answer{
+            projected_list(fixtures.broadcast_categories(), kCategoryFields, call.media_base),
+            nullptr,
+            {}};
     });
     router.api("/v2/broadcast/arealist", Method::Get, Guard::Signed, [&fixtures](const Call &call) {
-        return Answer{projected_list(fixtures.broadcast_areas(), kAreaFields, call.media_base),
-                      nullptr,
-                      {}};
+        return Answer{
+            projected_list(fixtures.broadcast_areas(), kAreaFields, call.media_base), nullptr, {}};
     });
     // Also the server-time request, which comes unsigned: every answer carries
     // the top-level "serverTime" (milliseconds since the epoch, as text).
@@ -196,9 +205,8 @@ void BroadcastApi::add(Router &router) {
     });
 
     router.api("/v2/broadcast/detail", Method::Get, Guard::Signed, [this](const Call &call) {
-        return Answer{broadcast_info(broadcast_or_throw(call.int_param("broadcastid")), call),
-                      nullptr,
-                      {}};
+        return Answer{
+            broadcast_info(broadcast_or_throw(call.int_param("broadcastid")), call), nullptr, {}};
     });
 
     router.api("/v2/broadcast/programlist", Method::Get, Guard::Signed, [this](const Call &call) {
@@ -224,19 +232,18 @@ void BroadcastApi::add(Router &router) {
         return Answer{guide_.programme_json(*p, call.media_base), nullptr, {}};
     });
 
-    router.api("/v2/broadcast/currentprogram", Method::Get, Guard::Signed,
-               [this](const Call &call) {
-                   const cJSON *b = broadcast_or_throw(call.int_param("broadcastid"));
-                   if (!get_bool(b, "onAir", false)) {
-                       throw ApiError(kErrNotFound, "broadcast is off the air");
-                   }
-                   int64_t now = now_ms();
-                   Json extras = json_object();
-                   put_str(extras.get(), "serverTime", std::to_string(now));
-                   return Answer{guide_.programme_json(guide_.live(b, now), call.media_base),
-                                 std::move(extras),
-                                 {}};
-               });
+    router.api(
+        "/v2/broadcast/currentprogram", Method::Get, Guard::Signed, [this](const Call &call) {
+            const cJSON *b = broadcast_or_throw(call.int_param("broadcastid"));
+            if (!get_bool(b, "onAir", false)) {
+                throw ApiError(kErrNotFound, "broadcast is off the air");
+            }
+            int64_t now = now_ms();
+            Json extras = json_object();
+            put_str(extras.get(), "serverTime", std::to_string(now));
+            return Answer{
+                guide_.programme_json(guide_.live(b, now), call.media_base), std::move(extras), {}};
+        });
 
     router.api("/v2/broadcast/getCityBroadcast/list", Method::Get, Guard::Signed,
                [this](const Call &call) {
@@ -253,9 +260,10 @@ void BroadcastApi::add(Router &router) {
     router.api("/v2/broadcast/getCityBroadcast/topList", Method::Get, Guard::Signed,
                [this](const Call &call) {
                    std::vector<const cJSON *> sorted = context_.fixtures.broadcasts();
-                   std::stable_sort(sorted.begin(), sorted.end(), [](const cJSON *a, const cJSON *b) {
-                       return get_int(a, "onLineNum") > get_int(b, "onLineNum");
-                   });
+                   std::stable_sort(sorted.begin(), sorted.end(),
+                                    [](const cJSON *a, const cJSON *b) {
+                                        return get_int(a, "onLineNum") > get_int(b, "onLineNum");
+                                    });
                    Json list = json_array();
                    for (const cJSON *b : sorted) {
                        append(list.get(), broadcast_item(b, call));

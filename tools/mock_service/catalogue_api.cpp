@@ -14,19 +14,27 @@ namespace rvmock {
 namespace {
 
 constexpr std::array<Field, 17> kAlbumInfoFields{{
-    {"id", FieldType::Int},         {"lastCheckDate", FieldType::Int},
-    {"followedNum", FieldType::Int}, {"isOnline", FieldType::Int},
-    {"listenNum", FieldType::Int},  {"sortType", FieldType::Int},
-    {"hasCopyright", FieldType::Int}, {"commentNum", FieldType::Int},
-    {"type", FieldType::Int},       {"name", FieldType::Str},
-    {"img", FieldType::Str},        {"desc", FieldType::Str},
-    {"produce", FieldType::Str},    {"status", FieldType::Str},
-    {"updateDay", FieldType::Str},  {"copyrightLabel", FieldType::Str},
+    {"id", FieldType::Int},
+    {"lastCheckDate", FieldType::Int},
+    {"followedNum", FieldType::Int},
+    {"isOnline", FieldType::Int},
+    {"listenNum", FieldType::Int},
+    {"sortType", FieldType::Int},
+    {"hasCopyright", FieldType::Int},
+    {"commentNum", FieldType::Int},
+    {"type", FieldType::Int},
+    {"name", FieldType::Str},
+    {"img", FieldType::Str},
+    {"desc", FieldType::Str},
+    {"produce", FieldType::Str},
+    {"status", FieldType::Str},
+    {"updateDay", FieldType::Str},
+    {"copyrightLabel", FieldType::Str},
     {"countNum", FieldType::Int},
 }};
 
-constexpr std::array<Field, 3> kHostFields{{
-    {"name", FieldType::Str}, {"des", FieldType::Str}, {"img", FieldType::Str}}};
+constexpr std::array<Field, 3> kHostFields{
+    {{"name", FieldType::Str}, {"des", FieldType::Str}, {"img", FieldType::Str}}};
 
 // Sort type 2: most listened first; anything else: catalogue order.
 std::vector<const AlbumEntry *> albums_in_order(const Fixtures &fixtures, int64_t sorttype) {
@@ -97,10 +105,10 @@ void add_catalogue_endpoints(Router &router, Context &context) {
         if (!category) {
             throw ApiError(kErrNotFound, "no category " + std::to_string(cid));
         }
-        return Answer{category_list(cJSON_GetObjectItemCaseSensitive(category, "sub"),
-                                    call.media_base),
-                      nullptr,
-                      {}};
+        return Answer{
+            category_list(cJSON_GetObjectItemCaseSensitive(category, "sub"), call.media_base),
+            nullptr,
+            {}};
     });
 
     router.api("/v2/album/list", Method::Get, Guard::Signed, [&fixtures](const Call &call) {
@@ -109,7 +117,8 @@ void add_catalogue_endpoints(Router &router, Context &context) {
             throw ApiError(kErrNotFound, "no category " + std::to_string(cid));
         }
         std::vector<const AlbumEntry *> albums;
-        for (const AlbumEntry *entry : albums_in_order(fixtures, call.int_param_or("sorttype", 1))) {
+        for (const AlbumEntry *entry :
+             albums_in_order(fixtures, call.int_param_or("sorttype", 1))) {
             int64_t album_cid = get_int(entry->album, "cid");
             const cJSON *parent = fixtures.parent_of(album_cid);
             if (album_cid == cid || (parent && get_int(parent, "cid") == cid)) {
@@ -168,9 +177,9 @@ void add_catalogue_endpoints(Router &router, Context &context) {
             auto it = std::find_if(audios.begin(), audios.end(), [audio_id](const cJSON *a) {
                 return get_int(a, "audioId") == audio_id;
             });
-            page = it == audios.end() ? make_page(1, pagesize, audios.size())
-                                      : page_of(static_cast<size_t>(it - audios.begin()),
-                                                pagesize, audios.size());
+            page = it == audios.end()
+                       ? make_page(1, pagesize, audios.size())
+                       : page_of(static_cast<size_t>(it - audios.begin()), pagesize, audios.size());
         }
         Json list = json_array();
         for (size_t i = page.begin(); i < page.end(); ++i) {

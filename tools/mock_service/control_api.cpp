@@ -24,14 +24,17 @@ void add_control_endpoints(Router &router, Context &context) {
                        bool ok = body != nullptr;
                        if (cJSON_IsArray(body.get())) {
                            const cJSON *item = nullptr;
-                           cJSON_ArrayForEach(item, body.get()) { ok = ok && read_one(item); }
+                           cJSON_ArrayForEach(item, body.get()) {
+                               ok = ok && read_one(item);
+                           }
                        } else {
                            ok = ok && read_one(body.get());
                        }
                        if (!ok) {
                            res.status = 400;
                            Json reply = json_object();
-                           put_str(reply.get(), "error", error.empty() ? "body is not JSON" : error);
+                           put_str(reply.get(), "error",
+                                   error.empty() ? "body is not JSON" : error);
                            res.set_content(json_print(reply.get()), "application/json");
                            return;
                        }

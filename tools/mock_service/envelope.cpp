@@ -15,7 +15,9 @@ size_t Page::begin() const {
     return std::min(static_cast<size_t>(total), static_cast<size_t>(number - 1) * size);
 }
 
-size_t Page::end() const { return std::min(static_cast<size_t>(total), begin() + size); }
+size_t Page::end() const {
+    return std::min(static_cast<size_t>(total), begin() + size);
+}
 
 Page make_page(int64_t pagenum, int64_t pagesize, size_t total) {
     Page page;

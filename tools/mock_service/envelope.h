@@ -13,11 +13,12 @@
 namespace rvmock {
 
 // Error codes of the envelope (always five digits, sent as strings).
-inline constexpr const char *kErrBadRequest = "40000";   // signature, method, scheme, parameters
-inline constexpr const char *kErrUnauthorised = "40100";  // missing, unknown or expired token / secret
-inline constexpr const char *kErrQrUnknown = "40431";     // QR code unknown or expired
-inline constexpr const char *kErrQrPending = "40432";     // grant code asked before confirmation
-inline constexpr const char *kErrNotFound = "50600";      // no such album, audio, broadcast, ...
+inline constexpr const char *kErrBadRequest = "40000";  // signature, method, scheme, parameters
+inline constexpr const char *kErrUnauthorised =
+    "40100";                                           // missing, unknown or expired token / secret
+inline constexpr const char *kErrQrUnknown = "40431";  // QR code unknown or expired
+inline constexpr const char *kErrQrPending = "40432";  // grant code asked before confirmation
+inline constexpr const char *kErrNotFound = "50600";   // no such album, audio, broadcast, ...
 
 // Thrown by endpoint handlers; the router turns it into an error envelope.
 struct ApiError : std::runtime_error {

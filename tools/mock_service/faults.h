@@ -14,7 +14,7 @@
 namespace rvmock {
 
 class FaultTable {
-public:
+  public:
     // A later fault for the same path replaces the earlier one.
     void set(const std::string &path, const Fault &fault);
     void clear();
@@ -23,7 +23,7 @@ public:
     std::optional<Fault> take(const std::string &path);
     Json to_json() const;
 
-private:
+  private:
     mutable std::mutex mutex_;  // guards entries_ (handler threads and the test thread)
     std::vector<std::pair<std::string, Fault>> entries_;
 };

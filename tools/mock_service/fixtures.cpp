@@ -29,7 +29,8 @@ const cJSON *array_member(const cJSON *object, const char *key) {
 }
 
 std::string replace_all(std::string text, const std::string &from, const std::string &to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -165,7 +166,9 @@ bool Fixtures::index_broadcasts(std::string &error) {
     return true;
 }
 
-const cJSON *Fixtures::categories() const { return array_member(catalogue_.get(), "categories"); }
+const cJSON *Fixtures::categories() const {
+    return array_member(catalogue_.get(), "categories");
+}
 
 const cJSON *Fixtures::category(int64_t cid) const {
     auto it = categories_by_id_.find(cid);
@@ -206,14 +209,20 @@ const cJSON *Fixtures::smartcast(int64_t id) const {
     return nullptr;
 }
 
-const cJSON *Fixtures::operate() const { return array_member(smartcast_.get(), "operate"); }
-const cJSON *Fixtures::radio_labels() const { return array_member(smartcast_.get(), "radioLabels"); }
+const cJSON *Fixtures::operate() const {
+    return array_member(smartcast_.get(), "operate");
+}
+const cJSON *Fixtures::radio_labels() const {
+    return array_member(smartcast_.get(), "radioLabels");
+}
 
 const cJSON *Fixtures::broadcast_categories() const {
     return array_member(broadcast_.get(), "categories");
 }
 
-const cJSON *Fixtures::broadcast_areas() const { return array_member(broadcast_.get(), "areas"); }
+const cJSON *Fixtures::broadcast_areas() const {
+    return array_member(broadcast_.get(), "areas");
+}
 
 const cJSON *Fixtures::broadcast(int64_t id) const {
     for (const cJSON *broadcast : broadcasts_) {

@@ -24,7 +24,7 @@ struct AudioRef {
 };
 
 class Fixtures {
-public:
+  public:
     // False with a reason when a file is missing, is not JSON, or breaks the shape.
     bool load(const std::string &dir, std::string &error);
 
@@ -48,7 +48,7 @@ public:
     const cJSON *broadcast(int64_t id) const;
     int programme_minutes() const;
 
-private:
+  private:
     bool index_catalogue(std::string &error);
     bool index_smartcasts(std::string &error);
     bool index_broadcasts(std::string &error);

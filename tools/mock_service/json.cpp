@@ -4,15 +4,23 @@
 
 namespace rvmock {
 
-Json json_object() { return Json(cJSON_CreateObject()); }
-Json json_array() { return Json(cJSON_CreateArray()); }
-Json json_string(const std::string &text) { return Json(cJSON_CreateString(text.c_str())); }
+Json json_object() {
+    return Json(cJSON_CreateObject());
+}
+Json json_array() {
+    return Json(cJSON_CreateArray());
+}
+Json json_string(const std::string &text) {
+    return Json(cJSON_CreateString(text.c_str()));
+}
 
 Json json_parse(std::string_view text) {
     return Json(cJSON_ParseWithLength(text.data(), text.size()));
 }
 
-Json json_copy(const cJSON *item) { return Json(cJSON_Duplicate(item, 1)); }
+Json json_copy(const cJSON *item) {
+    return Json(cJSON_Duplicate(item, 1));
+}
 
 std::string json_print(const cJSON *item) {
     std::unique_ptr<char, decltype(&cJSON_free)> text(cJSON_PrintUnformatted(item), cJSON_free);
@@ -32,7 +40,9 @@ void put_item(cJSON *object, const char *key, Json child) {
     cJSON_AddItemToObject(object, key, child.release());
 }
 
-void append(cJSON *array, Json item) { cJSON_AddItemToArray(array, item.release()); }
+void append(cJSON *array, Json item) {
+    cJSON_AddItemToArray(array, item.release());
+}
 
 int64_t get_int(const cJSON *object, const char *key, int64_t fallback) {
     const cJSON *item = cJSON_GetObjectItemCaseSensitive(object, key);

@@ -21,10 +21,10 @@ namespace rvmock {
 namespace {
 
 constexpr const char *kDemoPath = "/mz/aac_64/201403/5c565be6-e38e-416f-8347-a81a31f5f864.aac";
-constexpr double kDemoSeconds = 320;      // one pass of the demo needs 305 s
+constexpr double kDemoSeconds = 320;  // one pass of the demo needs 305 s
 constexpr double kDemoHz = 1000;
-constexpr double kLoopSeconds = 10;       // the live stream repeats this much audio
-constexpr double kLiveLeadSeconds = 2;    // sent at once, so players start quickly
+constexpr double kLoopSeconds = 10;     // the live stream repeats this much audio
+constexpr double kLiveLeadSeconds = 2;  // sent at once, so players start quickly
 constexpr double kHlsSegmentSeconds = 4;
 constexpr int kHlsWindow = 3;
 constexpr double kBackPlayMaxSeconds = 20;
@@ -91,13 +91,13 @@ struct LiveCursor {
 };
 
 class MediaApi {
-public:
+  public:
     explicit MediaApi(Context &context)
         : context_(context), guide_(context.fixtures, context.config.short_programmes) {}
 
     void add(Router &router);
 
-private:
+  private:
     MediaStore::Bytes live_loop(int64_t broadcast_id) {
         return context_.media.get("live/" + std::to_string(broadcast_id), [broadcast_id] {
             return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(broadcast_id),
@@ -118,8 +118,7 @@ private:
     ProgrammeGuide guide_;
 };
 
-void MediaApi::serve_audio(const httplib::Request &req, httplib::Response &res,
-                           size_t cut_after) {
+void MediaApi::serve_audio(const httplib::Request &req, httplib::Response &res, size_t cut_after) {
     int64_t id = match_int(req, 1);
     std::string format = req.matches[2].str();
     const cJSON *audio = context_.fixtures.audio(id);
@@ -154,9 +153,9 @@ void MediaApi::serve_live(int64_t broadcast_id, httplib::Response &res, size_t c
     res.set_chunked_content_provider(
         rvtone::mime_type(rvtone::Codec::Aac),
         [cursor, cut_after, &stop](size_t, httplib::DataSink &sink) {
-            double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                                           cursor->start)
-                                 .count();
+            double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - cursor->start)
+                    .count();
             auto due = static_cast<size_t>((elapsed + kLiveLeadSeconds) *
                                            cursor->stream.sample_rate / 1024);
             while (cursor->frames_sent < due) {
@@ -179,8 +178,7 @@ void MediaApi::serve_live(int64_t broadcast_id, httplib::Response &res, size_t c
         });
 }
 
-void MediaApi::serve_hls_playlist(int64_t broadcast_id, httplib::Response &res,
-                                  size_t cut_after) {
+void MediaApi::serve_hls_playlist(int64_t broadcast_id, httplib::Response &res, size_t cut_after) {
     if (!on_air(broadcast_id)) {
         not_found(res);
         return;
@@ -191,8 +189,8 @@ void MediaApi::serve_hls_playlist(int64_t broadcast_id, httplib::Response &res,
                        std::to_string(static_cast<int>(kHlsSegmentSeconds)) +
                        "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(newest - kHlsWindow + 1) + "\n";
     for (int64_t sequence = newest - kHlsWindow + 1; sequence <= newest; ++sequence) {
-        text += "#EXTINF:" + std::to_string(kHlsSegmentSeconds) + ",\n" +
-                std::to_string(sequence) + ".aac\n";
+        text += "#EXTINF:" + std::to_string(kHlsSegmentSeconds) + ",\n" + std::to_string(sequence) +
+                ".aac\n";
     }
     send_bytes(res, std::make_shared<const std::string>(std::move(text)),
                "application/vnd.apple.mpegurl", cut_after);
@@ -249,11 +247,10 @@ void MediaApi::add(Router &router) {
                        not_found(res);
                        return;
                    }
-                   MediaStore::Bytes bytes =
-                       context_.media.get("hls/" + std::to_string(id), [id] {
-                           return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id),
-                                         kHlsSegmentSeconds, 64000);
-                       });
+                   MediaStore::Bytes bytes = context_.media.get("hls/" + std::to_string(id), [id] {
+                       return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id),
+                                     kHlsSegmentSeconds, 64000);
+                   });
                    send_media(res, bytes, rvtone::Codec::Aac, cut_after);
                });
 

@@ -12,7 +12,7 @@
 namespace rvmock {
 
 class MediaStore {
-public:
+  public:
     using Bytes = std::shared_ptr<const std::string>;
 
     // The bytes cached under `key`, made by `make` on first use. Concurrent
@@ -20,7 +20,7 @@ public:
     // result (a failed encode) is not cached.
     Bytes get(const std::string &key, const std::function<std::string()> &make);
 
-private:
+  private:
     std::mutex mutex_;  // guards entries_ (handler threads); never held while encoding
     std::map<std::string, std::shared_future<Bytes>> entries_;
 };

@@ -19,8 +19,9 @@ namespace rvmock {
 struct Config {
     std::string appid = "rv-test-app";      // the app id the service accepts
     std::string secret = "rv-test-secret";  // its secret key (signature check)
-    std::string fixtures_dir;               // empty: the built-in default (the source tree's fixtures)
-    std::string cert_dir;  // empty: the build tree's generated test certs (ca.pem, server.pem, server.key)
+    std::string fixtures_dir;  // empty: the built-in default (the source tree's fixtures)
+    std::string
+        cert_dir;  // empty: the build tree's generated test certs (ca.pem, server.pem, server.key)
     std::string host = "127.0.0.1";          // address both listeners bind to ("0.0.0.0": all)
     uint16_t http_port = 0, https_port = 0;  // 0: chosen by the OS
     int qr_confirm_polls = 3;                // qrcheck polls before "confirmed"
@@ -59,7 +60,7 @@ struct Report {
 };
 
 class Service {
-public:
+  public:
     explicit Service(Config config = {});
     ~Service();  // stops
     Service(const Service &) = delete;
@@ -86,7 +87,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::unique_ptr<State> state_;
 };
 

@@ -14,7 +14,9 @@ namespace {
 
 constexpr int64_t kDayMs = 86400000;
 
-int64_t floor_div(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+int64_t floor_div(int64_t a, int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
 
 }  // namespace
 
@@ -84,8 +86,8 @@ Programme ProgrammeGuide::live(const cJSON *broadcast, int64_t now) const {
 }
 
 std::optional<std::vector<Programme>> ProgrammeGuide::day(const cJSON *broadcast,
-                                                         const std::string &date,
-                                                         int64_t now) const {
+                                                          const std::string &date,
+                                                          int64_t now) const {
     int64_t first = 0, last = 0;
     if (short_) {
         int64_t live_slot = floor_div(now, slot_ms_);
@@ -93,7 +95,8 @@ std::optional<std::vector<Programme>> ProgrammeGuide::day(const cJSON *broadcast
         last = live_slot + kShortWindow;
     } else {
         std::optional<int64_t> midnight =
-            date.empty() ? std::optional<int64_t>(floor_div(now, kDayMs) * kDayMs) : parse_date(date);
+            date.empty() ? std::optional<int64_t>(floor_div(now, kDayMs) * kDayMs)
+                         : parse_date(date);
         if (!midnight) {
             return std::nullopt;
         }

@@ -26,7 +26,7 @@ struct Programme {
 };
 
 class ProgrammeGuide {
-public:
+  public:
     static constexpr int64_t kIdFactor = 10000000000;  // 10^10
     static constexpr int64_t kShortSlotMs = 5000;
     // A short guide lists this many programmes before and after the live one.
@@ -46,7 +46,7 @@ public:
 
     Json programme_json(const Programme &programme, const std::string &media_base) const;
 
-private:
+  private:
     const Fixtures &fixtures_;
     int64_t slot_ms_;
     bool short_;

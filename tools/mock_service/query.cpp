@@ -80,7 +80,8 @@ Query Query::parse(std::string_view raw_query) {
         }
         size_t eq = piece.find('=');
         std::string_view key = piece.substr(0, eq);
-        std::string_view raw = eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
+        std::string_view raw =
+            eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
         query.params_.push_back({form_decode(key), std::string(raw), form_decode(raw)});
     }
     return query;

@@ -17,7 +17,7 @@ struct QueryParam {
 };
 
 class Query {
-public:
+  public:
     Query() = default;
     // Splits at every "&"; empty pieces are skipped, a piece without "=" has an empty value.
     static Query parse(std::string_view raw_query);
@@ -29,7 +29,7 @@ public:
     // The decoded first value, or "" when absent.
     std::string text(std::string_view key) const;
 
-private:
+  private:
     std::vector<QueryParam> params_;
 };
 

@@ -9,16 +9,16 @@ namespace rvmock {
 namespace {
 
 constexpr std::array<Field, 21> kAudioFields{{
-    {"audioName", FieldType::Str},   {"audioPic", FieldType::Str},
-    {"audioDes", FieldType::Str},    {"albumName", FieldType::Str},
-    {"albumPic", FieldType::Str},    {"albumId", FieldType::Int},
-    {"audioId", FieldType::Int},     {"updateTime", FieldType::Int},
-    {"orderNum", FieldType::Int},    {"duration", FieldType::Int},
+    {"audioName", FieldType::Str},        {"audioPic", FieldType::Str},
+    {"audioDes", FieldType::Str},         {"albumName", FieldType::Str},
+    {"albumPic", FieldType::Str},         {"albumId", FieldType::Int},
+    {"audioId", FieldType::Int},          {"updateTime", FieldType::Int},
+    {"orderNum", FieldType::Int},         {"duration", FieldType::Int},
     {"originalDuration", FieldType::Int}, {"listenNum", FieldType::Int},
-    {"likedNum", FieldType::Int},    {"hasCopyright", FieldType::Int},
-    {"commentNum", FieldType::Int},  {"trailerStart", FieldType::Int},
-    {"trailerEnd", FieldType::Int},  {"categoryId", FieldType::Int},
-    {"isListened", FieldType::Int},  {"aacFileSize", FieldType::Int},
+    {"likedNum", FieldType::Int},         {"hasCopyright", FieldType::Int},
+    {"commentNum", FieldType::Int},       {"trailerStart", FieldType::Int},
+    {"trailerEnd", FieldType::Int},       {"categoryId", FieldType::Int},
+    {"isListened", FieldType::Int},       {"aacFileSize", FieldType::Int},
     {"mp3FileSize32", FieldType::Int},
 }};
 
@@ -45,7 +45,9 @@ constexpr std::array<UrlField, 6> kUrlFields{{
 }};
 
 // Constant-bit-rate estimate; the exact size is the Content-Length of the file.
-int64_t estimated_size(int64_t duration_ms, int kbps) { return duration_ms * kbps / 8; }
+int64_t estimated_size(int64_t duration_ms, int kbps) {
+    return duration_ms * kbps / 8;
+}
 
 }  // namespace
 

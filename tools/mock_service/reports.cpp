@@ -57,22 +57,22 @@ Json report_to_json(const Report &report) {
 }
 
 void add_report_endpoints(Router &router, Context &context) {
-    router.raw("/c.gif", Method::Get, [&context](const httplib::Request &req,
-                                                 httplib::Response &res, size_t cut_after) {
-        Report report;
-        report.query = raw_query(req);
-        Query query = Query::parse(report.query);
-        for (const auto &param : query.params()) {
-            report.params.emplace_back(param.key, param.value);
-        }
-        report.signature_ok = check_common_block(query, context.config.appid,
-                                                 context.config.secret) == SignCheck::Ok;
-        report.time_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-        context.reports.add(std::move(report));
-        send_bytes(res, pixel_gif(), "image/gif", cut_after);
-    });
+    router.raw("/c.gif", Method::Get,
+               [&context](const httplib::Request &req, httplib::Response &res, size_t cut_after) {
+                   Report report;
+                   report.query = raw_query(req);
+                   Query query = Query::parse(report.query);
+                   for (const auto &param : query.params()) {
+                       report.params.emplace_back(param.key, param.value);
+                   }
+                   report.signature_ok = check_common_block(query, context.config.appid,
+                                                            context.config.secret) == SignCheck::Ok;
+                   report.time_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count();
+                   context.reports.add(std::move(report));
+                   send_bytes(res, pixel_gif(), "image/gif", cut_after);
+               });
 
     router.control("/__mock/reports", Method::Get,
                    [&context](const httplib::Request &, httplib::Response &res) {

@@ -10,12 +10,12 @@
 namespace rvmock {
 
 class ReportLog {
-public:
+  public:
     void add(Report report);
     std::vector<Report> list() const;
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;  // guards reports_ (handler threads and the test thread)
     std::vector<Report> reports_;
 };

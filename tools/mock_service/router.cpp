@@ -225,8 +225,11 @@ bool Router::fault_answered(const std::optional<Fault> &fault, const httplib::Re
 
 Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Request &req,
                         httplib::Response &res) const {
-    Call call{req, Query::parse(raw_query(req)), https,
-              media_base_for(req, context_.http_port.load()), {}};
+    Call call{req,
+              Query::parse(raw_query(req)),
+              https,
+              media_base_for(req, context_.http_port.load()),
+              {}};
     try {
         if (!method_matches(route.method, req)) {
             throw ApiError(kErrBadRequest,
@@ -290,8 +293,7 @@ void Router::install(httplib::Server &server, bool https) const {
     // Each API path answers every method in the envelope, so a client using the
     // wrong one learns why instead of getting a bare 404.
     for (const ApiRoute &route : api_routes_) {
-        auto handler = [this, &route, https](const httplib::Request &req,
-                                             httplib::Response &res) {
+        auto handler = [this, &route, https](const httplib::Request &req, httplib::Response &res) {
             serve_api(route, https, req, res);
         };
         server.Get(route.path, handler);
@@ -304,9 +306,9 @@ void Router::install(httplib::Server &server, bool https) const {
                            if (fault_answered(fault, req, res)) {
                                return;
                            }
-                           route.handler(req, res,
-                                         fault && fault->kind == Fault::Kind::Cut ? fault->bytes
-                                                                                  : SIZE_MAX);
+                           route.handler(
+                               req, res,
+                               fault && fault->kind == Fault::Kind::Cut ? fault->bytes : SIZE_MAX);
                        });
     }
     for (const ControlRoute &route : control_routes_) {

@@ -63,7 +63,7 @@ using RawHandler =
 using ControlHandler = std::function<void(const httplib::Request &, httplib::Response &)>;
 
 class Router {
-public:
+  public:
     explicit Router(Context &context) : context_(context) {}
 
     void api(const std::string &path, Method method, Guard guard, ApiHandler handler);
@@ -77,7 +77,7 @@ public:
     // Registers every route on one listener.
     void install(httplib::Server &server, bool https) const;
 
-private:
+  private:
     struct ApiRoute {
         std::string path;
         Method method;

@@ -119,7 +119,8 @@ void add_search_endpoints(Router &router, Context &context) {
                    if (!cJSON_IsObject(body.get())) {
                        throw ApiError(kErrBadRequest, "q is not a JSON object");
                    }
-                   std::string keyword = get_str(body.get(), "keyword", get_str(body.get(), "text"));
+                   std::string keyword =
+                       get_str(body.get(), "keyword", get_str(body.get(), "text"));
                    Json list = json_array();
                    for (const Hit &hit : find(fixtures, keyword)) {
                        append(list.get(), search_item(hit, fixtures, call.media_base));

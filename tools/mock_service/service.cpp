@@ -42,8 +42,8 @@ struct Listener {
         int bound = wanted == 0 ? server->bind_to_any_port(host)
                                 : (server->bind_to_port(host, wanted) ? wanted : -1);
         if (bound <= 0) {
-            fprintf(stderr, "rv-mock-service: cannot listen for %s on %s:%u\n", name,
-                    host.c_str(), static_cast<unsigned>(wanted));
+            fprintf(stderr, "rv-mock-service: cannot listen for %s on %s:%u\n", name, host.c_str(),
+                    static_cast<unsigned>(wanted));
             return false;
         }
         port = static_cast<uint16_t>(bound);
@@ -85,7 +85,9 @@ Service::Service(Config config) : state_(std::make_unique<State>(std::move(confi
     state_->cert_dir = c.cert_dir.empty() ? RV_MOCK_CERT_DIR : c.cert_dir;
 }
 
-Service::~Service() { stop(); }
+Service::~Service() {
+    stop();
+}
 
 bool Service::start() {
     State &s = *state_;
@@ -96,17 +98,18 @@ bool Service::start() {
     std::signal(SIGPIPE, SIG_IGN);
 
     const Config &config = s.context.config;
-    std::string fixtures_dir = config.fixtures_dir.empty() ? RV_MOCK_FIXTURES_DIR : config.fixtures_dir;
+    std::string fixtures_dir =
+        config.fixtures_dir.empty() ? RV_MOCK_FIXTURES_DIR : config.fixtures_dir;
     std::string error;
     if (!s.context.fixtures.load(fixtures_dir, error)) {
         fprintf(stderr, "rv-mock-service: fixtures: %s\n", error.c_str());
         return false;
     }
 
-    for (auto add : {add_identity_endpoints, add_catalogue_endpoints, add_broadcast_endpoints,
-                     add_smartcast_endpoints, add_auth_endpoints, add_user_endpoints,
-                     add_search_endpoints, add_report_endpoints, add_control_endpoints,
-                     add_media_endpoints}) {
+    for (auto add :
+         {add_identity_endpoints, add_catalogue_endpoints, add_broadcast_endpoints,
+          add_smartcast_endpoints, add_auth_endpoints, add_user_endpoints, add_search_endpoints,
+          add_report_endpoints, add_control_endpoints, add_media_endpoints}) {
         add(s.router, s.context);
     }
 
@@ -157,16 +160,24 @@ std::string Service::https_url() const {
            std::to_string(state_->https.port);
 }
 
-std::string Service::ca_file() const { return state_->cert_dir + "/ca.pem"; }
+std::string Service::ca_file() const {
+    return state_->cert_dir + "/ca.pem";
+}
 
 void Service::set_fault(const std::string &path, const Fault &fault) {
     state_->context.faults.set(path, fault);
 }
 
-void Service::clear_faults() { state_->context.faults.clear(); }
+void Service::clear_faults() {
+    state_->context.faults.clear();
+}
 
-std::vector<Report> Service::reports() const { return state_->context.reports.list(); }
+std::vector<Report> Service::reports() const {
+    return state_->context.reports.list();
+}
 
-void Service::clear_reports() { state_->context.reports.clear(); }
+void Service::clear_reports() {
+    state_->context.reports.clear();
+}
 
 }  // namespace rvmock

@@ -13,14 +13,24 @@ namespace rvmock {
 namespace {
 
 constexpr std::array<Field, 9> kSmartcastFields{{
-    {"id", FieldType::Int},        {"type", FieldType::Int},      {"followedNum", FieldType::Int},
-    {"isOnline", FieldType::Int},  {"listenNum", FieldType::Int}, {"commentNum", FieldType::Int},
-    {"name", FieldType::Str},      {"img", FieldType::Str},       {"desc", FieldType::Str},
+    {"id", FieldType::Int},
+    {"type", FieldType::Int},
+    {"followedNum", FieldType::Int},
+    {"isOnline", FieldType::Int},
+    {"listenNum", FieldType::Int},
+    {"commentNum", FieldType::Int},
+    {"name", FieldType::Str},
+    {"img", FieldType::Str},
+    {"desc", FieldType::Str},
 }};
 
 constexpr std::array<Field, 7> kOperateFields{{
-    {"rid", FieldType::Int},   {"listenNum", FieldType::Int}, {"rtype", FieldType::Int},
-    {"cornerMark", FieldType::Int}, {"image", FieldType::Str}, {"rname", FieldType::Str},
+    {"rid", FieldType::Int},
+    {"listenNum", FieldType::Int},
+    {"rtype", FieldType::Int},
+    {"cornerMark", FieldType::Int},
+    {"image", FieldType::Str},
+    {"rname", FieldType::Str},
     {"rvalue", FieldType::Str},
 }};
 

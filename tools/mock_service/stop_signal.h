@@ -8,7 +8,7 @@
 namespace rvmock {
 
 class StopSignal {
-public:
+  public:
     // Sleeps up to `duration`; false as soon as the service is stopping.
     template <class Rep, class Period>
     bool sleep_for(std::chrono::duration<Rep, Period> duration) {
@@ -26,11 +26,6 @@ public:
         }
         cv_.notify_all();
     }
-    void reset() {
-        std::lock_guard lock(mutex_);
-        stopping_ = false;
-    }
-
 private:
     mutable std::mutex mutex_;  // guards stopping_; handler threads wait on cv_
     std::condition_variable cv_;

@@ -50,20 +50,21 @@ struct UserOperation {
 };
 
 class UserApi {
-public:
+  public:
     explicit UserApi(Context &context) : context_(context) {}
 
     void add(Router &router) const {
         for (const UserOperation &op : operations()) {
             OwnedHandler handler = op.handler;
-            router.api(op.device_path, op.device_method, Guard::Signed,
-                       [handler](const Call &call) { return handler(call, "device:" + call.device()); });
+            router.api(
+                op.device_path, op.device_method, Guard::Signed,
+                [handler](const Call &call) { return handler(call, "device:" + call.device()); });
             router.api(op.user_path, Method::Post, Guard::AuthUser,
                        [handler](const Call &call) { return handler(call, "user:" + call.user); });
         }
     }
 
-private:
+  private:
     std::vector<UserOperation> operations() const {
         return {
             {"/v2/subscribe", Method::Get, "/v2/authuser/subscribe",
@@ -136,10 +137,12 @@ private:
             put_str(o.get(), "name", get_str(r.object, "name"));
             put_str(o.get(), "desc", get_str(r.object, "desc"));
             put_str(o.get(), "img", picture_url(call.media_base, get_str(r.object, "img")));
-            put_int(o.get(), "isOnline", r.type == 11 ? get_bool(r.object, "onAir", false)
-                                                      : get_int(r.object, "isOnline", 1));
+            put_int(o.get(), "isOnline",
+                    r.type == 11 ? get_bool(r.object, "onAir", false)
+                                 : get_int(r.object, "isOnline", 1));
             put_int(o.get(), "hasCopyright", get_int(r.object, "hasCopyright", 1));
-            put_int(o.get(), "countNum", r.album ? static_cast<int64_t>(r.album->audios.size()) : 0);
+            put_int(o.get(), "countNum",
+                    r.album ? static_cast<int64_t>(r.album->audios.size()) : 0);
             put_int(o.get(), "updateTime", matching[i].time_ms);
             append(list.get(), std::move(o));
         }

@@ -18,8 +18,8 @@ bool UserState::subscribe(const std::string &owner, const Subscription &subscrip
 bool UserState::unsubscribe(const std::string &owner, int64_t id) {
     std::lock_guard lock(mutex_);
     auto &list = subscriptions_[owner];
-    auto it = std::find_if(list.begin(), list.end(),
-                           [id](const Subscription &s) { return s.id == id; });
+    auto it =
+        std::find_if(list.begin(), list.end(), [id](const Subscription &s) { return s.id == id; });
     if (it == list.end()) {
         return false;
     }

@@ -21,7 +21,7 @@ struct HistoryEntry {
 };
 
 class UserState {
-public:
+  public:
     // False when already subscribed.
     bool subscribe(const std::string &owner, const Subscription &subscription);
     // False when not subscribed.
@@ -36,7 +36,7 @@ public:
     std::vector<HistoryEntry> history(const std::string &owner) const;
     void clear_history(const std::string &owner);
 
-private:
+  private:
     mutable std::mutex mutex_;  // guards both maps (handler threads)
     std::map<std::string, std::vector<Subscription>> subscriptions_;  // oldest first
     std::map<std::string, std::vector<HistoryEntry>> history_;        // oldest first
