@@ -1,4 +1,5 @@
-# cmake -DLIB=lib.so -DLISTS="a.txt;b.txt" -P CheckExports.cmake
+# cmake -DLIB=lib.so -DEXPORT_LISTS="a.txt|b.txt" -P CheckExports.cmake
+string(REPLACE "|" ";" EXPORT_LISTS "${EXPORT_LISTS}")
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIB}")
@@ -9,13 +10,14 @@ foreach(line IN LISTS nm_lines)
   # Strong definitions only: weak (W/V) and unique (u) symbols come from C++ templates.
   if(line MATCHES "^[0-9a-f]+ [TDBRGS] (.+)$")
     set(name ${CMAKE_MATCH_1})
-    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+    # __odr_asan.* markers come from AddressSanitizer builds.
+    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start|__odr_asan\\..*)$")
       list(APPEND actual ${name})
     endif()
   endif()
 endforeach()
 set(expected "")
-foreach(f IN LISTS LISTS)
+foreach(f IN LISTS EXPORT_LISTS)
   file(STRINGS ${f} names REGEX "^[^#]")
   list(APPEND expected ${names})
 endforeach()

@@ -12,5 +12,6 @@
 #include "rv_log.h"
 #include "rv_sdk_info.h"
 #include "rv_util.h"
+#include "rv_version.h"
 
 #endif

@@ -11,24 +11,24 @@
 RV_BEGIN_DECLS
 
 enum {
-    RVE_OK = 0,                  /* success */
-    RVE_FAILED = 0x2,            /* an operation below the SDK failed (transfer, libcurl start-up, mutex) */
-    RVE_NOT_READY = 0x3,         /* the component is not started, or the SDK is already started */
-    RVE_BAD_ARGS = 0x4,          /* a required argument is null */
-    RVE_NO_MEMORY = 0x5,         /* an allocation failed */
-    RVE_QUEUE_FULL = 0x7,        /* the thread pool already holds its limit of waiting tasks */
-    RVE_NO_ACCESS = 0x10,        /* the data directory is not readable and writable */
-    RVE_NO_SDK_INFO = 0x200,     /* the SDK or access record does not exist */
-    RVE_STR_TOO_SHORT = 0x201,   /* a string copy asked for more characters than the source has */
-    RVE_NULL_STRING = 0x202,     /* a string copy got a null source */
-    RVE_BAD_RESPONSE = 0x204,    /* the answer is not JSON or lacks its "result" */
-    RVE_SAVE_FAILED = 0x209,     /* the identity file cannot be written */
-    RVE_SERVER_ERROR = 0x30000,  /* error envelope with an errcode not listed below */
-    RVE_SERVER_50600 = 0x30001,  /* errcode "50600" */
-    RVE_SERVER_40000 = 0x30002,  /* errcode "40000" */
-    RVE_SERVER_40100 = 0x30003,  /* errcode "40100" */
-    RVE_SERVER_40431 = 0x30004,  /* errcode "40431" */
-    RVE_SERVER_40432 = 0x30005   /* errcode "40432" */
+    RVE_OK = 0,          /* success */
+    RVE_FAILED = 0x2,    /* an operation below the SDK failed (transfer, libcurl start-up, mutex) */
+    RVE_NOT_READY = 0x3, /* the component is not started, or the SDK is already started */
+    RVE_BAD_ARGS = 0x4,  /* a required argument is null */
+    RVE_NO_MEMORY = 0x5, /* an allocation failed */
+    RVE_QUEUE_FULL = 0x7,       /* the thread pool already holds its limit of waiting tasks */
+    RVE_NO_ACCESS = 0x10,       /* the data directory is not readable and writable */
+    RVE_NO_SDK_INFO = 0x200,    /* the SDK or access record does not exist */
+    RVE_STR_TOO_SHORT = 0x201,  /* a string copy asked for more characters than the source has */
+    RVE_NULL_STRING = 0x202,    /* a string copy got a null source */
+    RVE_BAD_RESPONSE = 0x204,   /* the answer is not JSON or lacks its "result" */
+    RVE_SAVE_FAILED = 0x209,    /* the identity file cannot be written */
+    RVE_SERVER_ERROR = 0x30000, /* error envelope with an errcode not listed below */
+    RVE_SERVER_50600 = 0x30001, /* errcode "50600" */
+    RVE_SERVER_40000 = 0x30002, /* errcode "40000" */
+    RVE_SERVER_40100 = 0x30003, /* errcode "40100" */
+    RVE_SERVER_40431 = 0x30004, /* errcode "40431" */
+    RVE_SERVER_40432 = 0x30005  /* errcode "40432" */
 };
 
 /*

@@ -21,7 +21,8 @@
 RV_BEGIN_DECLS
 
 typedef void (*ListFreeItem)(void *item);
-/* Negative, zero or positive as the first item is less than, equal to or greater than the second. */
+/* Negative, zero or positive as the first item is less than, equal to or greater than the second.
+ */
 typedef int32_t (*ListCompare)(const void *a, const void *b);
 typedef void (*ListVisitor)(void *item, void *user);
 /* Returns true to stop the walk. */
@@ -34,9 +35,9 @@ typedef struct ListItem {
 } ListItem;
 
 typedef struct List {
-    uint32_t length;       /* number of nodes */
-    ListItem *first;       /* null exactly when empty */
-    ListItem *last;        /* null exactly when empty */
+    uint32_t length;        /* number of nodes */
+    ListItem *first;        /* null exactly when empty */
+    ListItem *last;         /* null exactly when empty */
     ListFreeItem free_item; /* fixed at creation; null: items are not owned */
 } List;
 
@@ -44,7 +45,8 @@ typedef struct List {
 #define LIST_ORDER_ASCENDING 0
 #define LIST_ORDER_DESCENDING 1
 
-/* New empty list, or null when memory is short ("Warn: malloc faild - out of memery!" on stdout). */
+/* New empty list, or null when memory is short ("Warn: malloc faild - out of memery!" on stdout).
+ */
 RV_API List *ListNew(ListFreeItem free_item);
 /* Releases every item (through free_item), every node and the list; null is ignored. */
 RV_API void ListFree(List *list);
@@ -70,7 +72,8 @@ RV_API ListItem *ListInsertSorted(List *list, void *item, ListCompare compare, i
 RV_API ListItem *ListRemove(List *list, void *item);
 /* As ListRemove, but the item is handed back to the caller unreleased. */
 RV_API ListItem *ListRemoveWithoutFree(List *list, void *item);
-/* Removes the first node for which compare(item, key) is 0, without releasing the item: 1 if removed, else 0. */
+/* Removes the first node for which compare(item, key) is 0, without releasing the item: 1 if
+ * removed, else 0. */
 RV_API int ListRemoveCustom(List *list, const void *key, ListCompare compare);
 
 /* First node holding `item`, or null. */

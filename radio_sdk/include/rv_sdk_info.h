@@ -37,10 +37,10 @@ typedef struct sdk_info {
     char *extra;       /* optional caller text; may stay null */
     char *packagename; /* application package name */
     char *os;          /* "linux" */
-    char *openid;      /* the service's id for this device and application; set by the identity step */
-    char *deviceid;    /* 32 lower-case hex digits, or the text read from openid.dat */
-    char *data_dir;    /* directory of the SDK's files */
-    char *init_time;   /* start-up time, decimal seconds since the epoch */
+    char *openid;   /* the service's id for this device and application; set by the identity step */
+    char *deviceid; /* 32 lower-case hex digits, or the text read from openid.dat */
+    char *data_dir; /* directory of the SDK's files */
+    char *init_time; /* start-up time, decimal seconds since the epoch */
 } sdk_info;
 
 /* The authorised user's credentials; both empty until cached. */

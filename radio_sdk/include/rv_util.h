@@ -26,7 +26,8 @@ RV_API bool check_dir_exist(const char *path);
 RV_API bool check_file_access(const char *path, int mode);
 RV_API bool check_dir_access(const char *path, int mode);
 
-/* Creates every missing directory along `path` (mode 0777 before umask), whatever its length. Returns 1. */
+/* Creates every missing directory along `path` (mode 0777 before umask), whatever its length.
+ * Returns 1. */
 RV_API int create_multi_directory(const char *path);
 
 /*
@@ -66,7 +67,8 @@ RV_API int formatTimeSeconds(int64_t seconds, char *out);
 
 /* --- Network ---------------------------------------------------------------- */
 
-/* True when some interface has an IPv4 address not starting with "127". Does not block on the network. */
+/* True when some interface has an IPv4 address not starting with "127". Does not block on the
+ * network. */
 RV_API bool check_net_is_ok(void);
 
 /* --- Heap strings (results are rv_error.h codes) ---------------------------- */
@@ -79,7 +81,8 @@ RV_API int str_free(char *string);
 RV_API int str_dup(char **out, const char *source);
 /* As str_dup, but a null source stores null and returns 0. */
 RV_API int str_dup_ext(char **out, const char *source);
-/* Copy of the first `length` bytes: 0; 514 null source; 513 source shorter than length (nothing allocated); 5. */
+/* Copy of the first `length` bytes: 0; 514 null source; 513 source shorter than length (nothing
+ * allocated); 5. */
 RV_API int str_copy(char **out, const char *source, int64_t length);
 /* Decimal text of `value`: 0 or 5. */
 RV_API int str_from_number(char **out, int64_t value);

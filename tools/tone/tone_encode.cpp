@@ -1,0 +1,142 @@
+// Sine tone -> AAC (ADTS) or MP3 bytes, muxed into a growing memory buffer.
+#include <cmath>
+#include <numbers>
+
+#include "tone.h"
+#include "tone_ff.h"
+
+namespace rvtone {
+namespace {
+
+using namespace detail;
+
+// Output context writing into an avio dynamic buffer; the buffer is released with it.
+class MemoryMuxer {
+  public:
+    explicit MemoryMuxer(const char *format) {
+        check(avformat_alloc_output_context2(&ctx_, nullptr, format, nullptr), "muxer");
+        check(avio_open_dyn_buf(&ctx_->pb), "memory output");
+    }
+    ~MemoryMuxer() {
+        if (ctx_->pb != nullptr) {
+            std::uint8_t *buf = nullptr;
+            avio_close_dyn_buf(ctx_->pb, &buf);
+            av_free(buf);
+        }
+        avformat_free_context(ctx_);
+    }
+    MemoryMuxer(const MemoryMuxer &) = delete;
+    MemoryMuxer &operator=(const MemoryMuxer &) = delete;
+
+    AVFormatContext *get() const { return ctx_; }
+
+    std::vector<std::uint8_t> take_bytes() {
+        std::uint8_t *buf = nullptr;
+        int size = avio_close_dyn_buf(ctx_->pb, &buf);
+        ctx_->pb = nullptr;
+        std::vector<std::uint8_t> out(buf, buf + size);
+        av_free(buf);
+        return out;
+    }
+
+  private:
+    AVFormatContext *ctx_ = nullptr;
+};
+
+void write_packets(AVCodecContext *enc, AVFormatContext *mux, AVStream *st, AVPacket *pkt) {
+    for (;;) {
+        int rc = avcodec_receive_packet(enc, pkt);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) {
+            return;
+        }
+        check(rc, "encode");
+        av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
+        pkt->stream_index = st->index;
+        check(av_interleaved_write_frame(mux, pkt), "write frame");
+    }
+}
+
+}  // namespace
+
+double frequency_for_audio_id(std::int64_t audio_id) {
+    std::int64_t slot = audio_id % 40;
+    if (slot < 0) {
+        slot += 40;
+    }
+    return 300.0 + static_cast<double>(slot) * 50.0;
+}
+
+const char *mime_type(Codec codec) {
+    return codec == Codec::Aac ? "audio/aac" : "audio/mpeg";
+}
+
+std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec) {
+    if (spec.channels < 1 || spec.channels > 2 || spec.sample_rate <= 0 || spec.duration_s < 0) {
+        throw std::runtime_error("rv_tone: bad tone spec");
+    }
+    const char *encoder_name = codec == Codec::Aac ? "aac" : "libmp3lame";
+    const AVCodec *encoder = need(avcodec_find_encoder_by_name(encoder_name), "no encoder");
+    MemoryMuxer mux(codec == Codec::Aac ? "adts" : "mp3");
+
+    CodecCtxPtr enc(need(avcodec_alloc_context3(encoder), "encoder context"));
+    enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    enc->sample_rate = spec.sample_rate;
+    enc->bit_rate = spec.bitrate;
+    enc->time_base = AVRational{1, spec.sample_rate};
+    av_channel_layout_default(&enc->ch_layout, spec.channels);
+    if (mux.get()->oformat->flags & AVFMT_GLOBALHEADER) {
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    check(avcodec_open2(enc.get(), encoder, nullptr), "open encoder");
+
+    AVStream *st = need(avformat_new_stream(mux.get(), nullptr), "stream");
+    check(avcodec_parameters_from_context(st->codecpar, enc.get()), "stream parameters");
+    st->time_base = enc->time_base;
+    // Without a seekable output the MP3 muxer could not fill in its Xing frame count,
+    // and a stale one makes readers distrust the file's length.
+    AVDictionary *opts = nullptr;
+    if (codec == Codec::Mp3) {
+        av_dict_set(&opts, "write_xing", "0", 0);
+    }
+    const int header_rc = avformat_write_header(mux.get(), &opts);
+    av_dict_free(&opts);
+    check(header_rc, "header");
+
+    FramePtr frame(need(av_frame_alloc(), "frame"));
+    PacketPtr pkt(need(av_packet_alloc(), "packet"));
+    const int frame_size = enc->frame_size > 0 ? enc->frame_size : 1024;
+    const auto total = static_cast<std::int64_t>(std::llround(spec.duration_s * spec.sample_rate));
+    const double step = 2.0 * std::numbers::pi * spec.frequency_hz / spec.sample_rate;
+
+    for (std::int64_t done = 0; done < total;) {
+        const int left = static_cast<int>(std::min<std::int64_t>(frame_size, total - done));
+        // Encoders without a short last frame get it padded with silence.
+        const bool pad = (encoder->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) == 0;
+        const int n = pad ? frame_size : left;
+        frame->nb_samples = n;
+        frame->format = enc->sample_fmt;
+        frame->sample_rate = enc->sample_rate;
+        check(av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout), "layout");
+        check(av_frame_get_buffer(frame.get(), 0), "frame buffer");
+        for (int i = 0; i < n; ++i) {
+            const float v = i < left
+                                ? static_cast<float>(spec.amplitude *
+                                                     std::sin(step * static_cast<double>(done + i)))
+                                : 0.0f;
+            for (int c = 0; c < spec.channels; ++c) {
+                reinterpret_cast<float *>(frame->data[c])[i] = v;
+            }
+        }
+        frame->pts = done;
+        check(avcodec_send_frame(enc.get(), frame.get()), "send frame");
+        av_frame_unref(frame.get());
+        write_packets(enc.get(), mux.get(), st, pkt.get());
+        done += left;
+    }
+    check(avcodec_send_frame(enc.get(), nullptr), "flush encoder");
+    write_packets(enc.get(), mux.get(), st, pkt.get());
+    check(av_write_trailer(mux.get()), "trailer");
+    return mux.take_bytes();
+}
+
+}  // namespace rvtone
