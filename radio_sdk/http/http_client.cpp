@@ -4,9 +4,9 @@
 
 #include "http/secret_mask.h"
 #include "http/thread_pool.h"
-#include "http/transport_log.h"
 #include "rv_error.h"
 #include "rv_util.h"
+#include "util/debug.h"
 
 namespace {
 
@@ -21,6 +21,13 @@ std::atomic<bool> s_http_client{false};
 bool verbose() {
     return s_debug_verbose.load(std::memory_order_relaxed) != 0;
 }
+
+#define CLIENT_LOGV(...)             \
+    do {                             \
+        if (verbose()) {             \
+            LOGV(kTag, __VA_ARGS__); \
+        }                            \
+    } while (0)
 
 void log_masked(const char *format, const char *text) {
     if (verbose()) {
@@ -54,7 +61,7 @@ int queue_request(thread_pool_task task, const char *url, const char *body, cons
 }  // namespace
 
 extern "C" int http_client_init(void) {
-    RV_LOG_V(kTag, verbose(), "http client init now \n");
+    CLIENT_LOGV("http client init now \n");
     if (s_http_client.load()) {
         return RVE_NOT_READY;
     }
@@ -66,12 +73,12 @@ extern "C" int http_client_init(void) {
         return rc;
     }
     s_http_client.store(true);
-    RV_LOG_V(kTag, verbose(), "http client init over \n");
+    CLIENT_LOGV("http client init over \n");
     return RVE_OK;
 }
 
 extern "C" int http_client_final(void) {
-    RV_LOG_V(kTag, verbose(), "http client shutdown now \n");
+    CLIENT_LOGV("http client shutdown now \n");
     if (s_http_client.exchange(false)) {
         if (int rc = thread_pool_final_ex(http_task_abort_all); rc != RVE_OK) {
             // Refused (called from a worker): everything keeps running.
@@ -80,7 +87,7 @@ extern "C" int http_client_final(void) {
         }
         http_task_final();
     }
-    RV_LOG_V(kTag, verbose(), "http client shutdown over \n");
+    CLIENT_LOGV("http client shutdown over \n");
     return RVE_OK;
 }
 

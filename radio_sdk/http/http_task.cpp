@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "http/secret_mask.h"
-#include "http/transport_log.h"
 #include "rv_config.h"
 #include "rv_error.h"
 #include "rv_util.h"
+#include "util/debug.h"
 
 namespace {
 
@@ -31,7 +31,13 @@ std::atomic<int> s_debug_data_verbose{0};
 std::atomic<int> s_debug_curl_verbose{0};
 std::atomic<int> s_share_connections{1};
 
-#define TASK_LOGV(...) RV_LOG_V(kTag, s_debug_verbose.load(std::memory_order_relaxed), __VA_ARGS__)
+// V lines of this module, gated by its own switch.
+#define TASK_LOGV(...)                                         \
+    do {                                                       \
+        if (s_debug_verbose.load(std::memory_order_relaxed)) { \
+            LOGV(kTag, __VA_ARGS__);                           \
+        }                                                      \
+    } while (0)
 
 struct ShareDeleter {
     void operator()(CURLSH *share) const { curl_share_cleanup(share); }
@@ -91,15 +97,15 @@ size_t write_data_cb(char *chunk, size_t size, size_t count, void *user) {
     const size_t n = size * count;
     if (n > HTTP_TASK_MAX_BODY_BYTES - buffer->data.size()) {
         buffer->error = RVE_FAILED;
-        RV_LOG_E(kTag, "response body larger than %u bytes, transfer aborted \n",
-                 HTTP_TASK_MAX_BODY_BYTES);
+        LOGE(kTag, "response body larger than %u bytes, transfer aborted \n",
+             HTTP_TASK_MAX_BODY_BYTES);
         return 0;
     }
     try {
         buffer->data.append(chunk, n);
     } catch (const std::bad_alloc &) {
         buffer->error = RVE_NO_MEMORY;
-        RV_LOG_E(kTag, "realloc failed! \n");
+        LOGE(kTag, "realloc failed! \n");
         return 0;
     }
     TASK_LOGV("http write data callback recv data size: %d bytes \n", static_cast<int>(n));
@@ -244,7 +250,7 @@ void run_transfer(void *argument, Kind kind) {
     }
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     if (!easy) {
-        RV_LOG_E(kTag, "curl easy init failed\n");
+        LOGE(kTag, "curl easy init failed\n");
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
@@ -271,7 +277,7 @@ void run_transfer(void *argument, Kind kind) {
         }
     }
     if (const char *failure = perform(easy.get()); failure != nullptr) {
-        RV_LOG_E(kTag, "http request perform failed: %s\n", failure);
+        LOGE(kTag, "http request perform failed: %s\n", failure);
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
@@ -288,8 +294,8 @@ void run_transfer(void *argument, Kind kind) {
         return;
     }
     if (buffer.error != RVE_OK || (kind == Kind::kPost && buffer.data.empty())) {
-        RV_LOG_E(kTag, "%s",
-                 kind == Kind::kPost ? "check data failed \n" : "check recv data failed \n");
+        LOGE(kTag, "%s",
+             kind == Kind::kPost ? "check data failed \n" : "check recv data failed \n");
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
@@ -317,7 +323,7 @@ extern "C" void http_task_arg_del(http_task_arg *arg) {
 extern "C" int http_task_init(void) {
     TASK_LOGV("http task init now \n");
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
-        RV_LOG_E(kTag, "curl global init failed \n");
+        LOGE(kTag, "curl global init failed \n");
         return RVE_FAILED;
     }
     s_curl_share.reset(curl_share_init());

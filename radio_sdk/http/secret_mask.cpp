@@ -3,7 +3,7 @@
 #include <array>
 #include <new>
 
-#include "rv_log.h"
+#include "util/debug.h"
 
 namespace rv::http {
 
@@ -96,7 +96,7 @@ std::string mask_secrets(std::string_view text) {
 void log_masked_v(const char *tag, const char *format, const char *text) {
     try {
         const std::string masked = mask_secrets(text != nullptr ? text : "(null)");
-        logout(4, 5, "V", tag, format, masked.c_str());
+        LOGV(tag, format, masked.c_str());
     } catch (const std::bad_alloc &) {
     }
 }

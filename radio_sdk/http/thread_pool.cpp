@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "http/transport_log.h"
 #include "rv_error.h"
+#include "util/debug.h"
 
 namespace {
 
@@ -19,7 +19,13 @@ constexpr const char *kTag = "THREAD_POOL";
 
 std::atomic<int> s_debug_verbose{1};
 
-#define POOL_LOGV(...) RV_LOG_V(kTag, s_debug_verbose.load(std::memory_order_relaxed), __VA_ARGS__)
+// V lines of this module, gated by its own switch.
+#define POOL_LOGV(...)                                         \
+    do {                                                       \
+        if (s_debug_verbose.load(std::memory_order_relaxed)) { \
+            LOGV(kTag, __VA_ARGS__);                           \
+        }                                                      \
+    } while (0)
 
 struct Task {
     thread_pool_task function;
@@ -104,7 +110,7 @@ extern "C" int thread_pool_init(int max_thread_num, int max_queue_size) {
         try {
             pool->threads.emplace_back(worker_main, pool.get(), i);
         } catch (const std::system_error &e) {
-            RV_LOG_E(kTag, "thread pool create thread[%d] failed: %s \n", i, e.what());
+            LOGE(kTag, "thread pool create thread[%d] failed: %s \n", i, e.what());
             abandon(*pool);
             return RVE_FAILED;
         }
@@ -129,7 +135,7 @@ extern "C" int thread_pool_add_task_ex(thread_pool_task function, void *argument
         }
         std::deque<Task> &queue = s_thread_pool->queue;
         if (queue.size() >= static_cast<size_t>(s_thread_pool->queue_limit)) {
-            RV_LOG_W(kTag, "current queue size up to the max queue size!\n");
+            LOGW(kTag, "current queue size up to the max queue size!\n");
             return RVE_QUEUE_FULL;
         }
         try {
@@ -149,7 +155,7 @@ extern "C" int thread_pool_add_task(thread_pool_task function, void *argument) {
 
 extern "C" int thread_pool_final_ex(thread_pool_interrupt interrupt) {
     if (t_on_worker) {
-        RV_LOG_E(kTag, "thread pool final called on a worker thread, refused \n");
+        LOGE(kTag, "thread pool final called on a worker thread, refused \n");
         return RVE_NOT_READY;
     }
     std::vector<std::thread> threads;

@@ -59,50 +59,54 @@ struct LocalServer::Impl {
             };
         };
         s.Get(R"(/bytes/(\d+))", on([](const httplib::Request &req, httplib::Response &res) {
-            res.set_content(body_pattern(std::stoul(req.matches[1])), "text/plain");
-        }));
-        s.Get("/empty", on([](const httplib::Request &, httplib::Response &res) { res.status = 200; }));
-        s.Post("/empty", on([](const httplib::Request &, httplib::Response &res) { res.status = 200; }));
+                  res.set_content(body_pattern(std::stoul(req.matches[1])), "text/plain");
+              }));
+        s.Get("/empty",
+              on([](const httplib::Request &, httplib::Response &res) { res.status = 200; }));
+        s.Post("/empty",
+               on([](const httplib::Request &, httplib::Response &res) { res.status = 200; }));
         s.Get(R"(/echo.*)", on([](const httplib::Request &req, httplib::Response &res) {
-            res.set_content(req.target, "text/plain");
-        }));
+                  res.set_content(req.target, "text/plain");
+              }));
         s.Post("/echo", on([](const httplib::Request &req, httplib::Response &res) {
-            res.set_content(req.body, "text/plain");
-        }));
+                   res.set_content(req.body, "text/plain");
+               }));
         s.Get(R"(/redirect/(\d+))", on([](const httplib::Request &req, httplib::Response &res) {
-            const unsigned long n = std::stoul(req.matches[1]);
-            if (n == 0) {
-                res.set_content("final", "text/plain");
-            } else {
-                res.set_redirect("/redirect/" + std::to_string(n - 1));
-            }
-        }));
+                  const unsigned long n = std::stoul(req.matches[1]);
+                  if (n == 0) {
+                      res.set_content("final", "text/plain");
+                  } else {
+                      res.set_redirect("/redirect/" + std::to_string(n - 1));
+                  }
+              }));
         s.Get("/redirect-to", on([](const httplib::Request &req, httplib::Response &res) {
-            res.set_redirect(req.get_param_value("url"));
-        }));
+                  res.set_redirect(req.get_param_value("url"));
+              }));
         s.Get("/authorize", on([](const httplib::Request &, httplib::Response &res) {
-            res.set_redirect("/callback?code=GRANT-SECRET&state=7");
-        }));
+                  res.set_redirect("/callback?code=GRANT-SECRET&state=7");
+              }));
         s.Get("/callback", on([](const httplib::Request &, httplib::Response &res) {
-            res.set_content("ok", "text/plain");
-        }));
+                  res.set_content("ok", "text/plain");
+              }));
         s.Get(R"(/huge/(\d+))", on([](const httplib::Request &req, httplib::Response &res) {
-            const size_t total = std::stoul(req.matches[1]);
-            res.set_chunked_content_provider(
-                "text/plain", [total](size_t offset, httplib::DataSink &sink) {
-                    if (offset >= total) {
-                        sink.done();
-                        return true;
-                    }
-                    const std::string piece = body_pattern(std::min<size_t>(65536, total - offset));
-                    return sink.write(piece.data(), piece.size());
-                });
-        }));
-        s.Get("/json", on([](const httplib::Request &, httplib::Response &res) {
-            res.set_content(
-                R"({"result":{"access_token":"AT-SECRET","refresh_token": "RT-SECRET","expires_in":7200}})",
-                "application/json");
-        }));
+                  const size_t total = std::stoul(req.matches[1]);
+                  res.set_chunked_content_provider(
+                      "text/plain", [total](size_t offset, httplib::DataSink &sink) {
+                          if (offset >= total) {
+                              sink.done();
+                              return true;
+                          }
+                          const std::string piece =
+                              body_pattern(std::min<size_t>(65536, total - offset));
+                          return sink.write(piece.data(), piece.size());
+                      });
+              }));
+        s.Get(
+            "/json", on([](const httplib::Request &, httplib::Response &res) {
+                res.set_content(
+                    R"({"result":{"access_token":"AT-SECRET","refresh_token": "RT-SECRET","expires_in":7200}})",
+                    "application/json");
+            }));
     }
 };
 
@@ -121,7 +125,8 @@ LocalServer::LocalServer(bool tls, const std::string &host) : impl_(std::make_un
     if (impl_->port <= 0) {
         throw std::runtime_error("test server cannot bind");
     }
-    impl_->base = std::string(tls ? "https://" : "http://") + host + ":" + std::to_string(impl_->port);
+    impl_->base =
+        std::string(tls ? "https://" : "http://") + host + ":" + std::to_string(impl_->port);
     impl_->thread = std::thread([this] { impl_->server->listen_after_bind(); });
     while (!impl_->server->is_running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -183,7 +188,8 @@ SilentServer::SilentServer() : impl_(std::make_unique<Impl>()) {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    if (impl_->listener < 0 || bind(impl_->listener, reinterpret_cast<sockaddr *>(&addr), len) != 0 ||
+    if (impl_->listener < 0 ||
+        bind(impl_->listener, reinterpret_cast<sockaddr *>(&addr), len) != 0 ||
         listen(impl_->listener, 64) != 0 ||
         getsockname(impl_->listener, reinterpret_cast<sockaddr *>(&addr), &len) != 0 ||
         pipe2(impl_->wake, O_CLOEXEC) != 0) {

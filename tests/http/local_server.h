@@ -34,7 +34,7 @@ struct RecordedRequest {
 std::string body_pattern(size_t n);
 
 class LocalServer {
-public:
+  public:
     // Serves on `host` (an address of this machine); HTTPS when `tls`.
     explicit LocalServer(bool tls = false, const std::string &host = "127.0.0.1");
     ~LocalServer();
@@ -48,13 +48,13 @@ public:
     // Number of distinct client connections seen so far.
     size_t connections() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
 class SilentServer {
-public:
+  public:
     SilentServer();
     ~SilentServer();
     SilentServer(const SilentServer &) = delete;
@@ -65,7 +65,7 @@ public:
     // Blocks until `n` connections were accepted or `seconds` passed; returns the count.
     size_t wait_accepted(size_t n, int seconds) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

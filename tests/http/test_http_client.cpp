@@ -21,7 +21,7 @@ using rv::test::LogCapture;
 using rv::test::Outcome;
 
 class HttpClient : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(RVE_OK, http_client_init()); }
     void TearDown() override { EXPECT_EQ(RVE_OK, http_client_final()); }
 
@@ -34,14 +34,15 @@ protected:
     }
     Outcome post(const std::string &url, const char *body) {
         CallbackLog log;
-        EXPECT_EQ(RVE_OK, http_request_post(url.c_str(), body, &CallbackLog::callback, log.slot(0)));
+        EXPECT_EQ(RVE_OK,
+                  http_request_post(url.c_str(), body, &CallbackLog::callback, log.slot(0)));
         EXPECT_TRUE(log.wait_for(1));
         return log.outcomes().at(0);
     }
     Outcome probe(const std::string &url) {
         CallbackLog log;
-        EXPECT_EQ(RVE_OK, https_request_get_redirect_uri(url.c_str(), nullptr, &CallbackLog::callback,
-                                                         log.slot(0)));
+        EXPECT_EQ(RVE_OK, https_request_get_redirect_uri(url.c_str(), nullptr,
+                                                         &CallbackLog::callback, log.slot(0)));
         EXPECT_TRUE(log.wait_for(1));
         return log.outcomes().at(0);
     }
@@ -52,23 +53,27 @@ protected:
 TEST(HttpClientLifecycle, RequestsOutsideTheClientLifetimeAreRefusedSynchronously) {
     CallbackLog log;
     EXPECT_EQ(RVE_BAD_ARGS, http_request_get(nullptr, &CallbackLog::callback, log.slot(0)));
-    EXPECT_EQ(RVE_NOT_READY, http_request_get("http://127.0.0.1:9/", &CallbackLog::callback, log.slot(0)));
-    EXPECT_EQ(RVE_NOT_READY, http_request_post("http://127.0.0.1:9/", "", &CallbackLog::callback, log.slot(0)));
-    EXPECT_EQ(RVE_NOT_READY, https_request_get("https://127.0.0.1:9/", nullptr, &CallbackLog::callback,
-                                               log.slot(0)));
+    EXPECT_EQ(RVE_NOT_READY,
+              http_request_get("http://127.0.0.1:9/", &CallbackLog::callback, log.slot(0)));
+    EXPECT_EQ(RVE_NOT_READY,
+              http_request_post("http://127.0.0.1:9/", "", &CallbackLog::callback, log.slot(0)));
+    EXPECT_EQ(RVE_NOT_READY, https_request_get("https://127.0.0.1:9/", nullptr,
+                                               &CallbackLog::callback, log.slot(0)));
     EXPECT_EQ(RVE_OK, http_client_final()) << "stopping a stopped client is harmless";
 
     ASSERT_EQ(RVE_OK, http_client_init());
     EXPECT_EQ(RVE_NOT_READY, http_client_init());
-    EXPECT_EQ(RVE_BAD_ARGS, http_request_post("http://127.0.0.1:9/", nullptr, &CallbackLog::callback,
-                                              log.slot(0)));
-    EXPECT_EQ(RVE_BAD_ARGS, https_request_post(nullptr, "", nullptr, &CallbackLog::callback, log.slot(0)));
+    EXPECT_EQ(RVE_BAD_ARGS, http_request_post("http://127.0.0.1:9/", nullptr,
+                                              &CallbackLog::callback, log.slot(0)));
+    EXPECT_EQ(RVE_BAD_ARGS,
+              https_request_post(nullptr, "", nullptr, &CallbackLog::callback, log.slot(0)));
     EXPECT_EQ(RVE_OK, http_client_final());
 
     // A second start works and carries requests again.
     LocalServer server;
     ASSERT_EQ(RVE_OK, http_client_init());
-    ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/10").c_str(), &CallbackLog::callback, log.slot(1)));
+    ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/10").c_str(), &CallbackLog::callback,
+                                       log.slot(1)));
     ASSERT_TRUE(log.wait_for(1));
     EXPECT_EQ(RVE_OK, log.outcomes().at(0).result);
     EXPECT_EQ(RVE_OK, http_client_final());
@@ -101,7 +106,8 @@ TEST_F(HttpClient, UrlAndPostBodyReachTheServerByteForByte) {
     EXPECT_EQ(target, requests[0].target);
     EXPECT_EQ("POST", requests[1].method);
     EXPECT_EQ(body, requests[1].body);
-    EXPECT_EQ(std::to_string(std::strlen(body)), requests[1].headers.find("Content-Length")->second);
+    EXPECT_EQ(std::to_string(std::strlen(body)),
+              requests[1].headers.find("Content-Length")->second);
 }
 
 TEST_F(HttpClient, EmptyAnswerIsSuccessForGetAndFailureForPost) {
@@ -187,13 +193,16 @@ TEST_F(HttpClient, CredentialsNeverReachTheLogButDoReachTheServer) {
     ASSERT_EQ(RVE_OK, j.result);
     ASSERT_EQ(RVE_OK, p.result);
     ASSERT_EQ(RVE_OK, r.result);
-    EXPECT_EQ(server_.url("/callback?code=GRANT-SECRET&state=7"), r.data) << "the caller sees the real URL";
+    EXPECT_EQ(server_.url("/callback?code=GRANT-SECRET&state=7"), r.data)
+        << "the caller sees the real URL";
 
     const std::string text = log.all_text();
     EXPECT_EQ(std::string::npos, text.find("-SECRET")) << text;
-    EXPECT_NE(std::string::npos, text.find("HTTP-GET: url = " + server_.url(
-        "/echo?appid=A&secretkey=***&access_token=***&errcode=1")));
-    EXPECT_NE(std::string::npos, text.find(R"({"result":{"access_token":"***","refresh_token": "***")"));
+    EXPECT_NE(std::string::npos,
+              text.find("HTTP-GET: url = " +
+                        server_.url("/echo?appid=A&secretkey=***&access_token=***&errcode=1")));
+    EXPECT_NE(std::string::npos,
+              text.find(R"({"result":{"access_token":"***","refresh_token": "***")"));
     EXPECT_NE(std::string::npos, text.find("HTTP-POST: body = code=***&refresh_token=***"));
     EXPECT_NE(std::string::npos, text.find("TASK-GET-URI: redirect to uri = " +
                                            server_.url("/callback?code=***&state=7")));
@@ -214,7 +223,8 @@ TEST(HttpClientSharing, WithSharingOffEveryRequestOpensItsOwnConnection) {
     http_task_share_connections(1);
     for (int i = 0; i < 3; ++i) {
         CallbackLog log;
-        ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/100").c_str(), &CallbackLog::callback, log.slot(i)));
+        ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/100").c_str(), &CallbackLog::callback,
+                                           log.slot(i)));
         ASSERT_TRUE(log.wait_for(1));
         EXPECT_EQ(RVE_OK, log.outcomes().at(0).result);
     }
@@ -234,7 +244,8 @@ TEST_F(HttpClient, ManyRequestsFromSeveralThreadsEachCallBackExactlyOnce) {
                 const std::string url = server_.url("/bytes/" + std::to_string(100 + id));
                 void *slot = log.slot(id);
                 int rc;
-                while ((rc = http_request_get(url.c_str(), &CallbackLog::callback, slot)) == RVE_QUEUE_FULL) {
+                while ((rc = http_request_get(url.c_str(), &CallbackLog::callback, slot)) ==
+                       RVE_QUEUE_FULL) {
                     std::this_thread::yield();
                 }
                 ASSERT_EQ(RVE_OK, rc);

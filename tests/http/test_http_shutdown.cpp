@@ -29,21 +29,23 @@ TEST(HttpShutdown, FinalAbortsHangingTransfersAndAnswersWaitingRequestsExactlyOn
     ASSERT_EQ(RVE_OK, http_client_init());
     CallbackLog log;
     // One hanging transfer of each kind: plain GET, HTTPS handshake, redirect probe.
-    ASSERT_EQ(RVE_OK, http_request_get(silent.url("/a").c_str(), &CallbackLog::callback, log.slot(0)));
-    ASSERT_EQ(RVE_OK, https_request_get(silent.url("/b", true).c_str(), nullptr, &CallbackLog::callback,
-                                        log.slot(1)));
+    ASSERT_EQ(RVE_OK,
+              http_request_get(silent.url("/a").c_str(), &CallbackLog::callback, log.slot(0)));
+    ASSERT_EQ(RVE_OK, https_request_get(silent.url("/b", true).c_str(), nullptr,
+                                        &CallbackLog::callback, log.slot(1)));
     ASSERT_EQ(RVE_OK, https_request_get_redirect_uri(silent.url("/c").c_str(), nullptr,
                                                      &CallbackLog::callback, log.slot(2)));
     ASSERT_EQ(3u, silent.wait_accepted(3, 30));
     for (int i = 3; i < 33; ++i) {
         const std::string url = silent.url("/w" + std::to_string(i));
-        const int rc = (i % 2 == 0)
-                           ? http_request_post(url.c_str(), "x=1", &CallbackLog::callback, log.slot(i))
-                           : http_request_get(url.c_str(), &CallbackLog::callback, log.slot(i));
+        const int rc =
+            (i % 2 == 0)
+                ? http_request_post(url.c_str(), "x=1", &CallbackLog::callback, log.slot(i))
+                : http_request_get(url.c_str(), &CallbackLog::callback, log.slot(i));
         ASSERT_EQ(RVE_OK, rc) << i;
     }
-    EXPECT_EQ(RVE_QUEUE_FULL, http_request_get(silent.url("/x").c_str(), &CallbackLog::callback,
-                                               log.slot(99)));
+    EXPECT_EQ(RVE_QUEUE_FULL,
+              http_request_get(silent.url("/x").c_str(), &CallbackLog::callback, log.slot(99)));
 
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(RVE_OK, http_client_final());
@@ -102,7 +104,8 @@ TEST(HttpShutdown, FollowUpsQueuedFromCallbacksDuringFinalAreRefusedAndRequestsA
     LocalServer server;
     ASSERT_EQ(RVE_OK, http_client_init());
     CallbackLog log;
-    ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/5").c_str(), &CallbackLog::callback, log.slot(0)));
+    ASSERT_EQ(RVE_OK, http_request_get(server.url("/bytes/5").c_str(), &CallbackLog::callback,
+                                       log.slot(0)));
     ASSERT_TRUE(log.wait_for(1));
     EXPECT_EQ(RVE_OK, log.outcomes().at(0).result);
     EXPECT_EQ(RVE_OK, http_client_final());

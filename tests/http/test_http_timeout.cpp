@@ -19,8 +19,10 @@ TEST(HttpTimeout, SilentServerFailsGetAndPostAfterTheTransferLimit) {
     ASSERT_EQ(RVE_OK, http_client_init());
     CallbackLog log;
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(RVE_OK, http_request_get(silent.url("/g").c_str(), &CallbackLog::callback, log.slot(0)));
-    ASSERT_EQ(RVE_OK, http_request_post(silent.url("/p").c_str(), "a=1", &CallbackLog::callback, log.slot(1)));
+    ASSERT_EQ(RVE_OK,
+              http_request_get(silent.url("/g").c_str(), &CallbackLog::callback, log.slot(0)));
+    ASSERT_EQ(RVE_OK, http_request_post(silent.url("/p").c_str(), "a=1", &CallbackLog::callback,
+                                        log.slot(1)));
     ASSERT_EQ(RVE_OK, https_request_get_redirect_uri(silent.url("/r").c_str(), nullptr,
                                                      &CallbackLog::callback, log.slot(2)));
     ASSERT_TRUE(log.wait_for(3, 120));

@@ -23,7 +23,7 @@ using rv::test::Outcome;
 
 // Environment and CA setting are changed only while the client (and its workers) is stopped.
 class HttpTls : public testing::Test {
-protected:
+  protected:
     void TearDown() override {
         http_client_final();
         unsetenv("RV_CA_FILE");
@@ -32,7 +32,8 @@ protected:
 
     Outcome get(const std::string &url, const char *cainfo = nullptr) {
         CallbackLog log;
-        EXPECT_EQ(RVE_OK, https_request_get(url.c_str(), cainfo, &CallbackLog::callback, log.slot(0)));
+        EXPECT_EQ(RVE_OK,
+                  https_request_get(url.c_str(), cainfo, &CallbackLog::callback, log.slot(0)));
         EXPECT_TRUE(log.wait_for(1));
         return log.outcomes().at(0);
     }
@@ -40,8 +41,8 @@ protected:
     LocalServer server_{true};
 };
 
-const std::string kPeerFailure =
-    std::string("http request perform failed: ") + curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION);
+const std::string kPeerFailure = std::string("http request perform failed: ") +
+                                 curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION);
 
 TEST_F(HttpTls, TrustedServerAnswersOverGetPostAndTheProbe) {
     rv_setCaFile(cert_file("ca.pem").c_str());

@@ -26,7 +26,8 @@ TEST(SecretMask, LeavesOtherNamesThatMerelyContainASecretName) {
 TEST(SecretMask, HidesJsonMembersWithStringAndBareValues) {
     EXPECT_EQ(R"({"access_token":"***","expires_in":7200,"refresh_token" : "***"})",
               mask_secrets(R"({"access_token":"a\"b","expires_in":7200,"refresh_token" : "r"})"));
-    EXPECT_EQ(R"({"code":***,"errcode":"50600"})", mask_secrets(R"({"code":1234,"errcode":"50600"})"));
+    EXPECT_EQ(R"({"code":***,"errcode":"50600"})",
+              mask_secrets(R"({"code":1234,"errcode":"50600"})"));
     EXPECT_EQ(R"({"result":{"code":"***"}})", mask_secrets(R"({"result":{"code":"x"}})"));
     // A quoted name that is not a member key stays as it is.
     EXPECT_EQ(R"(["code", "x"])", mask_secrets(R"(["code", "x"])"));

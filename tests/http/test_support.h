@@ -28,7 +28,7 @@ struct Outcome {
 
 // Collects completion callbacks; pass slot(id) as user data and &CallbackLog::callback.
 class CallbackLog {
-public:
+  public:
     void *slot(int id) {
         std::lock_guard<std::mutex> guard(lock_);
         slots_.push_back(Slot{this, id});
@@ -62,7 +62,7 @@ public:
         return outcomes_;
     }
 
-private:
+  private:
     struct Slot {
         CallbackLog *log;
         int id;
@@ -89,7 +89,7 @@ struct LogLine {
 
 // Captures every emitted log line (V lines and warnings included) while it lives.
 class LogCapture {
-public:
+  public:
     LogCapture() {
         set_log_level(2);
         set_log_vbose_mode(1);
@@ -127,7 +127,7 @@ public:
         return text;
     }
 
-private:
+  private:
     static void sink(int, const char *letter, const char *tag, const char *, const char *message,
                      void *user) {
         auto *self = static_cast<LogCapture *>(user);

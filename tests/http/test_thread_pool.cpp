@@ -32,7 +32,8 @@ struct Gates {
 
     bool wait_started(size_t n) {
         std::unique_lock<std::mutex> guard(lock);
-        return changed.wait_for(guard, std::chrono::seconds(30), [&] { return started.size() >= n; });
+        return changed.wait_for(guard, std::chrono::seconds(30),
+                                [&] { return started.size() >= n; });
     }
     void release(int id) {
         std::lock_guard<std::mutex> guard(lock);
@@ -89,7 +90,8 @@ TEST(ThreadPool, RefusesThe31stWaitingTaskAndShutsDownWithoutRunningWaitingOnes)
         ASSERT_EQ(RVE_OK, thread_pool_add_task(gated_job, &jobs[i])) << i;
     }
     EXPECT_EQ(RVE_QUEUE_FULL, thread_pool_add_task(gated_job, &jobs[33]));
-    EXPECT_EQ(1u, log.messages("THREAD_POOL", "current queue size up to the max queue size!").size());
+    EXPECT_EQ(1u,
+              log.messages("THREAD_POOL", "current queue size up to the max queue size!").size());
 
     // One worker moves on: it takes the oldest waiting task, which frees one place.
     gates.release(gates.started[0]);
