@@ -51,6 +51,7 @@ struct LocalServer::Impl {
     void routes() {
         httplib::Server &s = *server;
         s.set_keep_alive_max_count(1000000);
+        s.set_tcp_nodelay(true);
         // Each request is recorded before its answer goes out.
         auto on = [this](auto handler) {
             return [this, handler](const httplib::Request &req, httplib::Response &res) {
