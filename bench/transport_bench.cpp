@@ -73,7 +73,7 @@ struct EasyDeleter {
 
 // A plain libcurl client: one reused handle, so connections are kept alive.
 class PlainClient {
-public:
+  public:
     PlainClient() : easy_(curl_easy_init()) {
         curl_easy_setopt(easy_.get(), CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, collect);
@@ -85,7 +85,7 @@ public:
         return curl_easy_perform(easy_.get()) == CURLE_OK;
     }
 
-private:
+  private:
     std::unique_ptr<CURL, EasyDeleter> easy_;
     std::string body_;
 };

@@ -47,6 +47,8 @@ class HttpClient : public testing::Test {
         return log.outcomes().at(0);
     }
 
+    // Log settings change only while no worker runs: the capture outlives the client.
+    LogCapture log_;
     LocalServer server_;
 };
 
@@ -116,11 +118,10 @@ TEST_F(HttpClient, EmptyAnswerIsSuccessForGetAndFailureForPost) {
     EXPECT_TRUE(g.null_data);
     EXPECT_EQ(0u, g.size);
 
-    LogCapture log;
     const Outcome p = post(server_.url("/empty"), "");
     EXPECT_EQ(RVE_FAILED, p.result);
     EXPECT_TRUE(p.null_data);
-    EXPECT_EQ(1u, log.messages("HTTP_TASK", "check data failed").size());
+    EXPECT_EQ(1u, log_.messages("HTTP_TASK", "check data failed").size());
 
     // The empty POST body went out with length 0.
     const auto requests = server_.requests();
@@ -152,12 +153,11 @@ TEST_F(HttpClient, RedirectProbeStopsAtTenHopsAndAtOtherSchemes) {
 }
 
 TEST_F(HttpClient, AnswerLargerThan16MiBIsCutOffWithAnError) {
-    LogCapture log;
     const Outcome o = get(server_.url("/huge/" + std::to_string(HTTP_TASK_MAX_BODY_BYTES + 1)));
     EXPECT_EQ(RVE_FAILED, o.result);
     EXPECT_TRUE(o.null_data);
-    EXPECT_EQ(1u, log.messages("HTTP_TASK", "response body larger than 16777216 bytes").size());
-    EXPECT_EQ(1u, log.messages("HTTP_TASK", "http request perform failed: ").size());
+    EXPECT_EQ(1u, log_.messages("HTTP_TASK", "response body larger than 16777216 bytes").size());
+    EXPECT_EQ(1u, log_.messages("HTTP_TASK", "http request perform failed: ").size());
 
     // Exactly the limit still arrives.
     const Outcome full = get(server_.url("/huge/" + std::to_string(HTTP_TASK_MAX_BODY_BYTES)));
@@ -166,22 +166,20 @@ TEST_F(HttpClient, AnswerLargerThan16MiBIsCutOffWithAnError) {
 }
 
 TEST_F(HttpClient, BodyDumpComesInPiecesOf2000Bytes) {
-    LogCapture log;
     http_task_data_verbose(1);
     const Outcome o = get(server_.url("/bytes/4500"));
     http_task_data_verbose(0);
     ASSERT_EQ(RVE_OK, o.result);
     const std::string body = rv::test::body_pattern(4500);
-    const auto pieces = log.messages("HTTP_TASK", "[");
+    const auto pieces = log_.messages("HTTP_TASK", "[");
     ASSERT_EQ(3u, pieces.size());
     EXPECT_EQ("[2000 bytes] " + body.substr(0, 2000) + "\n", pieces[0]);
     EXPECT_EQ("[2000 bytes] " + body.substr(2000, 2000) + "\n", pieces[1]);
     EXPECT_EQ("[0500 bytes] " + body.substr(4000) + "\n", pieces[2]);
-    EXPECT_EQ(1u, log.messages("HTTP_TASK", "http request data total size: 4500 bytes").size());
+    EXPECT_EQ(1u, log_.messages("HTTP_TASK", "http request data total size: 4500 bytes").size());
 }
 
 TEST_F(HttpClient, CredentialsNeverReachTheLogButDoReachTheServer) {
-    LogCapture log;
     http_task_data_verbose(1);
     const std::string target = "/echo?appid=A&secretkey=SK-SECRET&access_token=AT-SECRET&errcode=1";
     const Outcome g = get(server_.url(target));
@@ -196,7 +194,7 @@ TEST_F(HttpClient, CredentialsNeverReachTheLogButDoReachTheServer) {
     EXPECT_EQ(server_.url("/callback?code=GRANT-SECRET&state=7"), r.data)
         << "the caller sees the real URL";
 
-    const std::string text = log.all_text();
+    const std::string text = log_.all_text();
     EXPECT_EQ(std::string::npos, text.find("-SECRET")) << text;
     EXPECT_NE(std::string::npos,
               text.find("HTTP-GET: url = " +

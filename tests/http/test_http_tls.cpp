@@ -38,6 +38,8 @@ class HttpTls : public testing::Test {
         return log.outcomes().at(0);
     }
 
+    // Log settings change only while no worker runs: the capture outlives the client.
+    LogCapture log_;
     LocalServer server_{true};
 };
 
@@ -65,11 +67,10 @@ TEST_F(HttpTls, TrustedServerAnswersOverGetPostAndTheProbe) {
 
 TEST_F(HttpTls, WithoutAConfiguredCaTheTestServerIsRejected) {
     ASSERT_EQ(RVE_OK, http_client_init());
-    LogCapture log;
     const Outcome o = get(server_.url("/bytes/10"));
     EXPECT_EQ(RVE_FAILED, o.result);
     EXPECT_TRUE(o.null_data);
-    const auto errors = log.messages("HTTP_TASK", kPeerFailure);
+    const auto errors = log_.messages("HTTP_TASK", kPeerFailure);
     ASSERT_EQ(1u, errors.size());
     EXPECT_TRUE(server_.requests().empty()) << "no request may pass an unverified handshake";
 }
@@ -77,14 +78,13 @@ TEST_F(HttpTls, WithoutAConfiguredCaTheTestServerIsRejected) {
 TEST_F(HttpTls, AnUnrelatedCaAndAMismatchedHostNameAreRejected) {
     rv_setCaFile(cert_file("other-ca.pem").c_str());
     ASSERT_EQ(RVE_OK, http_client_init());
-    LogCapture log;
     EXPECT_EQ(RVE_FAILED, get(server_.url("/bytes/10")).result);
     EXPECT_EQ(RVE_FAILED, get(server_.url("/bytes/10"), cert_file("other-ca.pem").c_str()).result);
 
     // Trusted CA, but the certificate names 127.0.0.1 and localhost only.
     LocalServer misnamed(true, "127.0.0.2");
     EXPECT_EQ(RVE_FAILED, get(misnamed.url("/bytes/10"), cert_file("ca.pem").c_str()).result);
-    EXPECT_EQ(3u, log.messages("HTTP_TASK", kPeerFailure).size());
+    EXPECT_EQ(3u, log_.messages("HTTP_TASK", kPeerFailure).size());
     EXPECT_TRUE(server_.requests().empty());
     EXPECT_TRUE(misnamed.requests().empty());
 }
