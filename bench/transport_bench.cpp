@@ -27,7 +27,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSingleGets = 2000;
-constexpr int kBursts = 60;
+constexpr int kBursts = 200;
 constexpr int kBurstSize = 30;
 constexpr int kTlsGets = 200;
 constexpr int kWarmUp = 20;

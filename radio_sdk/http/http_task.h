@@ -59,7 +59,8 @@ RV_API void *https_task_post(void *arg);
 RV_API void *https_task_get_redirect_uri(void *arg);
 
 // Switches, any thread: V lines of this module (default 1); dump of every received body
-// (default 0); libcurl's own verbose output on stderr for GET and POST (default 0).
+// (default 0); libcurl's own verbose output on stderr for GET and POST (default 0;
+// that output is libcurl's own and shows URLs unmasked).
 RV_API void http_task_verbose(int on);
 RV_API void http_task_data_verbose(int on);
 RV_API void http_task_http_verbose(int on);
