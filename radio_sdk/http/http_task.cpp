@@ -51,6 +51,7 @@ struct MultiDeleter {
 
 // Written by http_task_init/http_task_final only, while no transfer runs.
 std::unique_ptr<CURLSH, ShareDeleter> s_curl_share;
+bool s_shared_connections = false;  // the share handle holds connections and TLS sessions
 // One lock per kind of data the share handle holds; libcurl takes them from every worker.
 std::array<std::mutex, CURL_LOCK_DATA_LAST> s_share_locks;
 
@@ -173,18 +174,28 @@ class Attached {
     CURL *easy_;
 };
 
+// The calling thread's multi handle, made on its first transfer and released when the
+// thread ends (for the pool's workers: before http_task_final). Null when memory is short.
+CURLM *thread_multi() {
+    thread_local std::unique_ptr<CURLM, MultiDeleter> t_multi;
+    if (!t_multi) {
+        t_multi.reset(curl_multi_init());
+    }
+    return t_multi.get();
+}
+
 // Runs the transfer on this thread; null on success, else libcurl's text of the failure.
-// A multi handle of its own lets http_task_abort_all wake the wait at once.
+// Waiting in a multi handle lets http_task_abort_all wake the wait at once.
 const char *perform(CURL *easy) {
-    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-    if (!multi) {
+    CURLM *multi = thread_multi();
+    if (multi == nullptr) {
         return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
     }
-    if (CURLMcode mc = curl_multi_add_handle(multi.get(), easy); mc != CURLM_OK) {
+    if (CURLMcode mc = curl_multi_add_handle(multi, easy); mc != CURLM_OK) {
         return curl_multi_strerror(mc);
     }
-    Attached attached(multi.get(), easy);
-    const ActiveTransfer active(multi.get());
+    Attached attached(multi, easy);
+    const ActiveTransfer active(multi);
     if (!active.registered()) {
         return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
     }
@@ -193,19 +204,19 @@ const char *perform(CURL *easy) {
             return curl_easy_strerror(CURLE_ABORTED_BY_CALLBACK);
         }
         int running = 0;
-        if (CURLMcode mc = curl_multi_perform(multi.get(), &running); mc != CURLM_OK) {
+        if (CURLMcode mc = curl_multi_perform(multi, &running); mc != CURLM_OK) {
             return curl_multi_strerror(mc);
         }
         if (running == 0) {
             break;
         }
-        if (CURLMcode mc = curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
+        if (CURLMcode mc = curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
             mc != CURLM_OK) {
             return curl_multi_strerror(mc);
         }
     }
     int queued = 0;
-    while (CURLMsg *msg = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
         if (msg->msg == CURLMSG_DONE && msg->data.result != CURLE_OK) {
             return curl_easy_strerror(msg->data.result);
         }
@@ -218,6 +229,10 @@ void set_common_options(CURL *easy, const char *cainfo) {
     if (s_curl_share) {
         curl_easy_setopt(easy, CURLOPT_SHARE, s_curl_share.get());
         curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, kDnsCacheSeconds);
+    }
+    if (!s_shared_connections) {
+        // Otherwise the thread's multi handle would keep the connection for its next transfer.
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
     }
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -326,13 +341,15 @@ extern "C" int http_task_init(void) {
         LOGE(kTag, "curl global init failed \n");
         return RVE_FAILED;
     }
+    s_shared_connections = false;
     s_curl_share.reset(curl_share_init());
     if (s_curl_share) {
         CURLSH *share = s_curl_share.get();
         curl_share_setopt(share, CURLSHOPT_LOCKFUNC, share_lock);
         curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, share_unlock);
         curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        if (s_share_connections.load()) {
+        s_shared_connections = s_share_connections.load() != 0;
+        if (s_shared_connections) {
             curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
             curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
         }
