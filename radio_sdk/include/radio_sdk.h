@@ -5,6 +5,7 @@
 #ifndef RADIO_SDK_H
 #define RADIO_SDK_H
 
+#include "rv_config.h"
 #include "rv_error.h"
 #include "rv_export.h"
 #include "rv_list.h"
