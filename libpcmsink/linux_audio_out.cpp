@@ -14,6 +14,9 @@ namespace {
 
 constexpr snd_pcm_uframes_t kPeriodFrames = 32;
 constexpr int kMinBufferBytes = 128;
+// Left to itself ALSA picks the largest buffer a device offers (seconds on some devices,
+// millions of frames on the null device): pause and stop would then lag that long.
+constexpr unsigned kBufferTimeUs = 100'000;
 
 // Each message is flushed so that it is in order with the caller's own output.
 __attribute__((format(printf, 1, 2))) void say(const char *fmt, ...) {
@@ -76,6 +79,8 @@ std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_
     snd_pcm_hw_params_set_rate_near(pcm.get(), params.get(), &rate, nullptr);
     snd_pcm_uframes_t period = kPeriodFrames;
     snd_pcm_hw_params_set_period_size_near(pcm.get(), params.get(), &period, nullptr);
+    unsigned buffer_us = kBufferTimeUs;
+    snd_pcm_hw_params_set_buffer_time_near(pcm.get(), params.get(), &buffer_us, nullptr);
     rc = snd_pcm_hw_params(pcm.get(), params.get());
     if (rc < 0) {
         say("unable to set hw parameters: %s\n", snd_strerror(rc));
