@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +157,23 @@ TEST_F(PcmSink, WriteErrorIsReturnedNotFatal) {
     const std::string text = ::testing::internal::GetCapturedStdout();
     EXPECT_LT(rc, 0);
     EXPECT_EQ(text.rfind(" SDL_Linux_Alsa_write_byte  error: ", 0), 0u) << text;
+    SDL_Linux_Audio_Out_free(out);
+}
+
+// A device that fails mid-stream (the capture file is /dev/full): the write returns -EIO.
+TEST_F(PcmSink, FailingDeviceReturnsTheErrorAndTheProcessGoesOn) {
+    setenv("RV_PCM_CAPTURE", "/dev/full", 1);
+    SDL_Linux_Audio_Out *out = SDL_Linux_Audio_Out_new_from_sdl_spec(8000, 1, 0);
+    ASSERT_NE(out, nullptr);
+    std::vector<std::int16_t> frames(800, 1);
+    int rc = 0;
+    ::testing::internal::CaptureStdout();
+    for (int i = 0; i < 10 && rc >= 0; ++i) {
+        rc = SDL_Linux_Audio_Out_write_byte(out, frames.data(), 800);
+    }
+    const std::string text = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, -EIO);
+    EXPECT_NE(text.find(" SDL_Linux_Alsa_write_byte  error: "), std::string::npos) << text;
     SDL_Linux_Audio_Out_free(out);
 }
 

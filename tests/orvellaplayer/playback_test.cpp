@@ -1,4 +1,5 @@
 // Finite sources played through libpcmsink into the capture file, checked by ear (Goertzel).
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,45 @@ TEST_F(PlayerTest, UnopenableDevicePlaysIntoSilenceInRealTime) {
     EXPECT_GE(std::chrono::duration<double>(Clock::now() - begun).count(), 1.9);
     EXPECT_GE(Events::get().count(ORV_EVENT_POSITION), 2);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+}
+
+// An HLS playlist of three ADTS segments plays through like a file.
+TEST_F(PlayerTest, HlsPlaylistPlaysAllSegmentsToTheEnd) {
+    const double hz = rvtone::frequency_for_audio_id(9);
+    MediaServer server;
+    std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
+                           "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "seg" + std::to_string(i) + ".aac";
+        server.add(name, tone_file(rvtone::Codec::Aac, hz, 1.0), "audio/aac");
+        playlist += "#EXTINF:1.0,\n" + name + "\n";
+    }
+    playlist += "#EXT-X-ENDLIST\n";
+    server.add("list.m3u8", std::vector<std::uint8_t>(playlist.begin(), playlist.end()),
+               "application/vnd.apple.mpegurl");
+    Capture capture("hls");
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "list.m3u8").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
+    IjkMediaPlayer_stop();
+    EXPECT_GE(Events::get().count(ORV_EVENT_POSITION), 3);
+    EXPECT_EQ(server.requests("/file/seg2.aac"), 1);
+    const auto mono = capture.read(44100, 1).mono();
+    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 3.0, 0.2);
+}
+
+// The device failing mid-play ends playback with an error event; the process lives on.
+TEST_F(PlayerTest, DeviceFailureIsReportedAsOutputError) {
+    MediaServer server;
+    server.add("e.aac", tone_file(rvtone::Codec::Aac, 700, 3.0), "audio/aac");
+    setenv("RV_PCM_CAPTURE", "/dev/full", 1);
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "e.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, ORV_ERROR_OUTPUT, 20s));
+    const auto events = Events::get().snapshot();
+    EXPECT_EQ(events.back().what, ORV_EVENT_ERROR);
+    EXPECT_EQ(events.back().arg2, -EIO);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
 }
 
 // A stream without a duration of its own takes the one given with setdurtion.
