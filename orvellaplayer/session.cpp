@@ -253,7 +253,9 @@ bool Session::reconnect() {
         if (detail == 0) {
             if (fresh->sample_rate() != input_->sample_rate() ||
                 fresh->channels() != input_->channels()) {
-                return false;  // a different stream behind the same URL: not ours to guess
+                // A different stream behind the same URL: not to be spliced on.
+                post(ORV_EVENT_ERROR, ORV_ERROR_DECODE, AVERROR_INVALIDDATA);
+                return false;
             }
             input_ = std::move(fresh);
             return true;

@@ -42,14 +42,31 @@ std::vector<std::vector<std::uint8_t>> adts_frames(const std::vector<std::uint8_
 MediaServer::MediaServer() {
     server_.Get(R"(/file/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
         record(req);
+        serve_file(req.matches[1], res);
+    });
+    server_.Get(R"(/(mz/.+))", [this](const httplib::Request &req, httplib::Response &res) {
+        record(req);
+        serve_file(req.matches[1], res);
+    });
+    server_.Get(R"(/drop/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
+        record(req);
         std::lock_guard lock(mu_);
         auto it = files_.find(req.matches[1]);
-        if (it == files_.end()) {
-            res.status = 404;
+        const bool from_start = req.ranges.empty() || req.ranges[0].first <= 0;
+        if (it == files_.end() || !from_start) {
+            serve_file_locked(req.matches[1], res);
             return;
         }
-        const auto &[bytes, mime] = it->second;
-        res.set_content(std::string(bytes.begin(), bytes.end()), mime.c_str());
+        // The whole length announced, half of it sent, then the connection drops.
+        auto body = std::make_shared<std::string>(it->second.first.begin(), it->second.first.end());
+        res.set_content_provider(body->size(), it->second.second.c_str(),
+                                 [body](std::size_t offset, std::size_t, httplib::DataSink &sink) {
+                                     const std::size_t half = body->size() / 2;
+                                     if (offset >= half) {
+                                         return false;
+                                     }
+                                     return sink.write(body->data() + offset, half - offset);
+                                 });
     });
     server_.Get(R"(/live/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
         record(req);
@@ -63,14 +80,7 @@ MediaServer::MediaServer() {
     server_.Get(R"(http://media\.invalid(?::80)?/file/(.+))",
                 [this](const httplib::Request &req, httplib::Response &res) {
                     record(req);
-                    std::lock_guard lock(mu_);
-                    auto it = files_.find(req.matches[1]);
-                    if (it == files_.end()) {
-                        res.status = 404;
-                        return;
-                    }
-                    const auto &[bytes, mime] = it->second;
-                    res.set_content(std::string(bytes.begin(), bytes.end()), mime.c_str());
+                    serve_file(req.matches[1], res);
                 });
     port_ = server_.bind_to_any_port("127.0.0.1");
     if (port_ <= 0) {
@@ -94,6 +104,21 @@ void MediaServer::add(const std::string &name, std::vector<std::uint8_t> bytes, 
 
 std::string MediaServer::url(const std::string &route, const std::string &name) const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/" + route + "/" + name;
+}
+
+void MediaServer::serve_file(const std::string &name, httplib::Response &res) {
+    std::lock_guard lock(mu_);
+    serve_file_locked(name, res);
+}
+
+void MediaServer::serve_file_locked(const std::string &name, httplib::Response &res) {
+    auto it = files_.find(name);
+    if (it == files_.end()) {
+        res.status = 404;
+        return;
+    }
+    const auto &[bytes, mime] = it->second;
+    res.set_content(std::string(bytes.begin(), bytes.end()), mime.c_str());
 }
 
 void MediaServer::record(const httplib::Request &req) {

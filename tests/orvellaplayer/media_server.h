@@ -3,6 +3,8 @@
 //   /live/<name>   an endless chunked stream of a registered ADTS file, sent in real time
 //   /cut/<name>    as /live, but the first connection breaks off after `cut_after_s` of
 //                  audio and the next ones answer only after `reconnect_delay_s`
+//   /drop/<name>   as /file, but a request from the first byte breaks off halfway through
+//   /mz/<path>     registered bytes under the name "mz/<path>" (the demo's media path)
 // plus a proxy route (absolute-URI requests for host "media.invalid") and a TCP port that
 // accepts connections but never answers.
 #ifndef TESTS_ORVELLAPLAYER_MEDIA_SERVER_H
@@ -42,6 +44,8 @@ class MediaServer {
 
   private:
     void stream(const httplib::Request &req, httplib::Response &res, bool cut);
+    void serve_file(const std::string &name, httplib::Response &res);
+    void serve_file_locked(const std::string &name, httplib::Response &res);  // mu_ held
     void record(const httplib::Request &req);
 
     httplib::Server server_;

@@ -77,6 +77,23 @@ INSTANTIATE_TEST_SUITE_P(Codecs, PlaysToTheEnd,
                              return info.param.codec == rvtone::Codec::Aac ? "Aac" : "Mp3";
                          });
 
+// The connection drops halfway through a file: the engine picks it up where it broke off
+// and the whole tone still comes out, without an error.
+TEST_F(PlayerTest, DroppedFileConnectionResumesWithNothingLost) {
+    const double hz = rvtone::frequency_for_audio_id(14);
+    MediaServer server;
+    server.add("drop.aac", tone_file(rvtone::Codec::Aac, hz, 3.0), "audio/aac");
+    Capture capture("drop");
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("drop", "drop.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 30s));
+    IjkMediaPlayer_stop();
+    EXPECT_GE(server.requests("/drop/drop.aac"), 2);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+    const auto mono = capture.read(44100, 1).mono();
+    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 3.0, 0.15);
+}
+
 // Two tones back to back; seeking from the first into the second skips the rest of the first.
 TEST_F(PlayerTest, SeekSkipsAudioAndLandsOnTheTarget) {
     const double first_hz = rvtone::frequency_for_audio_id(2);
@@ -203,8 +220,9 @@ TEST_F(PlayerTest, UnopenableDevicePlaysIntoSilenceInRealTime) {
 TEST_F(PlayerTest, HlsPlaylistPlaysAllSegmentsToTheEnd) {
     const double hz = rvtone::frequency_for_audio_id(9);
     MediaServer server;
-    std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
-                           "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    std::string playlist =
+        "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
+        "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:VOD\n";
     for (int i = 0; i < 3; ++i) {
         const std::string name = "seg" + std::to_string(i) + ".aac";
         server.add(name, tone_file(rvtone::Codec::Aac, hz, 1.0), "audio/aac");
