@@ -36,7 +36,6 @@ class PaceClock {
         }
     }
     bool running() const { return running_; }
-    std::int64_t written() const { return written_; }
 
     std::int64_t played(Clock::time_point now) const {
         if (!running_) {
