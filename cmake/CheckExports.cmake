@@ -10,7 +10,8 @@ foreach(line IN LISTS nm_lines)
   # Strong definitions only: weak (W/V) and unique (u) symbols come from C++ templates.
   if(line MATCHES "^[0-9a-f]+ [TDBRGS] (.+)$")
     set(name ${CMAKE_MATCH_1})
-    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+    # __odr_asan.* markers come from AddressSanitizer builds.
+    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start|__odr_asan\\..*)$")
       list(APPEND actual ${name})
     endif()
   endif()

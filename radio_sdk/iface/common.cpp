@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "rv_version.h"
+
 static_assert(sizeof(mSdkInitOk) == 1, "mSdkInitOk is a byte in the ABI");
 
 RV_ATOMIC_BYTE mSdkInitOk{0};
@@ -60,3 +62,5 @@ result_callback_args *result_callback_args_new(rv_result_callback callback, void
 void result_callback_args_del(result_callback_args *args) {
     free(args);
 }
+
+const char *rv_sdk_version(void) { return RV_SDK_VERSION_STRING; }

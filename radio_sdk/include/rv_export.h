@@ -18,8 +18,5 @@
 #define RV_END_DECLS
 #endif
 
-#define RV_SDK_VERSION_MAJOR 0
-#define RV_SDK_VERSION_MINOR 1
-#define RV_SDK_VERSION_PATCH 0
 
 #endif
