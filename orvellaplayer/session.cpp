@@ -214,7 +214,7 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
             return true;
         case MediaInput::Read::End:
             // A live stream has no end: its end is a broken connection.
-            if (input_->is_network() && input_->duration_ms() < 0) {
+            if (is_live()) {
                 return reconnect();
             }
             input_done = true;
@@ -223,13 +223,21 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
             if (aborted()) {
                 return false;
             }
-            if (input_->is_network() && input_->duration_ms() < 0 && detail == ORV_ERROR_NETWORK) {
+            if (is_live() && detail == ORV_ERROR_NETWORK) {
                 return reconnect();
             }
             post(ORV_EVENT_ERROR, detail, av_error);
             return false;
     }
     return false;
+}
+
+// A network source with no length of its own, nor one given by setdurtion, is live: it
+// has no end, so its end is a broken connection. Known lengths mean finite sources, which
+// must not start over.
+bool Session::is_live() const {
+    return input_->is_network() && input_->duration_ms() < 0 &&
+           settings_.duration_override_ms.load() <= 0;
 }
 
 // Opens a live source again; the output keeps its format when the source does.

@@ -57,6 +57,7 @@ class Session {
     void run();
     void play_loop();
     bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
+    bool is_live() const;
     bool reconnect();
     bool write_piece(const std::int16_t *frames, int count);
     void apply_seek(std::int64_t ms);

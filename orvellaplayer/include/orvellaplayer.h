@@ -117,6 +117,9 @@ ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
  * Duration for sources that do not carry one (live streams, raw files over chunked HTTP):
  * `duration_s` when positive, else `original_duration_s`. A duration found in the stream
  * wins. Cleared by setDataSourceAndHeaders.
+ * A network source without a duration is taken as live: when its connection ends it is
+ * opened again (ORV_INFO_BUFFERING_START/END around the gap). One given a duration here is
+ * finite: its end is reported with ORV_EVENT_COMPLETED.
  */
 ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s);
 

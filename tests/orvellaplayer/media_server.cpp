@@ -48,6 +48,25 @@ MediaServer::MediaServer() {
         record(req);
         serve_file(req.matches[1], res);
     });
+    server_.Get(R"(/chunked/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
+        record(req);
+        std::lock_guard lock(mu_);
+        auto it = files_.find(req.matches[1]);
+        if (it == files_.end()) {
+            res.status = 404;
+            return;
+        }
+        auto body = std::make_shared<std::vector<std::uint8_t>>(it->second.first);
+        res.set_chunked_content_provider(
+            it->second.second.c_str(), [body](std::size_t offset, httplib::DataSink &sink) {
+                if (offset >= body->size()) {
+                    sink.done();
+                    return true;
+                }
+                const std::size_t n = std::min<std::size_t>(4096, body->size() - offset);
+                return sink.write(reinterpret_cast<const char *>(body->data()) + offset, n);
+            });
+    });
     server_.Get(R"(/drop/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
         record(req);
         std::lock_guard lock(mu_);

@@ -3,6 +3,7 @@
 //   /live/<name>   an endless chunked stream of a registered ADTS file, sent in real time
 //   /cut/<name>    as /live, but the first connection breaks off after `cut_after_s` of
 //                  audio and the next ones answer only after `reconnect_delay_s`
+//   /chunked/<name> registered bytes, chunked (no length), ending cleanly
 //   /drop/<name>   as /file, but a request from the first byte breaks off halfway through
 //   /mz/<path>     registered bytes under the name "mz/<path>" (the demo's media path)
 // plus a proxy route (absolute-URI requests for host "media.invalid") and a TCP port that

@@ -256,6 +256,34 @@ TEST_F(PlayerTest, DeviceFailureIsReportedAsOutputError) {
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
 }
 
+// A file sent without a length: with setdurtion it is finite and ends once; without, it
+// counts as live and its end as a dropped connection, so it is opened again.
+TEST_F(PlayerTest, ChunkedFileEndsOnceWhenItsDurationIsGivenElseIsReopenedAsLive) {
+    const double hz = rvtone::frequency_for_audio_id(27);
+    MediaServer server;
+    server.add("c.aac", tone_file(rvtone::Codec::Aac, hz, 1.5), "audio/aac");
+    {
+        Capture capture("chunked");
+        IjkMediaPlayer_setDataSourceAndHeaders(server.url("chunked", "c.aac").c_str());
+        IjkMediaPlayer_prepareAsync(0, 4);
+        IjkMediaPlayer_setdurtion(1, 0);
+        ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
+        std::this_thread::sleep_for(500ms);
+        IjkMediaPlayer_stop();
+        EXPECT_EQ(server.requests("/chunked/c.aac"), 1);
+        const auto mono = capture.read(44100, 1).mono();
+        EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 1.5, 0.1);
+    }
+    Events::get().clear();
+    Capture capture("chunked-live");
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("chunked", "c.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END, 20s));
+    IjkMediaPlayer_stop();
+    EXPECT_GE(server.requests("/chunked/c.aac"), 2);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
+}
+
 // A stream without a duration of its own takes the one given with setdurtion.
 TEST_F(PlayerTest, SetDurationSuppliesTheLengthForPositionReports) {
     MediaServer server;
