@@ -1,5 +1,7 @@
 #include "request/init_dao.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -8,10 +10,15 @@
 
 namespace {
 
-// The text before (or after) the first "&" of the file, or null.
+// The text before (or after) the first "&" of the file, or null. Only a
+// regular file is read: anything else in its place holds no identity.
 char *identity_part(const char *path, bool after) {
+    struct stat st {};
+    if (path == nullptr || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
     char *raw = nullptr;
-    if (path == nullptr || read_data_from_file(path, &raw) != 1 || raw == nullptr) {
+    if (read_data_from_file(path, &raw) != 1 || raw == nullptr) {
         return nullptr;
     }
     std::unique_ptr<char, decltype(&free)> content(raw, free);
