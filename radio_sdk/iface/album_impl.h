@@ -18,8 +18,7 @@ RV_API void ipa_get_album_list(int cid, int sorttype, int pagenum, int pagesize,
                                rv_result_callback callback, void *user_data);
 RV_API void ipa_get_album_info(int64_t album_id, rv_result_callback callback, void *user_data);
 RV_API void ipa_get_album_playlist(int64_t album_id, int sorttype, int pagenum, int pagesize,
-                                   int64_t audio_id, rv_result_callback callback,
-                                   void *user_data);
+                                   int64_t audio_id, rv_result_callback callback, void *user_data);
 RV_API void ipa_get_album_audio_info(int64_t audio_id, rv_result_callback callback,
                                      void *user_data);
 RV_API void ipa_get_album_top_list(const char *type, int pagenum, int pagesize,

@@ -42,8 +42,8 @@ void rv_getSubCategory(int cid, rv_result_callback callback, void *user_data) {
     }
 }
 
-void rv_getAlbumList(int cid, int sorttype, int pagenum, int pagesize,
-                     rv_result_callback callback, void *user_data) {
+void rv_getAlbumList(int cid, int sorttype, int pagenum, int pagesize, rv_result_callback callback,
+                     void *user_data) {
     if (auto *args = enter("rv_getAlbumList", callback, user_data, true)) {
         ipa_get_album_list(cid, sorttype, pagenum, pagesize, forward<kAlbumList>, args);
     }
@@ -58,8 +58,8 @@ void rv_getAlbumInfo(int64_t album_id, rv_result_callback callback, void *user_d
 void rv_getAlbumAudioList(int64_t album_id, int sorttype, int pagenum, int pagesize,
                           int64_t audio_id, rv_result_callback callback, void *user_data) {
     if (auto *args = enter("rv_getAlbumAudioList", callback, user_data, true)) {
-        ipa_get_album_playlist(album_id, sorttype, pagenum, pagesize, audio_id,
-                               forward<kAudioList>, args);
+        ipa_get_album_playlist(album_id, sorttype, pagenum, pagesize, audio_id, forward<kAudioList>,
+                               args);
     }
 }
 
@@ -90,7 +90,9 @@ int rv_clearSdkAuthAccessInfo(void) {
     return ipa_clear_sdk_auth_access_info();
 }
 
-void rv_reportAudioPlayEvent(void) { LOGD(kTag, "CALL API [%s] \n", "rv_reportAudioPlayEvent"); }
+void rv_reportAudioPlayEvent(void) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_reportAudioPlayEvent");
+}
 
 void rv_reportBroadcastPlayEvent(void) {
     LOGD(kTag, "CALL API [%s] \n", "rv_reportBroadcastPlayEvent");

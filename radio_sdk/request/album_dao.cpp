@@ -60,11 +60,9 @@ constexpr std::array kAlbumInfoFields{
 
 }  // namespace
 
-const json::RecordDesc kCategory{sizeof(dao_category), false, kCategoryFields,
-                                 free_as<kCategory>};
+const json::RecordDesc kCategory{sizeof(dao_category), false, kCategoryFields, free_as<kCategory>};
 const json::RecordDesc kAlbum{sizeof(dao_album), true, kAlbumFields, free_as<kAlbum>};
-const json::RecordDesc kAlbumSet{sizeof(dao_album_set), false, kAlbumSetFields,
-                                 free_as<kAlbumSet>};
+const json::RecordDesc kAlbumSet{sizeof(dao_album_set), false, kAlbumSetFields, free_as<kAlbumSet>};
 const json::RecordDesc kHost{sizeof(dao_host), false, kHostFields, free_as<kHost>};
 const json::RecordDesc kAlbumInfo{sizeof(dao_album_info), false, kAlbumInfoFields,
                                   free_as<kAlbumInfo>};

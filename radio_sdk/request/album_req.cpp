@@ -17,19 +17,19 @@ using namespace rv::dao;
 
 using rv::req::kSigned;
 
-const Endpoint kAllCategory{Host::OpenApiHttp, "/v2/category?", "", Method::Get, kSigned,
-                            as_list<kCategory>};
+const Endpoint kAllCategory{Host::OpenApiHttp, "/v2/category?", "",
+                            Method::Get,       kSigned,         as_list<kCategory>};
 const Endpoint kSubCategory{Host::OpenApiHttp, "/v2/category/sublist?", "cid=%d&", Method::Get,
-                            kSigned, as_list<kCategory>};
-const Endpoint kAlbumList{Host::OpenApiHttp, "/v2/album/list?",
-                          "cid=%d&sorttype=%d&pagenum=%d&pagesize=%d&", Method::Get, kSigned,
-                          as_record<kAlbumSet>};
-const Endpoint kAlbumDetail{Host::OpenApiHttp, "/v2/album/detail?", "ids=%lld&", Method::Get,
-                            kSigned, as_first_record<kAlbumInfo>};
+                            kSigned,           as_list<kCategory>};
+const Endpoint kAlbumList{
+    Host::OpenApiHttp, "/v2/album/list?", "cid=%d&sorttype=%d&pagenum=%d&pagesize=%d&",
+    Method::Get,       kSigned,           as_record<kAlbumSet>};
+const Endpoint kAlbumDetail{Host::OpenApiHttp, "/v2/album/detail?",        "ids=%lld&", Method::Get,
+                            kSigned,           as_first_record<kAlbumInfo>};
 const Endpoint kAlbumRecommend{Host::OpenApiHttp, "/v2/album/recommend?", "&", Method::Get,
-                               kSigned, as_list<kAlbum>};
+                               kSigned,           as_list<kAlbum>};
 const Endpoint kAlbumTop{Host::OpenApiHttp, "/v2/album/top?", "&type=%s&pagesize=%d&pagenum=%d&",
-                         Method::Get, kSigned, as_record<kAlbumSet>};
+                         Method::Get,       kSigned,          as_record<kAlbumSet>};
 
 }  // namespace
 

@@ -13,14 +13,14 @@ using namespace rv::dao;
 
 using rv::req::kSigned;
 
-const Endpoint kAudioPage{Host::OpenApiHttp, "/v2/audio/list?",
-                          "aid=%lld&sorttype=%d&pagesize=%d&pagenum=%d&", Method::Get, kSigned,
-                          as_record<kAudioSet>};
-const Endpoint kAudioPageAround{Host::OpenApiHttp, "/v2/audio/list?",
-                                "aid=%lld&audioid=%lld&sorttype=%d&pagesize=%d&", Method::Get,
-                                kSigned, as_record<kAudioSet>};
+const Endpoint kAudioPage{
+    Host::OpenApiHttp, "/v2/audio/list?", "aid=%lld&sorttype=%d&pagesize=%d&pagenum=%d&",
+    Method::Get,       kSigned,           as_record<kAudioSet>};
+const Endpoint kAudioPageAround{
+    Host::OpenApiHttp, "/v2/audio/list?", "aid=%lld&audioid=%lld&sorttype=%d&pagesize=%d&",
+    Method::Get,       kSigned,           as_record<kAudioSet>};
 const Endpoint kAudioDetail{Host::OpenApiHttp, "/v2/audio/detail?", "id=%lld&", Method::Get,
-                            kSigned, as_record<kAudio>};
+                            kSigned,           as_record<kAudio>};
 
 }  // namespace
 

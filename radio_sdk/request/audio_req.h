@@ -16,8 +16,7 @@ RV_BEGIN_DECLS
  * page that holds that audio; otherwise for page `pagenum` (audio_id unused).
  */
 RV_API void request_album_playlist(int64_t album_id, int sorttype, int pagenum, int pagesize,
-                                   int64_t audio_id, rv_result_callback callback,
-                                   void *user_data);
+                                   int64_t audio_id, rv_result_callback callback, void *user_data);
 /* dao_audio. */
 RV_API void request_album_audio_info(int64_t audio_id, rv_result_callback callback,
                                      void *user_data);

@@ -47,9 +47,13 @@ void fill_joined(const cJSON *object, bool case_sensitive, const Field &f, char 
 
 }  // namespace
 
-void release_list(void *list) { ListFree(static_cast<List *>(list)); }
+void release_list(void *list) {
+    ListFree(static_cast<List *>(list));
+}
 
-void *record_new(const RecordDesc &desc) { return calloc(1, desc.size); }
+void *record_new(const RecordDesc &desc) {
+    return calloc(1, desc.size);
+}
 
 void record_free(const RecordDesc &desc, void *record) {
     if (record == nullptr) {
@@ -166,7 +170,8 @@ extern "C" int cjson_check_request_data(const cJSON *root) {
     if (errcode == nullptr) {
         return RVE_NO_SDK_INFO;
     }
-    LOGW("REQUEST", "server return errcode: %s ( %s ) \n", errcode, errmsg != nullptr ? errmsg : "");
+    LOGW("REQUEST", "server return errcode: %s ( %s ) \n", errcode,
+         errmsg != nullptr ? errmsg : "");
     static constexpr struct {
         const char *code;
         int result;

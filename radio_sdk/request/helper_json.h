@@ -109,22 +109,26 @@ void free_as(void *record) {
 }  // namespace rv::json
 
 // One table row: RV_FIELD(struct, member, "key", Kind, ...extra Field members).
-#define RV_FIELD(type, member, key, kind, ...) \
-    rv::json::Field { key, rv::json::Kind::kind, offsetof(type, member), __VA_ARGS__ }
+#define RV_FIELD(type, member, key, kind, ...)                         \
+    rv::json::Field {                                                  \
+        key, rv::json::Kind::kind, offsetof(type, member), __VA_ARGS__ \
+    }
 
 // The eight paging fields of a page record, keys matched case-insensitively.
-#define RV_PAGE_FIELDS(type)                                                           \
-    RV_FIELD(type, haveNext, "haveNext", Int), RV_FIELD(type, nextPage, "nextPage", Int), \
-        RV_FIELD(type, havePre, "havePre", Int), RV_FIELD(type, prePage, "prePage", Int), \
+#define RV_PAGE_FIELDS(type)                                                                  \
+    RV_FIELD(type, haveNext, "haveNext", Int), RV_FIELD(type, nextPage, "nextPage", Int),     \
+        RV_FIELD(type, havePre, "havePre", Int), RV_FIELD(type, prePage, "prePage", Int),     \
         RV_FIELD(type, currentPage, "currentPage", Int), RV_FIELD(type, count, "count", Int), \
         RV_FIELD(type, sumPage, "sumPage", Int), RV_FIELD(type, pageSize, "pageSize", Int)
 
 // dao_<name>_new and dao_<name>_del of a described record.
-#define RV_DAO_FUNCTIONS(name, desc)                                         \
-    extern "C" name *name##_new(void) {                                      \
-        return static_cast<name *>(rv::json::record_new(desc));             \
-    }                                                                        \
-    extern "C" void name##_del(name *record) { rv::json::record_free(desc, record); }
+#define RV_DAO_FUNCTIONS(name, desc)                            \
+    extern "C" name *name##_new(void) {                         \
+        return static_cast<name *>(rv::json::record_new(desc)); \
+    }                                                           \
+    extern "C" void name##_del(name *record) {                  \
+        rv::json::record_free(desc, record);                    \
+    }
 #endif
 
 #endif

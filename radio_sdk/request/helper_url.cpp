@@ -18,7 +18,9 @@ namespace {
 
 using Value = std::optional<std::string>;
 
-Value copy(const char *s) { return s != nullptr ? Value(s) : std::nullopt; }
+Value copy(const char *s) {
+    return s != nullptr ? Value(s) : std::nullopt;
+}
 
 // The record values the common block needs, copied under the lock so that
 // the rest of the work runs without it.
@@ -32,8 +34,8 @@ std::optional<SdkValues> read_sdk_values() {
     if (info == nullptr) {
         return std::nullopt;
     }
-    return SdkValues{copy(info->appid),    copy(info->secretkey), copy(info->channel),
-                     copy(info->packagename), copy(info->os),     copy(info->openid),
+    return SdkValues{copy(info->appid),       copy(info->secretkey), copy(info->channel),
+                     copy(info->packagename), copy(info->os),        copy(info->openid),
                      copy(info->deviceid)};
 }
 
@@ -139,8 +141,8 @@ int append_common_params(std::string &url, const char * /*arg*/) {
     const std::string secret = v->secretkey.value_or("");
 
     // Signed order: appid, deviceid, openid, os, packagename (channel unsigned).
-    std::string sign = signature(index_ampersands(secret + "&" + appid + deviceid + openid + os +
-                                                  packagename + secret));
+    std::string sign = signature(
+        index_ampersands(secret + "&" + appid + deviceid + openid + os + packagename + secret));
     if (v->packagename) {
         packagename += '&';
     }

@@ -31,9 +31,13 @@ char *identity_part(const char *path, bool after) {
 
 }  // namespace
 
-extern "C" char *get_deviceid_from_local(const char *path) { return identity_part(path, false); }
+extern "C" char *get_deviceid_from_local(const char *path) {
+    return identity_part(path, false);
+}
 
-extern "C" char *get_openid_from_local(const char *path) { return identity_part(path, true); }
+extern "C" char *get_openid_from_local(const char *path) {
+    return identity_part(path, true);
+}
 
 namespace rv {
 

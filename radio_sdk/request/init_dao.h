@@ -29,8 +29,7 @@ std::string identity_file_path(const std::string &data_dir);
 
 // Replaces the file with "deviceid&openid" (temporary file + rename: an
 // interrupted write leaves the old identity). True on success.
-bool save_identity(const std::string &path, const std::string &deviceid,
-                   const std::string &openid);
+bool save_identity(const std::string &path, const std::string &deviceid, const std::string &openid);
 
 }  // namespace rv
 #endif

@@ -12,9 +12,9 @@
 RV_BEGIN_DECLS
 
 typedef struct MD5_CTX {
-    uint32_t count[2];         /* number of bits hashed so far, low word first */
-    uint32_t state[4];         /* A, B, C, D */
-    unsigned char buffer[64];  /* input not yet hashed */
+    uint32_t count[2];        /* number of bits hashed so far, low word first */
+    uint32_t state[4];        /* A, B, C, D */
+    unsigned char buffer[64]; /* input not yet hashed */
 } MD5_CTX;
 
 RV_API void MD5Init(MD5_CTX *context);

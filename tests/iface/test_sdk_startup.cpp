@@ -25,7 +25,7 @@ using rv::test::TempDir;
 constexpr const char *kOpenid = R"({"result":{"openid":"OPEN-7"}})";
 
 class SdkStartup : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { rv_releaseSdk(); }
 
     int start(const std::string &dir) { return rv::test::start_sdk(server_.url(), dir); }
@@ -128,8 +128,7 @@ TEST_F(SdkStartup, DataDirectoryIsCreatedWithItsParentsOrRefusedWith16) {
     rv::test::write_file(dir_.file("plain"), "a file, not a directory");
     const size_t sent = server_.requests().size();
     Catcher c;
-    rv_initSdk("a", "s", "c", nullptr, "p", dir_.file("plain/sub").c_str(), Catcher::callback,
-               &c);
+    rv_initSdk("a", "s", "c", nullptr, "p", dir_.file("plain/sub").c_str(), Catcher::callback, &c);
     ASSERT_EQ(c.calls(), 1);  // refused on the calling thread
     EXPECT_EQ(c.wait().code, 16);
     EXPECT_EQ(server_.requests().size(), sent);
@@ -232,7 +231,7 @@ TEST_F(SdkStartup, DataFunctionsBeforeStartUpRefuseOnTheCallersThread) {
     Catcher top;
     rv_getAlbumTopList(nullptr, 1, 10, Catcher::callback, &top);
     ASSERT_EQ(top.calls(), 1);
-    EXPECT_EQ(top.wait().code, 4);  // arguments are checked before the state
+    EXPECT_EQ(top.wait().code, 4);        // arguments are checked before the state
     rv_getAllCategory(nullptr, nullptr);  // a null callback is accepted
 }
 

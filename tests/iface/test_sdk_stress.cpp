@@ -92,9 +92,11 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
     rv::test::ScriptedServer server;
     server.script("/v2/app/init", R"({"result":{"openid":"OPEN-S"}})");
     server.script("/v2/category", R"({"result":[{"cid":1,"name":"a"},{"cid":2,"name":"b"}]})");
-    server.script("/v2/album/list", R"({"result":{"haveNext":1,"dataList":[{"id":1,"name":"x"}]}})");
+    server.script("/v2/album/list",
+                  R"({"result":{"haveNext":1,"dataList":[{"id":1,"name":"x"}]}})");
     server.script("/v2/album/top", R"({"result":{"haveNext":0,"dataList":[{"id":2}]}})");
-    server.script("/v2/album/detail", R"({"result":[{"id":7,"host":[{"name":"h"}],"keyWords":["k"]}]})");
+    server.script("/v2/album/detail",
+                  R"({"result":[{"id":7,"host":[{"name":"h"}],"keyWords":["k"]}]})");
     server.script("/v2/audio/detail", R"({"result":{"audioId":8,"audioName":"n"}})");
     server.script("/v2/audio/list", R"({"result":{"dataList":[{"audioId":3},{"audioId":4}]}})");
     rv::test::TempDir dir;

@@ -17,7 +17,7 @@ struct SeenRequest {
 };
 
 class ScriptedServer {
-public:
+  public:
     ScriptedServer();
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer &) = delete;
@@ -33,7 +33,7 @@ public:
     std::vector<SeenRequest> requests_to(const std::string &path) const;
     void clear_requests();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -21,14 +21,14 @@ struct Delivery {
 
 // The user pointer of one call: collects its callbacks.
 class Catcher {
-public:
+  public:
     static void callback(int code, void *data, int count, void *user);
     // The first delivery; fails the test (and returns code -1) after 30 s.
     Delivery wait();
     // Deliveries so far (a correct call has exactly one).
     int calls() const;
 
-private:
+  private:
     // Guards deliveries_.
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -37,7 +37,7 @@ private:
 
 // A new empty directory under /tmp, removed with its contents at destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir &) = delete;
@@ -45,13 +45,13 @@ public:
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Collects every log line (warnings and debug lines included) while alive.
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture &) = delete;
@@ -61,7 +61,7 @@ public:
     // Waits up to 30 s for a line whose message equals `message`.
     bool wait_for(const std::string &message);
 
-private:
+  private:
     static void sink(int level, const char *letter, const char *tag, const char *header,
                      const char *message, void *user);
     // Guards messages_.

@@ -21,7 +21,7 @@ using rv::test::Delivery;
 using rv::test::ScriptedServer;
 
 class CatalogueRequests : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server_.script("/v2/app/init", R"({"result":{"openid":"OPEN-1"}})");
         ASSERT_EQ(rv::test::start_sdk(server_.url(), dir_.path()), 0);

@@ -20,7 +20,7 @@ struct Json {
 
 // Collects warning lines while alive.
 class Warnings {
-public:
+  public:
     Warnings() {
         set_log_level(2);
         set_log_sink(&Warnings::sink, this);
@@ -34,7 +34,7 @@ public:
         return lines_;
     }
 
-private:
+  private:
     static void sink(int level, const char *, const char *, const char *, const char *message,
                      void *user) {
         auto *self = static_cast<Warnings *>(user);

@@ -96,7 +96,7 @@ TEST(UrlEncode, RefusesBadArgumentsAndOutputThatDoesNotFit) {
 // A started SDK with known values: the device id comes from a prepared
 // openid.dat, the openid from the scripted app-init answer.
 class SignedBlocks : public ::testing::Test {
-protected:
+  protected:
     void start(const App &app, const std::string &deviceid, const std::string &openid) {
         server_.script("/v2/app/init", R"({"result":{"openid":")" + openid + R"("}})");
         rv::test::write_file(dir_.file("openid.dat"), deviceid + "&" + openid);
@@ -148,10 +148,9 @@ TEST_F(SignedBlocks, LongValuesAreNeverCutAndTheSignatureCoversThemWhole) {
     const std::string pieces = "appid=" + appid + "&deviceid=" + deviceid + "&openid=" + openid +
                                "&os=linux&packagename=" + package;
     const std::string sign = openssl_md5_hex(indexed(secret + "&" + pieces) + secret);
-    EXPECT_EQ(rv::test::common_block(), "appid=" + appid + "&openid=" + openid +
-                                            "&deviceid=" + deviceid +
-                                            "&os=linux&packagename=" + package + "&sign=" + sign +
-                                            "&channel=C&");
+    EXPECT_EQ(rv::test::common_block(),
+              "appid=" + appid + "&openid=" + openid + "&deviceid=" + deviceid +
+                  "&os=linux&packagename=" + package + "&sign=" + sign + "&channel=C&");
 }
 
 TEST_F(SignedBlocks, AccessBlockCarriesTheCachedCredentialsOnly) {
@@ -181,9 +180,9 @@ TEST_F(SignedBlocks, SearchBlockSignsSecretAndDeviceAndEncodesTheBody) {
     const std::string body =
         R"({"category":"","albumName":"","artist":"","audioName":"","field":2,"tag":1,)"
         R"("text":"he said "hi"","keyword":"he said "hi""})";
-    EXPECT_EQ(std::string(url), "deviceid=D&sign=" + openssl_md5_hex("SD") +
-                                    "&appid=A&voicesource=1&appsource=1&qualitytype=1&q=" +
-                                    encode(body, 4096) + "&");
+    EXPECT_EQ(std::string(url),
+              "deviceid=D&sign=" + openssl_md5_hex("SD") +
+                  "&appid=A&voicesource=1&appsource=1&qualitytype=1&q=" + encode(body, 4096) + "&");
     EXPECT_NE(std::string(url).find("%22hi%22"), std::string::npos);
     free(url);
 }
