@@ -10,6 +10,14 @@
  *   - otherwise on a worker: transport failure 2, an answer that is not JSON
  *     or has no "result" 516, an error envelope its server code, else 0 with
  *     the record (owned by the receiver) and its count.
+ *
+ * Adding an endpoint group: describe its records with RecordDesc tables
+ * (helper_json.h), write one Endpoint row per endpoint, and make each
+ * request_<name> a call of send() with the row and the endpoint's own
+ * arguments in the order of its query format (64-bit values as long long).
+ * Extra query blocks are Block functions named in the row (the access block
+ * for the authorised user, the search block with the keyword as block_arg);
+ * answers outside the envelope get a RawReader. Nothing else changes here.
  */
 #ifndef RV_REQUEST_REQUEST_CORE_H
 #define RV_REQUEST_REQUEST_CORE_H
