@@ -1,0 +1,2 @@
+pkg_check_modules(BENCH_CURL REQUIRED IMPORTED_TARGET libcurl)
+target_link_libraries(transport_bench PRIVATE rv_test_server PkgConfig::BENCH_CURL)

@@ -1,0 +1,127 @@
+#include "http/http_client.h"
+
+#include <atomic>
+
+#include "http/secret_mask.h"
+#include "http/thread_pool.h"
+#include "rv_error.h"
+#include "rv_util.h"
+#include "util/debug.h"
+
+namespace {
+
+constexpr const char *kTag = "HTTP_CLIENT";
+constexpr int kWorkers = 3;
+constexpr int kQueueLimit = 30;
+
+std::atomic<int> s_debug_verbose{1};
+// True exactly while the client is started; request functions test it.
+std::atomic<bool> s_http_client{false};
+
+bool verbose() {
+    return s_debug_verbose.load(std::memory_order_relaxed) != 0;
+}
+
+#define CLIENT_LOGV(...)             \
+    do {                             \
+        if (verbose()) {             \
+            LOGV(kTag, __VA_ARGS__); \
+        }                            \
+    } while (0)
+
+void log_masked(const char *format, const char *text) {
+    if (verbose()) {
+        rv::http::log_masked_v(kTag, format, text);
+    }
+}
+
+// Copies the request into a task record and queues `task`; see http_request_get.
+int queue_request(thread_pool_task task, const char *url, const char *body, const char *cainfo,
+                  http_task_callback callback, void *user_data) {
+    if (url == nullptr || body == nullptr) {
+        return RVE_BAD_ARGS;
+    }
+    if (!s_http_client.load()) {
+        return RVE_NOT_READY;
+    }
+    HttpTaskArgPtr arg(http_task_arg_new());
+    if (!arg || str_dup(&arg->url, url) != RVE_OK || str_dup(&arg->body, body) != RVE_OK ||
+        str_dup_ext(&arg->cainfo, cainfo) != RVE_OK) {
+        return RVE_NULL_STRING;
+    }
+    arg->callback = callback;
+    arg->user_data = user_data;
+    const int rc = thread_pool_add_task_ex(task, arg.get(), http_task_discard);
+    if (rc == RVE_OK) {
+        arg.release();  // the task owns it now
+    }
+    return rc;
+}
+
+}  // namespace
+
+extern "C" int http_client_init(void) {
+    CLIENT_LOGV("http client init now \n");
+    if (s_http_client.load()) {
+        return RVE_NOT_READY;
+    }
+    if (int rc = thread_pool_init(kWorkers, kQueueLimit); rc != RVE_OK) {
+        return rc;
+    }
+    if (int rc = http_task_init(); rc != RVE_OK) {
+        thread_pool_final();
+        return rc;
+    }
+    s_http_client.store(true);
+    CLIENT_LOGV("http client init over \n");
+    return RVE_OK;
+}
+
+extern "C" int http_client_final(void) {
+    CLIENT_LOGV("http client shutdown now \n");
+    if (s_http_client.exchange(false)) {
+        if (int rc = thread_pool_final_ex(http_task_abort_all); rc != RVE_OK) {
+            // Refused (called from a worker): everything keeps running.
+            s_http_client.store(true);
+            return rc;
+        }
+        http_task_final();
+    }
+    CLIENT_LOGV("http client shutdown over \n");
+    return RVE_OK;
+}
+
+extern "C" int http_request_get(const char *url, http_task_callback callback, void *user_data) {
+    log_masked("HTTP-GET: url = %s\n", url);
+    return queue_request(http_task_get, url, "", nullptr, callback, user_data);
+}
+
+extern "C" int http_request_post(const char *url, const char *body, http_task_callback callback,
+                                 void *user_data) {
+    log_masked("HTTP-POST: url = %s\n", url);
+    log_masked("HTTP-POST: body = %s\n", body);
+    return queue_request(http_task_post, url, body, nullptr, callback, user_data);
+}
+
+extern "C" int https_request_get(const char *url, const char *cainfo, http_task_callback callback,
+                                 void *user_data) {
+    log_masked("HTTPS-GET: url = %s\n", url);
+    return queue_request(https_task_get, url, "", cainfo, callback, user_data);
+}
+
+extern "C" int https_request_post(const char *url, const char *body, const char *cainfo,
+                                  http_task_callback callback, void *user_data) {
+    log_masked("HTTPS-POST: url = %s\n", url);
+    log_masked("HTTPS-POST: body = %s\n", body);
+    return queue_request(https_task_post, url, body, cainfo, callback, user_data);
+}
+
+extern "C" int https_request_get_redirect_uri(const char *url, const char *cainfo,
+                                              http_task_callback callback, void *user_data) {
+    log_masked("HTTPS-GET: url = %s\n", url);
+    return queue_request(https_task_get_redirect_uri, url, "", cainfo, callback, user_data);
+}
+
+extern "C" void http_client_verbose(int on) {
+    s_debug_verbose.store(on, std::memory_order_relaxed);
+}

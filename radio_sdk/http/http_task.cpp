@@ -1,0 +1,442 @@
+#include "http/http_task.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "http/secret_mask.h"
+#include "rv_config.h"
+#include "rv_error.h"
+#include "rv_util.h"
+#include "util/debug.h"
+
+namespace {
+
+constexpr const char *kTag = "HTTP_TASK";
+constexpr long kDnsCacheSeconds = 300;
+constexpr int kPollMilliseconds = 1000;
+constexpr size_t kDumpPiece = 2000;
+
+std::atomic<int> s_debug_verbose{1};
+std::atomic<int> s_debug_data_verbose{0};
+std::atomic<int> s_debug_curl_verbose{0};
+std::atomic<int> s_share_connections{1};
+
+// V lines of this module, gated by its own switch.
+#define TASK_LOGV(...)                                         \
+    do {                                                       \
+        if (s_debug_verbose.load(std::memory_order_relaxed)) { \
+            LOGV(kTag, __VA_ARGS__);                           \
+        }                                                      \
+    } while (0)
+
+struct ShareDeleter {
+    void operator()(CURLSH *share) const { curl_share_cleanup(share); }
+};
+struct EasyDeleter {
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
+};
+
+// Written by http_task_init/http_task_final only, while no transfer runs.
+std::unique_ptr<CURLSH, ShareDeleter> s_curl_share;
+bool s_shared_connections = false;  // the share handle holds connections and TLS sessions
+// One lock per kind of data the share handle holds; libcurl takes them from every worker.
+std::array<std::mutex, CURL_LOCK_DATA_LAST> s_share_locks;
+
+// Guards s_app_ca_file (set by rv_setCaFile on any thread) and s_default_ca (fixed by
+// http_task_init, read by every transfer).
+std::mutex s_ca_lock;
+std::string s_app_ca_file;
+std::string s_default_ca;
+
+// Guards s_active (the multi handle of every transfer in flight, registered by the
+// worker running it) and writes of s_aborting (set by http_task_abort_all, cleared by
+// http_task_init); transfers read s_aborting without the lock between polls.
+std::mutex s_active_lock;
+std::vector<CURLM *> s_active;
+std::atomic<bool> s_aborting{false};
+
+enum class Kind { kGet, kPost, kProbe };
+
+// One per transfer: what arrived so far. The string keeps a zero byte after the data.
+struct WriteBuffer {
+    int error = RVE_OK;
+    std::string data;
+};
+
+void share_lock(CURL *, curl_lock_data data, curl_lock_access, void *) {
+    s_share_locks[static_cast<size_t>(data) % s_share_locks.size()].lock();
+}
+
+void share_unlock(CURL *, curl_lock_data data, void *) {
+    s_share_locks[static_cast<size_t>(data) % s_share_locks.size()].unlock();
+}
+
+void log_masked(const char *format, const char *text) {
+    if (s_debug_verbose.load(std::memory_order_relaxed)) {
+        rv::http::log_masked_v(kTag, format, text);
+    }
+}
+
+size_t write_data_cb(char *chunk, size_t size, size_t count, void *user) {
+    auto *buffer = static_cast<WriteBuffer *>(user);
+    if (buffer == nullptr || buffer->error != RVE_OK) {
+        return 0;
+    }
+    const size_t n = size * count;
+    if (n > HTTP_TASK_MAX_BODY_BYTES - buffer->data.size()) {
+        buffer->error = RVE_FAILED;
+        LOGE(kTag, "response body larger than %u bytes, transfer aborted \n",
+             HTTP_TASK_MAX_BODY_BYTES);
+        return 0;
+    }
+    try {
+        buffer->data.append(chunk, n);
+    } catch (const std::bad_alloc &) {
+        buffer->error = RVE_NO_MEMORY;
+        LOGE(kTag, "realloc failed! \n");
+        return 0;
+    }
+    TASK_LOGV("http write data callback recv data size: %d bytes \n", static_cast<int>(n));
+    return n;
+}
+
+void print_write_data(const std::string &data) {
+    if (!s_debug_data_verbose.load(std::memory_order_relaxed) || data.empty() ||
+        !s_debug_verbose.load(std::memory_order_relaxed)) {
+        return;
+    }
+    std::string masked;
+    try {
+        masked = rv::http::mask_secrets(data);
+    } catch (const std::bad_alloc &) {
+        return;
+    }
+    TASK_LOGV("http request data: \n");
+    for (size_t pos = 0; pos < masked.size(); pos += kDumpPiece) {
+        std::array<char, kDumpPiece + 1> piece{};
+        const size_t len = std::min(kDumpPiece, masked.size() - pos);
+        std::memcpy(piece.data(), masked.data() + pos, len);
+        TASK_LOGV("[%04d bytes] %s\n", static_cast<int>(len), piece.data());
+    }
+}
+
+// Keeps a transfer's multi handle reachable by http_task_abort_all while it runs.
+class ActiveTransfer {
+  public:
+    explicit ActiveTransfer(CURLM *multi) : multi_(multi) {
+        std::lock_guard<std::mutex> lock(s_active_lock);
+        try {
+            s_active.push_back(multi_);
+            registered_ = true;
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    ~ActiveTransfer() {
+        if (registered_) {
+            std::lock_guard<std::mutex> lock(s_active_lock);
+            s_active.erase(std::find(s_active.begin(), s_active.end(), multi_));
+        }
+    }
+    ActiveTransfer(const ActiveTransfer &) = delete;
+    ActiveTransfer &operator=(const ActiveTransfer &) = delete;
+
+    // False when memory was short: the transfer could then not be aborted.
+    bool registered() const { return registered_; }
+
+  private:
+    CURLM *multi_;
+    bool registered_ = false;
+};
+
+// Removes the easy handle from its multi handle before either is cleaned up.
+class Attached {
+  public:
+    Attached(CURLM *multi, CURL *easy) : multi_(multi), easy_(easy) {}
+    ~Attached() { curl_multi_remove_handle(multi_, easy_); }
+    Attached(const Attached &) = delete;
+    Attached &operator=(const Attached &) = delete;
+
+  private:
+    CURLM *multi_;
+    CURL *easy_;
+};
+
+// The calling thread's multi handle, made on its first transfer and released when the
+// thread ends (for the pool's workers: before http_task_final). Null when memory is short.
+CURLM *thread_multi() {
+    thread_local std::unique_ptr<CURLM, MultiDeleter> t_multi;
+    if (!t_multi) {
+        t_multi.reset(curl_multi_init());
+    }
+    return t_multi.get();
+}
+
+// Runs the transfer on this thread; null on success, else libcurl's text of the failure.
+// Waiting in a multi handle lets http_task_abort_all wake the wait at once.
+const char *perform(CURL *easy) {
+    CURLM *multi = thread_multi();
+    if (multi == nullptr) {
+        return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+    }
+    if (CURLMcode mc = curl_multi_add_handle(multi, easy); mc != CURLM_OK) {
+        return curl_multi_strerror(mc);
+    }
+    Attached attached(multi, easy);
+    const ActiveTransfer active(multi);
+    if (!active.registered()) {
+        return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+    }
+    for (;;) {
+        if (s_aborting.load()) {
+            return curl_easy_strerror(CURLE_ABORTED_BY_CALLBACK);
+        }
+        int running = 0;
+        if (CURLMcode mc = curl_multi_perform(multi, &running); mc != CURLM_OK) {
+            return curl_multi_strerror(mc);
+        }
+        if (running == 0) {
+            break;
+        }
+        if (CURLMcode mc = curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
+            mc != CURLM_OK) {
+            return curl_multi_strerror(mc);
+        }
+    }
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
+        if (msg->msg == CURLMSG_DONE && msg->data.result != CURLE_OK) {
+            return curl_easy_strerror(msg->data.result);
+        }
+    }
+    return nullptr;
+}
+
+void set_common_options(CURL *easy, const char *cainfo) {
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    if (s_curl_share) {
+        curl_easy_setopt(easy, CURLOPT_SHARE, s_curl_share.get());
+        curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, kDnsCacheSeconds);
+    }
+    if (!s_shared_connections) {
+        // Otherwise the thread's multi handle would keep the connection for its next transfer.
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    }
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (cainfo != nullptr) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, cainfo);
+    } else {
+        std::lock_guard<std::mutex> lock(s_ca_lock);
+        if (!s_default_ca.empty()) {
+            curl_easy_setopt(easy, CURLOPT_CAINFO, s_default_ca.c_str());  // libcurl copies it
+        }
+    }
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, HTTP_TASK_TIMEOUT_SECONDS);
+}
+
+void finish(const http_task_arg &arg, int result, const char *data, size_t size) {
+    if (arg.callback != nullptr) {
+        arg.callback(result, data, size, arg.user_data);
+    }
+}
+
+void run_transfer(void *argument, Kind kind) {
+    HttpTaskArgPtr arg(static_cast<http_task_arg *>(argument));
+    if (kind == Kind::kProbe) {
+        log_masked("TASK-GET-URI: url = %s\n", arg->url);
+    } else if (kind == Kind::kPost) {
+        log_masked("TASK-POST: url = %s\n", arg->url);
+        log_masked("TASK-POST: body = %s\n", arg->body);
+    } else {
+        log_masked("TASK-GET: url = %s\n", arg->url);
+    }
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy) {
+        LOGE(kTag, "curl easy init failed\n");
+        finish(*arg, RVE_FAILED, nullptr, 0);
+        return;
+    }
+    WriteBuffer buffer;
+    set_common_options(easy.get(), arg->cainfo);
+    curl_easy_setopt(easy.get(), CURLOPT_URL, arg->url);
+    if (kind == Kind::kProbe) {
+        curl_easy_setopt(easy.get(), CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, HTTP_TASK_MAX_REDIRECTS);
+        curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    } else {
+        curl_easy_setopt(easy.get(), CURLOPT_HEADER, 0L);
+        curl_easy_setopt(easy.get(), CURLOPT_VERBOSE,
+                         static_cast<long>(s_debug_curl_verbose.load(std::memory_order_relaxed)));
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, write_data_cb);
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &buffer);
+        if (kind == Kind::kPost) {
+            curl_easy_setopt(easy.get(), CURLOPT_POST, 1L);
+            curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, arg->body);
+            curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDSIZE,
+                             static_cast<long>(std::strlen(arg->body)));
+        }
+    }
+    if (const char *failure = perform(easy.get()); failure != nullptr) {
+        LOGE(kTag, "http request perform failed: %s\n", failure);
+        finish(*arg, RVE_FAILED, nullptr, 0);
+        return;
+    }
+    if (kind == Kind::kProbe) {
+        char *effective = nullptr;
+        curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+        if (effective == nullptr) {
+            TASK_LOGV("TASK-GET-URI: redirect to uri = NULL \n");
+            finish(*arg, RVE_FAILED, nullptr, 0);
+            return;
+        }
+        log_masked("TASK-GET-URI: redirect to uri = %s\n", effective);
+        finish(*arg, RVE_OK, effective, std::strlen(effective));
+        return;
+    }
+    if (buffer.error != RVE_OK || (kind == Kind::kPost && buffer.data.empty())) {
+        LOGE(kTag, "%s",
+             kind == Kind::kPost ? "check data failed \n" : "check recv data failed \n");
+        finish(*arg, RVE_FAILED, nullptr, 0);
+        return;
+    }
+    TASK_LOGV("http request data total size: %ld bytes\n", static_cast<long>(buffer.data.size()));
+    print_write_data(buffer.data);
+    finish(*arg, RVE_OK, buffer.data.empty() ? nullptr : buffer.data.c_str(), buffer.data.size());
+}
+
+}  // namespace
+
+extern "C" http_task_arg *http_task_arg_new(void) {
+    return static_cast<http_task_arg *>(std::calloc(1, sizeof(http_task_arg)));
+}
+
+extern "C" void http_task_arg_del(http_task_arg *arg) {
+    if (arg == nullptr) {
+        return;
+    }
+    str_free(arg->url);
+    str_free(arg->body);
+    str_free(arg->cainfo);
+    std::free(arg);
+}
+
+extern "C" int http_task_init(void) {
+    TASK_LOGV("http task init now \n");
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+        LOGE(kTag, "curl global init failed \n");
+        return RVE_FAILED;
+    }
+    s_shared_connections = false;
+    s_curl_share.reset(curl_share_init());
+    if (s_curl_share) {
+        CURLSH *share = s_curl_share.get();
+        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, share_lock);
+        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, share_unlock);
+        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        s_shared_connections = s_share_connections.load() != 0;
+        if (s_shared_connections) {
+            curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+            curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(s_ca_lock);
+        const char *env = std::getenv("RV_CA_FILE");
+        try {
+            s_default_ca = (env != nullptr && env[0] != '\0') ? env : s_app_ca_file;
+        } catch (const std::bad_alloc &) {
+            s_default_ca.clear();
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(s_active_lock);
+        s_aborting.store(false);
+    }
+    TASK_LOGV("http task init over \n");
+    return RVE_OK;
+}
+
+extern "C" void http_task_final(void) {
+    TASK_LOGV("http client final now \n");
+    s_curl_share.reset();
+    curl_global_cleanup();
+    TASK_LOGV("http client final over \n");
+}
+
+extern "C" void *http_task_get(void *arg) {
+    run_transfer(arg, Kind::kGet);
+    return nullptr;
+}
+
+extern "C" void *http_task_post(void *arg) {
+    run_transfer(arg, Kind::kPost);
+    return nullptr;
+}
+
+extern "C" void *https_task_get(void *arg) {
+    run_transfer(arg, Kind::kGet);
+    return nullptr;
+}
+
+extern "C" void *https_task_post(void *arg) {
+    run_transfer(arg, Kind::kPost);
+    return nullptr;
+}
+
+extern "C" void *https_task_get_redirect_uri(void *arg) {
+    run_transfer(arg, Kind::kProbe);
+    return nullptr;
+}
+
+extern "C" void http_task_abort_all(void) {
+    std::lock_guard<std::mutex> lock(s_active_lock);
+    s_aborting.store(true);
+    for (CURLM *multi : s_active) {
+        curl_multi_wakeup(multi);
+    }
+}
+
+extern "C" void http_task_discard(void *arg) {
+    HttpTaskArgPtr owned(static_cast<http_task_arg *>(arg));
+    finish(*owned, RVE_NOT_READY, nullptr, 0);
+}
+
+extern "C" void rv_setCaFile(const char *path) {
+    std::lock_guard<std::mutex> lock(s_ca_lock);
+    try {
+        s_app_ca_file = (path != nullptr) ? path : "";
+    } catch (const std::bad_alloc &) {
+        s_app_ca_file.clear();
+    }
+}
+
+extern "C" void http_task_verbose(int on) {
+    s_debug_verbose.store(on, std::memory_order_relaxed);
+}
+
+extern "C" void http_task_data_verbose(int on) {
+    s_debug_data_verbose.store(on, std::memory_order_relaxed);
+}
+
+extern "C" void http_task_http_verbose(int on) {
+    s_debug_curl_verbose.store(on, std::memory_order_relaxed);
+}
+
+extern "C" void http_task_share_connections(int on) {
+    s_share_connections.store(on, std::memory_order_relaxed);
+}

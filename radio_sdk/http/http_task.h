@@ -1,0 +1,90 @@
+// HTTP and HTTPS transfers over libcurl, run as thread-pool tasks.
+//
+// Ownership: a task function takes over its http_task_arg record and frees it with
+// http_task_arg_del when it ends, in every outcome. The data handed to a completion
+// callback belongs to the task and is valid only during the call: copy what you keep.
+//
+// Threading: task functions run on the pool's workers and call the completion callback
+// there, exactly once. They block for the transfer (at most 20 s, less when the client
+// shuts down). Certificate checks are always on: against the request's cainfo, else the
+// CA file from RV_CA_FILE or rv_setCaFile, else the system's CA store.
+#ifndef RV_HTTP_HTTP_TASK_H
+#define RV_HTTP_HTTP_TASK_H
+
+#include <stddef.h>
+
+#include "rv_export.h"
+
+RV_BEGIN_DECLS
+
+// Completion callback: result 0 or 2 (3 when the client stopped before the transfer
+// began), the body (null when empty; one zero byte follows it) and its length, and the
+// requester's user data.
+typedef void (*http_task_callback)(int result, const char *data, size_t size, void *user_data);
+
+typedef struct http_task_arg {
+    char *url;                    // heap copy of the full request URL
+    char *body;                   // heap copy of the POST body; "" for GET and the redirect probe
+    char *cainfo;                 // heap copy of a CA file path, or null for the default
+    http_task_callback callback;  // may be null: the outcome is then dropped
+    void *user_data;              // handed back to the callback untouched
+} http_task_arg;
+
+// An answer larger than this aborts the transfer with result 2.
+#define HTTP_TASK_MAX_BODY_BYTES (16u * 1024u * 1024u)
+// Whole-transfer limit of every task, the redirect probe included.
+#define HTTP_TASK_TIMEOUT_SECONDS 20L
+// The redirect probe follows at most this many redirects, to http and https only.
+#define HTTP_TASK_MAX_REDIRECTS 10L
+
+// A zero-filled record, or null when memory is short. Any thread.
+RV_API http_task_arg *http_task_arg_new(void);
+// Frees the three strings and the record; null is ignored. Any thread.
+RV_API void http_task_arg_del(http_task_arg *arg);
+
+// Starts libcurl's global state and the share handle (DNS cache, connections and TLS
+// sessions shared by all transfers). Returns 0, or 2 when libcurl cannot start. Also
+// fixes the default CA file for the transfers to come. Not concurrent with transfers.
+RV_API int http_task_init(void);
+// Releases the share handle and libcurl's global state. Call only when no task runs.
+RV_API void http_task_final(void);
+
+// Task bodies for thread_pool_add_task; `arg` is an http_task_arg. Always return null.
+RV_API void *http_task_get(void *arg);
+RV_API void *http_task_post(void *arg);
+RV_API void *https_task_get(void *arg);
+RV_API void *https_task_post(void *arg);
+// HEAD request following redirects; the callback gets the URL finally reached (valid
+// only during the call) with its length, or 2.
+RV_API void *https_task_get_redirect_uri(void *arg);
+
+// Switches, any thread: V lines of this module (default 1); dump of every received body
+// (default 0); libcurl's own verbose output on stderr for GET and POST (default 0;
+// that output is libcurl's own and shows URLs unmasked).
+RV_API void http_task_verbose(int on);
+RV_API void http_task_data_verbose(int on);
+RV_API void http_task_http_verbose(int on);
+// 1 (default): transfers share connections and TLS sessions; 0: only the DNS cache.
+// For measurements; takes effect at the next http_task_init.
+RV_API void http_task_share_connections(int on);
+
+// Cuts every transfer in flight short (their callbacks get 2) and makes transfers that
+// start later fail at once, until the next http_task_init. Any thread; does not block.
+void http_task_abort_all(void);
+// Discard function for a task dropped unrun: callback(3) on the calling thread, then
+// frees the record.
+void http_task_discard(void *arg);
+
+RV_END_DECLS
+
+#ifdef __cplusplus
+#include <memory>
+
+// Owner of a task record that has not been handed to the pool (or was handed back).
+struct HttpTaskArgDeleter {
+    void operator()(http_task_arg *arg) const { http_task_arg_del(arg); }
+};
+using HttpTaskArgPtr = std::unique_ptr<http_task_arg, HttpTaskArgDeleter>;
+#endif
+
+#endif

@@ -1,0 +1,33 @@
+// Everything the endpoint groups share, owned by the Service. The fixtures are
+// read-only once loaded; every other member guards its own state.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "auth_state.h"
+#include "faults.h"
+#include "fixtures.h"
+#include "media_store.h"
+#include "mock_service.h"
+#include "reports.h"
+#include "stop_signal.h"
+#include "user_state.h"
+
+namespace rvmock {
+
+struct Context {
+    explicit Context(Config c) : config(std::move(c)), auth(config.qr_confirm_polls) {}
+
+    const Config config;
+    Fixtures fixtures;
+    FaultTable faults;
+    ReportLog reports;
+    AuthState auth;
+    UserState users;
+    MediaStore media;
+    StopSignal stop;
+    std::atomic<uint16_t> http_port{0};
+};
+
+}  // namespace rvmock

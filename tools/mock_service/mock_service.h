@@ -1,0 +1,94 @@
+// A local stand-in for the radio service: the open API over HTTP and HTTPS, the
+// report host, media files and live streams. Tests start it in-process on ports
+// chosen by the OS; the rv-mock-service binary wraps the same class.
+//
+// Threads: start() runs each listener on its own thread with a pool of handler
+// threads behind it. Every public member may be called from any thread; none
+// blocks for long except start() (binds and loads fixtures) and stop() (joins the
+// listeners, waking delayed answers and live streams first).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace rvmock {
+
+struct Config {
+    std::string appid = "rv-test-app";      // the app id the service accepts
+    std::string secret = "rv-test-secret";  // its secret key (signature check)
+    std::string fixtures_dir;  // empty: the built-in default (the source tree's fixtures)
+    std::string
+        cert_dir;  // empty: the build tree's generated test certs (ca.pem, server.pem, server.key)
+    std::string host = "127.0.0.1";          // address both listeners bind to ("0.0.0.0": all)
+    uint16_t http_port = 0, https_port = 0;  // 0: chosen by the OS
+    int qr_confirm_polls = 3;                // qrcheck polls before "confirmed"
+    bool short_programmes = false;           // programmes last a few seconds
+};
+
+// A fault switched on for one path (exact path, or a prefix ending in "*").
+// The delay comes first; then the kind decides what the answer looks like.
+struct Fault {
+    enum class Kind {
+        None,       // answer normally (after the delay)
+        Malformed,  // a body that is not valid JSON
+        Error,      // the error envelope {"errcode": errcode, "errmsg": errmsg}
+        Drop,       // close the connection without sending a byte
+        Oversize,   // the normal answer padded to `bytes` bytes (still valid JSON)
+        Cut,        // announce the full length, send `bytes` bytes of the body, close
+    };
+    Kind kind = Kind::None;
+    int delay_ms = 0;
+    std::string errcode = "50600";
+    std::string errmsg = "fault injected";
+    size_t bytes = 0;
+    int times = 0;  // requests affected; 0 = every request until cleared
+};
+
+// One request received on the report path "/c.gif".
+struct Report {
+    std::string query;                                        // raw query text as received
+    std::vector<std::pair<std::string, std::string>> params;  // decoded, in order (keys repeat)
+    bool signature_ok = false;  // the common block's signature checked out
+    int64_t time_ms = 0;        // arrival, milliseconds since the epoch
+
+    // The first value of `key`, or "" when absent.
+    std::string value(const std::string &key) const;
+    bool has(const std::string &key) const;
+};
+
+class Service {
+  public:
+    explicit Service(Config config = {});
+    ~Service();  // stops
+    Service(const Service &) = delete;
+    Service &operator=(const Service &) = delete;
+
+    // Loads the fixtures, binds both ports and starts serving. False (with a
+    // reason on stderr) when the fixtures or certificates cannot be loaded or a
+    // port cannot be bound. A service starts once; true again when running.
+    // Ignores SIGPIPE process-wide: dropped connections must not kill the host
+    // process.
+    bool start();
+    // Stops both listeners; open live streams and delayed answers end at once.
+    // Safe to call twice.
+    void stop();
+
+    std::string http_url() const;   // "http://127.0.0.1:<port>"
+    std::string https_url() const;  // "https://127.0.0.1:<port>"
+    std::string ca_file() const;    // the CA that signed the HTTPS certificate
+
+    void set_fault(const std::string &path, const Fault &fault);  // same as POST /__mock/faults
+    void clear_faults();                                          // same as DELETE /__mock/faults
+    std::vector<Report> reports() const;                          // same as GET /__mock/reports
+    void clear_reports();                                         // same as DELETE /__mock/reports
+
+    struct State;
+
+  private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace rvmock

@@ -1,0 +1,183 @@
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "endpoints.h"
+#include "mock_service.h"
+
+#ifndef RV_MOCK_FIXTURES_DIR
+#error "RV_MOCK_FIXTURES_DIR must name the default fixtures directory"
+#endif
+#ifndef RV_MOCK_CERT_DIR
+#error "RV_MOCK_CERT_DIR must name the default test certificate directory"
+#endif
+
+namespace rvmock {
+
+namespace {
+
+// Live streams each hold a handler thread for as long as a player listens.
+constexpr size_t kHandlerThreads = 32;
+
+struct Listener {
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+    uint16_t port = 0;
+
+    bool bind(const std::string &host, uint16_t wanted, const char *name) {
+        server->new_task_queue = [] {
+            // The listener takes ownership of the queue it is handed.
+            return std::make_unique<httplib::ThreadPool>(kHandlerThreads).release();
+        };
+        // One request per connection: an idle keep-alive connection would hold
+        // stop() up for its whole timeout.
+        server->set_keep_alive_max_count(1);
+        // Address reuse only: the listener's default also shares the port
+        // (SO_REUSEPORT), which would let a second service on the same port
+        // silently take half the connections instead of failing to start.
+        server->set_socket_options([](socket_t sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
+        int bound = wanted == 0 ? server->bind_to_any_port(host)
+                                : (server->bind_to_port(host, wanted) ? wanted : -1);
+        if (bound <= 0) {
+            fprintf(stderr, "rv-mock-service: cannot listen for %s on %s:%u\n", name, host.c_str(),
+                    static_cast<unsigned>(wanted));
+            return false;
+        }
+        port = static_cast<uint16_t>(bound);
+        return true;
+    }
+
+    void run() {
+        thread = std::thread([this] { server->listen_after_bind(); });
+        // stop() only reaches a listener that has begun accepting.
+        for (int i = 0; i < 2000 && !server->is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    void stop() {
+        if (server) {
+            server->stop();
+        }
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+};
+
+}  // namespace
+
+struct Service::State {
+    explicit State(Config config) : context(std::move(config)), router(context) {}
+
+    Context context;
+    Router router;
+    Listener http, https;
+    std::string cert_dir;
+    bool started = false;
+};
+
+Service::Service(Config config) : state_(std::make_unique<State>(std::move(config))) {
+    const Config &c = state_->context.config;
+    state_->cert_dir = c.cert_dir.empty() ? RV_MOCK_CERT_DIR : c.cert_dir;
+}
+
+Service::~Service() {
+    stop();
+}
+
+bool Service::start() {
+    State &s = *state_;
+    if (s.started) {
+        return s.http.server != nullptr;
+    }
+    s.started = true;
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const Config &config = s.context.config;
+    std::string fixtures_dir =
+        config.fixtures_dir.empty() ? RV_MOCK_FIXTURES_DIR : config.fixtures_dir;
+    std::string error;
+    if (!s.context.fixtures.load(fixtures_dir, error)) {
+        fprintf(stderr, "rv-mock-service: fixtures: %s\n", error.c_str());
+        return false;
+    }
+
+    for (auto add :
+         {add_identity_endpoints, add_catalogue_endpoints, add_broadcast_endpoints,
+          add_smartcast_endpoints, add_auth_endpoints, add_user_endpoints, add_search_endpoints,
+          add_report_endpoints, add_control_endpoints, add_media_endpoints}) {
+        add(s.router, s.context);
+    }
+
+    std::string cert = s.cert_dir + "/server.pem", key = s.cert_dir + "/server.key";
+    auto https = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+    if (!https->is_valid()) {
+        fprintf(stderr, "rv-mock-service: cannot load %s and %s\n", cert.c_str(), key.c_str());
+        return false;
+    }
+    s.https.server = std::move(https);
+    s.http.server = std::make_unique<httplib::Server>();
+    if (!s.http.bind(config.host, config.http_port, "HTTP") ||
+        !s.https.bind(config.host, config.https_port, "HTTPS")) {
+        s.http.server.reset();
+        s.https.server.reset();
+        return false;
+    }
+    s.context.http_port = s.http.port;
+    s.router.install(*s.http.server, false);
+    s.router.install(*s.https.server, true);
+    s.http.run();
+    s.https.run();
+    return true;
+}
+
+void Service::stop() {
+    State &s = *state_;
+    s.context.stop.trigger();
+    s.http.stop();
+    s.https.stop();
+}
+
+namespace {
+
+std::string url_host(const std::string &host) {
+    return host.empty() || host == "0.0.0.0" ? "127.0.0.1" : host;
+}
+
+}  // namespace
+
+std::string Service::http_url() const {
+    return "http://" + url_host(state_->context.config.host) + ":" +
+           std::to_string(state_->http.port);
+}
+
+std::string Service::https_url() const {
+    return "https://" + url_host(state_->context.config.host) + ":" +
+           std::to_string(state_->https.port);
+}
+
+std::string Service::ca_file() const {
+    return state_->cert_dir + "/ca.pem";
+}
+
+void Service::set_fault(const std::string &path, const Fault &fault) {
+    state_->context.faults.set(path, fault);
+}
+
+void Service::clear_faults() {
+    state_->context.faults.clear();
+}
+
+std::vector<Report> Service::reports() const {
+    return state_->context.reports.list();
+}
+
+void Service::clear_reports() {
+    state_->context.reports.clear();
+}
+
+}  // namespace rvmock
