@@ -112,13 +112,25 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
             slots.push_back(std::move(slot));
         }
     }
-    std::atomic<int> issued{0};
-    std::atomic<bool> done{false};
+    // Each restart round: the app threads wait at their gate (a third and two
+    // thirds of their calls) until the SDK is down; while it is down they issue
+    // kCallsWhileDown calls into it, then wait until it is up again.
+    constexpr int kCallsWhileDown = 20;
+    std::atomic<int> issued{0}, released_rounds{0}, issued_while_down{0};
+    std::atomic<bool> down{false}, done{false};
 
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; t++) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kCallsPerThread; i++) {
+                const int gate = i == kCallsPerThread / 3       ? 1
+                                 : i == 2 * kCallsPerThread / 3 ? 2
+                                                                : 0;
+                while (released_rounds.load() < gate ||
+                       (down.load() &&
+                        issued_while_down.load() >= released_rounds.load() * kCallsWhileDown)) {
+                    std::this_thread::sleep_for(1ms);
+                }
                 Slot &slot = *slots[static_cast<size_t>(t * kCallsPerThread + i)];
                 while (slot.in_flight->load() >= kMaxInFlightPerThread) {
                     std::this_thread::sleep_for(1ms);
@@ -126,8 +138,8 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
                 slot.in_flight->fetch_add(1);
                 issue(slot);
                 issued.fetch_add(1);
-                if (slot.calls.load() == 1 && slot.code.load() == 3) {
-                    std::this_thread::sleep_for(2ms);  // refused at once: the SDK is restarting
+                if (down.load()) {
+                    issued_while_down.fetch_add(1);
                 }
             }
         });
@@ -148,15 +160,20 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
     });
     std::thread lifecycle([&] {
         for (int round = 1; round <= 2; round++) {
-            while (issued.load() < round * kThreads * kCallsPerThread / 3) {
+            while (issued.load() < round * kThreads * kCallsPerThread / 4) {
                 std::this_thread::sleep_for(1ms);
             }
             rv_releaseSdk();
-            std::this_thread::sleep_for(20ms);  // let some calls meet the stopped SDK
+            down = true;
+            released_rounds = round;
+            while (issued_while_down.load() < round * kCallsWhileDown) {
+                std::this_thread::sleep_for(1ms);
+            }
             rv::test::Catcher init;
             rv_initSdk("rv-test-app", "rv-test-secret", "c", nullptr, "p", dir.path().c_str(),
                        rv::test::Catcher::callback, &init);
             EXPECT_EQ(init.wait().code, 0) << "restart " << round;
+            down = false;
         }
     });
 
@@ -189,6 +206,7 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
         codes[s->code.load()]++;
     }
     EXPECT_EQ(wrong, 0) << "calls not answered exactly once";
+    EXPECT_GE(codes[3], 2 * kCallsWhileDown) << "calls into the released SDK are refused";
     EXPECT_GT(codes[0], kThreads * kCallsPerThread / 2) << "most calls should succeed";
     for (const auto &[code, n] : codes) {
         // 0, or a refusal of the stopped/stopping SDK (3, 512), or a transfer
