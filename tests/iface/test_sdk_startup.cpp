@@ -1,8 +1,11 @@
 // Start-up, identity and release against a scripted server over real sockets.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
@@ -153,6 +156,25 @@ TEST_F(SdkStartup, UnwritableIdentityFileGives521) {
     ASSERT_EQ(mkdir(dir_.file("openid.dat").c_str(), 0700), 0);  // a directory cannot be replaced
     EXPECT_EQ(start(dir_.path()), 521);
     EXPECT_EQ(mSdkInitOk, 0);
+}
+
+TEST_F(SdkStartup, AFailedIdentityWriteKeepsTheOldIdentity) {
+    server_.script("/v2/app/init", kOpenid);
+    rv::test::write_file(dir_.file("openid.dat"), "dev-3&OLD");
+    // Files may not grow past 8 bytes for a moment: the new identity cannot be written.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 8;
+    signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int code = start(dir_.path());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(code, 521);
+    EXPECT_EQ(identity(), "dev-3&OLD");
+    for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
+        EXPECT_EQ(entry.path().filename(), "openid.dat");  // no temporary file left
+    }
 }
 
 TEST_F(SdkStartup, ChecksRunInOrderArgumentsThenState) {
