@@ -18,12 +18,6 @@ Json tokens_json(const Tokens &tokens) {
     return o;
 }
 
-Json status_json(int status) {
-    Json o = json_object();
-    put_int(o.get(), "status", status);
-    return o;
-}
-
 void require_secret(const Call &call, const Config &config) {
     if (call.text("secretkey") != config.secret) {
         throw ApiError(kErrUnauthorised, "wrong secretkey");
@@ -51,7 +45,7 @@ void add_auth_endpoints(Router &router, Context &context) {
         }
         std::string uuid =
             auth.create_qr(call.text("redirect_uri"), call.text("state"), call.text("scope"));
-        Json o = status_json(AuthState::kQrStatusWaiting);
+        Json o = status_object(AuthState::kQrStatusWaiting);
         put_str(o.get(), "uuid", uuid);
         put_str(o.get(), "qrcode_path", call.media_base + "/oauth2/confirm?uuid=" + uuid);
         return Answer{std::move(o), nullptr, {}};
@@ -62,7 +56,7 @@ void add_auth_endpoints(Router &router, Context &context) {
         if (!status) {
             throw ApiError(kErrQrUnknown, "unknown or expired uuid");
         }
-        return Answer{status_json(*status), nullptr, {}};
+        return Answer{status_object(*status), nullptr, {}};
     });
 
     router.api("/v2/oauth2/grantcode", Method::Get, Guard::Https, [&auth](const Call &call) {
@@ -104,7 +98,7 @@ void add_auth_endpoints(Router &router, Context &context) {
         if (!auth.revoke(call.text("open_uid"), call.text("access_token"))) {
             throw ApiError(kErrUnauthorised, "invalid access_token");
         }
-        return Answer{status_json(1), nullptr, {}};
+        return Answer{status_object(1), nullptr, {}};
     });
 
     router.api("/v2/authuser/userinfo", Method::Post, Guard::AuthUser, [](const Call &call) {

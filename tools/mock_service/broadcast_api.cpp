@@ -33,9 +33,10 @@ constexpr std::array<Field, 11> kLabelFields{{
     {"index", FieldType::Int},
 }};
 
-Json server_time_member() {
+// The top-level "serverTime" member: milliseconds since the epoch, as text.
+Json server_time_member(int64_t now) {
     Json extras = json_object();
-    put_str(extras.get(), "serverTime", std::to_string(now_ms()));
+    put_str(extras.get(), "serverTime", std::to_string(now));
     return extras;
 }
 
@@ -186,7 +187,7 @@ void BroadcastApi::add(Router &router) {
     router.api("/v2/broadcast/date", Method::Get, Guard::ServerTime, [](const Call &) {
         Json result = json_object();
         put_item(result.get(), "dataList", date_list());
-        return Answer{std::move(result), server_time_member(), {}};
+        return Answer{std::move(result), server_time_member(now_ms()), {}};
     });
 
     router.api("/v2/broadcast/list", Method::Get, Guard::Signed, [this](const Call &call) {
@@ -232,18 +233,17 @@ void BroadcastApi::add(Router &router) {
         return Answer{guide_.programme_json(*p, call.media_base), nullptr, {}};
     });
 
-    router.api(
-        "/v2/broadcast/currentprogram", Method::Get, Guard::Signed, [this](const Call &call) {
-            const cJSON *b = broadcast_or_throw(call.int_param("broadcastid"));
-            if (!get_bool(b, "onAir", false)) {
-                throw ApiError(kErrNotFound, "broadcast is off the air");
-            }
-            int64_t now = now_ms();
-            Json extras = json_object();
-            put_str(extras.get(), "serverTime", std::to_string(now));
-            return Answer{
-                guide_.programme_json(guide_.live(b, now), call.media_base), std::move(extras), {}};
-        });
+    router.api("/v2/broadcast/currentprogram", Method::Get, Guard::Signed,
+               [this](const Call &call) {
+                   const cJSON *b = broadcast_or_throw(call.int_param("broadcastid"));
+                   if (!get_bool(b, "onAir", false)) {
+                       throw ApiError(kErrNotFound, "broadcast is off the air");
+                   }
+                   int64_t now = now_ms();
+                   return Answer{guide_.programme_json(guide_.live(b, now), call.media_base),
+                                 server_time_member(now),
+                                 {}};
+               });
 
     router.api("/v2/broadcast/getCityBroadcast/list", Method::Get, Guard::Signed,
                [this](const Call &call) {

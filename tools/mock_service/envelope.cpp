@@ -11,6 +11,12 @@ Json error_envelope(const std::string &errcode, const std::string &errmsg) {
     return envelope;
 }
 
+Json status_object(int status) {
+    Json object = json_object();
+    put_int(object.get(), "status", status);
+    return object;
+}
+
 size_t Page::begin() const {
     return std::min(static_cast<size_t>(total), static_cast<size_t>(number - 1) * size);
 }

@@ -28,6 +28,8 @@ struct ApiError : std::runtime_error {
 };
 
 Json error_envelope(const std::string &errcode, const std::string &errmsg);
+// {"status": status}: the result of every yes/no or done/not-done answer.
+Json status_object(int status);
 
 // One page of a list. Page numbers start at 1 (0 or less means 1); a page size
 // below 1 means 20, above 200 means 200.

@@ -19,13 +19,14 @@ namespace rvmock {
 struct Config {
     std::string appid = "rv-test-app";      // the app id the service accepts
     std::string secret = "rv-test-secret";  // its secret key (signature check)
-    std::string fixtures_dir;  // empty: the built-in default (the source tree's fixtures)
-    std::string
-        cert_dir;  // empty: the build tree's generated test certs (ca.pem, server.pem, server.key)
-    std::string host = "127.0.0.1";          // address both listeners bind to ("0.0.0.0": all)
+    // Empty: the built-in default (the source tree's fixtures).
+    std::string fixtures_dir;
+    // Empty: the build tree's generated test certificates (ca.pem, server.pem, server.key).
+    std::string cert_dir;
     uint16_t http_port = 0, https_port = 0;  // 0: chosen by the OS
     int qr_confirm_polls = 3;                // qrcheck polls before "confirmed"
     bool short_programmes = false;           // programmes last a few seconds
+    std::string host = "127.0.0.1";          // address both listeners bind to ("0.0.0.0": all)
 };
 
 // A fault switched on for one path (exact path, or a prefix ending in "*").

@@ -290,8 +290,9 @@ void Router::serve_api(const ApiRoute &route, bool https, const httplib::Request
 }
 
 void Router::install(httplib::Server &server, bool https) const {
-    // Each API path answers every method in the envelope, so a client using the
-    // wrong one learns why instead of getting a bare 404.
+    // Each API path answers both GET and POST in the envelope, so a client using
+    // the wrong one learns why instead of getting a bare 404. Routes are all
+    // added before the first install; the handlers keep references into them.
     for (const ApiRoute &route : api_routes_) {
         auto handler = [this, &route, https](const httplib::Request &req, httplib::Response &res) {
             serve_api(route, https, req, res);

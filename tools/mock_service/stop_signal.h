@@ -26,7 +26,8 @@ class StopSignal {
         }
         cv_.notify_all();
     }
-private:
+
+  private:
     mutable std::mutex mutex_;  // guards stopping_; handler threads wait on cv_
     std::condition_variable cv_;
     bool stopping_ = false;

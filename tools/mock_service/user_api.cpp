@@ -34,12 +34,6 @@ Resource resource_of(const Fixtures &fixtures, int64_t id) {
     return {};
 }
 
-Json status_json(bool done) {
-    Json o = json_object();
-    put_int(o.get(), "status", done ? 1 : 0);
-    return o;
-}
-
 using OwnedHandler = std::function<Answer(const Call &, const std::string &owner)>;
 
 struct UserOperation {
@@ -71,14 +65,15 @@ class UserApi {
              [this](const Call &call, const std::string &owner) { return subscribe(call, owner); }},
             {"/v2/unsubscribe", Method::Get, "/v2/authuser/unsubscribe",
              [this](const Call &call, const std::string &owner) {
-                 return Answer{status_json(context_.users.unsubscribe(owner, call.int_param("id"))),
-                               nullptr,
-                               {}};
+                 return Answer{
+                     status_object(context_.users.unsubscribe(owner, call.int_param("id"))),
+                     nullptr,
+                     {}};
              }},
             {"/v2/issubscribe", Method::Get, "/v2/authuser/issubscribe",
              [this](const Call &call, const std::string &owner) {
                  return Answer{
-                     status_json(context_.users.is_subscribed(owner, call.int_param("id"))),
+                     status_object(context_.users.is_subscribed(owner, call.int_param("id"))),
                      nullptr,
                      {}};
              }},
@@ -93,7 +88,7 @@ class UserApi {
                                          call.int_param_or("playedTime", 0),
                                          call.int_param_or("duration", 0),
                                          call.int_param_or("timeStamp", 0)});
-                 return Answer{status_json(true), nullptr, {}};
+                 return Answer{status_object(1), nullptr, {}};
              }},
             {"/v2/history/list", Method::Get, "/v2/authuser/listhistory",
              [this](const Call &call, const std::string &owner) {
@@ -102,7 +97,7 @@ class UserApi {
             {"/v2/history/clear", Method::Get, "/v2/authuser/clearhistory",
              [this](const Call &, const std::string &owner) {
                  context_.users.clear_history(owner);
-                 return Answer{status_json(true), nullptr, {}};
+                 return Answer{status_object(1), nullptr, {}};
              }},
         };
     }
@@ -114,7 +109,7 @@ class UserApi {
             throw ApiError(kErrNotFound, "nothing to subscribe with id " + std::to_string(id));
         }
         context_.users.subscribe(owner, Subscription{id, resource.type, now_ms()});
-        return {status_json(true), nullptr, {}};
+        return {status_object(1), nullptr, {}};
     }
 
     Answer subscription_page(const Call &call, const std::string &owner) const {

@@ -1,0 +1,231 @@
+// ALSA playback through the "default" device for the media engine.
+#include "linux_audio_out.h"
+
+#include <alsa/asoundlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr snd_pcm_uframes_t kPeriodFrames = 32;
+constexpr int kMinBufferBytes = 128;
+// Left to itself ALSA picks the largest buffer a device offers (seconds on some devices,
+// millions of frames on the null device): pause and stop would then lag that long.
+constexpr unsigned kBufferTimeUs = 100'000;
+
+// Each message is flushed so that it is in order with the caller's own output.
+__attribute__((format(printf, 1, 2))) void say(const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::vprintf(fmt, ap);
+    va_end(ap);
+    std::fflush(stdout);
+}
+
+struct CFree {
+    void operator()(void *p) const { std::free(p); }
+};
+struct HwParamsFree {
+    void operator()(snd_pcm_hw_params_t *p) const { snd_pcm_hw_params_free(p); }
+};
+struct PcmClose {
+    void operator()(snd_pcm_t *p) const { snd_pcm_close(p); }
+};
+
+snd_pcm_t *pcm_of(const SDL_Linux_Audio_Out *out) {
+    return out != nullptr && out->priv_data != nullptr
+               ? static_cast<snd_pcm_t *>(out->priv_data->handle)
+               : nullptr;
+}
+
+bool channels_ok(int channels) {
+    if (channels == 1 || channels == 2) {
+        say("SDL_Linux_Alsa: %s\n", channels == 1 ? "CHANNEL_OUT_MONO" : "CHANNEL_OUT_STEREO");
+        return true;
+    }
+    say("SDL_Linux_Alsa_new_from_spec: invalid channel %d\n", channels);
+    return false;
+}
+
+// Opens and configures the device; null after printing why.
+std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_Context *ctx) {
+    snd_pcm_t *raw = nullptr;
+    int rc = snd_pcm_open(&raw, "default", SND_PCM_STREAM_PLAYBACK, 0);
+    if (rc < 0) {
+        say("unable to open pcm device: %s\n", snd_strerror(rc));
+        return nullptr;
+    }
+    std::unique_ptr<snd_pcm_t, PcmClose> pcm(raw);
+
+    snd_pcm_hw_params_t *params_raw = nullptr;
+    if (snd_pcm_hw_params_malloc(&params_raw) < 0) {
+        say("unable to set hw parameters: %s\n", snd_strerror(-ENOMEM));
+        return nullptr;
+    }
+    std::unique_ptr<snd_pcm_hw_params_t, HwParamsFree> params(params_raw);
+    ctx->params = params.get();
+
+    // The individual setters may refuse; snd_pcm_hw_params below decides.
+    snd_pcm_hw_params_any(pcm.get(), params.get());
+    snd_pcm_hw_params_set_access(pcm.get(), params.get(), SND_PCM_ACCESS_RW_INTERLEAVED);
+    snd_pcm_hw_params_set_format(pcm.get(), params.get(), SND_PCM_FORMAT_S16_LE);
+    snd_pcm_hw_params_set_channels(pcm.get(), params.get(), static_cast<unsigned>(out->channels));
+    unsigned rate = static_cast<unsigned>(out->sample_rate_in_hz);
+    snd_pcm_hw_params_set_rate_near(pcm.get(), params.get(), &rate, nullptr);
+    snd_pcm_uframes_t period = kPeriodFrames;
+    snd_pcm_hw_params_set_period_size_near(pcm.get(), params.get(), &period, nullptr);
+    unsigned buffer_us = kBufferTimeUs;
+    snd_pcm_hw_params_set_buffer_time_near(pcm.get(), params.get(), &buffer_us, nullptr);
+    rc = snd_pcm_hw_params(pcm.get(), params.get());
+    if (rc < 0) {
+        say("unable to set hw parameters: %s\n", snd_strerror(rc));
+        ctx->params = nullptr;
+        return nullptr;
+    }
+
+    snd_pcm_hw_params_get_period_size(params.get(), &period, nullptr);
+    ctx->params = nullptr;
+    const long size = 4 * static_cast<long>(period);
+    if (size <= 0) {
+        say("min_buffer_size return %ld:\n", size);
+        return nullptr;
+    }
+    out->min_buffer_size = size < kMinBufferBytes ? kMinBufferBytes : static_cast<int>(size);
+    return pcm;
+}
+
+// Underrun (-EPIPE) and suspend (-ESTRPIPE) recovery; the frames of the failed write are lost.
+void xrun_recovery(snd_pcm_t *pcm, int err) {
+    if (err == -EPIPE) {
+        int rc = snd_pcm_prepare(pcm);
+        if (rc < 0) {
+            say("Can't recovery from underrun, prepare failed: %s\n", snd_strerror(rc));
+        }
+    } else {
+        int rc = 0;
+        while ((rc = snd_pcm_resume(pcm)) == -EAGAIN) {
+            sleep(1);
+        }
+        if (rc < 0) {
+            rc = snd_pcm_prepare(pcm);
+            if (rc < 0) {
+                say("Can't recovery from suspend, prepare failed: %s\n", snd_strerror(rc));
+            }
+        }
+    }
+    say(" xrun_recovery\n");
+}
+
+}  // namespace
+
+extern "C" {
+
+SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int channels,
+                                                           int audioformat) {
+    std::unique_ptr<SDL_Linux_Audio_Out, CFree> out(
+        static_cast<SDL_Linux_Audio_Out *>(std::calloc(1, sizeof(SDL_Linux_Audio_Out))));
+    if (!out) {
+        say("Error: SDL_Linux_Audio_Out_new_from_sdl_spec() SDL_Linux_Audio_Out can not be "
+            "allocated.\n");
+        return nullptr;
+    }
+    std::unique_ptr<ALSA_Context, CFree> ctx(
+        static_cast<ALSA_Context *>(std::calloc(1, sizeof(ALSA_Context))));
+    if (!ctx) {
+        say("Error: SDL_Linux_Audio_Out_new_from_sdl_spec() ALSA_Context can not be "
+            "allocated.\n");
+        return nullptr;
+    }
+    out->sample_rate_in_hz = samplerate;
+    out->audio_format = audioformat;
+    out->channels = channels;
+    if (!channels_ok(channels)) {
+        return nullptr;
+    }
+    if (samplerate < 4000 || samplerate > 48000) {
+        say("SDL_Linux_Alsa_new_from_spec: invalid sample rate %d\n", samplerate);
+        return nullptr;
+    }
+    auto pcm = open_device(out.get(), ctx.get());
+    if (!pcm) {
+        return nullptr;
+    }
+    ctx->handle = pcm.release();
+    out->priv_data = ctx.release();
+    return out.release();
+}
+
+int SDL_Linux_Audio_Out_write_byte(SDL_Linux_Audio_Out *audioout, const void *data, int samplenum) {
+    if (samplenum <= 0) {
+        return samplenum;
+    }
+    snd_pcm_t *pcm = pcm_of(audioout);
+    if (pcm == nullptr || data == nullptr) {
+        return -EBADFD;
+    }
+    const snd_pcm_sframes_t rc =
+        snd_pcm_writei(pcm, data, static_cast<snd_pcm_uframes_t>(samplenum));
+    if (rc >= 0) {
+        return static_cast<int>(rc);
+    }
+    if (rc == -EAGAIN) {
+        say("error from writei:EAGAIN\n");
+        return 0;
+    }
+    if (rc == -EPIPE || rc == -ESTRPIPE) {
+        xrun_recovery(pcm, static_cast<int>(rc));
+        return 0;
+    }
+    // The caller decides what a dead device means; the process goes on.
+    say(" SDL_Linux_Alsa_write_byte  error: %s\n", snd_strerror(static_cast<int>(rc)));
+    return static_cast<int>(rc);
+}
+
+void SDL_Linux_Audio_Out_flush(SDL_Linux_Audio_Out *audioout) {
+    snd_pcm_t *pcm = pcm_of(audioout);
+    if (pcm == nullptr) {
+        return;
+    }
+    say("SDL_Linux_Alsa_flush: \n");
+    snd_pcm_drain(pcm);
+    int rc = snd_pcm_prepare(pcm);
+    if (rc < 0) {
+        say("SDL_Linux_Alsa_flush() error: %s\n", snd_strerror(rc));
+    }
+}
+
+void SDL_Linux_Audio_Out_stop(SDL_Linux_Audio_Out *audioout) {
+    if (snd_pcm_t *pcm = pcm_of(audioout)) {
+        snd_pcm_drop(pcm);
+    }
+}
+
+void SDL_Linux_Audio_Out_release(SDL_Linux_Audio_Out *audioout) {
+    if (snd_pcm_t *pcm = pcm_of(audioout)) {
+        snd_pcm_close(pcm);
+        // Forgetting the handle makes a later free (or release) close nothing twice.
+        audioout->priv_data->handle = nullptr;
+    }
+}
+
+void SDL_Linux_Audio_Out_free(SDL_Linux_Audio_Out *audioout) {
+    if (audioout == nullptr) {
+        return;
+    }
+    SDL_Linux_Audio_Out_release(audioout);
+    std::free(audioout->priv_data);
+    std::free(audioout);
+}
+
+void SDL_Linux_Audio_Out_play(SDL_Linux_Audio_Out *) {}
+
+void SDL_Linux_Audio_Out_pause(SDL_Linux_Audio_Out *) {}
+
+void SDL_Linux_Audio_Out_set_volume(SDL_Linux_Audio_Out *, float, float) {}
+
+}  // extern "C"

@@ -1,0 +1,123 @@
+#include "engine.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace orv {
+
+Engine &Engine::instance() {
+    static Engine engine;
+    return engine;
+}
+
+Engine::Engine() {
+    av_log_set_level(AV_LOG_ERROR);
+}
+
+void Engine::init() {
+    reset();
+}
+
+void Engine::finalize() {
+    reset();
+    events_.stop();
+}
+
+void Engine::end_session_locked() {
+    session_.reset();
+    events_.set_generation(++generation_);
+}
+
+void Engine::set_source(const char *url) {
+    std::lock_guard lock(mu_);
+    url_ = url != nullptr ? url : "";
+    settings_.duration_override_ms.store(-1);
+}
+
+int Engine::prepare(int start_ms) {
+    std::lock_guard lock(mu_);
+    end_session_locked();
+    if (url_.empty()) {
+        events_.post(generation_, ORV_EVENT_ERROR, ORV_ERROR_NO_SOURCE, 0);
+        return -1;
+    }
+    SessionConfig config;
+    config.input.url = url_;
+    config.input.proxy = proxy_;
+    config.dns_server = dns_;
+    config.start_ms = start_ms > 0 ? start_ms : 0;
+    config.generation = generation_;
+    session_ = std::make_unique<Session>(std::move(config), events_, settings_);
+    return 0;
+}
+
+void Engine::start() {
+    std::lock_guard lock(mu_);
+    if (session_) {
+        session_->play();
+    }
+}
+
+void Engine::pause() {
+    std::lock_guard lock(mu_);
+    if (session_) {
+        session_->pause();
+    }
+}
+
+void Engine::stop() {
+    std::lock_guard lock(mu_);
+    end_session_locked();
+}
+
+void Engine::reset() {
+    std::lock_guard lock(mu_);
+    end_session_locked();
+    url_.clear();
+    settings_.duration_override_ms.store(-1);
+}
+
+void Engine::seek(std::int64_t ms) {
+    std::lock_guard lock(mu_);
+    if (session_) {
+        session_->seek(ms);
+    }
+}
+
+void Engine::set_duration(std::int64_t duration_s, std::int32_t original_s) {
+    const std::int64_t s = duration_s > 0 ? duration_s : original_s;
+    settings_.duration_override_ms.store(s > 0 ? s * 1000 : -1);
+}
+
+std::int64_t Engine::duration_ms() {
+    std::lock_guard lock(mu_);
+    if (session_) {
+        return session_->duration_ms();
+    }
+    return std::max<std::int64_t>(settings_.duration_override_ms.load(), 0);
+}
+
+void Engine::set_volume(float left, float right) {
+    settings_.gain_left.store(std::max(left, 0.0f));
+    settings_.gain_right.store(std::max(right, 0.0f));
+}
+
+void Engine::set_dns(const char *address) {
+    std::lock_guard lock(mu_);
+    dns_ = address != nullptr ? address : "";
+}
+
+void Engine::set_proxy(const char *proxy) {
+    std::lock_guard lock(mu_);
+    proxy_ = proxy != nullptr ? proxy : "";
+    if (!proxy_.empty() && proxy_.find("://") == std::string::npos) {
+        proxy_ = "http://" + proxy_;
+    }
+}
+
+void Engine::set_debug(int level) {
+    av_log_set_level(level <= 0 ? AV_LOG_ERROR : level == 1 ? AV_LOG_INFO : AV_LOG_DEBUG);
+}
+
+}  // namespace orv

@@ -1,0 +1,57 @@
+// The single player instance: commands from any thread, one session at a time.
+#ifndef ORV_ENGINE_H
+#define ORV_ENGINE_H
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "event_thread.h"
+#include "session.h"
+
+namespace orv {
+
+class Engine {
+  public:
+    static Engine &instance();
+
+    void set_callback(orv_event_fn cb) { events_.set_callback(cb); }
+    void init();
+    void finalize();
+
+    void set_source(const char *url);
+    int prepare(int start_ms);
+    void start();
+    void pause();
+    void stop();
+    void reset();
+    void seek(std::int64_t ms);
+    void set_duration(std::int64_t duration_s, std::int32_t original_s);
+    std::int64_t duration_ms();
+    void set_volume(float left, float right);
+    void set_dns(const char *address);
+    void set_proxy(const char *proxy);
+    void set_debug(int level);
+
+  private:
+    Engine();
+    // Ends the current session and retires its pending events. Caller holds mu_.
+    void end_session_locked();
+
+    PlayerSettings settings_;
+    EventThread events_;  // declared before session_: outlives every session
+    // Protects url_, dns_, proxy_, session_, generation_. Held by command threads (the
+    // event thread too, when a callback commands); never by the session or event thread
+    // on their own, so joining a session under it cannot deadlock.
+    std::mutex mu_;
+    std::string url_;
+    std::string dns_;
+    std::string proxy_;
+    std::uint64_t generation_ = 0;
+    std::unique_ptr<Session> session_;
+};
+
+}  // namespace orv
+
+#endif

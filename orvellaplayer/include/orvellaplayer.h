@@ -1,0 +1,155 @@
+/*
+ * liborvellaplayer: a single audio player over FFmpeg with ALSA output.
+ *
+ * One process-wide player instance. Every function may be called from any thread,
+ * including from inside the event callback; commands never wait on the network.
+ * Strings passed in are copied; nothing returned needs freeing.
+ *
+ * Playback: set a data source, prepare (asynchronous), and the player starts playing
+ * by itself once prepared, unless it was paused while preparing. Audio is decoded,
+ * converted to signed 16-bit interleaved PCM (the stream's rate when it lies in
+ * 4000..48000 Hz, otherwise 48000; mono or stereo) and written to libpcmsink, which the
+ * player loads at run time from its own directory or the library path. Without
+ * libpcmsink, or when the device cannot be opened, the player prints one warning and
+ * plays into a silent output at the same pace.
+ *
+ * Output is paced to real time: the player writes at most ORV_MAX_AHEAD_MS of audio ahead
+ * of the wall clock since playback started or resumed, so positions and events follow
+ * real time on every output.
+ */
+#ifndef ORVELLAPLAYER_H
+#define ORVELLAPLAYER_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define ORV_API __attribute__((visibility("default")))
+#else
+#define ORV_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* How far output may run ahead of the wall clock. */
+#define ORV_MAX_AHEAD_MS 250
+
+/*
+ * Events (what, arg1, arg2). They arrive on one dedicated event thread, in the order they
+ * happened, with no player lock held. Events of a source that was stopped, reset or
+ * replaced by a new prepare are dropped, so a callback never sees an earlier item's events.
+ */
+#define ORV_EVENT_PREPARED 1      /* ready; playback begins unless paused */
+#define ORV_EVENT_COMPLETED 2     /* a finite source played to its end; once per prepare */
+#define ORV_EVENT_SEEK_COMPLETE 4 /* a seekTo finished; the position is the target */
+#define ORV_EVENT_POSITION                                      \
+    6 /* arg1 position ms, arg2 duration ms; about every 500 ms \
+         while playing, only when the duration is known, and    \
+         always with 0 <= arg1 <= arg2 */
+#define ORV_EVENT_ERROR                                                              \
+    100                    /* arg1 one of ORV_ERROR_*, arg2 the FFmpeg or ALSA error \
+                              code (negative) or 0; playback of the source is over */
+#define ORV_EVENT_INFO 200 /* arg1 one of ORV_INFO_* */
+
+#define ORV_INFO_BUFFERING_START 701 /* input stalled: the output ran dry */
+#define ORV_INFO_BUFFERING_END 702   /* audio flows again */
+
+/* Detail codes of ORV_EVENT_ERROR (arg1). */
+#define ORV_ERROR_NO_SOURCE 1 /* prepareAsync without a data source */
+#define ORV_ERROR_OPEN 2      /* the source could not be opened or is not media */
+#define ORV_ERROR_NO_AUDIO 3  /* the source has no playable audio stream */
+#define ORV_ERROR_DECODE 4    /* the audio could not be decoded */
+#define ORV_ERROR_NETWORK 5   /* the input broke off and reconnecting did not help */
+#define ORV_ERROR_OUTPUT 6    /* the audio device failed while writing */
+
+/* Event callback: what, arg1, arg2. Runs on the player's event thread. */
+typedef void (*orv_event_fn)(int what, int arg1, int arg2);
+
+/*
+ * Sets the callback for all later events (null: events are dropped). The callback may
+ * call any function of this library. May be called before or after native_init.
+ */
+ORV_API void Register_post_event(orv_event_fn callback);
+
+/* Makes the player ready (idempotent); a player already running is reset. */
+ORV_API void IjkMediaPlayer_native_init(void);
+
+/*
+ * Stops playback, drops pending events and ends the player's threads. Returns within
+ * about 200 ms whatever the network does. A later call of any function starts afresh.
+ */
+ORV_API void IjkMediaPlayer_native_finalize(void);
+
+/* URL (http, https, HLS .m3u8, or a local path) used by the next prepareAsync. */
+ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
+
+/*
+ * Opens the data source on the player's thread and returns at once; a source being
+ * played is stopped first. ORV_EVENT_PREPARED follows, or ORV_EVENT_ERROR.
+ * start_ms: position to begin at (0 = start; ignored on sources that cannot seek).
+ * buffer_s: accepted for compatibility; output starts with the first decoded audio.
+ * Returns 0, or -1 when no data source is set (ORV_EVENT_ERROR with ORV_ERROR_NO_SOURCE
+ * is posted as well).
+ */
+ORV_API int IjkMediaPlayer_prepareAsync(int start_ms, int buffer_s);
+
+/* Plays (or resumes) the prepared source. Does nothing without one. */
+ORV_API void IjkMediaPlayer_start(void);
+
+/* Pauses output within ORV_MAX_AHEAD_MS; the position holds. */
+ORV_API void IjkMediaPlayer_pause(void);
+
+/* Ends playback of the source (a new prepareAsync is needed); returns within ~200 ms. */
+ORV_API void IjkMediaPlayer_stop(void);
+
+/* As stop, and forgets the data source. Returns within ~200 ms. */
+ORV_API void IjkMediaPlayer_reset(void);
+
+/*
+ * Moves to msec (clamped to 0..duration); ORV_EVENT_SEEK_COMPLETE follows. Also works
+ * after the end was reached. On a source that cannot seek the position stays and the
+ * event still follows.
+ */
+ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
+
+/*
+ * Duration for sources that do not carry one (live streams, raw files over chunked HTTP):
+ * `duration_s` when positive, else `original_duration_s`. A duration found in the stream
+ * wins. Cleared by setDataSourceAndHeaders.
+ * A network source without a duration is taken as live: when its connection ends it is
+ * opened again (ORV_INFO_BUFFERING_START/END around the gap). One given a duration here is
+ * finite: its end is reported with ORV_EVENT_COMPLETED.
+ */
+ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s);
+
+/* Duration in ms of the current source, or 0 when unknown. */
+ORV_API int64_t IjkMediaPlayer_getDuration(void);
+
+/* Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left). */
+ORV_API void IjkMediaPlayer_setVolume(float left_volume, float right_volume);
+
+/*
+ * IPv4 address of a DNS server (for example "192.168.1.1" or "192.168.1.1:5353") that
+ * resolves media host names from the next prepare on. When it does not answer, the
+ * system resolver is used.
+ */
+ORV_API void IJKMediaPlayer_setDns_Address(const char *address);
+
+/* Back to the system resolver. */
+ORV_API void IjkMediaPlayer_clearDns_Address(void);
+
+/* HTTP proxy ("host:port" or "http://host:port") for media requests from the next prepare. */
+ORV_API void IJKMediaPlayer_setProxyAddress(const char *proxy);
+
+/* No proxy from the next prepare on. */
+ORV_API void IjkMediaPlayer_clearProxyAdress(void);
+
+/* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
+ORV_API void IjkMediaPlayer_setDebugVerose(int level);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

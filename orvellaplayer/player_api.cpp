@@ -1,0 +1,109 @@
+// The C entry points. No exception leaves them: a failure to allocate ends the call quietly
+// (and, for prepareAsync, returns -1).
+#include <exception>
+
+#include "engine.h"
+#include "log.h"
+#include "orvellaplayer.h"
+
+namespace {
+
+template <typename F>
+void guarded(const char *name, F &&f) {
+    try {
+        f();
+    } catch (const std::exception &e) {
+        orv::warn("%s failed: %s", name, e.what());
+    } catch (...) {
+        orv::warn("%s failed", name);
+    }
+}
+
+template <typename R, typename F>
+R guarded_result(const char *name, R failed, F &&f) {
+    R result = failed;
+    guarded(name, [&] { result = f(); });
+    return result;
+}
+
+orv::Engine &engine() {
+    return orv::Engine::instance();
+}
+
+}  // namespace
+
+extern "C" {
+
+void Register_post_event(orv_event_fn callback) {
+    guarded(__func__, [&] { engine().set_callback(callback); });
+}
+
+void IjkMediaPlayer_native_init(void) {
+    guarded(__func__, [] { engine().init(); });
+}
+
+void IjkMediaPlayer_native_finalize(void) {
+    guarded(__func__, [] { engine().finalize(); });
+}
+
+void IjkMediaPlayer_setDataSourceAndHeaders(const char *url) {
+    guarded(__func__, [&] { engine().set_source(url); });
+}
+
+int IjkMediaPlayer_prepareAsync(int start_ms, int /*buffer_s*/) {
+    return guarded_result(__func__, -1, [&] { return engine().prepare(start_ms); });
+}
+
+void IjkMediaPlayer_start(void) {
+    guarded(__func__, [] { engine().start(); });
+}
+
+void IjkMediaPlayer_pause(void) {
+    guarded(__func__, [] { engine().pause(); });
+}
+
+void IjkMediaPlayer_stop(void) {
+    guarded(__func__, [] { engine().stop(); });
+}
+
+void IjkMediaPlayer_reset(void) {
+    guarded(__func__, [] { engine().reset(); });
+}
+
+void IjkMediaPlayer_seekTo(int64_t msec) {
+    guarded(__func__, [&] { engine().seek(msec); });
+}
+
+void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s) {
+    guarded(__func__, [&] { engine().set_duration(duration_s, original_duration_s); });
+}
+
+int64_t IjkMediaPlayer_getDuration(void) {
+    return guarded_result(__func__, int64_t{0}, [] { return engine().duration_ms(); });
+}
+
+void IjkMediaPlayer_setVolume(float left_volume, float right_volume) {
+    guarded(__func__, [&] { engine().set_volume(left_volume, right_volume); });
+}
+
+void IJKMediaPlayer_setDns_Address(const char *address) {
+    guarded(__func__, [&] { engine().set_dns(address); });
+}
+
+void IjkMediaPlayer_clearDns_Address(void) {
+    guarded(__func__, [] { engine().set_dns(nullptr); });
+}
+
+void IJKMediaPlayer_setProxyAddress(const char *proxy) {
+    guarded(__func__, [&] { engine().set_proxy(proxy); });
+}
+
+void IjkMediaPlayer_clearProxyAdress(void) {
+    guarded(__func__, [] { engine().set_proxy(nullptr); });
+}
+
+void IjkMediaPlayer_setDebugVerose(int level) {
+    guarded(__func__, [&] { engine().set_debug(level); });
+}
+
+}  // extern "C"

@@ -1,0 +1,337 @@
+#include "session.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dns_resolver.h"
+#include "orvellaplayer.h"
+
+namespace orv {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kProgressEvery = 500ms;
+constexpr auto kStallGrace = 50ms;      // dry this long while waiting on input = stalled
+constexpr auto kReconnectWindow = 30s;  // a live source silent this long is given up
+constexpr auto kReconnectPause = 300ms;
+constexpr auto kIdleWait = 24h;  // paused or finished: only a command wakes us
+
+std::int16_t scale(std::int16_t v, float gain) {
+    const float s = std::round(static_cast<float>(v) * gain);
+    return static_cast<std::int16_t>(std::clamp(s, -32768.0f, 32767.0f));
+}
+
+}  // namespace
+
+Session::Session(SessionConfig config, EventThread &events, const PlayerSettings &settings)
+    : config_(std::move(config)),
+      events_(events),
+      settings_(settings),
+      thread_([this] { run(); }) {}
+
+Session::~Session() {
+    {
+        std::lock_guard lock(mu_);
+        abort_ = true;
+        ++version_;
+    }
+    abort_flag_.store(true);
+    cv_.notify_all();
+    thread_.join();
+}
+
+void Session::play() {
+    std::lock_guard lock(mu_);
+    paused_ = false;
+    paused_flag_.store(false);
+    ++version_;
+    cv_.notify_all();
+}
+
+void Session::pause() {
+    std::lock_guard lock(mu_);
+    paused_ = true;
+    paused_flag_.store(true);
+    ++version_;
+    cv_.notify_all();
+}
+
+void Session::seek(std::int64_t ms) {
+    std::lock_guard lock(mu_);
+    seek_ = ms;
+    ++version_;
+    cv_.notify_all();
+}
+
+std::int64_t Session::duration_ms() const {
+    const std::int64_t own = duration_ms_.load();
+    return own > 0 ? own : std::max<std::int64_t>(settings_.duration_override_ms.load(), 0);
+}
+
+void Session::post(int what, int arg1, int arg2) {
+    events_.post(config_.generation, what, arg1, arg2);
+}
+
+Session::Command Session::take_command() {
+    std::lock_guard lock(mu_);
+    Command c{abort_, paused_, seek_};
+    seek_.reset();
+    return c;
+}
+
+bool Session::wait_until(Clock::time_point deadline) {
+    std::unique_lock lock(mu_);
+    const std::uint64_t seen = version_;
+    cv_.wait_until(lock, deadline, [&] { return abort_ || version_ != seen; });
+    return !abort_;
+}
+
+int Session::on_interrupt(void *opaque) {
+    auto *self = static_cast<Session *>(opaque);
+    self->check_starved();
+    return self->aborted() ? 1 : 0;
+}
+
+// Runs on the session thread whenever it waits for input.
+void Session::check_starved() {
+    if (buffering_ || completed_ || paused_flag_.load() || !clock_.running()) {
+        return;
+    }
+    if (clock_.dry_for(Clock::now()) >= kStallGrace) {
+        buffering_ = true;
+        post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_START);
+    }
+}
+
+void Session::run() {
+    InputOptions options = config_.input;
+    if (!config_.dns_server.empty()) {
+        resolve_http_host(config_.dns_server, options, abort_flag_);
+    }
+    input_ = std::make_unique<MediaInput>(&Session::on_interrupt, this);
+    int av_error = 0;
+    const int detail = input_->open(options, &av_error);
+    if (aborted()) {
+        return;
+    }
+    if (detail != 0) {
+        post(ORV_EVENT_ERROR, detail, av_error);
+        return;
+    }
+    duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
+    if (config_.start_ms > 0 && input_->seek(config_.start_ms)) {
+        base_ms_ = config_.start_ms;
+    }
+    output_ = PcmOutput::open(input_->sample_rate(), input_->channels());
+    clock_ = PaceClock(input_->sample_rate());
+    clock_.restart(Clock::now());
+    if (aborted()) {
+        return;
+    }
+    post(ORV_EVENT_PREPARED);
+    play_loop();
+}
+
+void Session::play_loop() {
+    std::vector<std::int16_t> pcm;
+    std::size_t at = 0;  // samples of pcm already written
+    bool input_done = false;
+    const int channels = input_->channels();
+    const int piece = std::max(input_->sample_rate() / 50, 1);  // 20 ms per write
+    const std::int64_t margin = std::int64_t{input_->sample_rate()} * ORV_MAX_AHEAD_MS / 1000;
+
+    for (;;) {
+        const Command cmd = take_command();
+        if (cmd.abort) {
+            return;
+        }
+        Clock::time_point now = Clock::now();
+        if (cmd.seek) {
+            apply_seek(*cmd.seek);
+            pcm.clear();
+            at = 0;
+            input_done = false;
+            continue;
+        }
+        if (cmd.paused && clock_.running()) {
+            clock_.pause(now);
+        } else if (!cmd.paused && !clock_.running() && !completed_) {
+            clock_.resume(now);
+            next_progress_ = now;
+        }
+        if (cmd.paused || completed_) {
+            if (!wait_until(now + kIdleWait)) {
+                return;
+            }
+            continue;
+        }
+        progress(now);
+        if (at == pcm.size()) {
+            pcm.clear();
+            at = 0;
+            if (input_done) {
+                // Finished: let what was written play out, then report the end once.
+                const auto left = clock_.until_room(now, 0, 0);
+                if (left.count() > 0) {
+                    if (!wait_until(std::min(now + left, next_progress_))) {
+                        return;
+                    }
+                    continue;
+                }
+                completed_ = true;
+                clock_.pause(now);
+                post(ORV_EVENT_COMPLETED);
+                continue;
+            }
+            if (!fill(pcm, input_done)) {
+                return;
+            }
+            continue;
+        }
+        const auto frames_left = static_cast<int>((pcm.size() - at) / channels);
+        const int count = std::min(piece, frames_left);
+        const auto wait = clock_.until_room(now, count, margin);
+        if (wait.count() > 0) {
+            if (!wait_until(std::min(now + wait, next_progress_))) {
+                return;
+            }
+            continue;
+        }
+        if (!write_piece(pcm.data() + at, count)) {
+            return;
+        }
+        at += static_cast<std::size_t>(count) * channels;
+    }
+}
+
+// Reads the next PCM; false when the session is over (aborted or failed for good).
+bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
+    int detail = 0;
+    int av_error = 0;
+    switch (input_->read(pcm, &detail, &av_error)) {
+        case MediaInput::Read::Data:
+            return true;
+        case MediaInput::Read::End:
+            // A live stream has no end: its end is a broken connection.
+            if (is_live()) {
+                return reconnect();
+            }
+            input_done = true;
+            return true;
+        case MediaInput::Read::Failed:
+            if (aborted()) {
+                return false;
+            }
+            if (is_live() && detail == ORV_ERROR_NETWORK) {
+                return reconnect();
+            }
+            post(ORV_EVENT_ERROR, detail, av_error);
+            return false;
+    }
+    return false;
+}
+
+// A network source with no length of its own, nor one given by setdurtion, is live: it
+// has no end, so its end is a broken connection. Known lengths mean finite sources, which
+// must not start over.
+bool Session::is_live() const {
+    return input_->is_network() && input_->duration_ms() < 0 &&
+           settings_.duration_override_ms.load() <= 0;
+}
+
+// Opens a live source again; the output keeps its format when the source does.
+bool Session::reconnect() {
+    const auto give_up = Clock::now() + kReconnectWindow;
+    int detail = 0;
+    int av_error = 0;
+    while (Clock::now() < give_up) {
+        const auto resume_at = Clock::now() + kReconnectPause;
+        while (Clock::now() < resume_at) {
+            check_starved();
+            if (!wait_until(std::min(resume_at, Clock::now() + 100ms))) {
+                return false;
+            }
+        }
+        auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
+        detail = fresh->open(config_.input, &av_error);
+        if (aborted()) {
+            return false;
+        }
+        if (detail == 0) {
+            if (fresh->sample_rate() != input_->sample_rate() ||
+                fresh->channels() != input_->channels()) {
+                // A different stream behind the same URL: not to be spliced on.
+                post(ORV_EVENT_ERROR, ORV_ERROR_DECODE, AVERROR_INVALIDDATA);
+                return false;
+            }
+            input_ = std::move(fresh);
+            return true;
+        }
+    }
+    post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, av_error);
+    return false;
+}
+
+bool Session::write_piece(const std::int16_t *frames, int count) {
+    const int channels = input_->channels();
+    const float left = settings_.gain_left.load();
+    const float right = settings_.gain_right.load();
+    const std::int16_t *data = frames;
+    if (left != 1.0f || right != 1.0f) {
+        scratch_.assign(frames, frames + static_cast<std::size_t>(count) * channels);
+        for (std::size_t i = 0; i < scratch_.size(); ++i) {
+            scratch_[i] = scale(scratch_[i], (channels == 2 && i % 2 == 1) ? right : left);
+        }
+        data = scratch_.data();
+    }
+    const int rc = output_->write(data, count);
+    if (rc < 0) {
+        post(ORV_EVENT_ERROR, ORV_ERROR_OUTPUT, rc);
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    clock_.wrote(now, count);
+    if (buffering_) {
+        buffering_ = false;
+        post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END);
+    }
+    return true;
+}
+
+void Session::apply_seek(std::int64_t ms) {
+    const std::int64_t duration = duration_ms();
+    std::int64_t target = std::max<std::int64_t>(ms, 0);
+    if (duration > 0) {
+        target = std::min(target, duration);
+    }
+    if (input_->seek(target)) {
+        base_ms_ = target;
+        const bool was_running = clock_.running();
+        clock_.restart(Clock::now());
+        clock_.pause(Clock::now());
+        if (was_running || completed_) {
+            clock_.resume(Clock::now());
+        }
+        completed_ = false;
+        buffering_ = false;
+        next_progress_ = Clock::now();
+    }
+    post(ORV_EVENT_SEEK_COMPLETE);
+}
+
+void Session::progress(Clock::time_point now) {
+    if (now < next_progress_ || buffering_) {
+        return;
+    }
+    next_progress_ = now + kProgressEvery;
+    const std::int64_t duration = duration_ms();
+    if (duration <= 0) {
+        return;
+    }
+    const std::int64_t played = clock_.played(now) * 1000 / input_->sample_rate();
+    const std::int64_t position = std::clamp<std::int64_t>(base_ms_ + played, 0, duration);
+    post(ORV_EVENT_POSITION, static_cast<int>(position), static_cast<int>(duration));
+}
+
+}  // namespace orv

@@ -1,0 +1,105 @@
+// One prepared source and the thread that opens, decodes, paces and writes it.
+#ifndef ORV_SESSION_H
+#define ORV_SESSION_H
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "event_thread.h"
+#include "media_input.h"
+#include "pace_clock.h"
+#include "pcm_output.h"
+
+namespace orv {
+
+// Settings that outlive sessions; written by command threads, read by the session thread.
+struct PlayerSettings {
+    std::atomic<float> gain_left{1.0f};
+    std::atomic<float> gain_right{1.0f};
+    std::atomic<std::int64_t> duration_override_ms{-1};
+};
+
+struct SessionConfig {
+    InputOptions input;
+    std::string dns_server;  // empty: the system resolver
+    std::int64_t start_ms = 0;
+    std::uint64_t generation = 0;
+};
+
+class Session {
+  public:
+    Session(SessionConfig config, EventThread &events, const PlayerSettings &settings);
+    // Aborts every wait (network included) and joins the thread.
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    void play();
+    void pause();
+    void seek(std::int64_t ms);
+    std::int64_t duration_ms() const;  // 0 when unknown
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Command {
+        bool abort = false;
+        bool paused = false;
+        std::optional<std::int64_t> seek;
+    };
+
+    void run();
+    void play_loop();
+    bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
+    bool is_live() const;
+    bool reconnect();
+    bool write_piece(const std::int16_t *frames, int count);
+    void apply_seek(std::int64_t ms);
+    void progress(Clock::time_point now);
+    void post(int what, int arg1 = 0, int arg2 = 0);
+
+    Command take_command();
+    // Waits until `deadline` or the next command; false when aborted.
+    bool wait_until(Clock::time_point deadline);
+    bool aborted() const { return abort_flag_.load(); }
+
+    static int on_interrupt(void *opaque);
+    void check_starved();
+
+    const SessionConfig config_;
+    EventThread &events_;
+    const PlayerSettings &settings_;
+
+    std::mutex mu_;  // protects abort_, paused_, seek_, version_ (command threads, session thread)
+    std::condition_variable cv_;
+    bool abort_ = false;
+    bool paused_ = false;
+    std::optional<std::int64_t> seek_;
+    std::uint64_t version_ = 0;  // bumped by every command, so waits can tell one came
+
+    std::atomic<bool> abort_flag_{false};   // read by FFmpeg's interrupt callback
+    std::atomic<bool> paused_flag_{false};  // read by the stall check inside FFmpeg waits
+    std::atomic<std::int64_t> duration_ms_{0};
+
+    // Session thread only.
+    std::unique_ptr<MediaInput> input_;
+    std::unique_ptr<PcmOutput> output_;
+    PaceClock clock_;
+    std::int64_t base_ms_ = 0;  // position of the first frame counted by clock_
+    bool buffering_ = false;
+    bool completed_ = false;
+    Clock::time_point next_progress_{};
+    std::vector<std::int16_t> scratch_;
+
+    std::thread thread_;  // last member: starts once everything above exists
+};
+
+}  // namespace orv
+
+#endif

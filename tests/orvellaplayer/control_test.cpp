@@ -1,0 +1,222 @@
+// Commands against slow or silent servers, callbacks that command the engine, and the
+// network setters.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "media_server.h"
+#include "orvellaplayer.h"
+#include "player_harness.h"
+
+namespace rvtest {
+namespace {
+
+double ms_since(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+TEST_F(PlayerTest, ResetDuringPrepareOnASilentServerReturnsAtOnce) {
+    SilentServer silent;
+    for (auto command : {&IjkMediaPlayer_reset, &IjkMediaPlayer_stop}) {
+        IjkMediaPlayer_setDataSourceAndHeaders(silent.url().c_str());
+        const auto called = Clock::now();
+        ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
+        EXPECT_LT(ms_since(called), 200) << "prepareAsync must not wait";
+        std::this_thread::sleep_for(300ms);  // the engine is now waiting for an answer
+        const auto begun = Clock::now();
+        command();
+        EXPECT_LT(ms_since(begun), 200);
+    }
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(Events::get().snapshot().empty()) << "an interrupted prepare reports nothing";
+}
+
+TEST_F(PlayerTest, ANewPrepareAndFinalizeAlsoInterruptASilentServer) {
+    SilentServer silent;
+    MediaServer server;
+    server.add("ok.aac", tone_file(rvtone::Codec::Aac, 600, 1.0), "audio/aac");
+    Capture capture("repreare");
+    IjkMediaPlayer_setDataSourceAndHeaders(silent.url().c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    std::this_thread::sleep_for(300ms);
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "ok.aac").c_str());
+    auto begun = Clock::now();
+    IjkMediaPlayer_prepareAsync(0, 4);
+    EXPECT_LT(ms_since(begun), 200);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+
+    IjkMediaPlayer_setDataSourceAndHeaders(silent.url().c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    std::this_thread::sleep_for(300ms);
+    begun = Clock::now();
+    IjkMediaPlayer_native_finalize();
+    EXPECT_LT(ms_since(begun), 200);
+    IjkMediaPlayer_native_init();
+}
+
+// Under AddressSanitizer this also shows that nothing leaks.
+TEST_F(PlayerTest, HundredPrepareResetCyclesLeaveNoThreadBehind) {
+    SilentServer silent;
+    MediaServer server;
+    server.add("c.aac", tone_file(rvtone::Codec::Aac, 800, 1.0), "audio/aac");
+    Capture capture("cycles");
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "c.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+    IjkMediaPlayer_reset();
+    const int baseline = thread_count();
+
+    for (int i = 0; i < 100; ++i) {
+        const bool silent_one = i % 2 == 0;
+        IjkMediaPlayer_setDataSourceAndHeaders(silent_one ? silent.url().c_str()
+                                                          : server.url("file", "c.aac").c_str());
+        IjkMediaPlayer_prepareAsync(0, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 * 5));
+        IjkMediaPlayer_reset();
+    }
+    EXPECT_EQ(thread_count(), baseline);
+}
+
+TEST_F(PlayerTest, CallbacksMayCommandTheEngine) {
+    MediaServer server;
+    server.add("r.aac", tone_file(rvtone::Codec::Aac, 500, 2.0), "audio/aac");
+    Capture capture("reentry");
+    // As the SDK does: start from the prepared event; then stop from a position event.
+    std::atomic<int> stops{0};
+    Events::get().set_hook([&](int what, int, int) {
+        if (what == ORV_EVENT_PREPARED) {
+            IjkMediaPlayer_start();
+            (void)IjkMediaPlayer_getDuration();
+        } else if (what == ORV_EVENT_POSITION && stops.fetch_add(1) == 1) {
+            IjkMediaPlayer_stop();
+        }
+    });
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "r.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_POSITION, -1, 10s));
+    std::this_thread::sleep_for(2500ms);
+    // Stopped from inside the second position event: nothing of the source follows.
+    EXPECT_EQ(Events::get().count(ORV_EVENT_POSITION), 2);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
+    Events::get().set_hook(nullptr);
+}
+
+TEST_F(PlayerTest, FinalizeFromTheCallbackDoesNotHang) {
+    MediaServer server;
+    server.add("f.aac", tone_file(rvtone::Codec::Aac, 500, 2.0), "audio/aac");
+    Capture capture("finalize");
+    std::atomic<bool> returned{false};
+    Events::get().set_hook([&](int what, int, int) {
+        if (what == ORV_EVENT_PREPARED) {
+            IjkMediaPlayer_native_finalize();
+            returned = true;
+        }
+    });
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "f.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+    for (int i = 0; i < 100 && !returned; ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(returned);
+    Events::get().set_hook(nullptr);
+    IjkMediaPlayer_native_init();
+}
+
+TEST_F(PlayerTest, ProxyCarriesTheMediaRequests) {
+    MediaServer proxy;  // answers absolute-URI requests for media.invalid
+    proxy.add("x.aac", tone_file(rvtone::Codec::Aac, 1500, 1.0), "audio/aac");
+    Capture capture("proxy");
+    IJKMediaPlayer_setProxyAddress(("127.0.0.1:" + std::to_string(proxy.port())).c_str());
+    IjkMediaPlayer_setDataSourceAndHeaders("http://media.invalid/file/x.aac");
+    IjkMediaPlayer_prepareAsync(0, 4);
+    const bool done = Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s);
+    IjkMediaPlayer_clearProxyAdress();
+    ASSERT_TRUE(done);
+    IjkMediaPlayer_stop();
+    EXPECT_GE(proxy.connections_of("http://media.invalid"), 1);
+    const auto mono = capture.read(44100, 1).mono();
+    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, 1500), 1.0, 0.1);
+
+    // Cleared: the name is looked up for real again, and fails.
+    Events::get().clear();
+    IjkMediaPlayer_setDataSourceAndHeaders("http://media.invalid/file/x.aac");
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, ORV_ERROR_OPEN, 20s));
+}
+
+// A one-question DNS server answering 127.0.0.1 for every name, recording the names.
+class FakeDns {
+  public:
+    FakeDns() {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeDns() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    int queries() const { return queries_; }
+
+  private:
+    void serve() {
+        while (!stop_) {
+            pollfd pfd{fd_, POLLIN, 0};
+            if (::poll(&pfd, 1, 50) <= 0) {
+                continue;
+            }
+            std::uint8_t q[512];
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n =
+                ::recvfrom(fd_, q, sizeof q, 0, reinterpret_cast<sockaddr *>(&from), &len);
+            if (n < 12) {
+                continue;
+            }
+            ++queries_;
+            std::vector<std::uint8_t> a(q, q + n);
+            a[2] = 0x81;
+            a[3] = 0x80;
+            a[7] = 1;  // one answer
+            a.insert(a.end(), {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4, 127, 0, 0, 1});
+            ::sendto(fd_, a.data(), a.size(), 0, reinterpret_cast<sockaddr *>(&from), len);
+        }
+    }
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> queries_{0};
+    std::thread thread_;
+};
+
+TEST_F(PlayerTest, DnsServerResolvesMediaHostsAndTheHostHeaderKeepsTheName) {
+    FakeDns dns;
+    MediaServer server;
+    server.add("d.aac", tone_file(rvtone::Codec::Aac, 1100, 1.0), "audio/aac");
+    Capture capture("dns");
+    IJKMediaPlayer_setDns_Address(dns.address().c_str());
+    const std::string authority = "media.example.test:" + std::to_string(server.port());
+    IjkMediaPlayer_setDataSourceAndHeaders(("http://" + authority + "/file/d.aac").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    const bool done = Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s);
+    IjkMediaPlayer_clearDns_Address();
+    ASSERT_TRUE(done);
+    EXPECT_GE(dns.queries(), 1);
+    EXPECT_EQ(server.last_host_header(), authority);
+}
+
+}  // namespace
+}  // namespace rvtest

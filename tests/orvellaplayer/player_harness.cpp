@@ -1,0 +1,120 @@
+#include "player_harness.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "orvellaplayer.h"
+
+namespace rvtest {
+
+Events &Events::get() {
+    static Events events;
+    return events;
+}
+
+void Events::callback(int what, int arg1, int arg2) {
+    Events &self = get();
+    std::function<void(int, int, int)> hook;
+    {
+        std::lock_guard lock(self.mu_);
+        self.events_.push_back(Event{what, arg1, arg2, Clock::now(), std::this_thread::get_id()});
+        hook = self.hook_;
+        self.cv_.notify_all();
+    }
+    if (hook) {
+        hook(what, arg1, arg2);
+    }
+}
+
+void Events::clear() {
+    std::lock_guard lock(mu_);
+    events_.clear();
+}
+
+std::vector<Event> Events::snapshot() const {
+    std::lock_guard lock(mu_);
+    return events_;
+}
+
+bool Events::wait_for(int what, int arg1, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mu_);
+    return cv_.wait_for(lock, timeout, [&] {
+        for (const Event &e : events_) {
+            if (e.what == what && (arg1 == -1 || e.arg1 == arg1)) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+int Events::count(int what, int arg1) const {
+    std::lock_guard lock(mu_);
+    int n = 0;
+    for (const Event &e : events_) {
+        n += e.what == what && (arg1 == -1 || e.arg1 == arg1);
+    }
+    return n;
+}
+
+void Events::set_hook(std::function<void(int, int, int)> hook) {
+    std::lock_guard lock(mu_);
+    hook_ = std::move(hook);
+}
+
+Capture::Capture(const std::string &name) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "rv-capture-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    dir_ = pattern;
+    path_ = dir_ + "/" + name + ".raw";
+    setenv("RV_PCM_CAPTURE", path_.c_str(), 1);
+}
+
+Capture::~Capture() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::uintmax_t Capture::size() const {
+    std::error_code ec;
+    const auto n = std::filesystem::file_size(path_, ec);
+    return ec ? 0 : n;
+}
+
+int thread_count() {
+    int n = 0;
+    for ([[maybe_unused]] const auto &entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++n;
+    }
+    return n;
+}
+
+void PlayerTest::SetUp() {
+    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+    Register_post_event(&Events::callback);
+    IjkMediaPlayer_native_init();
+    IjkMediaPlayer_setVolume(1.0f, 1.0f);
+    Events::get().set_hook(nullptr);
+    Events::get().clear();
+}
+
+void PlayerTest::TearDown() {
+    Events::get().set_hook(nullptr);
+    IjkMediaPlayer_reset();
+}
+
+std::vector<std::uint8_t> tone_file(rvtone::Codec codec, double hz, double seconds, int rate,
+                                    int channels) {
+    rvtone::ToneSpec spec;
+    spec.frequency_hz = hz;
+    spec.duration_s = seconds;
+    spec.sample_rate = rate;
+    spec.channels = channels;
+    return rvtone::encode_tone(codec, spec);
+}
+
+}  // namespace rvtest

@@ -1,0 +1,83 @@
+// What the playback tests share: the event recorder bound to the engine, the capture file
+// that the test ALSA configuration writes, and small process probes.
+#ifndef TESTS_ORVELLAPLAYER_PLAYER_HARNESS_H
+#define TESTS_ORVELLAPLAYER_PLAYER_HARNESS_H
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tone.h"
+
+namespace rvtest {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct Event {
+    int what;
+    int arg1;
+    int arg2;
+    Clock::time_point at;
+    std::thread::id thread;
+};
+
+// Records every event the engine delivers; optionally runs a hook inside the callback.
+class Events {
+  public:
+    static Events &get();
+    static void callback(int what, int arg1, int arg2);
+
+    void clear();
+    std::vector<Event> snapshot() const;
+    // True once an event `what` (and `arg1`, unless -1) has arrived.
+    bool wait_for(int what, int arg1 = -1, std::chrono::milliseconds timeout = 20s) const;
+    int count(int what, int arg1 = -1) const;
+    void set_hook(std::function<void(int, int, int)> hook);
+
+  private:
+    mutable std::mutex mu_;  // protects events_, hook_
+    mutable std::condition_variable cv_;
+    std::vector<Event> events_;
+    std::function<void(int, int, int)> hook_;
+};
+
+// Each test writes its own capture file: RV_PCM_CAPTURE names it for the next device open.
+class Capture {
+  public:
+    explicit Capture(const std::string &name);
+    ~Capture();
+    const std::string &path() const { return path_; }
+    std::uintmax_t size() const;
+    rvtone::Pcm read(int rate, int channels) const {
+        return rvtone::read_raw_s16(path_, rate, channels);
+    }
+
+  private:
+    std::string dir_;
+    std::string path_;
+};
+
+int thread_count();
+
+// Registers the recorder, makes the engine ready and resets it after each test.
+class PlayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Tone file in the given codec, for the server or disk.
+std::vector<std::uint8_t> tone_file(rvtone::Codec codec, double hz, double seconds,
+                                    int rate = 44100, int channels = 1);
+
+}  // namespace rvtest
+
+#endif
