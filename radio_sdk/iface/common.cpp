@@ -11,6 +11,7 @@ static_assert(sizeof(mSdkInitOk) == 1, "mSdkInitOk is a byte in the ABI");
 
 RV_ATOMIC_BYTE mSdkInitOk{0};
 
+std::shared_mutex mSdkRecordsLock;
 sdk_info *s_sdk_info = nullptr;
 acc_info *s_acc_info = nullptr;
 
@@ -42,11 +43,15 @@ void acc_info_del(acc_info *info) {
     free(info);
 }
 
+// The pointer is read under the lock; what it points to stays valid only until
+// release, so the SDK's own code never calls these (it reads under the lock).
 sdk_info *sdk_info_get(void) {
+    std::shared_lock lock(mSdkRecordsLock);
     return s_sdk_info;
 }
 
 acc_info *acc_info_get(void) {
+    std::shared_lock lock(mSdkRecordsLock);
     return s_acc_info;
 }
 

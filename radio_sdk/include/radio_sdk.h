@@ -6,10 +6,12 @@
 #define RADIO_SDK_H
 
 #include "rv_config.h"
+#include "rv_data.h"
 #include "rv_error.h"
 #include "rv_export.h"
 #include "rv_list.h"
 #include "rv_log.h"
+#include "rv_sdk.h"
 #include "rv_sdk_info.h"
 #include "rv_util.h"
 #include "rv_version.h"

@@ -1,0 +1,364 @@
+#include "iface/init_sdk_impl.h"
+
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "http/http_client.h"
+#include "iface/common.h"
+#include "iface/iface_api.h"
+#include "request/helper_url.h"
+#include "request/init_dao.h"
+#include "request/init_req.h"
+#include "rv_error.h"
+#include "rv_sdk.h"
+#include "rv_util.h"
+#include "util/debug.h"
+
+namespace {
+
+constexpr const char *kTag = "INTERFACE";
+constexpr const char *kApiTag = "IFACE_V2";
+
+enum class Phase { Stopped, Starting, Started, Failed };
+
+// Serialises the synchronous parts of start-up and release (records, data
+// directory, transport start and stop). Never held while a callback runs.
+std::mutex s_lifecycle_mutex;
+
+// Guards s_phase and s_generation, and is held while mSdkInitOk changes so that
+// flag and phase move together. Taken briefly by start-up, release and the
+// init outcome (on a worker); nothing else is locked under it.
+std::mutex s_phase_mutex;
+Phase s_phase = Phase::Stopped;
+uint64_t s_generation = 0;  // one per start-up; a release makes older outcomes stale
+
+// The init wrapper: the init callback and which start-up it belongs to.
+struct InitCall {
+    rv_result_callback callback;
+    void *user_data;
+    uint64_t generation;
+};
+using InitCallPtr = std::unique_ptr<InitCall>;
+
+using CharPtr = std::unique_ptr<char, decltype(&free)>;
+struct SdkInfoDel {
+    void operator()(sdk_info *info) const { sdk_info_del(info); }
+};
+struct AccInfoDel {
+    void operator()(acc_info *info) const { acc_info_del(info); }
+};
+
+void report(InitCallPtr call, int code) {
+    if (call->callback != nullptr) {
+        call->callback(code, nullptr, 0, call->user_data);
+    }
+}
+
+// The outcome of the identity step: moves the phase (only for the start-up
+// still current) and reports. A success that lost a race with release is 3.
+void report_outcome(InitCallPtr call, int code) {
+    {
+        std::lock_guard lock(s_phase_mutex);
+        if (s_phase == Phase::Starting && s_generation == call->generation) {
+            s_phase = code == RVE_OK ? Phase::Started : Phase::Failed;
+            mSdkInitOk = code == RVE_OK ? 1 : 0;
+        } else if (code == RVE_OK) {
+            code = RVE_NOT_READY;
+        }
+    }
+    report(std::move(call), code);
+}
+
+Phase current_phase() {
+    std::lock_guard lock(s_phase_mutex);
+    return s_phase;
+}
+
+void drop_records() {
+    std::unique_lock lock(mSdkRecordsLock);
+    sdk_info_del(std::exchange(s_sdk_info, nullptr));
+    acc_info_del(std::exchange(s_acc_info, nullptr));
+}
+
+// Steps before the transport: the record's texts, the data directory, the device id.
+int fill_sdk_info(sdk_info &info, const char *appid, const char *secretkey, const char *channel,
+                  const char *extra, const char *packagename, const char *data_dir) {
+    int code;
+    if ((code = str_dup(&info.os, "linux")) != RVE_OK ||
+        (code = str_dup(&info.appid, appid)) != RVE_OK ||
+        (code = str_dup(&info.secretkey, secretkey)) != RVE_OK ||
+        (code = str_dup(&info.channel, channel)) != RVE_OK ||
+        (code = str_dup_ext(&info.extra, extra)) != RVE_OK ||
+        (code = str_dup_ext(&info.packagename, packagename)) != RVE_OK ||
+        (code = str_dup_ext(&info.data_dir, data_dir)) != RVE_OK ||
+        (code = str_dup(&info.init_time, getTimestampString())) != RVE_OK) {
+        return code;
+    }
+
+    LOGD(kTag, "start init data save directory \n");
+    if (info.data_dir != nullptr) {
+        LOGD(kTag, "the data save path is: %s\n", info.data_dir);
+        if (!check_dir_exist(info.data_dir)) {
+            create_multi_directory(info.data_dir);
+        }
+    } else {
+        info.data_dir = getcwd(nullptr, 0);  // any length
+        if (info.data_dir == nullptr) {
+            return errno == ENOMEM ? RVE_NO_MEMORY : RVE_NO_ACCESS;
+        }
+        LOGD(kTag, "the data save path is: %s\n", info.data_dir);
+    }
+    if (!check_dir_access(info.data_dir, R_OK | W_OK)) {
+        LOGE(kTag, "access failed: have not right to create file !\n");
+        return RVE_NO_ACCESS;
+    }
+
+    LOGD(kTag, "start init device id \n");
+    const std::string path = rv::identity_file_path(info.data_dir);
+    CharPtr stored(get_deviceid_from_local(path.c_str()), free);
+    if (stored != nullptr && stored.get()[0] != '\0') {
+        LOGD(kTag, "get local device id is: %s\n", stored.get());
+        info.deviceid = stored.release();
+        return RVE_OK;
+    }
+    char made[64] = {0};
+    make_deviceid(made);
+    LOGD(kTag, "make a new device id is: %s\n", made);
+    return str_dup(&info.deviceid, made);
+}
+
+// Everything up to the identity request, under the lifecycle mutex. 0 leaves
+// the SDK starting with `call` bound to this start-up.
+int start_locked(InitCall &call, const char *appid, const char *secretkey, const char *channel,
+                 const char *extra, const char *packagename, const char *data_dir) {
+    if (current_phase() != Phase::Stopped) {
+        LOGE(kTag, "the sdk has been inited already!\n");
+        return RVE_NOT_READY;
+    }
+    std::unique_ptr<sdk_info, SdkInfoDel> info(sdk_info_new());
+    if (info == nullptr) {
+        LOGE(kTag, "create sdk info failed!\n");
+        return RVE_NO_MEMORY;
+    }
+    std::unique_ptr<acc_info, AccInfoDel> acc(acc_info_new());
+    if (acc == nullptr) {
+        LOGE(kTag, "create acc info failed!\n");
+        return RVE_NO_MEMORY;
+    }
+    int code = fill_sdk_info(*info, appid, secretkey, channel, extra, packagename, data_dir);
+    if (code != RVE_OK) {
+        return code;
+    }
+    {
+        std::unique_lock lock(mSdkRecordsLock);
+        s_sdk_info = info.release();
+        s_acc_info = acc.release();
+    }
+    LOGD(kTag, "start init http client \n");
+    code = http_client_init();
+    if (code != RVE_OK) {
+        drop_records();
+        return code;
+    }
+    std::lock_guard lock(s_phase_mutex);
+    s_phase = Phase::Starting;
+    call.generation = ++s_generation;
+    return RVE_OK;
+}
+
+// Keeps the openid in the record and, when it differs from the stored one,
+// in the identity file. On a worker.
+int store_openid(const char *openid) {
+    std::string path, deviceid;
+    {
+        std::unique_lock lock(mSdkRecordsLock);
+        if (s_sdk_info == nullptr) {
+            return RVE_NO_SDK_INFO;  // released meanwhile
+        }
+        char *copy = strdup(openid);
+        if (copy == nullptr) {
+            return RVE_NO_MEMORY;
+        }
+        free(s_sdk_info->openid);
+        s_sdk_info->openid = copy;
+        path = rv::identity_file_path(s_sdk_info->data_dir);
+        deviceid = s_sdk_info->deviceid;
+    }
+    CharPtr stored(get_openid_from_local(path.c_str()), free);
+    if (stored != nullptr && strcmp(stored.get(), openid) == 0) {
+        return RVE_OK;
+    }
+    if (!rv::save_identity(path, deviceid, openid)) {
+        LOGE(kTag, "save openid to local file failed !\n");
+        return RVE_SAVE_FAILED;
+    }
+    return RVE_OK;
+}
+
+void identity_success(void *data, void *user, const char *line) {
+    CharPtr openid(static_cast<char *>(data), free);
+    InitCallPtr call(static_cast<InitCall *>(user));
+    int code;
+    if (openid == nullptr) {
+        code = RVE_BAD_RESPONSE;
+    } else {
+        LOGD(kTag, line, openid.get());
+        try {
+            code = store_openid(openid.get());
+        } catch (const std::bad_alloc &) {
+            code = RVE_NO_MEMORY;
+        }
+    }
+    report_outcome(std::move(call), code);
+}
+
+void _request_active_app_result(int code, void *data, int /*count*/, void *user) {
+    if (code != RVE_OK) {
+        LOGW(kTag, "active app failed, rve = %s\n", rve_rve2str(code));
+        report_outcome(InitCallPtr(static_cast<InitCall *>(user)), code);
+        return;
+    }
+    identity_success(data, user, "active app success, openid = %s\n");
+}
+
+void _request_init_app_result(int code, void *data, int /*count*/, void *user) {
+    if (code != RVE_OK) {
+        LOGW("?", "init app failed, rve = %s\n", rve_rve2str(code));
+        LOGD(kTag, "init app failed, try to active app \n");
+        request_active_app(_request_active_app_result, user);
+        return;
+    }
+    identity_success(data, user, "init app success, openid = %s\n");
+}
+
+void _cb_ipa_sdk_init(int code, void *data, int count, void *user) {
+    if (code != RVE_OK) {
+        LOGE(kApiTag, "init sdk failed: rve = %s\n", rve_rve2str(code));
+    } else {
+        LOGD(kApiTag, "init sdk success\n");
+    }
+    rv::api::deliver(static_cast<result_callback_args *>(user), code, data, count);
+}
+
+}  // namespace
+
+extern "C" void make_deviceid(char *out) {
+    if (out == nullptr) {
+        return;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    // Uniform below 1,000,000: redraw the few values of the last partial range.
+    constexpr uint32_t kRange = 1000000;
+    constexpr uint32_t kLimit = UINT32_MAX - UINT32_MAX % kRange;
+    uint32_t drawn = 0;
+    for (;;) {
+        ssize_t n = getrandom(&drawn, sizeof drawn, 0);
+        if (n == static_cast<ssize_t>(sizeof drawn) && drawn < kLimit) {
+            break;
+        }
+        if (n < 0 && errno != EINTR) {
+            drawn = static_cast<uint32_t>(now.tv_nsec) ^ static_cast<uint32_t>(getpid());
+            break;  // no entropy source at all: the clock's nanoseconds
+        }
+    }
+    char text[64];
+    snprintf(text, sizeof text, "%ld%d", static_cast<long>(now.tv_sec),
+             static_cast<int>(drawn % kRange));
+    try {
+        std::string sign = rv::signature(text);
+        memcpy(out, sign.data(), sign.size());
+    } catch (const std::bad_alloc &) {
+        // Nothing written; the caller's zeroed buffer stays empty.
+    }
+}
+
+extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const char *channel,
+                             const char *extra, const char *packagename, const char *data_dir,
+                             rv_result_callback callback, void *user_data) {
+    InitCallPtr call;
+    try {
+        call = std::make_unique<InitCall>(InitCall{callback, user_data, 0});
+    } catch (const std::bad_alloc &) {
+        if (callback != nullptr) {
+            callback(RVE_NO_MEMORY, nullptr, 0, user_data);
+        }
+        return;
+    }
+    if (!check_net_is_ok()) {
+        LOGW(kTag, "network maybe unreachable!\n");
+    }
+    int code;
+    {
+        std::lock_guard lock(s_lifecycle_mutex);
+        try {
+            code = start_locked(*call, appid, secretkey, channel, extra, packagename, data_dir);
+        } catch (const std::bad_alloc &) {
+            drop_records();
+            code = RVE_NO_MEMORY;
+        }
+    }
+    if (code != RVE_OK) {
+        report(std::move(call), code);
+        return;
+    }
+    LOGD(kTag, "start init player \n");
+    // The playback initialisers (ijk_Init ... initBroadcastPlayManager) are called here.
+    LOGD(kTag, "start init app \n");
+    request_init_app(_request_init_app_result, call.release());
+}
+
+extern "C" void ipa_sdk_final(void) {
+    std::lock_guard lock(s_lifecycle_mutex);
+    {
+        std::lock_guard phase(s_phase_mutex);
+        s_phase = Phase::Stopped;
+        ++s_generation;
+        mSdkInitOk = 0;
+    }
+    // The transport first: once it has stopped no handler can touch the records.
+    http_client_final();
+    drop_records();
+    // The playback side is released here (ijk_Release ... freeBroadcastPlayManager).
+}
+
+extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,
+                           const char *extra, const char *packagename, const char *data_dir,
+                           rv_result_callback callback, void *user_data) {
+    LOGD(kApiTag, "CALL API [%s] \n", "rv_initSdk");
+    result_callback_args *args = result_callback_args_new(callback, user_data);
+    if (args == nullptr) {
+        LOGE(kApiTag, "malloc result callback args failed!\n");
+        if (callback != nullptr) {
+            callback(RVE_NO_MEMORY, nullptr, 0, user_data);
+        }
+        return;
+    }
+    if (appid == nullptr || secretkey == nullptr || channel == nullptr || packagename == nullptr) {
+        LOGE(kApiTag, "function params failed, please check!\n");
+        rv::api::deliver(args, RVE_BAD_ARGS, nullptr, 0);
+        return;
+    }
+    if (mSdkInitOk != 0) {
+        LOGE(kApiTag, "the sdk has been inited already!\n");
+        rv::api::deliver(args, RVE_NOT_READY, nullptr, 0);
+        return;
+    }
+    ipa_sdk_init(appid, secretkey, channel, extra, packagename, data_dir, _cb_ipa_sdk_init, args);
+}
+
+extern "C" void rv_releaseSdk(void) {
+    LOGD(kApiTag, "CALL API [%s] \n", "rv_releaseSdk");
+    ipa_sdk_final();
+}

@@ -1,0 +1,205 @@
+/*
+ * The data API: asynchronous queries of the service's catalogue, and the
+ * records they deliver.
+ *
+ * Ownership: every record or List delivered to a result callback belongs to
+ * the receiver from the moment of the call and is freed with its
+ * dao_<name>_del (a bare List with ListFree, which frees each item). Every
+ * string field is the record's own heap copy. The SDK keeps no reference.
+ *
+ * Threading: every function may be called from any thread and returns at
+ * once. The callback runs exactly once: on the calling thread, before the
+ * function returns, when the call is refused (5 no memory, 4 a required
+ * argument is null, 3 the SDK is not started, or the code of a request that
+ * could not be built or queued); otherwise on one of the SDK's worker
+ * threads, where callbacks of different calls may run at the same time and in
+ * any order. The checks run in that fixed order: memory, arguments, SDK state.
+ * Failures deliver data null and count 0; see rv_error.h for the codes.
+ */
+#ifndef RV_DATA_H
+#define RV_DATA_H
+
+#include <stdint.h>
+
+#include "rv_export.h"
+#include "rv_list.h"
+#include "rv_sdk_info.h"
+
+RV_BEGIN_DECLS
+
+/* --- Records ---------------------------------------------------------------
+ * dao_<name>_new gives a zero-filled record (null when memory is short);
+ * dao_<name>_del frees its strings, its lists and the record (null ignored).
+ * Strings default to the empty text when the answer lacks the key.
+ */
+
+/* A category (keys matched in any letter case). */
+typedef struct dao_category {
+    int32_t cid;
+    int32_t hasSub; /* non-zero when it has sub-categories */
+    char *name;
+    char *img;
+} dao_category;
+
+/* An album of a list page. */
+typedef struct dao_album {
+    int32_t source;
+    int64_t id;
+    int64_t listenNum;
+    char *name;
+    char *img;
+    char *sourceName;
+} dao_album;
+
+/* A page of albums. The eight paging fields come first in every page record. */
+typedef struct dao_album_set {
+    int32_t haveNext; /* non-zero when a later page exists */
+    int32_t nextPage;
+    int32_t havePre; /* non-zero when an earlier page exists */
+    int32_t prePage;
+    int32_t currentPage;
+    int32_t count;    /* item count as sent by the server */
+    int32_t sumPage;  /* page count as sent by the server */
+    int32_t pageSize; /* page size as sent by the server */
+    List *list;       /* List of dao_album, never null in a delivered page */
+} dao_album_set;
+
+/* A presenter of an album. */
+typedef struct dao_host {
+    char *name;
+    char *des;
+    char *img;
+} dao_host;
+
+/* Album details (keys matched in any letter case). An answer without albums
+ * gives a record of zeros and null strings. */
+typedef struct dao_album_info {
+    int64_t id;
+    int64_t lastCheckDate;
+    int32_t followedNum;
+    int32_t countNum;
+    int32_t isOnline;
+    int32_t listenNum;
+    int32_t sortType;
+    int32_t hasCopyright;
+    int32_t commentNum;
+    int32_t type;
+    int32_t isSubscribe;
+    char *name;
+    char *img;
+    char *desc;
+    List *host; /* List of dao_host; null when the album has no presenters */
+    char *produce;
+    char *status;
+    char *updateDay;
+    char *copyrightLabel;
+    char *keyWords; /* the key words joined with "&" */
+} dao_album_info;
+
+/* An audio of an album (also the items of smartcast play lists). */
+typedef struct dao_audio {
+    char *audioName;
+    char *audioPic;
+    char *audioDes;
+    char *albumName;
+    char *albumPic;
+    char *mp3PlayUrl32;
+    char *mp3PlayUrl64;
+    char *aacPlayUrl;
+    char *aacPlayUrl32;
+    char *aacPlayUrl64;
+    char *aacPlayUrl128;
+    char *clockId; /* smartcast answers only; null otherwise */
+    int64_t albumId;
+    int64_t audioId;
+    int64_t updateTime;
+    int32_t aacFileSize;
+    int32_t mp3FileSize32;
+    int32_t mp3FileSize64;
+    int32_t orderNum;
+    int32_t duration;
+    int32_t originalDuration;
+    int32_t listenNum;
+    int32_t likedNum;
+    int32_t hasCopyright;
+    int32_t commentNum;
+    int32_t trailerStart;
+    int32_t trailerEnd;
+    int32_t categoryId;
+    int32_t isListened;
+} dao_audio;
+
+/* A page of audios (paging fields as dao_album_set). */
+typedef struct dao_audio_set {
+    int32_t haveNext;
+    int32_t nextPage;
+    int32_t havePre;
+    int32_t prePage;
+    int32_t currentPage;
+    int32_t count;
+    int32_t sumPage;
+    int32_t pageSize;
+    List *list; /* List of dao_audio */
+} dao_audio_set;
+
+RV_API dao_category *dao_category_new(void);
+RV_API void dao_category_del(dao_category *record);
+RV_API dao_album *dao_album_new(void);
+RV_API void dao_album_del(dao_album *record);
+RV_API dao_album_set *dao_album_set_new(void);
+RV_API void dao_album_set_del(dao_album_set *record);
+RV_API dao_host *dao_host_new(void);
+RV_API void dao_host_del(dao_host *record);
+RV_API dao_album_info *dao_album_info_new(void);
+RV_API void dao_album_info_del(dao_album_info *record);
+RV_API dao_audio *dao_audio_new(void);
+RV_API void dao_audio_del(dao_audio *record);
+RV_API dao_audio_set *dao_audio_set_new(void);
+RV_API void dao_audio_set_del(dao_audio_set *record);
+
+/* --- Catalogue ----------------------------------------------------------- */
+
+/* Every top-level category: a List of dao_category, count = its length. */
+RV_API void rv_getAllCategory(rv_result_callback callback, void *user_data);
+/* The sub-categories of `cid`: a List of dao_category. */
+RV_API void rv_getSubCategory(int cid, rv_result_callback callback, void *user_data);
+/* A page of the albums of category `cid`: a dao_album_set, count 1. */
+RV_API void rv_getAlbumList(int cid, int sorttype, int pagenum, int pagesize,
+                            rv_result_callback callback, void *user_data);
+/* Album details: a dao_album_info, count 1. */
+RV_API void rv_getAlbumInfo(int64_t album_id, rv_result_callback callback, void *user_data);
+/*
+ * A page of an album's audios: a dao_audio_set, count 1. With pagenum 0 and an
+ * audio_id of 1 or more, the page holding that audio; otherwise page `pagenum`.
+ */
+RV_API void rv_getAlbumAudioList(int64_t album_id, int sorttype, int pagenum, int pagesize,
+                                 int64_t audio_id, rv_result_callback callback, void *user_data);
+/* Audio details: a dao_audio, count 1. */
+RV_API void rv_getAlbumAudioInfo(int64_t audio_id, rv_result_callback callback, void *user_data);
+/* A page of the top albums of list `type` (required): a dao_album_set, count 1. */
+RV_API void rv_getAlbumTopList(const char *type, int pagenum, int pagesize,
+                               rv_result_callback callback, void *user_data);
+
+/* --- The authorised user ---------------------------------------------------- */
+
+/*
+ * Keeps copies of the user's credentials; the requests made on the user's
+ * behalf carry them from the next request on. Returns 4 when either argument
+ * is null, else 0 (also before start-up, when nothing is stored). Any thread;
+ * blocks only briefly on the SDK's records lock.
+ */
+RV_API int rv_cacheSdkAuthAccessInfo(const char *access_token, const char *open_uid);
+/* Forgets both credentials. Returns 0. Any thread. */
+RV_API int rv_clearSdkAuthAccessInfo(void);
+
+/* --- Play events ------------------------------------------------------------
+ * Accepted for compatibility and only logged: the SDK's players report play
+ * events themselves.
+ */
+RV_API void rv_reportAudioPlayEvent(void);
+RV_API void rv_reportBroadcastPlayEvent(void);
+RV_API void rv_reportBroadcastPlayBackEndEvent(void);
+
+RV_END_DECLS
+
+#endif

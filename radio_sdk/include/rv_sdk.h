@@ -1,0 +1,47 @@
+/*
+ * Start-up and shut-down of the SDK.
+ */
+#ifndef RV_SDK_H
+#define RV_SDK_H
+
+#include "rv_sdk_info.h"
+
+RV_BEGIN_DECLS
+
+/*
+ * Starts the SDK: keeps the application's credentials, prepares the data
+ * directory (created with its parents when missing; the current directory
+ * when null), reads or makes the device id, starts the HTTP transport and
+ * asks the service for this device's openid (app init, falling back to app
+ * active), which it keeps in `data_dir`/openid.dat.
+ *
+ * appid, secretkey, channel and packagename are required; extra and data_dir
+ * may be null. All texts are copied.
+ *
+ * The outcome reaches `callback` exactly once, with data null and count 0:
+ * 0 once the SDK is started (the data functions work from then on); 4 for a
+ * null required argument; 3 when the SDK is started, still starting, or its
+ * last start-up failed and rv_releaseSdk has not been called since; 5 no
+ * memory; 16 a data directory that is not readable and writable; 2 or a
+ * server code when neither identity request succeeds; 521 when the identity
+ * file cannot be written. Refusals and failures before the identity request
+ * are reported on the calling thread before this returns; the identity outcome
+ * on a worker thread. Blocks only while starting the transport.
+ *
+ * Must not be called from an SDK callback.
+ */
+RV_API void rv_initSdk(const char *appid, const char *secretkey, const char *channel,
+                       const char *extra, const char *packagename, const char *data_dir,
+                       rv_result_callback callback, void *user_data);
+
+/*
+ * Stops the SDK: the data functions refuse with 3 from now on, the transport
+ * is stopped (blocking until the transfers in progress have called back) and
+ * the records are released. Safe without a start-up, after a failed one and
+ * while requests are in flight. Must not be called from an SDK callback.
+ */
+RV_API void rv_releaseSdk(void);
+
+RV_END_DECLS
+
+#endif

@@ -1,0 +1,121 @@
+#include "request/request_core.h"
+
+#include <cstdarg>
+#include <memory>
+#include <new>
+
+#include "http/http_client.h"
+#include "request/helper_url.h"
+#include "rv_error.h"
+
+namespace rv::req {
+
+namespace {
+
+// One request in flight: travels with the transfer as its user pointer.
+struct Call {
+    const Endpoint *endpoint;
+    rv_result_callback callback;
+    void *user_data;
+};
+
+struct CjsonDeleter {
+    void operator()(cJSON *json) const { cJSON_Delete(json); }
+};
+using CjsonPtr = std::unique_ptr<cJSON, CjsonDeleter>;
+
+json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t size) {
+    CjsonPtr root(body != nullptr ? cJSON_ParseWithLength(body, size) : nullptr);
+    if (root == nullptr) {
+        return {RVE_BAD_RESPONSE};
+    }
+    int code = cjson_check_request_data(root.get());
+    if (code != RVE_OK) {
+        return {code};
+    }
+    const cJSON *result = cJSON_GetObjectItem(root.get(), "result");
+    if (result == nullptr) {
+        return {RVE_BAD_RESPONSE};
+    }
+    return endpoint.build(result, root.get());
+}
+
+// The transfer's completion, on a pool worker.
+void on_answer(int result, const char *data, size_t size, void *user) {
+    std::unique_ptr<Call> call(static_cast<Call *>(user));
+    json::Answer answer{result};
+    if (result == RVE_OK) {
+        try {
+            answer = call->endpoint->raw != nullptr ? call->endpoint->raw(data, size)
+                                                    : read_envelope(*call->endpoint, data, size);
+        } catch (const std::bad_alloc &) {
+            answer = {RVE_NO_MEMORY};
+        }
+    }
+    notify(call->callback, call->user_data, answer);
+}
+
+int build_url(const Endpoint &endpoint, const char *block_arg, std::string &url, va_list ap) {
+    url = service_host(endpoint.host) + endpoint.path + vformat(endpoint.query, ap);
+    for (Block block : endpoint.blocks) {
+        if (block != nullptr) {
+            int code = block(url, block_arg);
+            if (code != RVE_OK) {
+                return code;
+            }
+        }
+    }
+    return RVE_OK;
+}
+
+int queue(const Endpoint &endpoint, const std::string &url, Call *call) {
+    const bool https = endpoint.host == Host::OpenApiHttps;
+    switch (endpoint.method) {
+        case Method::Get:
+            return https ? https_request_get(url.c_str(), nullptr, on_answer, call)
+                         : http_request_get(url.c_str(), on_answer, call);
+        case Method::Post:
+            return https ? https_request_post(url.c_str(), "", nullptr, on_answer, call)
+                         : http_request_post(url.c_str(), "", on_answer, call);
+        case Method::RedirectProbe:
+            return https_request_get_redirect_uri(url.c_str(), nullptr, on_answer, call);
+    }
+    return RVE_BAD_ARGS;
+}
+
+}  // namespace
+
+void notify(rv_result_callback callback, void *user_data, const json::Answer &answer) {
+    if (callback != nullptr) {
+        callback(answer.code, answer.data, answer.count, user_data);
+    } else if (answer.data != nullptr && answer.release != nullptr) {
+        answer.release(answer.data);  // nobody receives it
+    }
+}
+
+void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback callback,
+          void *user_data, ...) {
+    int code;
+    va_list ap;
+    va_start(ap, user_data);
+    try {
+        std::string url;
+        code = build_url(endpoint, block_arg, url, ap);
+        if (code == RVE_OK) {
+            auto call = std::make_unique<Call>(Call{&endpoint, callback, user_data});
+            code = queue(endpoint, url, call.get());
+            if (code == RVE_OK) {
+                call.release();  // the transfer owns it now; on_answer takes it back
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        code = RVE_NO_MEMORY;
+    }
+    va_end(ap);
+    if (code == RVE_OK) {
+        return;
+    }
+    notify(callback, user_data, {code});
+}
+
+}  // namespace rv::req

@@ -1,0 +1,72 @@
+/*
+ * The one request mechanism every open-API endpoint goes through.
+ *
+ * An endpoint is a table row: host, path, query format, method, the blocks
+ * appended after its own parameters, and how its answer becomes a record.
+ * send() builds the URL, queues the transfer and returns at once; the answer
+ * is read on a pool worker and delivered to the callback exactly once:
+ *   - on the caller's thread when the URL cannot be built or the transfer
+ *     cannot be queued (the code of that failure, data null, count 0);
+ *   - otherwise on a worker: transport failure 2, an answer that is not JSON
+ *     or has no "result" 516, an error envelope its server code, else 0 with
+ *     the record (owned by the receiver) and its count.
+ *
+ * Adding an endpoint group: describe its records with RecordDesc tables
+ * (helper_json.h), write one Endpoint row per endpoint, and make each
+ * request_<name> a call of send() with the row and the endpoint's own
+ * arguments in the order of its query format (64-bit values as long long).
+ * Extra query blocks are Block functions named in the row (the access block
+ * for the authorised user, the search block with the keyword as block_arg);
+ * answers outside the envelope get a RawReader. Nothing else changes here.
+ */
+#ifndef RV_REQUEST_REQUEST_CORE_H
+#define RV_REQUEST_REQUEST_CORE_H
+
+#include <array>
+#include <string>
+
+#include "request/helper_json.h"
+#include "request/helper_url.h"
+#include "request/service_hosts.h"
+#include "rv_sdk_info.h"
+
+namespace rv::req {
+
+enum class Method {
+    Get,            // HTTP(S) GET
+    Post,           // HTTP(S) POST with an empty body
+    RedirectProbe,  // HTTPS: follow redirects, hand the last URL to `raw`
+};
+
+// Appends a block to the URL: 0 or the failure code. `arg` is send()'s block_arg.
+using Block = int (*)(std::string &url, const char *arg);
+// Turns the "result" member of an enveloped answer into a delivery.
+using Builder = json::Answer (*)(const cJSON *result, const cJSON *root);
+// Reads a whole answer that does not follow the envelope (body may be null).
+using RawReader = json::Answer (*)(const char *body, size_t size);
+
+struct Endpoint {
+    Host host;
+    const char *path;   // ends in "?"
+    const char *query;  // printf format of the endpoint's own parameters
+    Method method;
+    std::array<Block, 3> blocks;  // appended in order; null entries are skipped
+    Builder build;                // for enveloped answers
+    RawReader raw = nullptr;      // when set, replaces the envelope handling
+};
+
+// The blocks of an ordinary signed endpoint.
+inline constexpr std::array<Block, 3> kSigned{append_common_params};
+
+// Builds host + path + query (formatted from the variadic arguments) + blocks,
+// queues it, and delivers as described above. `block_arg` is handed to every
+// block (the search keyword; null for most endpoints). Never throws.
+void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback callback,
+          void *user_data, ...);
+
+// Calls the callback with the delivery; without a callback the data is freed.
+void notify(rv_result_callback callback, void *user_data, const json::Answer &answer);
+
+}  // namespace rv::req
+
+#endif

@@ -1,0 +1,124 @@
+#include "request/sdk_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "request/helper_url.h"
+#include "rv_config.h"
+#include "rv_log.h"
+#include "rv_sdk.h"
+
+namespace rv::test {
+
+void Catcher::callback(int code, void *data, int count, void *user) {
+    auto *self = static_cast<Catcher *>(user);
+    std::lock_guard lock(self->mutex_);
+    self->deliveries_.push_back({code, data, count, std::this_thread::get_id()});
+    self->cv_.notify_all();
+}
+
+Delivery Catcher::wait() {
+    std::unique_lock lock(mutex_);
+    if (!cv_.wait_for(lock, std::chrono::seconds(30), [this] { return !deliveries_.empty(); })) {
+        ADD_FAILURE() << "no callback within 30 s";
+        return {};
+    }
+    return deliveries_.front();
+}
+
+int Catcher::calls() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(deliveries_.size());
+}
+
+TempDir::TempDir() {
+    char tmpl[] = "/tmp/rv-test-XXXXXX";
+    char *made = mkdtemp(tmpl);
+    if (made == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+LogCapture::LogCapture() {
+    set_log_sink(&LogCapture::sink, this);
+    set_log_level(3);
+    set_log_debug_mode(1);
+}
+
+LogCapture::~LogCapture() {
+    set_log_debug_mode(0);
+    set_log_level(1);
+    set_log_sink(nullptr, nullptr);
+}
+
+void LogCapture::sink(int, const char *, const char *, const char *, const char *message,
+                      void *user) {
+    auto *self = static_cast<LogCapture *>(user);
+    std::lock_guard lock(self->mutex_);
+    self->messages_.emplace_back(message);
+    self->cv_.notify_all();
+}
+
+int LogCapture::count(const std::string &message) const {
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    for (const std::string &m : messages_) {
+        n += m == message ? 1 : 0;
+    }
+    return n;
+}
+
+bool LogCapture::wait_for(const std::string &message) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::seconds(30), [&] {
+        for (const std::string &m : messages_) {
+            if (m == message) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void write_file(const std::string &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+int start_sdk(const std::string &base_url, const std::string &data_dir, const App &app) {
+    rv_setServiceHosts(base_url.c_str(), base_url.c_str(), base_url.c_str());
+    Catcher init;
+    rv_initSdk(app.appid, app.secret, app.channel, nullptr, app.packagename, data_dir.c_str(),
+               Catcher::callback, &init);
+    return init.wait().code;
+}
+
+std::string common_block() {
+    char *url = strdup("");
+    int rc = url_set_common_params(&url);
+    std::string block = rc == 0 ? url : "<" + std::to_string(rc) + ">";
+    free(url);
+    return block;
+}
+
+}  // namespace rv::test
