@@ -1,7 +1,5 @@
 #include "request/init_dao.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -11,12 +9,8 @@
 namespace {
 
 // The text before (or after) the first "&" of the file, or null. Only a
-// regular file is read: anything else in its place holds no identity.
+// regular file is read (read_data_from_file): anything else holds no identity.
 char *identity_part(const char *path, bool after) {
-    struct stat st {};
-    if (path == nullptr || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
-        return nullptr;
-    }
     char *raw = nullptr;
     if (read_data_from_file(path, &raw) != 1 || raw == nullptr) {
         return nullptr;

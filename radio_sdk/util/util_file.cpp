@@ -54,10 +54,12 @@ int read_data_from_file(const char *path, char **out) {
     if (!fd) {
         return 0;
     }
-    off_t size = lseek(fd.get(), 0, SEEK_END);
-    if (size < 0 || lseek(fd.get(), 0, SEEK_SET) < 0) {
+    // Only regular files have a meaningful size (a directory reports a huge one).
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return 0;
     }
+    off_t size = st.st_size;
     auto *buffer = static_cast<char *>(calloc(static_cast<size_t>(size) + 1, 1));
     if (buffer == nullptr) {
         return 0;

@@ -122,6 +122,8 @@ TEST(Files, ReadWholeFilesIncludingEmptyOnes) {
     EXPECT_EQ(data[0], '\0');
     str_free(data);
     EXPECT_EQ(read_data_from_file((dir / "missing").c_str(), &data), 0);
+    EXPECT_EQ(read_data_from_file(dir.path().c_str(), &data), 0) << "a directory is not a file";
+    EXPECT_EQ(data, nullptr);
 
     EXPECT_EQ(write_data_to_file((dir / "id").c_str(), "device&openid"), 1);
     EXPECT_EQ(read_file(dir / "id"), "device&openid");
