@@ -163,13 +163,13 @@ int main() {
     const std::string capture = (dir / "capture.raw").string();
     setenv("RV_PCM_CAPTURE", capture.c_str(), 1);
 
-    rvtone::ToneSpec spec;
-    spec.frequency_hz = 440;
-    spec.duration_s = 60;
-    spec.sample_rate = 44100;
-    spec.channels = 2;
-    spec.bitrate = 64000;
-    const auto bytes = rvtone::encode_tone(rvtone::Codec::Aac, spec);
+    rvtone::ToneSpec tone;
+    tone.frequency_hz = 440;
+    tone.duration_s = 60;
+    tone.sample_rate = 44100;
+    tone.channels = 2;
+    tone.bitrate = 64000;
+    const auto bytes = rvtone::encode_tone(rvtone::Codec::Aac, tone);
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char *>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

@@ -109,12 +109,12 @@ void PlayerTest::TearDown() {
 
 std::vector<std::uint8_t> tone_file(rvtone::Codec codec, double hz, double seconds, int rate,
                                     int channels) {
-    rvtone::ToneSpec spec;
-    spec.frequency_hz = hz;
-    spec.duration_s = seconds;
-    spec.sample_rate = rate;
-    spec.channels = channels;
-    return rvtone::encode_tone(codec, spec);
+    rvtone::ToneSpec tone;
+    tone.frequency_hz = hz;
+    tone.duration_s = seconds;
+    tone.sample_rate = rate;
+    tone.channels = channels;
+    return rvtone::encode_tone(codec, tone);
 }
 
 }  // namespace rvtest

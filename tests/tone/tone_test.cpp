@@ -15,12 +15,12 @@ class ToneRoundTrip : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ToneRoundTrip, DecodesToTheSameToneAndLength) {
     const Case c = GetParam();
-    rvtone::ToneSpec spec;
-    spec.frequency_hz = 1250;
-    spec.duration_s = 2.0;
-    spec.sample_rate = c.rate;
-    spec.channels = c.channels;
-    const auto bytes = rvtone::encode_tone(c.codec, spec);
+    rvtone::ToneSpec tone;
+    tone.frequency_hz = 1250;
+    tone.duration_s = 2.0;
+    tone.sample_rate = c.rate;
+    tone.channels = c.channels;
+    const auto bytes = rvtone::encode_tone(c.codec, tone);
     ASSERT_GT(bytes.size(), 1000u);
     if (c.codec == rvtone::Codec::Aac) {
         // ADTS sync word at the very start.
@@ -58,10 +58,10 @@ TEST(ToneMeasure, SilenceHasNoTone) {
 }
 
 TEST(ToneMeasure, WindowsAsShortAs40MsTellNeighbouringIdsApart) {
-    rvtone::ToneSpec spec;
-    spec.frequency_hz = rvtone::frequency_for_audio_id(7);
-    spec.duration_s = 0.04;
-    const auto pcm = rvtone::decode(rvtone::encode_tone(rvtone::Codec::Aac, spec)).mono();
+    rvtone::ToneSpec tone;
+    tone.frequency_hz = rvtone::frequency_for_audio_id(7);
+    tone.duration_s = 0.04;
+    const auto pcm = rvtone::decode(rvtone::encode_tone(rvtone::Codec::Aac, tone)).mono();
     std::span<const std::int16_t> mid(pcm.data(), pcm.size());
     EXPECT_GT(rvtone::tone_fraction(mid, 44100, rvtone::frequency_for_audio_id(7)), 0.5);
     EXPECT_LT(rvtone::tone_fraction(mid, 44100, rvtone::frequency_for_audio_id(8)), 0.5);

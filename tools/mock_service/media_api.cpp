@@ -30,12 +30,12 @@ constexpr int kHlsWindow = 3;
 constexpr double kBackPlayMaxSeconds = 20;
 
 std::string encode(rvtone::Codec codec, double hz, double seconds, int bitrate) {
-    rvtone::ToneSpec spec;
-    spec.frequency_hz = hz;
-    spec.duration_s = seconds;
-    spec.bitrate = bitrate;
+    rvtone::ToneSpec tone;
+    tone.frequency_hz = hz;
+    tone.duration_s = seconds;
+    tone.bitrate = bitrate;
     try {
-        std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, spec);
+        std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, tone);
         return std::string(bytes.begin(), bytes.end());
     } catch (const std::exception &error) {
         fprintf(stderr, "rv-mock-service: encoding failed: %s\n", error.what());

@@ -33,7 +33,7 @@ struct ToneSpec {
 };
 
 // The complete file: ADTS frames for Aac, an MP3 stream (ID3v2 tag + frames) for Mp3.
-std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec);
+std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone);
 
 // MIME type a server announces for the codec's files.
 const char *mime_type(Codec codec);

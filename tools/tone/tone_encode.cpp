@@ -70,9 +70,9 @@ const char *mime_type(Codec codec) {
     return codec == Codec::Aac ? "audio/aac" : "audio/mpeg";
 }
 
-std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec) {
-    if (spec.channels < 1 || spec.channels > 2 || spec.sample_rate <= 0 || spec.duration_s < 0) {
-        throw std::runtime_error("rv_tone: bad tone spec");
+std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
+    if (tone.channels < 1 || tone.channels > 2 || tone.sample_rate <= 0 || tone.duration_s < 0) {
+        throw std::runtime_error("rv_tone: bad tone settings");
     }
     const char *encoder_name = codec == Codec::Aac ? "aac" : "libmp3lame";
     const AVCodec *encoder = need(avcodec_find_encoder_by_name(encoder_name), "no encoder");
@@ -80,10 +80,10 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec) {
 
     CodecCtxPtr enc(need(avcodec_alloc_context3(encoder), "encoder context"));
     enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    enc->sample_rate = spec.sample_rate;
-    enc->bit_rate = spec.bitrate;
-    enc->time_base = AVRational{1, spec.sample_rate};
-    av_channel_layout_default(&enc->ch_layout, spec.channels);
+    enc->sample_rate = tone.sample_rate;
+    enc->bit_rate = tone.bitrate;
+    enc->time_base = AVRational{1, tone.sample_rate};
+    av_channel_layout_default(&enc->ch_layout, tone.channels);
     if (mux.get()->oformat->flags & AVFMT_GLOBALHEADER) {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
@@ -105,8 +105,8 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec) {
     FramePtr frame(need(av_frame_alloc(), "frame"));
     PacketPtr pkt(need(av_packet_alloc(), "packet"));
     const int frame_size = enc->frame_size > 0 ? enc->frame_size : 1024;
-    const auto total = static_cast<std::int64_t>(std::llround(spec.duration_s * spec.sample_rate));
-    const double step = 2.0 * std::numbers::pi * spec.frequency_hz / spec.sample_rate;
+    const auto total = static_cast<std::int64_t>(std::llround(tone.duration_s * tone.sample_rate));
+    const double step = 2.0 * std::numbers::pi * tone.frequency_hz / tone.sample_rate;
 
     for (std::int64_t done = 0; done < total;) {
         const int left = static_cast<int>(std::min<std::int64_t>(frame_size, total - done));
@@ -120,10 +120,10 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &spec) {
         check(av_frame_get_buffer(frame.get(), 0), "frame buffer");
         for (int i = 0; i < n; ++i) {
             const float v = i < left
-                                ? static_cast<float>(spec.amplitude *
+                                ? static_cast<float>(tone.amplitude *
                                                      std::sin(step * static_cast<double>(done + i)))
                                 : 0.0f;
-            for (int c = 0; c < spec.channels; ++c) {
+            for (int c = 0; c < tone.channels; ++c) {
                 reinterpret_cast<float *>(frame->data[c])[i] = v;
             }
         }
