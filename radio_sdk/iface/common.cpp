@@ -68,4 +68,6 @@ void result_callback_args_del(result_callback_args *args) {
     free(args);
 }
 
-const char *rv_sdk_version(void) { return RV_SDK_VERSION_STRING; }
+const char *rv_sdk_version(void) {
+    return RV_SDK_VERSION_STRING;
+}

@@ -18,5 +18,4 @@
 #define RV_END_DECLS
 #endif
 
-
 #endif

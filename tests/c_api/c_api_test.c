@@ -6,15 +6,17 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                              \
-    do {                                                         \
-        if (!(cond)) {                                           \
+#define CHECK(cond)                                                    \
+    do {                                                               \
+        if (!(cond)) {                                                 \
             fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond); \
-            failures++;                                          \
-        }                                                        \
+            failures++;                                                \
+        }                                                              \
     } while (0)
 
-static void free_item(void *item) { (void)item; }
+static void free_item(void *item) {
+    (void)item;
+}
 
 int main(void) {
     List *list = ListNew(free_item);

@@ -13,7 +13,7 @@
 #include <string>
 
 class CaptureStdout {
-public:
+  public:
     CaptureStdout() {
         fflush(stdout);
         saved_ = dup(STDOUT_FILENO);
@@ -39,7 +39,7 @@ public:
         return text.str();
     }
 
-private:
+  private:
     void restore() {
         if (saved_ < 0) {
             return;

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char name[] = "/tmp/rv-util-XXXXXX";
         path_ = mkdtemp(name);
@@ -26,7 +26,7 @@ public:
     std::string operator/(const std::string &name) const { return path_ + "/" + name; }
     const std::string &path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -68,7 +68,8 @@ TEST(Time, DurationTextsShowTotalMinutes) {
     struct Case {
         int64_t seconds;
         const char *text;
-    } cases[] = {{0, "00:00"}, {59, "00:59"}, {754, "12:34"}, {3599, "59:59"}, {3600, "60:00"}, {3725, "62:05"}};
+    } cases[] = {{0, "00:00"},    {59, "00:59"},   {754, "12:34"},
+                 {3599, "59:59"}, {3600, "60:00"}, {3725, "62:05"}};
     for (const auto &c : cases) {
         char out[100] = {};
         EXPECT_EQ(formatTimeSeconds(c.seconds, out), 1);

@@ -19,7 +19,9 @@ void free_int(void *item) {
     ++g_freed;
     free(item);
 }
-void free_other(void *item) { free(item); }
+void free_other(void *item) {
+    free(item);
+}
 
 int32_t compare_ints(const void *a, const void *b) {
     int x = *static_cast<const int *>(a);
@@ -64,7 +66,7 @@ void expect_invariants(const List *list) {
 }
 
 class ListTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { g_freed = 0; }
     List *filled(std::initializer_list<int> items) {
         List *list = ListNew(free_int);
@@ -84,75 +86,75 @@ TEST_F(ListTest, RandomOperationsKeepInvariantsAndMatchAModel) {
     for (int step = 0; step < 3000; ++step) {
         int op = static_cast<int>(rng() % 9);
         switch (op) {
-        case 0:
-        case 1: {
-            int v = next_value++ % 50;
-            ListAppend(list, make_int(v));
-            model.push_back(v);
-            break;
-        }
-        case 2: {
-            int v = next_value++ % 50;
-            ListPrepend(list, make_int(v));
-            model.insert(model.begin(), v);
-            break;
-        }
-        case 3:
-            if (!model.empty()) {
-                size_t at = rng() % model.size();
-                ListRemove(list, ListAt(list, static_cast<int32_t>(at))->data);
-                model.erase(model.begin() + static_cast<long>(at));
-            }
-            break;
-        case 4:
-            if (!model.empty()) {
-                size_t at = rng() % model.size();
-                void *item = ListAt(list, static_cast<int32_t>(at))->data;
-                ListRemoveWithoutFree(list, item);
-                free(item);
-                model.erase(model.begin() + static_cast<long>(at));
-            }
-            break;
-        case 5: {
-            int key = static_cast<int>(rng() % 50);
-            ListItem *found = ListFindCustom(list, &key, compare_ints);
-            void *item = found ? found->data : nullptr;
-            int removed = ListRemoveCustom(list, &key, compare_ints);
-            auto it = std::find(model.begin(), model.end(), key);
-            EXPECT_EQ(removed, it != model.end() ? 1 : 0);
-            if (it != model.end()) {
-                model.erase(it);
-                free(item);
-            }
-            break;
-        }
-        case 6: {
-            int order = static_cast<int>(rng() % 2);
-            ListSort(list, compare_ints, order);
-            if (order == LIST_ORDER_DESCENDING) {
-                std::sort(model.begin(), model.end(), std::greater<>());
-            } else {
-                std::sort(model.begin(), model.end());
-            }
-            break;
-        }
-        case 7: {
-            List *other = ListNew(free_int);
-            int n = static_cast<int>(rng() % 4);
-            for (int i = 0; i < n; ++i) {
+            case 0:
+            case 1: {
                 int v = next_value++ % 50;
-                ListAppend(other, make_int(v));
+                ListAppend(list, make_int(v));
                 model.push_back(v);
+                break;
             }
-            ASSERT_TRUE(ListMerge(list, other));
-            break;
-        }
-        case 8:
-            if (rng() % 20 == 0) {
-                ListRemoveAll(list);
-                model.clear();
+            case 2: {
+                int v = next_value++ % 50;
+                ListPrepend(list, make_int(v));
+                model.insert(model.begin(), v);
+                break;
             }
-            break;
+            case 3:
+                if (!model.empty()) {
+                    size_t at = rng() % model.size();
+                    ListRemove(list, ListAt(list, static_cast<int32_t>(at))->data);
+                    model.erase(model.begin() + static_cast<long>(at));
+                }
+                break;
+            case 4:
+                if (!model.empty()) {
+                    size_t at = rng() % model.size();
+                    void *item = ListAt(list, static_cast<int32_t>(at))->data;
+                    ListRemoveWithoutFree(list, item);
+                    free(item);
+                    model.erase(model.begin() + static_cast<long>(at));
+                }
+                break;
+            case 5: {
+                int key = static_cast<int>(rng() % 50);
+                ListItem *found = ListFindCustom(list, &key, compare_ints);
+                void *item = found ? found->data : nullptr;
+                int removed = ListRemoveCustom(list, &key, compare_ints);
+                auto it = std::find(model.begin(), model.end(), key);
+                EXPECT_EQ(removed, it != model.end() ? 1 : 0);
+                if (it != model.end()) {
+                    model.erase(it);
+                    free(item);
+                }
+                break;
+            }
+            case 6: {
+                int order = static_cast<int>(rng() % 2);
+                ListSort(list, compare_ints, order);
+                if (order == LIST_ORDER_DESCENDING) {
+                    std::sort(model.begin(), model.end(), std::greater<>());
+                } else {
+                    std::sort(model.begin(), model.end());
+                }
+                break;
+            }
+            case 7: {
+                List *other = ListNew(free_int);
+                int n = static_cast<int>(rng() % 4);
+                for (int i = 0; i < n; ++i) {
+                    int v = next_value++ % 50;
+                    ListAppend(other, make_int(v));
+                    model.push_back(v);
+                }
+                ASSERT_TRUE(ListMerge(list, other));
+                break;
+            }
+            case 8:
+                if (rng() % 20 == 0) {
+                    ListRemoveAll(list);
+                    model.clear();
+                }
+                break;
         }
         expect_invariants(list);
         ASSERT_EQ(values(list), model) << "after step " << step << " op " << op;
@@ -207,9 +209,11 @@ TEST_F(ListTest, SortExchangesEqualNeighboursAscending) {
     ListFree(list);
 
     list = filled({1, 2, 3, 9});
-    EXPECT_TRUE(ListSort(list, compare_ints, LIST_ORDER_DESCENDING));  // the last node moves to the front
+    EXPECT_TRUE(
+        ListSort(list, compare_ints, LIST_ORDER_DESCENDING));  // the last node moves to the front
     ListAppend(list, make_int(0));
-    EXPECT_EQ(values(list), std::vector<int>({9, 3, 2, 1, 0})) << "append links after the true last node";
+    EXPECT_EQ(values(list), std::vector<int>({9, 3, 2, 1, 0}))
+        << "append links after the true last node";
     expect_invariants(list);
     ListFree(list);
 
@@ -281,11 +285,12 @@ TEST_F(ListTest, VisitorsMayRemoveTheirNodeAndStopEarly) {
 
     ctx.visited = 0;
     EXPECT_TRUE(ListForEachEx(
-        list,
-        [](void *, void *user) { return ++static_cast<Ctx *>(user)->visited == 2; }, &ctx));
+        list, [](void *, void *user) { return ++static_cast<Ctx *>(user)->visited == 2; }, &ctx));
     EXPECT_EQ(ctx.visited, 2);
-    EXPECT_FALSE(ListForEachEx(list, [](void *, void *) { return false; }, nullptr));
-    EXPECT_FALSE(ListForEachEx(nullptr, [](void *, void *) { return true; }, nullptr));
+    EXPECT_FALSE(ListForEachEx(
+        list, [](void *, void *) { return false; }, nullptr));
+    EXPECT_FALSE(ListForEachEx(
+        nullptr, [](void *, void *) { return true; }, nullptr));
     ListFree(list);
 }
 

@@ -52,7 +52,7 @@ std::vector<std::string> messages_of(const std::string &out) {
 }
 
 class Logger : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { restore_defaults(); }
     void TearDown() override { restore_defaults(); }
 };
@@ -73,7 +73,8 @@ TEST_F(Logger, LevelThresholdsFollowTheLevelSetting) {
     set_log_level(2);
     EXPECT_EQ(messages_of(log_lines(emit_each_level)), Names({"warn", "error", "always"}));
     set_log_level(3);
-    EXPECT_EQ(messages_of(log_lines(emit_each_level)), Names({"level0", "warn", "error", "always"}));
+    EXPECT_EQ(messages_of(log_lines(emit_each_level)),
+              Names({"level0", "warn", "error", "always"}));
     set_log_level(0);
     EXPECT_EQ(messages_of(log_lines(emit_each_level)), Names({"always"}));
 }
@@ -87,7 +88,8 @@ TEST_F(Logger, DebugModeMaskSetsEverySwitch) {
     EXPECT_EQ(messages_of(log_lines(emit_each_level)), Names({"warn", "error", "debug", "always"}));
 
     set_debug_mode(0x1008);  // level 2, verbose on, debug off again
-    EXPECT_EQ(messages_of(log_lines(emit_each_level)), Names({"warn", "error", "verbose", "always"}));
+    EXPECT_EQ(messages_of(log_lines(emit_each_level)),
+              Names({"warn", "error", "verbose", "always"}));
 
     set_debug_mode(0);
     EXPECT_EQ(log_lines(emit_each_level), "");
@@ -107,8 +109,9 @@ TEST_F(Logger, MaskWithoutLevelBitsKeepsTheDestination) {
 TEST_F(Logger, LineLayoutCarriesTimePidTidLetterAndTag) {
     std::string out = log_lines([] { logout(2, 2, "E", "HTTP_TASK", "value %d\n", 42); });
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(out, m,
-                                 std::regex(R"((\d\d)-(\d\d) \d\d:\d\d:\d\d\.\d{3} (\d+) (\d+) E/HTTP_TASK > value 42\n)")))
+    ASSERT_TRUE(std::regex_match(
+        out, m,
+        std::regex(R"((\d\d)-(\d\d) \d\d:\d\d:\d\d\.\d{3} (\d+) (\d+) E/HTTP_TASK > value 42\n)")))
         << out;
     EXPECT_EQ(std::stol(m[3]), static_cast<long>(getpid()));
     EXPECT_EQ(std::stol(m[4]), static_cast<long>(syscall(SYS_gettid)));
@@ -168,7 +171,8 @@ TEST_F(Logger, SinkReceivesLinesInPlaceOfStdout) {
     set_log_sink(
         [](int level, const char *letter, const char *tag, const char *header, const char *message,
            void *user) {
-            static_cast<std::vector<SinkLine> *>(user)->push_back({level, letter, tag, header, message});
+            static_cast<std::vector<SinkLine> *>(user)->push_back(
+                {level, letter, tag, header, message});
         },
         &lines);
     std::string out = log_lines([] {
@@ -200,7 +204,8 @@ TEST_F(Logger, ConcurrentLinesNeverInterleave) {
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([t] {
                 for (int i = 0; i < kLines; ++i) {
-                    logout(2, 2, "E", "T", "thread %d line %d %s\n", t, i, std::string(200, 'a' + t).c_str());
+                    logout(2, 2, "E", "T", "thread %d line %d %s\n", t, i,
+                           std::string(200, 'a' + t).c_str());
                 }
             });
         }
@@ -255,7 +260,8 @@ TEST_F(Logger, FileIsOpenedLazilyOnceAndNeverGetsEscapes) {
     EXPECT_EQ(text.str().find("no file yet"), std::string::npos);
     EXPECT_FALSE(check_file_exist(second.c_str()));
 
-    EXPECT_EQ(set_log_file(std::string(200, 'p').c_str()), 200) << "returns the full length even when cut";
+    EXPECT_EQ(set_log_file(std::string(200, 'p').c_str()), 200)
+        << "returns the full length even when cut";
 }
 
 }  // namespace
