@@ -3,7 +3,6 @@
 // fixture files by the test itself.
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -18,23 +17,12 @@
 
 namespace {
 
+using rv::test::openssl_md5_hex;
+
 using rv::test::App;
 using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::TempDir;
-
-std::string md5_hex(const std::string &text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(text.data(), text.size(), digest, &len, EVP_md5(), nullptr);
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < len; i++) {
-        snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    return hex;
-}
 
 // The catalogue fixture, parsed once.
 class Fixture {
@@ -99,7 +87,8 @@ TEST_F(DataApi, StartUpStoresTheServicesOpenidAndKeepsTheFileOnRestart) {
     const std::string deviceid = identity.substr(0, amp);
     EXPECT_EQ(deviceid.size(), 32u);
     // The service derives the openid from app id and device id.
-    EXPECT_EQ(identity.substr(amp + 1), "oid-" + md5_hex("rv-test-app/" + deviceid).substr(0, 24));
+    EXPECT_EQ(identity.substr(amp + 1),
+              "oid-" + openssl_md5_hex("rv-test-app/" + deviceid).substr(0, 24));
 
     struct stat before {};
     ASSERT_EQ(stat(dir_.file("openid.dat").c_str(), &before), 0);

@@ -1,7 +1,6 @@
 // The device id: its format, its source of randomness, and the application's
 // own rand() sequence left alone.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,21 +10,11 @@
 #include <string>
 
 #include "iface/init_sdk_impl.h"
+#include "request/sdk_fixture.h"
 
 namespace {
 
-std::string md5_hex(const std::string &text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(text.data(), text.size(), digest, &len, EVP_md5(), nullptr);
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < len; i++) {
-        snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    return hex;
-}
+using rv::test::openssl_md5_hex;
 
 std::string made() {
     char out[64] = {0};
@@ -41,7 +30,7 @@ TEST(DeviceId, IsTheMd5OfTheSecondsAndANumberBelowAMillion) {
     bool found = false;
     for (long s = before; s <= after && !found; s++) {
         for (int n = 0; n < 1000000 && !found; n++) {
-            found = md5_hex(std::to_string(s) + std::to_string(n)) == id;
+            found = openssl_md5_hex(std::to_string(s) + std::to_string(n)) == id;
         }
     }
     EXPECT_TRUE(found) << "no seconds/number pair gives " << id;

@@ -1,6 +1,7 @@
 #include "request/sdk_fixture.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -119,6 +120,19 @@ std::string common_block() {
     std::string block = rc == 0 ? url : "<" + std::to_string(rc) + ">";
     free(url);
     return block;
+}
+
+std::string openssl_md5_hex(const std::string &text) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    EVP_Digest(text.data(), text.size(), digest, &len, EVP_md5(), nullptr);
+    std::string hex;
+    char two[3];
+    for (unsigned int i = 0; i < len; i++) {
+        snprintf(two, sizeof two, "%02x", digest[i]);
+        hex += two;
+    }
+    return hex;
 }
 
 }  // namespace rv::test

@@ -87,6 +87,10 @@ int start_sdk(const std::string &base_url, const std::string &data_dir, const Ap
 // The common block the SDK appends now (through url_set_common_params).
 std::string common_block();
 
+// MD5 of `text` as 32 lower-case hex digits, computed by OpenSSL: an
+// implementation independent of the SDK's own.
+std::string openssl_md5_hex(const std::string &text);
+
 }  // namespace rv::test
 
 #endif

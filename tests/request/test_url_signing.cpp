@@ -2,7 +2,6 @@
 // each compared byte for byte with text the test builds from the rules
 // (MD5 from OpenSSL, not from the SDK).
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,22 +18,11 @@
 
 namespace {
 
+using rv::test::openssl_md5_hex;
+
 using rv::test::App;
 using rv::test::ScriptedServer;
 using rv::test::TempDir;
-
-std::string openssl_md5_hex(const std::string &text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    EVP_Digest(text.data(), text.size(), digest, &len, EVP_md5(), nullptr);
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < len; i++) {
-        snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    return hex;
-}
 
 std::string sdk_md5_hex(const std::string &bytes) {
     MD5_CTX ctx;
