@@ -24,22 +24,6 @@ struct CjsonDeleter {
 };
 using CjsonPtr = std::unique_ptr<cJSON, CjsonDeleter>;
 
-json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t size) {
-    CjsonPtr root(body != nullptr ? cJSON_ParseWithLength(body, size) : nullptr);
-    if (root == nullptr) {
-        return {RVE_BAD_RESPONSE};
-    }
-    int code = cjson_check_request_data(root.get());
-    if (code != RVE_OK) {
-        return {code};
-    }
-    const cJSON *result = cJSON_GetObjectItem(root.get(), "result");
-    if (result == nullptr) {
-        return {RVE_BAD_RESPONSE};
-    }
-    return endpoint.build(result, root.get());
-}
-
 // The transfer's completion, on a pool worker.
 void on_answer(int result, const char *data, size_t size, void *user) {
     std::unique_ptr<Call> call(static_cast<Call *>(user));
@@ -84,6 +68,22 @@ int queue(const Endpoint &endpoint, const std::string &url, Call *call) {
 }
 
 }  // namespace
+
+json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t size) {
+    CjsonPtr root(body != nullptr ? cJSON_ParseWithLength(body, size) : nullptr);
+    if (root == nullptr) {
+        return {RVE_BAD_RESPONSE};
+    }
+    int code = cjson_check_request_data(root.get());
+    if (code != RVE_OK) {
+        return {code};
+    }
+    const cJSON *result = cJSON_GetObjectItem(root.get(), "result");
+    if (result == nullptr) {
+        return {RVE_BAD_RESPONSE};
+    }
+    return endpoint.build(result, root.get());
+}
 
 void notify(rv_result_callback callback, void *user_data, const json::Answer &answer) {
     if (callback != nullptr) {

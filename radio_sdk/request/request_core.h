@@ -64,6 +64,11 @@ inline constexpr std::array<Block, 3> kSigned{append_common_params};
 void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback callback,
           void *user_data, ...);
 
+// What a worker makes of an enveloped answer body (null or not JSON, or no
+// "result", gives 516; an error envelope its server code; else the endpoint's
+// builder's delivery). The body is only read. Throws std::bad_alloc.
+json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t size);
+
 // Calls the callback with the delivery; without a callback the data is freed.
 void notify(rv_result_callback callback, void *user_data, const json::Answer &answer);
 
