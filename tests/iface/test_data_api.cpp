@@ -20,6 +20,7 @@ namespace {
 using rv::test::openssl_md5_hex;
 
 using rv::test::App;
+using rv::test::call;
 using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::TempDir;
@@ -64,14 +65,6 @@ class DataApi : public ::testing::Test {
     }
     void TearDown() override { rv_releaseSdk(); }
 
-    template <class Fn>
-    Delivery call(Fn &&fn) {
-        Catcher c;
-        fn(&c);
-        Delivery d = c.wait();
-        EXPECT_EQ(c.calls(), 1);
-        return d;
-    }
     std::string picture(const std::string &path) { return mock_.http_url() + path; }
 
     rvmock::Service mock_;

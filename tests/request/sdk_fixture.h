@@ -3,6 +3,8 @@
 #ifndef RV_TESTS_REQUEST_SDK_FIXTURE_H
 #define RV_TESTS_REQUEST_SDK_FIXTURE_H
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -34,6 +36,17 @@ class Catcher {
     std::condition_variable cv_;
     std::vector<Delivery> deliveries_;
 };
+
+// Runs `fn` with a fresh Catcher as the user pointer and returns its delivery,
+// expecting exactly one callback.
+template <class Fn>
+Delivery call(Fn &&fn) {
+    Catcher c;
+    fn(&c);
+    Delivery d = c.wait();
+    EXPECT_EQ(c.calls(), 1);
+    return d;
+}
 
 // A new empty directory under /tmp, removed with its contents at destruction.
 class TempDir {

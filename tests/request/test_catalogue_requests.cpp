@@ -16,6 +16,7 @@
 
 namespace {
 
+using rv::test::call;
 using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::ScriptedServer;
@@ -41,15 +42,6 @@ class CatalogueRequests : public ::testing::Test {
     rv::test::TempDir dir_;
     std::string block_;
 };
-
-template <class Fn>
-Delivery call(Fn &&fn) {
-    Catcher c;
-    fn(&c);
-    Delivery d = c.wait();
-    EXPECT_EQ(c.calls(), 1);
-    return d;
-}
 
 TEST_F(CatalogueRequests, QueriesAreSentExactlyAsTheEndpointFormatsSay) {
     auto cb = Catcher::callback;
