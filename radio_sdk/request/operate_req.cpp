@@ -1,0 +1,26 @@
+#include "request/operate_req.h"
+
+#include "request/operate_dao.h"
+#include "request/request_core.h"
+
+namespace {
+
+using rv::Host;
+using rv::req::Endpoint;
+using rv::req::Method;
+using namespace rv::json;
+using namespace rv::dao;
+
+using rv::req::kSigned;
+
+const Endpoint kOperateList{
+    Host::OpenApiHttp, "/v2/operate?", "pagenum=%d&pagesize=%d&lon=%s&lat=%s&",
+    Method::Get,       kSigned,        as_record<kOperateSet>};
+
+}  // namespace
+
+extern "C" void request_operate_list(int pagenum, int pagesize, rv_result_callback callback,
+                                     void *user_data) {
+    // No location is known to the SDK.
+    rv::req::send(kOperateList, nullptr, callback, user_data, pagenum, pagesize, "", "");
+}
