@@ -138,6 +138,25 @@ TEST_F(CatalogueRequests, AlbumPageWithoutDataListHasAnEmptyList) {
     dao_album_set_del(set);
 }
 
+TEST_F(CatalogueRequests, PagesWhoseResultIsNoObjectStillHaveAList) {
+    for (const char *body : {R"({"result":[]})", R"({"result":"page"})", R"({"result":7})"}) {
+        server_.script("/v2/album/list", body);
+        Delivery d = call([](Catcher *c) { request_album_list(1, 0, 1, 5, Catcher::callback, c); });
+        ASSERT_EQ(d.code, 0) << body;
+        auto *albums = static_cast<dao_album_set *>(d.data);
+        ASSERT_NE(albums->list, nullptr) << body;
+        EXPECT_EQ(ListLength(albums->list), 0u);
+        dao_album_set_del(albums);
+        server_.script("/v2/audio/list", body);
+        d = call([](Catcher *c) { request_album_playlist(1, 0, 1, 5, 0, Catcher::callback, c); });
+        ASSERT_EQ(d.code, 0) << body;
+        auto *audios = static_cast<dao_audio_set *>(d.data);
+        ASSERT_NE(audios->list, nullptr) << body;
+        EXPECT_EQ(ListLength(audios->list), 0u);
+        dao_audio_set_del(audios);
+    }
+}
+
 TEST_F(CatalogueRequests, AlbumInfoJoinsKeyWordsAndReadsPresenters) {
     server_.script("/v2/album/detail", R"({"result":[{"ID":77,"lastcheckdate":6000000000,
         "name":"Album","host":[{"NAME":"Ann","des":"d","img":"p"},{"name":"Bob"}],
@@ -168,6 +187,9 @@ TEST_F(CatalogueRequests, AlbumInfoEdgeShapes) {
     EXPECT_STREQ(plain->keyWords, "k1 k2");
     EXPECT_EQ(plain->host, nullptr);  // empty presenter array: no list
     dao_album_info_del(plain);
+    dao_album_info *object_host = info_for(R"({"result":[{"host":{"a":{"name":"x"}}}]})");
+    EXPECT_EQ(object_host->host, nullptr);  // members of an object are no presenters
+    dao_album_info_del(object_host);
     dao_album_info *empty_words = info_for(R"({"result":[{"keyWords":[]}]})");
     EXPECT_STREQ(empty_words->keyWords, "");
     dao_album_info_del(empty_words);
