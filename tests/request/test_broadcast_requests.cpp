@@ -61,34 +61,35 @@ class BroadcastRequests : public ::testing::Test {
     std::string block_;
 };
 
+// The public functions (and the two requests without one) on the wire.
 TEST_F(BroadcastRequests, QueriesAreSentExactlyAsTheEndpointFormatsSay) {
     auto cb = Catcher::callback;
-    call([&](Catcher *c) { request_broadcast_category(cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastCategory(cb, c); });
     EXPECT_EQ(seen("/v2/category/broadcast"), "GET /v2/category/broadcast?&" + block_);
-    call([&](Catcher *c) { request_broadcast_area(cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastArea(cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/arealist"), "GET /v2/broadcast/arealist?" + block_);
-    call([&](Catcher *c) { request_broadcast_date(cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastDate(cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/date"), "GET /v2/broadcast/date?" + block_);
-    call([&](Catcher *c) { request_broadcast_list(1, 2, 3, 20, 11, cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastList(1, 2, 3, 20, 11, cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/list"),
               "GET /v2/broadcast/list?type=1&classifyid=2&pagenum=3&pagesize=20&area=11&" + block_);
-    call([&](Catcher *c) { request_broadcast_info(5000000001LL, cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastInfo(5000000001LL, cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/detail"),
               "GET /v2/broadcast/detail?broadcastid=5000000001&" + block_);
-    call([&](Catcher *c) { request_broadcast_program_list(1001, "2026-12-09", cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastProgramList(1001, "2026-12-09", cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/programlist"),
               "GET /v2/broadcast/programlist?bid=1001&date=2026-12-09&" + block_);
-    call([&](Catcher *c) { request_broadcast_program_info(10010000000123LL, cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastProgramInfo(10010000000123LL, cb, c); });
     EXPECT_EQ(seen("/v2/program/detail"),
               "GET /v2/program/detail?programid=10010000000123&" + block_);
-    call([&](Catcher *c) { request_broadcast_current_program(1001, cb, c); });
+    call([&](Catcher *c) { rv_getBroadcastCurrentProgram(1001, cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/currentprogram"),
               "GET /v2/broadcast/currentprogram?broadcastid=1001&" + block_);
-    call([&](Catcher *c) { request_city_broadcast_list(11, 2, 10, cb, c); });
+    call([&](Catcher *c) { rv_getCityBroadcastList(11, 2, 10, cb, c); });
     EXPECT_EQ(
         seen("/v2/broadcast/getCityBroadcast/list"),
         "GET /v2/broadcast/getCityBroadcast/list?citycode=11&pagenum=2&pagesize=10&" + block_);
-    call([&](Catcher *c) { request_city_broadcast_top_list(cb, c); });
+    call([&](Catcher *c) { rv_getCityBroadcastTopList(cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/getCityBroadcast/topList"),
               "GET /v2/broadcast/getCityBroadcast/topList?" + block_);
     call([&](Catcher *c) { request_radio_label_list(2, 5, cb, c); });
@@ -96,16 +97,16 @@ TEST_F(BroadcastRequests, QueriesAreSentExactlyAsTheEndpointFormatsSay) {
               "GET /v2/radioLable/list?&pagenum=2&pagesize=5&" + block_);
     call([&](Catcher *c) { request_current_server_time(cb, c); });
     EXPECT_EQ(seen("/v2/broadcast/date"), "GET /v2/broadcast/date?&");  // unsigned
-    call([&](Catcher *c) { request_smartcast_category(cb, c); });
+    call([&](Catcher *c) { rv_getSmartcastCategory(cb, c); });
     EXPECT_EQ(seen("/v2/category/radio"), "GET /v2/category/radio?&" + block_);
-    call([&](Catcher *c) { request_smartcast_list(500, cb, c); });
+    call([&](Catcher *c) { rv_getSmartcastList(500, cb, c); });
     EXPECT_EQ(seen("/v2/typeradio/list"), "GET /v2/typeradio/list?cid=500&" + block_);
-    call([&](Catcher *c) { request_smartcast_info(6000000001LL, cb, c); });
+    call([&](Catcher *c) { rv_getSmartcastInfo(6000000001LL, cb, c); });
     EXPECT_EQ(seen("/v2/radio/detail"), "GET /v2/radio/detail?rid=6000000001&" + block_);
-    call([&](Catcher *c) { request_smartcast_playlist(2100001, "clock-a_1.b", cb, c); });
+    call([&](Catcher *c) { rv_getSmartcastAudioList(2100001, "clock-a_1.b", cb, c); });
     EXPECT_EQ(seen("/v2/radio/list"),
               "GET /v2/radio/list?rid=2100001&clockid=clock-a_1.b&" + block_);
-    call([&](Catcher *c) { request_operate_list(1, 20, cb, c); });
+    call([&](Catcher *c) { rv_getOperateList(1, 20, cb, c); });
     EXPECT_EQ(seen("/v2/operate"), "GET /v2/operate?pagenum=1&pagesize=20&lon=&lat=&" + block_);
 }
 
@@ -442,6 +443,20 @@ TEST_F(BroadcastRequests, PagesNeverArriveWithoutAList) {
             page.del(d.data);
         }
     }
+}
+
+TEST(BroadcastDataApi, ArgumentsAreCheckedBeforeTheSdkState) {
+    rv_releaseSdk();
+    Delivery d =
+        call([](Catcher *c) { rv_getBroadcastProgramList(1, nullptr, Catcher::callback, c); });
+    EXPECT_EQ(d.code, 4);
+    d = call([](Catcher *c) { rv_getSmartcastAudioList(1, nullptr, Catcher::callback, c); });
+    EXPECT_EQ(d.code, 4);
+    d = call([](Catcher *c) { rv_getBroadcastProgramList(1, "", Catcher::callback, c); });
+    EXPECT_EQ(d.code, 3);
+    d = call([](Catcher *c) { rv_getOperateList(1, 10, Catcher::callback, c); });
+    EXPECT_EQ(d.code, 3);
+    EXPECT_EQ(d.thread, std::this_thread::get_id());
 }
 
 }  // namespace
