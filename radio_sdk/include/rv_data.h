@@ -185,7 +185,8 @@ RV_API void rv_getAlbumTopList(const char *type, int pagenum, int pagesize,
 /*
  * Keeps copies of the user's credentials; the requests made on the user's
  * behalf carry them from the next request on. Returns 4 when either argument
- * is null, else 0 (also before start-up, when nothing is stored). Any thread;
+ * is null, 5 when they cannot be copied (the previous ones stay), else 0 (also
+ * before start-up, when nothing is stored). Any thread;
  * blocks only briefly on the SDK's records lock.
  */
 RV_API int rv_cacheSdkAuthAccessInfo(const char *access_token, const char *open_uid);
