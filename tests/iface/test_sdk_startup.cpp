@@ -76,11 +76,14 @@ TEST_F(SdkStartup, AnyDifferentStoredOpenidIsReplacedWhole) {
     }
 }
 
-TEST_F(SdkStartup, FileWithoutAmpersandGetsANewDeviceId) {
+TEST_F(SdkStartup, FileWithoutAmpersandOrDeviceIdGetsANewDeviceId) {
     server_.script("/v2/app/init", kOpenid);
-    rv::test::write_file(dir_.file("openid.dat"), "no separator here");
-    ASSERT_EQ(start(dir_.path()), 0);
-    EXPECT_TRUE(std::regex_match(identity(), std::regex("[0-9a-f]{32}&OPEN-7"))) << identity();
+    for (const char *stored : {"no separator here", "&OPEN-7"}) {
+        rv::test::write_file(dir_.file("openid.dat"), stored);
+        ASSERT_EQ(start(dir_.path()), 0) << stored;
+        EXPECT_TRUE(std::regex_match(identity(), std::regex("[0-9a-f]{32}&OPEN-7"))) << stored;
+        rv_releaseSdk();
+    }
 }
 
 TEST_F(SdkStartup, FailedAppInitFallsBackToAppActive) {
