@@ -8,15 +8,12 @@
 #include "request/request_core.h"
 #include "rv_error.h"
 
+namespace rv::req {
+
 namespace {
 
-using rv::Host;
-using rv::req::Endpoint;
-using rv::req::Method;
-using namespace rv::json;
-using namespace rv::dao;
-
-using rv::req::kSigned;
+using namespace json;
+using namespace dao;
 
 // The programme dates come wrapped in a page-like object.
 Answer date_list(const cJSON *result, const cJSON * /*root*/) {
@@ -82,6 +79,11 @@ const Endpoint kCityTopList{Host::OpenApiHttp,
                             unread};
 
 }  // namespace
+
+}  // namespace rv::req
+
+// The C entry points, outside any namespace so that they keep their export.
+using namespace rv::req;
 
 extern "C" {
 

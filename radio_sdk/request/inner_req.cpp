@@ -7,15 +7,12 @@
 #include "request/request_core.h"
 #include "rv_error.h"
 
+namespace rv::req {
+
 namespace {
 
-using rv::Host;
-using rv::req::Endpoint;
-using rv::req::Method;
-using namespace rv::json;
-using namespace rv::dao;
-
-using rv::req::kSigned;
+using namespace json;
+using namespace dao;
 
 // Any JSON answer carries the time; the envelope does not matter here.
 Answer server_time(const char *body, size_t size) {
@@ -34,6 +31,11 @@ const Endpoint kRadioLabels{
     kSigned,           as_record<kRadioLabelSet>};
 
 }  // namespace
+
+}  // namespace rv::req
+
+// The C entry points, outside any namespace so that they keep their export.
+using namespace rv::req;
 
 extern "C" {
 

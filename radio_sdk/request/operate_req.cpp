@@ -3,21 +3,23 @@
 #include "request/operate_dao.h"
 #include "request/request_core.h"
 
+namespace rv::req {
+
 namespace {
 
-using rv::Host;
-using rv::req::Endpoint;
-using rv::req::Method;
-using namespace rv::json;
-using namespace rv::dao;
-
-using rv::req::kSigned;
+using namespace json;
+using namespace dao;
 
 const Endpoint kOperateList{
     Host::OpenApiHttp, "/v2/operate?", "pagenum=%d&pagesize=%d&lon=%s&lat=%s&",
     Method::Get,       kSigned,        as_record<kOperateSet>};
 
 }  // namespace
+
+}  // namespace rv::req
+
+// The C entry points, outside any namespace so that they keep their export.
+using namespace rv::req;
 
 extern "C" void request_operate_list(int pagenum, int pagesize, rv_result_callback callback,
                                      void *user_data) {

@@ -8,15 +8,12 @@
 #include "request/request_core.h"
 #include "request/smartcast_dao.h"
 
+namespace rv::req {
+
 namespace {
 
-using rv::Host;
-using rv::req::Endpoint;
-using rv::req::Method;
-using namespace rv::json;
-using namespace rv::dao;
-
-using rv::req::kSigned;
+using namespace json;
+using namespace dao;
 
 const Endpoint kRadioCategory{Host::OpenApiHttp, "/v2/category/radio?", "&", Method::Get,
                               kSigned,           as_list<kCategory>};
@@ -28,6 +25,11 @@ const Endpoint kPlaylist{Host::OpenApiHttp, "/v2/radio/list?", "rid=%lld&clockid
                          Method::Get,       kSigned,           as_list<kAudioWithClock>};
 
 }  // namespace
+
+}  // namespace rv::req
+
+// The C entry points, outside any namespace so that they keep their export.
+using namespace rv::req;
 
 extern "C" {
 
