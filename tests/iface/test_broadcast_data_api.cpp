@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "iface/broadcast_impl.h"
+#include "iface/fixture_json.h"
 #include "mock_service.h"
 #include "request/sdk_fixture.h"
 #include "rv_broadcast.h"
@@ -24,45 +25,12 @@ using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::TempDir;
 
-// One fixture file, parsed once.
-class FixtureFile {
-  public:
-    explicit FixtureFile(const char *name)
-        : root_(cJSON_Parse(rv::test::read_file(std::string(RV_SOURCE_DIR) +
-                                                "/tools/mock_service/fixtures/" + name)
-                                .c_str())) {}
-    ~FixtureFile() { cJSON_Delete(root_); }
-    FixtureFile(const FixtureFile &) = delete;
-    FixtureFile &operator=(const FixtureFile &) = delete;
-    const cJSON *operator[](const char *key) const { return cJSON_GetObjectItem(root_, key); }
+using rv::test::elements;
+using rv::test::FixtureFile;
+using rv::test::items;
+using rv::test::number;
+using rv::test::text;
 
-  private:
-    cJSON *root_;
-};
-
-std::string text(const cJSON *object, const char *key) {
-    const cJSON *item = cJSON_GetObjectItem(object, key);
-    return cJSON_IsString(item) ? item->valuestring : "";
-}
-int64_t number(const cJSON *object, const char *key) {
-    return static_cast<int64_t>(cJSON_GetNumberValue(cJSON_GetObjectItem(object, key)));
-}
-std::vector<const cJSON *> elements(const cJSON *array) {
-    std::vector<const cJSON *> out;
-    const cJSON *element = nullptr;
-    cJSON_ArrayForEach(element, array) {
-        out.push_back(element);
-    }
-    return out;
-}
-template <class T>
-std::vector<T *> items(List *list) {
-    std::vector<T *> out;
-    for (ListItem *node = ListFirst(list); node != nullptr; node = ListNext(node)) {
-        out.push_back(static_cast<T *>(node->data));
-    }
-    return out;
-}
 int64_t now_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())

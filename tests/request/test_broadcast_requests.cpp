@@ -11,8 +11,7 @@
 #include "request/broadcast_req.h"
 #include "request/inner_req.h"
 #include "request/operate_req.h"
-#include "request/scripted_server.h"
-#include "request/sdk_fixture.h"
+#include "request/scripted_sdk.h"
 #include "request/smartcast_req.h"
 #include "rv_broadcast.h"
 #include "rv_config.h"
@@ -31,22 +30,13 @@ T *item(List *list, int index) {
     return static_cast<T *>(ListAt(list, index)->data);
 }
 
-class BroadcastRequests : public ::testing::Test {
+class BroadcastRequests : public rv::test::ScriptedSdkTest {
   protected:
-    void SetUp() override {
-        server_.script("/v2/app/init", R"({"result":{"openid":"OPEN-1"}})");
-        ASSERT_EQ(rv::test::start_sdk(server_.url(), dir_.path()), 0);
-        block_ = rv::test::common_block();
-        server_.clear_requests();
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    // The one request the server saw for `path`, as "METHOD target".
+    // The one request the server saw for `path`, as "METHOD target"; forgets it.
     std::string seen(const std::string &path) {
-        auto requests = server_.requests_to(path);
-        EXPECT_EQ(requests.size(), 1u) << path;
+        rv::test::SeenRequest request = only(path);
         server_.clear_requests();
-        return requests.empty() ? "" : requests[0].method + " " + requests[0].target;
+        return request.method + " " + request.target;
     }
 
     // Scripts `body` for `path` and runs `request` to its one delivery.
@@ -55,10 +45,6 @@ class BroadcastRequests : public ::testing::Test {
         server_.script(path, body);
         return call(request);
     }
-
-    ScriptedServer server_;
-    rv::test::TempDir dir_;
-    std::string block_;
 };
 
 // The public functions (and the two requests without one) on the wire.

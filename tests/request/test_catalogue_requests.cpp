@@ -8,8 +8,7 @@
 
 #include "request/album_req.h"
 #include "request/audio_req.h"
-#include "request/scripted_server.h"
-#include "request/sdk_fixture.h"
+#include "request/scripted_sdk.h"
 #include "rv_config.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
@@ -21,26 +20,9 @@ using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::ScriptedServer;
 
-class CatalogueRequests : public ::testing::Test {
+class CatalogueRequests : public rv::test::ScriptedSdkTest {
   protected:
-    void SetUp() override {
-        server_.script("/v2/app/init", R"({"result":{"openid":"OPEN-1"}})");
-        ASSERT_EQ(rv::test::start_sdk(server_.url(), dir_.path()), 0);
-        block_ = rv::test::common_block();
-        server_.clear_requests();
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    // The one request the server saw for `path`.
-    std::string target_of(const std::string &path) {
-        auto seen = server_.requests_to(path);
-        EXPECT_EQ(seen.size(), 1u) << path;
-        return seen.empty() ? "" : seen[0].target;
-    }
-
-    ScriptedServer server_;
-    rv::test::TempDir dir_;
-    std::string block_;
+    std::string target_of(const std::string &path) { return only(path).target; }
 };
 
 TEST_F(CatalogueRequests, QueriesAreSentExactlyAsTheEndpointFormatsSay) {

@@ -8,8 +8,7 @@
 
 #include "http/http_client.h"
 #include "request/broadcast_req.h"
-#include "request/scripted_server.h"
-#include "request/sdk_fixture.h"
+#include "request/scripted_sdk.h"
 #include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
@@ -22,17 +21,12 @@ using rv::test::Alloc;
 using rv::test::call;
 using rv::test::Catcher;
 using rv::test::Delivery;
-using rv::test::ScriptedServer;
 
-class OutOfMemory : public ::testing::Test {
+class OutOfMemory : public rv::test::ScriptedSdkTest {
   protected:
-    void SetUp() override {
-        server_.script("/v2/app/init", R"({"result":{"openid":"OPEN-1"}})");
-        ASSERT_EQ(rv::test::start_sdk(server_.url(), dir_.path()), 0);
-    }
     void TearDown() override {
         rv::test::stop_failing_allocations();
-        rv_releaseSdk();
+        ScriptedSdkTest::TearDown();
     }
 
     // Runs `request` with the next SDK calloc of `bytes` failing; the failure
@@ -45,9 +39,6 @@ class OutOfMemory : public ::testing::Test {
         rv::test::stop_failing_allocations();
         return d;
     }
-
-    ScriptedServer server_;
-    rv::test::TempDir dir_;
 };
 
 TEST_F(OutOfMemory, AnUnallocatableRecordOrListGives5NotSuccessWithoutData) {
