@@ -1,16 +1,20 @@
-// Reading the local service's fixture files in tests, to compare delivered
-// records with what the service was given.
+// The data API suites' common ground: an SDK started against the local
+// service, and the service's fixture files read by the test itself, to
+// compare delivered records with what the service was given.
 #ifndef RV_TESTS_IFACE_FIXTURE_JSON_H
 #define RV_TESTS_IFACE_FIXTURE_JSON_H
 
 #include <cjson/cJSON.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "mock_service.h"
 #include "request/sdk_fixture.h"
 #include "rv_list.h"
+#include "rv_sdk.h"
 
 namespace rv::test {
 
@@ -28,6 +32,22 @@ class FixtureFile {
 
   private:
     cJSON *root_;
+};
+
+// A started SDK whose hosts all point at a local service.
+class MockSdkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(mock_.start());
+        ASSERT_EQ(start_sdk(mock_.http_url(), dir_.path()), 0);
+    }
+    void TearDown() override { rv_releaseSdk(); }
+
+    // The service's URL of a fixture picture path.
+    std::string picture(const std::string &path) { return mock_.http_url() + path; }
+
+    rvmock::Service mock_;
+    TempDir dir_;
 };
 
 // A member as text ("" unless a string) or as a 64-bit number.

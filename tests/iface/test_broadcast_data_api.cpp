@@ -19,11 +19,9 @@
 
 namespace {
 
-using rv::test::App;
 using rv::test::call;
 using rv::test::Catcher;
 using rv::test::Delivery;
-using rv::test::TempDir;
 
 using rv::test::elements;
 using rv::test::FixtureFile;
@@ -37,15 +35,8 @@ int64_t now_ms() {
         .count();
 }
 
-class BroadcastDataApi : public ::testing::Test {
+class BroadcastDataApi : public rv::test::MockSdkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(mock_.start());
-        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path(), App{}), 0);
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    std::string picture(const std::string &path) { return mock_.http_url() + path; }
     std::string live(int64_t id) {
         return mock_.http_url() + "/live/" + std::to_string(id) + ".aac";
     }
@@ -60,8 +51,6 @@ class BroadcastDataApi : public ::testing::Test {
         return list;
     }
 
-    rvmock::Service mock_;
-    TempDir dir_;
     FixtureFile broadcasts_{"broadcast.json"};
     FixtureFile smartcasts_{"smartcast.json"};
 };

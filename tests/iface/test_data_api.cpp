@@ -38,18 +38,8 @@ class Fixture : public rv::test::FixtureFile {
     const cJSON *albums() const { return (*this)["albums"]; }
 };
 
-class DataApi : public ::testing::Test {
+class DataApi : public rv::test::MockSdkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(mock_.start());
-        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path(), App{}), 0);
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    std::string picture(const std::string &path) { return mock_.http_url() + path; }
-
-    rvmock::Service mock_;
-    TempDir dir_;
     Fixture fixture_;
 };
 

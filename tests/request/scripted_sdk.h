@@ -9,6 +9,7 @@
 
 #include "request/scripted_server.h"
 #include "request/sdk_fixture.h"
+#include "rv_config.h"
 #include "rv_sdk.h"
 
 namespace rv::test {
@@ -28,6 +29,16 @@ class ScriptedSdkTest : public ::testing::Test {
         auto seen = server_.requests_to(path);
         EXPECT_EQ(seen.size(), 1u) << path;
         return seen.empty() ? SeenRequest{} : seen[0];
+    }
+
+    // Points the open-API host at a port where nothing listens any more.
+    static void point_at_closed_port() {
+        std::string closed;
+        {
+            ScriptedServer gone;
+            closed = gone.url();
+        }
+        rv_setServiceHosts(closed.c_str(), nullptr, nullptr);
     }
 
     ScriptedServer server_;

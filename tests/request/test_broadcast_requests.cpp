@@ -210,12 +210,7 @@ TEST_F(BroadcastRequests, CityListsAreNeverReadButTransportFailuresArePassedOn) 
         EXPECT_EQ(d.data, nullptr);
         EXPECT_EQ(d.count, 0);
     }
-    std::string closed;
-    {
-        ScriptedServer gone;
-        closed = gone.url();
-    }
-    rv_setServiceHosts(closed.c_str(), nullptr, nullptr);
+    point_at_closed_port();
     Delivery d = call([](Catcher *c) { request_city_broadcast_top_list(Catcher::callback, c); });
     EXPECT_EQ(d.code, 2);
     EXPECT_EQ(d.data, nullptr);

@@ -229,12 +229,7 @@ TEST_F(CatalogueRequests, EnvelopeFailuresReachTheCallbackWithoutData) {
 }
 
 TEST_F(CatalogueRequests, UnreachableServerGives2OnAWorker) {
-    std::string closed;
-    {
-        ScriptedServer gone;
-        closed = gone.url();
-    }
-    rv_setServiceHosts(closed.c_str(), nullptr, nullptr);
+    point_at_closed_port();
     Delivery d = call([](Catcher *c) { request_all_category(Catcher::callback, c); });
     EXPECT_EQ(d.code, 2);
     EXPECT_NE(d.thread, std::this_thread::get_id());
