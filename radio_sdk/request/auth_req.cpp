@@ -19,6 +19,37 @@ using rv::req::Method;
 using namespace rv::json;
 using namespace rv::dao;
 
+// The grant code and state of a redirect target (`size` bytes of `uri`): what
+// follows the first "?" split at "&", the last "code=" and "state=" pieces
+// form-decoded; both empty without a "?".
+Answer grant_code_answer(const char *uri, size_t size) {
+    std::string_view text(uri != nullptr ? uri : "", uri != nullptr ? size : 0);
+    std::string code, state;
+    const size_t mark = text.find('?');
+    std::string_view query = mark == std::string_view::npos ? "" : text.substr(mark + 1);
+    while (!query.empty()) {
+        const size_t amp = query.find('&');
+        const std::string_view piece = query.substr(0, amp);
+        query = amp == std::string_view::npos ? "" : query.substr(amp + 1);
+        if (piece.starts_with("code=")) {
+            code = rv::url_decode(piece.substr(5));
+        } else if (piece.starts_with("state=")) {
+            state = rv::url_decode(piece.substr(6));
+        }
+    }
+    dao_auth_grant_code *record = dao_auth_grant_code_new();
+    if (record == nullptr) {
+        return {RVE_NO_MEMORY};
+    }
+    record->code = strdup(code.c_str());
+    record->state = strdup(state.c_str());
+    if (record->code == nullptr || record->state == nullptr) {
+        dao_auth_grant_code_del(record);
+        return {RVE_NO_MEMORY};
+    }
+    return {RVE_OK, record, 1, kAuthGrantCode.free_item};
+}
+
 // The requests that prove the application's identity with its secret key.
 constexpr std::array<rv::req::Block, 3> kWithSecret{rv::append_secret_key,
                                                     rv::append_common_params};
@@ -45,7 +76,7 @@ const Endpoint kGrantCode{Host::OpenApiHttps,
                           Method::RedirectProbe,
                           kSigned,
                           nullptr,
-                          rv::req::grant_code_answer,
+                          grant_code_answer,
                           true};
 const Endpoint kToken{Host::OpenApiHttps,
                       "/v2/oauth2/token?",
@@ -81,38 +112,6 @@ const Endpoint kRevoke{Host::OpenApiHttps,
                        true};
 
 }  // namespace
-
-namespace rv::req {
-
-json::Answer grant_code_answer(const char *uri, size_t size) {
-    std::string_view text(uri != nullptr ? uri : "", uri != nullptr ? size : 0);
-    std::string code, state;
-    const size_t mark = text.find('?');
-    std::string_view query = mark == std::string_view::npos ? "" : text.substr(mark + 1);
-    while (!query.empty()) {
-        const size_t amp = query.find('&');
-        const std::string_view piece = query.substr(0, amp);
-        query = amp == std::string_view::npos ? "" : query.substr(amp + 1);
-        if (piece.starts_with("code=")) {
-            code = url_decode(piece.substr(5));
-        } else if (piece.starts_with("state=")) {
-            state = url_decode(piece.substr(6));
-        }
-    }
-    dao_auth_grant_code *record = dao_auth_grant_code_new();
-    if (record == nullptr) {
-        return {RVE_NO_MEMORY};
-    }
-    record->code = strdup(code.c_str());
-    record->state = strdup(state.c_str());
-    if (record->code == nullptr || record->state == nullptr) {
-        dao_auth_grant_code_del(record);
-        return {RVE_NO_MEMORY};
-    }
-    return {RVE_OK, record, 1, kAuthGrantCode.free_item};
-}
-
-}  // namespace rv::req
 
 extern "C" {
 

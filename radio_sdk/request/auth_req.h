@@ -8,8 +8,6 @@
 #ifndef RV_REQUEST_AUTH_REQ_H
 #define RV_REQUEST_AUTH_REQ_H
 
-#include <stddef.h>
-
 #include "rv_auth.h"
 
 RV_BEGIN_DECLS
@@ -38,16 +36,5 @@ RV_API void request_auth_revoke_result(const char *access_token, const char *ope
                                        rv_result_callback callback, void *user_data);
 
 RV_END_DECLS
-
-#ifdef __cplusplus
-#include "request/helper_json.h"
-
-namespace rv::req {
-// The grant code and state of a redirect target (`size` bytes of `uri`): what
-// follows the first "?" split at "&", the last "code=" and "state=" pieces
-// form-decoded; both empty without a "?". Any thread.
-json::Answer grant_code_answer(const char *uri, size_t size);
-}  // namespace rv::req
-#endif
 
 #endif

@@ -31,13 +31,4 @@ RV_API void request_send_report(const char *event_text, rv_result_callback callb
 
 RV_END_DECLS
 
-#ifdef __cplusplus
-#include <string>
-
-namespace rv::req {
-// The event text of `report`. Throws std::bad_alloc.
-std::string event_text(const dao_report &report);
-}  // namespace rv::req
-#endif
-
 #endif
