@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mock_service.h"
+#include "request/auth_req.h"
 #include "request/history_req.h"
 #include "request/report_req.h"
 #include "request/sdk_fixture.h"
@@ -291,6 +292,38 @@ TEST_F(UserRequests, ReportFailuresReachTheCallbackAndOneWarning) {
     }
     EXPECT_EQ(log.count("send report failed: 0x00000002\n"), 2);
     EXPECT_TRUE(mock_.reports().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AuthorisationRequests, ALongSecretKeyIsSentWholeAndEncoded) {
+    rvmock::Config config;
+    config.secret = "s&" + std::string(200, 'k');
+    rvmock::Service mock(config);
+    ASSERT_TRUE(mock.start());
+    rv::test::TempDir dir;
+    rv::test::App app;
+    app.secret = config.secret.c_str();
+    rv_setCaFile(mock.ca_file().c_str());
+    ASSERT_EQ(rv::test::start_sdk(mock.http_url(), dir.path(), app), 0);
+    rv_setServiceHosts(nullptr, mock.https_url().c_str(), nullptr);
+    const std::string block = rv::test::common_block();
+    mock.clear_requests();
+    // Refused for the made-up code; what counts here is what went out.
+    Delivery d = call([](Catcher *c) {
+        request_auth_access_token("c", "authorization_code", "https://x/cb", cb, c);
+    });
+    EXPECT_EQ(d.code, 0x30003);
+    std::vector<rvmock::Received> seen = mock.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].query,
+              "code=c&grant_type=authorization_code&redirect_uri=https%3A%2F%2Fx%2Fcb&"
+              "secretkey=s%26" +
+                  std::string(200, 'k') + "&" + block);
+    rv_releaseSdk();
+    rv_setCaFile(nullptr);
 }
 
 }  // namespace
