@@ -2,7 +2,6 @@
 // and search, through the public functions against the local service over
 // HTTPS with certificate checks on: the exact requests the service received
 // and the records it answered.
-#include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "mock_service.h"
+#include "request/fixture_files.h"
 #include "request/sdk_fixture.h"
 #include "rv_auth.h"
 #include "rv_config.h"
@@ -41,21 +41,6 @@ std::string form(const std::string &text) {
         }
     }
     return out;
-}
-
-std::string album_name(int64_t id) {
-    cJSON *root = cJSON_Parse(rv::test::read_file(std::string(RV_SOURCE_DIR) +
-                                                  "/tools/mock_service/fixtures/catalogue.json")
-                                  .c_str());
-    std::string name;
-    const cJSON *album = nullptr;
-    cJSON_ArrayForEach(album, cJSON_GetObjectItem(root, "albums")) {
-        if (static_cast<int64_t>(cJSON_GetNumberValue(cJSON_GetObjectItem(album, "id"))) == id) {
-            name = cJSON_GetStringValue(cJSON_GetObjectItem(album, "name"));
-        }
-    }
-    cJSON_Delete(root);
-    return name;
 }
 
 // Takes a delivered record and frees it when done.
@@ -237,7 +222,7 @@ TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
         ASSERT_EQ(ListLength(page->list), 1u);
         auto *sub = static_cast<dao_subscribe *>(ListAt(page->list, 0)->data);
         EXPECT_EQ(sub->id, 1100002);
-        EXPECT_EQ(sub->name, album_name(1100002));
+        EXPECT_EQ(sub->name, rv::test::fixture_album_name(1100002));
         EXPECT_EQ(sub->countNum, 5);
     }
     EXPECT_EQ(seen_one(), "POST https /v2/authuser/subscribelist?type=0&pagenum=1&pagesize=10&" +
@@ -302,7 +287,7 @@ TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
 }
 
 TEST_F(UserApi, SearchFindsAKeywordWithAQuoteASpaceAndChineseCharacters) {
-    const std::string name = album_name(1100003);
+    const std::string name = rv::test::fixture_album_name(1100003);
     ASSERT_NE(name.find("\"Seven\""), std::string::npos);
     Delivery d = call([](Catcher *c) { rv_doSearch("\"Seven\" Languages 七种", cb, c); });
     ASSERT_EQ(d.code, 0);

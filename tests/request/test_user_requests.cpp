@@ -2,7 +2,6 @@
 // reports against the local service over real sockets: the exact path,
 // method and query the service received, and the records built from its
 // answers.
-#include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 
 #include "mock_service.h"
 #include "request/auth_req.h"
+#include "request/fixture_files.h"
 #include "request/history_req.h"
 #include "request/report_req.h"
 #include "request/sdk_fixture.h"
@@ -27,26 +27,11 @@ namespace {
 using rv::test::call;
 using rv::test::Catcher;
 using rv::test::Delivery;
+using rv::test::fixture_album_name;
 
 constexpr rv_result_callback cb = Catcher::callback;
 constexpr int64_t kAlbum = 1100001;           // "Tales of the North Wind"
 constexpr int64_t kSecondAudio = 3000000102;  // its "North Wind, part 2"
-
-// The first album of the catalogue fixture, read by the test itself.
-std::string fixture_album_name(int64_t id) {
-    cJSON *root = cJSON_Parse(rv::test::read_file(std::string(RV_SOURCE_DIR) +
-                                                  "/tools/mock_service/fixtures/catalogue.json")
-                                  .c_str());
-    std::string name;
-    const cJSON *album = nullptr;
-    cJSON_ArrayForEach(album, cJSON_GetObjectItem(root, "albums")) {
-        if (static_cast<int64_t>(cJSON_GetNumberValue(cJSON_GetObjectItem(album, "id"))) == id) {
-            name = cJSON_GetStringValue(cJSON_GetObjectItem(album, "name"));
-        }
-    }
-    cJSON_Delete(root);
-    return name;
-}
 
 template <class T>
 T *item(List *list, size_t i) {
