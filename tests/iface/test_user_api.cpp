@@ -202,7 +202,7 @@ TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
         Delivery got = call(fn);
         EXPECT_EQ(got.code, 0) << want;
         EXPECT_EQ(got.count, 1);
-        // Every status record has the one int; free it through its own type.
+        // Every status record shares one layout: one int.
         const int status = static_cast<dao_subscribe_result *>(got.data)->status;
         dao_subscribe_result_del(static_cast<dao_subscribe_result *>(got.data));
         EXPECT_EQ(seen_one(), want);
