@@ -308,6 +308,15 @@ TEST_F(UserApi, SearchFindsAKeywordWithAQuoteASpaceAndChineseCharacters) {
     ListFree(words);
     const std::vector<std::string> sent = seen();
     ASSERT_EQ(sent.size(), 2u);
+    const std::string deviceid = sdk_info_get()->deviceid;
+    const std::string keyword = R"(\"Seven\" Languages 七种)";  // as a JSON string's inside
+    const std::string body =
+        R"({"category":"","albumName":"","artist":"","audioName":"","field":2,"tag":1,"text":")" +
+        keyword + R"(","keyword":")" + keyword + R"("})";
+    EXPECT_EQ(sent[0], "GET http /v2/resource/voice/searchall?deviceid=" + deviceid +
+                           "&sign=" + rv::test::openssl_md5_hex("rv-test-secret" + deviceid) +
+                           "&appid=rv-test-app&voicesource=1&appsource=1&qualitytype=1&q=" +
+                           form(body) + "&" + block_);
     EXPECT_EQ(sent[1],
               "GET http /v2/resource/suggestionword?word=%22seven%22+lang&limit=5&" + block_);
 }
