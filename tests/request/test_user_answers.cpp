@@ -7,6 +7,7 @@
 
 #include "request/auth_req.h"
 #include "request/history_req.h"
+#include "request/report_req.h"
 #include "request/scripted_server.h"
 #include "request/sdk_fixture.h"
 #include "request/search_req.h"
@@ -153,13 +154,20 @@ TEST_F(UserAnswers, AuthorisationRecordsAndTheirDefaults) {
     EXPECT_EQ(d.data, nullptr);
 }
 
-TEST(UserRequestsWithoutSdk, AuthorisedUserRequestsGive512BeforeSending) {
+TEST(UserRequestsWithoutSdk, UserRequestsAndReportsGive512BeforeSending) {
     rv_releaseSdk();
     Delivery d = call([](Catcher *c) { request_authuser_get_listen_history(cb, c); });
     EXPECT_EQ(d.code, 512);
     EXPECT_EQ(d.thread, std::this_thread::get_id());
     d = call([](Catcher *c) { request_auth_qrcode_status("u", cb, c); });
     EXPECT_EQ(d.code, 512);
+
+    rv::test::LogCapture log;
+    dao_report *report = dao_report_new();
+    d = call([report](Catcher *c) { send_report(report, cb, c); });
+    dao_report_del(report);
+    EXPECT_EQ(d.code, 512);
+    EXPECT_EQ(log.count("send report failed: 0x00000200\n"), 1);
 }
 
 }  // namespace
