@@ -11,6 +11,7 @@
 
 #include "mock_service.h"
 #include "request/fixture_files.h"
+#include "request/mock_sdk_test.h"
 #include "request/sdk_fixture.h"
 #include "rv_auth.h"
 #include "rv_config.h"
@@ -57,42 +58,7 @@ struct Owned {
     T *record;
 };
 
-class UserApi : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(mock_.start());
-        rv_setCaFile(mock_.ca_file().c_str());
-        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path()), 0);
-        rv_setServiceHosts(nullptr, mock_.https_url().c_str(), nullptr);
-        block_ = rv::test::common_block();
-        mock_.clear_requests();
-    }
-    void TearDown() override {
-        rv_clearSdkAuthAccessInfo();
-        rv_releaseSdk();
-        rv_setCaFile(nullptr);
-    }
-
-    // "METHOD scheme path?query" of every request the service received since
-    // the last look.
-    std::vector<std::string> seen() {
-        std::vector<std::string> out;
-        for (const rvmock::Received &r : mock_.requests()) {
-            out.push_back(r.method + " " + r.scheme + " " + r.path + "?" + r.query);
-        }
-        mock_.clear_requests();
-        return out;
-    }
-    std::string seen_one() {
-        std::vector<std::string> all = seen();
-        EXPECT_EQ(all.size(), 1u);
-        return all.empty() ? "" : all[0];
-    }
-
-    rvmock::Service mock_;
-    rv::test::TempDir dir_;
-    std::string block_;
-};
+using UserApi = rv::test::MockSdkTest;
 
 TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
     const std::string redirect = mock_.https_url() + "/oauth2/callback";

@@ -14,6 +14,7 @@
 #include "request/auth_req.h"
 #include "request/fixture_files.h"
 #include "request/history_req.h"
+#include "request/mock_sdk_test.h"
 #include "request/report_req.h"
 #include "request/sdk_fixture.h"
 #include "request/search_req.h"
@@ -38,34 +39,8 @@ T *item(List *list, size_t i) {
     return static_cast<T *>(ListAt(list, i)->data);
 }
 
-class UserRequests : public ::testing::Test {
+class UserRequests : public rv::test::MockSdkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(mock_.start());
-        rv_setCaFile(mock_.ca_file().c_str());
-        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path()), 0);
-        rv_setServiceHosts(nullptr, mock_.https_url().c_str(), nullptr);
-        block_ = rv::test::common_block();
-        mock_.clear_requests();
-    }
-    void TearDown() override {
-        rv_releaseSdk();
-        rv_setCaFile(nullptr);
-    }
-
-    // "METHOD scheme path?query" of the one request the service received for `path`.
-    std::string seen(const std::string &path) {
-        std::vector<std::string> found;
-        for (const rvmock::Received &r : mock_.requests()) {
-            if (r.path == path) {
-                found.push_back(r.method + " " + r.scheme + " " + r.path + "?" + r.query);
-            }
-        }
-        EXPECT_EQ(found.size(), 1u) << path;
-        mock_.clear_requests();
-        return found.empty() ? "" : found[0];
-    }
-
     template <class T>
     int32_t status_of(Delivery d, void (*del)(T *)) {
         EXPECT_EQ(d.code, 0);
@@ -75,25 +50,20 @@ class UserRequests : public ::testing::Test {
         del(record);
         return status;
     }
-
-    rvmock::Service mock_;
-    rv::test::TempDir dir_;
-    std::string block_;
 };
 
 TEST_F(UserRequests, DeviceSubscriptionsGoOutAsPlainGetsAndFollowTheServicesState) {
     EXPECT_EQ(status_of(call([](Catcher *c) { request_subscribe_result(kAlbum, cb, c); }),
                         dao_subscribe_result_del),
               1);
-    EXPECT_EQ(seen("/v2/subscribe"), "GET http /v2/subscribe?id=1100001&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/subscribe?id=1100001&" + block_);
     EXPECT_EQ(status_of(call([](Catcher *c) { request_subscribe_status(kAlbum, cb, c); }),
                         dao_subscribe_status_del),
               1);
-    EXPECT_EQ(seen("/v2/issubscribe"), "GET http /v2/issubscribe?id=1100001&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/issubscribe?id=1100001&" + block_);
 
     Delivery d = call([](Catcher *c) { request_subscribe_list(0, 1, 20, cb, c); });
-    EXPECT_EQ(seen("/v2/subscribe/list"),
-              "GET http /v2/subscribe/list?type=0&pagenum=1&pagesize=20&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/subscribe/list?type=0&pagenum=1&pagesize=20&" + block_);
     ASSERT_EQ(d.code, 0);
     auto *page = static_cast<dao_subscribe_set *>(d.data);
     EXPECT_EQ(page->currentPage, 1);
@@ -111,7 +81,7 @@ TEST_F(UserRequests, DeviceSubscriptionsGoOutAsPlainGetsAndFollowTheServicesStat
     EXPECT_EQ(status_of(call([](Catcher *c) { request_unsubscribe_result(kAlbum, cb, c); }),
                         dao_unsubscribe_result_del),
               1);
-    EXPECT_EQ(seen("/v2/unsubscribe"), "GET http /v2/unsubscribe?id=1100001&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/unsubscribe?id=1100001&" + block_);
     EXPECT_EQ(status_of(call([](Catcher *c) { request_subscribe_status(kAlbum, cb, c); }),
                         dao_subscribe_status_del),
               0);
@@ -124,13 +94,13 @@ TEST_F(UserRequests, DeviceHistoryIsSavedByPostListedAndCleared) {
                         }),
                         dao_history_save_result_del),
               1);
-    EXPECT_EQ(seen("/v2/history/save"),
+    EXPECT_EQ(seen_one(),
               "POST http /v2/history/save?type=0&radioId=1100001&audioId=3000000102&"
               "playedTime=30&duration=300&timeStamp=1765190000123&" +
                   block_);
 
     Delivery d = call([](Catcher *c) { request_get_listen_history(cb, c); });
-    EXPECT_EQ(seen("/v2/history/list"), "GET http /v2/history/list?&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/history/list?&" + block_);
     ASSERT_EQ(d.code, 0);
     auto *history = static_cast<dao_history_set *>(d.data);
     EXPECT_EQ(history->currentPage, 1);
@@ -149,7 +119,7 @@ TEST_F(UserRequests, DeviceHistoryIsSavedByPostListedAndCleared) {
     EXPECT_EQ(status_of(call([](Catcher *c) { request_clear_listen_history(cb, c); }),
                         dao_history_clear_result_del),
               1);
-    EXPECT_EQ(seen("/v2/history/clear"), "GET http /v2/history/clear?&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/history/clear?&" + block_);
     d = call([](Catcher *c) { request_get_listen_history(cb, c); });
     ASSERT_EQ(d.code, 0);
     history = static_cast<dao_history_set *>(d.data);
@@ -162,28 +132,27 @@ TEST_F(UserRequests, UserVariantsCarryTheCachedCredentialsEncodedOrNone) {
     Delivery d = call([](Catcher *c) { request_authuser_subscribe(42, cb, c); });
     EXPECT_EQ(d.code, 0x30003);  // sent without a token, and refused for it
     EXPECT_EQ(d.data, nullptr);
-    EXPECT_EQ(seen("/v2/authuser/subscribe"), "POST https /v2/authuser/subscribe?id=42&" + block_);
+    EXPECT_EQ(seen_one(), "POST https /v2/authuser/subscribe?id=42&" + block_);
 
     ASSERT_EQ(rv_cacheSdkAuthAccessInfo("t k", "u&1"), 0);
     d = call([](Catcher *c) { request_authuser_is_subscribe(42, cb, c); });
     EXPECT_EQ(d.code, 0x30003);
     EXPECT_EQ(
-        seen("/v2/authuser/issubscribe"),
+        seen_one(),
         "POST https /v2/authuser/issubscribe?id=42&open_uid=u%261&access_token=t+k&" + block_);
 }
 
 TEST_F(UserRequests, SuggestionWordIsOneParameterWhateverItHolds) {
     // Split into two parameters, "appid=x" would name an unknown application.
     Delivery d = call([](Catcher *c) { request_search_suggest_word("a&appid=x", 5, cb, c); });
-    EXPECT_EQ(seen("/v2/resource/suggestionword"),
+    EXPECT_EQ(seen_one(),
               "GET http /v2/resource/suggestionword?word=a%26appid%3Dx&limit=5&" + block_);
     ASSERT_EQ(d.code, 0);
     EXPECT_EQ(d.count, 0);
     ListFree(static_cast<List *>(d.data));
 
     d = call([](Catcher *c) { request_search_suggest_word("north wind", 2, cb, c); });
-    EXPECT_EQ(seen("/v2/resource/suggestionword"),
-              "GET http /v2/resource/suggestionword?word=north+wind&limit=2&" + block_);
+    EXPECT_EQ(seen_one(), "GET http /v2/resource/suggestionword?word=north+wind&limit=2&" + block_);
     ASSERT_EQ(d.code, 0);
     ASSERT_EQ(d.count, 2);
     auto *words = static_cast<List *>(d.data);
@@ -194,7 +163,7 @@ TEST_F(UserRequests, SuggestionWordIsOneParameterWhateverItHolds) {
 
 TEST_F(UserRequests, SearchCarriesTheKeywordInItsBlockBeforeTheCommonBlock) {
     Delivery d = call([](Catcher *c) { request_search_result("sonata", Catcher::callback, c); });
-    const std::string sent = seen("/v2/resource/voice/searchall");
+    const std::string sent = seen_one();
     EXPECT_EQ(sent.rfind("GET http /v2/resource/voice/searchall?deviceid=", 0), 0u) << sent;
     EXPECT_EQ(sent.substr(sent.size() - block_.size()), block_);
     ASSERT_EQ(d.code, 0);
