@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dns_resolver.h"
+#include "log.h"
 #include "orvellaplayer.h"
 
 namespace orv {
@@ -116,7 +117,7 @@ void Session::run() {
         return;
     }
     if (detail != 0) {
-        post(ORV_EVENT_ERROR, detail, av_error);
+        fail_open(input_->reason(), detail, av_error);
         return;
     }
     duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
@@ -243,8 +244,8 @@ bool Session::is_live() const {
 // Opens a live source again; the output keeps its format when the source does.
 bool Session::reconnect() {
     const auto give_up = Clock::now() + kReconnectWindow;
-    int detail = 0;
     int av_error = 0;
+    std::string reason;
     while (Clock::now() < give_up) {
         const auto resume_at = Clock::now() + kReconnectPause;
         while (Clock::now() < resume_at) {
@@ -254,10 +255,11 @@ bool Session::reconnect() {
             }
         }
         auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
-        detail = fresh->open(config_.input, &av_error);
+        const int detail = fresh->open(config_.input, &av_error);
         if (aborted()) {
             return false;
         }
+        reason = fresh->reason();
         if (detail == 0) {
             if (fresh->sample_rate() != input_->sample_rate() ||
                 fresh->channels() != input_->channels()) {
@@ -269,8 +271,14 @@ bool Session::reconnect() {
             return true;
         }
     }
-    post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, av_error);
+    fail_open(reason, ORV_ERROR_NETWORK, av_error);
     return false;
+}
+
+// One E line says why, then the error event.
+void Session::fail_open(const std::string &reason, int detail, int av_error) {
+    error("cannot open %s: %s", loggable_url(config_.input.url).c_str(), reason.c_str());
+    post(ORV_EVENT_ERROR, detail, av_error);
 }
 
 bool Session::write_piece(const std::int16_t *frames, int count) {
