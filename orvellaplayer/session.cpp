@@ -16,7 +16,8 @@ constexpr auto kProgressEvery = 500ms;
 constexpr auto kStallGrace = 50ms;      // dry this long while waiting on input = stalled
 constexpr auto kReconnectWindow = 30s;  // a live source silent this long is given up
 constexpr auto kReconnectPause = 300ms;
-constexpr auto kIdleWait = 24h;  // paused or finished: only a command wakes us
+constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
+constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
 
 std::int16_t scale(std::int16_t v, float gain) {
     const float s = std::round(static_cast<float>(v) * gain);
@@ -141,6 +142,8 @@ void Session::play_loop() {
     const int channels = input_->channels();
     const int piece = std::max(input_->sample_rate() / 50, 1);  // 20 ms per write
     const std::int64_t margin = std::int64_t{input_->sample_rate()} * ORV_MAX_AHEAD_MS / 1000;
+    const std::int64_t cushion =
+        std::int64_t{input_->sample_rate()} * kResumeCushion.count() / 1000;
 
     for (;;) {
         const Command cmd = take_command();
@@ -168,6 +171,15 @@ void Session::play_loop() {
             continue;
         }
         progress(now);
+        // After a stall, sound resumes only with a cushion in hand: a live source that comes
+        // back at real-time pace would otherwise stall again at its first hiccup.
+        if (buffering_ && !input_done && at < pcm.size() &&
+            static_cast<std::int64_t>(pcm.size() - at) / channels < cushion) {
+            if (!fill(pcm, input_done)) {
+                return;
+            }
+            continue;
+        }
         if (at == pcm.size()) {
             pcm.clear();
             at = 0;
