@@ -5,6 +5,9 @@
 #include "mock_service.h"
 #include "orvellaplayer.h"
 #include "player_harness.h"
+#include "request/sdk_fixture.h"
+#include "rv_config.h"
+#include "rv_sdk.h"
 #include "support/capture_stdout.h"
 
 namespace rvtest {
@@ -93,6 +96,19 @@ TEST_F(HttpsMedia, CertificateForAnotherHostIsRefused) {
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR, ORV_ERROR_OPEN), 1);
     EXPECT_EQ(e_lines(log), 1) << log;
     EXPECT_NE(log.find("127.0.0.2"), std::string::npos) << log;
+}
+
+// The SDK's start-up hands its own CA choice to the player.
+TEST_F(HttpsMedia, SdkStartUpGivesThePlayerItsCaFile) {
+    IjkMediaPlayer_setCaFile(nullptr);
+    rv_setCaFile(service_.ca_file().c_str());
+    rv::test::TempDir dir;
+    ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir.path()), 0);
+    std::string log;
+    EXPECT_TRUE(prepared(service_.https_url() + audio_path(), &log)) << log;
+    IjkMediaPlayer_stop();
+    rv_releaseSdk();
+    rv_setCaFile(nullptr);
 }
 
 // The playlist comes over plain HTTP; its segments over HTTPS must pass the same checks.
