@@ -203,28 +203,25 @@ bool IcecastServer::wait_on_air(const std::string &mount, std::chrono::milliseco
     return poll_until(timeout, [&] { return answers_200(port_, mount); });
 }
 
+namespace {
+
+struct CodecNames {
+    const char *content_type;
+    const char *extension;
+};
+
+// By LiveCodec.
+constexpr CodecNames kCodecNames[] = {
+    {"audio/mpeg", "mp3"}, {"audio/aac", "aac"}, {"application/ogg", "ogg"}};
+
+}  // namespace
+
 const char *content_type(LiveCodec codec) {
-    switch (codec) {
-        case LiveCodec::Mp3:
-            return "audio/mpeg";
-        case LiveCodec::Aac:
-            return "audio/aac";
-        case LiveCodec::Vorbis:
-            return "application/ogg";
-    }
-    return "";
+    return kCodecNames[static_cast<int>(codec)].content_type;
 }
 
 const char *extension(LiveCodec codec) {
-    switch (codec) {
-        case LiveCodec::Mp3:
-            return "mp3";
-        case LiveCodec::Aac:
-            return "aac";
-        case LiveCodec::Vorbis:
-            return "ogg";
-    }
-    return "";
+    return kCodecNames[static_cast<int>(codec)].extension;
 }
 
 namespace {
