@@ -155,8 +155,9 @@ int MediaInput::open(const InputOptions &options, int *av_error) {
 
     FfmpegErrors errors;
     int detail = open_demuxer(true, av_error);
-    // A server that names the wrong type: the content decides after all.
-    if (detail == ORV_ERROR_DECODE && named_ && !interrupted()) {
+    // The server answered, but the demuxer its type or URL named could not read it: a
+    // wrong label, so the content decides after all.
+    if (detail != 0 && named_ && !interrupted()) {
         detail = open_demuxer(false, av_error);
     }
     if (detail != 0) {
@@ -215,7 +216,7 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
     int rc = avformat_open_input(&raw, url_.c_str(), format, nullptr);
     if (rc < 0) {  // avformat_open_input freed the context
         *av_error = rc;
-        return named_ && rc == AVERROR_INVALIDDATA ? ORV_ERROR_DECODE : ORV_ERROR_OPEN;
+        return ORV_ERROR_OPEN;
     }
     fmt_.reset(raw);
     // A named live stream starts with its first decodable frame; everything else is
