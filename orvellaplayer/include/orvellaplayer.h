@@ -47,6 +47,7 @@ extern "C" {
     6 /* arg1 position ms, arg2 duration ms; about every 500 ms \
          while playing, only when the duration is known, and    \
          always with 0 <= arg1 <= arg2 */
+#define ORV_EVENT_DOWNLOAD_PROGRESS 8 /* arg1, arg2: see below */
 #define ORV_EVENT_ERROR                                                              \
     100                    /* arg1 one of ORV_ERROR_*, arg2 the FFmpeg or ALSA error \
                               code (negative) or 0; playback of the source is over */
