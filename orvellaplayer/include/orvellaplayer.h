@@ -47,11 +47,22 @@ extern "C" {
     6 /* arg1 position ms, arg2 duration ms; about every 500 ms \
          while playing, only when the duration is known, and    \
          always with 0 <= arg1 <= arg2 */
-#define ORV_EVENT_DOWNLOAD_PROGRESS 8 /* arg1, arg2: see below */
 #define ORV_EVENT_ERROR                                                              \
     100                    /* arg1 one of ORV_ERROR_*, arg2 the FFmpeg or ALSA error \
                               code (negative) or 0; playback of the source is over */
 #define ORV_EVENT_INFO 200 /* arg1 one of ORV_INFO_* */
+
+/*
+ * Download progress, about once a second while playing:
+ * - a source whose size is known (files over HTTP, local files): arg1 = bytes fetched so
+ *   far, arg2 = the size in bytes, until the whole source is fetched; the last report has
+ *   arg1 == arg2 and none follows (a seek may start them again);
+ * - a source of unknown size (live and chunked streams): arg1 = ms of audio decoded ahead
+ *   of the play position, arg2 = the duration in ms (0 when unknown), for as long as it
+ *   plays.
+ * Values beyond INT_MAX are reported as INT_MAX.
+ */
+#define ORV_EVENT_DOWNLOAD_PROGRESS 8
 
 #define ORV_INFO_BUFFERING_START 701 /* input stalled: the output ran dry */
 #define ORV_INFO_BUFFERING_END 702   /* audio flows again */
