@@ -215,6 +215,7 @@ TEST_F(SdkPlayback, ReleaseStopsPlaybackAndThePlayerManager) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(player_global_mutex_lock(), 0);  // made at start-up
     EXPECT_EQ(player_global_mutex_unlock(), 0);
+    rvtest::Capture capture("sdk-release");
     rv_playByPlayItem(item.get());
     ASSERT_TRUE(Ears::get().wait_for("playing"));
     EXPECT_TRUE(rv_isPlaying());
@@ -227,6 +228,7 @@ TEST_F(SdkPlayback, ReleaseStopsPlaybackAndThePlayerManager) {
     std::this_thread::sleep_for(600ms);  // a position report would be due by now
     EXPECT_EQ(Ears::get().snapshot().size(), heard);
     EXPECT_EQ(Ears::get().count("end"), 0);
+    EXPECT_EQ(Ears::get().count("error"), 0);
 }
 
 }  // namespace
