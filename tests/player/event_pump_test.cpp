@@ -187,6 +187,34 @@ TEST_F(EventPump, EndOfBufferingReturnsToTheLastCommand) {
     EXPECT_EQ(notes_.count("BufferingComplete"), 3);
 }
 
+// Engine events on one thread, commands and queries on others: the state is
+// shared without a lock (ThreadSanitizer checks it is atomic), and each
+// position report is kept whole.
+TEST_F(EventPump, StateIsSharedBetweenTheEventThreadAndCommands) {
+    std::atomic<bool> stop{false};
+    std::thread events([&] {
+        for (int i = 0; !stop; i = (i + 1) % 1000) {
+            ijk_post_event_im(6, i, 1000);
+            ijk_post_event_im(200, 701, 0);
+            ijk_post_event_im(200, 702, 0);
+        }
+    });
+    std::thread commands([&] {
+        for (int i = 0; i < 500; ++i) {
+            i % 2 ? ijk_Pause() : ijk_Play();
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        const int64_t position = ijk_GetCurrentPosition();
+        EXPECT_TRUE(position >= 0 && position < 1000) << position;
+        (void)ijk_IsPlaying();
+    }
+    commands.join();
+    stop = true;
+    events.join();
+    EXPECT_EQ(lastPPStatus.load(), 3);  // the last command was a pause
+}
+
 TEST_F(EventPump, ReleaseLeavesTheEngineIdle) {
     ijk_Play();
     ijk_Release();

@@ -218,7 +218,11 @@ TEST_F(PlayerMutex, UnlockingWhatThisThreadDoesNotHoldFails) {
 }
 
 TEST_F(PlayerMutex, AfterDestroyEveryOperationAnswersNotReady) {
-    EXPECT_TRUE(initPlayerManager());  // a second start keeps the one mutex
+    thread_mutex *const made = player_mutex.load();
+    ASSERT_EQ(player_global_mutex_lock(), 0);
+    EXPECT_TRUE(initPlayerManager());  // a second start keeps the mutex this thread holds
+    EXPECT_EQ(player_mutex.load(), made);
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
     destroyPlayerManager();
     EXPECT_EQ(player_mutex.load(), nullptr);
     EXPECT_EQ(player_global_mutex_lock(), 3);
