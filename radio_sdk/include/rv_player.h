@@ -11,11 +11,12 @@
  * stay valid until it is removed.
  *
  * Threading: every function may be called from any thread, also from inside a
- * listener slot (the play managers' lock is recursive). Commands return at once
- * (starting an item fetches its play list in the background) except where
- * noted. Listener slots run on the thread that caused them (see
- * PlayerStateListener); they must return promptly and must not call
- * rv_releaseSdk.
+ * listener slot (the play managers' lock is recursive). Queries never block
+ * on the network; commands that end an item (stop, reset, starting or moving
+ * to another item) wait at most about 200 ms for the engine to let go of it.
+ * Play lists are fetched in the background. Listener slots run on the thread
+ * that caused them (see PlayerStateListener); they must return promptly and
+ * must not call rv_releaseSdk.
  */
 #ifndef RV_PLAYER_H
 #define RV_PLAYER_H
