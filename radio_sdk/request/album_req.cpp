@@ -2,10 +2,6 @@
 
 #include "request/album_dao.h"
 #include "request/request_core.h"
-#include "request/util_url.h"
-#include "rv_error.h"
-
-#include <new>
 
 namespace {
 
@@ -28,8 +24,14 @@ const Endpoint kAlbumDetail{Host::OpenApiHttp, "/v2/album/detail?",        "ids=
                             kSigned,           as_first_record<kAlbumInfo>};
 const Endpoint kAlbumRecommend{Host::OpenApiHttp, "/v2/album/recommend?", "&", Method::Get,
                                kSigned,           as_list<kAlbum>};
-const Endpoint kAlbumTop{Host::OpenApiHttp, "/v2/album/top?", "&type=%s&pagesize=%d&pagenum=%d&",
-                         Method::Get,       kSigned,          as_record<kAlbumSet>};
+const Endpoint kAlbumTop{Host::OpenApiHttp,
+                         "/v2/album/top?",
+                         "&type=%s&pagesize=%d&pagenum=%d&",
+                         Method::Get,
+                         kSigned,
+                         as_record<kAlbumSet>,
+                         nullptr,
+                         true};
 
 }  // namespace
 
@@ -58,14 +60,7 @@ void request_album_recommend_list(rv_result_callback callback, void *user_data) 
 
 void request_album_top_list(const char *type, int pagenum, int pagesize,
                             rv_result_callback callback, void *user_data) {
-    std::string encoded;
-    try {
-        rv::url_encode_append(encoded, type != nullptr ? type : "");
-    } catch (const std::bad_alloc &) {
-        rv::req::notify(callback, user_data, {RVE_NO_MEMORY});
-        return;
-    }
-    rv::req::send(kAlbumTop, nullptr, callback, user_data, encoded.c_str(), pagesize, pagenum);
+    rv::req::send(kAlbumTop, nullptr, callback, user_data, type, pagesize, pagenum);
 }
 
 }  // extern "C"
