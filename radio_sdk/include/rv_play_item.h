@@ -18,8 +18,10 @@
 
 #include <stdint.h>
 
+#include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_export.h"
+#include "rv_smartcast.h"
 
 RV_BEGIN_DECLS
 
@@ -130,6 +132,25 @@ RV_API dao_play_item *dao_play_item_dup(const dao_play_item *item);
 RV_API dao_play_item *transformAudioToPlayItem(const dao_audio *audio);
 
 /*
+ * Play item of a programme: albumName/albumPic = the broadcast's name and
+ * picture, title, beginTime, endTime, albumId = broadcastId, audioId =
+ * programId, startTime, finishTime, duration = finishTime - startTime, type
+ * RV_RESOURCE_BROADCAST. What it plays follows the programme's status: 0 or 1
+ * (on air) status RV_PLAY_STATUS_LIVE, needRestart 1, playUrl = its playUrl;
+ * 2 (past) RV_PLAY_STATUS_PLAYBACK, playUrl = backLiveUrl; any other status is
+ * kept, with playUrl "" (nothing to play yet).
+ */
+RV_API dao_play_item *transformProgramToPlayItem(const dao_program *program);
+/*
+ * Play item of a broadcast without a programme guide: one item for the whole
+ * day, title "暂无节目信息", "00:00:00" to "23:59:59", albumName/albumPic = its
+ * name and picture, albumId = broadcastId, type RV_RESOURCE_BROADCAST. Status 1
+ * (on air): RV_PLAY_STATUS_LIVE, needRestart 1, its playUrl; otherwise
+ * RV_PLAY_STATUS_OFF_AIR and playUrl "".
+ */
+RV_API dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info);
+
+/*
  * Audio beans. Albums, album details and an album's audio give type
  * RV_RESOURCE_ALBUM with sortType, prePage and nextPage 1 (an audio starts its
  * album at that audio: id = albumId, audioId = audioId, name and img = the
@@ -144,6 +165,11 @@ RV_API dao_play_audio_bean *transformAlbumAudioToPlayAudioBean(const dao_audio *
  * or the entry is null. */
 RV_API dao_play_audio_bean *transformAlbumAudioSetToPlayAudioBean(const dao_audio_set *set,
                                                                   int32_t index);
+/* Smartcast radios (RV_RESOURCE_SMARTCAST) and broadcasts (RV_RESOURCE_BROADCAST):
+ * their id (broadcastId), name and img; audioId, sortType and the pages 0. */
+RV_API dao_play_audio_bean *transformSmartcastToPlayAudioBean(const dao_smartcast *smartcast);
+RV_API dao_play_audio_bean *transformBroadcastToPlayAudioBean(const dao_broadcast *broadcast);
+RV_API dao_play_audio_bean *transformBroadcastInfoToPlayAudioBean(const dao_broadcast_info *info);
 
 RV_END_DECLS
 

@@ -243,4 +243,134 @@ TEST(AudioBean, SetBuilderTakesTheAudioAtTheIndexWithinBounds) {
     EXPECT_EQ(transformAlbumAudioSetToPlayAudioBean(set.get(), 0), nullptr);
 }
 
+// --- Programmes and broadcasts ---------------------------------------------------------
+
+using Program = std::unique_ptr<dao_program, Deleter<dao_program, dao_program_del>>;
+using BroadcastInfo =
+    std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>>;
+
+Program programme(int32_t status) {
+    Program p(dao_program_new());
+    p->programId = 5001;
+    p->broadcastId = 1003;
+    p->nextProgramId = 5002;
+    p->preProgramId = 5000;
+    p->startTime = 1765267200000;
+    p->finishTime = 1765270800000;
+    p->status = status;
+    p->title = dup("Morning News");
+    p->backLiveUrl = dup("http://h/back.m3u8");
+    p->playUrl = dup("http://h/live.aac");
+    p->comperes = dup("Ada");
+    p->beginTime = dup("08:00:00");
+    p->endTime = dup("09:00:00");
+    p->desc = dup("d");
+    p->broadcastName = dup("City FM");
+    p->broadcastImg = dup("http://h/fm.png");
+    return p;
+}
+
+TEST(PlayItem, ProgrammeMapsItsColumn) {
+    Program p = programme(1);
+    Item item(transformProgramToPlayItem(p.get()));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(text(item->albumName), "City FM");
+    EXPECT_EQ(text(item->albumPic), "http://h/fm.png");
+    EXPECT_EQ(text(item->title), "Morning News");
+    EXPECT_EQ(text(item->beginTime), "08:00:00");
+    EXPECT_EQ(text(item->endTime), "09:00:00");
+    EXPECT_EQ(item->albumId, 1003);
+    EXPECT_EQ(item->audioId, 5001);
+    EXPECT_EQ(item->startTime, 1765267200000);
+    EXPECT_EQ(item->finishTime, 1765270800000);
+    EXPECT_EQ(item->duration, 3600000);
+    EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+    for (char *const *t : {&item->audioName, &item->audioPic, &item->audioDes, &item->radioName,
+                           &item->mp3PlayUrl32, &item->aacPlayUrl, &item->clockId}) {
+        EXPECT_EQ(*t, nullptr);
+    }
+    EXPECT_EQ(item->updateTime, 0);
+    EXPECT_EQ(item->originalDuration, 0);
+    EXPECT_EQ(transformProgramToPlayItem(nullptr), nullptr);
+}
+
+TEST(PlayItem, ProgrammeStatusDecidesWhatPlays) {
+    struct Case {
+        int32_t programme;
+        int32_t status;
+        int32_t need_restart;
+        const char *url;
+    };
+    for (const Case &c : {Case{0, 1, 1, "http://h/live.aac"}, Case{1, 1, 1, "http://h/live.aac"},
+                          Case{2, 2, 0, "http://h/back.m3u8"}, Case{3, 3, 0, ""}, Case{4, 4, 0, ""},
+                          Case{-1, -1, 0, ""}}) {
+        Program p = programme(c.programme);
+        Item item(transformProgramToPlayItem(p.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->status, c.status) << c.programme;
+        EXPECT_EQ(item->needRestart, c.need_restart) << c.programme;
+        EXPECT_EQ(text(item->playUrl), c.url) << c.programme;
+    }
+    Program live = programme(1);
+    free(live->playUrl);
+    live->playUrl = nullptr;  // a live programme without a URL has none to play
+    Item item(transformProgramToPlayItem(live.get()));
+    EXPECT_EQ(item->playUrl, nullptr);
+}
+
+TEST(PlayItem, BroadcastIsOneAllDayItem) {
+    for (int32_t status : {1, 0, 2}) {
+        BroadcastInfo b(dao_broadcast_info_new());
+        b->broadcastId = 1003;
+        b->status = status;
+        b->name = dup("City FM");
+        b->img = dup("http://h/fm.png");
+        b->playUrl = dup("http://h/live.aac");
+        Item item(transformBroadcastInfoToPlayItem(b.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(text(item->albumName), "City FM");
+        EXPECT_EQ(text(item->albumPic), "http://h/fm.png");
+        EXPECT_EQ(text(item->title), "暂无节目信息");
+        EXPECT_EQ(text(item->beginTime), "00:00:00");
+        EXPECT_EQ(text(item->endTime), "23:59:59");
+        EXPECT_EQ(item->albumId, 1003);
+        EXPECT_EQ(item->audioId, 0);
+        EXPECT_EQ(item->duration, 0);
+        EXPECT_EQ(item->startTime, 0);
+        EXPECT_EQ(item->finishTime, 0);
+        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+        EXPECT_EQ(item->status, status == 1 ? 1 : 3);
+        EXPECT_EQ(item->needRestart, status == 1 ? 1 : 0);
+        EXPECT_EQ(text(item->playUrl), status == 1 ? "http://h/live.aac" : "");
+    }
+    EXPECT_EQ(transformBroadcastInfoToPlayItem(nullptr), nullptr);
+}
+
+TEST(AudioBean, SmartcastsAndBroadcastsStartWithoutPaging) {
+    std::unique_ptr<dao_smartcast, Deleter<dao_smartcast, dao_smartcast_del>> radio(
+        dao_smartcast_new());
+    radio->id = 2001;
+    radio->name = dup("Morning Mix");
+    radio->img = dup("http://h/mix.png");
+    Bean from_radio(transformSmartcastToPlayAudioBean(radio.get()));
+    expect_bean(from_radio.get(), 3, 2001, 0, 0, "Morning Mix", "http://h/mix.png");
+
+    std::unique_ptr<dao_broadcast, Deleter<dao_broadcast, dao_broadcast_del>> broadcast(
+        dao_broadcast_new());
+    broadcast->broadcastId = 1003;
+    broadcast->name = dup("City FM");
+    Bean from_broadcast(transformBroadcastToPlayAudioBean(broadcast.get()));
+    expect_bean(from_broadcast.get(), 11, 1003, 0, 0, "City FM", nullptr);
+
+    BroadcastInfo info(dao_broadcast_info_new());
+    info->broadcastId = 1004;
+    info->img = dup("http://h/fm.png");
+    Bean from_info(transformBroadcastInfoToPlayAudioBean(info.get()));
+    expect_bean(from_info.get(), 11, 1004, 0, 0, nullptr, "http://h/fm.png");
+
+    EXPECT_EQ(transformSmartcastToPlayAudioBean(nullptr), nullptr);
+    EXPECT_EQ(transformBroadcastToPlayAudioBean(nullptr), nullptr);
+    EXPECT_EQ(transformBroadcastInfoToPlayAudioBean(nullptr), nullptr);
+}
+
 }  // namespace
