@@ -52,6 +52,50 @@ constexpr std::array kAudioCopies{
 };
 #undef RV_AUDIO
 
+#define RV_PROGRAM(from, to, kind) RV_COPY(dao_program, from, dao_play_item, to, kind)
+constexpr std::array kProgramCopies{
+    RV_PROGRAM(broadcastName, albumName, Text),
+    RV_PROGRAM(broadcastImg, albumPic, Text),
+    RV_PROGRAM(title, title, Text),
+    RV_PROGRAM(beginTime, beginTime, Text),
+    RV_PROGRAM(endTime, endTime, Text),
+    RV_PROGRAM(broadcastId, albumId, Long),
+    RV_PROGRAM(programId, audioId, Long),
+    RV_PROGRAM(startTime, startTime, Long),
+    RV_PROGRAM(finishTime, finishTime, Long),
+};
+#undef RV_PROGRAM
+
+#define RV_BROADCAST(from, to, kind) RV_COPY(dao_broadcast_info, from, dao_play_item, to, kind)
+constexpr std::array kBroadcastCopies{
+    RV_BROADCAST(name, albumName, Text),
+    RV_BROADCAST(img, albumPic, Text),
+    RV_BROADCAST(broadcastId, albumId, Long),
+};
+#undef RV_BROADCAST
+
+// The status rule: what an item of a programme or broadcast plays, and whether it is live.
+struct Playing {
+    int32_t status;
+    int32_t need_restart;
+    const char *url;  // "" when there is nothing to play
+};
+
+Playing programme_playing(const dao_program &p) {
+    if (p.status == 0 || p.status == 1) {
+        return {RV_PLAY_STATUS_LIVE, 1, p.playUrl};
+    }
+    if (p.status == RV_PLAY_STATUS_PLAYBACK) {
+        return {RV_PLAY_STATUS_PLAYBACK, 0, p.backLiveUrl};
+    }
+    return {p.status, 0, ""};  // future, or a status this SDK does not know
+}
+
+Playing broadcast_playing(const dao_broadcast_info &b) {
+    return b.status == 1 ? Playing{RV_PLAY_STATUS_LIVE, 1, b.playUrl}
+                         : Playing{RV_PLAY_STATUS_OFF_AIR, 0, ""};
+}
+
 template <class T>
 T &at(void *record, std::size_t offset) {
     return *reinterpret_cast<T *>(static_cast<char *>(record) + offset);
@@ -65,6 +109,38 @@ struct ItemDel {
     void operator()(dao_play_item *item) const { dao_play_item_del(item); }
 };
 using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
+
+// A new item with the copies applied and its resource type; null for a null source or
+// when memory is short.
+template <class Source, std::size_t N>
+ItemPtr copied_item(const Source *source, const std::array<Copy, N> &copies, int32_t type) {
+    if (source == nullptr) {
+        return nullptr;
+    }
+    ItemPtr item(dao_play_item_new());
+    if (item == nullptr || !copy_fields(source, item.get(), copies)) {
+        return nullptr;
+    }
+    item->type = type;
+    return item;
+}
+
+// A programme's or broadcast's item: the copies, then what the status rule says it plays.
+template <class Source, std::size_t N>
+ItemPtr live_item(const Source *source, const std::array<Copy, N> &copies,
+                  Playing (*rule)(const Source &)) {
+    ItemPtr item = copied_item(source, copies, RV_RESOURCE_BROADCAST);
+    if (item == nullptr) {
+        return nullptr;
+    }
+    const Playing playing = rule(*source);
+    item->status = playing.status;
+    item->needRestart = playing.need_restart;
+    if (str_dup_ext(&item->playUrl, playing.url) != 0) {
+        return nullptr;
+    }
+    return item;
+}
 
 }  // namespace
 
@@ -122,100 +198,21 @@ dao_play_item *dao_play_item_dup(const dao_play_item *item) {
 }
 
 dao_play_item *transformAudioToPlayItem(const dao_audio *audio) {
-    if (audio == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr || !rv::play::copy_fields(audio, item.get(), rv::play::kAudioCopies)) {
-        return nullptr;
-    }
-    item->type = RV_RESOURCE_AUDIO;
-    return item.release();
+    return rv::play::copied_item(audio, rv::play::kAudioCopies, RV_RESOURCE_AUDIO).release();
 }
-
-namespace rv::play {
-namespace {
-
-#define RV_PROGRAM(from, to, kind) RV_COPY(dao_program, from, dao_play_item, to, kind)
-constexpr std::array kProgramCopies{
-    RV_PROGRAM(broadcastName, albumName, Text),
-    RV_PROGRAM(broadcastImg, albumPic, Text),
-    RV_PROGRAM(title, title, Text),
-    RV_PROGRAM(beginTime, beginTime, Text),
-    RV_PROGRAM(endTime, endTime, Text),
-    RV_PROGRAM(broadcastId, albumId, Long),
-    RV_PROGRAM(programId, audioId, Long),
-    RV_PROGRAM(startTime, startTime, Long),
-    RV_PROGRAM(finishTime, finishTime, Long),
-};
-#undef RV_PROGRAM
-
-#define RV_BROADCAST(from, to, kind) RV_COPY(dao_broadcast_info, from, dao_play_item, to, kind)
-constexpr std::array kBroadcastCopies{
-    RV_BROADCAST(name, albumName, Text),
-    RV_BROADCAST(img, albumPic, Text),
-    RV_BROADCAST(broadcastId, albumId, Long),
-};
-#undef RV_BROADCAST
-
-// The status rule: what an item of a programme or broadcast plays, and whether it is live.
-struct Playing {
-    int32_t status;
-    int32_t need_restart;
-    const char *url;  // "" when there is nothing to play
-};
-
-Playing programme_playing(const dao_program &p) {
-    if (p.status == 0 || p.status == 1) {
-        return {RV_PLAY_STATUS_LIVE, 1, p.playUrl};
-    }
-    if (p.status == RV_PLAY_STATUS_PLAYBACK) {
-        return {RV_PLAY_STATUS_PLAYBACK, 0, p.backLiveUrl};
-    }
-    return {p.status, 0, ""};  // future, or a status this SDK does not know
-}
-
-Playing broadcast_playing(const dao_broadcast_info &b) {
-    return b.status == 1 ? Playing{RV_PLAY_STATUS_LIVE, 1, b.playUrl}
-                         : Playing{RV_PLAY_STATUS_OFF_AIR, 0, ""};
-}
-
-// A live-side item: the copies, then the status rule and the resource type.
-template <class Source, std::size_t N>
-dao_play_item *live_item(const Source *source, const std::array<Copy, N> &copies,
-                         Playing (*rule)(const Source &)) {
-    if (source == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr || !copy_fields(source, item.get(), copies)) {
-        return nullptr;
-    }
-    const Playing playing = rule(*source);
-    item->status = playing.status;
-    item->needRestart = playing.need_restart;
-    item->type = RV_RESOURCE_BROADCAST;
-    if (str_dup_ext(&item->playUrl, playing.url) != 0) {
-        return nullptr;
-    }
-    return item.release();
-}
-
-}  // namespace
-}  // namespace rv::play
 
 dao_play_item *transformProgramToPlayItem(const dao_program *program) {
-    dao_play_item *item =
+    ItemPtr item =
         rv::play::live_item(program, rv::play::kProgramCopies, rv::play::programme_playing);
     if (item != nullptr) {
         item->duration = item->finishTime - item->startTime;
     }
-    return item;
+    return item.release();
 }
 
 dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info) {
-    ItemPtr item(
-        rv::play::live_item(info, rv::play::kBroadcastCopies, rv::play::broadcast_playing));
+    ItemPtr item =
+        rv::play::live_item(info, rv::play::kBroadcastCopies, rv::play::broadcast_playing);
     if (item == nullptr || str_dup(&item->title, "暂无节目信息") != 0 ||
         str_dup(&item->beginTime, "00:00:00") != 0 || str_dup(&item->endTime, "23:59:59") != 0) {
         return nullptr;
