@@ -18,6 +18,8 @@
 #include "iface/common.h"
 #include "iface/iface_api.h"
 #include "player/ijk_media_player.h"
+#include "player/player_album_audio_list.h"
+#include "player/player_album_manager.h"
 #include "player/player_manager.h"
 #include "request/helper_url.h"
 #include "request/init_dao.h"
@@ -321,6 +323,8 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
     LOGD(kTag, "start init player \n");
     ijk_Init();
     initPlayerManager();
+    initPlayerAlbumManager();
+    initPlayerAlbumAudioList();
     // The play managers' initialisers follow here, in this order: album player,
     // album play list, broadcast data, broadcast player.
     LOGD(kTag, "start init app \n");
@@ -340,6 +344,8 @@ extern "C" void ipa_sdk_final(void) {
     drop_records();
     ijk_Release();
     destroyPlayerManager();
+    destroyPlayerAlbumManager();
+    destoryPlayerAlbumAudioList();
     // The play managers' finalisers follow here, in the order of their initialisers.
 }
 
