@@ -371,7 +371,7 @@ void album_fetchPlaylist(FetchPlaylistListener *listener, const char *clock_id) 
 void album_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id) {
     PlayerGlobalLock lock;
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
-    fetch_more_playlist_unsafe(listener, clock_id,
-                               resource == nullptr || resource->forward ? Direction::Forward
-                                                                        : Direction::Backward);
+    fetch_more_playlist_unsafe(
+        listener, clock_id,
+        resource == nullptr || resource->forward ? Direction::Forward : Direction::Backward);
 }

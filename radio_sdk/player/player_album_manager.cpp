@@ -546,10 +546,11 @@ void album_reportPlayEnd(dao_play_item *item) {
     }
 #ifdef RV_ALBUM_REPORTS
     const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
-    send_item_report(item, {{&dao_report::playtime, playtime.c_str()},
-                            {&dao_report::eventcode, "101010"},
-                            {&dao_report::remarks1, "player"},
-                            {&dao_report::remarks4, mFirstPlayEndReport.exchange(false) ? "1" : "0"}});
+    send_item_report(item,
+                     {{&dao_report::playtime, playtime.c_str()},
+                      {&dao_report::eventcode, "101010"},
+                      {&dao_report::remarks1, "player"},
+                      {&dao_report::remarks4, mFirstPlayEndReport.exchange(false) ? "1" : "0"}});
 #endif
 }
 
