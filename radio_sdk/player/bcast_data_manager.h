@@ -15,6 +15,7 @@
 #ifndef RV_PLAYER_BCAST_DATA_MANAGER_H
 #define RV_PLAYER_BCAST_DATA_MANAGER_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "rv_export.h"
@@ -65,10 +66,22 @@ RV_API void onUpdatePlaylistFailed(int unused);
 // Asks the service for its time and (re)starts the clock for the live
 // programme `item` (its finish time is taken now; the item may go later).
 RV_API void bcast_processProgramTime(dao_play_item *item);
-// Stops the clock: wakes the thread at once, joins it, frees the clock. Any
-// thread but the clock's own; returns without waiting for a tick.
+// Stops the clock: wakes the thread at once, joins it (from the clock's own
+// thread, e.g. a listener slot starting an album, it is joined later), frees
+// the clock. Never waits for a tick; never interrupts a clock or alert call
+// midway.
 RV_API void _time_monitor_stop(void);
+// Tests: the length of one clock tick (1,000 ms unless set; each tick still
+// counts 1,000 ms of service time). Takes effect from the next tick.
+RV_API void _time_monitor_set_tick(int32_t tick_ms);
 
 RV_END_DECLS
+
+// State the broadcast data manager and the broadcast player share.
+extern std::atomic<int64_t> mCurBroadcastId;  // set by the play-by functions
+extern std::atomic<bool> mIsCurPlayLiving;    // the started item is live
+extern std::atomic<bool> mIsPlayerEnable;     // the broadcast player owns the engine
+extern std::atomic<playlist_listener *> mObtainPlaylistLisenter;  // first list of a broadcast
+extern std::atomic<playlist_listener *> mUpdatePlaylistLisenter;  // refresh by the clock
 
 #endif

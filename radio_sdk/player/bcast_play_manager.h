@@ -61,6 +61,15 @@ RV_API void bcast_disablePlayer(void);
 RV_API void bcast_disableOtherPlayer(void);
 RV_API bool bcast_isPlayerEnable(void);
 
+// Reports for `item` (nothing for null, or when the report cannot be made);
+// sent in the background without a callback. Any thread.
+// Buffering: kind 1 start ("300030"), 0 end ("300022", with the seconds buffered).
+RV_API void bcast_reportBuffering(dao_play_item *item, int32_t kind);
+// Engine error ("992000") with the engine's error detail.
+RV_API void bcast_reportError(dao_play_item *item, int32_t detail);
+// Play end ("101017") with the seconds played.
+RV_API void bcast_reportPlayBackEnd(dao_play_item *item);
+
 RV_END_DECLS
 
 #endif
