@@ -17,6 +17,8 @@
 #include "http/http_client.h"
 #include "iface/common.h"
 #include "iface/iface_api.h"
+#include "player/bcast_data_manager.h"
+#include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_album_audio_list.h"
 #include "player/player_album_manager.h"
@@ -325,8 +327,8 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
     initPlayerManager();
     initPlayerAlbumManager();
     initPlayerAlbumAudioList();
-    // The play managers' initialisers follow here, in this order: album player,
-    // album play list, broadcast data, broadcast player.
+    initBroadcastDataManager();
+    initBroadcastPlayManager();
     LOGD(kTag, "start init app \n");
     request_init_app(_request_init_app_result, call.release());
 }
@@ -346,7 +348,8 @@ extern "C" void ipa_sdk_final(void) {
     destroyPlayerManager();
     destroyPlayerAlbumManager();
     destoryPlayerAlbumAudioList();
-    // The play managers' finalisers follow here, in the order of their initialisers.
+    freeBroadcastDataManager();
+    freeBroadcastPlayManager();
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "iface/ifcae_play_v2.h"
+#include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_album_audio_item_list.h"
 #include "player/player_album_audio_list.h"
@@ -510,6 +511,9 @@ void album_disablePlayer(void) {
 
 void album_disableOtherPlayer(void) {
     RV_CALL_FUNC("album_disableOtherPlayer");
+    if (bcast_isPlayerEnable()) {
+        bcast_disablePlayer();
+    }
 }
 
 bool album_isPlayerEnable(void) {

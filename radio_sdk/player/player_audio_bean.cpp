@@ -90,3 +90,13 @@ dao_play_audio_bean *transformAlbumAudioSetToPlayAudioBean(const dao_audio_set *
                ? transformAlbumAudioToPlayAudioBean(static_cast<dao_audio *>(node->data))
                : nullptr;
 }
+
+dao_play_audio_bean *transformBroadcastToPlayAudioBean(const dao_broadcast *broadcast) {
+    return make_bean(broadcast, kBroadcastHead, &dao_broadcast::broadcastId,
+                     kNameImg<dao_broadcast>);
+}
+
+dao_play_audio_bean *transformBroadcastInfoToPlayAudioBean(const dao_broadcast_info *info) {
+    return make_bean(info, kBroadcastHead, &dao_broadcast_info::broadcastId,
+                     kNameImg<dao_broadcast_info>);
+}

@@ -52,6 +52,27 @@ constexpr std::array kAudioCopies{
 };
 #undef RV_AUDIO
 
+#define RV_PROGRAM(from, to, kind) RV_COPY(dao_program, from, dao_play_item, to, kind)
+constexpr std::array kProgramCopies{
+    RV_PROGRAM(broadcastName, albumName, Text),
+    RV_PROGRAM(broadcastImg, albumPic, Text),
+    RV_PROGRAM(title, title, Text),
+    RV_PROGRAM(beginTime, beginTime, Text),
+    RV_PROGRAM(endTime, endTime, Text),
+    RV_PROGRAM(broadcastId, albumId, Long),
+    RV_PROGRAM(programId, audioId, Long),
+    RV_PROGRAM(startTime, startTime, Long),
+    RV_PROGRAM(finishTime, finishTime, Long),
+};
+#undef RV_PROGRAM
+
+#define RV_BROADCAST(from, to) RV_COPY(dao_broadcast_info, from, dao_play_item, to, Text)
+constexpr std::array kBroadcastInfoCopies{
+    RV_BROADCAST(name, albumName),
+    RV_BROADCAST(img, albumPic),
+};
+#undef RV_BROADCAST
+
 template <class T>
 T &at(void *record, std::size_t offset) {
     return *reinterpret_cast<T *>(static_cast<char *>(record) + offset);
@@ -97,6 +118,23 @@ bool copy_fields(const void *source, void *target, std::span<const Copy> copies)
 
 using rv::play::ItemPtr;
 
+namespace {
+
+// Status, restart mark and play URL of a programme or broadcast: live items play
+// `live_url` and restart at the live point after a pause, past programmes play
+// `back_url`, anything else has nothing to play.
+bool set_playback(dao_play_item *item, int32_t status, const char *live_url, const char *back_url) {
+    item->status = status;
+    item->needRestart = status == RV_PLAY_STATUS_LIVE ? 1 : 0;
+    const char *url = status == RV_PLAY_STATUS_LIVE       ? live_url
+                      : status == RV_PLAY_STATUS_PLAYBACK ? back_url
+                                                          : "";
+    item->type = RV_RESOURCE_BROADCAST;
+    return str_dup_ext(&item->playUrl, url) == 0;
+}
+
+}  // namespace
+
 RV_DAO_FUNCTIONS(dao_play_item, rv::play::kPlayItem)
 
 dao_play_item *dao_play_item_dup(const dao_play_item *item) {
@@ -130,5 +168,43 @@ dao_play_item *transformAudioToPlayItem(const dao_audio *audio) {
         return nullptr;
     }
     item->type = RV_RESOURCE_AUDIO;
+    return item.release();
+}
+
+dao_play_item *transformProgramToPlayItem(const dao_program *program) {
+    if (program == nullptr) {
+        return nullptr;
+    }
+    ItemPtr item(dao_play_item_new());
+    if (item == nullptr || !rv::play::copy_fields(program, item.get(), rv::play::kProgramCopies)) {
+        return nullptr;
+    }
+    item->duration = program->finishTime - program->startTime;
+    const int32_t status =
+        program->status < RV_PLAY_STATUS_PLAYBACK ? RV_PLAY_STATUS_LIVE : program->status;
+    if (!set_playback(item.get(), status, program->playUrl, program->backLiveUrl)) {
+        return nullptr;
+    }
+    return item.release();
+}
+
+dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info) {
+    if (info == nullptr) {
+        return nullptr;
+    }
+    ItemPtr item(dao_play_item_new());
+    if (item == nullptr ||
+        !rv::play::copy_fields(info, item.get(), rv::play::kBroadcastInfoCopies) ||
+        str_dup_ext(&item->title, "暂无节目信息") != 0 ||
+        str_dup_ext(&item->beginTime, "00:00:00") != 0 ||
+        str_dup_ext(&item->endTime, "23:59:59") != 0) {
+        return nullptr;
+    }
+    item->albumId = info->broadcastId;
+    const int32_t status =
+        info->status == RV_PLAY_STATUS_LIVE ? RV_PLAY_STATUS_LIVE : RV_PLAY_STATUS_OFF_AIR;
+    if (!set_playback(item.get(), status, info->playUrl, nullptr)) {
+        return nullptr;
+    }
     return item.release();
 }
