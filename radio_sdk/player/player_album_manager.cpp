@@ -14,11 +14,8 @@
 #include "player/player_album_audio_list.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
-#include "util/debug.h"
-#if __has_include("request/report_req.h")
 #include "request/report_req.h"
-#define RV_ALBUM_REPORTS 1
-#endif
+#include "util/debug.h"
 
 namespace {
 
@@ -78,7 +75,6 @@ bool engine_query(const char *name, bool (*query)()) {
     return enabled_or_warn() && query();
 }
 
-#ifdef RV_ALBUM_REPORTS
 // One report about `item`: radioid and audioid plus the given fields (null
 // values are left out). Skipped when memory is short.
 struct ReportField {
@@ -110,7 +106,6 @@ void send_item_report(const dao_play_item *item, std::initializer_list<ReportFie
     } catch (const std::bad_alloc &) {
     }
 }
-#endif
 
 // The play end of the current item, once. Lock held.
 void report_current_play_end_locked() {
@@ -548,14 +543,12 @@ void album_reportPlayEnd(dao_play_item *item) {
     if (item == nullptr) {
         return;
     }
-#ifdef RV_ALBUM_REPORTS
     const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
     send_item_report(item,
                      {{&dao_report::playtime, playtime.c_str()},
                       {&dao_report::eventcode, "101010"},
                       {&dao_report::remarks1, "player"},
                       {&dao_report::remarks4, mFirstPlayEndReport.exchange(false) ? "1" : "0"}});
-#endif
 }
 
 void album_reportBuffering(dao_play_item *item, int32_t kind) {
@@ -563,7 +556,6 @@ void album_reportBuffering(dao_play_item *item, int32_t kind) {
     if (item == nullptr) {
         return;
     }
-#ifdef RV_ALBUM_REPORTS
     const char *type = mIsSeekEvent.load() ? "1" : "0";
     if (kind == 1) {
         send_item_report(item, {{&dao_report::type, type},
@@ -571,17 +563,11 @@ void album_reportBuffering(dao_play_item *item, int32_t kind) {
                                 {&dao_report::eventcode, "300030"}});
         return;
     }
-#endif
-    if (kind == 1) {
-        return;
-    }
     mIsSeekEvent.store(false);
-#ifdef RV_ALBUM_REPORTS
     const std::string playtime =
         std::to_string(static_cast<int>(mBufferingStopTime.load() - mBufferingStartTime.load()));
     send_item_report(item, {{&dao_report::type, type},
                             {&dao_report::remarks2, item->playUrl},
                             {&dao_report::eventcode, "300022"},
                             {&dao_report::playtime, playtime.c_str()}});
-#endif
 }
