@@ -69,30 +69,52 @@ int32_t last_index_of_locked(int64_t audio_id) {
     return found;
 }
 
-// The set's audios as album items; locates (and then forgets) the start audio.
-// Lock held.
-ListPtr album_items_locked(const dao_audio_set *set, dao_play_audio_item *resource,
-                           dao_play_item **located) {
+// The audios of an answer as play items, in order; `adjust` finishes each
+// one. Audios whose item cannot be made are left out. Lock held.
+template <class Adjust>
+ListPtr play_items_of(const List *audios, Adjust adjust) {
     ListPtr items = new_play_list();
-    const int64_t wanted = resource->audioId;
-    for (ListItem *node = ListFirst(set->list); items && node != nullptr; node = ListNext(node)) {
+    for (ListItem *node = ListFirst(audios); items && node != nullptr; node = ListNext(node)) {
         dao_play_item *item = transformAudioToPlayItem(static_cast<const dao_audio *>(node->data));
         if (item == nullptr) {
             continue;
         }
-        item->type = RV_RESOURCE_ALBUM;
+        adjust(item);
         if (ListAppend(items.get(), item) == nullptr) {
             dao_play_item_del(item);
-            continue;
         }
+    }
+    return items;
+}
+
+// The set's audios as album items; locates (and then forgets) the start audio.
+// Lock held.
+ListPtr album_items_locked(const dao_audio_set *set, dao_play_audio_item *resource,
+                           dao_play_item **located) {
+    const int64_t wanted = resource->audioId;
+    ListPtr items = play_items_of(set->list, [&](dao_play_item *item) {
+        item->type = RV_RESOURCE_ALBUM;
         if (wanted >= 1 && item->audioId == wanted) {
             *located = item;
         }
-    }
+    });
     // Found or not, the audio id has served: the next fetch asks for a page
     // by number, so no page is added twice.
     resource->audioId = 0;
     return items;
+}
+
+// Hands the target over, or reports that there is none.
+void notify_target(Holder holder, dao_play_item *target) {
+    if (target != nullptr) {
+        _notify_onPlayItemReady(std::move(holder), target);
+    } else {
+        _notify_onPlayItemUnavailable(std::move(holder));
+    }
+}
+
+dao_play_item *item_at(ListItem *node) {
+    return node != nullptr ? static_cast<dao_play_item *>(node->data) : nullptr;
 }
 
 // Paging state after an album answer. The first answer sets both ends; a
@@ -124,22 +146,17 @@ void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) 
     dao_play_item *located = nullptr;
     ListPtr items = album_items_locked(set.get(), resource, &located);
     dao_play_item *target = located;
-    if (target == nullptr && items) {
+    if (target == nullptr) {
         // Going back, the item before the list's start is the page's last.
-        ListItem *node = holder->direction == Direction::Backward ? ListLast(items.get())
-                                                                  : ListFirst(items.get());
-        target = node != nullptr ? static_cast<dao_play_item *>(node->data) : nullptr;
+        target = item_at(holder->direction == Direction::Backward ? ListLast(items.get())
+                                                                  : ListFirst(items.get()));
     }
     if (holder->direction == Direction::Backward) {
         addPlaylistToHeader(items.release());
     } else {
         addPlaylist(items.release());
     }
-    if (target != nullptr) {
-        _notify_onPlayItemReady(std::move(holder), target);
-    } else {
-        _notify_onPlayItemUnavailable(std::move(holder));
-    }
+    notify_target(std::move(holder), target);
 }
 
 void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *user) {
@@ -156,34 +173,17 @@ void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *us
         _notify_onPlayItemUnavailable(std::move(holder));
         return;
     }
-    ListPtr items = new_play_list();
-    dao_play_item *target = nullptr;
-    for (ListItem *node = ListFirst(audios.get()); items && node != nullptr;
-         node = ListNext(node)) {
-        dao_play_item *item = transformAudioToPlayItem(static_cast<const dao_audio *>(node->data));
-        if (item == nullptr) {
-            continue;
-        }
+    ListPtr items = play_items_of(audios.get(), [&](dao_play_item *item) {
         if (resource->type == RV_RESOURCE_SMARTCAST) {
             item->type = RV_RESOURCE_SMARTCAST;
             if (resource->name != nullptr) {
                 item->radioName = strdup(resource->name);
             }
         }
-        if (ListAppend(items.get(), item) == nullptr) {
-            dao_play_item_del(item);
-            continue;
-        }
-        if (target == nullptr) {
-            target = item;
-        }
-    }
+    });
+    dao_play_item *target = item_at(ListFirst(items.get()));
     addPlaylist(items.release());
-    if (target != nullptr) {
-        _notify_onPlayItemReady(std::move(holder), target);
-    } else {
-        _notify_onPlayItemUnavailable(std::move(holder));
-    }
+    notify_target(std::move(holder), target);
 }
 
 // A single audio: its details make a one-item play list, and nothing follows.

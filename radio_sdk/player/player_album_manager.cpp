@@ -115,6 +115,17 @@ void report_current_play_end_locked() {
     }
 }
 
+// Before moving to another item: false (with the warning) when there is none
+// in that direction, else the current item's end is reported. Lock held.
+bool leave_current_locked(bool (*there_is)(), const char *nothing_there) {
+    if (!there_is()) {
+        LOGW(kTag, "%s", nothing_there);
+        return false;
+    }
+    report_current_play_end_locked();
+    return true;
+}
+
 void buffering_report(int32_t kind) {
     PlayerGlobalLock lock;
     if (dao_play_item *current = album_getCurPlayItem()) {
@@ -428,11 +439,9 @@ void album_playNext(void) {
         return;
     }
     PlayerGlobalLock lock;
-    if (!album_hasNext()) {
-        LOGW(kTag, "Do Not Have Next , So Can Not Start Play... \n");
+    if (!leave_current_locked(album_hasNext, "Do Not Have Next , So Can Not Start Play... \n")) {
         return;
     }
-    report_current_play_end_locked();
     const int32_t index = album_getCurPlayItemIndex();
     const int32_t size = album_getPlayListSize();
     if (index + 1 < size) {
@@ -450,11 +459,9 @@ void album_playPre(void) {
         return;
     }
     PlayerGlobalLock lock;
-    if (!album_hasPre()) {
-        LOGW(kTag, "Do Not Have Prev , So Can Not Start Play... \n");
+    if (!leave_current_locked(album_hasPre, "Do Not Have Prev , So Can Not Start Play... \n")) {
         return;
     }
-    report_current_play_end_locked();
     const int32_t index = album_getCurPlayItemIndex();
     if (index >= 1) {
         album_startPlayItem(album_getPlayItem(index - 1));
