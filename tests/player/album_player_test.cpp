@@ -250,6 +250,7 @@ class AlbumPlayer : public ::testing::Test {
         setenv("RV_PCM_CAPTURE", pipe.c_str(), 1);
     }
     void TearDown() override {
+        Heard::get().set_progress_hook(nullptr);
         rv_releaseSdk();
         removePlayerStateListener();
         // The first play-end report since load is marked; later ones are not.
@@ -486,10 +487,12 @@ TEST_F(AlbumPlayer, ASmartcastRadioComesBatchByBatchUntilExhausted) {
     ASSERT_TRUE(OwnFetch::wait(1));
     rv_fetchMorePlaylist(&g_own_fetch, last->clockId);  // exhausted: answered at once
     ASSERT_TRUE(OwnFetch::wait(2));
+    EXPECT_EQ(rv_getPlayListSize(), 5);
+    // The fetch listener runs under the player global mutex: no playback call
+    // while holding a lock that the listener takes.
     std::lock_guard lock(OwnFetch::mutex);
     EXPECT_TRUE(OwnFetch::ready.empty());
     EXPECT_EQ(OwnFetch::unavailable, 2);
-    EXPECT_EQ(rv_getPlayListSize(), 5);
 }
 
 TEST_F(AlbumPlayer, AStallIsReportedWhenItStartsAndWhenItEnds) {
@@ -527,8 +530,9 @@ TEST_F(AlbumPlayer, AStallIsReportedWhenItStartsAndWhenItEnds) {
 }
 
 TEST_F(AlbumPlayer, AListenerMayMoveOnFromInsideOnProgress) {
-    std::atomic<bool> moved{false};
-    Heard::get().set_progress_hook([&](int64_t) {
+    static std::atomic<bool> moved;  // outlives the body: the hook may run until release
+    moved = false;
+    Heard::get().set_progress_hook([](int64_t) {
         if (!moved.exchange(true)) {
             rv_playNext();  // on the engine's thread, inside the album player's handler
         }
