@@ -85,4 +85,14 @@ RV_API int player_global_mutex_unlock(void);
 
 RV_END_DECLS
 
+// Holds the player global mutex for a scope (results unchecked, as everywhere:
+// without a mutex the play managers run unlocked).
+class PlayerGlobalLock {
+  public:
+    PlayerGlobalLock() { player_global_mutex_lock(); }
+    ~PlayerGlobalLock() { player_global_mutex_unlock(); }
+    PlayerGlobalLock(const PlayerGlobalLock &) = delete;
+    PlayerGlobalLock &operator=(const PlayerGlobalLock &) = delete;
+};
+
 #endif
