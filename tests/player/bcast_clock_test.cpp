@@ -3,8 +3,6 @@
 // prompt, and what a server-time answer does with the finish time it was given.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +12,7 @@
 
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
+#include "player_harness.h"
 #include "request/scripted_sdk.h"
 
 namespace {
@@ -26,17 +25,6 @@ constexpr const char *kAlert = "_time_monitor_alert: ";
 
 std::string clock_line(int64_t cur, int64_t end) {
     return kClock + std::to_string(cur) + " - " + std::to_string(end) + "\n";
-}
-
-int thread_count() {
-    int n = 0;
-    if (DIR *dir = opendir("/proc/self/task")) {
-        while (const dirent *e = readdir(dir)) {
-            n += e->d_name[0] != '.' ? 1 : 0;
-        }
-        closedir(dir);
-    }
-    return n;
 }
 
 struct ItemDel {
@@ -100,11 +88,11 @@ TEST_F(ProgrammeClock, ASecondProgrammeMovesTheRunningClockOnWithoutASecondThrea
     _time_monitor_set_tick(10);
     start_programme(1000000, 900000000);
     ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
-    const int threads = thread_count();
+    const int threads = rvtest::thread_count();
 
     start_programme(5000000, 5500000);
     ASSERT_TRUE(log_.wait_for(clock_line(5005000, 5500000)));
-    EXPECT_EQ(thread_count(), threads);
+    EXPECT_EQ(rvtest::thread_count(), threads);
     // One series of ticks: after the move, every second of the new programme once, in order.
     const auto ticks = log_.starting_with(kClock);
     std::size_t moved = 0;
@@ -118,17 +106,17 @@ TEST_F(ProgrammeClock, ASecondProgrammeMovesTheRunningClockOnWithoutASecondThrea
 }
 
 TEST_F(ProgrammeClock, StopWakesTheClockAtOnceAndNoTickFollows) {
-    const int before = thread_count();
+    const int before = rvtest::thread_count();
     start_programme(1000000, 900000000);  // one-second ticks
     ASSERT_TRUE(log_.wait_for("Living program time start from 1000000 to 900000000 \n"));
     ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
-    EXPECT_EQ(thread_count(), before + 1);
+    EXPECT_EQ(rvtest::thread_count(), before + 1);
 
     const auto started = std::chrono::steady_clock::now();
     _time_monitor_stop();
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_LT(took, 500ms);  // a tick is 1,000 ms: the stop did not wait for it
-    EXPECT_EQ(thread_count(), before);
+    EXPECT_EQ(rvtest::thread_count(), before);
     std::this_thread::sleep_for(1200ms);
     EXPECT_EQ(log_.count(clock_line(1002000, 900000000)), 0);
 }
