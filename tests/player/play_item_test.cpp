@@ -179,6 +179,75 @@ TEST(PlayItem, NewRecordsAreZeroAndDelAcceptsNull) {
     dao_play_audio_item_del(nullptr);
 }
 
+TEST(PlayItem, ProgrammeStatusDecidesUrlLiveMarkAndStatus) {
+    using Program = std::unique_ptr<dao_program, Deleter<dao_program, dao_program_del>>;
+    Program p(dao_program_new());
+    p->programId = 10010000000042;
+    p->broadcastId = 1001;
+    p->startTime = 1765238400000;
+    p->finishTime = 1765242000000;
+    p->title = dup("Morning news");
+    p->playUrl = dup("http://h/live/1001.aac");
+    p->backLiveUrl = dup("http://h/back.aac");
+    p->beginTime = dup("00:00:00");
+    p->endTime = dup("01:00:00");
+    p->broadcastName = dup("Mock FM");
+    p->broadcastImg = dup("http://h/b.png");
+    struct Case {
+        int32_t programme_status, status, restart;
+        const char *url;
+    };
+    for (const Case c :
+         {Case{0, 1, 1, "http://h/live/1001.aac"}, Case{1, 1, 1, "http://h/live/1001.aac"},
+          Case{2, 2, 0, "http://h/back.aac"}, Case{3, 3, 0, ""}, Case{4, 4, 0, ""}}) {
+        p->status = c.programme_status;
+        Item item(transformProgramToPlayItem(p.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->status, c.status) << c.programme_status;
+        EXPECT_EQ(item->needRestart, c.restart) << c.programme_status;
+        EXPECT_EQ(text(item->playUrl), c.url) << c.programme_status;
+        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+        EXPECT_EQ(item->audioId, 10010000000042);
+        EXPECT_EQ(item->albumId, 1001);
+        EXPECT_EQ(item->startTime, 1765238400000);
+        EXPECT_EQ(item->finishTime, 1765242000000);
+        EXPECT_EQ(item->duration, 3600000);
+        EXPECT_EQ(text(item->title), "Morning news");
+        EXPECT_EQ(text(item->albumName), "Mock FM");
+        EXPECT_EQ(text(item->albumPic), "http://h/b.png");
+        EXPECT_EQ(text(item->beginTime), "00:00:00");
+        EXPECT_EQ(text(item->endTime), "01:00:00");
+        EXPECT_EQ(item->audioName, nullptr);
+    }
+    EXPECT_EQ(transformProgramToPlayItem(nullptr), nullptr);
+}
+
+TEST(PlayItem, ABroadcastWithoutProgrammesIsOneAllDayItem) {
+    using Info =
+        std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>>;
+    Info info(dao_broadcast_info_new());
+    info->broadcastId = 1004;
+    info->name = dup("Highland Voice");
+    info->playUrl = dup("http://h/live/1004.aac");
+    for (int32_t status : {1, 0, 2}) {
+        info->status = status;
+        Item item(transformBroadcastInfoToPlayItem(info.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->status, status == 1 ? RV_PLAY_STATUS_LIVE : RV_PLAY_STATUS_OFF_AIR);
+        EXPECT_EQ(item->needRestart, status == 1 ? 1 : 0);
+        EXPECT_EQ(text(item->playUrl), status == 1 ? "http://h/live/1004.aac" : "");
+        EXPECT_EQ(text(item->title), "暂无节目信息");
+        EXPECT_EQ(text(item->beginTime), "00:00:00");
+        EXPECT_EQ(text(item->endTime), "23:59:59");
+        EXPECT_EQ(text(item->albumName), "Highland Voice");
+        EXPECT_EQ(item->albumId, 1004);
+        EXPECT_EQ(item->audioId, 0);
+        EXPECT_EQ(item->finishTime, 0);
+        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+    }
+    EXPECT_EQ(transformBroadcastInfoToPlayItem(nullptr), nullptr);
+}
+
 // --- Beans ----------------------------------------------------------------------
 
 void expect_bean(const dao_play_audio_bean *bean, int32_t type, int64_t id, int64_t audio_id,
@@ -241,6 +310,25 @@ TEST(AudioBean, SetBuilderTakesTheAudioAtTheIndexWithinBounds) {
     EXPECT_EQ(transformAlbumAudioSetToPlayAudioBean(nullptr, 0), nullptr);
     ListPrepend(set->list, nullptr);  // a null entry
     EXPECT_EQ(transformAlbumAudioSetToPlayAudioBean(set.get(), 0), nullptr);
+}
+
+TEST(AudioBean, BroadcastsStartTheirLiveProgramme) {
+    std::unique_ptr<dao_broadcast, Deleter<dao_broadcast, dao_broadcast_del>> b(
+        dao_broadcast_new());
+    b->broadcastId = 1001;
+    b->name = dup("Mock FM");
+    b->img = dup("http://h/b.png");
+    Bean bean(transformBroadcastToPlayAudioBean(b.get()));
+    expect_bean(bean.get(), RV_RESOURCE_BROADCAST, 1001, 0, 0, "Mock FM", "http://h/b.png");
+
+    std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>> info(
+        dao_broadcast_info_new());
+    info->broadcastId = 1002;
+    info->name = dup("Coast");
+    Bean from_info(transformBroadcastInfoToPlayAudioBean(info.get()));
+    expect_bean(from_info.get(), RV_RESOURCE_BROADCAST, 1002, 0, 0, "Coast", nullptr);
+    EXPECT_EQ(transformBroadcastToPlayAudioBean(nullptr), nullptr);
+    EXPECT_EQ(transformBroadcastInfoToPlayAudioBean(nullptr), nullptr);
 }
 
 }  // namespace
