@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -188,6 +189,28 @@ TEST_F(ProgrammeClock, NoClockStartsForAPlayerThatGaveTheEngineUp) {
     ASSERT_TRUE(log_.wait_for("Living program time start from 1000000 to 900000000 \n"));
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(log_.starting_with(kClock).empty());
+}
+
+TEST_F(ProgrammeClock, AListenerOnTheClockThreadMayStopTheClock) {
+    _time_monitor_set_tick(10);
+    static PlayerStateListener listener{};
+    listener.OnProgress = [](int32_t kind, int64_t, int64_t) {
+        if (kind == RV_PROGRESS_LIVE) {
+            _time_monitor_stop();  // as an album started from the slot would
+        }
+    };
+    setPlayerStateListener(&listener);
+    ItemPtr live = item_finishing_at(900000000);
+    live->playUrl = strdup("");
+    bcast_startPlayItem(live.get());  // makes the player live
+    start_programme(1000000, 900000000);
+    ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
+    std::this_thread::sleep_for(100ms);
+    removePlayerStateListener();
+    EXPECT_EQ(log_.starting_with(kClock).size(), 1u);  // that tick was the last
+    // The next start joins the stopped thread and runs a new clock.
+    start_programme(2000000, 900000000);
+    EXPECT_TRUE(log_.wait_for(clock_line(2001000, 900000000)));
 }
 
 }  // namespace

@@ -157,6 +157,24 @@ TEST_F(BroadcastPlayList, AnUpdateLeavesAPastProgrammeAloneButTellsTheApplicatio
     EXPECT_EQ(bcast_getCurPlayItemIndex(), 0);
 }
 
+TEST_F(BroadcastPlayList, AnUpdateThatArrivesAfterTheEngineWentElsewhereChangesNothing) {
+    play(programme_list({2, 1}), started("live-102"));
+    static std::atomic<int> updates{0};
+    PlayerBroadcastListener listener{[](dao_play_item *) { ++updates; }};
+    setPlayerBroadcastListener(&listener);
+    bcast_disablePlayer();  // as when an album starts while the refreshed list is on its way
+    server_.script("/v2/broadcast/programlist", programme_list({2, 2, 1}));
+    playlist_listener update{onUpdatePlaylistReady, onUpdatePlaylistFailed};
+    bcast_fetchPlayList(&update, 7);
+    ASSERT_TRUE(log_.wait_for("Obtain Playlist Ready, So Continue Left Operations ... \n"));
+    std::this_thread::sleep_for(100ms);
+    removePlayerBroadcastListener();
+    EXPECT_EQ(log_.count(started("live-103")), 0);
+    EXPECT_FALSE(bcast_isPlayerEnable());
+    EXPECT_EQ(updates.load(), 0);
+    EXPECT_EQ(server_.requests_to("/v2/broadcast/date").size(), 1u);  // no clock asked for
+}
+
 TEST_F(BroadcastPlayList, PlayNextStopsAtTheEndAndBeforeAProgrammeNotOnAir) {
     play(programme_list({1, 3}), started("live-101"));
     bcast_playNext();  // 102 is not on air yet
