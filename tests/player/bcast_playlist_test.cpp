@@ -150,6 +150,9 @@ TEST_F(BroadcastPlayList, AnUpdateLeavesAPastProgrammeAloneButTellsTheApplicatio
     playlist_listener update{onUpdatePlaylistReady, onUpdatePlaylistFailed};  // as the clock's
     bcast_fetchPlayList(&update, 7);
     ASSERT_TRUE(log_.wait_for("Notify Broadcast Listener, Live Program Was Updated ... \n"));
+    for (int i = 0; i < 500 && updated.load() == 0; ++i) {
+        std::this_thread::sleep_for(10ms);  // the slot runs just after that line
+    }
     removePlayerBroadcastListener();
     EXPECT_EQ(updated.load(), 103);
     EXPECT_EQ(log_.count(started("live-103")), 0);  // the past programme keeps playing
