@@ -105,6 +105,7 @@ class BroadcastPlayback : public ::testing::Test {
                   min_seconds);
     }
 
+    rv::test::LogCapture log_;  // outlives the SDK's threads
     // Every test plays into its own capture, from its first sound on.
     std::unique_ptr<rvtest::Capture> capture_;
     rvmock::Service service_{short_programmes()};
@@ -204,7 +205,6 @@ TEST_F(BroadcastPlayback, APastProgrammePlaysItsBackPlayAndCanSeek) {
 
 // The live-switch test (run it with --gtest_repeat to check it holds up).
 TEST_F(BroadcastPlayback, ResumingAPausedLiveProgrammeRestartsItAtTheLivePoint) {
-    rv::test::LogCapture log;
     play_bean(kCoastRadio);
     ASSERT_TRUE(Ears::get().wait_for("playing"));
     const std::string url = rv_getCurPlayItem()->playUrl;
@@ -216,8 +216,8 @@ TEST_F(BroadcastPlayback, ResumingAPausedLiveProgrammeRestartsItAtTheLivePoint) 
     ASSERT_TRUE(Ears::get().wait_for("prepared", 2));  // prepared afresh, not resumed
     ASSERT_TRUE(Ears::get().wait_for("playing", 2));
     EXPECT_TRUE(rv_isPlaying());
-    EXPECT_EQ(log.count("暂停->重启播放 \n"), 1);
-    EXPECT_EQ(log.count("Now play by ijkplayer: " + url + " \n"), 2);
+    EXPECT_EQ(log_.count("暂停->重启播放 \n"), 1);
+    EXPECT_EQ(log_.count("Now play by ijkplayer: " + url + " \n"), 2);
     EXPECT_EQ(Ears::get().count("error"), 0);
 }
 
@@ -246,9 +246,8 @@ TEST_F(BroadcastPlayback, ShortProgrammesMoveOnByThemselvesOnceEach) {
 }
 
 TEST_F(BroadcastPlayback, AnOffAirBroadcastGivesTheNoProgrammeItemAndDoesNotPlay) {
-    rv::test::LogCapture log;
     play_bean(kHighland);
-    ASSERT_TRUE(log.wait_for("The Next Program Is Not On Air Yet, So Abandon ... \n"));
+    ASSERT_TRUE(log_.wait_for("The Next Program Is Not On Air Yet, So Abandon ... \n"));
     EXPECT_EQ(rv_getPlayListSize(), 1);
     dao_play_item *item = rv_getCurPlayItem();
     ASSERT_NE(item, nullptr);
