@@ -433,8 +433,8 @@ void bcast_disablePlayer(void) {
         return;
     }
     mIsPlayerEnable.store(false);
-    _time_monitor_stop();
-    bcast_reset();  // now only logs: the album player resets the engine itself
+    time_monitor_stop_later();  // the caller may hold the player global mutex: no join here
+    bcast_reset();              // now only logs: the album player resets the engine itself
     unregister_cb_player_status();
     if (dao_play_item *item = bcast_getCurPlayItem()) {
         bcast_reportPlayBackEnd(item);

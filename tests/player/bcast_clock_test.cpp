@@ -3,6 +3,7 @@
 // prompt, and what a server-time answer does with the finish time it was given.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
+#include "player/player_manager.h"
 #include "player_harness.h"
 #include "request/scripted_sdk.h"
 
@@ -211,6 +213,36 @@ TEST_F(ProgrammeClock, AListenerOnTheClockThreadMayStopTheClock) {
     // The next start joins the stopped thread and runs a new clock.
     start_programme(2000000, 900000000);
     EXPECT_TRUE(log_.wait_for(clock_line(2001000, 900000000)));
+}
+
+TEST_F(ProgrammeClock, GivingUpTheEngineDoesNotWaitForAListenerWaitingForTheLock) {
+    _time_monitor_set_tick(10);
+    static std::atomic<bool> entered{false};
+    entered = false;
+    static PlayerStateListener listener{};
+    listener.OnProgress = [](int32_t, int64_t, int64_t) {
+        entered = true;
+        bcast_getCurPlayItem();  // waits for the player global mutex
+    };
+    ItemPtr live = item_finishing_at(900000000);
+    live->playUrl = strdup("");
+    bcast_startPlayItem(live.get());
+    setPlayerStateListener(&listener);
+
+    ASSERT_EQ(player_global_mutex_lock(), 0);  // as the album player holds it when it enables
+    start_programme(1000000, 900000000);
+    for (int i = 0; i < 3000 && !entered; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(entered);
+    const int with_clock = rvtest::thread_count();
+    bcast_disablePlayer();  // returns although the clock's slot waits for our lock
+    EXPECT_FALSE(bcast_isPlayerEnable());
+    ASSERT_EQ(player_global_mutex_unlock(), 0);
+
+    _time_monitor_stop();  // joins the stopped clock
+    removePlayerStateListener();
+    EXPECT_EQ(rvtest::thread_count(), with_clock - 1);
 }
 
 }  // namespace
