@@ -96,7 +96,8 @@ typedef struct dao_album_info {
     char *keyWords; /* the key words joined with "&" */
 } dao_album_info;
 
-/* An audio of an album (also the items of smartcast play lists). */
+/* An audio of an album (also the items of smartcast play lists and of radio
+ * labels, rv_broadcast.h and rv_smartcast.h). */
 typedef struct dao_audio {
     char *audioName;
     char *audioPic;
@@ -109,7 +110,7 @@ typedef struct dao_audio {
     char *aacPlayUrl32;
     char *aacPlayUrl64;
     char *aacPlayUrl128;
-    char *clockId; /* smartcast answers only; null otherwise */
+    char *clockId; /* smartcast and radio-label answers only; null otherwise */
     int64_t albumId;
     int64_t audioId;
     int64_t updateTime;
