@@ -14,11 +14,8 @@
 #include "player/player_album_audio_list.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
-#include "util/debug.h"
-#if __has_include("request/report_req.h")
 #include "request/report_req.h"
-#define RV_ALBUM_REPORTS 1
-#endif
+#include "util/debug.h"
 
 namespace {
 
@@ -77,40 +74,6 @@ bool engine_query(const char *name, bool (*query)()) {
     RV_CALL_FUNC(name);
     return enabled_or_warn() && query();
 }
-
-#ifdef RV_ALBUM_REPORTS
-// One report about `item`: radioid and audioid plus the given fields (null
-// values are left out). Skipped when memory is short.
-struct ReportField {
-    char *dao_report::*member;
-    const char *text;
-};
-
-void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields) {
-    try {
-        const std::string radio = std::to_string(item->albumId);
-        const std::string audio = std::to_string(item->audioId);
-        std::unique_ptr<dao_report, decltype(&dao_report_del)> report(dao_report_new(),
-                                                                      dao_report_del);
-        if (!report) {
-            return;
-        }
-        report->radioid = strdup(radio.c_str());
-        report->audioid = strdup(audio.c_str());
-        if (report->radioid == nullptr || report->audioid == nullptr) {
-            return;
-        }
-        for (const ReportField &field : fields) {
-            if (field.text != nullptr &&
-                (report.get()->*field.member = strdup(field.text)) == nullptr) {
-                return;
-            }
-        }
-        send_report(report.get(), nullptr, nullptr);
-    } catch (const std::bad_alloc &) {
-    }
-}
-#endif
 
 // The play end of the current item, once. Lock held.
 void report_current_play_end_locked() {
@@ -548,14 +511,12 @@ void album_reportPlayEnd(dao_play_item *item) {
     if (item == nullptr) {
         return;
     }
-#ifdef RV_ALBUM_REPORTS
     const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
     send_item_report(item,
                      {{&dao_report::playtime, playtime.c_str()},
                       {&dao_report::eventcode, "101010"},
                       {&dao_report::remarks1, "player"},
                       {&dao_report::remarks4, mFirstPlayEndReport.exchange(false) ? "1" : "0"}});
-#endif
 }
 
 void album_reportBuffering(dao_play_item *item, int32_t kind) {
@@ -563,7 +524,6 @@ void album_reportBuffering(dao_play_item *item, int32_t kind) {
     if (item == nullptr) {
         return;
     }
-#ifdef RV_ALBUM_REPORTS
     const char *type = mIsSeekEvent.load() ? "1" : "0";
     if (kind == 1) {
         send_item_report(item, {{&dao_report::type, type},
@@ -571,17 +531,11 @@ void album_reportBuffering(dao_play_item *item, int32_t kind) {
                                 {&dao_report::eventcode, "300030"}});
         return;
     }
-#endif
-    if (kind == 1) {
-        return;
-    }
     mIsSeekEvent.store(false);
-#ifdef RV_ALBUM_REPORTS
     const std::string playtime =
         std::to_string(static_cast<int>(mBufferingStopTime.load() - mBufferingStartTime.load()));
     send_item_report(item, {{&dao_report::type, type},
                             {&dao_report::remarks2, item->playUrl},
                             {&dao_report::eventcode, "300022"},
                             {&dao_report::playtime, playtime.c_str()}});
-#endif
 }

@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
+#include "player/player_manager.h"
 #include "request/scripted_sdk.h"
 
 namespace {
@@ -40,6 +43,20 @@ std::string started(const std::string &url) {
     return "Now play by ijkplayer: " + url + " \n";
 }
 
+// The value of `key` in a report's query ("" when absent).
+std::string param(const std::string &target, const std::string &key) {
+    const std::string marker = key + "=";
+    for (std::size_t at = target.find('?'); at != std::string::npos; at = target.find('&', at)) {
+        ++at;
+        if (target.compare(at, marker.size(), marker) == 0) {
+            const std::size_t end = target.find('&', at);
+            return target.substr(at + marker.size(),
+                                 end == std::string::npos ? end : end - at - marker.size());
+        }
+    }
+    return "";
+}
+
 class BroadcastPlayList : public rv::test::ScriptedSdkTest {
   protected:
     void SetUp() override {
@@ -58,8 +75,88 @@ class BroadcastPlayList : public rv::test::ScriptedSdkTest {
         ASSERT_TRUE(log_.wait_for(line)) << line;
     }
 
+    // The reports the service has seen for which `wanted` holds, once there are
+    // `n` (the engine's own error with the scripted URLs is reported too).
+    std::vector<std::string> reports(std::size_t n, bool (*wanted)(const std::string &target)) {
+        std::vector<std::string> targets;
+        for (int i = 0; i < 500; ++i) {
+            targets.clear();
+            for (const auto &seen : server_.requests_to("/c.gif")) {
+                if (wanted(seen.target)) {
+                    targets.push_back(seen.target);
+                }
+            }
+            if (targets.size() >= n) {
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_EQ(targets.size(), n);
+        return targets;
+    }
+
     LogCapture log_;
 };
+
+// First in the file: its play ends are the first of the process.
+TEST_F(BroadcastPlayList, PlayEndReportsCountThePlayedSecondsAndMarkTheFirstOne) {
+    play(programme_list({1}), started("live-101"));
+    notifyOnPrepareComplete();  // counting starts afresh
+    notifyOnProgress(1, 0);
+    notifyOnProgress(30000, 0);
+    notifyOnProgress(10000, 0);  // a seek back does not count
+    notifyOnProgress(40000, 0);
+    notifyOnProgress(40000, 0);
+    bcast_disablePlayer();  // the album player takes the engine
+    // Only forward steps: 29,999 + 30,000 ms, so 59 whole seconds, plus one.
+    const auto play_ends = [](const std::string &t) { return param(t, "eventcode") == "101017"; };
+    auto seen = reports(1, play_ends);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(param(seen[0], "eventcode"), "101017");
+    EXPECT_EQ(param(seen[0], "playtime"), "60");
+    EXPECT_EQ(param(seen[0], "radioid"), "7");
+    EXPECT_EQ(param(seen[0], "audioid"), "101");
+    EXPECT_EQ(param(seen[0], "remarks1"), "player");
+    EXPECT_EQ(param(seen[0], "remarks4"), "1");
+
+    bcast_startPlayItem(bcast_getCurPlayItem());
+    notifyOnPrepareComplete();
+    bcast_disablePlayer();
+    seen = reports(2, play_ends);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(param(seen[1], "playtime"), "1");
+    EXPECT_EQ(param(seen[1], "remarks4"), "0");
+}
+
+TEST_F(BroadcastPlayList, BufferingAndErrorReportsDescribeTheCurrentProgramme) {
+    play(programme_list({1}), started("live-101"));
+    server_.clear_requests();
+    notifyOnSeekStart();
+    notifyOnBufferingStart();
+    notifyOnBufferingComplete();  // the seek's buffering
+    notifyOnBufferingStart();
+    notifyOnError(100, -5, 0);
+    const auto seen = reports(4, [](const std::string &t) {
+        return param(t, "eventcode") != "992000" || param(t, "result") == "-5";
+    });
+    ASSERT_EQ(seen.size(), 4u);
+    // Reports travel on their own: compare them by what they say, not by arrival.
+    std::multiset<std::string> said;
+    for (const std::string &t : seen) {
+        said.insert(param(t, "eventcode") + " type=" + param(t, "type") +
+                    " flow=" + param(t, "flow") + " remarks2=" + param(t, "remarks2") +
+                    " playtime=" + param(t, "playtime") + " result=" + param(t, "result") +
+                    " url=" + param(t, "url") + " audioid=" + param(t, "audioid"));
+    }
+    EXPECT_EQ(said,
+              (std::multiset<std::string>{
+                  // the seek's buffering, then one after the seek was over
+                  "300030 type=1 flow=7 remarks2=live-101 playtime= result= url= audioid=101",
+                  "300022 type=1 flow=7 remarks2=live-101 playtime=0 result= url= audioid=101",
+                  "300030 type=0 flow=7 remarks2=live-101 playtime= result= url= audioid=101",
+                  "992000 type= flow= remarks2= playtime= result=-5 url=live-101 audioid=101",
+              }));
+}
 
 TEST_F(BroadcastPlayList, TheLastLiveProgrammeOfTheListStarts) {
     play(programme_list({2, 2, 1, 3, 1, 3}), started("live-105"));
