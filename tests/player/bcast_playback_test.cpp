@@ -8,12 +8,14 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "mock_service.h"
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/listener_recorder.h"
+#include "player/player_album_manager.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -257,6 +259,61 @@ TEST_F(BroadcastPlayback, AnOffAirBroadcastGivesTheNoProgrammeItemAndDoesNotPlay
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
     EXPECT_EQ(playerStatus.load(), kPlayerIdle);
+}
+
+TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
+    constexpr int64_t kAlbum = 1100001;
+    const auto play_album = [] {
+        std::unique_ptr<dao_play_audio_bean, BeanDel> bean(dao_play_audio_bean_new());
+        bean->type = RV_RESOURCE_ALBUM;
+        bean->id = kAlbum;
+        bean->sortType = bean->prePage = bean->nextPage = 1;
+        rv_playByAudioBean(bean.get());
+    };
+    const auto reports_with = [this](const std::string &code) {
+        std::vector<rvmock::Report> found;
+        for (const rvmock::Report &r : service_.reports()) {
+            if (r.value("eventcode") == code) {
+                found.push_back(r);
+            }
+        }
+        return found;
+    };
+    play_album();
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    EXPECT_TRUE(album_isPlayerEnable());
+    EXPECT_EQ(rv_getCurPlayItem()->albumId, kAlbum);
+
+    play_bean(kMockFm);
+    ASSERT_TRUE(Ears::get().wait_for("playing", 2));
+    EXPECT_FALSE(album_isPlayerEnable());
+    EXPECT_TRUE(bcast_isPlayerEnable());
+    EXPECT_EQ(rv_getCurPlayItem()->albumId, kMockFm);
+
+    const int64_t programme = rv_getCurPlayItem()->audioId;
+    play_album();
+    ASSERT_TRUE(Ears::get().wait_for("playing", 3));
+    EXPECT_TRUE(album_isPlayerEnable());
+    EXPECT_FALSE(bcast_isPlayerEnable());
+    EXPECT_EQ(rv_getCurPlayItem()->albumId, kAlbum);
+    // The clock went with the engine: no live position reaches the album's listener.
+    const std::size_t live = live_progress().size();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(live_progress().size(), live);
+
+    for (int i = 0; i < 100 && reports_with("101017").empty(); ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    const auto broadcast_ends = reports_with("101017");
+    ASSERT_EQ(broadcast_ends.size(), 1u);
+    EXPECT_EQ(broadcast_ends[0].value("radioid"), std::to_string(kMockFm));
+    EXPECT_EQ(broadcast_ends[0].value("audioid"), std::to_string(programme));
+    EXPECT_EQ(broadcast_ends[0].value("remarks1"), "player");
+    EXPECT_TRUE(broadcast_ends[0].signature_ok);
+    const auto album_ends = reports_with("101010");
+    ASSERT_GE(album_ends.size(), 1u);  // the album's audio, ended by the broadcast
+    EXPECT_EQ(album_ends[0].value("radioid"), std::to_string(kAlbum));
+    EXPECT_EQ(Ears::get().count("error"), 0);
 }
 
 TEST_F(BroadcastPlayback, ReleaseWhilePlayingReturnsPromptlyAndLeavesNoThread) {
