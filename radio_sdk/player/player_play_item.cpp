@@ -120,6 +120,20 @@ using rv::play::ItemPtr;
 
 namespace {
 
+// A new item holding the copies from `source`; null for a null source or when
+// memory is short.
+template <class Source, std::size_t N>
+ItemPtr copied_item(const Source *source, const std::array<rv::play::Copy, N> &copies) {
+    if (source == nullptr) {
+        return nullptr;
+    }
+    ItemPtr item(dao_play_item_new());
+    if (item == nullptr || !rv::play::copy_fields(source, item.get(), copies)) {
+        return nullptr;
+    }
+    return item;
+}
+
 // Status, restart mark and play URL of a programme or broadcast: live items play
 // `live_url` and restart at the live point after a pause, past programmes play
 // `back_url`, anything else has nothing to play.
@@ -160,11 +174,8 @@ dao_play_item *dao_play_item_dup(const dao_play_item *item) {
 }
 
 dao_play_item *transformAudioToPlayItem(const dao_audio *audio) {
-    if (audio == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr || !rv::play::copy_fields(audio, item.get(), rv::play::kAudioCopies)) {
+    ItemPtr item = copied_item(audio, rv::play::kAudioCopies);
+    if (item == nullptr) {
         return nullptr;
     }
     item->type = RV_RESOURCE_AUDIO;
@@ -172,30 +183,20 @@ dao_play_item *transformAudioToPlayItem(const dao_audio *audio) {
 }
 
 dao_play_item *transformProgramToPlayItem(const dao_program *program) {
-    if (program == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr || !rv::play::copy_fields(program, item.get(), rv::play::kProgramCopies)) {
+    ItemPtr item = copied_item(program, rv::play::kProgramCopies);
+    if (item == nullptr) {
         return nullptr;
     }
     item->duration = program->finishTime - program->startTime;
     const int32_t status =
         program->status < RV_PLAY_STATUS_PLAYBACK ? RV_PLAY_STATUS_LIVE : program->status;
-    if (!set_playback(item.get(), status, program->playUrl, program->backLiveUrl)) {
-        return nullptr;
-    }
-    return item.release();
+    return set_playback(item.get(), status, program->playUrl, program->backLiveUrl) ? item.release()
+                                                                                    : nullptr;
 }
 
 dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info) {
-    if (info == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr ||
-        !rv::play::copy_fields(info, item.get(), rv::play::kBroadcastInfoCopies) ||
-        str_dup_ext(&item->title, "暂无节目信息") != 0 ||
+    ItemPtr item = copied_item(info, rv::play::kBroadcastInfoCopies);
+    if (item == nullptr || str_dup_ext(&item->title, "暂无节目信息") != 0 ||
         str_dup_ext(&item->beginTime, "00:00:00") != 0 ||
         str_dup_ext(&item->endTime, "23:59:59") != 0) {
         return nullptr;
@@ -203,8 +204,5 @@ dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info) 
     item->albumId = info->broadcastId;
     const int32_t status =
         info->status == RV_PLAY_STATUS_LIVE ? RV_PLAY_STATUS_LIVE : RV_PLAY_STATUS_OFF_AIR;
-    if (!set_playback(item.get(), status, info->playUrl, nullptr)) {
-        return nullptr;
-    }
-    return item.release();
+    return set_playback(item.get(), status, info->playUrl, nullptr) ? item.release() : nullptr;
 }

@@ -158,6 +158,20 @@ TEST_F(BroadcastPlayList, BufferingAndErrorReportsDescribeTheCurrentProgramme) {
               }));
 }
 
+TEST_F(BroadcastPlayList, EngineEventsWithoutACurrentProgrammeSendNoReport) {
+    play(programme_list({1}), started("live-101"));
+    bcast_clearPlayList();
+    server_.clear_requests();
+    notifyOnBufferingStart();
+    notifyOnError(100, -5, 0);
+    EXPECT_GE(log_.count("The PlayItem Is Invalid, So Abandon Left Operations ... \n"), 2);
+    std::this_thread::sleep_for(100ms);
+    for (const auto &seen : server_.requests_to("/c.gif")) {
+        EXPECT_NE(param(seen.target, "result"), "-5") << seen.target;
+        EXPECT_NE(param(seen.target, "eventcode"), "300030") << seen.target;
+    }
+}
+
 TEST_F(BroadcastPlayList, TheLastLiveProgrammeOfTheListStarts) {
     play(programme_list({2, 2, 1, 3, 1, 3}), started("live-105"));
     EXPECT_EQ(log_.count(started("live-103")), 0);
