@@ -15,10 +15,12 @@
 #include <utility>
 
 #include "http/http_client.h"
+#include "http/http_task.h"
 #include "iface/common.h"
 #include "iface/iface_api.h"
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
+#include "orvellaplayer.h"
 #include "player/ijk_media_player.h"
 #include "player/player_album_audio_list.h"
 #include "player/player_album_manager.h"
@@ -177,6 +179,8 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
         drop_records();
         return code;
     }
+    // Media over HTTPS is checked against the same CA as the SDK's own requests.
+    IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
     std::lock_guard lock(s_phase_mutex);
     s_phase = Phase::Starting;
     call.generation = ++s_generation;

@@ -21,6 +21,7 @@
 #include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_export.h"
+#include "rv_smartcast.h"
 
 RV_BEGIN_DECLS
 
@@ -129,21 +130,23 @@ RV_API dao_play_item *dao_play_item_dup(const dao_play_item *item);
  * Null for a null audio or when memory is short.
  */
 RV_API dao_play_item *transformAudioToPlayItem(const dao_audio *audio);
+
 /*
- * Play item of a programme, type RV_RESOURCE_BROADCAST: albumName/albumPic =
- * the broadcast's name and picture, audioId = programId, albumId =
- * broadcastId, times as sent, duration = finishTime - startTime. Programme
- * status 0 or 1: RV_PLAY_STATUS_LIVE, playUrl = the live playUrl,
- * needRestart 1; status 2: RV_PLAY_STATUS_PLAYBACK, playUrl = backLiveUrl;
- * any other status is kept, with playUrl "". Null for a null programme or
- * when memory is short.
+ * Play item of a programme: albumName/albumPic = the broadcast's name and
+ * picture, title, beginTime, endTime, albumId = broadcastId, audioId =
+ * programId, startTime, finishTime, duration = finishTime - startTime, type
+ * RV_RESOURCE_BROADCAST. What it plays follows the programme's status: 0 or 1
+ * (on air) status RV_PLAY_STATUS_LIVE, needRestart 1, playUrl = its playUrl;
+ * 2 (past) RV_PLAY_STATUS_PLAYBACK, playUrl = backLiveUrl; any other status is
+ * kept, with playUrl "" (nothing to play yet).
  */
 RV_API dao_play_item *transformProgramToPlayItem(const dao_program *program);
 /*
- * The one item of a broadcast without a programme list: title "暂无节目信息",
- * "00:00:00" to "23:59:59", status RV_PLAY_STATUS_LIVE with the broadcast's
- * playUrl (needRestart 1) when the broadcast's status is 1, else
- * RV_PLAY_STATUS_OFF_AIR with playUrl "". Null for null or when memory is short.
+ * Play item of a broadcast without a programme guide: one item for the whole
+ * day, title "暂无节目信息", "00:00:00" to "23:59:59", albumName/albumPic = its
+ * name and picture, albumId = broadcastId, type RV_RESOURCE_BROADCAST. Status 1
+ * (on air): RV_PLAY_STATUS_LIVE, needRestart 1, its playUrl; otherwise
+ * RV_PLAY_STATUS_OFF_AIR and playUrl "".
  */
 RV_API dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info);
 
@@ -162,8 +165,9 @@ RV_API dao_play_audio_bean *transformAlbumAudioToPlayAudioBean(const dao_audio *
  * or the entry is null. */
 RV_API dao_play_audio_bean *transformAlbumAudioSetToPlayAudioBean(const dao_audio_set *set,
                                                                   int32_t index);
-/* Broadcast beans: type RV_RESOURCE_BROADCAST, id = broadcastId, its name and
- * img, audioId, sortType, prePage and nextPage 0. */
+/* Smartcast radios (RV_RESOURCE_SMARTCAST) and broadcasts (RV_RESOURCE_BROADCAST):
+ * their id (broadcastId), name and img; audioId, sortType and the pages 0. */
+RV_API dao_play_audio_bean *transformSmartcastToPlayAudioBean(const dao_smartcast *smartcast);
 RV_API dao_play_audio_bean *transformBroadcastToPlayAudioBean(const dao_broadcast *broadcast);
 RV_API dao_play_audio_bean *transformBroadcastInfoToPlayAudioBean(const dao_broadcast_info *info);
 

@@ -91,6 +91,10 @@ dao_play_audio_bean *transformAlbumAudioSetToPlayAudioBean(const dao_audio_set *
                : nullptr;
 }
 
+dao_play_audio_bean *transformSmartcastToPlayAudioBean(const dao_smartcast *smartcast) {
+    return make_bean(smartcast, kSmartcastHead, &dao_smartcast::id, kNameImg<dao_smartcast>);
+}
+
 dao_play_audio_bean *transformBroadcastToPlayAudioBean(const dao_broadcast *broadcast) {
     return make_bean(broadcast, kBroadcastHead, &dao_broadcast::broadcastId,
                      kNameImg<dao_broadcast>);

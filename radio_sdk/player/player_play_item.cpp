@@ -66,12 +66,35 @@ constexpr std::array kProgramCopies{
 };
 #undef RV_PROGRAM
 
-#define RV_BROADCAST(from, to) RV_COPY(dao_broadcast_info, from, dao_play_item, to, Text)
-constexpr std::array kBroadcastInfoCopies{
-    RV_BROADCAST(name, albumName),
-    RV_BROADCAST(img, albumPic),
+#define RV_BROADCAST(from, to, kind) RV_COPY(dao_broadcast_info, from, dao_play_item, to, kind)
+constexpr std::array kBroadcastCopies{
+    RV_BROADCAST(name, albumName, Text),
+    RV_BROADCAST(img, albumPic, Text),
+    RV_BROADCAST(broadcastId, albumId, Long),
 };
 #undef RV_BROADCAST
+
+// The status rule: what an item of a programme or broadcast plays, and whether it is live.
+struct Playing {
+    int32_t status;
+    int32_t need_restart;
+    const char *url;  // "" when there is nothing to play
+};
+
+Playing programme_playing(const dao_program &p) {
+    if (p.status == 0 || p.status == 1) {
+        return {RV_PLAY_STATUS_LIVE, 1, p.playUrl};
+    }
+    if (p.status == RV_PLAY_STATUS_PLAYBACK) {
+        return {RV_PLAY_STATUS_PLAYBACK, 0, p.backLiveUrl};
+    }
+    return {p.status, 0, ""};  // future, or a status this SDK does not know
+}
+
+Playing broadcast_playing(const dao_broadcast_info &b) {
+    return b.status == 1 ? Playing{RV_PLAY_STATUS_LIVE, 1, b.playUrl}
+                         : Playing{RV_PLAY_STATUS_OFF_AIR, 0, ""};
+}
 
 template <class T>
 T &at(void *record, std::size_t offset) {
@@ -86,6 +109,38 @@ struct ItemDel {
     void operator()(dao_play_item *item) const { dao_play_item_del(item); }
 };
 using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
+
+// A new item with the copies applied and its resource type; null for a null source or
+// when memory is short.
+template <class Source, std::size_t N>
+ItemPtr copied_item(const Source *source, const std::array<Copy, N> &copies, int32_t type) {
+    if (source == nullptr) {
+        return nullptr;
+    }
+    ItemPtr item(dao_play_item_new());
+    if (item == nullptr || !copy_fields(source, item.get(), copies)) {
+        return nullptr;
+    }
+    item->type = type;
+    return item;
+}
+
+// A programme's or broadcast's item: the copies, then what the status rule says it plays.
+template <class Source, std::size_t N>
+ItemPtr live_item(const Source *source, const std::array<Copy, N> &copies,
+                  Playing (*rule)(const Source &)) {
+    ItemPtr item = copied_item(source, copies, RV_RESOURCE_BROADCAST);
+    if (item == nullptr) {
+        return nullptr;
+    }
+    const Playing playing = rule(*source);
+    item->status = playing.status;
+    item->needRestart = playing.need_restart;
+    if (str_dup_ext(&item->playUrl, playing.url) != 0) {
+        return nullptr;
+    }
+    return item;
+}
 
 }  // namespace
 
@@ -118,37 +173,6 @@ bool copy_fields(const void *source, void *target, std::span<const Copy> copies)
 
 using rv::play::ItemPtr;
 
-namespace {
-
-// A new item holding the copies from `source`; null for a null source or when
-// memory is short.
-template <class Source, std::size_t N>
-ItemPtr copied_item(const Source *source, const std::array<rv::play::Copy, N> &copies) {
-    if (source == nullptr) {
-        return nullptr;
-    }
-    ItemPtr item(dao_play_item_new());
-    if (item == nullptr || !rv::play::copy_fields(source, item.get(), copies)) {
-        return nullptr;
-    }
-    return item;
-}
-
-// Status, restart mark and play URL of a programme or broadcast: live items play
-// `live_url` and restart at the live point after a pause, past programmes play
-// `back_url`, anything else has nothing to play.
-bool set_playback(dao_play_item *item, int32_t status, const char *live_url, const char *back_url) {
-    item->status = status;
-    item->needRestart = status == RV_PLAY_STATUS_LIVE ? 1 : 0;
-    const char *url = status == RV_PLAY_STATUS_LIVE       ? live_url
-                      : status == RV_PLAY_STATUS_PLAYBACK ? back_url
-                                                          : "";
-    item->type = RV_RESOURCE_BROADCAST;
-    return str_dup_ext(&item->playUrl, url) == 0;
-}
-
-}  // namespace
-
 RV_DAO_FUNCTIONS(dao_play_item, rv::play::kPlayItem)
 
 dao_play_item *dao_play_item_dup(const dao_play_item *item) {
@@ -174,35 +198,24 @@ dao_play_item *dao_play_item_dup(const dao_play_item *item) {
 }
 
 dao_play_item *transformAudioToPlayItem(const dao_audio *audio) {
-    ItemPtr item = copied_item(audio, rv::play::kAudioCopies);
-    if (item == nullptr) {
-        return nullptr;
-    }
-    item->type = RV_RESOURCE_AUDIO;
-    return item.release();
+    return rv::play::copied_item(audio, rv::play::kAudioCopies, RV_RESOURCE_AUDIO).release();
 }
 
 dao_play_item *transformProgramToPlayItem(const dao_program *program) {
-    ItemPtr item = copied_item(program, rv::play::kProgramCopies);
-    if (item == nullptr) {
-        return nullptr;
+    ItemPtr item =
+        rv::play::live_item(program, rv::play::kProgramCopies, rv::play::programme_playing);
+    if (item != nullptr) {
+        item->duration = item->finishTime - item->startTime;
     }
-    item->duration = program->finishTime - program->startTime;
-    const int32_t status =
-        program->status < RV_PLAY_STATUS_PLAYBACK ? RV_PLAY_STATUS_LIVE : program->status;
-    return set_playback(item.get(), status, program->playUrl, program->backLiveUrl) ? item.release()
-                                                                                    : nullptr;
+    return item.release();
 }
 
 dao_play_item *transformBroadcastInfoToPlayItem(const dao_broadcast_info *info) {
-    ItemPtr item = copied_item(info, rv::play::kBroadcastInfoCopies);
-    if (item == nullptr || str_dup_ext(&item->title, "暂无节目信息") != 0 ||
-        str_dup_ext(&item->beginTime, "00:00:00") != 0 ||
-        str_dup_ext(&item->endTime, "23:59:59") != 0) {
+    ItemPtr item =
+        rv::play::live_item(info, rv::play::kBroadcastCopies, rv::play::broadcast_playing);
+    if (item == nullptr || str_dup(&item->title, "暂无节目信息") != 0 ||
+        str_dup(&item->beginTime, "00:00:00") != 0 || str_dup(&item->endTime, "23:59:59") != 0) {
         return nullptr;
     }
-    item->albumId = info->broadcastId;
-    const int32_t status =
-        info->status == RV_PLAY_STATUS_LIVE ? RV_PLAY_STATUS_LIVE : RV_PLAY_STATUS_OFF_AIR;
-    return set_playback(item.get(), status, info->playUrl, nullptr) ? item.release() : nullptr;
+    return item.release();
 }

@@ -179,75 +179,6 @@ TEST(PlayItem, NewRecordsAreZeroAndDelAcceptsNull) {
     dao_play_audio_item_del(nullptr);
 }
 
-TEST(PlayItem, ProgrammeStatusDecidesUrlLiveMarkAndStatus) {
-    using Program = std::unique_ptr<dao_program, Deleter<dao_program, dao_program_del>>;
-    Program p(dao_program_new());
-    p->programId = 10010000000042;
-    p->broadcastId = 1001;
-    p->startTime = 1765238400000;
-    p->finishTime = 1765242000000;
-    p->title = dup("Morning news");
-    p->playUrl = dup("http://h/live/1001.aac");
-    p->backLiveUrl = dup("http://h/back.aac");
-    p->beginTime = dup("00:00:00");
-    p->endTime = dup("01:00:00");
-    p->broadcastName = dup("Mock FM");
-    p->broadcastImg = dup("http://h/b.png");
-    struct Case {
-        int32_t programme_status, status, restart;
-        const char *url;
-    };
-    for (const Case c :
-         {Case{0, 1, 1, "http://h/live/1001.aac"}, Case{1, 1, 1, "http://h/live/1001.aac"},
-          Case{2, 2, 0, "http://h/back.aac"}, Case{3, 3, 0, ""}, Case{4, 4, 0, ""}}) {
-        p->status = c.programme_status;
-        Item item(transformProgramToPlayItem(p.get()));
-        ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->status, c.status) << c.programme_status;
-        EXPECT_EQ(item->needRestart, c.restart) << c.programme_status;
-        EXPECT_EQ(text(item->playUrl), c.url) << c.programme_status;
-        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
-        EXPECT_EQ(item->audioId, 10010000000042);
-        EXPECT_EQ(item->albumId, 1001);
-        EXPECT_EQ(item->startTime, 1765238400000);
-        EXPECT_EQ(item->finishTime, 1765242000000);
-        EXPECT_EQ(item->duration, 3600000);
-        EXPECT_EQ(text(item->title), "Morning news");
-        EXPECT_EQ(text(item->albumName), "Mock FM");
-        EXPECT_EQ(text(item->albumPic), "http://h/b.png");
-        EXPECT_EQ(text(item->beginTime), "00:00:00");
-        EXPECT_EQ(text(item->endTime), "01:00:00");
-        EXPECT_EQ(item->audioName, nullptr);
-    }
-    EXPECT_EQ(transformProgramToPlayItem(nullptr), nullptr);
-}
-
-TEST(PlayItem, ABroadcastWithoutProgrammesIsOneAllDayItem) {
-    using Info =
-        std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>>;
-    Info info(dao_broadcast_info_new());
-    info->broadcastId = 1004;
-    info->name = dup("Highland Voice");
-    info->playUrl = dup("http://h/live/1004.aac");
-    for (int32_t status : {1, 0, 2}) {
-        info->status = status;
-        Item item(transformBroadcastInfoToPlayItem(info.get()));
-        ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->status, status == 1 ? RV_PLAY_STATUS_LIVE : RV_PLAY_STATUS_OFF_AIR);
-        EXPECT_EQ(item->needRestart, status == 1 ? 1 : 0);
-        EXPECT_EQ(text(item->playUrl), status == 1 ? "http://h/live/1004.aac" : "");
-        EXPECT_EQ(text(item->title), "暂无节目信息");
-        EXPECT_EQ(text(item->beginTime), "00:00:00");
-        EXPECT_EQ(text(item->endTime), "23:59:59");
-        EXPECT_EQ(text(item->albumName), "Highland Voice");
-        EXPECT_EQ(item->albumId, 1004);
-        EXPECT_EQ(item->audioId, 0);
-        EXPECT_EQ(item->finishTime, 0);
-        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
-    }
-    EXPECT_EQ(transformBroadcastInfoToPlayItem(nullptr), nullptr);
-}
-
 // --- Beans ----------------------------------------------------------------------
 
 void expect_bean(const dao_play_audio_bean *bean, int32_t type, int64_t id, int64_t audio_id,
@@ -312,21 +243,132 @@ TEST(AudioBean, SetBuilderTakesTheAudioAtTheIndexWithinBounds) {
     EXPECT_EQ(transformAlbumAudioSetToPlayAudioBean(set.get(), 0), nullptr);
 }
 
-TEST(AudioBean, BroadcastsStartTheirLiveProgramme) {
-    std::unique_ptr<dao_broadcast, Deleter<dao_broadcast, dao_broadcast_del>> b(
-        dao_broadcast_new());
-    b->broadcastId = 1001;
-    b->name = dup("Mock FM");
-    b->img = dup("http://h/b.png");
-    Bean bean(transformBroadcastToPlayAudioBean(b.get()));
-    expect_bean(bean.get(), RV_RESOURCE_BROADCAST, 1001, 0, 0, "Mock FM", "http://h/b.png");
+// --- Programmes and broadcasts ---------------------------------------------------------
 
-    std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>> info(
-        dao_broadcast_info_new());
-    info->broadcastId = 1002;
-    info->name = dup("Coast");
+using Program = std::unique_ptr<dao_program, Deleter<dao_program, dao_program_del>>;
+using BroadcastInfo =
+    std::unique_ptr<dao_broadcast_info, Deleter<dao_broadcast_info, dao_broadcast_info_del>>;
+
+Program programme(int32_t status) {
+    Program p(dao_program_new());
+    p->programId = 5001;
+    p->broadcastId = 1003;
+    p->nextProgramId = 5002;
+    p->preProgramId = 5000;
+    p->startTime = 1765267200000;
+    p->finishTime = 1765270800000;
+    p->status = status;
+    p->title = dup("Morning News");
+    p->backLiveUrl = dup("http://h/back.m3u8");
+    p->playUrl = dup("http://h/live.aac");
+    p->comperes = dup("Ada");
+    p->beginTime = dup("08:00:00");
+    p->endTime = dup("09:00:00");
+    p->desc = dup("d");
+    p->broadcastName = dup("City FM");
+    p->broadcastImg = dup("http://h/fm.png");
+    return p;
+}
+
+TEST(PlayItem, ProgrammeMapsItsColumn) {
+    Program p = programme(1);
+    Item item(transformProgramToPlayItem(p.get()));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(text(item->albumName), "City FM");
+    EXPECT_EQ(text(item->albumPic), "http://h/fm.png");
+    EXPECT_EQ(text(item->title), "Morning News");
+    EXPECT_EQ(text(item->beginTime), "08:00:00");
+    EXPECT_EQ(text(item->endTime), "09:00:00");
+    EXPECT_EQ(item->albumId, 1003);
+    EXPECT_EQ(item->audioId, 5001);
+    EXPECT_EQ(item->startTime, 1765267200000);
+    EXPECT_EQ(item->finishTime, 1765270800000);
+    EXPECT_EQ(item->duration, 3600000);
+    EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+    for (char *const *t : {&item->audioName, &item->audioPic, &item->audioDes, &item->radioName,
+                           &item->mp3PlayUrl32, &item->aacPlayUrl, &item->clockId}) {
+        EXPECT_EQ(*t, nullptr);
+    }
+    EXPECT_EQ(item->updateTime, 0);
+    EXPECT_EQ(item->originalDuration, 0);
+    EXPECT_EQ(transformProgramToPlayItem(nullptr), nullptr);
+}
+
+TEST(PlayItem, ProgrammeStatusDecidesWhatPlays) {
+    struct Case {
+        int32_t programme;
+        int32_t status;
+        int32_t need_restart;
+        const char *url;
+    };
+    for (const Case &c : {Case{0, 1, 1, "http://h/live.aac"}, Case{1, 1, 1, "http://h/live.aac"},
+                          Case{2, 2, 0, "http://h/back.m3u8"}, Case{3, 3, 0, ""}, Case{4, 4, 0, ""},
+                          Case{-1, -1, 0, ""}}) {
+        Program p = programme(c.programme);
+        Item item(transformProgramToPlayItem(p.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->status, c.status) << c.programme;
+        EXPECT_EQ(item->needRestart, c.need_restart) << c.programme;
+        EXPECT_EQ(text(item->playUrl), c.url) << c.programme;
+    }
+    Program live = programme(1);
+    free(live->playUrl);
+    live->playUrl = nullptr;  // a live programme without a URL has none to play
+    Item item(transformProgramToPlayItem(live.get()));
+    EXPECT_EQ(item->playUrl, nullptr);
+}
+
+TEST(PlayItem, BroadcastIsOneAllDayItem) {
+    for (int32_t status : {1, 0, 2}) {
+        BroadcastInfo b(dao_broadcast_info_new());
+        b->broadcastId = 1003;
+        b->status = status;
+        b->name = dup("City FM");
+        b->img = dup("http://h/fm.png");
+        b->playUrl = dup("http://h/live.aac");
+        Item item(transformBroadcastInfoToPlayItem(b.get()));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(text(item->albumName), "City FM");
+        EXPECT_EQ(text(item->albumPic), "http://h/fm.png");
+        EXPECT_EQ(text(item->title), "暂无节目信息");
+        EXPECT_EQ(text(item->beginTime), "00:00:00");
+        EXPECT_EQ(text(item->endTime), "23:59:59");
+        EXPECT_EQ(item->albumId, 1003);
+        EXPECT_EQ(item->audioId, 0);
+        EXPECT_EQ(item->duration, 0);
+        EXPECT_EQ(item->startTime, 0);
+        EXPECT_EQ(item->finishTime, 0);
+        EXPECT_EQ(item->type, RV_RESOURCE_BROADCAST);
+        EXPECT_EQ(item->status, status == 1 ? 1 : 3);
+        EXPECT_EQ(item->needRestart, status == 1 ? 1 : 0);
+        EXPECT_EQ(text(item->playUrl), status == 1 ? "http://h/live.aac" : "");
+    }
+    EXPECT_EQ(transformBroadcastInfoToPlayItem(nullptr), nullptr);
+}
+
+TEST(AudioBean, SmartcastsAndBroadcastsStartWithoutPaging) {
+    std::unique_ptr<dao_smartcast, Deleter<dao_smartcast, dao_smartcast_del>> radio(
+        dao_smartcast_new());
+    radio->id = 2001;
+    radio->name = dup("Morning Mix");
+    radio->img = dup("http://h/mix.png");
+    Bean from_radio(transformSmartcastToPlayAudioBean(radio.get()));
+    expect_bean(from_radio.get(), 3, 2001, 0, 0, "Morning Mix", "http://h/mix.png");
+
+    std::unique_ptr<dao_broadcast, Deleter<dao_broadcast, dao_broadcast_del>> broadcast(
+        dao_broadcast_new());
+    broadcast->broadcastId = 1003;
+    broadcast->name = dup("City FM");
+    Bean from_broadcast(transformBroadcastToPlayAudioBean(broadcast.get()));
+    expect_bean(from_broadcast.get(), 11, 1003, 0, 0, "City FM", nullptr);
+
+    BroadcastInfo info(dao_broadcast_info_new());
+    info->broadcastId = 1004;
+    info->img = dup("http://h/fm.png");
     Bean from_info(transformBroadcastInfoToPlayAudioBean(info.get()));
-    expect_bean(from_info.get(), RV_RESOURCE_BROADCAST, 1002, 0, 0, "Coast", nullptr);
+    expect_bean(from_info.get(), 11, 1004, 0, 0, nullptr, "http://h/fm.png");
+
+    EXPECT_EQ(transformSmartcastToPlayAudioBean(nullptr), nullptr);
     EXPECT_EQ(transformBroadcastToPlayAudioBean(nullptr), nullptr);
     EXPECT_EQ(transformBroadcastInfoToPlayAudioBean(nullptr), nullptr);
 }
