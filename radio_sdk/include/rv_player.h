@@ -118,7 +118,12 @@ typedef struct FetchPlaylistListener {
  * engine stays as it was.
  */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
-/* Plays one item (for example one built with transformAudioToPlayItem). */
+/*
+ * Plays one item (for example one built with transformAudioToPlayItem). A
+ * broadcast's programme plays without its list being fetched; a live one
+ * (RV_PLAY_STATUS_LIVE) gets the live-programme clock as by bean (OnProgress of
+ * kind 1, the next programme when it ends); one not on air is refused.
+ */
 RV_API void rv_playByPlayItem(dao_play_item *item);
 
 /* --- Control -------------------------------------------------------------------
@@ -129,6 +134,8 @@ RV_API void rv_Play(void);
 RV_API void rv_pause(void);
 RV_API void rv_stop(void);
 RV_API void rv_reset(void);
+/* Pauses, or resumes; a paused live programme is started afresh at the live
+ * point (prepared again) rather than resumed where it stopped. */
 RV_API void rv_switchPlayOrPause(void);
 RV_API void rv_seek(int32_t msec);
 /*

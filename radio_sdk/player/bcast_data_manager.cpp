@@ -1,5 +1,6 @@
 #include "player/bcast_data_manager.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "player/bcast_play_manager.h"
 #include "player/player_manager.h"
@@ -111,12 +113,13 @@ class time_monitor {
     std::thread thread_;
 };
 
-// mTimeMonitor: the clock, or null. A clock stopped from its own thread (a
-// listener slot that starts an album) cannot join itself: it waits in
-// s_retired until the next start or stop from another thread.
+// mTimeMonitor: the clock, or null. Stopped clocks that could not be joined
+// where they were stopped (from their own thread, or under the player global
+// mutex, which a listener slot on the clock's thread may be waiting for) wait
+// in s_retired, already told to stop, for the next start or stop to join them.
 std::mutex s_clock_mutex;  // guards mTimeMonitor and s_retired; taken after the player mutex
 std::unique_ptr<time_monitor> mTimeMonitor;
-std::unique_ptr<time_monitor> s_retired;
+std::vector<std::unique_ptr<time_monitor>> s_retired;
 
 void _time_monitor_clock(int64_t cur_time, int64_t end_time) {
     LOGD(kTag, "_time_monitor_clock: %lld - %lld\n", static_cast<long long>(cur_time),
@@ -133,33 +136,46 @@ void _time_monitor_alert(int64_t cur_time, int64_t end_time) {
     bcast_fetchPlayList(mUpdatePlaylistLisenter.load(), mCurBroadcastId.load());
 }
 
-// Takes the clocks that may be joined from this thread out of the slots: the
-// current one (unless it is this thread's own, which is only told to stop) and
-// a retired one. Under s_clock_mutex; the caller destroys them unlocked.
-void take_clocks_locked(std::unique_ptr<time_monitor> &current,
-                        std::unique_ptr<time_monitor> &retired) {
-    const std::thread::id self = std::this_thread::get_id();
-    current = std::move(mTimeMonitor);
-    if (current != nullptr && current->id() == self) {
-        current->request_stop();
-        s_retired = std::move(current);
+// Under s_clock_mutex: tells the current clock to stop and retires it.
+void retire_current_locked() {
+    if (mTimeMonitor != nullptr) {
+        mTimeMonitor->request_stop();
+        s_retired.push_back(std::move(mTimeMonitor));
     }
-    if (s_retired != nullptr && s_retired->id() != self) {
-        retired = std::move(s_retired);
+}
+
+// Under s_clock_mutex: the retired clocks this thread may join (all but its
+// own); the caller destroys them unlocked, which joins them.
+std::vector<std::unique_ptr<time_monitor>> take_joinable_locked() {
+    std::vector<std::unique_ptr<time_monitor>> joinable;
+    const auto own = std::find_if(s_retired.begin(), s_retired.end(), [](const auto &clock) {
+        return clock->id() == std::this_thread::get_id();
+    });
+    std::unique_ptr<time_monitor> kept = own != s_retired.end() ? std::move(*own) : nullptr;
+    for (auto &clock : s_retired) {
+        if (clock != nullptr) {
+            joinable.push_back(std::move(clock));
+        }
     }
+    s_retired.clear();
+    if (kept != nullptr) {
+        s_retired.push_back(std::move(kept));
+    }
+    return joinable;
 }
 
 // Starts the clock, or moves the running one on to a new programme. A clock
 // whose day has run out is replaced, so listening on for days still follows
 // the programmes.
 void time_monitor_set(int64_t now, int64_t end) {
-    std::unique_ptr<time_monitor> old, retired;
+    std::vector<std::unique_ptr<time_monitor>> joinable;
     std::lock_guard lock(s_clock_mutex);
     if (mTimeMonitor != nullptr && !mTimeMonitor->ended()) {
         mTimeMonitor->update(now, end);
         return;
     }
-    take_clocks_locked(old, retired);
+    retire_current_locked();
+    joinable = take_joinable_locked();
     try {
         mTimeMonitor = std::make_unique<time_monitor>(now, end);
     } catch (const std::exception &) {
@@ -477,12 +493,18 @@ void bcast_processProgramTime(dao_play_item *item) {
 }
 
 void _time_monitor_stop(void) {
-    std::unique_ptr<time_monitor> clock, retired;
+    std::vector<std::unique_ptr<time_monitor>> joinable;
     {
         std::lock_guard lock(s_clock_mutex);
-        take_clocks_locked(clock, retired);
+        retire_current_locked();
+        joinable = take_joinable_locked();
     }
-    // Destroying them wakes and joins their threads, outside the lock.
+    // Destroying them joins their threads, outside the lock.
+}
+
+void time_monitor_stop_later() {
+    std::lock_guard lock(s_clock_mutex);
+    retire_current_locked();
 }
 
 void _time_monitor_set_tick(int32_t tick_ms) {

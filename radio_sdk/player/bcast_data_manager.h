@@ -77,6 +77,11 @@ RV_API void _time_monitor_set_tick(int32_t tick_ms);
 
 RV_END_DECLS
 
+// Tells the clock to stop (at once) and leaves the join to the next start or
+// stop: for callers that may hold the player global mutex, which a listener
+// slot on the clock's thread may be waiting for.
+void time_monitor_stop_later();
+
 // State the broadcast data manager and the broadcast player share.
 extern std::atomic<int64_t> mCurBroadcastId;  // set by the play-by functions
 extern std::atomic<bool> mIsCurPlayLiving;    // the started item is live

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <memory>
+#include <string>
 
 #include "iface/ifcae_play_v2.h"
 #include "player/bcast_data_manager.h"
@@ -433,8 +434,8 @@ void bcast_disablePlayer(void) {
         return;
     }
     mIsPlayerEnable.store(false);
-    _time_monitor_stop();
-    bcast_reset();  // now only logs: the album player resets the engine itself
+    time_monitor_stop_later();  // the caller may hold the player global mutex: no join here
+    bcast_reset();              // now only logs: the album player resets the engine itself
     unregister_cb_player_status();
     if (dao_play_item *item = bcast_getCurPlayItem()) {
         bcast_reportPlayBackEnd(item);
@@ -445,17 +446,49 @@ void bcast_disablePlayer(void) {
 
 void bcast_reportBuffering(dao_play_item *item, int32_t kind) {
     log_call("bcast_reportBuffering");
-    (void)item;
-    (void)kind;
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    const std::string radio = std::to_string(item->albumId);
+    const char *type = mIsSeekEvent.load() ? "1" : "0";
+    if (kind == 1) {
+        send_item_report(item, {{&dao_report::flow, radio.c_str()},
+                                {&dao_report::type, type},
+                                {&dao_report::remarks2, item->playUrl},
+                                {&dao_report::eventcode, "300030"}});
+        return;
+    }
+    mIsSeekEvent.store(false);
+    const std::string seconds =
+        std::to_string(static_cast<int>(mBufferingStopTime.load() - mBufferingStartTime.load()));
+    send_item_report(item, {{&dao_report::flow, radio.c_str()},
+                            {&dao_report::type, type},
+                            {&dao_report::remarks2, item->playUrl},
+                            {&dao_report::eventcode, "300022"},
+                            {&dao_report::playtime, seconds.c_str()}});
 }
 
 void bcast_reportError(dao_play_item *item, int32_t detail) {
     log_call("bcast_reportError");
-    (void)item;
-    (void)detail;
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    const std::string result = std::to_string(detail);
+    send_item_report(item, {{&dao_report::eventcode, "992000"},
+                            {&dao_report::result, result.c_str()},
+                            {&dao_report::url, item->playUrl}});
 }
 
 void bcast_reportPlayBackEnd(dao_play_item *item) {
     log_call("bcast_reportPlayBackEnd");
-    (void)item;
+    if (item == nullptr) {
+        return;
+    }
+    const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
+    send_item_report(item, {{&dao_report::playtime, playtime.c_str()},
+                            {&dao_report::eventcode, "101017"},
+                            {&dao_report::remarks1, "player"},
+                            {&dao_report::remarks4, isFirstPlay.exchange(0) != 0 ? "1" : "0"}});
 }

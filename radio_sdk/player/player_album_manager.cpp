@@ -75,38 +75,6 @@ bool engine_query(const char *name, bool (*query)()) {
     return enabled_or_warn() && query();
 }
 
-// One report about `item`: radioid and audioid plus the given fields (null
-// values are left out). Skipped when memory is short.
-struct ReportField {
-    char *dao_report::*member;
-    const char *text;
-};
-
-void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields) {
-    try {
-        const std::string radio = std::to_string(item->albumId);
-        const std::string audio = std::to_string(item->audioId);
-        std::unique_ptr<dao_report, decltype(&dao_report_del)> report(dao_report_new(),
-                                                                      dao_report_del);
-        if (!report) {
-            return;
-        }
-        report->radioid = strdup(radio.c_str());
-        report->audioid = strdup(audio.c_str());
-        if (report->radioid == nullptr || report->audioid == nullptr) {
-            return;
-        }
-        for (const ReportField &field : fields) {
-            if (field.text != nullptr &&
-                (report.get()->*field.member = strdup(field.text)) == nullptr) {
-                return;
-            }
-        }
-        send_report(report.get(), nullptr, nullptr);
-    } catch (const std::bad_alloc &) {
-    }
-}
-
 // The play end of the current item, once. Lock held.
 void report_current_play_end_locked() {
     dao_play_item *current = album_getCurPlayItem();

@@ -10,8 +10,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 
+#include "request/report_dao.h"
 #include "rv_export.h"
+#include "rv_play_item.h"
 #include "rv_util.h"
 
 RV_BEGIN_DECLS
@@ -94,5 +97,15 @@ class PlayerGlobalLock {
     PlayerGlobalLock(const PlayerGlobalLock &) = delete;
     PlayerGlobalLock &operator=(const PlayerGlobalLock &) = delete;
 };
+
+// Play-event reports of the play managers: one report about `item` (radioid =
+// its albumId, audioid = its audioId, as decimal text) plus the given fields
+// (null texts are left out), sent without a callback. Nothing is sent when
+// memory is short. Any thread.
+struct ReportField {
+    char *dao_report::*member;
+    const char *text;
+};
+void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields);
 
 #endif

@@ -3,10 +3,10 @@
 // prompt, and what a server-time answer does with the finish time it was given.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -14,6 +14,8 @@
 
 #include "player/bcast_data_manager.h"
 #include "player/bcast_play_manager.h"
+#include "player/player_manager.h"
+#include "player_harness.h"
 #include "request/scripted_sdk.h"
 
 namespace {
@@ -26,17 +28,6 @@ constexpr const char *kAlert = "_time_monitor_alert: ";
 
 std::string clock_line(int64_t cur, int64_t end) {
     return kClock + std::to_string(cur) + " - " + std::to_string(end) + "\n";
-}
-
-int thread_count() {
-    int n = 0;
-    if (DIR *dir = opendir("/proc/self/task")) {
-        while (const dirent *e = readdir(dir)) {
-            n += e->d_name[0] != '.' ? 1 : 0;
-        }
-        closedir(dir);
-    }
-    return n;
 }
 
 struct ItemDel {
@@ -100,11 +91,11 @@ TEST_F(ProgrammeClock, ASecondProgrammeMovesTheRunningClockOnWithoutASecondThrea
     _time_monitor_set_tick(10);
     start_programme(1000000, 900000000);
     ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
-    const int threads = thread_count();
+    const int threads = rvtest::thread_count();
 
     start_programme(5000000, 5500000);
     ASSERT_TRUE(log_.wait_for(clock_line(5005000, 5500000)));
-    EXPECT_EQ(thread_count(), threads);
+    EXPECT_EQ(rvtest::thread_count(), threads);
     // One series of ticks: after the move, every second of the new programme once, in order.
     const auto ticks = log_.starting_with(kClock);
     std::size_t moved = 0;
@@ -118,17 +109,17 @@ TEST_F(ProgrammeClock, ASecondProgrammeMovesTheRunningClockOnWithoutASecondThrea
 }
 
 TEST_F(ProgrammeClock, StopWakesTheClockAtOnceAndNoTickFollows) {
-    const int before = thread_count();
+    const int before = rvtest::thread_count();
     start_programme(1000000, 900000000);  // one-second ticks
     ASSERT_TRUE(log_.wait_for("Living program time start from 1000000 to 900000000 \n"));
     ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
-    EXPECT_EQ(thread_count(), before + 1);
+    EXPECT_EQ(rvtest::thread_count(), before + 1);
 
     const auto started = std::chrono::steady_clock::now();
     _time_monitor_stop();
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_LT(took, 500ms);  // a tick is 1,000 ms: the stop did not wait for it
-    EXPECT_EQ(thread_count(), before);
+    EXPECT_EQ(rvtest::thread_count(), before);
     std::this_thread::sleep_for(1200ms);
     EXPECT_EQ(log_.count(clock_line(1002000, 900000000)), 0);
 }
@@ -200,6 +191,58 @@ TEST_F(ProgrammeClock, NoClockStartsForAPlayerThatGaveTheEngineUp) {
     ASSERT_TRUE(log_.wait_for("Living program time start from 1000000 to 900000000 \n"));
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(log_.starting_with(kClock).empty());
+}
+
+TEST_F(ProgrammeClock, AListenerOnTheClockThreadMayStopTheClock) {
+    _time_monitor_set_tick(10);
+    static PlayerStateListener listener{};
+    listener.OnProgress = [](int32_t kind, int64_t, int64_t) {
+        if (kind == RV_PROGRESS_LIVE) {
+            _time_monitor_stop();  // as an album started from the slot would
+        }
+    };
+    setPlayerStateListener(&listener);
+    ItemPtr live = item_finishing_at(900000000);
+    live->playUrl = strdup("");
+    bcast_startPlayItem(live.get());  // makes the player live
+    start_programme(1000000, 900000000);
+    ASSERT_TRUE(log_.wait_for(clock_line(1001000, 900000000)));
+    std::this_thread::sleep_for(100ms);
+    removePlayerStateListener();
+    EXPECT_EQ(log_.starting_with(kClock).size(), 1u);  // that tick was the last
+    // The next start joins the stopped thread and runs a new clock.
+    start_programme(2000000, 900000000);
+    EXPECT_TRUE(log_.wait_for(clock_line(2001000, 900000000)));
+}
+
+TEST_F(ProgrammeClock, GivingUpTheEngineDoesNotWaitForAListenerWaitingForTheLock) {
+    _time_monitor_set_tick(10);
+    static std::atomic<bool> entered{false};
+    entered = false;
+    static PlayerStateListener listener{};
+    listener.OnProgress = [](int32_t, int64_t, int64_t) {
+        entered = true;
+        bcast_getCurPlayItem();  // waits for the player global mutex
+    };
+    ItemPtr live = item_finishing_at(900000000);
+    live->playUrl = strdup("");
+    bcast_startPlayItem(live.get());
+    setPlayerStateListener(&listener);
+
+    ASSERT_EQ(player_global_mutex_lock(), 0);  // as the album player holds it when it enables
+    start_programme(1000000, 900000000);
+    for (int i = 0; i < 3000 && !entered; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(entered);
+    const int with_clock = rvtest::thread_count();
+    bcast_disablePlayer();  // returns although the clock's slot waits for our lock
+    EXPECT_FALSE(bcast_isPlayerEnable());
+    ASSERT_EQ(player_global_mutex_unlock(), 0);
+
+    _time_monitor_stop();  // joins the stopped clock
+    removePlayerStateListener();
+    EXPECT_EQ(rvtest::thread_count(), with_clock - 1);
 }
 
 }  // namespace
