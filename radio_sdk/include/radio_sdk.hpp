@@ -394,7 +394,7 @@ inline void log_dropped_exception(const char *where) noexcept {
 template <class Shape, class F>
 class Pending {
   public:
-    Pending(F &&fn, const char *name) : fn_(std::move(fn)), name_(name) {}
+    Pending(F fn, const char *name) : fn_(std::move(fn)), name_(name) {}
 
     static void deliver(int code, void *data, int, void *user) noexcept {
         std::unique_ptr<Pending> self(static_cast<Pending *>(user));

@@ -198,7 +198,8 @@ TEST_F(CppSdk, AThrowingCallableIsCaughtAndLogged) {
             line.set_value(std::string(l.letter) + " " + std::string(l.message));
         }
     });
-    sdk_->get_all_category([](auto &&) { throw std::runtime_error("application bug"); });
+    const auto faulty = [](auto &&) { throw std::runtime_error("application bug"); };
+    sdk_->get_all_category(faulty);  // an lvalue callable is copied
     auto f = line.get_future();
     ASSERT_EQ(f.wait_for(30s), std::future_status::ready);
     EXPECT_EQ(f.get(), "E rv_getAllCategory: the application's callable threw; dropped\n");
