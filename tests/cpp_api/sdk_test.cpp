@@ -127,6 +127,11 @@ TEST_F(CppSdk, ValuesEqualTheCRecordsFieldForField) {
     EXPECT_EQ(info.host[0].name, "Ada Teller");
     EXPECT_EQ(info.host[0].des, "Narrator");
 
+    rv::Page<rv::Album> top = sdk_->get_album_top_list("week top", 1, 3).get();
+    ASSERT_EQ(top.list.size(), 3u);
+    EXPECT_GE(top.list[0].listenNum, top.list[1].listenNum);
+    EXPECT_GE(top.list[1].listenNum, top.list[2].listenNum);
+
     std::vector<rv::Category> all = sdk_->get_all_category().get();
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[2].cid, 300);
