@@ -1,0 +1,19 @@
+// Applications often build with more warnings than the SDK does: the header
+// must stay clean under them (this file is compiled with -Wpedantic,
+// -Wconversion, -Wshadow, -Wold-style-cast and the like; nothing runs it).
+#include "radio_sdk.hpp"
+
+namespace {
+
+[[maybe_unused]] void every_shape(const rv::Sdk &sdk) {
+    std::future<std::vector<rv::Category>> list = sdk.get_all_category();
+    std::future<rv::AlbumInfo> one = sdk.get_album_info(1);
+    std::future<rv::Page<rv::Audio>> page = sdk.get_album_audio_list(1, 0, 1, 20, 0);
+    sdk.get_album_top_list("week", 1, 3, [](auto &&) {});
+    sdk.get_sub_category(
+        1, rv::overloaded{[](std::vector<rv::Category>) {}, [](const rv::Error &) {}});
+    rv::set_log_sink([](const rv::LogLine &) {});
+    rv::reset_log_sink();
+}
+
+}  // namespace
