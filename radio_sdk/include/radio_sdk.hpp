@@ -17,9 +17,13 @@
  *
  * Threads: see rv::Sdk for the data calls and rv::set_log_sink for the log
  * sink. In short: a callable runs either on the calling thread before the
- * call returns (refusals) or on one of the SDK's worker threads, never under
- * a lock of the application's; it may start further calls but must not block
- * (no waiting on a future of the SDK, no destruction of the rv::Sdk).
+ * call returns (refusals) or on one of the SDK's worker threads, with no lock
+ * of the SDK held; it may start further calls but must not block (no waiting
+ * on a future of the SDK, no destruction of the rv::Sdk).
+ *
+ * The C API has one log sink per process; this header keeps the callable
+ * for it in each module (executable or shared library) that includes it, so
+ * install the sink from one module only.
  */
 #ifndef RADIO_SDK_HPP
 #define RADIO_SDK_HPP
