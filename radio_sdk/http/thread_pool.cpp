@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -88,8 +89,8 @@ void abandon(Pool &pool) {
 extern "C" int thread_pool_init(int max_thread_num, int max_queue_size) {
     POOL_LOGV("thread pool init now: max_thread_num = %d, max_queue_size = %d \n", max_thread_num,
               max_queue_size);
-    if (max_thread_num < 1 || max_queue_size < 0) {
-        return RVE_BAD_ARGS;
+    if (max_thread_num < 1) {
+        return RVE_BAD_ARGS;  // a pool without workers would never run a task
     }
     {
         std::lock_guard<std::mutex> lock(s_lock);
@@ -134,7 +135,7 @@ extern "C" int thread_pool_add_task_ex(thread_pool_task function, void *argument
             return RVE_BAD_ARGS;
         }
         std::deque<Task> &queue = s_thread_pool->queue;
-        if (queue.size() >= static_cast<size_t>(s_thread_pool->queue_limit)) {
+        if (static_cast<int64_t>(queue.size()) >= s_thread_pool->queue_limit) {
             LOGW(kTag, "current queue size up to the max queue size!\n");
             return RVE_QUEUE_FULL;
         }

@@ -22,11 +22,11 @@ typedef void (*thread_pool_discard)(void *argument);
 // Called once by thread_pool_final_ex between telling the workers to stop and joining them.
 typedef void (*thread_pool_interrupt)(void);
 
-// Starts max_thread_num workers with room for max_queue_size waiting tasks.
-// Returns 0; 4 for a thread count below 1 or a negative queue size; 3 when a pool
-// already exists; 5 when memory is short; 2 when a worker thread cannot be created
-// (the workers already started are stopped and joined first). Blocks only to join
-// those workers on failure.
+// Starts max_thread_num workers with room for max_queue_size waiting tasks (none
+// when it is 0 or below: every task is then refused with 7).
+// Returns 0; 4 for a thread count below 1; 3 when a pool already exists; 5 when
+// memory is short; 2 when a worker thread cannot be created (the workers already
+// started are stopped and joined first). Blocks only to join those workers on failure.
 RV_API int thread_pool_init(int max_thread_num, int max_queue_size);
 
 // Queues a task. Returns 0 (a worker will run it); 3 when there is no pool or it is

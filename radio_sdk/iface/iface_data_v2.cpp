@@ -2,9 +2,13 @@
 // its query to the ipa_ layer with a callback bound to its log phrase.
 #include "iface/access_info_impl.h"
 #include "iface/album_impl.h"
+#include "iface/broadcast_impl.h"
 #include "iface/iface_api.h"
+#include "iface/smartcast_impl.h"
+#include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_error.h"
+#include "rv_smartcast.h"
 #include "util/debug.h"
 
 namespace {
@@ -16,15 +20,39 @@ using rv::api::release_as;
 
 constexpr const char *kTag = "IFACE_V2";
 
-constexpr auto kCategoryList = release_as<List, ListFree>;
+// A bare List frees its items itself.
+constexpr auto kBareList = release_as<List, ListFree>;
 
-constexpr Outcome kAllCategory{"get all category", kCategoryList};
-constexpr Outcome kSubCategory{"get sub category", kCategoryList};
+constexpr Outcome kAllCategory{"get all category", kBareList};
+constexpr Outcome kSubCategory{"get sub category", kBareList};
 constexpr Outcome kAlbumList{"get album list", release_as<dao_album_set, dao_album_set_del>};
 constexpr Outcome kAlbumInfo{"get album info", release_as<dao_album_info, dao_album_info_del>};
 constexpr Outcome kAudioList{"get album audio list", release_as<dao_audio_set, dao_audio_set_del>};
 constexpr Outcome kAudioInfo{"get audio info", release_as<dao_audio, dao_audio_del>};
 constexpr Outcome kTopList{"get album top list", release_as<dao_album_set, dao_album_set_del>};
+
+constexpr auto kProgram = release_as<dao_program, dao_program_del>;
+
+constexpr Outcome kOperateList{"get operate list",
+                               release_as<dao_operate_set, dao_operate_set_del>};
+constexpr Outcome kSmartcastCategory{"get smartcast category", kBareList};
+constexpr Outcome kSmartcastList{"get smartcast list", kBareList};
+constexpr Outcome kSmartcastInfo{"get smartcast info",
+                                 release_as<dao_smartcast, dao_smartcast_del>};
+constexpr Outcome kSmartcastPlaylist{"get smartcast playlist", kBareList};
+constexpr Outcome kBroadcastCategory{"get broadcast category", kBareList};
+constexpr Outcome kBroadcastArea{"get broadcast area", kBareList};
+constexpr Outcome kBroadcastDate{"get broadcast date", kBareList};
+constexpr Outcome kBroadcastList{"get broadcast list",
+                                 release_as<dao_broadcast_set, dao_broadcast_set_del>};
+constexpr Outcome kBroadcastInfo{"get broadcast info",
+                                 release_as<dao_broadcast_info, dao_broadcast_info_del>};
+constexpr Outcome kProgramList{"get broadcast program list", kBareList};
+constexpr Outcome kProgramInfo{"get broadcast program info", kProgram};
+constexpr Outcome kCurrentProgram{"get broadcast current program", kProgram};
+// The city lists deliver no data; the release is never used.
+constexpr Outcome kCityList{"get city broadcast list", kBareList};
+constexpr Outcome kCityTopList{"get city broadcast top list", kBareList};
 
 }  // namespace
 
@@ -73,6 +101,102 @@ void rv_getAlbumTopList(const char *type, int pagenum, int pagesize, rv_result_c
                         void *user_data) {
     if (auto *args = enter("rv_getAlbumTopList", callback, user_data, type != nullptr)) {
         ipa_get_album_top_list(type, pagenum, pagesize, forward<kTopList>, args);
+    }
+}
+
+void rv_getOperateList(int pagenum, int pagesize, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getOperateList", callback, user_data, true)) {
+        ipa_get_operate_list(pagenum, pagesize, forward<kOperateList>, args);
+    }
+}
+
+void rv_getSmartcastCategory(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getSmartcastCategory", callback, user_data, true)) {
+        ipa_get_smartcast_category(forward<kSmartcastCategory>, args);
+    }
+}
+
+void rv_getSmartcastList(int cid, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getSmartcastList", callback, user_data, true)) {
+        ipa_get_smartcast_list(cid, forward<kSmartcastList>, args);
+    }
+}
+
+void rv_getSmartcastInfo(int64_t smartcast_id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getSmartcastInfo", callback, user_data, true)) {
+        ipa_get_smartcast_info(smartcast_id, forward<kSmartcastInfo>, args);
+    }
+}
+
+void rv_getSmartcastAudioList(int64_t smartcast_id, const char *clock_id,
+                              rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getSmartcastAudioList", callback, user_data, clock_id != nullptr)) {
+        ipa_get_smartcast_playlist(smartcast_id, clock_id, forward<kSmartcastPlaylist>, args);
+    }
+}
+
+void rv_getBroadcastCategory(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastCategory", callback, user_data, true)) {
+        ipa_get_broadcast_category(forward<kBroadcastCategory>, args);
+    }
+}
+
+void rv_getBroadcastArea(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastArea", callback, user_data, true)) {
+        ipa_get_broadcast_area(forward<kBroadcastArea>, args);
+    }
+}
+
+void rv_getBroadcastDate(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastDate", callback, user_data, true)) {
+        ipa_get_broadcast_date(forward<kBroadcastDate>, args);
+    }
+}
+
+void rv_getBroadcastList(int type, int classifyid, int pagenum, int pagesize, int area,
+                         rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastList", callback, user_data, true)) {
+        ipa_get_broadcast_list(type, classifyid, pagenum, pagesize, area, forward<kBroadcastList>,
+                               args);
+    }
+}
+
+void rv_getBroadcastInfo(int64_t broadcast_id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastInfo", callback, user_data, true)) {
+        ipa_get_broadcast_info(broadcast_id, forward<kBroadcastInfo>, args);
+    }
+}
+
+void rv_getBroadcastProgramList(int64_t broadcast_id, const char *date, rv_result_callback callback,
+                                void *user_data) {
+    if (auto *args = enter("rv_getBroadcastProgramList", callback, user_data, date != nullptr)) {
+        ipa_get_broadcast_program_list(broadcast_id, date, forward<kProgramList>, args);
+    }
+}
+
+void rv_getBroadcastProgramInfo(int64_t program_id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getBroadcastProgramInfo", callback, user_data, true)) {
+        ipa_get_broadcast_program_info(program_id, forward<kProgramInfo>, args);
+    }
+}
+
+void rv_getBroadcastCurrentProgram(int64_t broadcast_id, rv_result_callback callback,
+                                   void *user_data) {
+    if (auto *args = enter("rv_getBroadcastCurrentProgram", callback, user_data, true)) {
+        ipa_get_broadcast_current_program(broadcast_id, forward<kCurrentProgram>, args);
+    }
+}
+
+void rv_getCityBroadcastList(int citycode, int pagenum, int pagesize, rv_result_callback callback,
+                             void *user_data) {
+    if (auto *args = enter("rv_getCityBroadcastList", callback, user_data, true)) {
+        ipa_get_city_broadcast_list(citycode, pagenum, pagesize, forward<kCityList>, args);
+    }
+}
+
+void rv_getCityBroadcastTopList(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getCityBroadcastTopList", callback, user_data, true)) {
+        ipa_get_city_broadcast_top_list(forward<kCityTopList>, args);
     }
 }
 

@@ -177,8 +177,9 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
     return RVE_OK;
 }
 
-// Keeps the openid in the record and, when it differs from the stored one,
-// in the identity file. On a worker.
+// Keeps the openid in the record and, when the stored identity differs (its
+// openid, or its device id: a newly made one must outlive this start), in the
+// identity file. On a worker.
 int store_openid(const char *openid) {
     std::string path, deviceid;
     {
@@ -196,7 +197,9 @@ int store_openid(const char *openid) {
         deviceid = s_sdk_info->deviceid;
     }
     CharPtr stored(get_openid_from_local(path.c_str()), free);
-    if (stored != nullptr && strcmp(stored.get(), openid) == 0) {
+    CharPtr stored_device(get_deviceid_from_local(path.c_str()), free);
+    if (stored != nullptr && strcmp(stored.get(), openid) == 0 && stored_device != nullptr &&
+        deviceid == stored_device.get()) {
         return RVE_OK;
     }
     if (!rv::save_identity(path, deviceid, openid)) {

@@ -5,6 +5,7 @@
 #ifndef RADIO_SDK_H
 #define RADIO_SDK_H
 
+#include "rv_broadcast.h"
 #include "rv_config.h"
 #include "rv_data.h"
 #include "rv_error.h"
@@ -13,6 +14,7 @@
 #include "rv_log.h"
 #include "rv_sdk.h"
 #include "rv_sdk_info.h"
+#include "rv_smartcast.h"
 #include "rv_util.h"
 #include "rv_version.h"
 

@@ -96,7 +96,8 @@ typedef struct dao_album_info {
     char *keyWords; /* the key words joined with "&" */
 } dao_album_info;
 
-/* An audio of an album (also the items of smartcast play lists). */
+/* An audio of an album (also the items of smartcast play lists and of radio
+ * labels, rv_broadcast.h and rv_smartcast.h). */
 typedef struct dao_audio {
     char *audioName;
     char *audioPic;
@@ -109,7 +110,7 @@ typedef struct dao_audio {
     char *aacPlayUrl32;
     char *aacPlayUrl64;
     char *aacPlayUrl128;
-    char *clockId; /* smartcast answers only; null otherwise */
+    char *clockId; /* smartcast and radio-label answers only; null otherwise */
     int64_t albumId;
     int64_t audioId;
     int64_t updateTime;
@@ -185,7 +186,8 @@ RV_API void rv_getAlbumTopList(const char *type, int pagenum, int pagesize,
 /*
  * Keeps copies of the user's credentials; the requests made on the user's
  * behalf carry them from the next request on. Returns 4 when either argument
- * is null, else 0 (also before start-up, when nothing is stored). Any thread;
+ * is null, 5 when they cannot be copied (the previous ones stay), else 0 (also
+ * before start-up, when nothing is stored). Any thread;
  * blocks only briefly on the SDK's records lock.
  */
 RV_API int rv_cacheSdkAuthAccessInfo(const char *access_token, const char *open_uid);

@@ -1,11 +1,8 @@
 #include "request/album_req.h"
 
 #include "request/album_dao.h"
+#include "request/query_text.h"
 #include "request/request_core.h"
-#include "request/util_url.h"
-#include "rv_error.h"
-
-#include <new>
 
 namespace {
 
@@ -59,13 +56,9 @@ void request_album_recommend_list(rv_result_callback callback, void *user_data) 
 void request_album_top_list(const char *type, int pagenum, int pagesize,
                             rv_result_callback callback, void *user_data) {
     std::string encoded;
-    try {
-        rv::url_encode_append(encoded, type != nullptr ? type : "");
-    } catch (const std::bad_alloc &) {
-        rv::req::notify(callback, user_data, {RVE_NO_MEMORY});
-        return;
+    if (rv::req::encode_for_query(type, encoded, callback, user_data)) {
+        rv::req::send(kAlbumTop, nullptr, callback, user_data, encoded.c_str(), pagesize, pagenum);
     }
-    rv::req::send(kAlbumTop, nullptr, callback, user_data, encoded.c_str(), pagesize, pagenum);
 }
 
 }  // extern "C"

@@ -77,12 +77,14 @@ void record_free(const RecordDesc &desc, void *record) {
     free(record);
 }
 
-void record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
-    if (!cJSON_IsObject(object)) {
-        return;
-    }
+bool record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
+    bool complete = true;
+    const bool readable = cJSON_IsObject(object);
     const int cs = desc.case_sensitive ? 1 : 0;
     for (const Field &f : desc.fields) {
+        if (!readable && f.kind != Kind::List) {
+            continue;  // a fresh record's defaults; the lists a record always has are still made
+        }
         switch (f.kind) {
             case Kind::Int:
                 cjson_object_to_int(object, cs, f.key, &at<int32_t>(record, f.offset), 0);
@@ -96,19 +98,26 @@ void record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
             case Kind::Joined:
                 fill_joined(object, desc.case_sensitive, f, at<char *>(record, f.offset));
                 break;
-            case Kind::List:
-                at<List *>(record, f.offset) =
-                    list_from_array(*f.items, lookup(object, desc.case_sensitive, f.key));
+            case Kind::List: {
+                List *&list = at<List *>(record, f.offset);
+                list = list_from_array(
+                    *f.items, readable ? lookup(object, desc.case_sensitive, f.key) : nullptr);
+                complete = complete && list != nullptr;
                 break;
+            }
             case Kind::ListOrNull: {
+                // An object's member count is no array length.
                 const cJSON *array = lookup(object, desc.case_sensitive, f.key);
-                if (cJSON_GetArraySize(array) > 0) {
-                    at<List *>(record, f.offset) = list_from_array(*f.items, array);
+                if (cJSON_IsArray(array) && cJSON_GetArraySize(array) > 0) {
+                    List *&list = at<List *>(record, f.offset);
+                    list = list_from_array(*f.items, array);
+                    complete = complete && list != nullptr;
                 }
                 break;
             }
         }
     }
+    return complete;
 }
 
 List *list_from_array(const RecordDesc &desc, const cJSON *array) {
@@ -126,8 +135,7 @@ List *list_from_array(const RecordDesc &desc, const cJSON *array) {
         if (record == nullptr) {
             continue;
         }
-        record_fill(desc, record, element);
-        if (ListAppend(list, record) == nullptr) {
+        if (!record_fill(desc, record, element) || ListAppend(list, record) == nullptr) {
             record_free(desc, record);
         }
     }
@@ -139,7 +147,10 @@ Answer record_answer(const RecordDesc &desc, const cJSON *object) {
     if (record == nullptr) {
         return {RVE_NO_MEMORY};
     }
-    record_fill(desc, record, object);
+    if (!record_fill(desc, record, object)) {
+        record_free(desc, record);
+        return {RVE_NO_MEMORY};
+    }
     return {RVE_OK, record, 1, desc.free_item};
 }
 

@@ -75,10 +75,13 @@ struct RecordDesc {
 void *record_new(const RecordDesc &desc);
 // Frees the strings and lists the record owns, then the record; null is ignored.
 void record_free(const RecordDesc &desc, void *record);
-// Fills every field from `object` (a non-object leaves the defaults of a fresh record).
-void record_fill(const RecordDesc &desc, void *record, const cJSON *object);
+// Fills every field from `object`; a non-object leaves the defaults of a
+// fresh record, but the List fields are made all the same (empty). False
+// when such a list cannot be allocated (the record keeps what was filled).
+bool record_fill(const RecordDesc &desc, void *record, const cJSON *object);
 // A List of records, one per object element of `array`, in order (other
-// elements and unallocatable records are left out). Null when memory is short.
+// elements, unallocatable records and records whose lists cannot be made
+// are left out). Null when memory is short.
 List *list_from_array(const RecordDesc &desc, const cJSON *array);
 
 // The three shapes of a "result": one object, an array (a bare List), and an

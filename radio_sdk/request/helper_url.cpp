@@ -143,9 +143,7 @@ int append_common_params(std::string &url, const char * /*arg*/) {
     // Signed order: appid, deviceid, openid, os, packagename (channel unsigned).
     std::string sign = signature(
         index_ampersands(secret + "&" + appid + deviceid + openid + os + packagename + secret));
-    if (v->packagename) {
-        packagename += '&';
-    }
+    packagename += '&';  // also after an absent package name
     // Sent order: openid and deviceid swap places.
     url += appid + openid + deviceid + os + packagename + "sign=" + sign + "&" + channel;
     return RVE_OK;

@@ -127,8 +127,11 @@ TEST(ThreadPool, RefusesOutsideItsLifetimeAndBadArguments) {
     int dummy = 0;
     EXPECT_EQ(RVE_NOT_READY, thread_pool_add_task(no_op, &dummy));
     EXPECT_EQ(RVE_NOT_READY, thread_pool_final());
-    EXPECT_EQ(RVE_BAD_ARGS, thread_pool_init(0, 30));
-    EXPECT_EQ(RVE_BAD_ARGS, thread_pool_init(2, -1));
+    EXPECT_EQ(RVE_BAD_ARGS, thread_pool_init(0, 30));  // no worker would ever run a task
+    EXPECT_EQ(RVE_NOT_READY, thread_pool_add_task(no_op, &dummy));
+    ASSERT_EQ(RVE_OK, thread_pool_init(2, -1));  // no room: every task is refused
+    EXPECT_EQ(RVE_QUEUE_FULL, thread_pool_add_task(no_op, &dummy));
+    ASSERT_EQ(RVE_OK, thread_pool_final());
     ASSERT_EQ(RVE_OK, thread_pool_init(2, 5));
     EXPECT_EQ(RVE_NOT_READY, thread_pool_init(2, 5));
     EXPECT_EQ(RVE_BAD_ARGS, thread_pool_add_task(nullptr, &dummy));

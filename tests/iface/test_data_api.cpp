@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "iface/fixture_json.h"
 #include "mock_service.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -25,50 +26,20 @@ using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::TempDir;
 
-// The catalogue fixture, parsed once.
-class Fixture {
-  public:
-    Fixture()
-        : root_(cJSON_Parse(rv::test::read_file(std::string(RV_SOURCE_DIR) +
-                                                "/tools/mock_service/fixtures/catalogue.json")
-                                .c_str())) {}
-    ~Fixture() { cJSON_Delete(root_); }
-    const cJSON *categories() const { return cJSON_GetObjectItem(root_, "categories"); }
-    const cJSON *albums() const { return cJSON_GetObjectItem(root_, "albums"); }
+using rv::test::items;
+using rv::test::number;
+using rv::test::text;
 
-  private:
-    cJSON *root_;
+// The catalogue fixture.
+class Fixture : public rv::test::FixtureFile {
+  public:
+    Fixture() : FixtureFile("catalogue.json") {}
+    const cJSON *categories() const { return (*this)["categories"]; }
+    const cJSON *albums() const { return (*this)["albums"]; }
 };
 
-std::string text(const cJSON *object, const char *key) {
-    const cJSON *item = cJSON_GetObjectItem(object, key);
-    return cJSON_IsString(item) ? item->valuestring : "";
-}
-int64_t number(const cJSON *object, const char *key) {
-    return static_cast<int64_t>(cJSON_GetNumberValue(cJSON_GetObjectItem(object, key)));
-}
-
-template <class T>
-std::vector<T *> items(List *list) {
-    std::vector<T *> out;
-    for (ListItem *node = ListFirst(list); node != nullptr; node = ListNext(node)) {
-        out.push_back(static_cast<T *>(node->data));
-    }
-    return out;
-}
-
-class DataApi : public ::testing::Test {
+class DataApi : public rv::test::MockSdkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(mock_.start());
-        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path(), App{}), 0);
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    std::string picture(const std::string &path) { return mock_.http_url() + path; }
-
-    rvmock::Service mock_;
-    TempDir dir_;
     Fixture fixture_;
 };
 

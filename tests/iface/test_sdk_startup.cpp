@@ -76,11 +76,14 @@ TEST_F(SdkStartup, AnyDifferentStoredOpenidIsReplacedWhole) {
     }
 }
 
-TEST_F(SdkStartup, FileWithoutAmpersandGetsANewDeviceId) {
+TEST_F(SdkStartup, FileWithoutAmpersandOrDeviceIdGetsANewDeviceId) {
     server_.script("/v2/app/init", kOpenid);
-    rv::test::write_file(dir_.file("openid.dat"), "no separator here");
-    ASSERT_EQ(start(dir_.path()), 0);
-    EXPECT_TRUE(std::regex_match(identity(), std::regex("[0-9a-f]{32}&OPEN-7"))) << identity();
+    for (const char *stored : {"no separator here", "&OPEN-7"}) {
+        rv::test::write_file(dir_.file("openid.dat"), stored);
+        ASSERT_EQ(start(dir_.path()), 0) << stored;
+        EXPECT_TRUE(std::regex_match(identity(), std::regex("[0-9a-f]{32}&OPEN-7"))) << stored;
+        rv_releaseSdk();
+    }
 }
 
 TEST_F(SdkStartup, FailedAppInitFallsBackToAppActive) {
@@ -149,6 +152,36 @@ TEST_F(SdkStartup, NullDataDirectoryUsesTheWorkingDirectory) {
     EXPECT_EQ(chdir(cwd), 0);
     free(cwd);
     EXPECT_TRUE(std::regex_match(identity(), std::regex("[0-9a-f]{32}&OPEN-7")));
+}
+
+// Paths beyond 255 characters and an identity beyond 1,023 are used whole.
+TEST_F(SdkStartup, LongDirectoriesAndLongIdentitiesAreNeverCut) {
+    std::string deep = dir_.path();
+    for (int i = 0; i < 4; i++) {
+        deep += "/" + std::string(90, static_cast<char>('a' + i));
+    }
+    ASSERT_GT(deep.size(), 360u);
+    const std::string openid(1100, 'o');
+    server_.script("/v2/app/init", R"({"result":{"openid":")" + openid + R"("}})");
+    ASSERT_EQ(start(deep), 0);
+    const std::string text = rv::test::read_file(deep + "/openid.dat");
+    ASSERT_EQ(text.size(), 32 + 1 + openid.size());
+    EXPECT_EQ(text.substr(33), openid);
+    EXPECT_NE(rv::test::common_block().find("openid=" + openid + "&"), std::string::npos);
+    rv_releaseSdk();
+
+    // The working directory of that length serves as the data directory.
+    char *cwd = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    rv_setServiceHosts(server_.url().c_str(), nullptr, nullptr);
+    Catcher c;
+    rv_initSdk("a", "s", "c", nullptr, "p", nullptr, Catcher::callback, &c);
+    const int code = c.wait().code;
+    EXPECT_EQ(chdir(cwd), 0);
+    free(cwd);
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(std::string(sdk_info_get()->data_dir), deep);
+    EXPECT_EQ(rv::test::read_file(deep + "/openid.dat"), text);  // read back, device id kept
 }
 
 TEST_F(SdkStartup, UnwritableIdentityFileGives521) {

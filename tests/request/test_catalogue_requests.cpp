@@ -8,8 +8,7 @@
 
 #include "request/album_req.h"
 #include "request/audio_req.h"
-#include "request/scripted_server.h"
-#include "request/sdk_fixture.h"
+#include "request/scripted_sdk.h"
 #include "rv_config.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
@@ -21,26 +20,9 @@ using rv::test::Catcher;
 using rv::test::Delivery;
 using rv::test::ScriptedServer;
 
-class CatalogueRequests : public ::testing::Test {
+class CatalogueRequests : public rv::test::ScriptedSdkTest {
   protected:
-    void SetUp() override {
-        server_.script("/v2/app/init", R"({"result":{"openid":"OPEN-1"}})");
-        ASSERT_EQ(rv::test::start_sdk(server_.url(), dir_.path()), 0);
-        block_ = rv::test::common_block();
-        server_.clear_requests();
-    }
-    void TearDown() override { rv_releaseSdk(); }
-
-    // The one request the server saw for `path`.
-    std::string target_of(const std::string &path) {
-        auto seen = server_.requests_to(path);
-        EXPECT_EQ(seen.size(), 1u) << path;
-        return seen.empty() ? "" : seen[0].target;
-    }
-
-    ScriptedServer server_;
-    rv::test::TempDir dir_;
-    std::string block_;
+    std::string target_of(const std::string &path) { return only(path).target; }
 };
 
 TEST_F(CatalogueRequests, QueriesAreSentExactlyAsTheEndpointFormatsSay) {
@@ -138,6 +120,25 @@ TEST_F(CatalogueRequests, AlbumPageWithoutDataListHasAnEmptyList) {
     dao_album_set_del(set);
 }
 
+TEST_F(CatalogueRequests, PagesWhoseResultIsNoObjectStillHaveAList) {
+    for (const char *body : {R"({"result":[]})", R"({"result":"page"})", R"({"result":7})"}) {
+        server_.script("/v2/album/list", body);
+        Delivery d = call([](Catcher *c) { request_album_list(1, 0, 1, 5, Catcher::callback, c); });
+        ASSERT_EQ(d.code, 0) << body;
+        auto *albums = static_cast<dao_album_set *>(d.data);
+        ASSERT_NE(albums->list, nullptr) << body;
+        EXPECT_EQ(ListLength(albums->list), 0u);
+        dao_album_set_del(albums);
+        server_.script("/v2/audio/list", body);
+        d = call([](Catcher *c) { request_album_playlist(1, 0, 1, 5, 0, Catcher::callback, c); });
+        ASSERT_EQ(d.code, 0) << body;
+        auto *audios = static_cast<dao_audio_set *>(d.data);
+        ASSERT_NE(audios->list, nullptr) << body;
+        EXPECT_EQ(ListLength(audios->list), 0u);
+        dao_audio_set_del(audios);
+    }
+}
+
 TEST_F(CatalogueRequests, AlbumInfoJoinsKeyWordsAndReadsPresenters) {
     server_.script("/v2/album/detail", R"({"result":[{"ID":77,"lastcheckdate":6000000000,
         "name":"Album","host":[{"NAME":"Ann","des":"d","img":"p"},{"name":"Bob"}],
@@ -168,6 +169,9 @@ TEST_F(CatalogueRequests, AlbumInfoEdgeShapes) {
     EXPECT_STREQ(plain->keyWords, "k1 k2");
     EXPECT_EQ(plain->host, nullptr);  // empty presenter array: no list
     dao_album_info_del(plain);
+    dao_album_info *object_host = info_for(R"({"result":[{"host":{"a":{"name":"x"}}}]})");
+    EXPECT_EQ(object_host->host, nullptr);  // members of an object are no presenters
+    dao_album_info_del(object_host);
     dao_album_info *empty_words = info_for(R"({"result":[{"keyWords":[]}]})");
     EXPECT_STREQ(empty_words->keyWords, "");
     dao_album_info_del(empty_words);
@@ -225,12 +229,7 @@ TEST_F(CatalogueRequests, EnvelopeFailuresReachTheCallbackWithoutData) {
 }
 
 TEST_F(CatalogueRequests, UnreachableServerGives2OnAWorker) {
-    std::string closed;
-    {
-        ScriptedServer gone;
-        closed = gone.url();
-    }
-    rv_setServiceHosts(closed.c_str(), nullptr, nullptr);
+    point_at_closed_port();
     Delivery d = call([](Catcher *c) { request_all_category(Catcher::callback, c); });
     EXPECT_EQ(d.code, 2);
     EXPECT_NE(d.thread, std::this_thread::get_id());

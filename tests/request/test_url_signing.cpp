@@ -121,6 +121,16 @@ TEST_F(SignedBlocks, CommonBlockIsSignedInOneOrderAndSentInAnother) {
                                   first_sign + "&channel=C&");
 }
 
+TEST_F(SignedBlocks, AnAbsentPackageNameStillLeavesItsAmpersand) {
+    start(App{"A", "S", "C", "P"}, "D", "O");
+    sdk_info *info = sdk_info_get();
+    free(info->packagename);
+    info->packagename = nullptr;
+    const std::string sign = openssl_md5_hex("S0appid=A1deviceid=D2openid=O3os=linux4S");
+    EXPECT_EQ(rv::test::common_block(),
+              "appid=A&openid=O&deviceid=D&os=linux&&sign=" + sign + "&channel=C&");
+}
+
 TEST_F(SignedBlocks, AmpersandInsideAValueIsIndexedWhenSignedAndSentAsIs) {
     start(App{"A&B", "S", "C", "P"}, "D", "O");
     const std::string sign =

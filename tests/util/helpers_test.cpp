@@ -64,6 +64,19 @@ TEST(Strings, CopiesReportResultCodes) {
     EXPECT_EQ(str_free(nullptr), RVE_OK);
 }
 
+// Where a copy could only crash, the helpers refuse with 4 instead.
+TEST(Strings, NoOutputLocationOrANegativeLengthGives4) {
+    char *out = reinterpret_cast<char *>(0x1);
+    EXPECT_EQ(str_malloc(nullptr, 5), RVE_BAD_ARGS);
+    EXPECT_EQ(str_malloc(&out, -1), RVE_BAD_ARGS);
+    EXPECT_EQ(str_copy(nullptr, "abc", 2), RVE_BAD_ARGS);
+    EXPECT_EQ(str_copy(&out, "abc", -2), RVE_BAD_ARGS);
+    EXPECT_EQ(str_dup(nullptr, "abc"), RVE_BAD_ARGS);
+    EXPECT_EQ(str_dup_ext(nullptr, nullptr), RVE_BAD_ARGS);
+    EXPECT_EQ(str_from_number(nullptr, 7), RVE_BAD_ARGS);
+    EXPECT_EQ(out, reinterpret_cast<char *>(0x1)) << "nothing stored";
+}
+
 TEST(Time, DurationTextsShowTotalMinutes) {
     struct Case {
         int64_t seconds;

@@ -1,0 +1,227 @@
+/*
+ * Live broadcasts: categories, areas, programme dates, broadcast lists and
+ * details, programme guides, the current programme and city broadcast lists.
+ *
+ * Ownership: every record or List delivered to a result callback belongs to
+ * the receiver from the moment of the call and is freed with its
+ * dao_<name>_del (a bare List with ListFree, which frees each item). Every
+ * string field is the record's own heap copy; strings default to the empty
+ * text when the answer lacks the key. The SDK keeps no reference.
+ *
+ * Threading and failures: as rv_data.h says for every data function. The
+ * callback runs exactly once; failures deliver data null and count 0.
+ */
+#ifndef RV_BROADCAST_H
+#define RV_BROADCAST_H
+
+#include <stdint.h>
+
+#include "rv_data.h"
+#include "rv_export.h"
+#include "rv_list.h"
+#include "rv_sdk_info.h"
+
+RV_BEGIN_DECLS
+
+/* --- Records ---------------------------------------------------------------
+ * dao_<name>_new gives a zero-filled record (null when memory is short);
+ * dao_<name>_del frees its strings, its lists and the record (null ignored).
+ */
+
+/* A broadcast category (keys matched in any letter case). */
+typedef struct dao_broadcast_category {
+    int32_t id;
+    int32_t type;
+    char *name;
+    char *img;
+} dao_broadcast_category;
+
+/* A broadcast area (keys matched in any letter case). */
+typedef struct dao_broadcast_area {
+    int32_t id;
+    char *name;
+} dao_broadcast_area;
+
+/* A day of the programme guide. */
+typedef struct dao_broadcast_date {
+    char *weekDay;
+    char *dateTime;
+    char *time;
+} dao_broadcast_date;
+
+/* A broadcast of a list page. */
+typedef struct dao_broadcast {
+    int64_t broadcastId;
+    int32_t status;
+    int32_t onLineNum;
+    int32_t likedNum;
+    int32_t isSubscribe;
+    char *name;
+    char *img;
+    char *currentProgramTitle;
+    char *playUrl;
+} dao_broadcast;
+
+/* A page of broadcasts (paging fields as dao_album_set). */
+typedef struct dao_broadcast_set {
+    int32_t haveNext;
+    int32_t nextPage;
+    int32_t havePre;
+    int32_t prePage;
+    int32_t currentPage;
+    int32_t count;
+    int32_t sumPage;
+    int32_t pageSize;
+    List *list; /* List of dao_broadcast, never null in a delivered page */
+} dao_broadcast_set;
+
+/* Broadcast details. */
+typedef struct dao_broadcast_info {
+    int64_t broadcastId;
+    int32_t status;
+    int32_t onLineNum;
+    int32_t likedNum;
+    int32_t isSubscribe;
+    int32_t roomId;
+    int32_t classifyId;
+    char *name;
+    char *img;
+    char *classifyName;
+    char *playUrl; /* the live stream */
+} dao_broadcast_info;
+
+/* A programme (keys matched in any letter case). Times are milliseconds since
+ * the epoch. */
+typedef struct dao_program {
+    int64_t programId;
+    int64_t broadcastId;
+    int64_t nextProgramId;
+    int64_t preProgramId;
+    int64_t startTime;
+    int64_t finishTime;
+    int32_t status;
+    int32_t isSubscribe;
+    char *title;
+    char *backLiveUrl; /* back-play of a past programme */
+    char *playUrl;
+    char *comperes;
+    char *beginTime;
+    char *endTime;
+    char *desc;
+    char *broadcastDesc;
+    char *broadcastName;
+    char *broadcastImg;
+    /* The server's time when the answer was made (the current programme
+     * only; the empty text when the server sent none). Null in the records of
+     * other answers. */
+    char *serverTime;
+} dao_program;
+
+/* The server's current time, as the server writes it. */
+typedef struct dao_server_time {
+    char *serverTime;
+} dao_server_time;
+
+/* A radio label with its audios. */
+typedef struct dao_radio_label {
+    int64_t rid;
+    int32_t rtype;
+    char *rname;
+    char *rvalue;
+    char *image;
+    char *desc;
+    char *updateTime;
+    int32_t cornerMark;
+    int32_t optType;
+    int32_t isOpt;
+    int32_t index;
+    int32_t isMusic;
+    List *audios; /* List of dao_audio with clockId; never null, empty without audios */
+} dao_radio_label;
+
+/* A page of radio labels (paging fields as dao_album_set). */
+typedef struct dao_radio_label_set {
+    int32_t haveNext;
+    int32_t nextPage;
+    int32_t havePre;
+    int32_t prePage;
+    int32_t currentPage;
+    int32_t count;
+    int32_t sumPage;
+    int32_t pageSize;
+    List *list; /* List of dao_radio_label, never null in a delivered page */
+} dao_radio_label_set;
+
+/* A broadcast of a city list. Reserved: the city list functions deliver no
+ * data yet, so no answer fills this record. */
+typedef struct dao_city_broadcast {
+    int32_t broadcastId;
+    char *name;
+    char *img;
+    char *playUrl;
+    char *areaName;
+    char *currentProgramTitle;
+} dao_city_broadcast;
+
+RV_API dao_broadcast_category *dao_broadcast_category_new(void);
+RV_API void dao_broadcast_category_del(dao_broadcast_category *record);
+RV_API dao_broadcast_area *dao_broadcast_area_new(void);
+RV_API void dao_broadcast_area_del(dao_broadcast_area *record);
+RV_API dao_broadcast_date *dao_broadcast_date_new(void);
+RV_API void dao_broadcast_date_del(dao_broadcast_date *record);
+RV_API dao_broadcast *dao_broadcast_new(void);
+RV_API void dao_broadcast_del(dao_broadcast *record);
+RV_API dao_broadcast_set *dao_broadcast_set_new(void);
+RV_API void dao_broadcast_set_del(dao_broadcast_set *record);
+RV_API dao_broadcast_info *dao_broadcast_info_new(void);
+RV_API void dao_broadcast_info_del(dao_broadcast_info *record);
+RV_API dao_program *dao_program_new(void);
+RV_API void dao_program_del(dao_program *record);
+RV_API dao_server_time *dao_server_time_new(void);
+RV_API void dao_server_time_del(dao_server_time *record);
+RV_API dao_radio_label *dao_radio_label_new(void);
+RV_API void dao_radio_label_del(dao_radio_label *record);
+RV_API dao_radio_label_set *dao_radio_label_set_new(void);
+RV_API void dao_radio_label_set_del(dao_radio_label_set *record);
+RV_API dao_city_broadcast *dao_city_broadcast_new(void);
+RV_API void dao_city_broadcast_del(dao_city_broadcast *record);
+
+/* --- Broadcasts -------------------------------------------------------------- */
+
+/* Every broadcast category: a List of dao_broadcast_category. */
+RV_API void rv_getBroadcastCategory(rv_result_callback callback, void *user_data);
+/* Every broadcast area: a List of dao_broadcast_area. */
+RV_API void rv_getBroadcastArea(rv_result_callback callback, void *user_data);
+/* The days the programme guide covers: a List of dao_broadcast_date. */
+RV_API void rv_getBroadcastDate(rv_result_callback callback, void *user_data);
+/* A page of the broadcasts of a type, classification and area: a
+ * dao_broadcast_set, count 1. */
+RV_API void rv_getBroadcastList(int type, int classifyid, int pagenum, int pagesize, int area,
+                                rv_result_callback callback, void *user_data);
+/* Broadcast details: a dao_broadcast_info, count 1. */
+RV_API void rv_getBroadcastInfo(int64_t broadcast_id, rv_result_callback callback, void *user_data);
+/*
+ * The programmes of a broadcast on day `date` (required; the empty text asks
+ * for today): a List of dao_program in time order. The date is form-encoded
+ * into the query.
+ */
+RV_API void rv_getBroadcastProgramList(int64_t broadcast_id, const char *date,
+                                       rv_result_callback callback, void *user_data);
+/* Programme details: a dao_program (serverTime null), count 1. */
+RV_API void rv_getBroadcastProgramInfo(int64_t program_id, rv_result_callback callback,
+                                       void *user_data);
+/* The programme on air now: a dao_program with serverTime set, count 1. */
+RV_API void rv_getBroadcastCurrentProgram(int64_t broadcast_id, rv_result_callback callback,
+                                          void *user_data);
+/*
+ * The broadcasts of a city, and the city top list. Their answers are not read
+ * yet: a call that reaches the server delivers 0 with data null and count 0
+ * (a transport failure still gives 2). dao_city_broadcast is reserved for them.
+ */
+RV_API void rv_getCityBroadcastList(int citycode, int pagenum, int pagesize,
+                                    rv_result_callback callback, void *user_data);
+RV_API void rv_getCityBroadcastTopList(rv_result_callback callback, void *user_data);
+
+RV_END_DECLS
+
+#endif
