@@ -43,6 +43,7 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "radio_sdk.h"
@@ -113,8 +114,8 @@ struct overloaded : Fs... {
 };
 
 /* --- Records ----------------------------------------------------------------
- * Value copies of the C records of rv_data.h, field for field under the same
- * names (see there for their meaning). Flags become bool; a C string that may
+ * Value copies of the C records (rv_data.h, rv_broadcast.h, rv_smartcast.h
+ * ...), field for field under the same names: see there for their meaning. Flags become bool; a C string that may
  * be null becomes std::optional, every other null string the empty string;
  * Lists become std::vector.
  */
@@ -210,6 +211,95 @@ struct Page {
     std::vector<T> list;
 };
 
+struct BroadcastCategory {
+    int32_t id = 0;
+    int32_t type = 0;
+    std::string name;
+    std::string img;
+};
+
+struct BroadcastArea {
+    int32_t id = 0;
+    std::string name;
+};
+
+struct BroadcastDate {
+    std::string weekDay;
+    std::string dateTime;
+    std::string time;
+};
+
+struct Broadcast {
+    int64_t broadcastId = 0;
+    int32_t status = 0;
+    int32_t onLineNum = 0;
+    int32_t likedNum = 0;
+    int32_t isSubscribe = 0;
+    std::string name;
+    std::string img;
+    std::string currentProgramTitle;
+    std::string playUrl;
+};
+
+struct BroadcastInfo {
+    int64_t broadcastId = 0;
+    int32_t status = 0;
+    int32_t onLineNum = 0;
+    int32_t likedNum = 0;
+    int32_t isSubscribe = 0;
+    int32_t roomId = 0;
+    int32_t classifyId = 0;
+    std::string name;
+    std::string img;
+    std::string classifyName;
+    std::string playUrl;
+};
+
+struct Program {
+    int64_t programId = 0;
+    int64_t broadcastId = 0;
+    int64_t nextProgramId = 0;
+    int64_t preProgramId = 0;
+    int64_t startTime = 0;
+    int64_t finishTime = 0;
+    int32_t status = 0;
+    int32_t isSubscribe = 0;
+    std::string title;
+    std::string backLiveUrl;
+    std::string playUrl;
+    std::string comperes;
+    std::string beginTime;
+    std::string endTime;
+    std::string desc;
+    std::string broadcastDesc;
+    std::string broadcastName;
+    std::string broadcastImg;
+    std::optional<std::string> serverTime;  // the current programme only
+};
+
+struct Smartcast {
+    int64_t id = 0;
+    int32_t type = 0;
+    int32_t followedNum = 0;
+    int32_t isOnline = 0;
+    int32_t listenNum = 0;
+    int32_t commentNum = 0;
+    int32_t isSubscribe = 0;
+    std::string name;
+    std::string img;
+    std::string desc;
+};
+
+struct Operate {
+    int64_t rid = 0;
+    int64_t listenNum = 0;
+    int32_t rtype = 0;
+    int32_t cornerMark = 0;
+    std::string image;
+    std::string rname;
+    std::string rvalue;
+};
+
 namespace detail {
 
 inline std::string text(const char *s) {
@@ -236,7 +326,33 @@ auto values(const List *list) {
     return out;
 }
 
-// The records of paged lists share their layout: eight paging fields, then a
+// A paging field that not every page record has (0 where absent).
+template <class Set>
+int32_t count_of(const Set &s) {
+    if constexpr (requires { s.count; }) {
+        return s.count;
+    } else {
+        return 0;
+    }
+}
+template <class Set>
+int32_t sum_page_of(const Set &s) {
+    if constexpr (requires { s.sumPage; }) {
+        return s.sumPage;
+    } else {
+        return 0;
+    }
+}
+template <class Set>
+int32_t page_size_of(const Set &s) {
+    if constexpr (requires { s.pageSize; }) {
+        return s.pageSize;
+    } else {
+        return 0;
+    }
+}
+
+// The records of paged lists share their layout: the paging fields, then a
 // List of `Item`.
 template <class Set, void (*Del)(Set *), class Item>
 struct PageRecord {
@@ -248,9 +364,9 @@ struct PageRecord {
             .havePre = s.havePre != 0,
             .prePage = s.prePage,
             .currentPage = s.currentPage,
-            .count = s.count,
-            .sumPage = s.sumPage,
-            .pageSize = s.pageSize,
+            .count = count_of(s),
+            .sumPage = sum_page_of(s),
+            .pageSize = page_size_of(s),
             .list = values<Item>(s.list),
         };
     }
@@ -354,6 +470,128 @@ struct Record<dao_audio> {
 template <>
 struct Record<dao_audio_set> : PageRecord<dao_audio_set, dao_audio_set_del, dao_audio> {};
 
+template <>
+struct Record<dao_broadcast_category> {
+    static constexpr auto del = dao_broadcast_category_del;
+    static BroadcastCategory value(const dao_broadcast_category &c) {
+        return {.id = c.id, .type = c.type, .name = text(c.name), .img = text(c.img)};
+    }
+};
+
+template <>
+struct Record<dao_broadcast_area> {
+    static constexpr auto del = dao_broadcast_area_del;
+    static BroadcastArea value(const dao_broadcast_area &a) {
+        return {.id = a.id, .name = text(a.name)};
+    }
+};
+
+template <>
+struct Record<dao_broadcast_date> {
+    static constexpr auto del = dao_broadcast_date_del;
+    static BroadcastDate value(const dao_broadcast_date &d) {
+        return {.weekDay = text(d.weekDay), .dateTime = text(d.dateTime), .time = text(d.time)};
+    }
+};
+
+template <>
+struct Record<dao_broadcast> {
+    static constexpr auto del = dao_broadcast_del;
+    static Broadcast value(const dao_broadcast &b) {
+        return {.broadcastId = b.broadcastId,
+                .status = b.status,
+                .onLineNum = b.onLineNum,
+                .likedNum = b.likedNum,
+                .isSubscribe = b.isSubscribe,
+                .name = text(b.name),
+                .img = text(b.img),
+                .currentProgramTitle = text(b.currentProgramTitle),
+                .playUrl = text(b.playUrl)};
+    }
+};
+
+template <>
+struct Record<dao_broadcast_set>
+    : PageRecord<dao_broadcast_set, dao_broadcast_set_del, dao_broadcast> {};
+
+template <>
+struct Record<dao_broadcast_info> {
+    static constexpr auto del = dao_broadcast_info_del;
+    static BroadcastInfo value(const dao_broadcast_info &b) {
+        return {.broadcastId = b.broadcastId,
+                .status = b.status,
+                .onLineNum = b.onLineNum,
+                .likedNum = b.likedNum,
+                .isSubscribe = b.isSubscribe,
+                .roomId = b.roomId,
+                .classifyId = b.classifyId,
+                .name = text(b.name),
+                .img = text(b.img),
+                .classifyName = text(b.classifyName),
+                .playUrl = text(b.playUrl)};
+    }
+};
+
+template <>
+struct Record<dao_program> {
+    static constexpr auto del = dao_program_del;
+    static Program value(const dao_program &p) {
+        return {.programId = p.programId,
+                .broadcastId = p.broadcastId,
+                .nextProgramId = p.nextProgramId,
+                .preProgramId = p.preProgramId,
+                .startTime = p.startTime,
+                .finishTime = p.finishTime,
+                .status = p.status,
+                .isSubscribe = p.isSubscribe,
+                .title = text(p.title),
+                .backLiveUrl = text(p.backLiveUrl),
+                .playUrl = text(p.playUrl),
+                .comperes = text(p.comperes),
+                .beginTime = text(p.beginTime),
+                .endTime = text(p.endTime),
+                .desc = text(p.desc),
+                .broadcastDesc = text(p.broadcastDesc),
+                .broadcastName = text(p.broadcastName),
+                .broadcastImg = text(p.broadcastImg),
+                .serverTime = optional_text(p.serverTime)};
+    }
+};
+
+template <>
+struct Record<dao_smartcast> {
+    static constexpr auto del = dao_smartcast_del;
+    static Smartcast value(const dao_smartcast &s) {
+        return {.id = s.id,
+                .type = s.type,
+                .followedNum = s.followedNum,
+                .isOnline = s.isOnline,
+                .listenNum = s.listenNum,
+                .commentNum = s.commentNum,
+                .isSubscribe = s.isSubscribe,
+                .name = text(s.name),
+                .img = text(s.img),
+                .desc = text(s.desc)};
+    }
+};
+
+template <>
+struct Record<dao_operate> {
+    static constexpr auto del = dao_operate_del;
+    static Operate value(const dao_operate &o) {
+        return {.rid = o.rid,
+                .listenNum = o.listenNum,
+                .rtype = o.rtype,
+                .cornerMark = o.cornerMark,
+                .image = text(o.image),
+                .rname = text(o.rname),
+                .rvalue = text(o.rvalue)};
+    }
+};
+
+template <>
+struct Record<dao_operate_set> : PageRecord<dao_operate_set, dao_operate_set_del, dao_operate> {};
+
 // What a data call delivers: one record of type C (count 1) ...
 template <class C>
 struct One {
@@ -377,11 +615,25 @@ struct ListOf {
     static Value value(const List *list) { return values<C>(list); }
 };
 
+// ... or nothing: the call only succeeds or fails.
+struct NoData {
+    using CType = void;
+    using Value = void;
+    static void del(void *) {}
+};
+
+// How a value waits in a call: std::monostate for calls without data.
+template <class T>
+using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
+
 // The callable behind the future form of a call.
 template <class T>
 class Promise {
   public:
-    void operator()(T &&value) { promise_.set_value(std::move(value)); }
+    void operator()() requires std::is_void_v<T> { promise_.set_value(); }
+    void operator()(Stored<T> &&value) requires(!std::is_void_v<T>) {
+        promise_.set_value(std::move(value));
+    }
     void operator()(const Error &error) { promise_.set_exception(std::make_exception_ptr(error)); }
     std::future<T> future() { return promise_.get_future(); }
 
@@ -404,10 +656,15 @@ class Pending {
         std::unique_ptr<Pending> self(static_cast<Pending *>(user));
         std::unique_ptr<typename Shape::CType, void (*)(typename Shape::CType *)> owned(
             static_cast<typename Shape::CType *>(data), &Shape::del);
-        std::optional<typename Shape::Value> value;
+        using Value = typename Shape::Value;
+        std::optional<Stored<Value>> value;
         if (code == RVE_OK) {
             try {
-                value.emplace(Shape::value(owned.get()));
+                if constexpr (std::is_void_v<Value>) {
+                    value.emplace();
+                } else {
+                    value.emplace(Shape::value(owned.get()));
+                }
             } catch (const Error &e) {
                 code = e.code();
             } catch (...) {
@@ -416,10 +673,12 @@ class Pending {
         }
         owned.reset();
         try {
-            if (value) {
-                std::invoke(self->fn_, std::move(*value));
-            } else {
+            if (!value) {
                 std::invoke(self->fn_, Error(code, self->name_));
+            } else if constexpr (std::is_void_v<Value>) {
+                std::invoke(self->fn_);
+            } else {
+                std::invoke(self->fn_, std::move(*value));
             }
         } catch (...) {
             log_dropped_exception(self->name_);
@@ -449,8 +708,13 @@ auto call(const char *name, CFn fn, Args args, F &&...on_done) {
         start(std::move(promise));
         return future;
     } else {
-        static_assert((std::is_invocable_v<std::decay_t<F> &, Value &&> && ...),
-                      "the callable must accept the call's value");
+        if constexpr (std::is_void_v<Value>) {
+            static_assert((std::is_invocable_v<std::decay_t<F> &> && ...),
+                          "the callable must accept no argument (success)");
+        } else {
+            static_assert((std::is_invocable_v<std::decay_t<F> &, Value &&> && ...),
+                          "the callable must accept the call's value");
+        }
         static_assert((std::is_invocable_v<std::decay_t<F> &, const Error &> && ...),
                       "the callable must accept an rv::Error");
         (start(std::forward<F>(on_done)), ...);
@@ -631,6 +895,116 @@ class Sdk {
         return detail::call<detail::One<dao_album_set>>("rv_getAlbumTopList", rv_getAlbumTopList,
                                                         std::tuple(type.c_str(), pagenum, pagesize),
                                                         std::forward<F>(on_done)...);
+    }
+
+    /* Smartcast radios and the operate list */
+
+    // A page of the operate list (featured entries).
+    template <class... F>
+    auto get_operate_list(int pagenum, int pagesize, F &&...on_done) const {
+        return detail::call<detail::One<dao_operate_set>>("rv_getOperateList", rv_getOperateList,
+                                                          std::tuple(pagenum, pagesize),
+                                                          std::forward<F>(on_done)...);
+    }
+    // The smartcast categories.
+    template <class... F>
+    auto get_smartcast_category(F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_category>>("rv_getSmartcastCategory",
+                                                          rv_getSmartcastCategory, std::tuple(),
+                                                          std::forward<F>(on_done)...);
+    }
+    // The smartcast radios of category `cid`.
+    template <class... F>
+    auto get_smartcast_list(int cid, F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_smartcast>>("rv_getSmartcastList",
+                                                           rv_getSmartcastList, std::tuple(cid),
+                                                           std::forward<F>(on_done)...);
+    }
+    // A smartcast radio's details.
+    template <class... F>
+    auto get_smartcast_info(int64_t smartcast_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_smartcast>>("rv_getSmartcastInfo", rv_getSmartcastInfo,
+                                                        std::tuple(smartcast_id),
+                                                        std::forward<F>(on_done)...);
+    }
+    // The next batch of a radio's audios: `clock_id` "" for the first batch,
+    // else the clockId of the last audio received; empty when no more.
+    template <class... F>
+    auto get_smartcast_audio_list(int64_t smartcast_id, const std::string &clock_id,
+                                  F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_audio>>(
+            "rv_getSmartcastAudioList", rv_getSmartcastAudioList,
+            std::tuple(smartcast_id, clock_id.c_str()), std::forward<F>(on_done)...);
+    }
+
+    /* Broadcasts */
+
+    template <class... F>
+    auto get_broadcast_category(F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_broadcast_category>>(
+            "rv_getBroadcastCategory", rv_getBroadcastCategory, std::tuple(),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_broadcast_area(F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_broadcast_area>>(
+            "rv_getBroadcastArea", rv_getBroadcastArea, std::tuple(), std::forward<F>(on_done)...);
+    }
+    // The days the programme guide covers.
+    template <class... F>
+    auto get_broadcast_date(F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_broadcast_date>>(
+            "rv_getBroadcastDate", rv_getBroadcastDate, std::tuple(), std::forward<F>(on_done)...);
+    }
+    // A page of the broadcasts of a type, classification and area.
+    template <class... F>
+    auto get_broadcast_list(int type, int classifyid, int pagenum, int pagesize, int area,
+                            F &&...on_done) const {
+        return detail::call<detail::One<dao_broadcast_set>>(
+            "rv_getBroadcastList", rv_getBroadcastList,
+            std::tuple(type, classifyid, pagenum, pagesize, area), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_broadcast_info(int64_t broadcast_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_broadcast_info>>(
+            "rv_getBroadcastInfo", rv_getBroadcastInfo, std::tuple(broadcast_id),
+            std::forward<F>(on_done)...);
+    }
+    // The programmes of a broadcast on `date` ("" today, "YYYY-MM-DD"), in time order.
+    template <class... F>
+    auto get_broadcast_program_list(int64_t broadcast_id, const std::string &date,
+                                    F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_program>>(
+            "rv_getBroadcastProgramList", rv_getBroadcastProgramList,
+            std::tuple(broadcast_id, date.c_str()), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_broadcast_program_info(int64_t program_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_program>>(
+            "rv_getBroadcastProgramInfo", rv_getBroadcastProgramInfo, std::tuple(program_id),
+            std::forward<F>(on_done)...);
+    }
+    // The programme on air now, with serverTime set.
+    template <class... F>
+    auto get_broadcast_current_program(int64_t broadcast_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_program>>(
+            "rv_getBroadcastCurrentProgram", rv_getBroadcastCurrentProgram,
+            std::tuple(broadcast_id), std::forward<F>(on_done)...);
+    }
+    // City broadcast lists: the SDK does not read these answers yet, so a
+    // success carries no value (the callable is called with no argument; the
+    // future is a std::future<void>).
+    template <class... F>
+    auto get_city_broadcast_list(int citycode, int pagenum, int pagesize, F &&...on_done) const {
+        return detail::call<detail::NoData>("rv_getCityBroadcastList", rv_getCityBroadcastList,
+                                            std::tuple(citycode, pagenum, pagesize),
+                                            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_city_broadcast_top_list(F &&...on_done) const {
+        return detail::call<detail::NoData>("rv_getCityBroadcastTopList",
+                                            rv_getCityBroadcastTopList, std::tuple(),
+                                            std::forward<F>(on_done)...);
     }
 
     /* The authorised user (synchronous; any thread) */

@@ -242,6 +242,38 @@ TEST_F(CppSdk, DestroyingTheSdkAnswersEveryCallPromptlyAndOnce) {
     }
 }
 
+TEST_F(CppSdk, BroadcastsAndSmartcastsAsValues) {
+    std::vector<rv::Program> guide = sdk_->get_broadcast_program_list(1001, "").get();
+    ASSERT_FALSE(guide.empty());
+    EXPECT_EQ(guide[0].broadcastId, 1001);
+    EXPECT_FALSE(guide[0].serverTime);  // only the current programme carries it
+    rv::Program now = sdk_->get_broadcast_current_program(1001).get();
+    ASSERT_TRUE(now.serverTime);
+    EXPECT_FALSE(now.serverTime->empty());
+    EXPECT_EQ(now.status, 1);
+
+    rv::Page<rv::Broadcast> page = sdk_->get_broadcast_list(0, 0, 1, 10, 0).get();
+    ASSERT_FALSE(page.list.empty());
+    EXPECT_EQ(sdk_->get_broadcast_info(page.list[0].broadcastId).get().name, page.list[0].name);
+
+    std::vector<rv::Audio> batch = sdk_->get_smartcast_audio_list(2100001, "").get();
+    ASSERT_FALSE(batch.empty());
+    ASSERT_TRUE(batch.back().clockId);
+    std::vector<rv::Audio> next =
+        sdk_->get_smartcast_audio_list(2100001, *batch.back().clockId).get();
+    EXPECT_TRUE(next.empty() || next[0].clockId != batch.back().clockId);
+    EXPECT_EQ(sdk_->get_smartcast_info(2100001).get().name, "Calm Mornings");
+
+    // Calls whose answers carry no data: the callable gets no argument.
+    sdk_->get_city_broadcast_top_list().get();
+    std::promise<std::string> outcome;
+    sdk_->get_city_broadcast_list(
+        110000, 1, 10,
+        rv::overloaded{[&] { outcome.set_value("done"); },
+                       [&](const rv::Error &e) { outcome.set_value(e.what()); }});
+    EXPECT_EQ(outcome.get_future().get(), "done");
+}
+
 // LeakSanitizer (the ASan build) checks at exit that every record and every
 // pending call of these 1,000 calls was freed; ThreadSanitizer that handing
 // calls between four application threads and the workers is race-free.

@@ -12,6 +12,8 @@ namespace {
     sdk.get_album_top_list("week", 1, 3, [](auto &&) {});
     sdk.get_sub_category(
         1, rv::overloaded{[](std::vector<rv::Category>) {}, [](const rv::Error &) {}});
+    std::future<void> nothing = sdk.get_city_broadcast_top_list();
+    sdk.get_city_broadcast_list(1, 1, 10, [](auto &&...) {});
     rv::set_log_sink([](const rv::LogLine &) {});
     rv::reset_log_sink();
 }
