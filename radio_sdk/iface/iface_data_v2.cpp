@@ -2,13 +2,19 @@
 // its query to the ipa_ layer with a callback bound to its log phrase.
 #include "iface/access_info_impl.h"
 #include "iface/album_impl.h"
+#include "iface/auth_impl.h"
 #include "iface/broadcast_impl.h"
 #include "iface/iface_api.h"
+#include "iface/search_impl.h"
 #include "iface/smartcast_impl.h"
+#include "iface/user_impl.h"
+#include "rv_auth.h"
 #include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_error.h"
+#include "rv_search.h"
 #include "rv_smartcast.h"
+#include "rv_user.h"
 #include "util/debug.h"
 
 namespace {
@@ -212,6 +218,160 @@ int rv_cacheSdkAuthAccessInfo(const char *access_token, const char *open_uid) {
 int rv_clearSdkAuthAccessInfo(void) {
     LOGD(kTag, "CALL API [%s] \n", "rv_clearSdkAuthAccessInfo");
     return ipa_clear_sdk_auth_access_info();
+}
+
+}  // extern "C"
+
+// --- Search, authorisation and the authorised user's data -------------------
+
+namespace {
+
+template <class T, void (*Del)(T *)>
+constexpr Outcome outcome(const char *phrase) {
+    return {phrase, release_as<T, Del>};
+}
+
+constexpr Outcome kSuggestWord{"get search suggest word", release_as<List, ListFree>};
+constexpr Outcome kSearch{"get search result", release_as<List, ListFree>};
+constexpr auto kQrcode = outcome<dao_auth_qrcode, dao_auth_qrcode_del>("get auth qrcode");
+constexpr auto kQrcodeStatus =
+    outcome<dao_auth_qrcode_status, dao_auth_qrcode_status_del>("get auth qrcode status");
+constexpr auto kGrantCode =
+    outcome<dao_auth_grant_code, dao_auth_grant_code_del>("get auth grant code");
+constexpr auto kAccessToken =
+    outcome<dao_auth_access_token, dao_auth_access_token_del>("get auth access token");
+constexpr auto kRefreshToken =
+    outcome<dao_auth_access_token, dao_auth_access_token_del>("refresh auth access token");
+constexpr auto kUserInfo =
+    outcome<dao_auth_user_info, dao_auth_user_info_del>("get auth user info");
+constexpr auto kRevoke =
+    outcome<dao_auth_revoke_result, dao_auth_revoke_result_del>("do auth revoke");
+constexpr auto kSubscribe = outcome<dao_subscribe_result, dao_subscribe_result_del>("do subscribe");
+constexpr auto kUnsubscribe =
+    outcome<dao_unsubscribe_result, dao_unsubscribe_result_del>("do unsubscribe");
+constexpr auto kSubscribeStatus =
+    outcome<dao_subscribe_status, dao_subscribe_status_del>("get subscribe status");
+constexpr auto kSubscribeList =
+    outcome<dao_subscribe_set, dao_subscribe_set_del>("get subscribe list");
+constexpr auto kSaveHistory =
+    outcome<dao_history_save_result, dao_history_save_result_del>("save listen history");
+constexpr auto kHistory = outcome<dao_history_set, dao_history_set_del>("get listen history");
+constexpr auto kClearHistory =
+    outcome<dao_history_clear_result, dao_history_clear_result_del>("clear listen history");
+
+}  // namespace
+
+extern "C" {
+
+void rv_getSearchSuggestWord(const char *word, int limit, rv_result_callback callback,
+                             void *user_data) {
+    if (auto *args = enter("rv_getSearchSuggestWord", callback, user_data, word != nullptr)) {
+        ipa_get_search_suggest_word(word, limit, forward<kSuggestWord>, args);
+    }
+}
+
+void rv_doSearch(const char *keyword, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_doSearch", callback, user_data, keyword != nullptr)) {
+        ipa_get_search_result(keyword, forward<kSearch>, args);
+    }
+}
+
+void rv_getAuthQRCode(const char *response_type, const char *scope, const char *redirect_uri,
+                      const char *state, rv_result_callback callback, void *user_data) {
+    const bool ok =
+        response_type != nullptr && scope != nullptr && redirect_uri != nullptr && state != nullptr;
+    if (auto *args = enter("rv_getAuthQRCode", callback, user_data, ok)) {
+        ipa_get_auth_qrcode(response_type, scope, redirect_uri, state, forward<kQrcode>, args);
+    }
+}
+
+void rv_getAuthQRCodeStatus(const char *uuid, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getAuthQRCodeStatus", callback, user_data, uuid != nullptr)) {
+        ipa_get_auth_qrcode_status(uuid, forward<kQrcodeStatus>, args);
+    }
+}
+
+void rv_getAuthGrantCode(const char *uuid, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getAuthGrantCode", callback, user_data, uuid != nullptr)) {
+        ipa_get_auth_grant_code(uuid, forward<kGrantCode>, args);
+    }
+}
+
+void rv_getAuthAccessToken(const char *code, const char *grant_type, const char *redirect_uri,
+                           rv_result_callback callback, void *user_data) {
+    const bool ok = code != nullptr && grant_type != nullptr && redirect_uri != nullptr;
+    if (auto *args = enter("rv_getAuthAccessToken", callback, user_data, ok)) {
+        ipa_get_auth_access_token(code, grant_type, redirect_uri, forward<kAccessToken>, args);
+    }
+}
+
+void rv_refreshAuthAccessToken(const char *refresh_token, const char *grant_type,
+                               rv_result_callback callback, void *user_data) {
+    const bool ok = refresh_token != nullptr && grant_type != nullptr;
+    if (auto *args = enter("rv_refreshAuthAccessToken", callback, user_data, ok)) {
+        ipa_refresh_auth_access_token(refresh_token, grant_type, forward<kRefreshToken>, args);
+    }
+}
+
+void rv_getAuthUserInfo(const char *access_token, const char *open_uid, rv_result_callback callback,
+                        void *user_data) {
+    const bool ok = access_token != nullptr && open_uid != nullptr;
+    if (auto *args = enter("rv_getAuthUserInfo", callback, user_data, ok)) {
+        ipa_get_auth_user_info(access_token, open_uid, forward<kUserInfo>, args);
+    }
+}
+
+void rv_doAuthRevoke(const char *access_token, const char *open_uid, rv_result_callback callback,
+                     void *user_data) {
+    const bool ok = access_token != nullptr && open_uid != nullptr;
+    if (auto *args = enter("rv_doAuthRevoke", callback, user_data, ok)) {
+        ipa_do_auth_revoke(access_token, open_uid, forward<kRevoke>, args);
+    }
+}
+
+void rv_doSubscribe(int64_t id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_doSubscribe", callback, user_data, true)) {
+        ipa_authuser_subscribe(id, forward<kSubscribe>, args);
+    }
+}
+
+void rv_doUnSubscribe(int64_t id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_doUnSubscribe", callback, user_data, true)) {
+        ipa_authuser_unsubscribe(id, forward<kUnsubscribe>, args);
+    }
+}
+
+void rv_getSubscribeStatus(int64_t id, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getSubscribeStatus", callback, user_data, true)) {
+        ipa_authuser_is_subscribe(id, forward<kSubscribeStatus>, args);
+    }
+}
+
+void rv_getSubscribeList(int type, int pagenum, int pagesize, rv_result_callback callback,
+                         void *user_data) {
+    if (auto *args = enter("rv_getSubscribeList", callback, user_data, true)) {
+        ipa_authuser_subscribe_list(type, pagenum, pagesize, forward<kSubscribeList>, args);
+    }
+}
+
+void rv_saveListenHistory(int64_t radio_id, int64_t audio_id, int64_t played_time, int64_t duration,
+                          int64_t time_stamp, rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_saveListenHistory", callback, user_data, true)) {
+        ipa_authuser_save_listen_history(radio_id, audio_id, played_time, duration, time_stamp,
+                                         forward<kSaveHistory>, args);
+    }
+}
+
+void rv_getListenHistory(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_getListenHistory", callback, user_data, true)) {
+        ipa_authuser_get_listen_history(forward<kHistory>, args);
+    }
+}
+
+void rv_clearListenHistory(rv_result_callback callback, void *user_data) {
+    if (auto *args = enter("rv_clearListenHistory", callback, user_data, true)) {
+        ipa_authuser_clear_listen_history(forward<kClearHistory>, args);
+    }
 }
 
 void rv_reportAudioPlayEvent(void) {

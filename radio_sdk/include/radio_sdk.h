@@ -5,6 +5,7 @@
 #ifndef RADIO_SDK_H
 #define RADIO_SDK_H
 
+#include "rv_auth.h"
 #include "rv_broadcast.h"
 #include "rv_config.h"
 #include "rv_data.h"
@@ -14,7 +15,9 @@
 #include "rv_log.h"
 #include "rv_sdk.h"
 #include "rv_sdk_info.h"
+#include "rv_search.h"
 #include "rv_smartcast.h"
+#include "rv_user.h"
 #include "rv_util.h"
 #include "rv_version.h"
 

@@ -1,7 +1,6 @@
 #include "request/album_req.h"
 
 #include "request/album_dao.h"
-#include "request/query_text.h"
 #include "request/request_core.h"
 
 namespace {
@@ -25,8 +24,14 @@ const Endpoint kAlbumDetail{Host::OpenApiHttp, "/v2/album/detail?",        "ids=
                             kSigned,           as_first_record<kAlbumInfo>};
 const Endpoint kAlbumRecommend{Host::OpenApiHttp, "/v2/album/recommend?", "&", Method::Get,
                                kSigned,           as_list<kAlbum>};
-const Endpoint kAlbumTop{Host::OpenApiHttp, "/v2/album/top?", "&type=%s&pagesize=%d&pagenum=%d&",
-                         Method::Get,       kSigned,          as_record<kAlbumSet>};
+const Endpoint kAlbumTop{Host::OpenApiHttp,
+                         "/v2/album/top?",
+                         "&type=%s&pagesize=%d&pagenum=%d&",
+                         Method::Get,
+                         kSigned,
+                         as_record<kAlbumSet>,
+                         nullptr,
+                         true};
 
 }  // namespace
 
@@ -55,10 +60,7 @@ void request_album_recommend_list(rv_result_callback callback, void *user_data) 
 
 void request_album_top_list(const char *type, int pagenum, int pagesize,
                             rv_result_callback callback, void *user_data) {
-    std::string encoded;
-    if (rv::req::encode_for_query(type, encoded, callback, user_data)) {
-        rv::req::send(kAlbumTop, nullptr, callback, user_data, encoded.c_str(), pagesize, pagenum);
-    }
+    rv::req::send(kAlbumTop, nullptr, callback, user_data, type, pagesize, pagenum);
 }
 
 }  // extern "C"

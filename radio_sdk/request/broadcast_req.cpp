@@ -4,7 +4,6 @@
 #include <string>
 
 #include "request/broadcast_dao.h"
-#include "request/query_text.h"
 #include "request/request_core.h"
 #include "rv_error.h"
 
@@ -54,9 +53,14 @@ const Endpoint kList{Host::OpenApiHttp,
                      as_record<kBroadcastSet>};
 const Endpoint kInfo{Host::OpenApiHttp, "/v2/broadcast/detail?",  "broadcastid=%lld&", Method::Get,
                      kSigned,           as_record<kBroadcastInfo>};
-const Endpoint kProgramList{
-    Host::OpenApiHttp, "/v2/broadcast/programlist?", "bid=%lld&date=%s&", Method::Get, kSigned,
-    as_list<kProgram>};
+const Endpoint kProgramList{Host::OpenApiHttp,
+                            "/v2/broadcast/programlist?",
+                            "bid=%lld&date=%s&",
+                            Method::Get,
+                            kSigned,
+                            as_list<kProgram>,
+                            nullptr,
+                            true};
 const Endpoint kProgramInfo{Host::OpenApiHttp, "/v2/program/detail?",
                             "programid=%lld&", Method::Get,
                             kSigned,           as_record<kProgram>};
@@ -110,11 +114,8 @@ void request_broadcast_info(int64_t broadcast_id, rv_result_callback callback, v
 
 void request_broadcast_program_list(int64_t broadcast_id, const char *date,
                                     rv_result_callback callback, void *user_data) {
-    std::string encoded;
-    if (rv::req::encode_for_query(date, encoded, callback, user_data)) {
-        rv::req::send(kProgramList, nullptr, callback, user_data,
-                      static_cast<long long>(broadcast_id), encoded.c_str());
-    }
+    rv::req::send(kProgramList, nullptr, callback, user_data, static_cast<long long>(broadcast_id),
+                  date);
 }
 
 void request_broadcast_program_info(int64_t program_id, rv_result_callback callback,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -25,7 +26,7 @@ Value copy(const char *s) {
 // The record values the common block needs, copied under the lock so that
 // the rest of the work runs without it.
 struct SdkValues {
-    Value appid, secretkey, channel, packagename, os, openid, deviceid;
+    Value appid, secretkey, channel, packagename, os, openid, deviceid, init_time;
 };
 
 std::optional<SdkValues> read_sdk_values() {
@@ -36,7 +37,7 @@ std::optional<SdkValues> read_sdk_values() {
     }
     return SdkValues{copy(info->appid),       copy(info->secretkey), copy(info->channel),
                      copy(info->packagename), copy(info->os),        copy(info->openid),
-                     copy(info->deviceid)};
+                     copy(info->deviceid),    copy(info->init_time)};
 }
 
 // "key=value&" when the value is present, else nothing.
@@ -49,6 +50,39 @@ std::string piece(const char *key, const Value &value, bool with_amp = true) {
         p += '&';
     }
     return p;
+}
+
+// As piece(), the value form-encoded.
+std::string encoded_piece(const char *key, const Value &value) {
+    if (!value) {
+        return {};
+    }
+    std::string p = std::string(key) + "=";
+    url_encode_append(p, *value);
+    return p + "&";
+}
+
+// `text` as the inside of a JSON string literal (quotes, backslashes and
+// control characters escaped; other bytes, UTF-8 included, as they are).
+std::string json_escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    out += format("\\u%04x", static_cast<unsigned>(c));
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
 }
 
 // Every "&" becomes the decimal text of a counter starting at 0.
@@ -159,7 +193,29 @@ int append_access_params(std::string &url, const char * /*arg*/) {
         open_uid = copy(s_acc_info->open_uid);
         access_token = copy(s_acc_info->access_token);
     }
-    url += piece("open_uid", open_uid) + piece("access_token", access_token);
+    url += encoded_piece("open_uid", open_uid) + encoded_piece("access_token", access_token);
+    return RVE_OK;
+}
+
+int append_secret_key(std::string &url, const char * /*arg*/) {
+    std::optional<SdkValues> v = read_sdk_values();
+    url += encoded_piece("secretkey", v ? v->secretkey.value_or("") : "");
+    return RVE_OK;
+}
+
+int append_report_params(std::string &url, const char * /*arg*/) {
+    std::optional<SdkValues> v = read_sdk_values();
+    if (!v) {
+        return RVE_NO_SDK_INFO;
+    }
+    url += piece("appid", v->appid) + piece("openid", v->openid);
+    if (v->openid && v->init_time) {
+        url += "sessionid=" + *v->openid + *v->init_time + "&";
+    }
+    url += format(
+        "timestamp=%lld&network=%d&operator=%d&appversion=unknown&channel=unknown&"
+        "os=linux&osversion=unknown&playid=%d&",
+        static_cast<long long>(time(nullptr)), -1, 0, 1);
     return RVE_OK;
 }
 
@@ -171,11 +227,11 @@ int append_search_params(std::string &url, const char *keyword) {
     const std::string appid = v->appid.value_or("");
     const std::string deviceid = v->deviceid.value_or("");
     const std::string sign = signature(v->secretkey.value_or("") + deviceid);
-    const char *kw = keyword != nullptr ? keyword : "";
+    const std::string kw = json_escaped(keyword != nullptr ? keyword : "");
     std::string body = format(
         "{\"category\":\"\",\"albumName\":\"\",\"artist\":\"\",\"audioName\":\"\",\"field\":2,"
         "\"tag\":1,\"text\":\"%s\",\"keyword\":\"%s\"}",
-        kw, kw);
+        kw.c_str(), kw.c_str());
     std::string encoded;
     url_encode_append(encoded, body);
     url += format("deviceid=%s&sign=%s&appid=%s&voicesource=%d&appsource=%d&qualitytype=%d&q=%s&",
@@ -207,4 +263,8 @@ extern "C" int url_set_access_params(char **url) {
 
 extern "C" int url_set_search_params(char **url, const char *keyword) {
     return rv::append_to_heap(url, keyword, rv::append_search_params);
+}
+
+extern "C" int url_set_report_params(char **url) {
+    return rv::append_to_heap(url, nullptr, rv::append_report_params);
 }

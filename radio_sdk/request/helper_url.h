@@ -29,8 +29,12 @@ RV_API void _calc_signature(const char *text, char *out);
  */
 RV_API int url_set_common_params(char **url);
 RV_API int url_set_access_params(char **url);
-/* The search block for `keyword` (null is taken as the empty text). */
+/* The search block for `keyword` (null is taken as the empty text; the
+ * keyword is escaped as a JSON string inside the block's JSON body). */
 RV_API int url_set_search_params(char **url, const char *keyword);
+/* The block that identifies a report: app id, openid and session id (when
+ * known), the time, and fixed device descriptions. */
+RV_API int url_set_report_params(char **url);
 
 RV_END_DECLS
 
@@ -54,6 +58,10 @@ std::string signature(std::string_view text);
 int append_common_params(std::string &url, const char *arg);
 int append_access_params(std::string &url, const char *arg);
 int append_search_params(std::string &url, const char *keyword);
+int append_report_params(std::string &url, const char *arg);
+// "secretkey=<the application's secret key>&" (empty without an SDK record),
+// for the authorisation requests that prove the application's identity.
+int append_secret_key(std::string &url, const char *arg);
 
 }  // namespace rv
 #endif

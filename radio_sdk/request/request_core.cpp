@@ -1,11 +1,13 @@
 #include "request/request_core.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "http/http_client.h"
 #include "request/helper_url.h"
+#include "request/util_url.h"
 #include "rv_error.h"
 
 namespace rv::req {
@@ -39,8 +41,66 @@ void on_answer(int result, const char *data, size_t size, void *user) {
     notify(call->callback, call->user_data, answer);
 }
 
-int build_url(const Endpoint &endpoint, const char *block_arg, std::string &url, va_list ap) {
-    url = service_host(endpoint.host) + endpoint.path + vformat(endpoint.query, ap);
+// One integer conversion of `spec` (its length modifier counted in `longs`).
+template <class Int, class Long, class LongLong>
+std::string format_integer(const std::string &spec, int longs, va_list *ap) {
+    switch (longs) {
+        case 0:
+            return format(spec.c_str(), va_arg(*ap, Int));
+        case 1:
+            return format(spec.c_str(), va_arg(*ap, Long));
+        default:
+            return format(spec.c_str(), va_arg(*ap, LongLong));
+    }
+}
+
+// The endpoint's own parameters, one conversion at a time so that text
+// arguments can be form-encoded on their way in.
+std::string format_query(const char *fmt, bool encode, va_list *args) {
+    std::string out;
+    for (const char *p = fmt; *p != '\0'; p++) {
+        if (*p != '%') {
+            out += *p;
+            continue;
+        }
+        const char *start = p++;
+        p += strspn(p, "-+ #0123456789.");
+        const int longs = static_cast<int>(strspn(p, "l"));
+        p += longs;
+        if (*p == '\0') {
+            break;  // a stray "%" at the end
+        }
+        const std::string spec(start, p + 1);
+        switch (*p) {
+            case 's': {
+                const char *text = va_arg(*args, const char *);
+                if (encode) {
+                    url_encode_append(out, text != nullptr ? text : "");
+                } else {
+                    out += format(spec.c_str(), text != nullptr ? text : "");
+                }
+                break;
+            }
+            case 'd':
+            case 'i':
+                out += format_integer<int, long, long long>(spec, longs, args);
+                break;
+            case 'u':
+            case 'x':
+                out +=
+                    format_integer<unsigned, unsigned long, unsigned long long>(spec, longs, args);
+                break;
+            default:
+                out += *p;  // "%%"
+                break;
+        }
+    }
+    return out;
+}
+
+int build_url(const Endpoint &endpoint, const char *block_arg, std::string &url, va_list *ap) {
+    url = service_host(endpoint.host) + endpoint.path +
+          format_query(endpoint.query, endpoint.form_encode, ap);
     for (Block block : endpoint.blocks) {
         if (block != nullptr) {
             int code = block(url, block_arg);
@@ -100,7 +160,7 @@ void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback ca
     va_start(ap, user_data);
     try {
         std::string url;
-        code = build_url(endpoint, block_arg, url, ap);
+        code = build_url(endpoint, block_arg, url, &ap);
         if (code == RVE_OK) {
             auto call = std::make_unique<Call>(Call{&endpoint, callback, user_data});
             code = queue(endpoint, url, call.get());

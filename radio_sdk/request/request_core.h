@@ -16,8 +16,11 @@
  * request_<name> a call of send() with the row and the endpoint's own
  * arguments in the order of its query format (64-bit values as long long).
  * Extra query blocks are Block functions named in the row (the access block
- * for the authorised user, the search block with the keyword as block_arg);
- * answers outside the envelope get a RawReader. Nothing else changes here.
+ * for the authorised user, the search block with the keyword as block_arg,
+ * the event text of a report); answers outside the envelope get a RawReader
+ * (the redirect target of a probe, a report's ignored answer). A row whose
+ * text arguments are free text sets form_encode: each %s value is then
+ * form-encoded (util_url.h) before it is spliced in. Nothing else changes here.
  */
 #ifndef RV_REQUEST_REQUEST_CORE_H
 #define RV_REQUEST_REQUEST_CORE_H
@@ -53,12 +56,17 @@ struct Endpoint {
     std::array<Block, 3> blocks;  // appended in order; null entries are skipped
     Builder build;                // for enveloped answers
     RawReader raw = nullptr;      // when set, replaces the envelope handling
+    bool form_encode = false;     // %s arguments are form-encoded
 };
 
 // The blocks of an ordinary signed endpoint.
 inline constexpr std::array<Block, 3> kSigned{append_common_params};
+// The blocks of an endpoint that acts for the authorised user.
+inline constexpr std::array<Block, 3> kAuthorisedUser{append_access_params, append_common_params};
 
-// Builds host + path + query (formatted from the variadic arguments) + blocks,
+// Builds host + path + query (formatted from the variadic arguments, which the
+// query format may take as %d, %i, %u or %x with an optional l or ll, and %s;
+// a null text counts as empty) + blocks,
 // queues it, and delivers as described above. `block_arg` is handed to every
 // block (the search keyword; null for most endpoints). Never throws.
 void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback callback,

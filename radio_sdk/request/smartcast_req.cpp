@@ -4,7 +4,6 @@
 
 #include "request/album_dao.h"
 #include "request/audio_dao.h"
-#include "request/query_text.h"
 #include "request/request_core.h"
 #include "request/smartcast_dao.h"
 
@@ -21,8 +20,14 @@ const Endpoint kList{Host::OpenApiHttp, "/v2/typeradio/list?", "cid=%d&", Method
                      kSigned,           as_list<kSmartcast>};
 const Endpoint kInfo{Host::OpenApiHttp, "/v2/radio/detail?",  "rid=%lld&", Method::Get,
                      kSigned,           as_record<kSmartcast>};
-const Endpoint kPlaylist{Host::OpenApiHttp, "/v2/radio/list?", "rid=%lld&clockid=%s&",
-                         Method::Get,       kSigned,           as_list<kAudioWithClock>};
+const Endpoint kPlaylist{Host::OpenApiHttp,
+                         "/v2/radio/list?",
+                         "rid=%lld&clockid=%s&",
+                         Method::Get,
+                         kSigned,
+                         as_list<kAudioWithClock>,
+                         nullptr,
+                         true};
 
 }  // namespace
 
@@ -47,11 +52,8 @@ void request_smartcast_info(int64_t smartcast_id, rv_result_callback callback, v
 
 void request_smartcast_playlist(int64_t smartcast_id, const char *clock_id,
                                 rv_result_callback callback, void *user_data) {
-    std::string encoded;
-    if (rv::req::encode_for_query(clock_id, encoded, callback, user_data)) {
-        rv::req::send(kPlaylist, nullptr, callback, user_data, static_cast<long long>(smartcast_id),
-                      encoded.c_str());
-    }
+    rv::req::send(kPlaylist, nullptr, callback, user_data, static_cast<long long>(smartcast_id),
+                  clock_id);
 }
 
 }  // extern "C"

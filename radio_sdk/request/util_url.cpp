@@ -20,6 +20,19 @@ int encode_byte(unsigned char c, char out[3]) {
     return 3;
 }
 
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace
 
 extern "C" int32_t util_url_encode(const char *src, int32_t src_len, char *dst, int32_t dst_size) {
@@ -49,6 +62,22 @@ void url_encode_append(std::string &out, std::string_view text) {
         char piece[3];
         out.append(piece, static_cast<size_t>(encode_byte(static_cast<unsigned char>(c), piece)));
     }
+}
+
+std::string url_decode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); i++) {
+        const int high = i + 2 < text.size() && text[i] == '%' ? hex_digit(text[i + 1]) : -1;
+        const int low = high >= 0 ? hex_digit(text[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i] == '+' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace rv

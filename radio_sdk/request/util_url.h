@@ -30,6 +30,9 @@ RV_END_DECLS
 namespace rv {
 // Appends the encoded form of `text` to `out`.
 void url_encode_append(std::string &out, std::string_view text);
+// The decoded form: "+" is a space, "%XX" (either case) its byte; a "%" not
+// followed by two hex digits stays as it is.
+std::string url_decode(std::string_view text);
 }  // namespace rv
 #endif
 

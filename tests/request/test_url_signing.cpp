@@ -171,17 +171,28 @@ TEST_F(SignedBlocks, AccessBlockCarriesTheCachedCredentialsOnly) {
     EXPECT_EQ(access(), "x?");
 }
 
-TEST_F(SignedBlocks, SearchBlockSignsSecretAndDeviceAndEncodesTheBody) {
+TEST_F(SignedBlocks, SearchBlockSignsSecretAndDeviceAndEscapesTheKeywordInTheBody) {
     start(App{"A", "S", "C", "P"}, "D", "O");
     char *url = strdup("");
-    ASSERT_EQ(url_set_search_params(&url, "he said \"hi\""), 0);
+    ASSERT_EQ(url_set_search_params(&url, "he said \"hi\" \\ \n"), 0);
+    // The keyword stays one JSON string: quote, backslash and control
+    // characters escaped, then the whole body form-encoded.
     const std::string body =
         R"({"category":"","albumName":"","artist":"","audioName":"","field":2,"tag":1,)"
-        R"("text":"he said "hi"","keyword":"he said "hi""})";
+        R"("text":"he said \"hi\" \\ \u000a","keyword":"he said \"hi\" \\ \u000a"})";
     EXPECT_EQ(std::string(url),
               "deviceid=D&sign=" + openssl_md5_hex("SD") +
                   "&appid=A&voicesource=1&appsource=1&qualitytype=1&q=" + encode(body, 4096) + "&");
-    EXPECT_NE(std::string(url).find("%22hi%22"), std::string::npos);
+    EXPECT_NE(std::string(url).find("%5C%22hi%5C%22"), std::string::npos);
+    free(url);
+}
+
+TEST_F(SignedBlocks, AccessBlockEncodesTheCredentialsItSends) {
+    start(App{}, "D", "O");
+    EXPECT_EQ(rv_cacheSdkAuthAccessInfo("t/k=1&x", "u 1"), 0);
+    char *url = strdup("x?");
+    ASSERT_EQ(url_set_access_params(&url), 0);
+    EXPECT_STREQ(url, "x?open_uid=u+1&access_token=t%2Fk%3D1%26x&");
     free(url);
 }
 
@@ -191,6 +202,7 @@ TEST(SignedBlocksWithoutSdk, BuildersGive512AndLeaveTheUrlAlone) {
     EXPECT_EQ(url_set_common_params(&url), 512);
     EXPECT_EQ(url_set_access_params(&url), 512);
     EXPECT_EQ(url_set_search_params(&url, "k"), 512);
+    EXPECT_EQ(url_set_report_params(&url), 512);
     EXPECT_STREQ(url, "keep?");
     free(url);
     EXPECT_EQ(url_set_common_params(nullptr), 4);

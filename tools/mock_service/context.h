@@ -23,6 +23,7 @@ struct Context {
     Fixtures fixtures;
     FaultTable faults;
     ReportLog reports;
+    RequestLog requests;
     AuthState auth;
     UserState users;
     MediaStore media;

@@ -60,6 +60,14 @@ struct Report {
     bool has(const std::string &key) const;
 };
 
+// One open-API request as the service received it (before any fault).
+struct Received {
+    std::string scheme;  // "http" or "https"
+    std::string method;  // "GET", "POST", "HEAD"
+    std::string path;
+    std::string query;  // raw text after the first "?", undecoded
+};
+
 class Service {
   public:
     explicit Service(Config config = {});
@@ -85,6 +93,8 @@ class Service {
     void clear_faults();                                          // same as DELETE /__mock/faults
     std::vector<Report> reports() const;                          // same as GET /__mock/reports
     void clear_reports();                                         // same as DELETE /__mock/reports
+    std::vector<Received> requests() const;  // open-API requests, in arrival order
+    void clear_requests();
 
     struct State;
 

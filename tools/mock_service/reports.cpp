@@ -25,21 +25,6 @@ bool Report::has(const std::string &key) const {
     return false;
 }
 
-void ReportLog::add(Report report) {
-    std::lock_guard lock(mutex_);
-    reports_.push_back(std::move(report));
-}
-
-std::vector<Report> ReportLog::list() const {
-    std::lock_guard lock(mutex_);
-    return reports_;
-}
-
-void ReportLog::clear() {
-    std::lock_guard lock(mutex_);
-    reports_.clear();
-}
-
 Json report_to_json(const Report &report) {
     Json object = json_object();
     put_str(object.get(), "query", report.query);

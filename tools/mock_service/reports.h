@@ -1,4 +1,5 @@
-// Every report received on "/c.gif", kept in arrival order for tests.
+// Every report received on "/c.gif", and every open-API request, kept in
+// arrival order for tests.
 #pragma once
 
 #include <mutex>
@@ -9,16 +10,29 @@
 
 namespace rvmock {
 
-class ReportLog {
+template <class Entry>
+class ArrivalLog {
   public:
-    void add(Report report);
-    std::vector<Report> list() const;
-    void clear();
+    void add(Entry entry) {
+        std::lock_guard lock(mutex_);
+        entries_.push_back(std::move(entry));
+    }
+    std::vector<Entry> list() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        entries_.clear();
+    }
 
   private:
-    mutable std::mutex mutex_;  // guards reports_ (handler threads and the test thread)
-    std::vector<Report> reports_;
+    mutable std::mutex mutex_;  // guards entries_ (handler threads and the test thread)
+    std::vector<Entry> entries_;
 };
+
+using ReportLog = ArrivalLog<Report>;
+using RequestLog = ArrivalLog<Received>;
 
 // {"query": ..., "signature_ok": ..., "time_ms": ..., "params": [[key, value], ...]}
 Json report_to_json(const Report &report);

@@ -273,6 +273,7 @@ Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Reques
 
 void Router::serve_api(const ApiRoute &route, bool https, const httplib::Request &req,
                        httplib::Response &res) const {
+    context_.requests.add({https ? "https" : "http", req.method, req.path, raw_query(req)});
     std::optional<Fault> fault = context_.faults.take(req.path);
     if (fault_answered(fault, req, res)) {
         return;

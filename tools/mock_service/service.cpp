@@ -180,4 +180,12 @@ void Service::clear_reports() {
     state_->context.reports.clear();
 }
 
+std::vector<Received> Service::requests() const {
+    return state_->context.requests.list();
+}
+
+void Service::clear_requests() {
+    state_->context.requests.clear();
+}
+
 }  // namespace rvmock
