@@ -115,9 +115,9 @@ struct overloaded : Fs... {
 
 /* --- Records ----------------------------------------------------------------
  * Value copies of the C records (rv_data.h, rv_broadcast.h, rv_smartcast.h
- * ...), field for field under the same names: see there for their meaning. Flags become bool; a C string that may
- * be null becomes std::optional, every other null string the empty string;
- * Lists become std::vector.
+ * ...), field for field under the same names: see there for their meaning. Flags become bool; a C
+ * string that may be null becomes std::optional, every other null string the empty string; Lists
+ * become std::vector.
  */
 
 struct Category {
@@ -298,6 +298,80 @@ struct Operate {
     std::string image;
     std::string rname;
     std::string rvalue;
+};
+
+// The service's status value of an operation (dao_subscribe_result,
+// dao_unsubscribe_result, dao_subscribe_status, dao_history_save_result,
+// dao_history_clear_result, dao_auth_qrcode_status, dao_auth_revoke_result).
+struct Status {
+    int32_t status = 0;
+};
+
+struct AuthQrCode {
+    int32_t status = 0;
+    std::string uuid;         // names this QR code in the next steps
+    std::string qrcode_path;  // the URL the QR code stands for
+};
+
+struct AuthGrantCode {
+    std::string code;
+    std::string state;
+};
+
+struct AuthAccessToken {
+    std::string access_token;
+    std::string refresh_token;
+    std::string open_uid;
+    std::string scope;
+    int32_t expires_in = 0;  // seconds
+};
+
+struct AuthUserInfo {
+    std::string nickname;
+    std::string avatar;
+};
+
+struct Subscription {
+    int32_t type = 0;  // 0 album, 3 smartcast radio, 11 broadcast
+    int64_t id = 0;
+    std::string name;
+    std::string desc;
+    std::string img;
+    int32_t isOnline = 0;
+    int32_t hasCopyright = 0;
+    int32_t countNum = 0;
+    int64_t updateTime = 0;
+};
+
+struct History {
+    std::string radioId;
+    std::string radioTitle;
+    std::string picUrl;
+    std::string audioId;
+    std::string audioTitle;
+    std::string playUrl;
+    std::string shareUrl;
+    int64_t playedTime = 0;
+    int64_t duration = 0;
+    int64_t orderNum = 0;
+    int64_t timeStamp = 0;
+};
+
+struct SearchResult {
+    int64_t id = 0;
+    int64_t oldId = 0;
+    int32_t type = 0;  // 0 album, 1 audio, 3 smartcast radio, 11 broadcast
+    int32_t listenNum = 0;
+    int32_t source = 0;
+    int32_t isShowRed = 0;
+    int32_t isRequest = 0;
+    int32_t duration = 0;
+    int32_t originalDuration = 0;
+    std::string name;
+    std::string img;
+    std::string albumName;
+    std::string sourceName;
+    std::string playUrl;
 };
 
 namespace detail {
@@ -591,6 +665,137 @@ struct Record<dao_operate> {
 
 template <>
 struct Record<dao_operate_set> : PageRecord<dao_operate_set, dao_operate_set_del, dao_operate> {};
+
+template <class C, void (*Del)(C *)>
+struct StatusRecord {
+    static constexpr auto del = Del;
+    static Status value(const C &c) { return {c.status}; }
+};
+template <>
+struct Record<dao_subscribe_result> : StatusRecord<dao_subscribe_result, dao_subscribe_result_del> {
+};
+template <>
+struct Record<dao_unsubscribe_result>
+    : StatusRecord<dao_unsubscribe_result, dao_unsubscribe_result_del> {};
+template <>
+struct Record<dao_subscribe_status> : StatusRecord<dao_subscribe_status, dao_subscribe_status_del> {
+};
+template <>
+struct Record<dao_history_save_result>
+    : StatusRecord<dao_history_save_result, dao_history_save_result_del> {};
+template <>
+struct Record<dao_history_clear_result>
+    : StatusRecord<dao_history_clear_result, dao_history_clear_result_del> {};
+template <>
+struct Record<dao_auth_qrcode_status>
+    : StatusRecord<dao_auth_qrcode_status, dao_auth_qrcode_status_del> {};
+template <>
+struct Record<dao_auth_revoke_result>
+    : StatusRecord<dao_auth_revoke_result, dao_auth_revoke_result_del> {};
+
+template <>
+struct Record<dao_auth_qrcode> {
+    static constexpr auto del = dao_auth_qrcode_del;
+    static AuthQrCode value(const dao_auth_qrcode &q) {
+        return {.status = q.status, .uuid = text(q.uuid), .qrcode_path = text(q.qrcode_path)};
+    }
+};
+
+template <>
+struct Record<dao_auth_grant_code> {
+    static constexpr auto del = dao_auth_grant_code_del;
+    static AuthGrantCode value(const dao_auth_grant_code &g) {
+        return {.code = text(g.code), .state = text(g.state)};
+    }
+};
+
+template <>
+struct Record<dao_auth_access_token> {
+    static constexpr auto del = dao_auth_access_token_del;
+    static AuthAccessToken value(const dao_auth_access_token &t) {
+        return {.access_token = text(t.access_token),
+                .refresh_token = text(t.refresh_token),
+                .open_uid = text(t.open_uid),
+                .scope = text(t.scope),
+                .expires_in = t.expires_in};
+    }
+};
+
+template <>
+struct Record<dao_auth_user_info> {
+    static constexpr auto del = dao_auth_user_info_del;
+    static AuthUserInfo value(const dao_auth_user_info &u) {
+        return {.nickname = text(u.nickname), .avatar = text(u.avatar)};
+    }
+};
+
+template <>
+struct Record<dao_subscribe> {
+    static constexpr auto del = dao_subscribe_del;
+    static Subscription value(const dao_subscribe &s) {
+        return {.type = s.type,
+                .id = s.id,
+                .name = text(s.name),
+                .desc = text(s.desc),
+                .img = text(s.img),
+                .isOnline = s.isOnline,
+                .hasCopyright = s.hasCopyright,
+                .countNum = s.countNum,
+                .updateTime = s.updateTime};
+    }
+};
+
+template <>
+struct Record<dao_subscribe_set>
+    : PageRecord<dao_subscribe_set, dao_subscribe_set_del, dao_subscribe> {};
+
+template <>
+struct Record<dao_history> {
+    static constexpr auto del = dao_history_del;
+    static History value(const dao_history &h) {
+        return {.radioId = text(h.radioId),
+                .radioTitle = text(h.radioTitle),
+                .picUrl = text(h.picUrl),
+                .audioId = text(h.audioId),
+                .audioTitle = text(h.audioTitle),
+                .playUrl = text(h.playUrl),
+                .shareUrl = text(h.shareUrl),
+                .playedTime = h.playedTime,
+                .duration = h.duration,
+                .orderNum = h.orderNum,
+                .timeStamp = h.timeStamp};
+    }
+};
+
+template <>
+struct Record<dao_history_set> : PageRecord<dao_history_set, dao_history_set_del, dao_history> {};
+
+template <>
+struct Record<dao_search_result> {
+    static constexpr auto del = dao_search_result_del;
+    static SearchResult value(const dao_search_result &r) {
+        return {.id = r.id,
+                .oldId = r.oldId,
+                .type = r.type,
+                .listenNum = r.listenNum,
+                .source = r.source,
+                .isShowRed = r.isShowRed,
+                .isRequest = r.isRequest,
+                .duration = r.duration,
+                .originalDuration = r.originalDuration,
+                .name = text(r.name),
+                .img = text(r.img),
+                .albumName = text(r.albumName),
+                .sourceName = text(r.sourceName),
+                .playUrl = text(r.playUrl)};
+    }
+};
+
+template <>
+struct Record<dao_search_suggest_word> {
+    static constexpr auto del = dao_search_suggest_word_del;
+    static std::string value(const dao_search_suggest_word &w) { return text(w.word); }
+};
 
 // What a data call delivers: one record of type C (count 1) ...
 template <class C>
@@ -1005,6 +1210,121 @@ class Sdk {
         return detail::call<detail::NoData>("rv_getCityBroadcastTopList",
                                             rv_getCityBroadcastTopList, std::tuple(),
                                             std::forward<F>(on_done)...);
+    }
+
+    /* Search */
+
+    // At most `limit` words that complete `word`.
+    template <class... F>
+    auto get_search_suggest_word(const std::string &word, int limit, F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_search_suggest_word>>(
+            "rv_getSearchSuggestWord", rv_getSearchSuggestWord, std::tuple(word.c_str(), limit),
+            std::forward<F>(on_done)...);
+    }
+    // Everything whose name holds `keyword`; empty when nothing matches.
+    template <class... F>
+    auto do_search(const std::string &keyword, F &&...on_done) const {
+        return detail::call<detail::ListOf<dao_search_result>>(
+            "rv_doSearch", rv_doSearch, std::tuple(keyword.c_str()), std::forward<F>(on_done)...);
+    }
+
+    /* Authorisation of a user by QR code */
+
+    template <class... F>
+    auto get_auth_qrcode(const std::string &response_type, const std::string &scope,
+                         const std::string &redirect_uri, const std::string &state,
+                         F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_qrcode>>(
+            "rv_getAuthQRCode", rv_getAuthQRCode,
+            std::tuple(response_type.c_str(), scope.c_str(), redirect_uri.c_str(), state.c_str()),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_auth_qrcode_status(const std::string &uuid, F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_qrcode_status>>(
+            "rv_getAuthQRCodeStatus", rv_getAuthQRCodeStatus, std::tuple(uuid.c_str()),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_auth_grant_code(const std::string &uuid, F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_grant_code>>(
+            "rv_getAuthGrantCode", rv_getAuthGrantCode, std::tuple(uuid.c_str()),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_auth_access_token(const std::string &code, const std::string &grant_type,
+                               const std::string &redirect_uri, F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_access_token>>(
+            "rv_getAuthAccessToken", rv_getAuthAccessToken,
+            std::tuple(code.c_str(), grant_type.c_str(), redirect_uri.c_str()),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto refresh_auth_access_token(const std::string &refresh_token, const std::string &grant_type,
+                                   F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_access_token>>(
+            "rv_refreshAuthAccessToken", rv_refreshAuthAccessToken,
+            std::tuple(refresh_token.c_str(), grant_type.c_str()), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_auth_user_info(const std::string &access_token, const std::string &open_uid,
+                            F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_user_info>>(
+            "rv_getAuthUserInfo", rv_getAuthUserInfo,
+            std::tuple(access_token.c_str(), open_uid.c_str()), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto do_auth_revoke(const std::string &access_token, const std::string &open_uid,
+                        F &&...on_done) const {
+        return detail::call<detail::One<dao_auth_revoke_result>>(
+            "rv_doAuthRevoke", rv_doAuthRevoke, std::tuple(access_token.c_str(), open_uid.c_str()),
+            std::forward<F>(on_done)...);
+    }
+
+    /* The authorised user's subscriptions and history (with the credentials
+     * of cache_auth_access_info) */
+
+    template <class... F>
+    auto do_subscribe(int64_t id, F &&...on_done) const {
+        return detail::call<detail::One<dao_subscribe_result>>(
+            "rv_doSubscribe", rv_doSubscribe, std::tuple(id), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto do_unsubscribe(int64_t id, F &&...on_done) const {
+        return detail::call<detail::One<dao_unsubscribe_result>>(
+            "rv_doUnSubscribe", rv_doUnSubscribe, std::tuple(id), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_subscribe_status(int64_t id, F &&...on_done) const {
+        return detail::call<detail::One<dao_subscribe_status>>(
+            "rv_getSubscribeStatus", rv_getSubscribeStatus, std::tuple(id),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto get_subscribe_list(int type, int pagenum, int pagesize, F &&...on_done) const {
+        return detail::call<detail::One<dao_subscribe_set>>(
+            "rv_getSubscribeList", rv_getSubscribeList, std::tuple(type, pagenum, pagesize),
+            std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto save_listen_history(int64_t radio_id, int64_t audio_id, int64_t played_time,
+                             int64_t duration, int64_t time_stamp, F &&...on_done) const {
+        return detail::call<detail::One<dao_history_save_result>>(
+            "rv_saveListenHistory", rv_saveListenHistory,
+            std::tuple(radio_id, audio_id, played_time, duration, time_stamp),
+            std::forward<F>(on_done)...);
+    }
+    // Newest first; the page carries no count, sumPage or pageSize (0).
+    template <class... F>
+    auto get_listen_history(F &&...on_done) const {
+        return detail::call<detail::One<dao_history_set>>(
+            "rv_getListenHistory", rv_getListenHistory, std::tuple(), std::forward<F>(on_done)...);
+    }
+    template <class... F>
+    auto clear_listen_history(F &&...on_done) const {
+        return detail::call<detail::One<dao_history_clear_result>>(
+            "rv_clearListenHistory", rv_clearListenHistory, std::tuple(),
+            std::forward<F>(on_done)...);
     }
 
     /* The authorised user (synchronous; any thread) */

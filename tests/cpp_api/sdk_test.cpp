@@ -274,6 +274,49 @@ TEST_F(CppSdk, BroadcastsAndSmartcastsAsValues) {
     EXPECT_EQ(outcome.get_future().get(), "done");
 }
 
+TEST_F(CppSdk, SearchAndTheUsersHistoryAsValues) {
+    std::vector<std::string> words = sdk_->get_search_suggest_word("North", 5).get();
+    ASSERT_FALSE(words.empty());
+    EXPECT_NE(words[0].find("North"), std::string::npos);
+    std::vector<rv::SearchResult> hits = sdk_->do_search("North Wind").get();
+    ASSERT_FALSE(hits.empty());
+
+    // Without a user's credentials the service refuses.
+    try {
+        sdk_->get_listen_history().get();
+        FAIL() << "history without a user";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_SERVER_40100);
+    }
+}
+
+TEST_F(CppSdk, AUserAuthorisedByQrCodeKeepsAHistory) {
+    const std::string redirect = mock_.http_url() + "/oauth2/callback";
+    rv::AuthQrCode qr = sdk_->get_auth_qrcode("code", "basic", redirect, "st-1").get();
+    int32_t status = 0;
+    for (int i = 0; i < 10 && status != 2; ++i) {
+        status = sdk_->get_auth_qrcode_status(qr.uuid).get().status;
+    }
+    ASSERT_EQ(status, 2);
+    rv::AuthGrantCode grant = sdk_->get_auth_grant_code(qr.uuid).get();
+    EXPECT_EQ(grant.state, "st-1");
+    rv::AuthAccessToken token =
+        sdk_->get_auth_access_token(grant.code, "authorization_code", redirect).get();
+    EXPECT_GT(token.expires_in, 0);
+    sdk_->cache_auth_access_info(token.access_token, token.open_uid);
+
+    EXPECT_EQ(sdk_->save_listen_history(2100001, 3000000101, 1000, 2000, 1765190000).get().status,
+              1);
+    rv::Page<rv::History> history = sdk_->get_listen_history().get();
+    ASSERT_EQ(history.list.size(), 1u);
+    EXPECT_EQ(history.list[0].radioId, "2100001");
+    EXPECT_EQ(history.list[0].playedTime, 1000);
+    EXPECT_EQ(history.count, 0);  // history pages carry no count
+
+    sdk_->clear_auth_access_info();
+    EXPECT_THROW(sdk_->get_listen_history().get(), rv::Error);
+}
+
 // LeakSanitizer (the ASan build) checks at exit that every record and every
 // pending call of these 1,000 calls was freed; ThreadSanitizer that handing
 // calls between four application threads and the workers is race-free.

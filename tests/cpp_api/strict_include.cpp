@@ -14,6 +14,9 @@ namespace {
         1, rv::overloaded{[](std::vector<rv::Category>) {}, [](const rv::Error &) {}});
     std::future<void> nothing = sdk.get_city_broadcast_top_list();
     sdk.get_city_broadcast_list(1, 1, 10, [](auto &&...) {});
+    std::future<rv::Page<rv::History>> history = sdk.get_listen_history();
+    std::future<std::vector<std::string>> words = sdk.get_search_suggest_word("a", 3);
+    std::future<rv::Status> status = sdk.do_subscribe(1);
     rv::set_log_sink([](const rv::LogLine &) {});
     rv::reset_log_sink();
 }
