@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "first_pcm.h"
 #include "media_input.h"
 #include "orvellaplayer.h"
 #include "tone.h"
@@ -95,7 +96,7 @@ std::size_t ffmpeg_decode(const std::string &path) {
 std::size_t engine_decode(const std::string &path) {
     orv::MediaInput input(&no_interrupt, nullptr);
     int av_error = 0;
-    if (input.open(orv::InputOptions{path, "", ""}, &av_error) != 0) {
+    if (input.open(orv::InputOptions{path, "", "", ""}, &av_error) != 0) {
         std::fprintf(stderr, "engine could not open %s\n", path.c_str());
         std::exit(1);
     }
@@ -125,30 +126,6 @@ void on_event(int what, int, int) {
     if (what == ORV_EVENT_ERROR) {
         ++g_errors;
     }
-}
-
-std::uintmax_t size_of(const std::string &path) {
-    std::error_code ec;
-    const auto n = std::filesystem::file_size(path, ec);
-    return ec ? 0 : n;
-}
-
-// Milliseconds from prepareAsync until the capture file holds PCM (median of `runs`).
-double first_frame_ms(const std::string &url, const std::string &capture, int runs) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        std::filesystem::remove(capture);
-        IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
-        const auto t0 = Clock::now();
-        IjkMediaPlayer_prepareAsync(0, 4);
-        while (size_of(capture) == 0 && Clock::now() - t0 < std::chrono::seconds(10)) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        IjkMediaPlayer_reset();
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 }  // namespace
@@ -198,8 +175,8 @@ int main() {
     IjkMediaPlayer_native_init();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone60.aac";
     std::printf("prepareAsync -> first PCM frame written (median of 15):\n");
-    std::printf("  local file   %.1f ms\n", first_frame_ms(file, capture, 15));
-    std::printf("  local HTTP   %.1f ms\n", first_frame_ms(url, capture, 15));
+    std::printf("  local file   %.1f ms\n", bench::first_pcm_ms(file, capture, 15));
+    std::printf("  local HTTP   %.1f ms\n", bench::first_pcm_ms(url, capture, 15));
 
     // 3. Real-time playback load.
     IjkMediaPlayer_setDataSourceAndHeaders(file.c_str());

@@ -45,6 +45,7 @@ int Engine::prepare(int start_ms) {
     SessionConfig config;
     config.input.url = url_;
     config.input.proxy = proxy_;
+    config.input.ca_file = ca_file_;
     config.dns_server = dns_;
     config.start_ms = start_ms > 0 ? start_ms : 0;
     config.generation = generation_;
@@ -114,6 +115,11 @@ void Engine::set_proxy(const char *proxy) {
     if (!proxy_.empty() && proxy_.find("://") == std::string::npos) {
         proxy_ = "http://" + proxy_;
     }
+}
+
+void Engine::set_ca_file(const char *path) {
+    std::lock_guard lock(mu_);
+    ca_file_ = path != nullptr ? path : "";
 }
 
 void Engine::set_debug(int level) {

@@ -32,6 +32,7 @@ class Engine {
     void set_volume(float left, float right);
     void set_dns(const char *address);
     void set_proxy(const char *proxy);
+    void set_ca_file(const char *path);
     void set_debug(int level);
 
   private:
@@ -41,13 +42,14 @@ class Engine {
 
     PlayerSettings settings_;
     EventThread events_;  // declared before session_: outlives every session
-    // Protects url_, dns_, proxy_, session_, generation_. Held by command threads (the
+    // Protects url_, dns_, proxy_, ca_file_, session_, generation_. Held by command threads (the
     // event thread too, when a callback commands); never by the session or event thread
     // on their own, so joining a session under it cannot deadlock.
     std::mutex mu_;
     std::string url_;
     std::string dns_;
     std::string proxy_;
+    std::string ca_file_;
     std::uint64_t generation_ = 0;
     std::unique_ptr<Session> session_;
 };

@@ -1,8 +1,14 @@
 #include "media_input.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "log.h"
 #include "orvellaplayer.h"
 
 namespace orv {
@@ -10,6 +16,65 @@ namespace {
 
 constexpr int kMaxBadPackets = 50;
 constexpr const char *kUserAgent = "orvellaplayer/0.1";
+// A live source arrives in real time: a probe must not wait for seconds of it.
+constexpr int kLiveProbeBytes = 32 * 1024;
+
+struct Named {
+    std::string_view key;
+    const char *demuxer;
+};
+
+constexpr Named kByContentType[] = {
+    {"audio/mpeg", "mp3"},
+    {"audio/mp3", "mp3"},
+    {"audio/mpeg3", "mp3"},
+    {"audio/x-mpeg", "mp3"},
+    {"audio/aac", "aac"},
+    {"audio/aacp", "aac"},
+    {"audio/x-aac", "aac"},
+    {"audio/ogg", "ogg"},
+    {"application/ogg", "ogg"},
+    {"audio/x-ogg", "ogg"},
+    {"audio/opus", "ogg"},
+    {"audio/x-mpegurl", "hls"},
+    {"audio/mpegurl", "hls"},
+    {"application/vnd.apple.mpegurl", "hls"},
+    {"application/x-mpegurl", "hls"},
+    {"audio/flac", "flac"},
+    {"audio/x-flac", "flac"},
+    {"audio/wav", "wav"},
+    {"audio/x-wav", "wav"},
+};
+
+constexpr Named kByExtension[] = {
+    {"mp3", "mp3"},  {"aac", "aac"},  {"ogg", "ogg"},   {"oga", "ogg"},
+    {"opus", "ogg"}, {"m3u8", "hls"}, {"flac", "flac"}, {"wav", "wav"},
+};
+
+bool same_text(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+template <std::size_t N>
+const AVInputFormat *lookup(const Named (&table)[N], std::string_view key) {
+    for (const Named &row : table) {
+        if (same_text(row.key, key)) {
+            return av_find_input_format(row.demuxer);
+        }
+    }
+    return nullptr;
+}
+
+std::string_view trimmed(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
 
 bool rate_ok(int rate) {
     return rate >= 4000 && rate <= 48000;
@@ -17,22 +82,53 @@ bool rate_ok(int rate) {
 
 }  // namespace
 
+const AVInputFormat *demuxer_for(const char *content_type, const std::string &url) {
+    if (content_type != nullptr) {
+        const std::string_view type(content_type);
+        if (const AVInputFormat *named =
+                lookup(kByContentType, trimmed(type.substr(0, type.find(';'))))) {
+            return named;
+        }
+    }
+    std::string_view path(url);
+    if (const auto scheme = path.find("://"); scheme != std::string_view::npos) {
+        path.remove_prefix(scheme + 3);
+        const auto slash = path.find('/');
+        path = slash == std::string_view::npos ? std::string_view{} : path.substr(slash);
+    }
+    path = path.substr(0, path.find_first_of("?#"));
+    const auto dot = path.rfind('.');
+    if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) {
+        return nullptr;
+    }
+    return lookup(kByExtension, path.substr(dot + 1));
+}
+
 MediaInput::MediaInput(int (*interrupt)(void *), void *opaque) : interrupt_{interrupt, opaque} {}
 
-MediaInput::~MediaInput() = default;
+MediaInput::~MediaInput() {
+    av_channel_layout_uninit(&in_layout_);
+}
+
+int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                             AVDictionary **options) {
+    const auto *self = static_cast<const MediaInput *>(s->opaque);
+    AVDictionary *opts = nullptr;
+    if (options != nullptr) {
+        av_dict_copy(&opts, *options, 0);
+    }
+    // Ours last: a demuxer's options for its own requests never turn the checks off.
+    av_dict_copy(&opts, self->request_options_.get(), 0);
+    if (s->protocol_whitelist != nullptr) {
+        av_dict_set(&opts, "protocol_whitelist", s->protocol_whitelist, 0);
+    }
+    const int rc = avio_open2(pb, url, flags, &s->interrupt_callback, &opts);
+    av_dict_free(&opts);
+    return rc;
+}
 
 int MediaInput::open(const InputOptions &options, int *av_error) {
     url_ = options.url;
-    AVFormatContext *raw = avformat_alloc_context();
-    if (raw == nullptr) {
-        *av_error = AVERROR(ENOMEM);
-        return ORV_ERROR_OPEN;
-    }
-    raw->interrupt_callback = interrupt_;
-    // Live streams are sent in real time: probing must not wait for seconds of them.
-    raw->probesize = 32 * 1024;
-    raw->max_analyze_duration = AV_TIME_BASE / 2;
-
     AVDictionary *opts = nullptr;
     av_dict_set(&opts, "user_agent", kUserAgent, 0);
     // Dropped connections are picked up again where they broke off (with Range on files).
@@ -41,30 +137,111 @@ int MediaInput::open(const InputOptions &options, int *av_error) {
     av_dict_set(&opts, "reconnect_on_network_error", "1", 0);
     av_dict_set(&opts, "reconnect_delay_max", "2", 0);
     av_dict_set(&opts, "rw_timeout", "10000000", 0);  // a silent server counts as a drop
+    // HTTPS servers prove who they are, on every request: certificate chain and host name.
+    av_dict_set(&opts, "tls_verify", "1", 0);
+    // The handshake's small writes go out at once: with Nagle each waited for the peer's
+    // delayed ACK, which made an HTTPS start over ten times slower than HTTP.
+    av_dict_set(&opts, "tcp_nodelay", "1", 0);
+    if (!options.ca_file.empty()) {
+        av_dict_set(&opts, "ca_file", options.ca_file.c_str(), 0);
+    }
     if (!options.proxy.empty()) {
         av_dict_set(&opts, "http_proxy", options.proxy.c_str(), 0);
     }
     if (!options.host_header.empty()) {
         av_dict_set(&opts, "headers", options.host_header.c_str(), 0);
     }
-    int rc = avformat_open_input(&raw, url_.c_str(), nullptr, &opts);
-    av_dict_free(&opts);
+    request_options_.reset(opts);
+
+    FfmpegErrors errors;
+    int detail = open_demuxer(true, av_error);
+    // The server answered, but the demuxer its type or URL named could not read it: a
+    // wrong label, so the content decides after all.
+    if (detail != 0 && named_ && !interrupted()) {
+        detail = open_demuxer(false, av_error);
+    }
+    if (detail != 0) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(*av_error, text, sizeof text);
+        reason_ = errors.first().empty() ? text : errors.first();
+    }
+    return detail;
+}
+
+int MediaInput::open_demuxer(bool by_name, int *av_error) {
+    fmt_.reset();
+    io_.reset();
+    dec_.reset();
+    named_ = false;
+    eof_ = false;
+    bad_packets_ = 0;
+    primed_.clear();
+    AVFormatContext *raw = avformat_alloc_context();
+    if (raw == nullptr) {
+        *av_error = AVERROR(ENOMEM);
+        return ORV_ERROR_OPEN;
+    }
+    raw->interrupt_callback = interrupt_;
+    raw->opaque = this;
+    raw->io_open = &MediaInput::open_request;
+    raw->probesize = kLiveProbeBytes;
+    raw->max_analyze_duration = AV_TIME_BASE / 2;
+
+    const AVInputFormat *format = nullptr;
+    bool live = false;
+    if (is_network()) {
+        // Our own first request, so that its Content-Type can name the demuxer; the
+        // demuxer then reads from it.
+        AVIOContext *pb = nullptr;
+        const int rc = open_request(raw, &pb, url_.c_str(), AVIO_FLAG_READ, nullptr);
+        if (rc < 0) {
+            avformat_free_context(raw);
+            *av_error = rc;
+            return ORV_ERROR_OPEN;
+        }
+        io_.reset(pb);
+        raw->pb = pb;
+        live = (pb->seekable & AVIO_SEEKABLE_NORMAL) == 0;
+        if (live) {
+            raw->format_probesize = kLiveProbeBytes;
+        }
+        if (by_name) {
+            std::uint8_t *type = nullptr;
+            av_opt_get(pb, "mime_type", AV_OPT_SEARCH_CHILDREN, &type);
+            format = demuxer_for(reinterpret_cast<const char *>(type), url_);
+            av_free(type);
+        }
+    }
+    named_ = format != nullptr;
+    int rc = avformat_open_input(&raw, url_.c_str(), format, nullptr);
     if (rc < 0) {  // avformat_open_input freed the context
         *av_error = rc;
         return ORV_ERROR_OPEN;
     }
     fmt_.reset(raw);
-    rc = avformat_find_stream_info(fmt_.get(), nullptr);
-    if (rc < 0) {
+    // A named live stream starts with its first decodable frame; everything else is
+    // analysed as before, which also gives files their duration.
+    const bool analyse = !(named_ && live) || std::string_view(format->name) == "hls";
+    if (analyse && (rc = avformat_find_stream_info(fmt_.get(), nullptr)) < 0) {
         *av_error = rc;
         return ORV_ERROR_OPEN;
     }
-    return open_decoder(av_error);
+    const int detail = open_decoder(av_error);
+    return detail != 0 ? detail : first_frame(av_error);
 }
 
 int MediaInput::open_decoder(int *av_error) {
     const AVCodec *decoder = nullptr;
     stream_ = av_find_best_stream(fmt_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    // Unanalysed streams (a named live stream) have no format yet, which the choice above
+    // requires: the first audio stream is taken, its decoder tells the format.
+    for (unsigned i = 0; stream_ < 0 && i < fmt_->nb_streams; ++i) {
+        const AVCodecParameters *par = fmt_->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO &&
+            (decoder = avcodec_find_decoder(par->codec_id)) != nullptr) {
+            stream_ = static_cast<int>(i);
+        }
+    }
     if (stream_ < 0 || decoder == nullptr) {
         *av_error = stream_ < 0 ? stream_ : AVERROR_DECODER_NOT_FOUND;
         return ORV_ERROR_NO_AUDIO;
@@ -85,16 +262,61 @@ int MediaInput::open_decoder(int *av_error) {
         dec_->pkt_timebase = fmt_->streams[stream_]->time_base;
         rc = avcodec_open2(dec_.get(), decoder, nullptr);
     }
-    if (rc < 0 || dec_->sample_rate <= 0 || dec_->ch_layout.nb_channels <= 0) {
-        *av_error = rc < 0 ? rc : AVERROR_INVALIDDATA;
+    if (rc < 0) {
+        *av_error = rc;
         return ORV_ERROR_NO_AUDIO;
     }
-    out_rate_ = rate_ok(dec_->sample_rate) ? dec_->sample_rate : 48000;
-    out_channels_ = dec_->ch_layout.nb_channels >= 2 ? 2 : 1;
-    if (!make_resampler()) {
+    return 0;
+}
+
+// Decodes up to the first audio frame, whose format then fixes the output's.
+int MediaInput::first_frame(int *av_error) {
+    for (;;) {
+        int rc = avcodec_receive_frame(dec_.get(), frame_.get());
+        if (rc >= 0) {
+            break;
+        }
+        if (rc != AVERROR(EAGAIN)) {
+            *av_error = rc == AVERROR_EOF ? AVERROR_INVALIDDATA : rc;
+            return ORV_ERROR_DECODE;
+        }
+        rc = av_read_frame(fmt_.get(), pkt_.get());
+        if (rc == AVERROR_EOF) {
+            avcodec_send_packet(dec_.get(), nullptr);
+            eof_ = true;
+            continue;
+        }
+        if (rc < 0) {
+            *av_error = rc;
+            return ORV_ERROR_NETWORK;
+        }
+        const bool refused = pkt_->stream_index == stream_ &&
+                             avcodec_send_packet(dec_.get(), pkt_.get()) < 0 &&
+                             ++bad_packets_ > kMaxBadPackets;
+        av_packet_unref(pkt_.get());
+        if (refused) {
+            *av_error = AVERROR_INVALIDDATA;
+            return ORV_ERROR_DECODE;
+        }
+    }
+    const AVFrame *frame = frame_.get();
+    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0) {
+        *av_error = AVERROR_INVALIDDATA;
+        return ORV_ERROR_NO_AUDIO;
+    }
+    bad_packets_ = 0;
+    in_rate_ = frame->sample_rate;
+    in_format_ = frame->format;
+    av_channel_layout_uninit(&in_layout_);
+    out_rate_ = rate_ok(in_rate_) ? in_rate_ : 48000;
+    out_channels_ = frame->ch_layout.nb_channels >= 2 ? 2 : 1;
+    if (av_channel_layout_copy(&in_layout_, &frame->ch_layout) < 0 || !make_resampler()) {
         *av_error = AVERROR(ENOMEM);
         return ORV_ERROR_NO_AUDIO;
     }
+    convert(frame, primed_);
+    av_frame_unref(frame_.get());
+    drain_decoder(primed_);
     return 0;
 }
 
@@ -102,16 +324,16 @@ bool MediaInput::make_resampler() {
     AVChannelLayout out_layout{};
     av_channel_layout_default(&out_layout, out_channels_);
     SwrContext *raw = nullptr;
-    int rc = swr_alloc_set_opts2(&raw, &out_layout, AV_SAMPLE_FMT_S16, out_rate_, &dec_->ch_layout,
-                                 dec_->sample_fmt, dec_->sample_rate, 0, nullptr);
+    int rc = swr_alloc_set_opts2(&raw, &out_layout, AV_SAMPLE_FMT_S16, out_rate_, &in_layout_,
+                                 static_cast<AVSampleFormat>(in_format_), in_rate_, 0, nullptr);
     av_channel_layout_uninit(&out_layout);
     swr_.reset(raw);
     return rc >= 0 && swr_init(swr_.get()) >= 0;
 }
 
 void MediaInput::convert(const AVFrame *frame, std::vector<std::int16_t> &out) {
-    if (frame != nullptr &&
-        (frame->format != dec_->sample_fmt || frame->sample_rate != dec_->sample_rate)) {
+    if (frame != nullptr && (frame->format != in_format_ || frame->sample_rate != in_rate_ ||
+                             av_channel_layout_compare(&frame->ch_layout, &in_layout_) != 0)) {
         return;  // a mid-stream format change; such frames are skipped
     }
     const int in = frame != nullptr ? frame->nb_samples : 0;
@@ -154,6 +376,11 @@ void MediaInput::drain_decoder(std::vector<std::int16_t> &out) {
 }
 
 MediaInput::Read MediaInput::read(std::vector<std::int16_t> &out, int *detail, int *av_error) {
+    if (!primed_.empty()) {
+        out.insert(out.end(), primed_.begin(), primed_.end());
+        primed_.clear();
+        return Read::Data;
+    }
     const std::size_t before = out.size();
     while (out.size() == before) {
         if (eof_) {
@@ -203,6 +430,7 @@ bool MediaInput::seek(std::int64_t ms) {
     }
     avcodec_flush_buffers(dec_.get());
     make_resampler();
+    primed_.clear();
     eof_ = false;
     skip_until_ = av_rescale(ms, out_rate_, 1000);
     return true;

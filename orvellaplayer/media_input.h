@@ -19,7 +19,12 @@ struct InputOptions {
     std::string url;
     std::string proxy;        // "http://host:port" or empty
     std::string host_header;  // "Host: name\r\n" when the URL's host was resolved by us
+    std::string ca_file;      // PEM bundle that HTTPS servers are checked against; empty: system
 };
+
+// The demuxer named by a Content-Type (parameters and case ignored) or, failing that, by
+// the extension of the URL's path; null when neither names one and the input is probed.
+const AVInputFormat *demuxer_for(const char *content_type, const std::string &url);
 
 class MediaInput {
   public:
@@ -31,8 +36,12 @@ class MediaInput {
     MediaInput(const MediaInput &) = delete;
     MediaInput &operator=(const MediaInput &) = delete;
 
-    // 0, or an ORV_ERROR_* detail with the FFmpeg code in *av_error.
+    // 0, or an ORV_ERROR_* detail with the FFmpeg code in *av_error; reason() then says why.
+    // Returns once the first audio frame is decoded (it is the first PCM read() gives).
     int open(const InputOptions &options, int *av_error);
+
+    // FFmpeg's own words for the last failure of open(), or its error text.
+    const std::string &reason() const { return reason_; }
 
     // Appends decoded PCM to `out` (at least one frame when Data). Failed sets *av_error
     // and *detail (ORV_ERROR_DECODE or ORV_ERROR_NETWORK).
@@ -48,6 +57,12 @@ class MediaInput {
     bool is_network() const;
 
   private:
+    struct DictFree {
+        void operator()(AVDictionary *d) const { av_dict_free(&d); }
+    };
+    struct IoClose {
+        void operator()(AVIOContext *pb) const { avio_closep(&pb); }
+    };
     struct InputClose {
         void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
     };
@@ -64,12 +79,22 @@ class MediaInput {
         void operator()(AVPacket *p) const { av_packet_free(&p); }
     };
 
+    // Every request of the input (the first one, playlists, segments) goes through here, so
+    // each gets the same options: TLS checks, reconnects, proxy, headers.
+    static int open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                            AVDictionary **options);
+    // One attempt: by_name lets the Content-Type or extension pick the demuxer.
+    int open_demuxer(bool by_name, int *av_error);
+    bool interrupted() const { return interrupt_.callback(interrupt_.opaque) != 0; }
     int open_decoder(int *av_error);
+    int first_frame(int *av_error);
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
 
     AVIOInterruptCB interrupt_;
+    std::unique_ptr<AVDictionary, DictFree> request_options_;
+    std::unique_ptr<AVIOContext, IoClose> io_;  // opened by us to read the Content-Type
     std::unique_ptr<AVFormatContext, InputClose> fmt_;
     std::unique_ptr<AVCodecContext, CodecFree> dec_;
     std::unique_ptr<SwrContext, SwrFree> swr_;
@@ -78,10 +103,17 @@ class MediaInput {
     int stream_ = -1;
     int out_rate_ = 0;
     int out_channels_ = 0;
+    // Format the resampler takes in; frames that differ (a mid-stream change) are skipped.
+    int in_rate_ = 0;
+    int in_format_ = -1;
+    AVChannelLayout in_layout_{};
+    std::vector<std::int16_t> primed_;  // PCM of the first frame, decoded by open()
+    bool named_ = false;                // the demuxer was named, not probed
     bool eof_ = false;
     int bad_packets_ = 0;           // consecutive packets the decoder refused
     std::int64_t skip_until_ = -1;  // after a seek: output frames before this position dropped
     std::string url_;
+    std::string reason_;
 };
 
 }  // namespace orv

@@ -102,6 +102,10 @@ void IjkMediaPlayer_clearProxyAdress(void) {
     guarded(__func__, [] { engine().set_proxy(nullptr); });
 }
 
+void IjkMediaPlayer_setCaFile(const char *path) {
+    guarded(__func__, [&] { engine().set_ca_file(path); });
+}
+
 void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dns_resolver.h"
+#include "log.h"
 #include "orvellaplayer.h"
 
 namespace orv {
@@ -15,7 +16,8 @@ constexpr auto kProgressEvery = 500ms;
 constexpr auto kStallGrace = 50ms;      // dry this long while waiting on input = stalled
 constexpr auto kReconnectWindow = 30s;  // a live source silent this long is given up
 constexpr auto kReconnectPause = 300ms;
-constexpr auto kIdleWait = 24h;  // paused or finished: only a command wakes us
+constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
+constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
 
 std::int16_t scale(std::int16_t v, float gain) {
     const float s = std::round(static_cast<float>(v) * gain);
@@ -116,7 +118,7 @@ void Session::run() {
         return;
     }
     if (detail != 0) {
-        post(ORV_EVENT_ERROR, detail, av_error);
+        fail_open(input_->reason(), detail, av_error);
         return;
     }
     duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
@@ -140,6 +142,8 @@ void Session::play_loop() {
     const int channels = input_->channels();
     const int piece = std::max(input_->sample_rate() / 50, 1);  // 20 ms per write
     const std::int64_t margin = std::int64_t{input_->sample_rate()} * ORV_MAX_AHEAD_MS / 1000;
+    const std::int64_t cushion =
+        std::int64_t{input_->sample_rate()} * kResumeCushion.count() / 1000;
 
     for (;;) {
         const Command cmd = take_command();
@@ -167,6 +171,15 @@ void Session::play_loop() {
             continue;
         }
         progress(now);
+        // After a stall, sound resumes only with a cushion in hand: a live source that comes
+        // back at real-time pace would otherwise stall again at its first hiccup.
+        if (buffering_ && !input_done && at < pcm.size() &&
+            static_cast<std::int64_t>(pcm.size() - at) / channels < cushion) {
+            if (!fill(pcm, input_done)) {
+                return;
+            }
+            continue;
+        }
         if (at == pcm.size()) {
             pcm.clear();
             at = 0;
@@ -243,8 +256,8 @@ bool Session::is_live() const {
 // Opens a live source again; the output keeps its format when the source does.
 bool Session::reconnect() {
     const auto give_up = Clock::now() + kReconnectWindow;
-    int detail = 0;
     int av_error = 0;
+    std::string reason;
     while (Clock::now() < give_up) {
         const auto resume_at = Clock::now() + kReconnectPause;
         while (Clock::now() < resume_at) {
@@ -254,10 +267,11 @@ bool Session::reconnect() {
             }
         }
         auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
-        detail = fresh->open(config_.input, &av_error);
+        const int detail = fresh->open(config_.input, &av_error);
         if (aborted()) {
             return false;
         }
+        reason = fresh->reason();
         if (detail == 0) {
             if (fresh->sample_rate() != input_->sample_rate() ||
                 fresh->channels() != input_->channels()) {
@@ -269,8 +283,14 @@ bool Session::reconnect() {
             return true;
         }
     }
-    post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, av_error);
+    fail_open(reason, ORV_ERROR_NETWORK, av_error);
     return false;
+}
+
+// One E line says why, then the error event.
+void Session::fail_open(const std::string &reason, int detail, int av_error) {
+    error("cannot open %s: %s", loggable_url(config_.input.url).c_str(), reason.c_str());
+    post(ORV_EVENT_ERROR, detail, av_error);
 }
 
 bool Session::write_piece(const std::int16_t *frames, int count) {

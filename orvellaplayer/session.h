@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,7 @@ class Session {
     bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
     bool is_live() const;
     bool reconnect();
+    void fail_open(const std::string &reason, int detail, int av_error);
     bool write_piece(const std::int16_t *frames, int count);
     void apply_seek(std::int64_t ms);
     void progress(Clock::time_point now);

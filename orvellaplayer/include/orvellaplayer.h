@@ -81,7 +81,17 @@ ORV_API void IjkMediaPlayer_native_init(void);
  */
 ORV_API void IjkMediaPlayer_native_finalize(void);
 
-/* URL (http, https, HLS .m3u8, or a local path) used by the next prepareAsync. */
+/*
+ * URL (http, https, HLS .m3u8, or a local path) used by the next prepareAsync.
+ * The demuxer of a network source is chosen by the Content-Type of the answer (audio/mpeg
+ * and audio/mp3: MP3; audio/aac, audio/aacp, audio/x-aac: ADTS AAC; audio/ogg,
+ * application/ogg, audio/opus: Ogg; audio/x-mpegurl, audio/mpegurl,
+ * application/vnd.apple.mpegurl, application/x-mpegurl: HLS; audio/flac; audio/wav), else
+ * by the extension of the URL's path (.mp3 .aac .ogg .oga .opus .m3u8 .flac .wav); only when
+ * neither names one (or the named demuxer cannot read the content) is the content probed.
+ * Local files are always probed. A live stream (a network source that cannot seek) is
+ * prepared as soon as its first audio frame decodes: no further analysis is waited for.
+ */
 ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
 
 /*
@@ -144,6 +154,17 @@ ORV_API void IJKMediaPlayer_setProxyAddress(const char *proxy);
 
 /* No proxy from the next prepare on. */
 ORV_API void IjkMediaPlayer_clearProxyAdress(void);
+
+/*
+ * CA bundle (PEM file) that HTTPS media servers are checked against from the next prepare
+ * on; null or "" (the default): the system's CA store. The check itself is always on: every
+ * HTTPS request of a source (HLS playlists and segments included) verifies the server's
+ * certificate chain and that it names the URL's host. A server that fails the check ends the
+ * prepare with ORV_EVENT_ERROR / ORV_ERROR_OPEN and one "orvellaplayer: E" line on stderr
+ * giving the reason. The path is copied; the file is read when a connection is made. The
+ * radio SDK passes its own CA choice here at start-up.
+ */
+ORV_API void IjkMediaPlayer_setCaFile(const char *path);
 
 /* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);

@@ -425,6 +425,11 @@ extern "C" void rv_setCaFile(const char *path) {
     }
 }
 
+std::string http_task_default_ca() {
+    std::lock_guard<std::mutex> lock(s_ca_lock);
+    return s_default_ca;
+}
+
 extern "C" void http_task_verbose(int on) {
     s_debug_verbose.store(on, std::memory_order_relaxed);
 }

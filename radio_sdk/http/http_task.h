@@ -79,6 +79,11 @@ RV_END_DECLS
 
 #ifdef __cplusplus
 #include <memory>
+#include <string>
+
+// The CA file of transfers without their own, as fixed by the last http_task_init ("" for
+// the system's store). Any thread.
+std::string http_task_default_ca();
 
 // Owner of a task record that has not been handed to the pool (or was handed back).
 struct HttpTaskArgDeleter {

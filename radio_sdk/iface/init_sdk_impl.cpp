@@ -15,8 +15,10 @@
 #include <utility>
 
 #include "http/http_client.h"
+#include "http/http_task.h"
 #include "iface/common.h"
 #include "iface/iface_api.h"
+#include "orvellaplayer.h"
 #include "request/helper_url.h"
 #include "request/init_dao.h"
 #include "request/init_req.h"
@@ -171,6 +173,8 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
         drop_records();
         return code;
     }
+    // Media over HTTPS is checked against the same CA as the SDK's own requests.
+    IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
     std::lock_guard lock(s_phase_mutex);
     s_phase = Phase::Starting;
     call.generation = ++s_generation;

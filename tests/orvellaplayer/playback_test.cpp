@@ -302,6 +302,28 @@ TEST_F(PlayerTest, SetDurationSuppliesTheLengthForPositionReports) {
     }
 }
 
+// A live stream's demuxer comes from its Content-Type; one that is labelled wrongly is
+// probed after all and still plays.
+TEST_F(PlayerTest, LiveStreamPlaysWhetherItsTypeIsRightOrWrong) {
+    const double hz = rvtone::frequency_for_audio_id(31);
+    MediaServer server;
+    server.add("right.aac", tone_file(rvtone::Codec::Mp3, hz, 3.0), "audio/mpeg");
+    server.add("wrong.mp3", tone_file(rvtone::Codec::Aac, hz, 3.0), "audio/mpeg");
+    for (const char *name : {"right.aac", "wrong.mp3"}) {
+        SCOPED_TRACE(name);
+        Events::get().clear();
+        Capture capture(name);
+        IjkMediaPlayer_setDataSourceAndHeaders(server.url("chunked", name).c_str());
+        IjkMediaPlayer_prepareAsync(0, 4);
+        ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+        std::this_thread::sleep_for(1500ms);
+        IjkMediaPlayer_stop();
+        EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+        const auto mono = capture.read(44100, 1).mono();
+        EXPECT_GT(rvtone::tone_seconds(mono, 44100, hz), 1.2);
+    }
+}
+
 TEST_F(PlayerTest, OpenFailuresAreReportedAsErrorWithDetail) {
     MediaServer server;
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "missing.aac").c_str());

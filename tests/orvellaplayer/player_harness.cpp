@@ -118,19 +118,20 @@ std::vector<std::uint8_t> tone_file(rvtone::Codec codec, double hz, double secon
     return rvtone::encode_tone(codec, tone);
 }
 
-void expect_plays_as_live(const std::string &url, double hz, const std::string &capture_name) {
+void expect_plays_as_live(const std::string &url, double hz, const std::string &capture_name,
+                          std::chrono::seconds play) {
     using namespace std::chrono_literals;
     Capture capture(capture_name);
     IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
-    std::this_thread::sleep_for(10s);
+    std::this_thread::sleep_for(play);
     IjkMediaPlayer_stop();
     EXPECT_EQ(Events::get().count(ORV_EVENT_POSITION), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     const auto mono = capture.read(44100, 1).mono();
-    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 10.0, 0.6);
+    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), static_cast<double>(play.count()), 0.6);
 }
 
 }  // namespace rvtest

@@ -74,9 +74,10 @@ class PlayerTest : public ::testing::Test {
     void TearDown() override;
 };
 
-// Plays the endless stream at `url` for 10 s and checks it behaves as live: no position,
+// Plays the endless stream at `url` for `play` and checks it behaves as live: no position,
 // end or error event, and its tone (`hz`) for the whole time.
-void expect_plays_as_live(const std::string &url, double hz, const std::string &capture_name);
+void expect_plays_as_live(const std::string &url, double hz, const std::string &capture_name,
+                          std::chrono::seconds play = 10s);
 
 // Tone file in the given codec, for the server or disk.
 std::vector<std::uint8_t> tone_file(rvtone::Codec codec, double hz, double seconds,

@@ -1,5 +1,6 @@
-// Captures what the process writes to standard output between construction
-// and take(), through a temporary file behind file descriptor 1.
+// Captures what the process writes to standard output (or to another descriptor,
+// such as standard error) between construction and take(), through a temporary
+// file behind that descriptor.
 #ifndef RV_TESTS_CAPTURE_STDOUT_H
 #define RV_TESTS_CAPTURE_STDOUT_H
 
@@ -14,13 +15,13 @@
 
 class CaptureStdout {
   public:
-    CaptureStdout() {
-        fflush(stdout);
-        saved_ = dup(STDOUT_FILENO);
+    explicit CaptureStdout(int target = STDOUT_FILENO) : target_(target) {
+        fflush(nullptr);
+        saved_ = dup(target_);
         char name[] = "/tmp/rv-stdout-XXXXXX";
         int fd = mkstemp(name);
         path_ = name;
-        dup2(fd, STDOUT_FILENO);
+        dup2(fd, target_);
         close(fd);
     }
     ~CaptureStdout() {
@@ -44,12 +45,13 @@ class CaptureStdout {
         if (saved_ < 0) {
             return;
         }
-        fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
+        fflush(nullptr);
+        dup2(saved_, target_);
         close(saved_);
         saved_ = -1;
     }
 
+    int target_;
     int saved_ = -1;
     std::string path_;
 };
