@@ -456,4 +456,16 @@ bool MediaInput::is_network() const {
     return url_.find("://") != std::string::npos && url_.rfind("file:", 0) != 0;
 }
 
+std::int64_t MediaInput::bytes_fetched() const {
+    return fmt_ && fmt_->pb != nullptr ? std::max<std::int64_t>(fmt_->pb->pos, 0) : 0;
+}
+
+std::int64_t MediaInput::size_bytes() const {
+    if (!fmt_ || fmt_->pb == nullptr) {
+        return -1;
+    }
+    const std::int64_t size = avio_size(fmt_->pb);
+    return size > 0 ? size : -1;
+}
+
 }  // namespace orv

@@ -55,6 +55,10 @@ class MediaInput {
     std::int64_t duration_ms() const;  // -1 when unknown
     bool seekable() const;
     bool is_network() const;
+    // Bytes fetched from the source so far (up to the read position's buffer end) and its
+    // size; the size is -1 when unknown (live and chunked streams).
+    std::int64_t bytes_fetched() const;
+    std::int64_t size_bytes() const;
 
   private:
     struct DictFree {

@@ -53,6 +53,9 @@ class PaceClock {
         written_ += frames;
     }
 
+    // Frames written but not yet played.
+    std::int64_t ahead(Clock::time_point now) const { return written_ - played(now); }
+
     // How long until `frames` more may be written without running more than
     // `margin_frames` ahead.
     us until_room(Clock::time_point now, std::int64_t frames, std::int64_t margin_frames) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "dns_resolver.h"
 #include "log.h"
@@ -13,6 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kProgressEvery = 500ms;
+constexpr auto kDownloadEvery = 1s;
 constexpr auto kStallGrace = 50ms;      // dry this long while waiting on input = stalled
 constexpr auto kReconnectWindow = 30s;  // a live source silent this long is given up
 constexpr auto kReconnectPause = 300ms;
@@ -171,6 +173,7 @@ void Session::play_loop() {
             continue;
         }
         progress(now);
+        download_progress(now, static_cast<std::int64_t>(pcm.size() - at) / channels, input_done);
         // After a stall, sound resumes only with a cushion in hand: a live source that comes
         // back at real-time pace would otherwise stall again at its first hiccup.
         if (buffering_ && !input_done && at < pcm.size() &&
@@ -335,6 +338,7 @@ void Session::apply_seek(std::int64_t ms) {
         }
         completed_ = false;
         buffering_ = false;
+        download_done_ = false;
         next_progress_ = Clock::now();
     }
     post(ORV_EVENT_SEEK_COMPLETE);
@@ -352,6 +356,33 @@ void Session::progress(Clock::time_point now) {
     const std::int64_t played = clock_.played(now) * 1000 / input_->sample_rate();
     const std::int64_t position = std::clamp<std::int64_t>(base_ms_ + played, 0, duration);
     post(ORV_EVENT_POSITION, static_cast<int>(position), static_cast<int>(duration));
+}
+
+// A sized source reports bytes fetched and its size until all of it is fetched (that last
+// report included); one of unknown size reports the ms of audio decoded ahead of the play
+// position and the duration (0 when unknown).
+void Session::download_progress(Clock::time_point now, std::int64_t pending_frames,
+                                bool input_done) {
+    constexpr std::int64_t kMax = std::numeric_limits<int>::max();
+    if (download_done_ || (now < next_download_ && !input_done)) {
+        return;
+    }
+    const std::int64_t size = input_->size_bytes();
+    if (now < next_download_ && size <= 0) {
+        return;
+    }
+    next_download_ = now + kDownloadEvery;
+    if (size > 0) {
+        const std::int64_t fetched = input_done ? size : std::min(input_->bytes_fetched(), size);
+        download_done_ = fetched == size;
+        post(ORV_EVENT_DOWNLOAD_PROGRESS, static_cast<int>(std::min(fetched, kMax)),
+             static_cast<int>(std::min(size, kMax)));
+        return;
+    }
+    const std::int64_t ahead_ms =
+        (clock_.ahead(now) + pending_frames) * 1000 / input_->sample_rate();
+    post(ORV_EVENT_DOWNLOAD_PROGRESS, static_cast<int>(std::min(ahead_ms, kMax)),
+         static_cast<int>(std::min(duration_ms(), kMax)));
 }
 
 }  // namespace orv

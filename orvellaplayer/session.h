@@ -64,6 +64,7 @@ class Session {
     bool write_piece(const std::int16_t *frames, int count);
     void apply_seek(std::int64_t ms);
     void progress(Clock::time_point now);
+    void download_progress(Clock::time_point now, std::int64_t pending_frames, bool input_done);
     void post(int what, int arg1 = 0, int arg2 = 0);
 
     Command take_command();
@@ -97,6 +98,8 @@ class Session {
     bool buffering_ = false;
     bool completed_ = false;
     Clock::time_point next_progress_{};
+    Clock::time_point next_download_{};
+    bool download_done_ = false;  // the whole of a sized source was fetched and reported
     std::vector<std::int16_t> scratch_;
 
     std::thread thread_;  // last member: starts once everything above exists

@@ -52,6 +52,18 @@ extern "C" {
                               code (negative) or 0; playback of the source is over */
 #define ORV_EVENT_INFO 200 /* arg1 one of ORV_INFO_* */
 
+/*
+ * Download progress, about once a second while playing:
+ * - a source whose size is known (files over HTTP, local files): arg1 = bytes fetched so
+ *   far, arg2 = the size in bytes, until the whole source is fetched; the last report has
+ *   arg1 == arg2 and none follows (a seek may start them again);
+ * - a source of unknown size (live and chunked streams): arg1 = ms of audio decoded ahead
+ *   of the play position, arg2 = the duration in ms (0 when unknown), for as long as it
+ *   plays.
+ * Values beyond INT_MAX are reported as INT_MAX.
+ */
+#define ORV_EVENT_DOWNLOAD_PROGRESS 8
+
 #define ORV_INFO_BUFFERING_START 701 /* input stalled: the output ran dry */
 #define ORV_INFO_BUFFERING_END 702   /* audio flows again */
 

@@ -19,6 +19,8 @@
 #include "iface/common.h"
 #include "iface/iface_api.h"
 #include "orvellaplayer.h"
+#include "player/ijk_media_player.h"
+#include "player/player_manager.h"
 #include "request/helper_url.h"
 #include "request/init_dao.h"
 #include "request/init_req.h"
@@ -321,7 +323,10 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
         return;
     }
     LOGD(kTag, "start init player \n");
-    // The playback initialisers (ijk_Init ... initBroadcastPlayManager) are called here.
+    ijk_Init();
+    initPlayerManager();
+    // The play managers' initialisers follow here, in this order: album player,
+    // album play list, broadcast data, broadcast player.
     LOGD(kTag, "start init app \n");
     request_init_app(_request_init_app_result, call.release());
 }
@@ -337,7 +342,9 @@ extern "C" void ipa_sdk_final(void) {
     // The transport first: once it has stopped no handler can touch the records.
     http_client_final();
     drop_records();
-    // The playback side is released here (ijk_Release ... freeBroadcastPlayManager).
+    ijk_Release();
+    destroyPlayerManager();
+    // The play managers' finalisers follow here, in the order of their initialisers.
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

@@ -13,6 +13,8 @@
 #include "rv_export.h"
 #include "rv_list.h"
 #include "rv_log.h"
+#include "rv_play_item.h"
+#include "rv_player.h"
 #include "rv_sdk.h"
 #include "rv_sdk_info.h"
 #include "rv_search.h"

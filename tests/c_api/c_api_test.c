@@ -35,5 +35,16 @@ int main(void) {
     CHECK(strcmp(rv_sdk_version(), RV_SDK_VERSION_STRING) == 0);
     set_debug_mode(0);
     logout(2, 2, "E", "C", "silent\n");
+
+    /* Playback from C: records, listener, a refused bean. */
+    static PlayerStateListener listener = {0};
+    setPlayerStateListener(&listener);
+    dao_play_audio_bean *bean = dao_play_audio_bean_new();
+    CHECK(bean != NULL && bean->name == NULL);
+    bean->type = 2;
+    rv_playByAudioBean(bean);
+    dao_play_audio_bean_del(bean);
+    CHECK(!rv_isPlaying() && rv_getPlayListSize() == -1 && rv_getCurPlayItem() == NULL);
+    removePlayerStateListener();
     return failures == 0 ? 0 : 1;
 }

@@ -104,6 +104,8 @@ TEST_F(HttpsMedia, SdkStartUpGivesThePlayerItsCaFile) {
     rv_setCaFile(service_.ca_file().c_str());
     rv::test::TempDir dir;
     ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir.path()), 0);
+    // Start-up binds the engine's events to the SDK; this test listens to them itself.
+    Register_post_event(&Events::callback);
     std::string log;
     EXPECT_TRUE(prepared(service_.https_url() + audio_path(), &log)) << log;
     IjkMediaPlayer_stop();

@@ -27,8 +27,8 @@ TEST_P(PlaysToTheEnd, WithEventsInOrderAndTheWholeToneOut) {
     constexpr double kSeconds = 4.0;
     const double hz = rvtone::frequency_for_audio_id(11);
     MediaServer server;
-    server.add(c.name, tone_file(c.codec, hz, kSeconds, 44100, c.channels),
-               rvtone::mime_type(c.codec));
+    const auto file = tone_file(c.codec, hz, kSeconds, 44100, c.channels);
+    server.add(c.name, file, rvtone::mime_type(c.codec));
     Capture capture(c.name);
 
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", c.name).c_str());
@@ -46,8 +46,13 @@ TEST_P(PlaysToTheEnd, WithEventsInOrderAndTheWholeToneOut) {
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 1);
     int positions = 0;
     int last = -1;
+    std::vector<Event> downloads;
     for (std::size_t i = 1; i + 1 < events.size(); ++i) {
         const Event &e = events[i];
+        if (e.what == ORV_EVENT_DOWNLOAD_PROGRESS) {
+            downloads.push_back(e);
+            continue;
+        }
         EXPECT_EQ(e.what, ORV_EVENT_POSITION) << "event " << i;
         EXPECT_GE(e.arg1, last);
         EXPECT_GE(e.arg1, 0);
@@ -57,6 +62,14 @@ TEST_P(PlaysToTheEnd, WithEventsInOrderAndTheWholeToneOut) {
         ++positions;
     }
     EXPECT_GE(positions, 5);  // about every 500 ms over 4 s
+    // Bytes fetched rise to the file's size, which the last report carries.
+    ASSERT_FALSE(downloads.empty());
+    for (std::size_t i = 0; i < downloads.size(); ++i) {
+        EXPECT_EQ(downloads[i].arg2, static_cast<int>(file.size()));
+        EXPECT_GT(downloads[i].arg1, 0);
+        EXPECT_GE(downloads[i].arg1, i > 0 ? downloads[i - 1].arg1 : 0);
+    }
+    EXPECT_EQ(downloads.back().arg1, downloads.back().arg2);
     for (const Event &e : events) {
         EXPECT_EQ(e.thread, events.front().thread);
         EXPECT_NE(e.thread, std::this_thread::get_id());

@@ -130,6 +130,19 @@ void expect_plays_as_live(const std::string &url, double hz, const std::string &
     EXPECT_EQ(Events::get().count(ORV_EVENT_POSITION), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+    // Of unknown size: once a second, the audio decoded ahead (at most the output's lead
+    // and a packet or two) and no duration.
+    int downloads = 0;
+    for (const Event &e : Events::get().snapshot()) {
+        if (e.what == ORV_EVENT_DOWNLOAD_PROGRESS) {
+            ++downloads;
+            EXPECT_GE(e.arg1, 0);
+            EXPECT_LE(e.arg1, 2000);
+            EXPECT_EQ(e.arg2, 0);
+        }
+    }
+    EXPECT_GE(downloads, 7);
+    EXPECT_LE(downloads, 12);
     const auto mono = capture.read(44100, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), static_cast<double>(play.count()), 0.6);
 }

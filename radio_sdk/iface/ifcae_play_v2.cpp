@@ -1,0 +1,179 @@
+#include "iface/ifcae_play_v2.h"
+
+#include "util/debug.h"
+
+std::atomic<int32_t> mCurPlayerType{kPlayerTypeNone};
+
+namespace {
+
+constexpr const char *kTag = "IFACE_V2";
+
+// The installed tables, by player type.
+std::atomic<const play_manager_ops *> s_managers[2] = {nullptr, nullptr};
+
+const play_manager_ops *manager_of(int32_t type) {
+    return type == kPlayerTypeAlbum || type == kPlayerTypeBroadcast ? s_managers[type].load()
+                                                                    : nullptr;
+}
+
+// The current player's table when it offers `Op`; otherwise logs and gives null.
+template <auto Op>
+const play_manager_ops *offering() {
+    const play_manager_ops *ops = manager_of(mCurPlayerType.load());
+    if (ops == nullptr || ops->*Op == nullptr) {
+        LOGE(kTag, "Unknown Player Type ! \n");
+        return nullptr;
+    }
+    return ops;
+}
+
+template <auto Op, class Result, class... Args>
+Result forward(const char *name, Result none, Args... args) {
+    LOGD(kTag, "CALL API [%s] \n", name);
+    const play_manager_ops *ops = offering<Op>();
+    return ops != nullptr ? (ops->*Op)(args...) : none;
+}
+
+template <auto Op, class... Args>
+void forward_void(const char *name, Args... args) {
+    LOGD(kTag, "CALL API [%s] \n", name);
+    if (const play_manager_ops *ops = offering<Op>()) {
+        (ops->*Op)(args...);
+    }
+}
+
+// The player type that plays a resource type, or none.
+int32_t player_for(int32_t resource_type) {
+    switch (resource_type) {
+        case RV_RESOURCE_ALBUM:
+        case RV_RESOURCE_AUDIO:
+        case RV_RESOURCE_SMARTCAST:
+            return kPlayerTypeAlbum;
+        case RV_RESOURCE_BROADCAST:
+            return kPlayerTypeBroadcast;
+        default:
+            return kPlayerTypeNone;
+    }
+}
+
+// The play-start path shared by beans and items: choose the player, then forward.
+template <auto Op, class Record>
+void play_start(const char *name, const char *null_line, Record *record) {
+    LOGD(kTag, "CALL API [%s] \n", name);
+    if (record == nullptr) {
+        LOGE(kTag, "%s", null_line);
+        return;
+    }
+    const int32_t type = player_for(record->type);
+    mCurPlayerType.store(type);
+    if (type == kPlayerTypeNone) {
+        LOGE(kTag, "Unknown Resource Type ! \n");
+        return;
+    }
+    if (const play_manager_ops *ops = offering<Op>()) {
+        (ops->*Op)(record);
+    }
+}
+
+}  // namespace
+
+void ipa_set_play_manager(int32_t player_type, const play_manager_ops *ops) {
+    if (player_type == kPlayerTypeAlbum || player_type == kPlayerTypeBroadcast) {
+        s_managers[player_type].store(ops);
+    }
+}
+
+void rv_playByAudioBean(dao_play_audio_bean *bean) {
+    play_start<&play_manager_ops::playByAudioBean>("rv_playByAudioBean", " \n", bean);
+}
+
+void rv_playByPlayItem(dao_play_item *item) {
+    play_start<&play_manager_ops::playByPlayItem>("rv_playByPlayItem", "\n", item);
+}
+
+void rv_Play(void) {
+    forward_void<&play_manager_ops::play>("rv_Play");
+}
+
+void rv_pause(void) {
+    forward_void<&play_manager_ops::pause>("rv_pause");
+}
+
+void rv_stop(void) {
+    forward_void<&play_manager_ops::stop>("rv_stop");
+}
+
+void rv_reset(void) {
+    forward_void<&play_manager_ops::reset>("rv_reset");
+}
+
+void rv_switchPlayOrPause(void) {
+    forward_void<&play_manager_ops::switchPlayerStatus>("rv_switchPlayOrPause");
+}
+
+void rv_seek(int32_t msec) {
+    forward_void<&play_manager_ops::seek>("rv_seek", msec);
+}
+
+void rv_playPre(void) {
+    forward_void<&play_manager_ops::playPre>("rv_playPre");
+}
+
+void rv_playNext(void) {
+    forward_void<&play_manager_ops::playNext>("rv_playNext");
+}
+
+bool rv_isPlaying(void) {
+    return forward<&play_manager_ops::isPlaying>("rv_isPlaying", false);
+}
+
+bool rv_isPaused(void) {
+    return forward<&play_manager_ops::isPaused>("rv_isPaused", false);
+}
+
+bool rv_canSeek(void) {
+    return forward<&play_manager_ops::canSeek>("rv_canSeek", false);
+}
+
+bool rv_hasPre(void) {
+    return forward<&play_manager_ops::hasPre>("rv_hasPre", false);
+}
+
+bool rv_hasNext(void) {
+    return forward<&play_manager_ops::hasNext>("rv_hasNext", false);
+}
+
+int32_t rv_getCurPlayItemIndex(void) {
+    return forward<&play_manager_ops::getCurPlayItemIndex>("rv_getCurPlayItemIndex", -1);
+}
+
+dao_play_item *rv_getCurPlayItem(void) {
+    return forward<&play_manager_ops::getCurPlayItem, dao_play_item *>("rv_getCurPlayItem",
+                                                                       nullptr);
+}
+
+int32_t rv_getPlayItemIndex(dao_play_item *item) {
+    return forward<&play_manager_ops::getPlayItemIndex>("rv_getPlayItemIndex", -1, item);
+}
+
+dao_play_item *rv_getPlayItem(int32_t index) {
+    return forward<&play_manager_ops::getPlayItem, dao_play_item *>("rv_getPlayItem", nullptr,
+                                                                    index);
+}
+
+int32_t rv_getPlayListSize(void) {
+    return forward<&play_manager_ops::getPlayListSize>("rv_getPlayListSize", -1);
+}
+
+List *rv_getPlayList(void) {
+    return forward<&play_manager_ops::getPlayList, List *>("rv_getPlayList", nullptr);
+}
+
+void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id) {
+    if (mCurPlayerType.load() == kPlayerTypeBroadcast) {
+        LOGD(kTag, "CALL API [%s] \n", "rv_fetchMorePlaylist");
+        LOGE(kTag, "Can not do this\n");
+        return;
+    }
+    forward_void<&play_manager_ops::fetchMorePlaylist>("rv_fetchMorePlaylist", listener, clock_id);
+}

@@ -1,0 +1,168 @@
+/*
+ * Playback: the application's listeners, the playback API and the engine
+ * settings.
+ *
+ * Ownership: beans and items passed in stay the caller's; the SDK copies what
+ * it keeps. Items and lists handed back by the rv_get… functions stay owned by
+ * the play list: never free them; they stay valid until the next resource is
+ * started on that player (rv_playByAudioBean, or rv_playByPlayItem of another
+ * resource type) or rv_releaseSdk. Listener records stay the application's:
+ * the SDK keeps only the pointer, never copies or frees the record, so it must
+ * stay valid until it is removed.
+ *
+ * Threading: every function may be called from any thread, also from inside a
+ * listener slot (the play managers' lock is recursive). Queries never block
+ * on the network; commands that end an item (stop, reset, starting or moving
+ * to another item) wait at most about 200 ms for the engine to let go of it.
+ * Play lists are fetched in the background. Listener slots run on the thread
+ * that caused them (see PlayerStateListener); they must return promptly and
+ * must not call rv_releaseSdk.
+ */
+#ifndef RV_PLAYER_H
+#define RV_PLAYER_H
+
+#include <stdbool.h>
+#include <stdint.h>
+
+#include "rv_export.h"
+#include "rv_list.h"
+#include "rv_play_item.h"
+
+RV_BEGIN_DECLS
+
+/* --- Listeners -------------------------------------------------------------- */
+
+/* Kinds of OnProgress. */
+#define RV_PROGRESS_PLAYER 0 /* from the player: on-demand items and past programmes */
+#define RV_PROGRESS_LIVE 1   /* from the live-programme clock, once a second */
+
+/*
+ * The application's player-state listener. Any slot may be null. Slots run on:
+ * - the media engine's event thread: OnPrepareComplete, OnProgress of kind 0,
+ *   OnError, OnPlayEnd, OnSeekComplete, OnBufferingStart, OnBufferingComplete,
+ *   OnDownloadProgress;
+ * - the thread of the command that caused them (an application thread, or the
+ *   event thread or a worker when an item starts by itself): OnPlaying,
+ *   OnPaused, OnSeekStart;
+ * - the live-programme clock's thread: OnProgress of kind 1.
+ * Slots are never called while the SDK holds a lock of its own.
+ */
+typedef struct PlayerStateListener {
+    void (*OnPrepareComplete)(void);
+    void (*OnPlaying)(void);
+    void (*OnPaused)(void);
+    /* kind RV_PROGRESS_…, position and duration in ms */
+    void (*OnProgress)(int32_t kind, int64_t position, int64_t duration);
+    /* what 100 (engine error), detail: the engine's error detail */
+    void (*OnError)(int32_t what, int32_t detail);
+    void (*OnPlayEnd)(void);
+    void (*OnSeekStart)(void);
+    void (*OnSeekComplete)(void);
+    void (*OnBufferingStart)(void);
+    void (*OnBufferingComplete)(void);
+    /*
+     * About once a second while the item downloads: bytes received and total
+     * bytes when the size is known, otherwise the ms of audio buffered ahead of
+     * the play position and the duration (0 for live streams). Added after the
+     * ten slots above: zero-fill the record (or use designated initialisers) so
+     * that a listener without it leaves it null.
+     */
+    void (*OnDownloadProgress)(int64_t received, int64_t total);
+} PlayerStateListener;
+
+/*
+ * Registers the listener (replacing the previous one) / clears it. Any thread;
+ * a slot already running on another thread may still finish after removal.
+ */
+RV_API void setPlayerStateListener(PlayerStateListener *listener);
+RV_API void removePlayerStateListener(void);
+
+/* The application's broadcast listener. */
+typedef struct PlayerBroadcastListener {
+    /*
+     * A refreshed programme list brought a new live programme. Runs on a worker
+     * thread while the broadcast player holds its lock; the item stays owned by
+     * the broadcast play list (valid until that list is replaced).
+     */
+    void (*OnLiveProgramUpdated)(dao_play_item *item);
+} PlayerBroadcastListener;
+
+RV_API void setPlayerBroadcastListener(PlayerBroadcastListener *listener);
+RV_API void removePlayerBroadcastListener(void);
+
+/*
+ * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
+ * item fetched (owned by the play list); onPlayItemUnavailable gets null. Runs
+ * on a worker thread (or on the calling thread when nothing could be asked).
+ */
+typedef struct FetchPlaylistListener {
+    void (*onPlayItemReady)(dao_play_item *item);
+    void (*onPlayItemUnavailable)(void *unused);
+} FetchPlaylistListener;
+
+/* --- Starting playback ---------------------------------------------------------
+ * Resource types 0, 1 and 3 go to the album player, 11 to the broadcast player;
+ * that player then serves every control function below. Any other type is
+ * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
+ */
+
+/* Starts a resource: fetches its play list and plays the bean's audio or the first item. */
+RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
+/* Plays one item (for example one built with transformAudioToPlayItem). */
+RV_API void rv_playByPlayItem(dao_play_item *item);
+
+/* --- Control -------------------------------------------------------------------
+ * Before any play-start these log E "Unknown Player Type ! \n" and answer
+ * false, -1 or null.
+ */
+RV_API void rv_Play(void);
+RV_API void rv_pause(void);
+RV_API void rv_stop(void);
+RV_API void rv_reset(void);
+RV_API void rv_switchPlayOrPause(void);
+RV_API void rv_seek(int32_t msec);
+RV_API void rv_playPre(void);
+RV_API void rv_playNext(void);
+RV_API bool rv_isPlaying(void);
+RV_API bool rv_isPaused(void);
+RV_API bool rv_canSeek(void);
+RV_API bool rv_hasPre(void);
+RV_API bool rv_hasNext(void);
+RV_API int32_t rv_getCurPlayItemIndex(void);
+/* Owned by the play list (see the top of this header). */
+RV_API dao_play_item *rv_getCurPlayItem(void);
+/* Position of the item with the same audioId, or -1. */
+RV_API int32_t rv_getPlayItemIndex(dao_play_item *item);
+RV_API dao_play_item *rv_getPlayItem(int32_t index);
+RV_API int32_t rv_getPlayListSize(void);
+/* The play list itself (a List of dao_play_item), owned by the SDK; read it
+ * only from inside a FetchPlaylistListener or listener slot, or while nothing
+ * else plays, since the SDK may append to it on a worker thread. */
+RV_API List *rv_getPlayList(void);
+/*
+ * Fetches the next page (album) or batch (smartcast radio, with `clock_id`;
+ * null for albums) of the album player's resource and appends it to the play
+ * list; the outcome goes to `listener` (kept until it is called), nothing
+ * starts playing. With the broadcast player: E "Can not do this\n".
+ */
+RV_API void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id);
+
+/* --- Engine settings -------------------------------------------------------------
+ * Passed on to the media engine as they are; any thread, never block.
+ */
+RV_API void ijk_SetMediaVolume(float left, float right);
+RV_API void ijk_SetDnsAddress(const char *address);
+RV_API void ijk_ClearDns(void);
+RV_API void ijk_GetDnsAddress(void); /* does nothing */
+RV_API void ijk_SetProxyAddress(const char *proxy);
+RV_API void ijk_ClearProxyAddress(void);
+RV_API void ijk_SetDebugVerbose(int level);
+RV_API void player_inner_verbose(int level);
+/* Duration of the current item in ms (0 when unknown). */
+RV_API int64_t ijk_GetDuration(void);
+/* Last position the engine reported, in ms. */
+RV_API int64_t ijk_GetCurrentPosition(void);
+
+RV_END_DECLS
+
+#endif

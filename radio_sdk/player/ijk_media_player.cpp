@@ -1,0 +1,188 @@
+#include "player/ijk_media_player.h"
+
+#include "orvellaplayer.h"
+#include "player/player_manager.h"
+
+std::atomic<int32_t> playerStatus{kPlayerIdle};
+std::atomic<int32_t> lastPPStatus{0};
+std::atomic<int64_t> mPlayerPosition_{0};
+
+static_assert(sizeof(playerStatus) == sizeof(int32_t) && sizeof(lastPPStatus) == sizeof(int32_t) &&
+                  sizeof(mPlayerPosition_) == sizeof(int64_t),
+              "the engine globals keep the sizes of plain integers");
+static_assert(std::atomic<int32_t>::is_always_lock_free &&
+              std::atomic<int64_t>::is_always_lock_free);
+
+namespace {
+
+// Event codes of the engine (orvellaplayer.h) the pump acts on.
+constexpr int kEventPrepared = ORV_EVENT_PREPARED;
+constexpr int kEventCompleted = ORV_EVENT_COMPLETED;
+constexpr int kEventSeekComplete = ORV_EVENT_SEEK_COMPLETE;
+constexpr int kEventPosition = ORV_EVENT_POSITION;
+constexpr int kEventDownloadProgress = ORV_EVENT_DOWNLOAD_PROGRESS;
+constexpr int kEventError = ORV_EVENT_ERROR;
+constexpr int kEventInfo = ORV_EVENT_INFO;
+
+// Set once the end of the current item has been notified, so that a completion
+// event and out-of-range position reports raise play end only once. Cleared by
+// every prepare and seek: from there the item can reach its end again.
+std::atomic<bool> s_end_notified{false};
+
+void notify_end_once() {
+    if (!s_end_notified.exchange(true)) {
+        notifyOnPlayEnd();
+    }
+}
+
+}  // namespace
+
+void ijk_Init(void) {
+    IjkMediaPlayer_native_init();
+    Register_post_event(ijk_post_event_im);
+}
+
+void ijk_Release(void) {
+    IjkMediaPlayer_native_finalize();
+    playerStatus.store(kPlayerIdle);
+}
+
+void ijk_SetDataSource(const char *url) {
+    IjkMediaPlayer_setDataSourceAndHeaders(url);
+}
+
+void ijk_Prepare(void) {
+    ijk_PrepareSeek(0);
+}
+
+void ijk_PrepareSeek(int32_t start_ms) {
+    playerStatus.store(kPlayerPreparing);
+    s_end_notified.store(false);
+    IjkMediaPlayer_prepareAsync(start_ms, 4);
+}
+
+void ijk_Play(void) {
+    IjkMediaPlayer_start();
+    playerStatus.store(kPlayerPlaying);
+    lastPPStatus.store(kPlayerPlaying);
+    notifyOnPlaying(mPlayerPosition_.load());
+}
+
+void ijk_Pause(void) {
+    IjkMediaPlayer_pause();
+    playerStatus.store(kPlayerPaused);
+    lastPPStatus.store(kPlayerPaused);
+    notifyOnPaused();
+}
+
+void ijk_Stop(void) {
+    IjkMediaPlayer_stop();
+    playerStatus.store(kPlayerIdle);
+    notifyOnStopped();
+}
+
+void ijk_SeekTo(int64_t msec) {
+    playerStatus.store(kPlayerBuffering);
+    s_end_notified.store(false);
+    IjkMediaPlayer_seekTo(msec);
+    notifyOnSeekStart();
+}
+
+void ijk_Setdurtion(int64_t duration_s, int32_t original_duration_s) {
+    IjkMediaPlayer_setdurtion(duration_s, original_duration_s);
+}
+
+int64_t ijk_GetDuration(void) {
+    return IjkMediaPlayer_getDuration();
+}
+
+int64_t ijk_GetCurrentPosition(void) {
+    return mPlayerPosition_.load();
+}
+
+bool ijk_IsPlaying(void) {
+    const int32_t status = playerStatus.load();
+    if (status == kPlayerPlaying || status == kPlayerPaused) {
+        return status == kPlayerPlaying;
+    }
+    return lastPPStatus.load() == kPlayerPlaying;
+}
+
+bool ijk_IsPaused(void) {
+    const int32_t status = playerStatus.load();
+    if (status == kPlayerPlaying || status == kPlayerPaused) {
+        return status == kPlayerPaused;
+    }
+    return lastPPStatus.load() == kPlayerPaused;
+}
+
+void ijk_SetMediaVolume(float left, float right) {
+    IjkMediaPlayer_setVolume(left, right);
+}
+
+void ijk_SetDnsAddress(const char *address) {
+    IJKMediaPlayer_setDns_Address(address);
+}
+
+void ijk_ClearDns(void) {
+    IjkMediaPlayer_clearDns_Address();
+}
+
+void ijk_GetDnsAddress(void) {}
+
+void ijk_SetProxyAddress(const char *proxy) {
+    IJKMediaPlayer_setProxyAddress(proxy);
+}
+
+void ijk_ClearProxyAddress(void) {
+    IjkMediaPlayer_clearProxyAdress();
+}
+
+void ijk_SetDebugVerbose(int level) {
+    IjkMediaPlayer_setDebugVerose(level);
+}
+
+void player_inner_verbose(int level) {
+    ijk_SetDebugVerbose(level);
+}
+
+void ijk_post_event_im(int what, int arg1, int arg2) {
+    switch (what) {
+        case kEventPrepared:
+            notifyOnPrepareComplete();
+            break;
+        case kEventCompleted:
+            notify_end_once();
+            break;
+        case kEventSeekComplete:
+            notifyOnSeekComplete();
+            break;
+        case kEventPosition:
+            mPlayerPosition_.store(arg1);
+            if (arg1 < 0 || arg1 > arg2 || arg2 < 0) {
+                notify_end_once();
+            } else {
+                notifyOnProgress(arg1, arg2);
+            }
+            break;
+        case kEventDownloadProgress:
+            notifyOnDownloadProgress(arg1, arg2);
+            break;
+        case kEventError:
+            playerStatus.store(kPlayerError);
+            notifyOnError(kEventError, arg1, arg2);
+            break;
+        case kEventInfo:
+            if (arg1 == ORV_INFO_BUFFERING_START) {
+                playerStatus.store(kPlayerBuffering);
+                notifyOnBufferingStart();
+            } else if (arg1 == ORV_INFO_BUFFERING_END) {
+                playerStatus.store(lastPPStatus.load() == kPlayerPlaying ? kPlayerPlaying
+                                                                         : kPlayerPaused);
+                notifyOnBufferingComplete();
+            }
+            break;
+        default:
+            break;
+    }
+}

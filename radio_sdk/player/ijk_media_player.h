@@ -1,0 +1,57 @@
+// The engine wrapper: the ijk_ commands over the single liborvellaplayer
+// instance, the engine state the play managers query, and the event pump.
+//
+// Commands may be called from any thread and return at once; the
+// notifications they raise (playing, paused, stopped, seek start) run on the
+// calling thread. The pump runs on the engine's event thread.
+#ifndef RV_PLAYER_IJK_MEDIA_PLAYER_H
+#define RV_PLAYER_IJK_MEDIA_PLAYER_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "rv_export.h"
+#include "rv_player.h"
+
+// Values of playerStatus.
+enum : int32_t {
+    kPlayerIdle = 0,       // idle or stopped
+    kPlayerPreparing = 1,  // ijk_Prepare / ijk_PrepareSeek
+    kPlayerPlaying = 2,
+    kPlayerPaused = 3,
+    kPlayerBuffering = 4,  // buffering or seeking
+    kPlayerError = 5,
+};
+
+// Engine state, written by commands (any thread) and the pump (event thread).
+// Atomic, with the sizes of the plain integers they stand for.
+extern "C" RV_API std::atomic<int32_t> playerStatus;
+extern "C" RV_API std::atomic<int32_t> lastPPStatus;  // 2 after ijk_Play, 3 after ijk_Pause
+extern "C" RV_API std::atomic<int64_t> mPlayerPosition_;
+
+RV_BEGIN_DECLS
+
+// Start-up and shut-down (rv_initSdk / rv_releaseSdk). ijk_Release blocks until
+// the engine's threads have ended (about 200 ms at most).
+RV_API void ijk_Init(void);
+RV_API void ijk_Release(void);
+
+RV_API void ijk_SetDataSource(const char *url);
+RV_API void ijk_Prepare(void);
+RV_API void ijk_PrepareSeek(int32_t start_ms);
+RV_API void ijk_Play(void);
+RV_API void ijk_Pause(void);
+RV_API void ijk_Stop(void);
+RV_API void ijk_SeekTo(int64_t msec);
+RV_API void ijk_Setdurtion(int64_t duration_s, int32_t original_duration_s);
+RV_API bool ijk_IsPlaying(void);
+RV_API bool ijk_IsPaused(void);
+
+// The event pump registered with the engine. Events: 1 prepared, 2 end,
+// 4 seek done, 6 position (arg1 ms, arg2 duration ms), 8 download progress,
+// 100 error, 200 information (701/702 buffering start/end).
+RV_API void ijk_post_event_im(int what, int arg1, int arg2);
+
+RV_END_DECLS
+
+#endif

@@ -1,0 +1,37 @@
+// Calls into the application's listeners, for the play managers. Each
+// function calls the matching slot of the registered listener with its own
+// arguments, on the calling thread; no listener or no slot: nothing happens.
+// Call them without holding the player global mutex (except the broadcast
+// listener, which the broadcast player calls under it).
+#ifndef RV_PLAYER_PLAYER_STATE_LISTENER_H
+#define RV_PLAYER_PLAYER_STATE_LISTENER_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "rv_export.h"
+#include "rv_player.h"
+
+// The registered listeners; null at load.
+extern "C" RV_API std::atomic<PlayerStateListener *> mUserPlayerStateListener;
+extern "C" RV_API std::atomic<PlayerBroadcastListener *> mUserPlayerBroadcastListener;
+
+RV_BEGIN_DECLS
+
+RV_API void setUserPlayerStateListener_OnPrepareComplete(void);
+RV_API void setUserPlayerStateListener_OnPlaying(void);
+RV_API void setUserPlayerStateListener_OnPaused(void);
+RV_API void setUserPlayerStateListener_OnProgress(int32_t kind, int64_t position, int64_t duration);
+RV_API void setUserPlayerStateListener_OnError(int32_t what, int32_t detail);
+RV_API void setUserPlayerStateListener_OnPlayEnd(void);
+RV_API void setUserPlayerStateListener_OnSeekStart(void);
+RV_API void setUserPlayerStateListener_OnSeekComplete(void);
+RV_API void setUserPlayerStateListener_OnBufferingStart(void);
+RV_API void setUserPlayerStateListener_OnBufferingComplete(void);
+RV_API void setUserPlayerStateListener_OnDownloadProgress(int64_t received, int64_t total);
+
+RV_API void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item);
+
+RV_END_DECLS
+
+#endif

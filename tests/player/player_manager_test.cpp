@@ -1,0 +1,233 @@
+// playerCb's slots, the application's listeners and the player global mutex.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "player/notification_recorder.h"
+#include "player/player_manager.h"
+#include "player/player_state_listener.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void notify_every_slot() {
+    notifyOnPrepareComplete();
+    notifyOnPlaying(11);
+    notifyOnError(100, -2, 3);
+    notifyOnProgress(40, 50);
+    notifyOnPaused();
+    notifyOnStopped();
+    notifyOnSeekStart();
+    notifyOnSeekComplete();
+    notifyOnDownloadProgress(-6, 7);
+    notifyOnBufferingStart();
+    notifyOnBufferingComplete();
+    notifyOnPlayEnd();
+}
+
+TEST(PlayerCallbacks, EachNotificationReachesItsOwnSlotWithItsArguments) {
+    rv::test::Notifications notes;
+    notify_every_slot();
+    EXPECT_EQ(notes.take(),
+              (Lines{"PrepareComplete", "Playing 11", "Error 100 -2 3", "Progress 40 50", "Paused",
+                     "Stopped", "SeekStart", "SeekComplete", "DownloadProgress -6 7",
+                     "BufferingStart", "BufferingComplete", "PlayEnd"}));
+}
+
+TEST(PlayerCallbacks, UnregisterClearsAllTwelveSlots) {
+    rv::test::Notifications notes;
+    EXPECT_EQ(unregister_cb_player_status(), 0);
+#define RV_EXPECT_CLEARED(Name, params, args) EXPECT_EQ(playerCb.on##Name.load(), nullptr) << #Name;
+    RV_PLAYER_CB_SLOTS(RV_EXPECT_CLEARED)
+#undef RV_EXPECT_CLEARED
+    notify_every_slot();  // dropped silently
+    EXPECT_TRUE(notes.take().empty());
+}
+
+TEST(PlayerCallbacks, RegisteringReplacesTheHandler) {
+    rv::test::Notifications notes;
+    register_cb_onPlayEnd([] { rv::test::Notifications::add("second"); });
+    notifyOnPlayEnd();
+    EXPECT_EQ(notes.take(), Lines{"second"});
+}
+
+// Slots are replaced on one thread while another notifies: every notification
+// reaches either no handler or a whole one (ThreadSanitizer checks the slots).
+std::atomic<int> g_handled{0};
+TEST(PlayerCallbacks, RegisteringWhileNotifyingIsSafe) {
+    rv::test::Notifications notes;
+    std::atomic<bool> stop{false};
+    int notified = 0;
+    std::thread notifier([&] {
+        while (!stop || notified < 1000) {
+            notifyOnProgress(1, 2);
+            ++notified;
+        }
+    });
+    const player_cb_onProgress handler = [](int64_t, int64_t) { ++g_handled; };
+    for (int i = 0; i < 2000; ++i) {
+        register_cb_onProgress(i % 2 ? nullptr : handler);
+    }
+    register_cb_onProgress(handler);
+    stop = true;
+    notifier.join();
+    EXPECT_GT(g_handled.load(), 0);
+    EXPECT_LE(g_handled.load(), notified);
+}
+
+// --- Listeners -----------------------------------------------------------------
+
+std::vector<std::string> g_calls;
+PlayerStateListener full_listener() {
+    PlayerStateListener l{};
+    l.OnPrepareComplete = [] { g_calls.push_back("prepared"); };
+    l.OnPlaying = [] { g_calls.push_back("playing"); };
+    l.OnPaused = [] { g_calls.push_back("paused"); };
+    l.OnProgress = [](int32_t kind, int64_t p, int64_t d) {
+        g_calls.push_back("progress " + std::to_string(kind) + " " + std::to_string(p) + " " +
+                          std::to_string(d));
+    };
+    l.OnError = [](int32_t w, int32_t d) {
+        g_calls.push_back("error " + std::to_string(w) + " " + std::to_string(d));
+    };
+    l.OnPlayEnd = [] { g_calls.push_back("end"); };
+    l.OnSeekStart = [] { g_calls.push_back("seek"); };
+    l.OnSeekComplete = [] { g_calls.push_back("seeked"); };
+    l.OnBufferingStart = [] { g_calls.push_back("buffering"); };
+    l.OnBufferingComplete = [] { g_calls.push_back("buffered"); };
+    l.OnDownloadProgress = [](int64_t r, int64_t t) {
+        g_calls.push_back("download " + std::to_string(r) + " " + std::to_string(t));
+    };
+    return l;
+}
+
+void call_every_slot() {
+    setUserPlayerStateListener_OnPrepareComplete();
+    setUserPlayerStateListener_OnPlaying();
+    setUserPlayerStateListener_OnPaused();
+    setUserPlayerStateListener_OnProgress(1, 5000000000, 6000000000);
+    setUserPlayerStateListener_OnError(100, -3);
+    setUserPlayerStateListener_OnPlayEnd();
+    setUserPlayerStateListener_OnSeekStart();
+    setUserPlayerStateListener_OnSeekComplete();
+    setUserPlayerStateListener_OnBufferingStart();
+    setUserPlayerStateListener_OnBufferingComplete();
+    setUserPlayerStateListener_OnDownloadProgress(10, 20);
+}
+
+TEST(StateListener, EachCallReachesItsSlotUntilRemoved) {
+    PlayerStateListener listener = full_listener();
+    g_calls.clear();
+    setPlayerStateListener(&listener);
+    EXPECT_EQ(mUserPlayerStateListener.load(), &listener);
+    call_every_slot();
+    EXPECT_EQ(g_calls, (Lines{"prepared", "playing", "paused", "progress 1 5000000000 6000000000",
+                              "error 100 -3", "end", "seek", "seeked", "buffering", "buffered",
+                              "download 10 20"}));
+    removePlayerStateListener();
+    EXPECT_EQ(mUserPlayerStateListener.load(), nullptr);
+    g_calls.clear();
+    call_every_slot();
+    EXPECT_TRUE(g_calls.empty());
+}
+
+TEST(StateListener, NullSlotsAreSkippedAndTheRecordIsNotCopied) {
+    PlayerStateListener listener{};  // every slot null
+    setPlayerStateListener(&listener);
+    g_calls.clear();
+    call_every_slot();
+    EXPECT_TRUE(g_calls.empty());
+    listener.OnPlayEnd = [] { g_calls.push_back("end"); };  // the SDK reads the record itself
+    setUserPlayerStateListener_OnPlayEnd();
+    EXPECT_EQ(g_calls, Lines{"end"});
+    removePlayerStateListener();
+}
+
+dao_play_item *g_live;
+TEST(BroadcastListener, LiveProgrammeReachesTheSlotUntilRemoved) {
+    PlayerBroadcastListener listener{[](dao_play_item *item) { g_live = item; }};
+    dao_play_item item{};
+    setUserBroadcastListener_OnLiveProgramUpdated(&item);  // none registered
+    EXPECT_EQ(g_live, nullptr);
+    setPlayerBroadcastListener(&listener);
+    setUserBroadcastListener_OnLiveProgramUpdated(&item);
+    EXPECT_EQ(g_live, &item);
+    removePlayerBroadcastListener();
+    EXPECT_EQ(mUserPlayerBroadcastListener.load(), nullptr);
+    g_live = nullptr;
+    setUserBroadcastListener_OnLiveProgramUpdated(&item);
+    EXPECT_EQ(g_live, nullptr);
+    PlayerBroadcastListener empty{nullptr};
+    setPlayerBroadcastListener(&empty);
+    setUserBroadcastListener_OnLiveProgramUpdated(&item);  // null slot: nothing
+    removePlayerBroadcastListener();
+}
+
+// --- The player global mutex ------------------------------------------------------
+
+class PlayerMutex : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(initPlayerManager()); }
+    void TearDown() override { destroyPlayerManager(); }
+    // try-lock from another thread: 0 (then unlocked again there) or 2 when held here.
+    static int try_elsewhere() {
+        int rc = -1;
+        std::thread([&] {
+            rc = player_global_mutex_try_lock();
+            if (rc == 0) {
+                player_global_mutex_unlock();
+            }
+        }).join();
+        return rc;
+    }
+};
+
+TEST_F(PlayerMutex, NestedLocksOnOneThreadHoldUntilTheLastUnlock) {
+    EXPECT_EQ(player_global_mutex_lock(), 0);
+    EXPECT_EQ(player_global_mutex_lock(), 0);
+    EXPECT_EQ(player_global_mutex_try_lock(), 0);
+    EXPECT_EQ(try_elsewhere(), 2);
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
+    EXPECT_EQ(try_elsewhere(), 2);  // still held once
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
+    EXPECT_EQ(try_elsewhere(), 0);
+}
+
+TEST_F(PlayerMutex, ExcludesOtherThreads) {
+    int counter = 0;  // guarded by the player mutex alone
+    auto work = [&] {
+        for (int i = 0; i < 10000; ++i) {
+            player_global_mutex_lock();
+            player_global_mutex_lock();
+            ++counter;
+            player_global_mutex_unlock();
+            player_global_mutex_unlock();
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 20000);
+}
+
+TEST_F(PlayerMutex, AfterDestroyEveryOperationAnswersNotReady) {
+    thread_mutex *const made = player_mutex.load();
+    ASSERT_EQ(player_global_mutex_lock(), 0);
+    EXPECT_TRUE(initPlayerManager());  // a second start keeps the mutex this thread holds
+    EXPECT_EQ(player_mutex.load(), made);
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
+    destroyPlayerManager();
+    EXPECT_EQ(player_mutex.load(), nullptr);
+    EXPECT_EQ(player_global_mutex_lock(), 3);
+    EXPECT_EQ(player_global_mutex_try_lock(), 3);
+    EXPECT_EQ(player_global_mutex_unlock(), 3);
+    destroyPlayerManager();  // twice is harmless
+    EXPECT_TRUE(initPlayerManager());
+    EXPECT_EQ(player_global_mutex_lock(), 0);
+    EXPECT_EQ(player_global_mutex_unlock(), 0);
+}
+
+}  // namespace
