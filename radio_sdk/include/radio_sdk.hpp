@@ -1017,74 +1017,27 @@ struct AudioBean {
 
 namespace detail {
 
-template <>
-struct Record<dao_play_item> {
-    static constexpr auto del = dao_play_item_del;
-    static PlayItem value(const dao_play_item &i) {
-        return {.audioName = text(i.audioName),
-                .audioPic = text(i.audioPic),
-                .audioDes = text(i.audioDes),
-                .radioName = text(i.radioName),
-                .albumName = text(i.albumName),
-                .albumPic = text(i.albumPic),
-                .mp3PlayUrl32 = text(i.mp3PlayUrl32),
-                .mp3PlayUrl64 = text(i.mp3PlayUrl64),
-                .aacPlayUrl = text(i.aacPlayUrl),
-                .aacPlayUrl32 = text(i.aacPlayUrl32),
-                .aacPlayUrl64 = text(i.aacPlayUrl64),
-                .aacPlayUrl128 = text(i.aacPlayUrl128),
-                .clockId = text(i.clockId),
-                .playUrl = text(i.playUrl),
-                .title = text(i.title),
-                .beginTime = text(i.beginTime),
-                .endTime = text(i.endTime),
-                .albumId = i.albumId,
-                .updateTime = i.updateTime,
-                .audioId = i.audioId,
-                .duration = i.duration,
-                .startTime = i.startTime,
-                .finishTime = i.finishTime,
-                .reserved64 = i.reserved64,
-                .orderNum = i.orderNum,
-                .originalDuration = i.originalDuration,
-                .listenNum = i.listenNum,
-                .likedNum = i.likedNum,
-                .hasCopyright = i.hasCopyright,
-                .commentNum = i.commentNum,
-                .categoryId = i.categoryId,
-                .reserved32a = i.reserved32a,
-                .isListened = i.isListened,
-                .status = i.status,
-                .needRestart = i.needRestart,
-                .reserved32b = i.reserved32b,
-                .type = i.type};
-    }
-};
-
-// The C functions that take a bean or an item only read it and copy what
-// they keep, so the C record may point into the value's strings.
-inline char *c_text(const std::string &s) {
-    return const_cast<char *>(s.c_str());
-}
-
-inline dao_play_item c_view(const PlayItem &i) {
-    return {.audioName = c_text(i.audioName),
-            .audioPic = c_text(i.audioPic),
-            .audioDes = c_text(i.audioDes),
-            .radioName = c_text(i.radioName),
-            .albumName = c_text(i.albumName),
-            .albumPic = c_text(i.albumPic),
-            .mp3PlayUrl32 = c_text(i.mp3PlayUrl32),
-            .mp3PlayUrl64 = c_text(i.mp3PlayUrl64),
-            .aacPlayUrl = c_text(i.aacPlayUrl),
-            .aacPlayUrl32 = c_text(i.aacPlayUrl32),
-            .aacPlayUrl64 = c_text(i.aacPlayUrl64),
-            .aacPlayUrl128 = c_text(i.aacPlayUrl128),
-            .clockId = c_text(i.clockId),
-            .playUrl = c_text(i.playUrl),
-            .title = c_text(i.title),
-            .beginTime = c_text(i.beginTime),
-            .endTime = c_text(i.endTime),
+// dao_play_item and rv::PlayItem have the same fields in the same order: one
+// list serves both directions, `str` converting the strings.
+template <class To, class From, class Str>
+To play_item_fields(const From &i, Str str) {
+    return {.audioName = str(i.audioName),
+            .audioPic = str(i.audioPic),
+            .audioDes = str(i.audioDes),
+            .radioName = str(i.radioName),
+            .albumName = str(i.albumName),
+            .albumPic = str(i.albumPic),
+            .mp3PlayUrl32 = str(i.mp3PlayUrl32),
+            .mp3PlayUrl64 = str(i.mp3PlayUrl64),
+            .aacPlayUrl = str(i.aacPlayUrl),
+            .aacPlayUrl32 = str(i.aacPlayUrl32),
+            .aacPlayUrl64 = str(i.aacPlayUrl64),
+            .aacPlayUrl128 = str(i.aacPlayUrl128),
+            .clockId = str(i.clockId),
+            .playUrl = str(i.playUrl),
+            .title = str(i.title),
+            .beginTime = str(i.beginTime),
+            .endTime = str(i.endTime),
             .albumId = i.albumId,
             .updateTime = i.updateTime,
             .audioId = i.audioId,
@@ -1105,6 +1058,22 @@ inline dao_play_item c_view(const PlayItem &i) {
             .needRestart = i.needRestart,
             .reserved32b = i.reserved32b,
             .type = i.type};
+}
+
+template <>
+struct Record<dao_play_item> {
+    static constexpr auto del = dao_play_item_del;
+    static PlayItem value(const dao_play_item &i) { return play_item_fields<PlayItem>(i, text); }
+};
+
+// The C functions that take a bean or an item only read it and copy what
+// they keep, so the C record may point into the value's strings.
+inline char *c_text(const std::string &s) {
+    return const_cast<char *>(s.c_str());
+}
+
+inline dao_play_item c_view(const PlayItem &i) {
+    return play_item_fields<dao_play_item>(i, c_text);
 }
 
 inline dao_play_audio_bean c_view(const AudioBean &b) {
