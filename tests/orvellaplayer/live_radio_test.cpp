@@ -52,7 +52,7 @@ class LiveMount : public LiveRadio, public ::testing::WithParamInterface<Mount> 
 
 TEST_P(LiveMount, PlaysItsToneWithoutErrorOrEnd) {
     const Mount mount = GetParam();
-    ASSERT_TRUE(server_->wait_on_air(mount.path(), 10s));
+    ASSERT_TRUE(server_->wait_on_air(mount.path(), 30s));
     expect_plays_as_live(server_->url(mount.path()), mount.hz, "mount", 5s);
 }
 
@@ -64,7 +64,7 @@ TEST_F(LiveRadio, SourceThatComesBackIsPlayedAfterBuffering) {
     constexpr double kFirstHz = 500;
     constexpr double kSecondHz = 1000;
     auto source = std::make_unique<IcecastSource>(*server_, mount, LiveCodec::Mp3, kFirstHz);
-    ASSERT_TRUE(server_->wait_on_air(mount, 10s));
+    ASSERT_TRUE(server_->wait_on_air(mount, 30s));
     Capture capture("comeback");
     IjkMediaPlayer_setDataSourceAndHeaders(server_->url(mount).c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
