@@ -41,16 +41,16 @@ void on_answer(int result, const char *data, size_t size, void *user) {
     notify(call->callback, call->user_data, answer);
 }
 
-// One integer conversion of `spec` (its length modifier counted in `longs`).
+// One integer conversion of `conversion` (its length modifier counted in `longs`).
 template <class Int, class Long, class LongLong>
-std::string format_integer(const std::string &spec, int longs, va_list *ap) {
+std::string format_integer(const std::string &conversion, int longs, va_list *ap) {
     switch (longs) {
         case 0:
-            return format(spec.c_str(), va_arg(*ap, Int));
+            return format(conversion.c_str(), va_arg(*ap, Int));
         case 1:
-            return format(spec.c_str(), va_arg(*ap, Long));
+            return format(conversion.c_str(), va_arg(*ap, Long));
         default:
-            return format(spec.c_str(), va_arg(*ap, LongLong));
+            return format(conversion.c_str(), va_arg(*ap, LongLong));
     }
 }
 
@@ -70,25 +70,25 @@ std::string format_query(const char *fmt, bool encode, va_list *args) {
         if (*p == '\0') {
             break;  // a stray "%" at the end
         }
-        const std::string spec(start, p + 1);
+        const std::string conversion(start, p + 1);
         switch (*p) {
             case 's': {
                 const char *text = va_arg(*args, const char *);
                 if (encode) {
                     url_encode_append(out, text != nullptr ? text : "");
                 } else {
-                    out += format(spec.c_str(), text != nullptr ? text : "");
+                    out += format(conversion.c_str(), text != nullptr ? text : "");
                 }
                 break;
             }
             case 'd':
             case 'i':
-                out += format_integer<int, long, long long>(spec, longs, args);
+                out += format_integer<int, long, long long>(conversion, longs, args);
                 break;
             case 'u':
             case 'x':
-                out +=
-                    format_integer<unsigned, unsigned long, unsigned long long>(spec, longs, args);
+                out += format_integer<unsigned, unsigned long, unsigned long long>(conversion,
+                                                                                   longs, args);
                 break;
             default:
                 out += *p;  // "%%"
