@@ -41,7 +41,7 @@ void on_answer(int result, const char *data, size_t size, void *user) {
     notify(call->callback, call->user_data, answer);
 }
 
-// One integer conversion of `conversion` (its length modifier counted in `longs`).
+// Formats one integer conversion such as "%lld" (its length modifiers counted in `longs`).
 template <class Int, class Long, class LongLong>
 std::string format_integer(const std::string &conversion, int longs, va_list *ap) {
     switch (longs) {
