@@ -78,8 +78,8 @@ std::string padded(Json envelope, size_t size) {
 }
 
 // Gives every member named `field` under `item` a value of another type
-// (text for numbers and booleans, a number for text and null, an array for
-// objects, an object for arrays), or removes it when `strip`.
+// (text for numbers and booleans, a number for text and null, an array of
+// non-records for objects, an object for arrays), or removes it when `strip`.
 void reshape(cJSON *item, const std::string &field, bool strip) {
     cJSON *child = item->child;
     while (child != nullptr) {
@@ -88,12 +88,20 @@ void reshape(cJSON *item, const std::string &field, bool strip) {
             if (strip) {
                 cJSON_Delete(cJSON_DetachItemViaPointer(item, child));
             } else {
-                Json other = cJSON_IsString(child) || cJSON_IsNull(child)
-                                 ? Json(cJSON_CreateNumber(7))
-                             : cJSON_IsObject(child) ? json_array()
-                             : cJSON_IsArray(child)  ? json_object()
-                                                     : json_string("wrong type");
-                cJSON_ReplaceItemViaPointer(item, child, other.release());
+                Json other;
+                if (cJSON_IsString(child) || cJSON_IsNull(child)) {
+                    other.reset(cJSON_CreateNumber(7));
+                } else if (cJSON_IsObject(child)) {
+                    other = json_array();  // holding elements that are no records
+                    append(other.get(), Json(cJSON_CreateNumber(7)));
+                    append(other.get(), json_string("wrong type"));
+                } else if (cJSON_IsArray(child)) {
+                    other = json_object();
+                    put_int(other.get(), "wrong type", 7);
+                } else {
+                    other = json_string("wrong type");
+                }
+                cJSON_ReplaceItemInObjectCaseSensitive(item, child->string, other.release());
             }
         } else {
             reshape(child, field, strip);
