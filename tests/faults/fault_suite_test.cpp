@@ -107,63 +107,8 @@ class FaultSuite : public rv::test::MockSdkTest {
         }
     }
 
-    // Delivers data of a successful call of a helper step.
-    template <class T, void (*Del)(T *), class Fn>
-    void step(Fn &&fn, void (*use)(const T &, Session &), Session &session) {
-        Delivery d = call([&](Catcher *c) { fn(Catcher::callback, c); });
-        ASSERT_EQ(d.code, 0);
-        ASSERT_NE(d.data, nullptr);
-        use(*static_cast<T *>(d.data), session);
-        Del(static_cast<T *>(d.data));
-    }
-
-    // Makes what `needs` asks for, through the SDK itself.
     Session prepare(Needs needs) {
-        Session s;
-        s.redirect_uri = mock_.http_url() + "/oauth2/callback";
-        rv_clearSdkAuthAccessInfo();
-        if (needs == Needs::Nothing) {
-            return s;
-        }
-        step<dao_auth_qrcode, dao_auth_qrcode_del>(
-            [&](rv_result_callback cb, void *u) {
-                rv_getAuthQRCode("code", "user_info", s.redirect_uri.c_str(), "st", cb, u);
-            },
-            [](const dao_auth_qrcode &r, Session &out) { out.uuid = r.uuid; }, s);
-        if (needs == Needs::Uuid) {
-            return s;
-        }
-        for (int poll = 0; poll < 3; ++poll) {  // the service confirms on the third poll
-            step<dao_auth_qrcode_status, dao_auth_qrcode_status_del>(
-                [&](rv_result_callback cb, void *u) {
-                    rv_getAuthQRCodeStatus(s.uuid.c_str(), cb, u);
-                },
-                [](const dao_auth_qrcode_status &, Session &) {}, s);
-        }
-        if (needs == Needs::ConfirmedUuid) {
-            return s;
-        }
-        step<dao_auth_grant_code, dao_auth_grant_code_del>(
-            [&](rv_result_callback cb, void *u) { rv_getAuthGrantCode(s.uuid.c_str(), cb, u); },
-            [](const dao_auth_grant_code &r, Session &out) { out.code = r.code; }, s);
-        if (needs == Needs::GrantCode) {
-            return s;
-        }
-        step<dao_auth_access_token, dao_auth_access_token_del>(
-            [&](rv_result_callback cb, void *u) {
-                rv_getAuthAccessToken(s.code.c_str(), "authorization_code", s.redirect_uri.c_str(),
-                                      cb, u);
-            },
-            [](const dao_auth_access_token &r, Session &out) {
-                out.access_token = r.access_token;
-                out.refresh_token = r.refresh_token;
-                out.open_uid = r.open_uid;
-            },
-            s);
-        if (needs == Needs::CachedToken) {
-            EXPECT_EQ(rv_cacheSdkAuthAccessInfo(s.access_token.c_str(), s.open_uid.c_str()), 0);
-        }
-        return s;
+        return rv::test::prepare_session(needs, mock_.http_url() + "/oauth2/callback");
     }
 
     // Restarts the SDK with `ca_file` as its CA bundle and the usual hosts.

@@ -46,6 +46,12 @@ struct RequestRow {
 
 std::span<const RequestRow> request_table();
 
+// Makes what `needs` asks for through the SDK itself (a QR code confirmed by
+// polling, a grant code, tokens; cached for Needs::CachedToken) against the
+// local service; the SDK's cached credentials are cleared first. Fails the
+// test when a step fails.
+Session prepare_session(Needs needs, const std::string &redirect_uri);
+
 }  // namespace rv::test
 
 #endif
