@@ -157,22 +157,37 @@ extern "C" __attribute__((visibility("default"))) char *strdup(const char *text)
     return real(text);
 }
 
-// operator new and delete over malloc and free (so that sanitizers see matching
-// pairs); new fails like the C allocators.
-void *operator new(size_t size) {
-    void *p = take_nth(__builtin_return_address(0)) ? nullptr : malloc(size != 0 ? size : 1);
-    if (p == nullptr) {
-        throw std::bad_alloc();
+// The plain and nothrow operators new and delete over malloc and free (so that
+// sanitizers see matching pairs); new fails like the C allocators.
+namespace {
+
+void *new_block(size_t size, void *caller) {
+    return take_nth(caller) ? nullptr : malloc(size != 0 ? size : 1);
+}
+
+void *new_or_throw(size_t size, void *caller) {
+    if (void *p = new_block(size, caller)) {
+        return p;
     }
-    return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void *operator new(size_t size) {
+    return new_or_throw(size, __builtin_return_address(0));
 }
 
 void *operator new[](size_t size) {
-    void *p = take_nth(__builtin_return_address(0)) ? nullptr : malloc(size != 0 ? size : 1);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    return p;
+    return new_or_throw(size, __builtin_return_address(0));
+}
+
+void *operator new(size_t size, const std::nothrow_t &) noexcept {
+    return new_block(size, __builtin_return_address(0));
+}
+
+void *operator new[](size_t size, const std::nothrow_t &) noexcept {
+    return new_block(size, __builtin_return_address(0));
 }
 
 void operator delete(void *p) noexcept {
@@ -188,5 +203,13 @@ void operator delete(void *p, size_t) noexcept {
 }
 
 void operator delete[](void *p, size_t) noexcept {
+    free(p);
+}
+
+void operator delete(void *p, const std::nothrow_t &) noexcept {
+    free(p);
+}
+
+void operator delete[](void *p, const std::nothrow_t &) noexcept {
     free(p);
 }
