@@ -47,8 +47,8 @@ struct Fault {
     std::string errcode = "50600";
     std::string errmsg = "fault injected";
     size_t bytes = 0;
-    std::string field;  // Retype, Strip: the member name, at any depth ("result" too)
-    int times = 0;      // requests affected; 0 = every request until cleared
+    std::string field = "";  // Retype, Strip: the member name, at any depth ("result" too)
+    int times = 0;           // requests affected; 0 = every request until cleared
 };
 
 // One request received on the report path "/c.gif".
