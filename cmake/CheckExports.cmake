@@ -1,5 +1,7 @@
 # cmake -DLIB=lib.so -DEXPORT_LISTS="a.txt|b.txt" -P CheckExports.cmake
-string(REPLACE "|" ";" EXPORT_LISTS "${EXPORT_LISTS}")
+# Every defined dynamic symbol (weak and unique ones included) must be listed,
+# and every listed name exported.
+include(${CMAKE_CURRENT_LIST_DIR}/ExportLists.cmake)
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIB}")
@@ -7,23 +9,16 @@ endif()
 string(REPLACE "\n" ";" nm_lines "${nm_out}")
 set(actual "")
 foreach(line IN LISTS nm_lines)
-  # Strong definitions only: weak (W/V) and unique (u) symbols come from C++ templates.
-  if(line MATCHES "^[0-9a-f]+ [TDBRGS] (.+)$")
+  if(line MATCHES "^[0-9a-f]+ [A-Za-z] ([^@]+)")
     set(name ${CMAKE_MATCH_1})
-    # __odr_asan.* markers come from AddressSanitizer builds.
-    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start|__odr_asan\\..*)$")
+    # Markers the linker defines in every shared object.
+    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
       list(APPEND actual ${name})
     endif()
   endif()
 endforeach()
-set(expected "")
-foreach(f IN LISTS EXPORT_LISTS)
-  file(STRINGS ${f} names REGEX "^[^#]")
-  list(APPEND expected ${names})
-endforeach()
 list(SORT actual)
-list(SORT expected)
-list(REMOVE_DUPLICATES expected)
+rv_read_export_lists(expected "${EXPORT_LISTS}")
 set(extra ${actual})
 list(REMOVE_ITEM extra ${expected})
 set(missing ${expected})

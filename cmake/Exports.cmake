@@ -1,7 +1,21 @@
-# rv_check_exports(target list...): a test that the strong dynamic symbols of a
-# shared library are exactly the names in the given list files.
-function(rv_check_exports target)
+# rv_exports(target list...): the shared library `target` exports exactly the
+# names of the given list files. A linker version script made from the lists at
+# build time hides every other symbol (C++ template instances included); the
+# test exports.<target> checks the built library with nm.
+function(rv_exports target)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
   string(REPLACE ";" "|" lists "${ARGN}")
+  add_custom_command(OUTPUT ${script}
+    COMMAND ${CMAKE_COMMAND} "-DEXPORT_LISTS=${lists}" -DOUT=${script}
+            -P ${PROJECT_SOURCE_DIR}/cmake/VersionScript.cmake
+    DEPENDS ${ARGN} ${PROJECT_SOURCE_DIR}/cmake/VersionScript.cmake
+            ${PROJECT_SOURCE_DIR}/cmake/ExportLists.cmake
+    COMMENT "Version script for ${target}" VERBATIM)
+  add_custom_target(${target}_version_script DEPENDS ${script})
+  add_dependencies(${target} ${target}_version_script)
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+
   add_test(NAME exports.${target}
     COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:${target}> "-DEXPORT_LISTS=${lists}"
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)

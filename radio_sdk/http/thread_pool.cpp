@@ -114,6 +114,11 @@ extern "C" int thread_pool_init(int max_thread_num, int max_queue_size) {
             LOGE(kTag, "thread pool create thread[%d] failed: %s \n", i, e.what());
             abandon(*pool);
             return RVE_FAILED;
+        } catch (const std::bad_alloc &) {
+            // The workers already started must be joined before the pool goes.
+            LOGE(kTag, "thread pool create thread[%d] failed: out of memory \n", i);
+            abandon(*pool);
+            return RVE_NO_MEMORY;
         }
     }
     {

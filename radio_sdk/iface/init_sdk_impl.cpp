@@ -142,6 +142,10 @@ int fill_sdk_info(sdk_info &info, const char *appid, const char *secretkey, cons
     }
     char made[64] = {0};
     make_deviceid(made);
+    if (made[0] == '\0') {
+        LOGE(kTag, "make device id failed: out of memory\n");
+        return RVE_NO_MEMORY;  // an empty id would be sent and refused
+    }
     LOGD(kTag, "make a new device id is: %s\n", made);
     return str_dup(&info.deviceid, made);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "request/util_json.h"
@@ -24,25 +25,30 @@ const cJSON *lookup(const cJSON *object, bool case_sensitive, const char *key) {
 }
 
 // An array's string elements joined with "&" (non-strings count as empty);
-// any other value read as a string.
-void fill_joined(const cJSON *object, bool case_sensitive, const Field &f, char *&out) {
+// any other value read as a string. False when memory runs out while joining.
+bool fill_joined(const cJSON *object, bool case_sensitive, const Field &f, char *&out) {
     const cJSON *value = lookup(object, case_sensitive, f.key);
     if (!cJSON_IsArray(value)) {
         cjson_object_to_string(object, case_sensitive, f.key, &out, f.def);
-        return;
+        return true;
     }
-    std::string joined;
-    const int n = cJSON_GetArraySize(value);
-    for (int i = 0; i < n; i++) {
-        const cJSON *element = cJSON_GetArrayItem(value, i);
-        if (i > 0) {
-            joined += '&';
+    try {
+        std::string joined;
+        const int n = cJSON_GetArraySize(value);
+        for (int i = 0; i < n; i++) {
+            const cJSON *element = cJSON_GetArrayItem(value, i);
+            if (i > 0) {
+                joined += '&';
+            }
+            if (cJSON_IsString(element)) {
+                joined += element->valuestring;
+            }
         }
-        if (cJSON_IsString(element)) {
-            joined += element->valuestring;
-        }
+        out = strdup(joined.c_str());
+    } catch (const std::bad_alloc &) {
+        return false;  // the record (owned by the caller, not yet delivered) would be lost
     }
-    out = strdup(joined.c_str());
+    return out != nullptr;
 }
 
 }  // namespace
@@ -96,7 +102,9 @@ bool record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
                 cjson_object_to_string(object, cs, f.key, &at<char *>(record, f.offset), f.def);
                 break;
             case Kind::Joined:
-                fill_joined(object, desc.case_sensitive, f, at<char *>(record, f.offset));
+                complete =
+                    fill_joined(object, desc.case_sensitive, f, at<char *>(record, f.offset)) &&
+                    complete;
                 break;
             case Kind::List: {
                 List *&list = at<List *>(record, f.offset);

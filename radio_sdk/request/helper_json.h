@@ -77,7 +77,8 @@ void *record_new(const RecordDesc &desc);
 void record_free(const RecordDesc &desc, void *record);
 // Fills every field from `object`; a non-object leaves the defaults of a
 // fresh record, but the List fields are made all the same (empty). False
-// when such a list cannot be allocated (the record keeps what was filled).
+// when such a list or a joined text cannot be allocated (the record keeps what
+// was filled). Never throws.
 bool record_fill(const RecordDesc &desc, void *record, const cJSON *object);
 // A List of records, one per object element of `array`, in order (other
 // elements, unallocatable records and records whose lists cannot be made

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "http/http_client.h"
 #include "request/helper_url.h"
@@ -11,6 +12,33 @@
 #include "rv_error.h"
 
 namespace rv::req {
+
+namespace {
+
+// Filled during static initialisation only, then read-only.
+std::vector<const Endpoint *> &registry() {
+    static std::vector<const Endpoint *> rows;
+    return rows;
+}
+
+}  // namespace
+
+Endpoint::Endpoint(Host host_, const char *path_, const char *query_, Method method_,
+                   std::array<Block, 3> blocks_, Builder build_, RawReader raw_, bool form_encode_)
+    : host(host_),
+      path(path_),
+      query(query_),
+      method(method_),
+      blocks(blocks_),
+      build(build_),
+      raw(raw_),
+      form_encode(form_encode_) {
+    registry().push_back(this);
+}
+
+std::span<const Endpoint *const> all_endpoints() {
+    return registry();
+}
 
 namespace {
 

@@ -26,6 +26,7 @@
 #define RV_REQUEST_REQUEST_CORE_H
 
 #include <array>
+#include <span>
 #include <string>
 
 #include "request/helper_json.h"
@@ -49,20 +50,32 @@ using Builder = json::Answer (*)(const cJSON *result, const cJSON *root);
 using RawReader = json::Answer (*)(const char *body, size_t size);
 
 struct Endpoint {
+    // Every row registers itself (see all_endpoints); rows are never copied.
+    Endpoint(Host host, const char *path, const char *query, Method method,
+             std::array<Block, 3> blocks, Builder build, RawReader raw = nullptr,
+             bool form_encode = false);
+    Endpoint(const Endpoint &) = delete;
+    Endpoint &operator=(const Endpoint &) = delete;
+
     Host host;
     const char *path;   // ends in "?"
     const char *query;  // printf format of the endpoint's own parameters
     Method method;
     std::array<Block, 3> blocks;  // appended in order; null entries are skipped
     Builder build;                // for enveloped answers
-    RawReader raw = nullptr;      // when set, replaces the envelope handling
-    bool form_encode = false;     // %s arguments are form-encoded
+    RawReader raw;                // when set, replaces the envelope handling
+    bool form_encode;             // %s arguments are form-encoded
 };
 
 // The blocks of an ordinary signed endpoint.
 inline constexpr std::array<Block, 3> kSigned{append_common_params};
 // The blocks of an endpoint that acts for the authorised user.
 inline constexpr std::array<Block, 3> kAuthorisedUser{append_access_params, append_common_params};
+
+// Every endpoint row of the library. Rows are namespace-scope constants, so
+// the list is complete before main() runs; for tools that feed arbitrary
+// answers through every row's reader (the fuzz targets).
+std::span<const Endpoint *const> all_endpoints();
 
 // Builds host + path + query (formatted from the variadic arguments, which the
 // query format may take as %d, %i, %u or %x with an optional l or ll, and %s;

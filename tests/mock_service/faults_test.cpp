@@ -73,6 +73,43 @@ TEST_F(Faults, CutSendsTheGivenBytesOfAnAnnouncedLongerBody) {
     EXPECT_GT(response.content_length, 1000);
 }
 
+TEST_F(Faults, RetypeAndStripChangeNamedMembersAtAnyDepthAndRecordNothing) {
+    Json normal = parse(category().body);
+    const cJSON *first = cJSON_GetArrayItem(result_of(normal), 0);
+    ASSERT_TRUE(cJSON_IsNumber(cJSON_GetObjectItemCaseSensitive(first, "cid")));
+    ASSERT_TRUE(cJSON_IsString(cJSON_GetObjectItemCaseSensitive(first, "name")));
+    EXPECT_NE(parse(service().last_answer("/v2/category")), nullptr);
+    const std::string recorded = service().last_answer("/v2/category");
+
+    rvmock::Fault retype = fault(rvmock::Fault::Kind::Retype);
+    retype.field = "cid";
+    service().set_fault("/v2/category", retype);
+    Json cids = parse(category().body);
+    for (const cJSON *c = result_of(cids)->child; c != nullptr; c = c->next) {
+        EXPECT_TRUE(cJSON_IsString(cJSON_GetObjectItemCaseSensitive(c, "cid")));
+    }
+    retype.field = "name";
+    service().set_fault("/v2/category", retype);
+    Json names = parse(category().body);
+    EXPECT_TRUE(cJSON_IsNumber(
+        cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(result_of(names), 0), "name")));
+    retype.field = "result";
+    service().set_fault("/v2/category", retype);
+    EXPECT_TRUE(cJSON_IsObject(result_of(parse(category().body))));  // it was an array
+
+    rvmock::Fault strip = fault(rvmock::Fault::Kind::Strip);
+    strip.field = "result";
+    service().set_fault("/v2/category", strip);
+    EXPECT_EQ(result_of(parse(category().body)), nullptr);
+    // Faulted answers are not recorded as the path's last answer.
+    EXPECT_EQ(service().last_answer("/v2/category"), recorded);
+
+    Options post;
+    post.method = "POST";
+    post.body = R"({"path":"/v2/category","kind":"retype"})";
+    EXPECT_EQ(fetch(http("/__mock/faults"), post).status, 400);  // no field
+}
+
 TEST_F(Faults, TimesCountsUsesAndPrefixesMatch) {
     rvmock::Fault twice = fault(rvmock::Fault::Kind::Error);
     twice.times = 2;

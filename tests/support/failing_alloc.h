@@ -1,6 +1,7 @@
 // Allocation failures on demand, for tests of what the SDK does when memory
-// runs out. A test binary that links failing_alloc.cpp interposes calloc and
-// strdup; they behave normally except for the calls armed here.
+// runs out. A test binary that links failing_alloc.cpp interposes calloc,
+// strdup and the plain operator new/delete; they behave normally except for
+// the calls armed here. Only calls made by the SDK library itself count.
 #ifndef RV_TESTS_SUPPORT_FAILING_ALLOC_H
 #define RV_TESTS_SUPPORT_FAILING_ALLOC_H
 
@@ -17,6 +18,12 @@ enum class Alloc { Calloc, Strdup };
 void fail_sdk_allocations(Alloc kind, size_t bytes, int count = 1);
 // Armed failures of `kind` that have not happened yet.
 int pending_failures(Alloc kind);
+// From now on, the `n`th allocation the SDK library makes (calloc, strdup or
+// operator new, from any thread; n >= 1) fails: null, or std::bad_alloc from
+// operator new. Later ones succeed. Re-arming restarts the count.
+void fail_nth_sdk_allocation(long n);
+// Whether the armed nth allocation has happened (and failed).
+bool nth_allocation_failed();
 // Disarms everything.
 void stop_failing_allocations();
 

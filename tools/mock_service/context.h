@@ -24,6 +24,7 @@ struct Context {
     FaultTable faults;
     ReportLog reports;
     RequestLog requests;
+    AnswerLog answers;
     AuthState auth;
     UserState users;
     MediaStore media;

@@ -6,13 +6,15 @@ namespace rvmock {
 
 namespace {
 
-constexpr std::array<std::pair<Fault::Kind, const char *>, 6> kKindNames{{
+constexpr std::array<std::pair<Fault::Kind, const char *>, 8> kKindNames{{
     {Fault::Kind::None, "none"},
     {Fault::Kind::Malformed, "malformed"},
     {Fault::Kind::Error, "errcode"},
     {Fault::Kind::Drop, "drop"},
     {Fault::Kind::Oversize, "oversize"},
     {Fault::Kind::Cut, "cut"},
+    {Fault::Kind::Retype, "retype"},
+    {Fault::Kind::Strip, "strip"},
 }};
 
 bool matches(const std::string &pattern, const std::string &path) {
@@ -108,6 +110,12 @@ bool fault_from_json(const cJSON *object, std::string &path, Fault &fault, std::
     fault.times = static_cast<int>(times);
     fault.errcode = get_str(object, "errcode", fault.errcode);
     fault.errmsg = get_str(object, "errmsg", fault.errmsg);
+    fault.field = get_str(object, "field");
+    if ((fault.kind == Fault::Kind::Retype || fault.kind == Fault::Kind::Strip) &&
+        fault.field.empty()) {
+        error = "\"retype\" and \"strip\" need a \"field\"";
+        return false;
+    }
     return true;
 }
 
@@ -123,6 +131,7 @@ Json fault_to_json(const std::string &path, const Fault &fault) {
     put_str(object.get(), "errcode", fault.errcode);
     put_str(object.get(), "errmsg", fault.errmsg);
     put_int(object.get(), "bytes", static_cast<int64_t>(fault.bytes));
+    put_str(object.get(), "field", fault.field);
     put_int(object.get(), "times", fault.times);
     return object;
 }

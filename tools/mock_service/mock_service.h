@@ -39,13 +39,16 @@ struct Fault {
         Drop,       // close the connection without sending a byte
         Oversize,   // the normal answer padded to `bytes` bytes (still valid JSON)
         Cut,        // announce the full length, send `bytes` bytes of the body, close
+        Retype,     // every member named `field` of the answer gets a value of another type
+        Strip,      // every member named `field` of the answer is left out
     };
     Kind kind = Kind::None;
     int delay_ms = 0;
     std::string errcode = "50600";
     std::string errmsg = "fault injected";
     size_t bytes = 0;
-    int times = 0;  // requests affected; 0 = every request until cleared
+    std::string field = "";  // Retype, Strip: the member name, at any depth ("result" too)
+    int times = 0;           // requests affected; 0 = every request until cleared
 };
 
 // One request received on the report path "/c.gif".
@@ -95,6 +98,9 @@ class Service {
     void clear_reports();                                         // same as DELETE /__mock/reports
     std::vector<Received> requests() const;  // open-API requests, in arrival order
     void clear_requests();
+    // The last enveloped open-API answer sent for `path` without a fault, as
+    // printed; "" when none was.
+    std::string last_answer(const std::string &path) const;
 
     struct State;
 

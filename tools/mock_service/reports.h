@@ -2,7 +2,9 @@
 // arrival order for tests.
 #pragma once
 
+#include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "json.h"
@@ -33,6 +35,24 @@ class ArrivalLog {
 
 using ReportLog = ArrivalLog<Report>;
 using RequestLog = ArrivalLog<Received>;
+
+// The last fault-free answer per open-API path.
+class AnswerLog {
+  public:
+    void record(const std::string &path, const std::string &body) {
+        std::lock_guard lock(mutex_);
+        last_[path] = body;
+    }
+    std::string last(const std::string &path) const {
+        std::lock_guard lock(mutex_);
+        auto it = last_.find(path);
+        return it == last_.end() ? std::string() : it->second;
+    }
+
+  private:
+    mutable std::mutex mutex_;  // guards last_ (handler threads and the test thread)
+    std::map<std::string, std::string> last_;
+};
 
 // {"query": ..., "signature_ok": ..., "time_ms": ..., "params": [[key, value], ...]}
 Json report_to_json(const Report &report);

@@ -77,6 +77,39 @@ std::string padded(Json envelope, size_t size) {
     return json_print(envelope.get());
 }
 
+// Gives every member named `field` under `item` a value of another type
+// (text for numbers and booleans, a number for text and null, an array of
+// non-records for objects, an object for arrays), or removes it when `strip`.
+void reshape(cJSON *item, const std::string &field, bool strip) {
+    cJSON *child = item->child;
+    while (child != nullptr) {
+        cJSON *next = child->next;
+        if (child->string != nullptr && field == child->string) {
+            if (strip) {
+                cJSON_Delete(cJSON_DetachItemViaPointer(item, child));
+            } else {
+                Json other;
+                if (cJSON_IsString(child) || cJSON_IsNull(child)) {
+                    other.reset(cJSON_CreateNumber(7));
+                } else if (cJSON_IsObject(child)) {
+                    other = json_array();  // holding elements that are no records
+                    append(other.get(), Json(cJSON_CreateNumber(7)));
+                    append(other.get(), json_string("wrong type"));
+                } else if (cJSON_IsArray(child)) {
+                    other = json_object();
+                    put_int(other.get(), "wrong type", 7);
+                } else {
+                    other = json_string("wrong type");
+                }
+                cJSON_ReplaceItemInObjectCaseSensitive(item, child->string, other.release());
+            }
+        } else {
+            reshape(child, field, strip);
+        }
+        child = next;
+    }
+}
+
 }  // namespace
 
 int64_t Call::int_param(const char *key) const {
@@ -218,6 +251,8 @@ bool Router::fault_answered(const std::optional<Fault> &fault, const httplib::Re
         case Fault::Kind::None:
         case Fault::Kind::Oversize:
         case Fault::Kind::Cut:
+        case Fault::Kind::Retype:
+        case Fault::Kind::Strip:
             return false;
     }
     return false;
@@ -282,9 +317,13 @@ void Router::serve_api(const ApiRoute &route, bool https, const httplib::Request
     if (!envelope) {
         return;  // a redirect
     }
-    if (fault && fault->kind == Fault::Kind::Oversize) {
+    if (!fault) {
+        context_.answers.record(req.path, json_print(envelope.get()));
+    } else if (fault->kind == Fault::Kind::Oversize) {
         res.set_content(padded(std::move(envelope), fault->bytes), "application/json");
         return;
+    } else if (fault->kind == Fault::Kind::Retype || fault->kind == Fault::Kind::Strip) {
+        reshape(envelope.get(), fault->field, fault->kind == Fault::Kind::Strip);
     }
     send_json(res, envelope.get(),
               fault && fault->kind == Fault::Kind::Cut ? fault->bytes : SIZE_MAX);

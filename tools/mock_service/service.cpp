@@ -188,4 +188,8 @@ void Service::clear_requests() {
     state_->context.requests.clear();
 }
 
+std::string Service::last_answer(const std::string &path) const {
+    return state_->context.answers.last(path);
+}
+
 }  // namespace rvmock

@@ -1,0 +1,2 @@
+pkg_check_modules(REQUEST_BENCH_DEPS REQUIRED IMPORTED_TARGET libcurl libcjson)
+target_link_libraries(request_bench PRIVATE rv_mock_service PkgConfig::REQUEST_BENCH_DEPS)

@@ -1,0 +1,15 @@
+# rv_read_export_lists(out "a.txt|b.txt"): the names of the given export lists,
+# sorted and without repeats. A list holds one name a line; "#" starts a comment line.
+function(rv_read_export_lists out lists)
+  string(REPLACE "|" ";" lists "${lists}")
+  set(names "")
+  foreach(f IN LISTS lists)
+    file(STRINGS ${f} these REGEX "^[^#]")
+    list(APPEND names ${these})
+  endforeach()
+  list(TRANSFORM names STRIP)
+  list(REMOVE_ITEM names "")
+  list(SORT names)
+  list(REMOVE_DUPLICATES names)
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
