@@ -1,0 +1,24 @@
+// Applications often build with more warnings than the SDK does: the header
+// must stay clean under them (this file is compiled with -Wpedantic,
+// -Wconversion, -Wshadow, -Wold-style-cast and the like; nothing runs it).
+#include "radio_sdk.hpp"
+
+namespace {
+
+[[maybe_unused]] void every_shape(const rv::Sdk &sdk) {
+    std::future<std::vector<rv::Category>> list = sdk.get_all_category();
+    std::future<rv::AlbumInfo> one = sdk.get_album_info(1);
+    std::future<rv::Page<rv::Audio>> page = sdk.get_album_audio_list(1, 0, 1, 20, 0);
+    sdk.get_album_top_list("week", 1, 3, [](auto &&) {});
+    sdk.get_sub_category(
+        1, rv::overloaded{[](std::vector<rv::Category>) {}, [](const rv::Error &) {}});
+    std::future<void> nothing = sdk.get_city_broadcast_top_list();
+    sdk.get_city_broadcast_list(1, 1, 10, [](auto &&...) {});
+    std::future<rv::Page<rv::History>> history = sdk.get_listen_history();
+    std::future<std::vector<std::string>> words = sdk.get_search_suggest_word("a", 3);
+    std::future<rv::Status> status = sdk.do_subscribe(1);
+    rv::set_log_sink([](const rv::LogLine &) {});
+    rv::reset_log_sink();
+}
+
+}  // namespace

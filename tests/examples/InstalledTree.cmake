@@ -1,0 +1,41 @@
+# Installs the build tree into a fresh prefix, builds the examples against it
+# with find_package(radio_sdk) and with pkg-config, and runs every program.
+#   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DLIBDIR= -DRUNNER= -DCC= -DCXX=
+#         -DSAN_FLAGS= -P InstalledTree.cmake
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+separate_arguments(san NATIVE_COMMAND "${SAN_FLAGS}")
+
+# find_package
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
+    "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
+set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
+
+# pkg-config: the flags it gives, nothing else but threads and the run path
+run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig
+    pkg-config --cflags --libs radio_sdk)
+separate_arguments(pc NATIVE_COMMAND "${run_output}")
+set(link -pthread -Wl,-rpath,${prefix}/${LIBDIR} -Wall -Wextra -Werror ${san})
+run(${CC} -std=c11 ${SOURCE_DIR}/examples/catalogue.c ${pc} ${link} -o ${WORK_DIR}/pc_catalogue_c)
+run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/catalogue.cpp ${pc} ${link}
+    -o ${WORK_DIR}/pc_catalogue_cpp)
+list(APPEND programs ${WORK_DIR}/pc_catalogue_c ${WORK_DIR}/pc_catalogue_cpp)
+
+foreach(program IN LISTS programs)
+  run(${RUNNER} ${program})
+  if(NOT run_output MATCHES "audio 3000000105 North Wind, part 5")
+    message(FATAL_ERROR "${program} did not list the album's audios:\n${run_output}")
+  endif()
+  message(STATUS "${program}: ok")
+endforeach()
