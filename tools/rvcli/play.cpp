@@ -1,0 +1,6 @@
+#include "commands.h"
+namespace rvcli {
+std::vector<Command> play_commands() {
+    return {};
+}
+}  // namespace rvcli
