@@ -14,9 +14,11 @@
 namespace rvcli {
 namespace {
 
-// Where the service sends the grant code; the SDK reads it from the redirect
-// without following it, so no page needs to exist there.
-constexpr const char *kRedirectUri = "http://localhost/rvcli-login";
+// Where the service sends the grant code: the SDK follows the redirect, so it
+// must be a page that answers; the service's own landing page is one.
+std::string redirect_uri(const Session &session) {
+    return session.api_http() + "/oauth2/callback";
+}
 constexpr int kQuietZone = 2;
 
 int login_command(Context &c, const Args &a) {
@@ -86,7 +88,8 @@ std::string draw_qr(const std::string &text) {
 
 Credentials login(const Session &session, std::chrono::seconds timeout) {
     const rv::Sdk &sdk = session.sdk();
-    const rv::AuthQrCode qr = sdk.get_auth_qrcode("code", "user_info", kRedirectUri, "rvcli").get();
+    const rv::AuthQrCode qr =
+        sdk.get_auth_qrcode("code", "user_info", redirect_uri(session), "rvcli").get();
     std::printf("Scan this code with the radio app, or open %s\n%s", qr.qrcode_path.c_str(),
                 draw_qr(qr.qrcode_path).c_str());
     std::fflush(stdout);
@@ -109,7 +112,7 @@ Credentials login(const Session &session, std::chrono::seconds timeout) {
     }
     const rv::AuthGrantCode grant = sdk.get_auth_grant_code(qr.uuid).get();
     const rv::AuthAccessToken token =
-        sdk.get_auth_access_token(grant.code, "authorization_code", kRedirectUri).get();
+        sdk.get_auth_access_token(grant.code, "authorization_code", redirect_uri(session)).get();
     Credentials credentials{token.access_token, token.open_uid, token.refresh_token};
     session.save_credentials(credentials);
     sdk.cache_auth_access_info(credentials.access_token, credentials.open_uid);

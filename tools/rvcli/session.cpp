@@ -95,6 +95,9 @@ Session::Session(const Options &options) : options_(options) {
             config.ca_file = local_->ca_file();
         }
     }
+    // The SDK's own default when nothing names a host.
+    api_http_ =
+        config.open_api_http.value_or(env("RV_OPEN_API_HTTP").value_or("http://127.0.0.1:8940"));
     sdk_ = std::make_unique<rv::Sdk>(config);
     if (auto saved = credentials()) {
         sdk_->cache_auth_access_info(saved->access_token, saved->open_uid);

@@ -50,6 +50,8 @@ class Session {
     rvmock::Service *local() const { return local_.get(); }
     std::string openid() const;
     const std::string &data_dir() const { return data_dir_; }
+    // The open API's base URL over HTTP, as the SDK uses it.
+    const std::string &api_http() const { return api_http_; }
 
     std::optional<Credentials> credentials() const;
     void save_credentials(const Credentials &credentials) const;  // mode 0600
@@ -58,6 +60,7 @@ class Session {
   private:
     Options options_;
     std::string data_dir_;
+    std::string api_http_;
     std::unique_ptr<rvmock::Service> local_;
     std::unique_ptr<rv::Sdk> sdk_;
 };
