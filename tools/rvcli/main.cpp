@@ -1,4 +1,5 @@
 // rvcli: browse, search, log in and play with the radio SDK from a terminal.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -14,29 +15,30 @@ namespace {
 struct GlobalOption {
     const char *name;
     const char *help;
-    std::optional<std::string> Options::*slot;
+    void (*set)(Options &options, std::string value);
 };
 
-const GlobalOption kHostOptions[] = {
-    {"--api-http", "URL of the open API over HTTP", &Options::api_http},
-    {"--api-https", "URL of the open API over HTTPS", &Options::api_https},
-    {"--report", "URL of the report host", &Options::report},
-    {"--ca-file", "CA bundle that signs the service's certificate", &Options::ca_file},
-    {"--data-dir", "directory of the SDK's files and the saved login", &Options::data_dir},
-};
-
-struct TextOption {
-    const char *name;
-    const char *help;
-    std::string Options::*slot;
-};
-
-const TextOption kTextOptions[] = {
-    {"--appid", "application id (default rv-test-app)", &Options::appid},
-    {"--secret", "application secret key (default rv-test-secret)", &Options::secret},
-    {"--channel", "distribution channel (default rvcli)", &Options::channel},
-    {"--package", "package name (default org.radio.rvcli)", &Options::package},
-    {"--log-level", "none (default), error, warning, debug or verbose", &Options::log_level},
+const GlobalOption kOptions[] = {
+    {"--api-http", "URL of the open API over HTTP",
+     [](Options &o, std::string v) { o.api_http = std::move(v); }},
+    {"--api-https", "URL of the open API over HTTPS",
+     [](Options &o, std::string v) { o.api_https = std::move(v); }},
+    {"--report", "URL of the report host",
+     [](Options &o, std::string v) { o.report = std::move(v); }},
+    {"--ca-file", "CA bundle that signs the service's certificate",
+     [](Options &o, std::string v) { o.ca_file = std::move(v); }},
+    {"--data-dir", "directory of the SDK's files and the saved login",
+     [](Options &o, std::string v) { o.data_dir = std::move(v); }},
+    {"--appid", "application id (default rv-test-app)",
+     [](Options &o, std::string v) { o.appid = std::move(v); }},
+    {"--secret", "application secret key (default rv-test-secret)",
+     [](Options &o, std::string v) { o.secret = std::move(v); }},
+    {"--channel", "distribution channel (default rvcli)",
+     [](Options &o, std::string v) { o.channel = std::move(v); }},
+    {"--package", "package name (default org.radio.rvcli)",
+     [](Options &o, std::string v) { o.package = std::move(v); }},
+    {"--log-level", "none (default), error, warning, debug or verbose",
+     [](Options &o, std::string v) { o.log_level = std::move(v); }},
 };
 
 std::vector<Command> all_commands() {
@@ -55,10 +57,7 @@ void print_usage(const std::vector<Command> &commands) {
         "Without a host option or RV_OPEN_API_HTTP/RV_OPEN_API_HTTPS/RV_REPORT_HOST in\n"
         "the environment, rvcli starts the bundled local service and talks to it.\n\n"
         "options:\n");
-    for (const auto &o : kHostOptions) {
-        std::printf("  %-14s %s\n", o.name, o.help);
-    }
-    for (const auto &o : kTextOptions) {
+    for (const auto &o : kOptions) {
         std::printf("  %-14s %s\n", o.name, o.help);
     }
     std::printf("  %-14s %s\n\ncommands:\n", "--json", "print results as JSON");
@@ -122,22 +121,12 @@ int parse_globals(int argc, char **argv, Options &options) {
             }
             return argv[++i];
         };
-        bool known = false;
-        for (const auto &o : kHostOptions) {
-            if (name == o.name) {
-                options.*o.slot = value();
-                known = true;
-            }
-        }
-        for (const auto &o : kTextOptions) {
-            if (name == o.name) {
-                options.*o.slot = value();
-                known = true;
-            }
-        }
-        if (!known) {
+        const auto *option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                          [&](const GlobalOption &o) { return name == o.name; });
+        if (option == std::end(kOptions)) {
             throw UsageError("unknown option " + arg);
         }
+        option->set(options, value());
     }
     return i;
 }
