@@ -38,6 +38,11 @@ class EventQueue {
         }
         ready_.notify_one();
     }
+    // Drops what an earlier run left behind.
+    void clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
     std::optional<Event> pop(std::chrono::milliseconds wait) {
         std::unique_lock lock(mutex_);
         ready_.wait_for(lock, wait, [this] { return !events_.empty(); });
@@ -298,6 +303,7 @@ int play_command(Context &c, const Args &a) {
 int play(const Session &session, Resource resource, int64_t id, const PlayLimits &limits) {
     auto bean = bean_for(session.sdk(), resource, id);
     static PlayerStateListener listener = make_listener();
+    EventQueue::get().clear();
     setPlayerStateListener(&listener);
     struct Unlisten {
         ~Unlisten() {
