@@ -19,7 +19,11 @@
 #include "iface/common.h"
 #include "iface/iface_api.h"
 #include "orvellaplayer.h"
+#include "player/bcast_data_manager.h"
+#include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
+#include "player/player_album_audio_list.h"
+#include "player/player_album_manager.h"
 #include "player/player_manager.h"
 #include "request/helper_url.h"
 #include "request/init_dao.h"
@@ -325,8 +329,10 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
     LOGD(kTag, "start init player \n");
     ijk_Init();
     initPlayerManager();
-    // The play managers' initialisers follow here, in this order: album player,
-    // album play list, broadcast data, broadcast player.
+    initPlayerAlbumManager();
+    initPlayerAlbumAudioList();
+    initBroadcastDataManager();
+    initBroadcastPlayManager();
     LOGD(kTag, "start init app \n");
     request_init_app(_request_init_app_result, call.release());
 }
@@ -344,7 +350,10 @@ extern "C" void ipa_sdk_final(void) {
     drop_records();
     ijk_Release();
     destroyPlayerManager();
-    // The play managers' finalisers follow here, in the order of their initialisers.
+    destroyPlayerAlbumManager();
+    destoryPlayerAlbumAudioList();
+    freeBroadcastDataManager();
+    freeBroadcastPlayManager();
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

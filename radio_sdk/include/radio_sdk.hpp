@@ -956,6 +956,480 @@ class InitWait {
 
 }  // namespace detail
 
+/* --- Playback ----------------------------------------------------------------- */
+
+// A play item (dao_play_item of rv_play_item.h) as a value: an audio of an
+// album or smartcast radio, or a programme of a broadcast. Fields that the
+// item's source does not fill are empty or 0.
+struct PlayItem {
+    std::string audioName;
+    std::string audioPic;
+    std::string audioDes;
+    std::string radioName;
+    std::string albumName;
+    std::string albumPic;
+    std::string mp3PlayUrl32;
+    std::string mp3PlayUrl64;
+    std::string aacPlayUrl;
+    std::string aacPlayUrl32;
+    std::string aacPlayUrl64;
+    std::string aacPlayUrl128;
+    std::string clockId;
+    std::string playUrl;
+    std::string title;
+    std::string beginTime;
+    std::string endTime;
+    int64_t albumId = 0;
+    int64_t updateTime = 0;
+    int64_t audioId = 0;
+    int64_t duration = 0;
+    int64_t startTime = 0;
+    int64_t finishTime = 0;
+    int64_t reserved64 = 0;
+    int32_t orderNum = 0;
+    int32_t originalDuration = 0;
+    int32_t listenNum = 0;
+    int32_t likedNum = 0;
+    int32_t hasCopyright = 0;
+    int32_t commentNum = 0;
+    int32_t categoryId = 0;
+    int32_t reserved32a = 0;
+    int32_t isListened = 0;
+    int32_t status = 0;
+    int32_t needRestart = 0;
+    int32_t reserved32b = 0;
+    int32_t type = 0;
+};
+
+// What starts a resource (dao_play_audio_bean). Usually made by the
+// rv::Player::play overloads from a catalogue value.
+struct AudioBean {
+    int32_t type = RV_RESOURCE_ALBUM;
+    int64_t id = 0;
+    int64_t audioId = 0;  // the audio to start with; 0: the first
+    int32_t sortType = 0;
+    int32_t prePage = 0;
+    int32_t nextPage = 0;
+    std::string name;
+    std::string img;
+    std::optional<std::string> clockId;
+};
+
+namespace detail {
+
+// dao_play_item and rv::PlayItem have the same fields in the same order: one
+// list serves both directions, `str` converting the strings.
+template <class To, class From, class Str>
+To play_item_fields(const From &i, Str str) {
+    return {.audioName = str(i.audioName),
+            .audioPic = str(i.audioPic),
+            .audioDes = str(i.audioDes),
+            .radioName = str(i.radioName),
+            .albumName = str(i.albumName),
+            .albumPic = str(i.albumPic),
+            .mp3PlayUrl32 = str(i.mp3PlayUrl32),
+            .mp3PlayUrl64 = str(i.mp3PlayUrl64),
+            .aacPlayUrl = str(i.aacPlayUrl),
+            .aacPlayUrl32 = str(i.aacPlayUrl32),
+            .aacPlayUrl64 = str(i.aacPlayUrl64),
+            .aacPlayUrl128 = str(i.aacPlayUrl128),
+            .clockId = str(i.clockId),
+            .playUrl = str(i.playUrl),
+            .title = str(i.title),
+            .beginTime = str(i.beginTime),
+            .endTime = str(i.endTime),
+            .albumId = i.albumId,
+            .updateTime = i.updateTime,
+            .audioId = i.audioId,
+            .duration = i.duration,
+            .startTime = i.startTime,
+            .finishTime = i.finishTime,
+            .reserved64 = i.reserved64,
+            .orderNum = i.orderNum,
+            .originalDuration = i.originalDuration,
+            .listenNum = i.listenNum,
+            .likedNum = i.likedNum,
+            .hasCopyright = i.hasCopyright,
+            .commentNum = i.commentNum,
+            .categoryId = i.categoryId,
+            .reserved32a = i.reserved32a,
+            .isListened = i.isListened,
+            .status = i.status,
+            .needRestart = i.needRestart,
+            .reserved32b = i.reserved32b,
+            .type = i.type};
+}
+
+template <>
+struct Record<dao_play_item> {
+    static constexpr auto del = dao_play_item_del;
+    static PlayItem value(const dao_play_item &i) { return play_item_fields<PlayItem>(i, text); }
+};
+
+// The C functions that take a bean or an item only read it and copy what
+// they keep, so the C record may point into the value's strings.
+inline char *c_text(const std::string &s) {
+    return const_cast<char *>(s.c_str());
+}
+
+inline dao_play_item c_view(const PlayItem &i) {
+    return play_item_fields<dao_play_item>(i, c_text);
+}
+
+inline dao_play_audio_bean c_view(const AudioBean &b) {
+    return {.type = b.type,
+            .id = b.id,
+            .audioId = b.audioId,
+            .sortType = b.sortType,
+            .prePage = b.prePage,
+            .nextPage = b.nextPage,
+            .name = c_text(b.name),
+            .img = c_text(b.img),
+            .clockId = b.clockId ? c_text(*b.clockId) : nullptr};
+}
+
+inline std::optional<PlayItem> item_value(const dao_play_item *item) {
+    return item != nullptr ? std::optional(Record<dao_play_item>::value(*item)) : std::nullopt;
+}
+
+}  // namespace detail
+
+// Receives the player's events; override what you need. Registered with
+// rv::Player::listen for the lifetime of the handle it returns. Methods run on
+// the SDK's threads (named per method), never while the SDK holds a lock of
+// its own; they may call any rv::Player method (the player's lock is
+// recursive) but must return promptly and must not destroy the rv::Sdk. An
+// exception they throw is logged and dropped.
+class PlayerListener {
+  public:
+    virtual ~PlayerListener() = default;
+    // The item is ready to play. Engine event thread.
+    virtual void on_prepare_complete() {}
+    // Playing started or resumed. Thread of the command that caused it.
+    virtual void on_playing() {}
+    // Paused. Thread of the command that caused it.
+    virtual void on_paused() {}
+    // Position and duration in ms: kind RV_PROGRESS_PLAYER about every 500 ms
+    // from the engine's event thread; RV_PROGRESS_LIVE once a second from the
+    // live-programme clock's thread.
+    virtual void on_progress(int32_t /*kind*/, int64_t /*position*/, int64_t /*duration*/) {}
+    // An engine error (what 100) with its detail. Engine event thread.
+    virtual void on_error(int32_t /*what*/, int32_t /*detail*/) {}
+    // The item played to its end. Engine event thread.
+    virtual void on_play_end() {}
+    // A seek began. Thread of the rv::Player::seek call.
+    virtual void on_seek_start() {}
+    // A seek finished. Engine event thread.
+    virtual void on_seek_complete() {}
+    // Playback stalls for input / goes on. Engine event thread.
+    virtual void on_buffering_start() {}
+    virtual void on_buffering_complete() {}
+    // Bytes received and total (or ms buffered ahead and duration) about once
+    // a second. Engine event thread.
+    virtual void on_download_progress(int64_t /*received*/, int64_t /*total*/) {}
+    // A new programme is live on the broadcast being played. SDK worker thread.
+    virtual void on_live_program_updated(const PlayItem & /*item*/) {}
+};
+
+// A listener made of individual callables; unset ones are skipped.
+struct PlayerCallbacks : PlayerListener {
+    std::function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
+        buffering_start, buffering_complete;
+    std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
+    std::function<void(int32_t what, int32_t detail)> error;
+    std::function<void(int64_t received, int64_t total)> download_progress;
+    std::function<void(const PlayItem &)> live_program_updated;
+
+    void on_prepare_complete() override { run(prepare_complete); }
+    void on_playing() override { run(playing); }
+    void on_paused() override { run(paused); }
+    void on_progress(int32_t k, int64_t p, int64_t d) override { run(progress, k, p, d); }
+    void on_error(int32_t what, int32_t detail) override { run(error, what, detail); }
+    void on_play_end() override { run(play_end); }
+    void on_seek_start() override { run(seek_start); }
+    void on_seek_complete() override { run(seek_complete); }
+    void on_buffering_start() override { run(buffering_start); }
+    void on_buffering_complete() override { run(buffering_complete); }
+    void on_download_progress(int64_t r, int64_t t) override { run(download_progress, r, t); }
+    void on_live_program_updated(const PlayItem &i) override { run(live_program_updated, i); }
+
+  private:
+    template <class Fn, class... A>
+    static void run(const Fn &fn, const A &...a) {
+        if (fn) {
+            fn(a...);
+        }
+    }
+};
+
+namespace detail {
+
+// The C listener records hold no user pointer, so one process-wide hub owns
+// them and fans each event out to the registered C++ listeners.
+class ListenerHub {
+  public:
+    struct Entry {
+        // Held while the listener runs; cleared under it on unregistration,
+        // which therefore waits for a call in progress on another thread.
+        std::recursive_mutex mutex;
+        PlayerListener *listener = nullptr;
+        std::unique_ptr<PlayerListener> owned;  // for rv::PlayerCallbacks
+    };
+
+    static ListenerHub &get() {
+        static ListenerHub hub;
+        return hub;
+    }
+    ~ListenerHub() { uninstall(); }
+
+    std::shared_ptr<Entry> add(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
+        auto entry = std::make_shared<Entry>();
+        entry->listener = listener;
+        entry->owned = std::move(owned);
+        std::lock_guard lock(mutex_);
+        entries_.push_back(entry);
+        if (entries_.size() == 1) {
+            setPlayerStateListener(&state_record());
+            setPlayerBroadcastListener(&broadcast_record());
+        }
+        return entry;
+    }
+
+    void remove(const std::shared_ptr<Entry> &entry) {
+        {
+            std::lock_guard call(entry->mutex);
+            entry->listener = nullptr;
+        }
+        std::lock_guard lock(mutex_);
+        std::erase(entries_, entry);
+        if (entries_.empty()) {
+            uninstall();
+        }
+    }
+
+  private:
+    template <class... P, class... A>
+    static void dispatch(void (PlayerListener::*method)(P...), const A &...args) noexcept {
+        std::vector<std::shared_ptr<Entry>> entries;
+        try {
+            ListenerHub &hub = get();
+            std::lock_guard lock(hub.mutex_);
+            entries = hub.entries_;
+        } catch (...) {
+            log_dropped_exception("player listener");
+            return;
+        }
+        for (const std::shared_ptr<Entry> &entry : entries) {
+            std::lock_guard call(entry->mutex);
+            try {
+                if (entry->listener != nullptr) {
+                    (entry->listener->*method)(args...);
+                }
+            } catch (...) {
+                log_dropped_exception("player listener");
+            }
+        }
+    }
+
+    static void live_program_updated(dao_play_item *item) noexcept {
+        std::optional<PlayItem> value;
+        try {
+            value = item_value(item);
+        } catch (...) {
+            log_dropped_exception("player listener");
+        }
+        if (value) {
+            dispatch(&PlayerListener::on_live_program_updated, *value);
+        }
+    }
+
+    static PlayerStateListener &state_record() {
+        static PlayerStateListener record{
+            .OnPrepareComplete = [] { dispatch(&PlayerListener::on_prepare_complete); },
+            .OnPlaying = [] { dispatch(&PlayerListener::on_playing); },
+            .OnPaused = [] { dispatch(&PlayerListener::on_paused); },
+            .OnProgress =
+                [](int32_t kind, int64_t position, int64_t duration) {
+                    dispatch(&PlayerListener::on_progress, kind, position, duration);
+                },
+            .OnError = [](int32_t what,
+                          int32_t detail) { dispatch(&PlayerListener::on_error, what, detail); },
+            .OnPlayEnd = [] { dispatch(&PlayerListener::on_play_end); },
+            .OnSeekStart = [] { dispatch(&PlayerListener::on_seek_start); },
+            .OnSeekComplete = [] { dispatch(&PlayerListener::on_seek_complete); },
+            .OnBufferingStart = [] { dispatch(&PlayerListener::on_buffering_start); },
+            .OnBufferingComplete = [] { dispatch(&PlayerListener::on_buffering_complete); },
+            .OnDownloadProgress =
+                [](int64_t received, int64_t total) {
+                    dispatch(&PlayerListener::on_download_progress, received, total);
+                },
+        };
+        return record;
+    }
+    static PlayerBroadcastListener &broadcast_record() {
+        static PlayerBroadcastListener record{.OnLiveProgramUpdated = &live_program_updated};
+        return record;
+    }
+    void uninstall() {
+        removePlayerStateListener();
+        removePlayerBroadcastListener();
+    }
+
+    // Guards entries_; taken by (un)registration and, briefly, by each event.
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Entry>> entries_;
+};
+
+}  // namespace detail
+
+// Keeps a listener registered; destroying it unregisters the listener, which
+// receives nothing once the destructor has returned (a call in progress on
+// another thread is waited for; destroy it from inside the listener itself
+// only from the thread it runs on). Move-only.
+class ListenerHandle {
+  public:
+    ListenerHandle() = default;
+    ListenerHandle(ListenerHandle &&) noexcept = default;
+    ListenerHandle &operator=(ListenerHandle &&other) noexcept {
+        reset();
+        entry_ = std::move(other.entry_);
+        return *this;
+    }
+    ~ListenerHandle() { reset(); }
+    // Unregisters now.
+    void reset() noexcept {
+        if (entry_) {
+            detail::ListenerHub::get().remove(entry_);
+            entry_.reset();
+        }
+    }
+
+  private:
+    friend class Player;
+    explicit ListenerHandle(std::shared_ptr<detail::ListenerHub::Entry> entry)
+        : entry_(std::move(entry)) {}
+    std::shared_ptr<detail::ListenerHub::Entry> entry_;
+};
+
+// The player: starts resources and controls playback (rv_player.h). Get it
+// from rv::Sdk::player(); copies are interchangeable. Every method may be
+// called from any thread, also from inside a listener. Queries never block on
+// the network; commands that end an item (stop, reset, starting or moving to
+// another item) wait at most about 200 ms for the engine to let go of it;
+// play lists are fetched in the background. Before a
+// resource has been started the controls do nothing and the queries answer
+// false, -1 or nothing. Playback events arrive through listen().
+class Player {
+  public:
+    /* Starting playback: albums, audios and smartcast radios go to the album
+     * player, broadcasts to the broadcast player, which then serves the
+     * controls below. */
+
+    void play(const AudioBean &bean) const {
+        dao_play_audio_bean c = detail::c_view(bean);
+        rv_playByAudioBean(&c);
+    }
+    // An album from its first audio.
+    void play(const Album &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
+    void play(const AlbumInfo &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
+    // An audio's album, starting at that audio.
+    void play(const Audio &audio) const {
+        play(AudioBean{.type = RV_RESOURCE_ALBUM,
+                       .id = audio.albumId,
+                       .audioId = audio.audioId,
+                       .sortType = 1,
+                       .prePage = 1,
+                       .nextPage = 1,
+                       .name = audio.albumName,
+                       .img = audio.albumPic,
+                       .clockId = std::nullopt});
+    }
+    // A smartcast radio from its first batch.
+    void play(const Smartcast &radio) const {
+        play(bean(RV_RESOURCE_SMARTCAST, radio.id, 0, radio));
+    }
+    // A broadcast, live.
+    void play(const Broadcast &b) const { play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b)); }
+    void play(const BroadcastInfo &b) const {
+        play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b));
+    }
+    // One play item (for example one of play_list()).
+    void play(const PlayItem &item) const {
+        dao_play_item c = detail::c_view(item);
+        rv_playByPlayItem(&c);
+    }
+
+    /* Control */
+
+    void resume() const { rv_Play(); }
+    void pause() const { rv_pause(); }
+    void stop() const { rv_stop(); }
+    void reset() const { rv_reset(); }
+    void toggle_pause() const { rv_switchPlayOrPause(); }
+    void seek(int32_t position_ms) const { rv_seek(position_ms); }
+    void previous() const { rv_playPre(); }
+    void next() const { rv_playNext(); }
+
+    /* State */
+
+    bool is_playing() const { return rv_isPlaying(); }
+    bool is_paused() const { return rv_isPaused(); }
+    bool can_seek() const { return rv_canSeek(); }
+    bool has_previous() const { return rv_hasPre(); }
+    bool has_next() const { return rv_hasNext(); }
+
+    /* The play list: copies, taken at the call. -1 and nothing when no
+     * resource has been started. The SDK may change the list on its own
+     * threads meanwhile (fetching more, a new resource): call these from a
+     * listener, or when nothing else starts or fetches. */
+
+    int32_t current_index() const { return rv_getCurPlayItemIndex(); }
+    std::optional<PlayItem> current_item() const { return detail::item_value(rv_getCurPlayItem()); }
+    // The position of the item with the same audioId, or -1.
+    int32_t index_of(const PlayItem &item) const {
+        dao_play_item c = detail::c_view(item);
+        return rv_getPlayItemIndex(&c);
+    }
+    std::optional<PlayItem> item(int32_t index) const {
+        return detail::item_value(rv_getPlayItem(index));
+    }
+    int32_t size() const { return rv_getPlayListSize(); }
+    std::vector<PlayItem> play_list() const {
+        return detail::values<dao_play_item>(rv_getPlayList());
+    }
+
+    /* Events */
+
+    // Registers `listener` (which must outlive the handle) / callables.
+    // Any thread, also from inside a listener.
+    [[nodiscard]] ListenerHandle listen(PlayerListener &listener) const {
+        return ListenerHandle(detail::ListenerHub::get().add(&listener, nullptr));
+    }
+    [[nodiscard]] ListenerHandle listen(PlayerCallbacks callbacks) const {
+        auto owned = std::make_unique<PlayerCallbacks>(std::move(callbacks));
+        PlayerListener *listener = owned.get();
+        return ListenerHandle(detail::ListenerHub::get().add(listener, std::move(owned)));
+    }
+
+  private:
+    friend class Sdk;
+    Player() = default;
+
+    template <class Resource>
+    static AudioBean bean(int32_t type, int64_t id, int64_t audio_id, const Resource &r) {
+        const bool album = type == RV_RESOURCE_ALBUM;
+        return {.type = type,
+                .id = id,
+                .audioId = audio_id,
+                .sortType = album ? 1 : 0,
+                .prePage = album ? 1 : 0,
+                .nextPage = album ? 1 : 0,
+                .name = r.name,
+                .img = r.img,
+                .clockId = std::nullopt};
+    }
+};
+
 /* --- The SDK ----------------------------------------------------------------- */
 
 struct Config {
@@ -1048,6 +1522,9 @@ class Sdk {
 
     Sdk(const Sdk &) = delete;
     Sdk &operator=(const Sdk &) = delete;
+
+    // The player (rv_player.h); valid while this rv::Sdk lives.
+    Player player() const { return Player(); }
 
     /* Catalogue */
 

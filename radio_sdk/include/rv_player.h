@@ -93,7 +93,9 @@ RV_API void removePlayerBroadcastListener(void);
 /*
  * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
  * item fetched (owned by the play list); onPlayItemUnavailable gets null. Runs
- * on a worker thread (or on the calling thread when nothing could be asked).
+ * on a worker thread (or on the calling thread when nothing could be asked),
+ * with the player global mutex held: it may call the playback functions, but
+ * should not wait for another thread that does.
  */
 typedef struct FetchPlaylistListener {
     void (*onPlayItemReady)(dao_play_item *item);
@@ -106,9 +108,22 @@ typedef struct FetchPlaylistListener {
  * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
  */
 
-/* Starts a resource: fetches its play list and plays the bean's audio or the first item. */
+/*
+ * Starts a resource: fetches its play list and plays the bean's audio or the
+ * first item. Returns at once; the fetch runs on a worker and playing starts by
+ * itself once the engine is prepared (OnPrepareComplete). Albums come page by
+ * page (20 audios; with an audioId, the page holding it), smartcast radios
+ * batch by batch, a single audio (type 1) as a one-item list. When nothing can
+ * be fetched: W "Fetch Playlist Failed, So Can Not Start Play... \n" and the
+ * engine stays as it was.
+ */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
-/* Plays one item (for example one built with transformAudioToPlayItem). */
+/*
+ * Plays one item (for example one built with transformAudioToPlayItem). A
+ * broadcast's programme plays without its list being fetched; a live one
+ * (RV_PLAY_STATUS_LIVE) gets the live-programme clock as by bean (OnProgress of
+ * kind 1, the next programme when it ends); one not on air is refused.
+ */
 RV_API void rv_playByPlayItem(dao_play_item *item);
 
 /* --- Control -------------------------------------------------------------------
@@ -119,8 +134,18 @@ RV_API void rv_Play(void);
 RV_API void rv_pause(void);
 RV_API void rv_stop(void);
 RV_API void rv_reset(void);
+/* Pauses, or resumes; a paused live programme is started afresh at the live
+ * point (prepared again) rather than resumed where it stopped. */
 RV_API void rv_switchPlayOrPause(void);
 RV_API void rv_seek(int32_t msec);
+/*
+ * Album player: report the current audio's play end and start the item before
+ * or after it. At the list's end the next page or batch is fetched first; at
+ * its start the earlier page, when there is one (then its last audio plays).
+ * With nothing there: W "Do Not Have Prev , So Can Not Start Play... \n" /
+ * "Do Not Have Next , So Can Not Start Play... \n". An item that ends moves on
+ * to the next one by itself. Any thread, listener slots included.
+ */
 RV_API void rv_playPre(void);
 RV_API void rv_playNext(void);
 RV_API bool rv_isPlaying(void);

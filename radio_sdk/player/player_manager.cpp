@@ -1,5 +1,11 @@
 #include "player/player_manager.h"
 
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "request/report_req.h"
 #include "rv_error.h"
 
 player_callbacks playerCb;
@@ -59,4 +65,29 @@ int player_global_mutex_try_lock(void) {
 
 int player_global_mutex_unlock(void) {
     return with_mutex(&thread_mutex::unlock);
+}
+
+void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields) {
+    try {
+        const std::string radio = std::to_string(item->albumId);
+        const std::string audio = std::to_string(item->audioId);
+        std::unique_ptr<dao_report, decltype(&dao_report_del)> report(dao_report_new(),
+                                                                      dao_report_del);
+        if (!report) {
+            return;
+        }
+        report->radioid = strdup(radio.c_str());
+        report->audioid = strdup(audio.c_str());
+        if (report->radioid == nullptr || report->audioid == nullptr) {
+            return;
+        }
+        for (const ReportField &field : fields) {
+            if (field.text != nullptr &&
+                (report.get()->*field.member = strdup(field.text)) == nullptr) {
+                return;
+            }
+        }
+        send_report(report.get(), nullptr, nullptr);
+    } catch (const std::bad_alloc &) {
+    }
 }

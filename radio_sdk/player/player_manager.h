@@ -10,8 +10,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 
+#include "request/report_dao.h"
 #include "rv_export.h"
+#include "rv_play_item.h"
 #include "rv_util.h"
 
 RV_BEGIN_DECLS
@@ -84,5 +87,25 @@ RV_API int player_global_mutex_try_lock(void);
 RV_API int player_global_mutex_unlock(void);
 
 RV_END_DECLS
+
+// Holds the player global mutex for a scope (results unchecked, as everywhere:
+// without a mutex the play managers run unlocked).
+class PlayerGlobalLock {
+  public:
+    PlayerGlobalLock() { player_global_mutex_lock(); }
+    ~PlayerGlobalLock() { player_global_mutex_unlock(); }
+    PlayerGlobalLock(const PlayerGlobalLock &) = delete;
+    PlayerGlobalLock &operator=(const PlayerGlobalLock &) = delete;
+};
+
+// Play-event reports of the play managers: one report about `item` (radioid =
+// its albumId, audioid = its audioId, as decimal text) plus the given fields
+// (null texts are left out), sent without a callback. Nothing is sent when
+// memory is short. Any thread.
+struct ReportField {
+    char *dao_report::*member;
+    const char *text;
+};
+void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields);
 
 #endif

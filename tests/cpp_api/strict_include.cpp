@@ -17,6 +17,17 @@ namespace {
     std::future<rv::Page<rv::History>> history = sdk.get_listen_history();
     std::future<std::vector<std::string>> words = sdk.get_search_suggest_word("a", 3);
     std::future<rv::Status> status = sdk.do_subscribe(1);
+    rv::Player player = sdk.player();
+    player.play(rv::Album{});
+    player.play(rv::Broadcast{});
+    std::optional<rv::PlayItem> current = player.current_item();
+    struct Listener : rv::PlayerListener {
+        void on_progress(int32_t, int64_t, int64_t) override {}
+    } listener;
+    rv::ListenerHandle handle = player.listen(listener);
+    rv::PlayerCallbacks callbacks;
+    callbacks.play_end = [] {};
+    handle = player.listen(std::move(callbacks));
     rv::set_log_sink([](const rv::LogLine &) {});
     rv::reset_log_sink();
 }

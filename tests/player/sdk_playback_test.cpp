@@ -17,6 +17,7 @@
 #include "iface/ifcae_play_v2.h"
 #include "mock_service.h"
 #include "player/ijk_media_player.h"
+#include "player/listener_recorder.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
 #include "player_harness.h"
@@ -27,6 +28,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+using rv::test::Ears;
+using rv::test::Heard;
 
 // --- A stand-in play manager -------------------------------------------------------
 
@@ -59,68 +62,6 @@ const play_manager_ops &standin() {
     return ops;
 }
 
-// --- The application's listener -----------------------------------------------------
-
-struct Heard {
-    std::string what;
-    int64_t a = 0, b = 0, c = 0;
-    std::thread::id thread;
-};
-
-class Ears {
-  public:
-    static Ears &get() {
-        static Ears ears;
-        return ears;
-    }
-    static void add(std::string what, int64_t a = 0, int64_t b = 0, int64_t c = 0) {
-        Heard h{std::move(what), a, b, c, std::this_thread::get_id()};
-        Ears &self = get();
-        std::lock_guard lock(self.mutex_);
-        self.heard_.push_back(std::move(h));
-        self.cv_.notify_all();
-    }
-    bool wait_for(const std::string &what, std::chrono::seconds timeout = 30s) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, timeout, [&] { return count_locked(what) > 0; });
-    }
-    std::vector<Heard> snapshot() {
-        std::lock_guard lock(mutex_);
-        return heard_;
-    }
-    int count(const std::string &what) {
-        std::lock_guard lock(mutex_);
-        return count_locked(what);
-    }
-    void clear() {
-        std::lock_guard lock(mutex_);
-        heard_.clear();
-    }
-
-  private:
-    int count_locked(const std::string &what) const {
-        return static_cast<int>(std::count_if(heard_.begin(), heard_.end(),
-                                              [&](const Heard &h) { return h.what == what; }));
-    }
-    std::mutex mutex_;  // guards heard_ (slots run on the engine's and the caller's threads)
-    std::condition_variable cv_;
-    std::vector<Heard> heard_;
-};
-
-PlayerStateListener g_listener{
-    .OnPrepareComplete = [] { Ears::add("prepared"); },
-    .OnPlaying = [] { Ears::add("playing"); },
-    .OnPaused = [] { Ears::add("paused"); },
-    .OnProgress = [](int32_t kind, int64_t p, int64_t d) { Ears::add("progress", kind, p, d); },
-    .OnError = [](int32_t w, int32_t d) { Ears::add("error", w, d); },
-    .OnPlayEnd = [] { Ears::add("end"); },
-    .OnSeekStart = nullptr,
-    .OnSeekComplete = nullptr,
-    .OnBufferingStart = [] { Ears::add("buffering"); },
-    .OnBufferingComplete = [] { Ears::add("buffered"); },
-    .OnDownloadProgress = [](int64_t r, int64_t t) { Ears::add("download", r, t); },
-};
-
 // --- The suite ------------------------------------------------------------------------
 
 constexpr int64_t kAudioId = 3000000101;  // two seconds long in the catalogue
@@ -132,12 +73,11 @@ class SdkPlayback : public ::testing::Test {
         ASSERT_TRUE(service_.start());
         ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
         ipa_set_play_manager(kPlayerTypeAlbum, &standin());
-        setPlayerStateListener(&g_listener);
-        Ears::get().clear();
+        Ears::get().listen();
     }
     void TearDown() override {
         rv_releaseSdk();
-        removePlayerStateListener();
+        Ears::get().stop_listening();
         unregister_cb_player_status();
         ipa_set_play_manager(kPlayerTypeAlbum, nullptr);
     }

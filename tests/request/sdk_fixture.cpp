@@ -95,6 +95,29 @@ bool LogCapture::wait_for(const std::string &message) {
     });
 }
 
+std::vector<std::string> LogCapture::starting_with(const std::string &prefix) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> found;
+    for (const std::string &m : messages_) {
+        if (m.starts_with(prefix)) {
+            found.push_back(m);
+        }
+    }
+    return found;
+}
+
+bool LogCapture::wait_for_prefix(const std::string &prefix, std::size_t n,
+                                 std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    std::size_t scanned = 0, seen = 0;  // only new lines are looked at on each wake-up
+    return cv_.wait_for(lock, timeout, [&] {
+        for (; scanned < messages_.size(); ++scanned) {
+            seen += messages_[scanned].starts_with(prefix) ? 1 : 0;
+        }
+        return seen >= n;
+    });
+}
+
 std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -73,6 +74,11 @@ class LogCapture {
     int count(const std::string &message) const;
     // Waits up to 30 s for a line whose message equals `message`.
     bool wait_for(const std::string &message);
+    // Messages so far that begin with `prefix`, in order.
+    std::vector<std::string> starting_with(const std::string &prefix) const;
+    // Waits up to `timeout` until at least `n` messages begin with `prefix`.
+    bool wait_for_prefix(const std::string &prefix, std::size_t n,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
   private:
     static void sink(int level, const char *letter, const char *tag, const char *header,

@@ -1,0 +1,201 @@
+// album_bench: what the album player adds on top of the engine, against the local
+// service in the same process.
+//   1. rv_playByAudioBean -> first PCM frame on the device (the audio-list fetch
+//      included), against rv_playByPlayItem of the same audio (no fetch) as baseline.
+//   2. The pause between two audios: play end of one -> prepare complete of the next,
+//      within a page and across a page boundary (a page fetch included).
+// Output goes to ALSA's file plugin (tests/libpcmsink/alsa-test.conf.in).
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mock_service.h"
+#include "rv_config.h"
+#include "rv_data.h"
+#include "rv_player.h"
+#include "rv_sdk.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int64_t kAlbum = 1100001;          // 60 audios, pages of 20
+constexpr int64_t kFirstAudio = 3000000101;  // audio n is kFirstAudio + n - 1
+constexpr int kRuns = 9;
+
+// The last play end and prepare complete, as the listener saw them.
+struct Marks {
+    std::mutex mutex;  // guards the fields (the listener runs on the engine's thread)
+    std::condition_variable cv;
+    int prepared = 0;
+    int code = -1;
+    Clock::time_point ended{};
+    Clock::time_point ready{};
+} g_marks;
+
+void on_prepared() {
+    std::lock_guard lock(g_marks.mutex);
+    ++g_marks.prepared;
+    g_marks.ready = Clock::now();
+    g_marks.cv.notify_all();
+}
+
+void on_end() {
+    std::lock_guard lock(g_marks.mutex);
+    g_marks.ended = Clock::now();
+}
+
+bool wait_prepared(int count) {
+    std::unique_lock lock(g_marks.mutex);
+    return g_marks.cv.wait_for(lock, 20s, [&] { return g_marks.prepared >= count; });
+}
+
+void on_init(int code, void *, int, void *) {
+    std::lock_guard lock(g_marks.mutex);
+    g_marks.code = code;
+    g_marks.cv.notify_all();
+}
+
+std::uintmax_t size_of(const std::string &path) {
+    std::error_code ec;
+    const auto n = std::filesystem::file_size(path, ec);
+    return ec ? 0 : n;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Milliseconds from `start` until the capture file holds PCM.
+template <class Start>
+double to_first_frame(const std::string &capture, Start start) {
+    rv_stop();
+    std::this_thread::sleep_for(100ms);
+    std::filesystem::remove(capture);
+    const auto t0 = Clock::now();
+    start();
+    while (size_of(capture) == 0 && Clock::now() - t0 < 10s) {
+        std::this_thread::sleep_for(100us);
+    }
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+void play_bean(int64_t audio_id) {
+    std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean(
+        dao_play_audio_bean_new(), dao_play_audio_bean_del);
+    bean->type = RV_RESOURCE_ALBUM;
+    bean->id = kAlbum;
+    bean->audioId = audio_id;
+    bean->sortType = 1;
+    bean->prePage = 1;
+    bean->nextPage = 1;
+    rv_playByAudioBean(bean.get());
+}
+
+// Play end of audio n -> prepare complete of audio n + 1, in ms: starts at n,
+// seeks close to its end and waits for the next one.
+double gap_after(int n) {
+    std::unique_lock lock(g_marks.mutex);
+    const int before = g_marks.prepared;
+    lock.unlock();
+    play_bean(kFirstAudio + n - 1);
+    if (!wait_prepared(before + 1)) {
+        return -1;
+    }
+    const dao_play_item *item = rv_getCurPlayItem();
+    rv_seek(static_cast<int32_t>(item->duration) - 300);
+    if (!wait_prepared(before + 2)) {
+        return -1;
+    }
+    lock.lock();
+    return std::chrono::duration<double, std::milli>(g_marks.ready - g_marks.ended).count();
+}
+
+}  // namespace
+
+int main() {
+    setenv("ALSA_CONFIG_PATH", RV_ALSA_TEST_CONF, 1);
+    const auto dir = std::filesystem::temp_directory_path() / "rv-album-bench";
+    std::filesystem::create_directories(dir);
+    const std::string capture = (dir / "capture.raw").string();
+    setenv("RV_PCM_CAPTURE", capture.c_str(), 1);
+
+    rvmock::Service service;
+    if (!service.start()) {
+        std::fprintf(stderr, "album_bench: the local service did not start\n");
+        return 1;
+    }
+    const std::string base = service.http_url();
+    rv_setServiceHosts(base.c_str(), base.c_str(), base.c_str());
+    rv_initSdk("rv-test-app", "rv-test-secret", "bench", nullptr, "com.example.bench", dir.c_str(),
+               on_init, nullptr);
+    {
+        std::unique_lock lock(g_marks.mutex);
+        if (!g_marks.cv.wait_for(lock, 20s, [] { return g_marks.code >= 0; }) ||
+            g_marks.code != 0) {
+            std::fprintf(stderr, "album_bench: the SDK did not start\n");
+            return 1;
+        }
+    }
+    PlayerStateListener listener{};
+    listener.OnPrepareComplete = on_prepared;
+    listener.OnPlayEnd = on_end;
+    setPlayerStateListener(&listener);
+
+    // Warm-up: the service encodes each medium on its first request.
+    for (int n = 1; n <= 41; ++n) {
+        const std::string url =
+            base + "/media/audio/" + std::to_string(kFirstAudio + n - 1) + "/aac_64.aac";
+        std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> warm(dao_play_item_new(),
+                                                                          dao_play_item_del);
+        warm->audioId = kFirstAudio + n - 1;
+        warm->playUrl = strdup(url.c_str());
+        if (n == 1) {
+            play_bean(kFirstAudio);  // the album player takes the engine
+            wait_prepared(1);
+        }
+        to_first_frame(capture, [&] { rv_playByPlayItem(warm.get()); });
+    }
+
+    std::vector<double> by_bean, by_item;
+    for (int run = 0; run < kRuns; ++run) {
+        const int64_t audio_id = kFirstAudio + 4 + run;
+        by_bean.push_back(to_first_frame(capture, [&] { play_bean(audio_id); }));
+        dao_play_item *item = rv_getCurPlayItem();
+        std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> copy(dao_play_item_dup(item),
+                                                                          dao_play_item_del);
+        by_item.push_back(to_first_frame(capture, [&] { rv_playByPlayItem(copy.get()); }));
+    }
+    const double bean_ms = median(by_bean);
+    const double item_ms = median(by_item);
+    std::printf("start -> first PCM frame written (median of %d):\n", kRuns);
+    std::printf("  rv_playByAudioBean (audio-list fetch included)  %.1f ms\n", bean_ms);
+    std::printf("  rv_playByPlayItem  (baseline, no fetch)         %.1f ms\n", item_ms);
+    std::printf("  ratio bean / item                               %.2f\n", bean_ms / item_ms);
+
+    std::vector<double> within, across;
+    for (int run = 0; run < 5; ++run) {
+        within.push_back(gap_after(5 + run));                 // audios 5..10, same page
+        across.push_back(gap_after(run % 2 == 0 ? 20 : 40));  // page 1->2 or 2->3
+    }
+    std::printf("play end -> prepare complete of the next audio (median of 5):\n");
+    std::printf("  within a page                                   %.1f ms\n", median(within));
+    std::printf("  across a page boundary (page fetch included)    %.1f ms\n", median(across));
+
+    removePlayerStateListener();
+    rv_releaseSdk();
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,512 @@
+#include "player/bcast_data_manager.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "player/bcast_play_manager.h"
+#include "player/player_manager.h"
+#include "player/player_state_listener.h"
+#include "request/broadcast_req.h"
+#include "request/inner_req.h"
+#include "util/debug.h"
+
+std::atomic<int64_t> mCurBroadcastId{0};
+std::atomic<playlist_listener *> mObtainPlaylistLisenter{nullptr};
+std::atomic<playlist_listener *> mUpdatePlaylistLisenter{nullptr};
+
+namespace {
+
+constexpr const char *kTag = "PLAYER";
+
+// Guarded by the player global mutex.
+List *mPlayItemList = nullptr;
+// Written under the player global mutex, read without it.
+std::atomic<int32_t> mCurPlayItemIndex{-1};
+
+// --- The programme clock -----------------------------------------------------------
+
+constexpr int kMaxTicks = 86430;  // one day and 30 seconds
+constexpr int64_t kTickMs = 1000;
+constexpr int64_t kAlertAfterMs = 9999;
+
+std::atomic<int32_t> s_tick_ms{1000};
+
+void _time_monitor_clock(int64_t cur_time, int64_t end_time);
+void _time_monitor_alert(int64_t cur_time, int64_t end_time);
+
+// One clock thread. Its times change under its own mutex, so a tick never sees
+// the time of one programme with the finish of another; the clock and alert
+// functions run with no lock held, so a stop never cuts them off midway.
+class time_monitor {
+  public:
+    time_monitor(int64_t cur_time, int64_t end_time) : cur_time_(cur_time), end_time_(end_time) {
+        thread_ = std::thread([this] { run_loop(); });
+    }
+    // Wakes and joins the thread; never from the thread itself.
+    ~time_monitor() {
+        request_stop();
+        thread_.join();
+    }
+    time_monitor(const time_monitor &) = delete;
+    time_monitor &operator=(const time_monitor &) = delete;
+
+    void update(int64_t cur_time, int64_t end_time) {
+        std::lock_guard lock(mutex_);
+        cur_time_ = cur_time;
+        end_time_ = end_time;
+    }
+    // The thread returns at its next wait, at once if it is waiting now.
+    void request_stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+    }
+    bool ended() const {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+    std::thread::id id() const { return thread_.get_id(); }
+
+  private:
+    void run_loop() {
+        for (int tick = 0; tick < kMaxTicks; ++tick) {
+            int64_t now = 0, end = 0;
+            bool alert = false;
+            {
+                std::unique_lock lock(mutex_);
+                if (wake_.wait_for(lock, std::chrono::milliseconds(s_tick_ms.load()),
+                                   [this] { return stop_; })) {
+                    return;
+                }
+                cur_time_ += kTickMs;
+                now = cur_time_;
+                end = end_time_;
+                if (end > 0 && end + kAlertAfterMs < now) {
+                    end_time_ = 0;  // one alert per finish time
+                    alert = true;
+                }
+            }
+            _time_monitor_clock(now, end);
+            if (alert) {
+                _time_monitor_alert(now, end);
+            }
+        }
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+
+    mutable std::mutex mutex_;  // guards cur_time_, end_time_, stop_, ended_
+    std::condition_variable wake_;
+    int64_t cur_time_;
+    int64_t end_time_;  // 0: no alert pending
+    bool stop_ = false;
+    bool ended_ = false;
+    std::thread thread_;
+};
+
+// mTimeMonitor: the clock, or null. Stopped clocks that could not be joined
+// where they were stopped (from their own thread, or under the player global
+// mutex, which a listener slot on the clock's thread may be waiting for) wait
+// in s_retired, already told to stop, for the next start or stop to join them.
+std::mutex s_clock_mutex;  // guards mTimeMonitor and s_retired; taken after the player mutex
+std::unique_ptr<time_monitor> mTimeMonitor;
+std::vector<std::unique_ptr<time_monitor>> s_retired;
+
+void _time_monitor_clock(int64_t cur_time, int64_t end_time) {
+    LOGD(kTag, "_time_monitor_clock: %lld - %lld\n", static_cast<long long>(cur_time),
+         static_cast<long long>(end_time));
+    if (mIsCurPlayLiving.load()) {
+        setUserPlayerStateListener_OnProgress(RV_PROGRESS_LIVE, cur_time, end_time);
+    }
+}
+
+void _time_monitor_alert(int64_t cur_time, int64_t end_time) {
+    LOGD(kTag, "_time_monitor_alert: %lld - %lld\n", static_cast<long long>(cur_time),
+         static_cast<long long>(end_time));
+    LOGD(kTag, "Start To Update Playlist ...\n");
+    bcast_fetchPlayList(mUpdatePlaylistLisenter.load(), mCurBroadcastId.load());
+}
+
+// Under s_clock_mutex: tells the current clock to stop and retires it.
+void retire_current_locked() {
+    if (mTimeMonitor != nullptr) {
+        mTimeMonitor->request_stop();
+        s_retired.push_back(std::move(mTimeMonitor));
+    }
+}
+
+// Under s_clock_mutex: the retired clocks this thread may join (all but its
+// own); the caller destroys them unlocked, which joins them.
+std::vector<std::unique_ptr<time_monitor>> take_joinable_locked() {
+    std::vector<std::unique_ptr<time_monitor>> joinable;
+    const auto own = std::find_if(s_retired.begin(), s_retired.end(), [](const auto &clock) {
+        return clock->id() == std::this_thread::get_id();
+    });
+    std::unique_ptr<time_monitor> kept = own != s_retired.end() ? std::move(*own) : nullptr;
+    for (auto &clock : s_retired) {
+        if (clock != nullptr) {
+            joinable.push_back(std::move(clock));
+        }
+    }
+    s_retired.clear();
+    if (kept != nullptr) {
+        s_retired.push_back(std::move(kept));
+    }
+    return joinable;
+}
+
+// Starts the clock, or moves the running one on to a new programme. A clock
+// whose day has run out is replaced, so listening on for days still follows
+// the programmes.
+void time_monitor_set(int64_t now, int64_t end) {
+    std::vector<std::unique_ptr<time_monitor>> joinable;
+    std::lock_guard lock(s_clock_mutex);
+    if (mTimeMonitor != nullptr && !mTimeMonitor->ended()) {
+        mTimeMonitor->update(now, end);
+        return;
+    }
+    retire_current_locked();
+    joinable = take_joinable_locked();
+    try {
+        mTimeMonitor = std::make_unique<time_monitor>(now, end);
+    } catch (const std::exception &) {
+        // No memory or no thread: no clock.
+    }
+}
+
+// Midnight minus one second of the local day that holds `now_ms`.
+int64_t end_of_local_day_ms(int64_t now_ms) {
+    const time_t seconds = static_cast<time_t>(now_ms / 1000);
+    tm parts{};
+    localtime_r(&seconds, &parts);
+    parts.tm_hour = 23;
+    parts.tm_min = 59;
+    parts.tm_sec = 59;
+    parts.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&parts)) * 1000;
+}
+
+// --- Fetching the play list -----------------------------------------------------------
+
+struct fetch_request {
+    int64_t broadcast_id;
+    playlist_listener *listener;
+};
+using FetchPtr = std::unique_ptr<fetch_request>;
+
+void _notify_onPlayItemReady(FetchPtr request, dao_play_item *item) {
+    if (request != nullptr && request->listener != nullptr &&
+        request->listener->on_ready != nullptr) {
+        request->listener->on_ready(item);
+    }
+}
+
+void _notify_onPlayItemUnavailable(FetchPtr request) {
+    if (request != nullptr && request->listener != nullptr &&
+        request->listener->on_failed != nullptr) {
+        request->listener->on_failed(0);
+    }
+}
+
+struct ListDel {
+    void operator()(List *list) const { ListFree(list); }
+};
+struct BroadcastInfoDel {
+    void operator()(dao_broadcast_info *info) const { dao_broadcast_info_del(info); }
+};
+struct ServerTimeDel {
+    void operator()(dao_server_time *time) const { dao_server_time_del(time); }
+};
+
+void _result_broadcast_info(int result, void *data, int, void *user) {
+    FetchPtr request(static_cast<fetch_request *>(user));
+    std::unique_ptr<dao_broadcast_info, BroadcastInfoDel> info(
+        static_cast<dao_broadcast_info *>(data));
+    if (result != 0 || info == nullptr) {
+        _notify_onPlayItemUnavailable(std::move(request));
+        return;
+    }
+    PlayerGlobalLock lock;
+    bcast_clearPlayList();
+    dao_play_item *item = transformBroadcastInfoToPlayItem(info.get());
+    if (item != nullptr && ListAppend(mPlayItemList, item) != nullptr) {
+        _notify_onPlayItemReady(std::move(request), item);
+    } else {
+        dao_play_item_del(item);
+        _notify_onPlayItemUnavailable(std::move(request));
+    }
+}
+
+void _result_broadcast_program_list(int result, void *data, int, void *user) {
+    FetchPtr request(static_cast<fetch_request *>(user));
+    std::unique_ptr<List, ListDel> programmes(static_cast<List *>(data));
+    if (result != 0 || programmes == nullptr) {
+        _notify_onPlayItemUnavailable(std::move(request));
+        return;
+    }
+    PlayerGlobalLock lock;
+    bcast_clearPlayList();
+    dao_play_item *live = nullptr;
+    for (ListItem *node = ListFirst(programmes.get()); node != nullptr; node = ListNext(node)) {
+        dao_play_item *item = transformProgramToPlayItem(static_cast<dao_program *>(node->data));
+        if (item == nullptr) {
+            continue;
+        }
+        if (ListAppend(mPlayItemList, item) == nullptr) {
+            dao_play_item_del(item);
+            continue;
+        }
+        if (item->status == RV_PLAY_STATUS_LIVE) {
+            live = item;
+        }
+    }
+    if (live != nullptr) {
+        _notify_onPlayItemReady(std::move(request), live);
+        return;
+    }
+    // No live programme: the broadcast's details decide.
+    const int64_t id = request->broadcast_id;
+    request_broadcast_info(id, _result_broadcast_info, request.release());
+}
+
+// The server-time request carries the finish time itself, not the item: a list
+// rebuild may free the item before the answer.
+struct time_request {
+    int64_t finish_time;
+};
+
+void _result_server_time(int result, void *data, int, void *user) {
+    std::unique_ptr<time_request> request(static_cast<time_request *>(user));
+    std::unique_ptr<dao_server_time, ServerTimeDel> record(static_cast<dao_server_time *>(data));
+    if (result != 0 || record == nullptr) {
+        LOGE(kTag, "Inner Error Occurs , So Abandon ...\n");
+        return;
+    }
+    char text[32] = {0};
+    if (record->serverTime != nullptr) {
+        snprintf(text, sizeof text, "%s", record->serverTime);
+    }
+    LOGD(kTag, "current server time: %s \n", text);
+    const int64_t now = strtoll(text, nullptr, 10);
+    int64_t end = request->finish_time;
+    if (end == 0) {
+        end = end_of_local_day_ms(now);
+        LOGD(kTag, "Fix program finish time from 0 to %lld \n", static_cast<long long>(end));
+    }
+    LOGD(kTag, "Living program time start from %lld to %lld \n", static_cast<long long>(now),
+         static_cast<long long>(end));
+    if (end <= now) {
+        LOGE(kTag, "Inner Error Occurs: wrong time message ! \n");
+        return;
+    }
+    if (!mIsPlayerEnable.load()) {
+        return;  // the engine went to the album player meanwhile: no clock for it
+    }
+    time_monitor_set(now, end);
+}
+
+// The item at `index`, or null; under the player global mutex.
+dao_play_item *item_at(int32_t index) {
+    PlayerGlobalLock lock;
+    const ListItem *node = index >= 0 ? ListAt(mPlayItemList, index) : nullptr;
+    return node != nullptr ? static_cast<dao_play_item *>(node->data) : nullptr;
+}
+
+bool same_programme(const void *item, const void *key) {
+    return static_cast<const dao_play_item *>(item)->audioId ==
+           static_cast<const dao_play_item *>(key)->audioId;
+}
+
+}  // namespace
+
+// --- Life cycle -------------------------------------------------------------------------
+
+void initBroadcastDataManager(void) {
+    PlayerGlobalLock lock;
+    mCurPlayItemIndex.store(0);
+    if (mPlayItemList == nullptr) {
+        mPlayItemList = ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del));
+    }
+}
+
+void freeBroadcastDataManager(void) {
+    PlayerGlobalLock lock;
+    mCurPlayItemIndex.store(0);
+    ListFree(mPlayItemList);
+    mPlayItemList = nullptr;
+}
+
+// --- The play list --------------------------------------------------------------------
+
+List *bcast_getPlayList(void) {
+    return mPlayItemList;
+}
+
+int32_t bcast_getCurPlayItemIndex(void) {
+    return mCurPlayItemIndex.load();
+}
+
+int32_t bcast_getPlayListSize(void) {
+    PlayerGlobalLock lock;
+    return static_cast<int32_t>(ListLength(mPlayItemList));
+}
+
+void bcast_setCurPlayItemIndex(int32_t index) {
+    PlayerGlobalLock lock;
+    if (index >= 0 && index < bcast_getPlayListSize()) {
+        mCurPlayItemIndex.store(index);
+    }
+}
+
+int32_t bcast_getPlayItemIndex(dao_play_item *item) {
+    if (item == nullptr) {
+        return -1;
+    }
+    PlayerGlobalLock lock;
+    int32_t index = 0;
+    for (ListItem *node = ListFirst(mPlayItemList); node != nullptr;
+         node = ListNext(node), ++index) {
+        if (same_programme(node->data, item)) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+void bcast_updateCurPlayItemIndex(dao_play_item *item) {
+    PlayerGlobalLock lock;
+    const int32_t index = bcast_getPlayItemIndex(item);
+    if (index >= 0) {
+        mCurPlayItemIndex.store(index);
+    }
+}
+
+dao_play_item *bcast_getPlayItem(int32_t index) {
+    return item_at(index);
+}
+
+dao_play_item *bcast_getCurPlayItem(void) {
+    PlayerGlobalLock lock;
+    return item_at(mCurPlayItemIndex.load());
+}
+
+dao_play_item *bcast_getPrePlayItem(void) {
+    PlayerGlobalLock lock;
+    const int32_t index = mCurPlayItemIndex.load();
+    return index >= 1 ? item_at(index - 1) : nullptr;
+}
+
+dao_play_item *bcast_getNextPlayItem(void) {
+    PlayerGlobalLock lock;
+    const int32_t index = mCurPlayItemIndex.load();
+    return index >= 0 ? item_at(index + 1) : nullptr;
+}
+
+void bcast_clearPlayList(void) {
+    PlayerGlobalLock lock;
+    ListRemoveAll(mPlayItemList);
+    mCurPlayItemIndex.store(0);
+}
+
+void bcast_fetchPlayList(playlist_listener *listener, int64_t broadcast_id) {
+    FetchPtr request;
+    try {
+        request = std::make_unique<fetch_request>(fetch_request{broadcast_id, listener});
+    } catch (const std::bad_alloc &) {
+        if (listener != nullptr && listener->on_failed != nullptr) {
+            listener->on_failed(0);
+        }
+        return;
+    }
+    request_broadcast_program_list(broadcast_id, "", _result_broadcast_program_list,
+                                   request.release());
+}
+
+// --- The two listeners ------------------------------------------------------------------
+
+void onObtainPlaylistReady(dao_play_item *item) {
+    LOGD(kTag, "Obtain Playlist Ready, So Continue Left Operations ... \n");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play ... \n");
+        return;
+    }
+    bcast_startPlayItem(item);
+    bcast_processProgramTime(item);
+}
+
+void onObtainPlaylistFailed(int) {
+    LOGW(kTag, "Obtain Playlist Failed, So Can Not Start Play ... \n");
+}
+
+void onUpdatePlaylistReady(dao_play_item *item) {
+    LOGD(kTag, "Obtain Playlist Ready, So Continue Left Operations ... \n");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Abandon ... \n");
+        return;
+    }
+    if (!mIsPlayerEnable.load()) {
+        // The album player took the engine while the list was on its way.
+        LOGW(kTag, "The Player Was Not Enabled Yet !!! \n");
+        return;
+    }
+    if (mIsCurPlayLiving.load()) {
+        bcast_startPlayItem(item);
+    }
+    bcast_processProgramTime(item);
+    LOGD(kTag, "Notify Broadcast Listener, Live Program Was Updated ... \n");
+    setUserBroadcastListener_OnLiveProgramUpdated(item);
+}
+
+void onUpdatePlaylistFailed(int) {
+    LOGW(kTag, "Update Playlist Failed, So Can Not Start Play... \n");
+}
+
+// --- The programme clock ------------------------------------------------------------------
+
+void bcast_processProgramTime(dao_play_item *item) {
+    LOGD(kTag, "Call func %s() \n", "bcast_processProgramTime");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Abandon Left Operations ... \n");
+        return;
+    }
+    std::unique_ptr<time_request> request;
+    try {
+        request = std::make_unique<time_request>(time_request{item->finishTime});
+    } catch (const std::bad_alloc &) {
+        LOGE(kTag, "Inner Error Occurs , So Abandon ...\n");
+        return;
+    }
+    LOGD(kTag, "Start To Get Current Server Time ...\n");
+    request_current_server_time(_result_server_time, request.release());
+}
+
+void _time_monitor_stop(void) {
+    std::vector<std::unique_ptr<time_monitor>> joinable;
+    {
+        std::lock_guard lock(s_clock_mutex);
+        retire_current_locked();
+        joinable = take_joinable_locked();
+    }
+    // Destroying them joins their threads, outside the lock.
+}
+
+void time_monitor_stop_later() {
+    std::lock_guard lock(s_clock_mutex);
+    retire_current_locked();
+}
+
+void _time_monitor_set_tick(int32_t tick_ms) {
+    s_tick_ms.store(tick_ms < 0 ? 0 : tick_ms);
+}

@@ -1,0 +1,494 @@
+#include "player/bcast_play_manager.h"
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "iface/ifcae_play_v2.h"
+#include "player/bcast_data_manager.h"
+#include "player/ijk_media_player.h"
+#include "player/player_album_manager.h"
+#include "player/player_manager.h"
+#include "player/player_state_listener.h"
+#include "util/debug.h"
+
+std::atomic<bool> mIsPlayerEnable{false};
+std::atomic<bool> mIsCurPlayLiving{false};
+
+namespace {
+
+constexpr const char *kTag = "PLAYER";
+constexpr const char *kNotEnabled = "The Player Was Not Enabled Yet !!! \n";
+constexpr const char *kNotEnabledShort = "player not enabled \n";
+constexpr const char *kInvalidItem = "The PlayItem Is Invalid, So Abandon Left Operations ... \n";
+
+// Written by the engine's event thread and the commanding threads.
+std::atomic<bool> mIsSeekEvent{false};
+std::atomic<int64_t> mCurAudioPlayPosition{0};
+std::atomic<int64_t> mCurAudioPlayedTime{0};
+std::atomic<time_t> mBufferingStartTime{0};
+std::atomic<time_t> mBufferingStopTime{0};
+std::atomic<int> isFirstPlay{1};
+
+void log_call(const char *name) {
+    LOGD(kTag, "Call func %s() \n", name);
+}
+
+// The control path: log the call, then run `enabled` when the player owns the engine.
+template <class Fn, class Result = decltype(std::declval<Fn>()())>
+Result when_enabled(const char *name, const char *refusal, Fn enabled) {
+    log_call(name);
+    if (!mIsPlayerEnable.load()) {
+        LOGW(kTag, "%s", refusal);
+        return Result();
+    }
+    return enabled();
+}
+
+// Starts the item the list gives next to the current one, unless it is not on air.
+void play_neighbour(const char *name, dao_play_item *(*neighbour)(void)) {
+    when_enabled(name, kNotEnabledShort, [neighbour] {
+        PlayerGlobalLock lock;
+        dao_play_item *item = neighbour();
+        if (item != nullptr && item->status != RV_PLAY_STATUS_OFF_AIR) {
+            bcast_startPlayItem(item);
+        }
+    });
+}
+
+// The start shared by the three play-by-id functions.
+void obtain_playlist(int64_t broadcast_id) {
+    LOGD(kTag, "Start To Obtain Playlist ...\n");
+    mCurBroadcastId.store(broadcast_id);
+    bcast_fetchPlayList(mObtainPlaylistLisenter.load(), broadcast_id);
+}
+
+// --- Engine callbacks ----------------------------------------------------------------------
+
+// The callback path: log the text, then run `enabled` when the player owns the engine.
+template <class Fn>
+void on_engine(Fn enabled) {
+    if (!mIsPlayerEnable.load()) {
+        LOGW(kTag, "%s", kNotEnabledShort);
+        return;
+    }
+    enabled();
+}
+
+void cb_broadcast_OnPrepareComplete(void) {
+    LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
+    on_engine([] {
+        setUserPlayerStateListener_OnPrepareComplete();
+        mCurAudioPlayPosition.store(0);
+        mCurAudioPlayedTime.store(0);
+        ijk_Play();
+    });
+}
+
+void cb_broadcast_OnPlaying(int64_t position) {
+    LOGD(kTag, "Player State Inner Callback: OnPlaying[position=%lld]\n",
+         static_cast<long long>(position));
+    on_engine([] { setUserPlayerStateListener_OnPlaying(); });
+}
+
+void cb_broadcast_OnProgress(int64_t position, int64_t duration) {
+    LOGD(kTag, "Player State Inner Callback: OnProgress[position=%lld,duration=%lld]\n",
+         static_cast<long long>(position), static_cast<long long>(duration));
+    on_engine([position, duration] {
+        const int64_t last = mCurAudioPlayPosition.exchange(position);
+        if (last != 0 && position - last > 0) {
+            mCurAudioPlayedTime.fetch_add(position - last);
+        }
+        if (!mIsCurPlayLiving.load()) {
+            setUserPlayerStateListener_OnProgress(RV_PROGRESS_PLAYER, position, duration);
+        }
+    });
+}
+
+void cb_broadcast_OnPaused(void) {
+    LOGD(kTag, "Player State Inner Callback: OnPaused\n");
+    on_engine([] { setUserPlayerStateListener_OnPaused(); });
+}
+
+void cb_broadcast_OnSeekStart(void) {
+    LOGD(kTag, "Player State Inner Callback: OnSeekStart\n");
+    on_engine([] {
+        mIsSeekEvent.store(true);
+        setUserPlayerStateListener_OnSeekStart();
+    });
+}
+
+void cb_broadcast_OnSeekComplete(void) {
+    LOGD(kTag, "Player State Inner Callback: OnSeekComplete\n");
+    on_engine([] {
+        mIsSeekEvent.store(false);
+        setUserPlayerStateListener_OnSeekComplete();
+    });
+}
+
+void cb_broadcast_OnBufferingStart(void) {
+    LOGD(kTag, "Player State Inner Callback: OnBufferingStart\n");
+    on_engine([] {
+        mBufferingStartTime.store(time(nullptr));
+        {
+            PlayerGlobalLock lock;
+            bcast_reportBuffering(bcast_getCurPlayItem(), 1);
+        }
+        setUserPlayerStateListener_OnBufferingStart();
+    });
+}
+
+void cb_broadcast_OnBufferingComplete(void) {
+    LOGD(kTag, "Player State Inner Callback: OnBufferingComplete\n");
+    on_engine([] {
+        mBufferingStopTime.store(time(nullptr));
+        {
+            PlayerGlobalLock lock;
+            bcast_reportBuffering(bcast_getCurPlayItem(), 0);
+        }
+        setUserPlayerStateListener_OnBufferingComplete();
+    });
+}
+
+void cb_broadcast_OnError(int32_t what, int32_t arg1, int32_t) {
+    LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
+    on_engine([what, arg1] {
+        {
+            PlayerGlobalLock lock;
+            bcast_reportError(bcast_getCurPlayItem(), arg1);
+        }
+        setUserPlayerStateListener_OnError(what, arg1);
+    });
+}
+
+void cb_broadcast_OnPlayEnd(void) {
+    LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");
+    on_engine([] {
+        setUserPlayerStateListener_OnPlayEnd();
+        LOGD(kTag, "Get Player State OnPlayEnd, Auto Play Next ... \n");
+        bcast_playNext();
+    });
+}
+
+void cb_broadcast_OnDownloadProgress(int64_t, int64_t) {}
+
+// --- Installation -----------------------------------------------------------------------------
+
+void play_by_bean(dao_play_audio_bean *bean) {
+    bcast_playByAudioBean(bean);
+}
+
+const play_manager_ops kBroadcastOps = {
+    .playByAudioBean = play_by_bean,
+    .playByPlayItem = bcast_playByPlayItem,
+    .play = bcast_play,
+    .pause = bcast_pause,
+    .stop = bcast_stop,
+    .reset = bcast_reset,
+    .switchPlayerStatus = bcast_switchPlayerStatus,
+    .seek = bcast_seek,
+    .playPre = bcast_playPre,
+    .playNext = bcast_playNext,
+    .isPlaying = bcast_isPlaying,
+    .isPaused = bcast_isPaused,
+    .canSeek = bcast_canSeek,
+    .hasPre = bcast_hasPre,
+    .hasNext = bcast_hasNext,
+    .getCurPlayItemIndex = bcast_getCurPlayItemIndex,
+    .getCurPlayItem = bcast_getCurPlayItem,
+    .getPlayItemIndex = bcast_getPlayItemIndex,
+    .getPlayItem = bcast_getPlayItem,
+    .getPlayListSize = bcast_getPlayListSize,
+    .getPlayList = bcast_getPlayList,
+    .fetchMorePlaylist = nullptr,
+};
+
+}  // namespace
+
+// --- Life cycle -------------------------------------------------------------------------------
+
+int initBroadcastPlayManager(void) {
+    try {
+        auto obtain = std::make_unique<playlist_listener>(
+            playlist_listener{onObtainPlaylistReady, onObtainPlaylistFailed});
+        auto update = std::make_unique<playlist_listener>(
+            playlist_listener{onUpdatePlaylistReady, onUpdatePlaylistFailed});
+        std::unique_ptr<playlist_listener> old_obtain(
+            mObtainPlaylistLisenter.exchange(obtain.release()));
+        std::unique_ptr<playlist_listener> old_update(
+            mUpdatePlaylistLisenter.exchange(update.release()));
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+    ipa_set_play_manager(kPlayerTypeBroadcast, &kBroadcastOps);
+    return 1;
+}
+
+void freeBroadcastPlayManager(void) {
+    _time_monitor_stop();
+    ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
+    std::unique_ptr<playlist_listener> obtain(mObtainPlaylistLisenter.exchange(nullptr));
+    std::unique_ptr<playlist_listener> update(mUpdatePlaylistLisenter.exchange(nullptr));
+    mIsPlayerEnable.store(false);
+}
+
+// --- Starting play ----------------------------------------------------------------------------
+
+void bcast_playByAudioBean(dao_play_audio_bean *bean) {
+    log_call("bcast_playByAudioBean");
+    if (bean == nullptr) {
+        LOGW(kTag, "The PlayAudioBean Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    obtain_playlist(bean->id);
+}
+
+void bcast_playByBroadcast(dao_broadcast *broadcast) {
+    log_call("bcast_playByBroadcast");
+    if (broadcast == nullptr) {
+        LOGW(kTag, "The Broadcast Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    obtain_playlist(broadcast->broadcastId);
+}
+
+void bcast_playByBroadcastId(int64_t broadcast_id) {
+    log_call("bcast_playByBroadcastId");
+    if (broadcast_id < 0) {
+        LOGW(kTag, "The BroadcastId Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    obtain_playlist(broadcast_id);
+}
+
+void bcast_playByPlayItem(dao_play_item *item) {
+    log_call("bcast_playByPlayItem");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    mCurBroadcastId.store(item->albumId);
+    bcast_startPlayItem(item);
+    if (item->status == RV_PLAY_STATUS_LIVE) {
+        bcast_processProgramTime(item);  // the clock follows a live item however it started
+    }
+}
+
+void bcast_startPlayItem(dao_play_item *item) {
+    log_call("bcast_startPlayItem");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    bcast_reset();
+    bcast_enablePlayer();
+    bcast_updateCurPlayItemIndex(item);
+    log_call("bcast_startPlayItemInner");
+    if (item->status == RV_PLAY_STATUS_OFF_AIR) {
+        LOGW(kTag, "The Next Program Is Not On Air Yet, So Abandon ... \n");
+        return;
+    }
+    mIsCurPlayLiving.store(item->status == RV_PLAY_STATUS_LIVE);
+    if (item->playUrl == nullptr) {
+        LOGW(kTag, "The playUrl is NULL, So Abandon Left Operations ... \n");
+        return;
+    }
+    LOGD(kTag, "Now play by ijkplayer: %s \n", item->playUrl);
+    ijk_SetDataSource(item->playUrl);
+    ijk_Prepare();
+}
+
+// --- Control ----------------------------------------------------------------------------------
+
+void bcast_play(void) {
+    when_enabled("bcast_play", kNotEnabled, [] { ijk_Play(); });
+}
+
+void bcast_pause(void) {
+    when_enabled("bcast_pause", kNotEnabled, [] { ijk_Pause(); });
+}
+
+void bcast_stop(void) {
+    when_enabled("bcast_stop", kNotEnabled, [] { ijk_Stop(); });
+}
+
+void bcast_reset(void) {
+    when_enabled("bcast_reset", kNotEnabled, [] {
+        mIsSeekEvent.store(false);
+        ijk_Stop();
+    });
+}
+
+void bcast_seek(int32_t msec) {
+    when_enabled("bcast_seek", kNotEnabled, [msec] { ijk_SeekTo(msec); });
+}
+
+bool bcast_isPlaying(void) {
+    return when_enabled("bcast_isPlaying", kNotEnabled, [] { return ijk_IsPlaying(); });
+}
+
+bool bcast_isPaused(void) {
+    return when_enabled("bcast_isPaused", kNotEnabled, [] { return ijk_IsPaused(); });
+}
+
+bool bcast_isLiving(void) {
+    return when_enabled("bcast_isLiving", kNotEnabled, [] { return mIsCurPlayLiving.load(); });
+}
+
+bool bcast_canSeek(void) {
+    return when_enabled("bcast_canSeek", kNotEnabled, [] { return !mIsCurPlayLiving.load(); });
+}
+
+void bcast_switchPlayerStatus(void) {
+    when_enabled("bcast_switchPlayerStatus", kNotEnabled, [] {
+        if (bcast_isPlaying()) {
+            LOGD(kTag, "播放->暂停 \n");
+            bcast_pause();
+            return;
+        }
+        log_call("bcast_needRestart");
+        bool restart = false;
+        {
+            PlayerGlobalLock lock;
+            const dao_play_item *item = bcast_getCurPlayItem();
+            restart = item != nullptr && item->needRestart != 0;
+        }
+        if (!restart) {
+            LOGD(kTag, "暂停->继续播放 \n");
+            bcast_play();
+            return;
+        }
+        LOGD(kTag, "暂停->重启播放 \n");
+        log_call("bcast_restart");
+        PlayerGlobalLock lock;
+        dao_play_item *item = bcast_getCurPlayItem();
+        if (item == nullptr) {
+            LOGW(kTag, "%s", kInvalidItem);
+            return;
+        }
+        bcast_startPlayItem(item);
+    });
+}
+
+bool bcast_hasPre(void) {
+    return when_enabled("bcast_hasPre", kNotEnabledShort,
+                        [] { return bcast_getCurPlayItemIndex() >= 1; });
+}
+
+bool bcast_hasNext(void) {
+    return when_enabled("bcast_hasNext", kNotEnabledShort, [] {
+        const int32_t index = bcast_getCurPlayItemIndex();
+        return index >= 0 && index + 1 < bcast_getPlayListSize();
+    });
+}
+
+void bcast_playPre(void) {
+    play_neighbour("bcast_playPre", bcast_getPrePlayItem);
+}
+
+void bcast_playNext(void) {
+    play_neighbour("bcast_playNext", bcast_getNextPlayItem);
+}
+
+// --- Engine ownership -------------------------------------------------------------------------
+
+bool bcast_isPlayerEnable(void) {
+    return mIsPlayerEnable.load();
+}
+
+void bcast_enablePlayer(void) {
+    log_call("bcast_enablePlayer");
+    PlayerGlobalLock lock;
+    if (mIsPlayerEnable.load()) {
+        return;
+    }
+    mIsPlayerEnable.store(true);
+    bcast_disableOtherPlayer();
+    bcast_reset();
+    register_cb_onError(cb_broadcast_OnError);
+    register_cb_onPlaying(cb_broadcast_OnPlaying);
+    register_cb_onPrepareComplete(cb_broadcast_OnPrepareComplete);
+    register_cb_onProgress(cb_broadcast_OnProgress);
+    register_cb_onPaused(cb_broadcast_OnPaused);
+    register_cb_onSeekStart(cb_broadcast_OnSeekStart);
+    register_cb_onSeekComplete(cb_broadcast_OnSeekComplete);
+    register_cb_onBufferingStart(cb_broadcast_OnBufferingStart);
+    register_cb_onDownloadProgress(cb_broadcast_OnDownloadProgress);
+    register_cb_onBufferingComplete(cb_broadcast_OnBufferingComplete);
+    register_cb_onPlayEnd(cb_broadcast_OnPlayEnd);
+}
+
+void bcast_disableOtherPlayer(void) {
+    log_call("bcast_disableOtherPlayer");
+    if (album_isPlayerEnable()) {
+        album_disablePlayer();
+    }
+}
+
+void bcast_disablePlayer(void) {
+    log_call("bcast_disablePlayer");
+    PlayerGlobalLock lock;
+    if (!mIsPlayerEnable.load()) {
+        return;
+    }
+    mIsPlayerEnable.store(false);
+    time_monitor_stop_later();  // the caller may hold the player global mutex: no join here
+    bcast_reset();              // now only logs: the album player resets the engine itself
+    unregister_cb_player_status();
+    if (dao_play_item *item = bcast_getCurPlayItem()) {
+        bcast_reportPlayBackEnd(item);
+    }
+}
+
+// --- Reports ----------------------------------------------------------------------------------
+
+void bcast_reportBuffering(dao_play_item *item, int32_t kind) {
+    log_call("bcast_reportBuffering");
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    const std::string radio = std::to_string(item->albumId);
+    const char *type = mIsSeekEvent.load() ? "1" : "0";
+    if (kind == 1) {
+        send_item_report(item, {{&dao_report::flow, radio.c_str()},
+                                {&dao_report::type, type},
+                                {&dao_report::remarks2, item->playUrl},
+                                {&dao_report::eventcode, "300030"}});
+        return;
+    }
+    mIsSeekEvent.store(false);
+    const std::string seconds =
+        std::to_string(static_cast<int>(mBufferingStopTime.load() - mBufferingStartTime.load()));
+    send_item_report(item, {{&dao_report::flow, radio.c_str()},
+                            {&dao_report::type, type},
+                            {&dao_report::remarks2, item->playUrl},
+                            {&dao_report::eventcode, "300022"},
+                            {&dao_report::playtime, seconds.c_str()}});
+}
+
+void bcast_reportError(dao_play_item *item, int32_t detail) {
+    log_call("bcast_reportError");
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    const std::string result = std::to_string(detail);
+    send_item_report(item, {{&dao_report::eventcode, "992000"},
+                            {&dao_report::result, result.c_str()},
+                            {&dao_report::url, item->playUrl}});
+}
+
+void bcast_reportPlayBackEnd(dao_play_item *item) {
+    log_call("bcast_reportPlayBackEnd");
+    if (item == nullptr) {
+        return;
+    }
+    const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
+    send_item_report(item, {{&dao_report::playtime, playtime.c_str()},
+                            {&dao_report::eventcode, "101017"},
+                            {&dao_report::remarks1, "player"},
+                            {&dao_report::remarks4, isFirstPlay.exchange(0) != 0 ? "1" : "0"}});
+}

@@ -1,0 +1,377 @@
+#include "player/player_album_audio_list.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "iface/album_impl.h"
+#include "iface/smartcast_impl.h"
+#include "player/player_album_audio_item_list.h"
+#include "player/player_manager.h"
+#include "rv_data.h"
+#include "util/debug.h"
+
+namespace {
+
+constexpr int32_t kPageSize = 20;
+
+// The play list and the current index. Nodes and items change only under the
+// player global mutex (engine thread, pool workers, application thread); the
+// pointer and the index are atomic because three getters read them without it.
+std::atomic<List *> mPlayItemList{nullptr};
+std::atomic<int32_t> mCurPlayItemIndex{0};
+
+// Which way a fetch goes: the first page of a resource, the page after the
+// list's end, or the page before its start.
+enum class Direction { First, Forward, Backward };
+
+// Carries the listener through a request, with the direction the answer is for.
+struct FetchHolder {
+    FetchPlaylistListener *listener;
+    Direction direction;
+};
+using Holder = std::unique_ptr<FetchHolder>;
+
+Holder take_holder(void *user) {
+    return Holder(static_cast<FetchHolder *>(user));
+}
+
+void _notify_onPlayItemReady(Holder holder, dao_play_item *item) {
+    if (holder && holder->listener != nullptr && holder->listener->onPlayItemReady != nullptr) {
+        holder->listener->onPlayItemReady(item);
+    }
+}
+
+void _notify_onPlayItemUnavailable(Holder holder) {
+    if (holder && holder->listener != nullptr &&
+        holder->listener->onPlayItemUnavailable != nullptr) {
+        holder->listener->onPlayItemUnavailable(nullptr);
+    }
+}
+
+using ListPtr = std::unique_ptr<List, decltype(&ListFree)>;
+
+ListPtr new_play_list() {
+    return ListPtr(ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del)), ListFree);
+}
+
+// Position of the last item whose audioId is `audio_id`, or -1. Lock held.
+int32_t last_index_of_locked(int64_t audio_id) {
+    int32_t found = -1;
+    int32_t at = 0;
+    for (ListItem *node = ListFirst(mPlayItemList.load()); node != nullptr;
+         node = ListNext(node), ++at) {
+        if (static_cast<dao_play_item *>(node->data)->audioId == audio_id) {
+            found = at;
+        }
+    }
+    return found;
+}
+
+// The audios of an answer as play items, in order; `adjust` finishes each
+// one. Audios whose item cannot be made are left out. Lock held.
+template <class Adjust>
+ListPtr play_items_of(const List *audios, Adjust adjust) {
+    ListPtr items = new_play_list();
+    for (ListItem *node = ListFirst(audios); items && node != nullptr; node = ListNext(node)) {
+        dao_play_item *item = transformAudioToPlayItem(static_cast<const dao_audio *>(node->data));
+        if (item == nullptr) {
+            continue;
+        }
+        adjust(item);
+        if (ListAppend(items.get(), item) == nullptr) {
+            dao_play_item_del(item);
+        }
+    }
+    return items;
+}
+
+// The set's audios as album items; locates (and then forgets) the start audio.
+// Lock held.
+ListPtr album_items_locked(const dao_audio_set *set, dao_play_audio_item *resource,
+                           dao_play_item **located) {
+    const int64_t wanted = resource->audioId;
+    ListPtr items = play_items_of(set->list, [&](dao_play_item *item) {
+        item->type = RV_RESOURCE_ALBUM;
+        if (wanted >= 1 && item->audioId == wanted) {
+            *located = item;
+        }
+    });
+    // Found or not, the audio id has served: the next fetch asks for a page
+    // by number, so no page is added twice.
+    resource->audioId = 0;
+    return items;
+}
+
+// Hands the target over, or reports that there is none.
+void notify_target(Holder holder, dao_play_item *target) {
+    if (target != nullptr) {
+        _notify_onPlayItemReady(std::move(holder), target);
+    } else {
+        _notify_onPlayItemUnavailable(std::move(holder));
+    }
+}
+
+dao_play_item *item_at(ListItem *node) {
+    return node != nullptr ? static_cast<dao_play_item *>(node->data) : nullptr;
+}
+
+// Paging state after an album answer. The first answer sets both ends; a
+// forward answer only the end after the list, a backward one only the start.
+void update_paging_locked(dao_play_audio_item *resource, const dao_audio_set *set,
+                          Direction direction) {
+    if (resource->havePre && direction != Direction::Forward) {
+        resource->havePre = set->havePre != 0;
+        resource->prePage = set->prePage;
+    }
+    if (resource->haveNext && direction != Direction::Backward) {
+        resource->haveNext = set->haveNext != 0;
+        resource->nextPage = set->nextPage;
+    }
+    resource->exhausted = !resource->haveNext && !resource->havePre;
+}
+
+void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) {
+    PlayerGlobalLock lock;
+    Holder holder = take_holder(user);
+    std::unique_ptr<dao_audio_set, decltype(&dao_audio_set_del)> set(
+        static_cast<dao_audio_set *>(data), dao_audio_set_del);
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    if (result != 0 || !set || ListLength(set->list) == 0 || resource == nullptr) {
+        _notify_onPlayItemUnavailable(std::move(holder));
+        return;
+    }
+    update_paging_locked(resource, set.get(), holder->direction);
+    dao_play_item *located = nullptr;
+    ListPtr items = album_items_locked(set.get(), resource, &located);
+    dao_play_item *target = located;
+    if (target == nullptr) {
+        // Going back, the item before the list's start is the page's last.
+        target = item_at(holder->direction == Direction::Backward ? ListLast(items.get())
+                                                                  : ListFirst(items.get()));
+    }
+    if (holder->direction == Direction::Backward) {
+        addPlaylistToHeader(items.release());
+    } else {
+        addPlaylist(items.release());
+    }
+    notify_target(std::move(holder), target);
+}
+
+void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *user) {
+    PlayerGlobalLock lock;
+    Holder holder = take_holder(user);
+    ListPtr audios(static_cast<List *>(data), ListFree);
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    if (result != 0 || !audios || resource == nullptr) {
+        _notify_onPlayItemUnavailable(std::move(holder));
+        return;
+    }
+    if (ListLength(audios.get()) == 0) {
+        resource->exhausted = 1;
+        _notify_onPlayItemUnavailable(std::move(holder));
+        return;
+    }
+    ListPtr items = play_items_of(audios.get(), [&](dao_play_item *item) {
+        if (resource->type == RV_RESOURCE_SMARTCAST) {
+            item->type = RV_RESOURCE_SMARTCAST;
+            if (resource->name != nullptr) {
+                item->radioName = strdup(resource->name);
+            }
+        }
+    });
+    dao_play_item *target = item_at(ListFirst(items.get()));
+    addPlaylist(items.release());
+    notify_target(std::move(holder), target);
+}
+
+// A single audio: its details make a one-item play list, and nothing follows.
+void cb_fetch_audio_info(int result, void *data, int /*count*/, void *user) {
+    PlayerGlobalLock lock;
+    Holder holder = take_holder(user);
+    std::unique_ptr<dao_audio, decltype(&dao_audio_del)> audio(static_cast<dao_audio *>(data),
+                                                               dao_audio_del);
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    dao_play_item *item = result == 0 && audio ? transformAudioToPlayItem(audio.get()) : nullptr;
+    ListPtr items = new_play_list();
+    if (item == nullptr || resource == nullptr || !items ||
+        ListAppend(items.get(), item) == nullptr) {
+        dao_play_item_del(item);
+        _notify_onPlayItemUnavailable(std::move(holder));
+        return;
+    }
+    resource->haveNext = 0;
+    resource->exhausted = 1;
+    addPlaylist(items.release());
+    _notify_onPlayItemReady(std::move(holder), item);
+}
+
+// One request for the current resource. Lock held.
+void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clock_id,
+                                Direction direction) {
+    Holder holder;
+    try {
+        holder = std::make_unique<FetchHolder>(FetchHolder{listener, direction});
+    } catch (const std::bad_alloc &) {
+        if (listener != nullptr && listener->onPlayItemUnavailable != nullptr) {
+            listener->onPlayItemUnavailable(nullptr);
+        }
+        return;
+    }
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    if (resource == nullptr || resource->exhausted) {
+        _notify_onPlayItemUnavailable(std::move(holder));
+        return;
+    }
+    switch (resource->type) {
+        case RV_RESOURCE_SMARTCAST:
+            ipa_get_smartcast_playlist(resource->id, clock_id, cb_fetch_smartcast_playlist,
+                                       holder.release());
+            return;
+        case RV_RESOURCE_AUDIO:
+            ipa_get_album_audio_info(resource->audioId, cb_fetch_audio_info, holder.release());
+            return;
+        case RV_RESOURCE_ALBUM:
+            break;
+        default:
+            return;
+    }
+    const bool forward = direction != Direction::Backward;
+    if (!(forward ? resource->haveNext : resource->havePre)) {
+        return;
+    }
+    int32_t page = forward ? resource->nextPage : resource->prePage;
+    int64_t audio_id = 0;
+    if (resource->audioId >= 1) {
+        page = 0;
+        audio_id = resource->audioId;
+    }
+    ipa_get_album_playlist(resource->id, resource->sortType, page, kPageSize, audio_id,
+                           cb_fetch_album_playlist, holder.release());
+}
+
+// Moves `list`'s nodes after `dest`'s (or refuses a list of other records).
+bool merge_checked(List *dest, List *list) {
+    if (list->free_item != dest->free_item) {
+        LOGW("?", "list type \n");
+        return false;
+    }
+    return ListMerge(dest, list);
+}
+
+}  // namespace
+
+int initPlayerAlbumAudioList(void) {
+    PlayerGlobalLock lock;
+    mCurPlayItemIndex.store(0);
+    if (mPlayItemList.load() == nullptr) {
+        mPlayItemList.store(new_play_list().release());
+    }
+    initPlayerAlbumAudioItemList();
+    return 1;
+}
+
+void destoryPlayerAlbumAudioList(void) {
+    {
+        PlayerGlobalLock lock;
+        mCurPlayItemIndex.store(0);
+        ListFree(mPlayItemList.exchange(nullptr));
+    }
+    destoryPlayerAlbumAudioItemList();
+}
+
+List *album_getPlayList(void) {
+    return mPlayItemList.load();
+}
+
+int32_t album_getPlayListSize(void) {
+    PlayerGlobalLock lock;
+    return static_cast<int32_t>(ListLength(mPlayItemList.load()));
+}
+
+int32_t album_getCurPlayItemIndex(void) {
+    return mCurPlayItemIndex.load();
+}
+
+void album_setCurPlayItemIndex(int32_t index) {
+    PlayerGlobalLock lock;
+    if (index >= 0 && index < album_getPlayListSize()) {
+        mCurPlayItemIndex.store(index);
+    }
+}
+
+void album_updateCurPlayItemIndex(dao_play_item *item) {
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        return;
+    }
+    const int32_t index = last_index_of_locked(item->audioId);
+    if (index >= 0) {
+        mCurPlayItemIndex.store(index);
+    }
+}
+
+int32_t album_getPlayItemIndex(dao_play_item *item) {
+    PlayerGlobalLock lock;
+    return item != nullptr ? last_index_of_locked(item->audioId) : -1;
+}
+
+dao_play_item *album_getPlayItem(int32_t index) {
+    PlayerGlobalLock lock;
+    ListItem *node = ListAt(mPlayItemList.load(), index);
+    return node != nullptr ? static_cast<dao_play_item *>(node->data) : nullptr;
+}
+
+dao_play_item *album_getCurPlayItem(void) {
+    PlayerGlobalLock lock;
+    return album_getPlayItem(mCurPlayItemIndex.load());
+}
+
+void album_clearPlayList(void) {
+    PlayerGlobalLock lock;
+    mCurPlayItemIndex.store(0);
+    ListRemoveAll(mPlayItemList.load());
+}
+
+void addPlaylist(List *list) {
+    PlayerGlobalLock lock;
+    List *play_list = mPlayItemList.load();
+    if (list == nullptr || play_list == nullptr) {
+        ListFree(list);
+        return;
+    }
+    if (!merge_checked(play_list, list)) {
+        ListFree(list);
+    }
+}
+
+void addPlaylistToHeader(List *list) {
+    PlayerGlobalLock lock;
+    List *old_list = mPlayItemList.load();
+    if (list == nullptr || old_list == nullptr) {
+        ListFree(list);
+        return;
+    }
+    ListPtr head = new_play_list();
+    if (!head || !merge_checked(head.get(), list)) {
+        ListFree(list);
+        return;
+    }
+    ListMerge(head.get(), old_list);
+    mPlayItemList.store(head.release());
+}
+
+void album_fetchPlaylist(FetchPlaylistListener *listener, const char *clock_id) {
+    PlayerGlobalLock lock;
+    album_clearPlayList();
+    fetch_more_playlist_unsafe(listener, clock_id, Direction::First);
+}
+
+void album_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id) {
+    PlayerGlobalLock lock;
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    fetch_more_playlist_unsafe(
+        listener, clock_id,
+        resource == nullptr || resource->forward ? Direction::Forward : Direction::Backward);
+}

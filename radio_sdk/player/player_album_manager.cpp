@@ -1,0 +1,548 @@
+#include "player/player_album_manager.h"
+
+#include <atomic>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "iface/ifcae_play_v2.h"
+#include "player/bcast_play_manager.h"
+#include "player/ijk_media_player.h"
+#include "player/player_album_audio_item_list.h"
+#include "player/player_album_audio_list.h"
+#include "player/player_manager.h"
+#include "player/player_state_listener.h"
+#include "request/report_req.h"
+#include "util/debug.h"
+
+namespace {
+
+constexpr const char *kTag = "PLAYER";
+
+#define RV_CALL_FUNC(name) LOGD(kTag, "Call func %s() \n", name)
+
+// Module flags and counters. The engine's event thread (handlers, automatic
+// next item), pool workers (fetch answers starting items) and the
+// application's thread (controls) all touch them, so each is atomic; the
+// sequences that must not interleave (start an item, next/previous, reports)
+// also run under the player global mutex.
+std::atomic<bool> mIsPlayerEnable{false};
+std::atomic<bool> mIsSeekEvent{false};
+std::atomic<int64_t> mCurAudioPlayPosition{0};  // ms; 0 = no progress report yet
+std::atomic<int64_t> mCurAudioPlayedTime{0};    // ms actually played of the current item
+std::atomic<int64_t> mBufferingStartTime{0};    // seconds since the epoch
+std::atomic<int64_t> mBufferingStopTime{0};
+std::atomic<bool> mFirstPlayEndReport{true};  // until the first play-end report since load
+// The current item's play end was reported: it is reported once, whichever
+// of next, previous, its natural end or disabling comes first.
+std::atomic<bool> mCurItemReported{false};
+
+void onFetchPlaylistReady(dao_play_item *item);
+void onFetchPlaylistFailed(void *unused);
+
+// The album player's own fetch listener; static, so that an answer arriving
+// during shut-down never meets a freed record.
+FetchPlaylistListener kFetchListener{onFetchPlaylistReady, onFetchPlaylistFailed};
+std::atomic<FetchPlaylistListener *> mFetchPlaylistLisenter{nullptr};
+
+bool enabled_or_warn() {
+    if (mIsPlayerEnable.load()) {
+        return true;
+    }
+    LOGW(kTag, "The Player Was Not Enabled Yet !!! \n");
+    return false;
+}
+
+bool handler_enabled() {
+    if (mIsPlayerEnable.load()) {
+        return true;
+    }
+    LOGW(kTag, "player not enabled \n");
+    return false;
+}
+
+void engine_command(const char *name, void (*command)()) {
+    RV_CALL_FUNC(name);
+    if (enabled_or_warn()) {
+        command();
+    }
+}
+
+bool engine_query(const char *name, bool (*query)()) {
+    RV_CALL_FUNC(name);
+    return enabled_or_warn() && query();
+}
+
+// The play end of the current item, once. Lock held.
+void report_current_play_end_locked() {
+    dao_play_item *current = album_getCurPlayItem();
+    if (current != nullptr && !mCurItemReported.exchange(true)) {
+        album_reportPlayEnd(current);
+    }
+}
+
+// Before moving to another item: false (with the warning) when there is none
+// in that direction, else the current item's end is reported. Lock held.
+bool leave_current_locked(bool (*there_is)(), const char *nothing_there) {
+    if (!there_is()) {
+        LOGW(kTag, "%s", nothing_there);
+        return false;
+    }
+    report_current_play_end_locked();
+    return true;
+}
+
+void buffering_report(int32_t kind) {
+    PlayerGlobalLock lock;
+    if (dao_play_item *current = album_getCurPlayItem()) {
+        album_reportBuffering(current, kind);
+    }
+}
+
+// --- Engine event handlers (engine's event thread, or the commanding thread) ---
+
+void cb_OnPrepareComplete() {
+    LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
+    if (handler_enabled()) {
+        setUserPlayerStateListener_OnPrepareComplete();
+        mCurAudioPlayPosition.store(0);
+        mCurAudioPlayedTime.store(0);
+        ijk_Play();
+    }
+}
+
+void cb_OnPlaying(int64_t position) {
+    LOGD(kTag, "Player State Inner Callback: OnPlaying[position=%lld]\n",
+         static_cast<long long>(position));
+    if (handler_enabled()) {
+        setUserPlayerStateListener_OnPlaying();
+    }
+}
+
+void cb_OnPaused() {
+    LOGD(kTag, "Player State Inner Callback: OnPaused\n");
+    if (handler_enabled()) {
+        setUserPlayerStateListener_OnPaused();
+    }
+}
+
+void cb_OnProgress(int64_t position, int64_t duration) {
+    LOGD(kTag, "Player State Inner Callback: OnProgress[position=%lld,duration=%lld]\n",
+         static_cast<long long>(position), static_cast<long long>(duration));
+    if (!handler_enabled()) {
+        return;
+    }
+    // Only forward movement between two reports counts as played.
+    const int64_t last = mCurAudioPlayPosition.exchange(position);
+    if (last != 0 && position > last) {
+        mCurAudioPlayedTime.fetch_add(position - last);
+    }
+    setUserPlayerStateListener_OnProgress(0, position, duration);
+}
+
+void cb_OnError(int32_t what, int32_t arg1, int32_t /*arg2*/) {
+    LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
+    if (handler_enabled()) {
+        setUserPlayerStateListener_OnError(what, arg1);
+    }
+}
+
+void cb_OnSeekStart() {
+    LOGD(kTag, "Player State Inner Callback: OnSeekStart\n");
+    if (handler_enabled()) {
+        mIsSeekEvent.store(true);
+        setUserPlayerStateListener_OnSeekStart();
+    }
+}
+
+void cb_OnSeekComplete() {
+    LOGD(kTag, "Player State Inner Callback: OnSeekComplete\n");
+    if (handler_enabled()) {
+        mIsSeekEvent.store(false);
+        setUserPlayerStateListener_OnSeekComplete();
+    }
+}
+
+void cb_OnBufferingStart() {
+    LOGD(kTag, "Player State Inner Callback: OnBufferingStart\n");
+    if (handler_enabled()) {
+        mBufferingStartTime.store(std::time(nullptr));
+        buffering_report(1);
+        setUserPlayerStateListener_OnBufferingStart();
+    }
+}
+
+void cb_OnBufferingComplete() {
+    LOGD(kTag, "Player State Inner Callback: OnBufferingComplete\n");
+    if (handler_enabled()) {
+        mBufferingStopTime.store(std::time(nullptr));
+        buffering_report(0);
+        setUserPlayerStateListener_OnBufferingComplete();
+    }
+}
+
+void cb_OnDownloadProgress(int64_t /*arg1*/, int64_t /*arg2*/) {}
+
+void cb_OnPlayEnd() {
+    LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");
+    if (!handler_enabled()) {
+        return;
+    }
+    setUserPlayerStateListener_OnPlayEnd();
+    {
+        // The last item ended: nothing will move on, so its play end is reported here.
+        PlayerGlobalLock lock;
+        if (!album_hasNext()) {
+            report_current_play_end_locked();
+        }
+    }
+    album_playNext();
+}
+
+// --- Fetch listener (pool worker, player global mutex held) ---
+
+void onFetchPlaylistReady(dao_play_item *item) {
+    LOGD(kTag, "Fetch Playlist Success, So Continue Left Operations ... \n");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    album_startPlayItem(item);
+}
+
+void onFetchPlaylistFailed(void * /*unused*/) {
+    LOGW(kTag, "Fetch Playlist Failed, So Can Not Start Play... \n");
+}
+
+const play_manager_ops kAlbumOps{
+    .playByAudioBean = album_playByAudioBean,
+    .playByPlayItem = album_playByPlayItem,
+    .play = album_play,
+    .pause = album_pause,
+    .stop = album_stop,
+    .reset = album_reset,
+    .switchPlayerStatus = album_switchPlayerStatus,
+    .seek = album_seek,
+    .playPre = album_playPre,
+    .playNext = album_playNext,
+    .isPlaying = album_isPlaying,
+    .isPaused = album_isPaused,
+    .canSeek = album_canSeek,
+    .hasPre = album_hasPre,
+    .hasNext = album_hasNext,
+    .getCurPlayItemIndex = album_getCurPlayItemIndex,
+    .getCurPlayItem = album_getCurPlayItem,
+    .getPlayItemIndex = album_getPlayItemIndex,
+    .getPlayItem = album_getPlayItem,
+    .getPlayListSize = album_getPlayListSize,
+    .getPlayList = album_getPlayList,
+    .fetchMorePlaylist = album_fetchMorePlaylist,
+};
+
+// The bean's resource as the album player's working copy; null when memory is short.
+dao_play_audio_item *audio_item_of(const dao_play_audio_bean *bean) {
+    std::unique_ptr<dao_play_audio_item, decltype(&dao_play_audio_item_del)> item(
+        dao_play_audio_item_new(), dao_play_audio_item_del);
+    if (!item) {
+        return nullptr;
+    }
+    item->id = bean->id;
+    item->audioId = bean->audioId;
+    item->type = bean->type;
+    item->sortType = bean->sortType;
+    if ((bean->name != nullptr && (item->name = strdup(bean->name)) == nullptr) ||
+        (bean->clockId != nullptr && (item->clockId = strdup(bean->clockId)) == nullptr)) {
+        return nullptr;
+    }
+    item->forward = 1;
+    item->haveNext = 1;
+    if (bean->type == RV_RESOURCE_ALBUM) {
+        if (bean->nextPage < 1 && bean->prePage < 1) {
+            item->exhausted = 1;
+            item->haveNext = 0;
+            item->havePre = 0;
+        } else {
+            item->haveNext = bean->nextPage >= 1;
+            item->nextPage = bean->nextPage;
+            item->havePre = bean->prePage >= 2;
+            item->prePage = bean->prePage;
+        }
+    }
+    return item.release();
+}
+
+}  // namespace
+
+int initPlayerAlbumManager(void) {
+    mFetchPlaylistLisenter.store(&kFetchListener);
+    ipa_set_play_manager(kPlayerTypeAlbum, &kAlbumOps);
+    return 1;
+}
+
+void destroyPlayerAlbumManager(void) {
+    ipa_set_play_manager(kPlayerTypeAlbum, nullptr);
+    mFetchPlaylistLisenter.store(nullptr);
+    // The engine is gone: give up its events, so that a later start-up begins disabled.
+    if (mIsPlayerEnable.exchange(false)) {
+        unregister_cb_player_status();
+    }
+}
+
+void album_playByAudioBean(dao_play_audio_bean *bean) {
+    RV_CALL_FUNC("album_playByAudioBean");
+    if (bean == nullptr) {
+        LOGW(kTag, "The AudioBean Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    dao_play_audio_item *item = audio_item_of(bean);
+    if (item == nullptr) {
+        return;
+    }
+    RV_CALL_FUNC("album_startPlayAudioItem");
+    PlayerGlobalLock lock;
+    album_setCurPlayAudioItem(item);
+    album_fetchPlaylist(mFetchPlaylistLisenter.load(), item->clockId);
+}
+
+void album_playByPlayItem(dao_play_item *item) {
+    RV_CALL_FUNC("album_playByPlayItem");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    album_startPlayItem(item);
+}
+
+void album_play(void) {
+    engine_command("album_play", ijk_Play);
+}
+
+void album_pause(void) {
+    engine_command("album_pause", ijk_Pause);
+}
+
+void album_stop(void) {
+    engine_command("album_stop", ijk_Stop);
+}
+
+void album_reset(void) {
+    RV_CALL_FUNC("album_reset");
+    if (enabled_or_warn()) {
+        mIsSeekEvent.store(false);
+        mCurAudioPlayPosition.store(0);
+        mCurAudioPlayedTime.store(0);
+        ijk_Stop();
+    }
+}
+
+void album_seek(int32_t msec) {
+    RV_CALL_FUNC("album_seek");
+    if (enabled_or_warn()) {
+        ijk_SeekTo(static_cast<int64_t>(msec));
+    }
+}
+
+bool album_isPlaying(void) {
+    return engine_query("album_isPlaying", ijk_IsPlaying);
+}
+
+bool album_isPaused(void) {
+    return engine_query("album_isPaused", ijk_IsPaused);
+}
+
+bool album_canSeek(void) {
+    RV_CALL_FUNC("album_canSeek");
+    return enabled_or_warn();
+}
+
+void album_switchPlayerStatus(void) {
+    RV_CALL_FUNC("album_switchPlayerStatus");
+    if (!enabled_or_warn()) {
+        return;
+    }
+    if (album_isPlaying()) {
+        LOGD(kTag, "播放->暂停 \n");
+        album_pause();
+    } else {
+        RV_CALL_FUNC("album_needReStart");
+        LOGD(kTag, "暂停->继续播放 \n");
+        album_play();
+    }
+}
+
+bool album_hasPre(void) {
+    RV_CALL_FUNC("album_hasPre");
+    if (!enabled_or_warn()) {
+        return false;
+    }
+    PlayerGlobalLock lock;
+    if (album_getCurPlayItemIndex() > 0 && album_getPlayListSize() >= 0) {
+        return true;
+    }
+    const dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    return resource != nullptr && resource->type != RV_RESOURCE_SMARTCAST && resource->havePre;
+}
+
+bool album_hasNext(void) {
+    RV_CALL_FUNC("album_hasNext");
+    if (!enabled_or_warn()) {
+        return false;
+    }
+    PlayerGlobalLock lock;
+    const int32_t index = album_getCurPlayItemIndex();
+    if (index >= 0 && index + 1 < album_getPlayListSize()) {
+        return true;
+    }
+    const dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    return resource != nullptr && resource->haveNext;
+}
+
+void album_playNext(void) {
+    RV_CALL_FUNC("album_playNext");
+    if (!enabled_or_warn()) {
+        return;
+    }
+    PlayerGlobalLock lock;
+    if (!leave_current_locked(album_hasNext, "Do Not Have Next , So Can Not Start Play... \n")) {
+        return;
+    }
+    const int32_t index = album_getCurPlayItemIndex();
+    const int32_t size = album_getPlayListSize();
+    if (index + 1 < size) {
+        album_startPlayItem(album_getPlayItem(index + 1));
+        return;
+    }
+    const dao_play_item *last = album_getPlayItem(size - 1);
+    album_fetchMorePlaylist(mFetchPlaylistLisenter.load(),
+                            last != nullptr ? last->clockId : nullptr);
+}
+
+void album_playPre(void) {
+    RV_CALL_FUNC("album_playPre");
+    if (!enabled_or_warn()) {
+        return;
+    }
+    PlayerGlobalLock lock;
+    if (!leave_current_locked(album_hasPre, "Do Not Have Prev , So Can Not Start Play... \n")) {
+        return;
+    }
+    const int32_t index = album_getCurPlayItemIndex();
+    if (index >= 1) {
+        album_startPlayItem(album_getPlayItem(index - 1));
+        return;
+    }
+    // Before the list's start: the earlier page, whose last item is the one
+    // before the current item.
+    dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    const dao_play_item *first = album_getPlayItem(0);
+    resource->forward = 0;
+    album_fetchMorePlaylist(mFetchPlaylistLisenter.load(),
+                            first != nullptr ? first->clockId : nullptr);
+    resource->forward = 1;
+}
+
+void album_enablePlayer(void) {
+    RV_CALL_FUNC("album_enablePlayer");
+    PlayerGlobalLock lock;
+    if (mIsPlayerEnable.exchange(true)) {
+        return;
+    }
+    album_reset();
+    album_disableOtherPlayer();
+    RV_CALL_FUNC("album_registerPlayStateListener");
+    register_cb_onError(cb_OnError);
+    register_cb_onPlaying(cb_OnPlaying);
+    register_cb_onPrepareComplete(cb_OnPrepareComplete);
+    register_cb_onProgress(cb_OnProgress);
+    register_cb_onPaused(cb_OnPaused);
+    register_cb_onSeekStart(cb_OnSeekStart);
+    register_cb_onSeekComplete(cb_OnSeekComplete);
+    register_cb_onBufferingStart(cb_OnBufferingStart);
+    register_cb_onDownloadProgress(cb_OnDownloadProgress);
+    register_cb_onBufferingComplete(cb_OnBufferingComplete);
+    register_cb_onPlayEnd(cb_OnPlayEnd);
+}
+
+void album_disablePlayer(void) {
+    RV_CALL_FUNC("album_disablePlayer");
+    PlayerGlobalLock lock;
+    if (!mIsPlayerEnable.exchange(false)) {
+        return;
+    }
+    album_reset();  // only warns now: the player taking over resets the engine
+    RV_CALL_FUNC("album_unregisterPlayStateListener");
+    unregister_cb_player_status();
+    report_current_play_end_locked();
+}
+
+void album_disableOtherPlayer(void) {
+    RV_CALL_FUNC("album_disableOtherPlayer");
+    if (bcast_isPlayerEnable()) {
+        bcast_disablePlayer();
+    }
+}
+
+bool album_isPlayerEnable(void) {
+    RV_CALL_FUNC("album_isPlayerEnable");
+    return mIsPlayerEnable.load();
+}
+
+void album_startPlayItem(dao_play_item *item) {
+    RV_CALL_FUNC("album_startPlayItem");
+    PlayerGlobalLock lock;
+    if (item == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Abandon Left Operations ... \n");
+        return;
+    }
+    album_reset();
+    album_enablePlayer();
+    album_updateCurPlayItemIndex(item);
+    mCurItemReported.store(false);
+    RV_CALL_FUNC("album_startPlayItemInner");
+    LOGD(kTag, "Now really start to play by ijkplayer. \n");
+    if (item->playUrl == nullptr) {
+        LOGW(kTag, "The playUrl Is NULL, So Abandon Left Operations ... \n");
+        return;
+    }
+    ijk_SetDataSource(item->playUrl);
+    ijk_Prepare();
+    ijk_Setdurtion(item->duration / 1000, item->originalDuration / 1000);
+}
+
+void album_reportPlayEnd(dao_play_item *item) {
+    RV_CALL_FUNC("album_reportPlayEnd");
+    if (item == nullptr) {
+        return;
+    }
+    const std::string playtime = std::to_string(mCurAudioPlayedTime.load() / 1000 + 1);
+    send_item_report(item,
+                     {{&dao_report::playtime, playtime.c_str()},
+                      {&dao_report::eventcode, "101010"},
+                      {&dao_report::remarks1, "player"},
+                      {&dao_report::remarks4, mFirstPlayEndReport.exchange(false) ? "1" : "0"}});
+}
+
+void album_reportBuffering(dao_play_item *item, int32_t kind) {
+    RV_CALL_FUNC("album_reportBuffering");
+    if (item == nullptr) {
+        return;
+    }
+    const char *type = mIsSeekEvent.load() ? "1" : "0";
+    if (kind == 1) {
+        send_item_report(item, {{&dao_report::type, type},
+                                {&dao_report::remarks2, item->playUrl},
+                                {&dao_report::eventcode, "300030"}});
+        return;
+    }
+    mIsSeekEvent.store(false);
+    const std::string playtime =
+        std::to_string(static_cast<int>(mBufferingStopTime.load() - mBufferingStartTime.load()));
+    send_item_report(item, {{&dao_report::type, type},
+                            {&dao_report::remarks2, item->playUrl},
+                            {&dao_report::eventcode, "300022"},
+                            {&dao_report::playtime, playtime.c_str()}});
+}

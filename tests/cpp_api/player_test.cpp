@@ -1,0 +1,376 @@
+// rv::Player over the playback API: play-start from values gives the same
+// beans as the library's builders, every control reaches the selected play
+// manager (a stand-in installed here), and listener handles register for
+// exactly their lifetime, also while events arrive from other threads.
+#include "radio_sdk.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "iface/ifcae_play_v2.h"
+#include "mock_service.h"
+#include "player/ijk_media_player.h"
+#include "player/player_manager.h"
+#include "player/player_state_listener.h"
+#include "request/sdk_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A stand-in album play manager: records what it is asked and answers from `item`.
+struct Stand {
+    static inline std::vector<std::string> calls;
+    static inline std::vector<dao_play_audio_bean> beans;  // strings not kept
+    static inline std::vector<std::string> bean_names;
+    static inline int64_t item_audio_id = 0;
+    static inline dao_play_item item{};
+    static inline List *list = nullptr;
+    static void note(const std::string &what) { calls.push_back(what); }
+    static constexpr play_manager_ops ops{
+        [](dao_play_audio_bean *b) {
+            beans.push_back(*b);
+            bean_names.push_back(std::string(b->name) + "|" + b->img);
+            note("bean");
+        },
+        [](dao_play_item *i) {
+            item_audio_id = i->audioId;
+            note(std::string("item ") + i->title);
+        },
+        [] { note("play"); },
+        [] { note("pause"); },
+        [] { note("stop"); },
+        [] { note("reset"); },
+        [] { note("switch"); },
+        [](int32_t ms) { note("seek " + std::to_string(ms)); },
+        [] { note("pre"); },
+        [] { note("next"); },
+        [] { return true; },
+        [] { return false; },
+        [] { return true; },
+        [] { return false; },
+        [] { return true; },
+        [] { return 4; },
+        [] { return &item; },
+        [](dao_play_item *i) { return static_cast<int32_t>(i->audioId % 100); },
+        [](int32_t i) { return i == 1 ? &item : nullptr; },
+        [] { return 6; },
+        [] { return list; },
+        nullptr,
+    };
+};
+
+class CppPlayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(mock_.start());
+        rv::Config config;
+        config.app_id = "rv-test-app";
+        config.secret_key = "rv-test-secret";
+        config.channel = "rv-channel";
+        config.package_name = "com.example.radio";
+        config.data_dir = dir_.path();
+        config.open_api_http = mock_.http_url();
+        config.open_api_https = mock_.https_url();
+        config.report_host = mock_.http_url();
+        config.ca_file = mock_.ca_file();
+        sdk_.emplace(config);
+        ipa_set_play_manager(kPlayerTypeAlbum, &Stand::ops);
+        ipa_set_play_manager(kPlayerTypeBroadcast, &Stand::ops);
+        Stand::calls.clear();
+        Stand::beans.clear();
+        Stand::bean_names.clear();
+    }
+    void TearDown() override {
+        ipa_set_play_manager(kPlayerTypeAlbum, nullptr);
+        ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
+        mCurPlayerType = kPlayerTypeNone;
+    }
+
+    rvmock::Service mock_;
+    rv::test::TempDir dir_;
+    std::optional<rv::Sdk> sdk_;
+};
+
+void expect_same_bean(const dao_play_audio_bean &got, const std::string &got_names,
+                      dao_play_audio_bean *want) {
+    ASSERT_NE(want, nullptr);
+    EXPECT_EQ(got.type, want->type);
+    EXPECT_EQ(got.id, want->id);
+    EXPECT_EQ(got.audioId, want->audioId);
+    EXPECT_EQ(got.sortType, want->sortType);
+    EXPECT_EQ(got.prePage, want->prePage);
+    EXPECT_EQ(got.nextPage, want->nextPage);
+    EXPECT_EQ(got_names, std::string(want->name) + "|" + want->img);
+    dao_play_audio_bean_del(want);
+}
+
+TEST_F(CppPlayer, PlayingValuesGivesTheBeansOfTheLibrarysBuilders) {
+    rv::Player player = sdk_->player();
+    rv::AlbumInfo info = sdk_->get_album_info(1100001).get();
+    rv::Audio audio = sdk_->get_album_audio_info(3000000103).get();
+    rv::Album album = sdk_->get_album_list(101, 0, 1, 1).get().list.at(0);
+    rv::Smartcast radio = sdk_->get_smartcast_info(2100001).get();
+    rv::BroadcastInfo station = sdk_->get_broadcast_info(1001).get();
+    rv::Broadcast listed = sdk_->get_broadcast_list(0, 0, 1, 1, 0).get().list.at(0);
+    player.play(album);
+    player.play(info);
+    player.play(audio);
+    player.play(radio);
+    player.play(station);
+    player.play(listed);
+    ASSERT_EQ(Stand::beans.size(), 6u);
+
+    // The same records through the C API and the library's builders.
+    auto c_call = [](auto start) {
+        rv::test::Delivery d = rv::test::call(start);
+        EXPECT_EQ(d.code, 0);
+        return d.data;
+    };
+    auto *set = static_cast<dao_album_set *>(
+        c_call([](void *u) { rv_getAlbumList(101, 0, 1, 1, rv::test::Catcher::callback, u); }));
+    expect_same_bean(
+        Stand::beans[0], Stand::bean_names[0],
+        transformAlbumToPlayAudioBean(static_cast<dao_album *>(ListFirst(set->list)->data)));
+    dao_album_set_del(set);
+    auto *c_info = static_cast<dao_album_info *>(
+        c_call([](void *u) { rv_getAlbumInfo(1100001, rv::test::Catcher::callback, u); }));
+    expect_same_bean(Stand::beans[1], Stand::bean_names[1],
+                     transformAlbumInfoToPlayAudioBean(c_info));
+    dao_album_info_del(c_info);
+    auto *c_audio = static_cast<dao_audio *>(
+        c_call([](void *u) { rv_getAlbumAudioInfo(3000000103, rv::test::Catcher::callback, u); }));
+    expect_same_bean(Stand::beans[2], Stand::bean_names[2],
+                     transformAlbumAudioToPlayAudioBean(c_audio));
+    dao_audio_del(c_audio);
+    auto *c_radio = static_cast<dao_smartcast *>(
+        c_call([](void *u) { rv_getSmartcastInfo(2100001, rv::test::Catcher::callback, u); }));
+    expect_same_bean(Stand::beans[3], Stand::bean_names[3],
+                     transformSmartcastToPlayAudioBean(c_radio));
+    dao_smartcast_del(c_radio);
+    auto *c_station = static_cast<dao_broadcast_info *>(
+        c_call([](void *u) { rv_getBroadcastInfo(1001, rv::test::Catcher::callback, u); }));
+    expect_same_bean(Stand::beans[4], Stand::bean_names[4],
+                     transformBroadcastInfoToPlayAudioBean(c_station));
+    dao_broadcast_info_del(c_station);
+    auto *c_list = static_cast<dao_broadcast_set *>(c_call(
+        [](void *u) { rv_getBroadcastList(0, 0, 1, 1, 0, rv::test::Catcher::callback, u); }));
+    expect_same_bean(Stand::beans[5], Stand::bean_names[5],
+                     transformBroadcastToPlayAudioBean(
+                         static_cast<dao_broadcast *>(ListFirst(c_list->list)->data)));
+    dao_broadcast_set_del(c_list);
+}
+
+TEST_F(CppPlayer, EveryControlAndQueryReachesTheSelectedPlayer) {
+    rv::Player player = sdk_->player();
+    EXPECT_EQ(player.size(), -1);  // no player chosen yet
+    EXPECT_FALSE(player.current_item());
+
+    // The stand-in answers with the play item of a real audio record.
+    rv::test::Delivery d = rv::test::call(
+        [](void *u) { rv_getAlbumAudioInfo(3000000107, rv::test::Catcher::callback, u); });
+    ASSERT_EQ(d.code, 0);
+    dao_play_item *c_item = transformAudioToPlayItem(static_cast<dao_audio *>(d.data));
+    dao_audio_del(static_cast<dao_audio *>(d.data));
+    Stand::item = *c_item;
+    Stand::list = ListNew(nullptr);
+    ListAppend(Stand::list, c_item);
+
+    rv::PlayItem item;
+    item.title = "Part 7";
+    item.audioId = 3000000107;
+    item.type = RV_RESOURCE_AUDIO;
+    player.play(item);
+    player.resume();
+    player.pause();
+    player.stop();
+    player.reset();
+    player.toggle_pause();
+    player.seek(1500);
+    player.previous();
+    player.next();
+    EXPECT_EQ(Stand::calls,
+              (std::vector<std::string>{"item Part 7", "play", "pause", "stop", "reset", "switch",
+                                        "seek 1500", "pre", "next"}));
+    EXPECT_TRUE(player.is_playing());
+    EXPECT_FALSE(player.is_paused());
+    EXPECT_TRUE(player.can_seek());
+    EXPECT_FALSE(player.has_previous());
+    EXPECT_TRUE(player.has_next());
+    EXPECT_EQ(player.current_index(), 4);
+    EXPECT_EQ(player.size(), 6);
+    EXPECT_EQ(player.index_of(item), 7);
+    std::optional<rv::PlayItem> current = player.current_item();
+    std::vector<rv::PlayItem> all = player.play_list();
+    EXPECT_TRUE(player.item(1));
+    EXPECT_FALSE(player.item(2));
+
+    const std::string title = c_item->title, url = c_item->playUrl;
+    ListFree(Stand::list);
+    Stand::list = nullptr;
+    Stand::item = {};
+    dao_play_item_del(c_item);  // the values do not point into it
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->title, title);
+    EXPECT_EQ(current->playUrl, url);
+    EXPECT_EQ(current->audioId, 3000000107);
+    EXPECT_EQ(current->type, RV_RESOURCE_AUDIO);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].title, title);
+}
+
+TEST_F(CppPlayer, AHandleDestroyedWhileEventsFlowHearsNothingAfterwards) {
+    rv::Player player = sdk_->player();
+    struct Counting : rv::PlayerListener {
+        std::atomic<int> calls{0};
+        std::atomic<bool> inside{false};
+        void on_progress(int32_t, int64_t, int64_t) override {
+            inside = true;
+            ++calls;
+            std::this_thread::sleep_for(1ms);  // widen the window for a late call
+            inside = false;
+        }
+    } counting;
+    std::atomic<int> others{0};
+    rv::PlayerCallbacks callbacks;
+    callbacks.progress = [&](int32_t, int64_t, int64_t) { ++others; };
+    std::optional<rv::ListenerHandle> keep(player.listen(std::move(callbacks)));
+    std::optional<rv::ListenerHandle> handle(player.listen(counting));
+
+    std::atomic<bool> stop{false};
+    std::thread events([&] {
+        while (!stop) {
+            setUserPlayerStateListener_OnProgress(RV_PROGRESS_PLAYER, 1000, 5000);
+        }
+    });
+    while (counting.calls < 20) {
+        std::this_thread::sleep_for(1ms);
+    }
+    handle.reset();
+    EXPECT_FALSE(counting.inside);  // a call in progress was waited for
+    const int at_removal = counting.calls;
+    const int others_then = others;
+    while (others < others_then + 50) {  // events keep flowing to the other listener
+        std::this_thread::sleep_for(1ms);
+    }
+    stop = true;
+    events.join();
+    EXPECT_EQ(counting.calls, at_removal);
+
+    keep.reset();  // the last handle takes the SDK's listener record away
+    EXPECT_EQ(mUserPlayerStateListener.load(), nullptr);
+    EXPECT_EQ(mUserPlayerBroadcastListener.load(), nullptr);
+}
+
+TEST_F(CppPlayer, ListenersGetValuesAndOneThrowingDoesNotStopTheOthers) {
+    rv::Player player = sdk_->player();
+    struct Throwing : rv::PlayerListener {
+        void on_play_end() override { throw std::runtime_error("listener bug"); }
+    } throwing;
+    std::vector<std::string> got;
+    rv::PlayerCallbacks callbacks;
+    callbacks.play_end = [&] { got.push_back("end"); };
+    callbacks.error = [&](int32_t what, int32_t detail) {
+        got.push_back("error " + std::to_string(what) + " " + std::to_string(detail));
+    };
+    callbacks.live_program_updated = [&](const rv::PlayItem &i) {
+        got.push_back("live " + i.title);
+    };
+    std::atomic<int> dropped{0};
+    rv::set_log_sink([&](const rv::LogLine &l) { dropped += l.tag == "RADIO_SDK_HPP" ? 1 : 0; });
+    rv::ListenerHandle first = player.listen(throwing);
+    rv::ListenerHandle second = player.listen(std::move(callbacks));
+
+    setUserPlayerStateListener_OnPlayEnd();
+    setUserPlayerStateListener_OnError(100, 5);
+    setUserPlayerStateListener_OnPaused();  // no callable for it: skipped
+    dao_play_item *item = dao_play_item_new();
+    item->title = strdup("News at ten");
+    setUserBroadcastListener_OnLiveProgramUpdated(item);
+    dao_play_item_del(item);
+    rv::reset_log_sink();
+    EXPECT_EQ(got, (std::vector<std::string>{"end", "error 100 5", "live News at ten"}));
+    EXPECT_EQ(dropped, 1);
+}
+
+TEST_F(CppPlayer, AListenerMayDropItsOwnHandle) {
+    rv::Player player = sdk_->player();
+    int ends = 0;
+    rv::ListenerHandle handle;
+    rv::PlayerCallbacks callbacks;
+    callbacks.play_end = [&] {
+        ++ends;
+        handle.reset();  // from inside itself, on the event's thread
+    };
+    handle = player.listen(std::move(callbacks));
+    setUserPlayerStateListener_OnPlayEnd();
+    setUserPlayerStateListener_OnPlayEnd();
+    EXPECT_EQ(ends, 1);
+}
+
+// A stand-in album player that can just play one item through the engine and
+// pass its progress on (the album player comes with its own module).
+void play_one_item(dao_play_item *item) {
+    register_cb_onPrepareComplete([] { ijk_Play(); });
+    register_cb_onProgress([](int64_t position, int64_t duration) {
+        setUserPlayerStateListener_OnProgress(RV_PROGRESS_PLAYER, position, duration);
+    });
+    ijk_SetDataSource(item->playUrl);
+    ijk_Prepare();
+}
+
+TEST_F(CppPlayer, AHandleDroppedWhilePlayingHearsNothingAfterwards) {
+    static play_manager_ops play_only = [] {
+        play_manager_ops ops{};
+        ops.playByPlayItem = play_one_item;
+        ops.stop = [] { ijk_Stop(); };
+        return ops;
+    }();
+    ipa_set_play_manager(kPlayerTypeAlbum, &play_only);
+    rv::Player player = sdk_->player();
+    rv::Audio audio = sdk_->get_album_audio_info(3000000104).get();  // a 5 s tone
+    rv::PlayItem item;
+    item.playUrl = audio.aacPlayUrl;
+    item.audioId = audio.audioId;
+    item.type = RV_RESOURCE_AUDIO;
+
+    std::mutex mutex;
+    std::condition_variable progressed;
+    int dropped_calls = 0, kept_calls = 0;
+    rv::PlayerCallbacks dropped, kept;
+    dropped.progress = [&](int32_t, int64_t, int64_t) {
+        std::lock_guard lock(mutex);
+        ++dropped_calls;
+        progressed.notify_all();
+    };
+    kept.progress = [&](int32_t kind, int64_t, int64_t) {
+        EXPECT_EQ(kind, RV_PROGRESS_PLAYER);
+        std::lock_guard lock(mutex);
+        ++kept_calls;
+        progressed.notify_all();
+    };
+    std::optional<rv::ListenerHandle> dropped_handle(player.listen(std::move(dropped)));
+    rv::ListenerHandle kept_handle = player.listen(std::move(kept));
+    player.play(item);
+
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(progressed.wait_for(lock, 30s, [&] { return dropped_calls >= 2; }));
+    lock.unlock();
+    dropped_handle.reset();  // on the test's thread, while the engine's thread reports
+    lock.lock();
+    const int at_drop = dropped_calls;
+    const int kept_then = kept_calls;
+    ASSERT_TRUE(progressed.wait_for(lock, 30s, [&] { return kept_calls >= kept_then + 3; }));
+    EXPECT_EQ(dropped_calls, at_drop);
+    lock.unlock();
+    player.stop();
+}
+
+}  // namespace

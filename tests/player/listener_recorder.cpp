@@ -1,0 +1,79 @@
+#include "player/listener_recorder.h"
+
+#include <algorithm>
+
+namespace rv::test {
+
+namespace {
+
+PlayerStateListener g_listener{
+    .OnPrepareComplete = [] { Ears::add("prepared"); },
+    .OnPlaying = [] { Ears::add("playing"); },
+    .OnPaused = [] { Ears::add("paused"); },
+    .OnProgress = [](int32_t kind, int64_t p, int64_t d) { Ears::add("progress", kind, p, d); },
+    .OnError = [](int32_t w, int32_t d) { Ears::add("error", w, d); },
+    .OnPlayEnd = [] { Ears::add("end"); },
+    .OnSeekStart = [] { Ears::add("seek"); },
+    .OnSeekComplete = [] { Ears::add("seeked"); },
+    .OnBufferingStart = [] { Ears::add("buffering"); },
+    .OnBufferingComplete = [] { Ears::add("buffered"); },
+    .OnDownloadProgress = [](int64_t r, int64_t t) { Ears::add("download", r, t); },
+};
+
+PlayerBroadcastListener g_broadcast_listener{
+    .OnLiveProgramUpdated =
+        [](dao_play_item *item) { Ears::add("live", item != nullptr ? item->audioId : -1); },
+};
+
+}  // namespace
+
+Ears &Ears::get() {
+    static Ears ears;
+    return ears;
+}
+
+void Ears::add(std::string what, int64_t a, int64_t b, int64_t c) {
+    Heard h{std::move(what), a, b, c, std::this_thread::get_id()};
+    Ears &self = get();
+    std::lock_guard lock(self.mutex_);
+    self.heard_.push_back(std::move(h));
+    self.cv_.notify_all();
+}
+
+void Ears::listen() {
+    clear();
+    setPlayerStateListener(&g_listener);
+    setPlayerBroadcastListener(&g_broadcast_listener);
+}
+
+void Ears::stop_listening() {
+    removePlayerStateListener();
+    removePlayerBroadcastListener();
+}
+
+bool Ears::wait_for(const std::string &what, int n, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, timeout, [&] { return count_locked(what) >= n; });
+}
+
+std::vector<Heard> Ears::snapshot() {
+    std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+int Ears::count(const std::string &what) {
+    std::lock_guard lock(mutex_);
+    return count_locked(what);
+}
+
+void Ears::clear() {
+    std::lock_guard lock(mutex_);
+    heard_.clear();
+}
+
+int Ears::count_locked(const std::string &what) const {
+    return static_cast<int>(std::count_if(heard_.begin(), heard_.end(),
+                                          [&](const Heard &h) { return h.what == what; }));
+}
+
+}  // namespace rv::test
