@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "output.h"
+#include "stderr_filter.h"
 
 namespace rvcli {
 namespace {
@@ -221,6 +222,11 @@ int run(int argc, char **argv) {
             throw UsageError("--log-level must be none, error, warning, debug or verbose");
         }
         const Args args = parse_args(*command, argc, argv, at + 1);
+        // Lives longer than the context: the SDK and its engine stop first.
+        std::optional<StderrFilter> filter;
+        if (options.log_level != "debug" && options.log_level != "verbose") {
+            filter.emplace();
+        }
         Context context;
         context.options = options;
         return command->run(context, args);

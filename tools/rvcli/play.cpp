@@ -144,10 +144,11 @@ std::string clock_text(int64_t ms) {
     return text;
 }
 
-std::string wall_clock() {
-    const std::time_t now = std::time(nullptr);
+// "HH:MM:SS" local time of `epoch_ms`.
+std::string time_of_day(int64_t epoch_ms) {
+    const std::time_t at = static_cast<std::time_t>(epoch_ms / 1000);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    localtime_r(&at, &tm);
     char text[16];
     std::strftime(text, sizeof text, "%H:%M:%S", &tm);
     return text;
@@ -171,7 +172,7 @@ std::string text_or(const char *s, const char *fallback) {
 struct Current {
     int64_t id = 0;
     std::string title, album, begin, end;
-    bool live = false;
+    int64_t start_ms = 0, finish_ms = 0;  // programmes only
 };
 
 Current current_item() {
@@ -182,7 +183,8 @@ Current current_item() {
         c.album = text_or(item->albumName, "");
         c.begin = text_or(item->beginTime, "");
         c.end = text_or(item->endTime, "");
-        c.live = item->type == RV_RESOURCE_BROADCAST && item->status == RV_PLAY_STATUS_LIVE;
+        c.start_ms = item->startTime;
+        c.finish_ms = item->finishTime;
     }
     return c;
 }
@@ -209,11 +211,12 @@ class Display {
         std::printf("%s\n", what.c_str());
         std::fflush(stdout);
     }
-    void progress(const Current &c, bool paused, int64_t position, int64_t duration) {
+    // `live_ms`: the live clock (ms since the epoch) for live programmes, else 0.
+    void progress(bool paused, int64_t position, int64_t duration, int64_t live_ms) {
         std::string line = (paused ? "|| " : "> ") + clock_text(position) + " / " +
                            clock_text(duration) + " " + bar(position, duration, 30);
-        if (c.live) {
-            line += " live " + wall_clock();
+        if (live_ms > 0) {
+            line += " live " + time_of_day(live_ms);
         }
         if (terminal_) {
             std::printf("\r%s\x1b[K", line.c_str());
@@ -329,7 +332,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     Current shown;
     int ended = 0;
     bool paused = false, keys = limits.keys;
-    int64_t position = 0, duration = 0;
+    int64_t position = 0;
     while (true) {
         if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
             break;
@@ -364,44 +367,46 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             default:
                 break;
         }
-        const std::optional<Event> e = EventQueue::get().pop(std::chrono::milliseconds(100));
+        // Events before the item poll, so that an end is told of the item that ended.
+        if (const std::optional<Event> e = EventQueue::get().pop(std::chrono::milliseconds(100))) {
+            switch (e->kind) {
+                case Event::Playing:
+                    paused = false;
+                    ended_at.reset();
+                    break;
+                case Event::Paused:
+                    paused = true;
+                    display.event("paused");
+                    break;
+                case Event::Progress:
+                    position = e->a;
+                    display.progress(paused, position, e->b, 0);
+                    break;
+                case Event::LiveProgress:
+                    // The live clock: now and the programme's end, in ms since the epoch.
+                    position = e->a - shown.start_ms;
+                    display.progress(paused, position, shown.finish_ms - shown.start_ms, e->a);
+                    break;
+                case Event::Error:
+                    display.event("error " + std::to_string(e->a) + "/" + std::to_string(e->b));
+                    break;
+                case Event::End:
+                    display.event("ended " + std::to_string(shown.id));
+                    ended_at = std::chrono::steady_clock::now();
+                    if (limits.items > 0 && ++ended >= limits.items) {
+                        return 0;
+                    }
+                    break;
+                case Event::Prepared:
+                    break;
+            }
+        }
         const Current now = current_item();
         if (now.id != 0 && now.id != shown.id) {
             shown = now;
-            position = duration = 0;
+            position = 0;
             ended_at.reset();
             display.item(shown);
-        }
-        if (!e) {
-            continue;
-        }
-        switch (e->kind) {
-            case Event::Playing:
-                paused = false;
-                ended_at.reset();
-                break;
-            case Event::Paused:
-                paused = true;
-                display.event("paused");
-                break;
-            case Event::Progress:
-            case Event::LiveProgress:
-                position = e->a;
-                duration = e->b;
-                display.progress(shown, paused, position, duration);
-                break;
-            case Event::Error:
-                display.event("error " + std::to_string(e->a) + "/" + std::to_string(e->b));
-                break;
-            case Event::End:
-                display.event("ended " + std::to_string(shown.id));
-                ended_at = std::chrono::steady_clock::now();
-                if (limits.items > 0 && ++ended >= limits.items) {
-                    return 0;
-                }
-                break;
-            case Event::Prepared:
-                break;
         }
     }
     return 0;
