@@ -278,11 +278,20 @@ TEST(RvcliDemo, TourRunsAgainstItsOwnLocalServiceAndExitsZero) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     for (const char *stage :
          {"openid is oid-", "== 1. The catalogue", "Voyage to the Glass Islands",
+          "playing 3000000201 ", "ended 3000000201\n", "playing 10010000", " live ",
           "A live broadcast", "logged in as mock-user-1", "rv_doSubscribe", "Searching for",
           "What the service heard", "The tour is over"}) {
         EXPECT_NE(r.out.find(stage), std::string::npos) << stage;
     }
     EXPECT_LT(took, 60s);
+    // The second audio came by itself, after the first ended.
+    EXPECT_LT(r.out.find("ended 3000000201\n"), r.out.find("playing 3000000202 "));
+    // Without a sound card: the engine's one warning, not the audio library's chatter.
+    EXPECT_EQ(r.err.find("ALSA lib"), std::string::npos) << r.err;
+    const size_t warning = r.err.find("orvellaplayer: W");
+    EXPECT_TRUE(warning == std::string::npos ||
+                r.err.find("orvellaplayer: W", warning + 1) == std::string::npos)
+        << r.err;
 }
 
 }  // namespace
