@@ -278,9 +278,9 @@ TEST(RvcliDemo, TourRunsAgainstItsOwnLocalServiceAndExitsZero) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     for (const char *stage :
          {"openid is oid-", "== 1. The catalogue", "Voyage to the Glass Islands",
-          "playing 3000000201 ", "ended 3000000201\n", "playing 10010000", " live ",
-          "A live broadcast", "logged in as mock-user-1", "rv_doSubscribe", "Searching for",
-          "What the service heard", "The tour is over"}) {
+          "playing 3000000201 ", "ended 3000000201\n", "playing 3000000202 ", "playing 10010000",
+          " live ", "A live broadcast", "logged in as mock-user-1", "rv_doSubscribe",
+          "Searching for", "What the service heard", "The tour is over"}) {
         EXPECT_NE(r.out.find(stage), std::string::npos) << stage;
     }
     EXPECT_LT(took, 60s);
