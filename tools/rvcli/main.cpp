@@ -1,0 +1,254 @@
+// rvcli: browse, search, log in and play with the radio SDK from a terminal.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "output.h"
+#include "stderr_filter.h"
+
+namespace rvcli {
+namespace {
+
+struct GlobalOption {
+    const char *name;
+    const char *help;
+    void (*set)(Options &options, std::string value);
+};
+
+const GlobalOption kOptions[] = {
+    {"--api-http", "URL of the open API over HTTP",
+     [](Options &o, std::string v) { o.api_http = std::move(v); }},
+    {"--api-https", "URL of the open API over HTTPS",
+     [](Options &o, std::string v) { o.api_https = std::move(v); }},
+    {"--report", "URL of the report host",
+     [](Options &o, std::string v) { o.report = std::move(v); }},
+    {"--ca-file", "CA bundle that signs the service's certificate",
+     [](Options &o, std::string v) { o.ca_file = std::move(v); }},
+    {"--data-dir", "directory of the SDK's files and the saved login",
+     [](Options &o, std::string v) { o.data_dir = std::move(v); }},
+    {"--appid", "application id (default rv-test-app)",
+     [](Options &o, std::string v) { o.appid = std::move(v); }},
+    {"--secret", "application secret key (default rv-test-secret)",
+     [](Options &o, std::string v) { o.secret = std::move(v); }},
+    {"--channel", "distribution channel (default rvcli)",
+     [](Options &o, std::string v) { o.channel = std::move(v); }},
+    {"--package", "package name (default org.radio.rvcli)",
+     [](Options &o, std::string v) { o.package = std::move(v); }},
+    {"--log-level", "none (default), error, warning, debug or verbose",
+     [](Options &o, std::string v) { o.log_level = std::move(v); }},
+};
+
+std::vector<Command> all_commands() {
+    std::vector<Command> all;
+    for (auto part : {data_commands, auth_commands, play_commands, demo_commands}) {
+        for (Command &c : part()) {
+            all.push_back(std::move(c));
+        }
+    }
+    return all;
+}
+
+void print_usage(const std::vector<Command> &commands) {
+    std::printf(
+        "usage: rvcli [OPTIONS] COMMAND [ARGS]\n\n"
+        "Without a host option or RV_OPEN_API_HTTP/RV_OPEN_API_HTTPS/RV_REPORT_HOST in\n"
+        "the environment, rvcli starts the bundled local service and talks to it.\n\n"
+        "options:\n");
+    for (const auto &o : kOptions) {
+        std::printf("  %-14s %s\n", o.name, o.help);
+    }
+    std::printf("  %-14s %s\n\ncommands:\n", "--json", "print results as JSON");
+    for (const Command &c : commands) {
+        std::printf("  %-40s %s\n", (std::string(c.name) + " " + c.usage).c_str(), c.summary);
+    }
+    std::printf("\n'rvcli COMMAND --help' describes one command.\n");
+}
+
+// What a result code means to someone at a terminal.
+const char *explain(int code) {
+    static constexpr std::pair<int, const char *> kTexts[] = {
+        {RVE_FAILED, "the service could not be reached or the request failed"},
+        {RVE_NOT_READY, "the SDK is not started or is stopping"},
+        {RVE_BAD_ARGS, "an argument was refused"},
+        {RVE_NO_MEMORY, "out of memory"},
+        {RVE_QUEUE_FULL, "too many requests at once"},
+        {RVE_NO_ACCESS, "the data directory is not readable and writable"},
+        {RVE_BAD_RESPONSE, "the service's answer could not be read"},
+        {RVE_SAVE_FAILED, "a file could not be saved"},
+        {RVE_SERVER_ERROR, "the service refused the request"},
+        {RVE_SERVER_50600, "no such item on the service"},
+        {RVE_SERVER_40000, "the service found the request malformed"},
+        {RVE_SERVER_40100, "not authorised: log in first ('rvcli login')"},
+        {RVE_SERVER_40431, "the QR code is unknown or expired"},
+        {RVE_SERVER_40432, "the QR code is not confirmed yet"},
+    };
+    for (const auto &[value, text] : kTexts) {
+        if (value == code) {
+            return text;
+        }
+    }
+    return "unexpected error";
+}
+
+bool is_help(const std::string &arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+// Reads the global options in front of the command; returns the index of the
+// command word.
+int parse_globals(int argc, char **argv, Options &options) {
+    int i = 1;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--json") {
+            options.json = true;
+            continue;
+        }
+        if (is_help(arg)) {
+            return -1;
+        }
+        const std::string name = arg.substr(0, arg.find('='));
+        const bool inline_value = name.size() < arg.size();
+        auto value = [&]() -> std::string {
+            if (inline_value) {
+                return arg.substr(name.size() + 1);
+            }
+            if (i + 1 >= argc) {
+                throw UsageError("option " + name + " needs a value");
+            }
+            return argv[++i];
+        };
+        const auto *option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                          [&](const GlobalOption &o) { return name == o.name; });
+        if (option == std::end(kOptions)) {
+            throw UsageError("unknown option " + arg);
+        }
+        option->set(options, value());
+    }
+    return i;
+}
+
+Args parse_args(const Command &command, int argc, char **argv, int first) {
+    Args args;
+    for (int i = first; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.size() > 2 && arg.starts_with("--")) {
+            bool known = false;
+            for (const std::string &flag : command.value_flags) {
+                if (arg == flag) {
+                    if (i + 1 >= argc) {
+                        throw UsageError(flag + " needs a value");
+                    }
+                    args.flags[flag] = argv[++i];
+                    known = true;
+                }
+            }
+            if (!known) {
+                throw UsageError("unknown option " + arg);
+            }
+            continue;
+        }
+        args.positional.push_back(arg);
+    }
+    if (args.positional.size() < command.min_args) {
+        throw UsageError("missing argument");
+    }
+    if (args.positional.size() > command.max_args) {
+        throw UsageError("too many arguments");
+    }
+    return args;
+}
+
+}  // namespace
+
+int64_t parse_number(const std::string &text, const char *what) {
+    try {
+        size_t used = 0;
+        const long long value = std::stoll(text, &used);
+        if (used == text.size()) {
+            return value;
+        }
+    } catch (const std::exception &) {
+    }
+    throw UsageError(std::string(what) + " must be a whole number, not '" + text + "'");
+}
+
+int64_t Args::number(size_t index, const char *what) const {
+    return parse_number(positional.at(index), what);
+}
+
+int64_t Args::flag_number(const std::string &flag, int64_t fallback) const {
+    auto it = flags.find(flag);
+    return it == flags.end() ? fallback : parse_number(it->second, flag.c_str());
+}
+
+Session &Context::session() {
+    if (!session_) {
+        session_ = std::make_unique<Session>(options);
+    }
+    return *session_;
+}
+
+int run(int argc, char **argv) {
+    const std::vector<Command> commands = all_commands();
+    Options options;
+    const Command *command = nullptr;
+    try {
+        const int at = parse_globals(argc, argv, options);
+        if (at < 0 || at >= argc || is_help(argv[at]) || std::strcmp(argv[at], "help") == 0) {
+            print_usage(commands);
+            return at >= argc ? 2 : 0;
+        }
+        for (const Command &c : commands) {
+            if (c.name == std::string(argv[at])) {
+                command = &c;
+            }
+        }
+        if (command == nullptr) {
+            throw UsageError(std::string("unknown command '") + argv[at] + "'");
+        }
+        for (int i = at + 1; i < argc; ++i) {
+            if (is_help(argv[i])) {
+                std::printf("usage: rvcli [OPTIONS] %s %s\n\n%s\n", command->name, command->usage,
+                            command->summary);
+                return 0;
+            }
+        }
+        if (!set_log_level(options.log_level)) {
+            throw UsageError("--log-level must be none, error, warning, debug or verbose");
+        }
+        const Args args = parse_args(*command, argc, argv, at + 1);
+        // Lives longer than the context: the SDK and its engine stop first.
+        std::optional<StderrFilter> filter;
+        if (options.log_level != "debug" && options.log_level != "verbose") {
+            filter.emplace();
+        }
+        Context context;
+        context.options = options;
+        return command->run(context, args);
+    } catch (const UsageError &e) {
+        std::fprintf(stderr, "rvcli: %s\n", e.what());
+        if (command != nullptr) {
+            std::fprintf(stderr, "usage: rvcli [OPTIONS] %s %s\n", command->name, command->usage);
+        } else {
+            std::fprintf(stderr, "'rvcli --help' lists the commands and options\n");
+        }
+        return 2;
+    } catch (const rv::Error &e) {
+        std::fprintf(stderr, "rvcli: %s: %s\n", e.what(), explain(e.code()));
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "rvcli: %s\n", e.what());
+        return 1;
+    }
+}
+
+}  // namespace rvcli
+
+int main(int argc, char **argv) {
+    return rvcli::run(argc, argv);
+}

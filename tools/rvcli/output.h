@@ -1,0 +1,54 @@
+// What rvcli prints: a readable table by default, JSON with --json. Every
+// command turns its records into a Table through one column list per record
+// type, so the text and the JSON forms always carry the same fields.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace rvcli {
+
+using Value = std::variant<int64_t, std::string>;
+
+struct Table {
+    std::vector<std::string> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+// The columns of a record type: a key and how to read it.
+template <class T>
+struct Column {
+    const char *key;
+    std::function<Value(const T &)> get;
+};
+
+template <class T>
+Table tabulate(const std::vector<Column<T>> &columns, const std::vector<T> &records) {
+    Table table;
+    for (const Column<T> &c : columns) {
+        table.columns.emplace_back(c.key);
+    }
+    for (const T &record : records) {
+        std::vector<Value> row;
+        for (const Column<T> &c : columns) {
+            row.push_back(c.get(record));
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+// A list: aligned columns under a header, or a JSON array of objects.
+void print_list(const Table &table, bool json);
+// The first row alone: "key: value" lines, or one JSON object.
+void print_record(const Table &table, bool json);
+// One line of narration or status; under --json a JSON object {"key": text}.
+void print_text(const std::string &key, const std::string &text, bool json);
+
+// Display width of UTF-8 text (wide characters count two columns).
+size_t display_width(const std::string &text);
+
+}  // namespace rvcli

@@ -1,0 +1,426 @@
+// `rvcli play`: the SDK's player driven from the keyboard, its state on one
+// line. The listener slots only queue events; the calling thread draws.
+#include "play.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "commands.h"
+
+namespace rvcli {
+namespace {
+
+struct Event {
+    enum Kind { Prepared, Playing, Paused, Progress, LiveProgress, Error, End } kind;
+    int64_t a = 0, b = 0;
+};
+
+// Events from the listener slots (SDK threads) to the drawing thread.
+class EventQueue {
+  public:
+    static EventQueue &get() {
+        static EventQueue queue;
+        return queue;
+    }
+    void push(Event e) {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(e);
+        }
+        ready_.notify_one();
+    }
+    // Drops what an earlier run left behind.
+    void clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
+    std::optional<Event> pop(std::chrono::milliseconds wait) {
+        std::unique_lock lock(mutex_);
+        ready_.wait_for(lock, wait, [this] { return !events_.empty(); });
+        if (events_.empty()) {
+            return std::nullopt;
+        }
+        Event e = events_.front();
+        events_.pop_front();
+        return e;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Event> events_;
+};
+
+void push(Event::Kind kind, int64_t a = 0, int64_t b = 0) {
+    EventQueue::get().push({kind, a, b});
+}
+
+PlayerStateListener make_listener() {
+    PlayerStateListener l{};
+    l.OnPrepareComplete = [] { push(Event::Prepared); };
+    l.OnPlaying = [] { push(Event::Playing); };
+    l.OnPaused = [] { push(Event::Paused); };
+    l.OnProgress = [](int32_t kind, int64_t position, int64_t duration) {
+        push(kind == RV_PROGRESS_LIVE ? Event::LiveProgress : Event::Progress, position, duration);
+    };
+    l.OnError = [](int32_t what, int32_t detail) { push(Event::Error, what, detail); };
+    l.OnPlayEnd = [] { push(Event::End); };
+    return l;
+}
+
+// Standard input in raw mode for single keys while it lives (terminals only).
+class RawInput {
+  public:
+    RawInput() {
+        if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+            termios raw = saved_;
+            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+            raw.c_cc[VMIN] = 1;
+            raw.c_cc[VTIME] = 0;
+            active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+        }
+    }
+    ~RawInput() {
+        if (active_) {
+            tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        }
+    }
+    RawInput(const RawInput &) = delete;
+    RawInput &operator=(const RawInput &) = delete;
+
+  private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+enum class Key { None, Pause, Next, Previous, Forward, Back, Quit, Closed };
+
+// One key if one is waiting; escape sequences for the arrow keys.
+Key read_key() {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) {
+        return Key::None;
+    }
+    char buffer[8];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        return Key::Closed;
+    }
+    const std::string_view keys(buffer, static_cast<size_t>(n));
+    if (keys.starts_with("\x1b[C")) {
+        return Key::Forward;
+    }
+    if (keys.starts_with("\x1b[D")) {
+        return Key::Back;
+    }
+    switch (keys.front()) {
+        case ' ':
+            return Key::Pause;
+        case 'n':
+            return Key::Next;
+        case 'p':
+            return Key::Previous;
+        case 'q':
+            return Key::Quit;
+        default:
+            return Key::None;
+    }
+}
+
+std::string clock_text(int64_t ms) {
+    const int64_t s = std::max<int64_t>(ms, 0) / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
+    return text;
+}
+
+// "HH:MM:SS" local time of `epoch_ms`.
+std::string time_of_day(int64_t epoch_ms) {
+    const std::time_t at = static_cast<std::time_t>(epoch_ms / 1000);
+    std::tm tm{};
+    localtime_r(&at, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
+    return text;
+}
+
+std::string bar(int64_t position, int64_t duration, int width) {
+    const int filled =
+        duration > 0 ? static_cast<int>(std::min<int64_t>(width, position * width / duration)) : 0;
+    std::string text = "[";
+    for (int i = 0; i < width; ++i) {
+        text += i < filled ? "#" : "-";
+    }
+    return text + "]";
+}
+
+std::string text_or(const char *s, const char *fallback) {
+    return s && *s ? s : fallback;
+}
+
+// What is playing, as the play list holds it.
+struct Current {
+    int64_t id = 0;
+    std::string title, album, begin, end;
+    int64_t start_ms = 0, finish_ms = 0;  // programmes only
+};
+
+Current current_item() {
+    Current c;
+    if (const dao_play_item *item = rv_getCurPlayItem()) {
+        c.id = item->audioId;
+        c.title = text_or(item->title, text_or(item->audioName, "").c_str());
+        c.album = text_or(item->albumName, "");
+        c.begin = text_or(item->beginTime, "");
+        c.end = text_or(item->endTime, "");
+        c.start_ms = item->startTime;
+        c.finish_ms = item->finishTime;
+    }
+    return c;
+}
+
+class Display {
+  public:
+    explicit Display(bool terminal) : terminal_(terminal) {}
+
+    // A new item: one line naming it.
+    void item(const Current &c) {
+        finish_line();
+        std::string line = "playing " + std::to_string(c.id) + " " + c.title;
+        if (!c.album.empty()) {
+            line += " (" + c.album + ")";
+        }
+        if (!c.begin.empty()) {
+            line += " " + c.begin + "-" + c.end;
+        }
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    void event(const std::string &what) {
+        finish_line();
+        std::printf("%s\n", what.c_str());
+        std::fflush(stdout);
+    }
+    // `live_ms`: the live clock (ms since the epoch) for live programmes, else 0.
+    void progress(bool paused, int64_t position, int64_t duration, int64_t live_ms) {
+        std::string line = (paused ? "|| " : "> ") + clock_text(position) + " / " +
+                           clock_text(duration) + " " + bar(position, duration, 30);
+        if (live_ms > 0) {
+            line += " live " + time_of_day(live_ms);
+        }
+        if (terminal_) {
+            std::printf("\r%s\x1b[K", line.c_str());
+            open_line_ = true;
+        } else {
+            std::printf("%s\n", line.c_str());
+        }
+        std::fflush(stdout);
+    }
+    ~Display() { finish_line(); }
+
+  private:
+    void finish_line() {
+        if (open_line_) {
+            std::printf("\n");
+            open_line_ = false;
+        }
+    }
+    bool terminal_;
+    bool open_line_ = false;
+};
+
+// The bean that starts `resource`; names come from the catalogue.
+std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean_for(
+    const rv::Sdk &sdk, Resource resource, int64_t id) {
+    std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean(
+        dao_play_audio_bean_new(), dao_play_audio_bean_del);
+    if (!bean) {
+        throw rv::Error(RVE_NO_MEMORY, "rvcli play");
+    }
+    std::string name;
+    switch (resource) {
+        case Resource::Album:
+            bean->type = RV_RESOURCE_ALBUM;
+            bean->id = id;
+            name = sdk.get_album_info(id).get().name;
+            break;
+        case Resource::Audio: {
+            // An audio starts its album there, so that next and previous work.
+            const rv::Audio audio = sdk.get_album_audio_info(id).get();
+            bean->type = RV_RESOURCE_ALBUM;
+            bean->id = audio.albumId;
+            bean->audioId = id;
+            name = audio.albumName;
+            break;
+        }
+        case Resource::Radio:
+            bean->type = RV_RESOURCE_SMARTCAST;
+            bean->id = id;
+            name = sdk.get_smartcast_info(id).get().name;
+            break;
+        case Resource::Broadcast:
+            bean->type = RV_RESOURCE_BROADCAST;
+            bean->id = id;
+            name = sdk.get_broadcast_info(id).get().name;
+            break;
+    }
+    if (resource == Resource::Album || resource == Resource::Audio) {
+        bean->sortType = 1;
+        bean->prePage = 1;
+        bean->nextPage = 1;
+    }
+    bean->name = strdup(name.c_str());
+    return bean;
+}
+
+int play_command(Context &c, const Args &a) {
+    static constexpr std::pair<const char *, Resource> kKinds[] = {
+        {"album", Resource::Album},
+        {"audio", Resource::Audio},
+        {"radio", Resource::Radio},
+        {"broadcast", Resource::Broadcast}};
+    for (const auto &[word, resource] : kKinds) {
+        if (a.positional[0] == word) {
+            PlayLimits limits;
+            if (a.flags.contains("--seconds")) {
+                limits.time = std::chrono::seconds(a.flag_number("--seconds", 0));
+            }
+            return play(c.session(), resource, a.number(1, "ID"), limits);
+        }
+    }
+    throw UsageError("play what? album, audio, radio or broadcast, not '" + a.positional[0] + "'");
+}
+
+}  // namespace
+
+int play(const Session &session, Resource resource, int64_t id, const PlayLimits &limits) {
+    auto bean = bean_for(session.sdk(), resource, id);
+    static PlayerStateListener listener = make_listener();
+    EventQueue::get().clear();
+    setPlayerStateListener(&listener);
+    struct Unlisten {
+        ~Unlisten() {
+            rv_stop();
+            removePlayerStateListener();
+        }
+    } unlisten;
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    Display display(terminal);
+    std::optional<RawInput> raw;
+    if (limits.keys) {
+        raw.emplace();
+        if (terminal) {
+            display.event("keys: space pause/resume, n next, p previous, <- -> seek 10 s, q quit");
+        }
+    }
+    rv_playByAudioBean(bean.get());
+
+    const auto started = std::chrono::steady_clock::now();
+    // An end with no next item for this long ends the run.
+    constexpr auto kIdleAfterEnd = std::chrono::seconds(4);
+    std::optional<std::chrono::steady_clock::time_point> ended_at;
+    Current shown;
+    int ended = 0;
+    bool paused = false, keys = limits.keys;
+    int64_t position = 0;
+    while (true) {
+        if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
+            break;
+        }
+        if (ended_at && std::chrono::steady_clock::now() - *ended_at >= kIdleAfterEnd) {
+            display.event("end of the play list");
+            break;
+        }
+        const Key key = keys ? read_key() : Key::None;
+        if (key == Key::Quit) {
+            break;
+        }
+        switch (key) {
+            case Key::Pause:
+                rv_switchPlayOrPause();
+                break;
+            case Key::Next:
+                rv_playNext();
+                break;
+            case Key::Previous:
+                rv_playPre();
+                break;
+            case Key::Forward:
+                rv_seek(static_cast<int32_t>(position + 10000));
+                break;
+            case Key::Back:
+                rv_seek(static_cast<int32_t>(std::max<int64_t>(position - 10000, 0)));
+                break;
+            case Key::Closed:
+                keys = false;
+                break;
+            default:
+                break;
+        }
+        // Events before the item poll, so that an end is told of the item that ended.
+        if (const std::optional<Event> e = EventQueue::get().pop(std::chrono::milliseconds(100))) {
+            switch (e->kind) {
+                case Event::Playing:
+                    paused = false;
+                    ended_at.reset();
+                    break;
+                case Event::Paused:
+                    paused = true;
+                    display.event("paused");
+                    break;
+                case Event::Progress:
+                    position = e->a;
+                    display.progress(paused, position, e->b, 0);
+                    break;
+                case Event::LiveProgress:
+                    // The live clock: now and the programme's end, in ms since the epoch.
+                    position = e->a - shown.start_ms;
+                    display.progress(paused, position, shown.finish_ms - shown.start_ms, e->a);
+                    break;
+                case Event::Error:
+                    display.event("error " + std::to_string(e->a) + "/" + std::to_string(e->b));
+                    break;
+                case Event::End:
+                    display.event("ended " + std::to_string(shown.id));
+                    ended_at = std::chrono::steady_clock::now();
+                    if (limits.items > 0 && ++ended >= limits.items) {
+                        return 0;
+                    }
+                    break;
+                case Event::Prepared:
+                    break;
+            }
+        }
+        const Current now = current_item();
+        if (now.id != 0 && now.id != shown.id) {
+            shown = now;
+            position = 0;
+            ended_at.reset();
+            display.item(shown);
+        }
+    }
+    return 0;
+}
+
+std::vector<Command> play_commands() {
+    return {{"play",
+             "album|audio|radio|broadcast ID [--seconds N]",
+             "play with a progress line; keys: space pause/resume, n next, p previous, "
+             "left/right seek 10 s, q quit",
+             2,
+             2,
+             {"--seconds"},
+             play_command}};
+}
+
+}  // namespace rvcli
