@@ -1,3 +1,4 @@
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -23,11 +24,16 @@ struct Listener {
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
     uint16_t port = 0;
+    // Set once the handler pool's threads all exist, so that a started service
+    // has every thread it will ever run (tests count the process's threads).
+    std::atomic<bool> handlers_ready{false};
 
     bool bind(const std::string &host, uint16_t wanted, const char *name) {
-        server->new_task_queue = [] {
+        server->new_task_queue = [this] {
+            auto pool = std::make_unique<httplib::ThreadPool>(kHandlerThreads);
+            handlers_ready = true;
             // The listener takes ownership of the queue it is handed.
-            return std::make_unique<httplib::ThreadPool>(kHandlerThreads).release();
+            return pool.release();
         };
         // One request per connection: an idle keep-alive connection would hold
         // stop() up for its whole timeout.
@@ -53,7 +59,7 @@ struct Listener {
     void run() {
         thread = std::thread([this] { server->listen_after_bind(); });
         // stop() only reaches a listener that has begun accepting.
-        for (int i = 0; i < 2000 && !server->is_running(); ++i) {
+        for (int i = 0; i < 5000 && !(server->is_running() && handlers_ready); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
