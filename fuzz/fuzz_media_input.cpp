@@ -1,7 +1,9 @@
 // Any bytes opened as a media file by the engine: probed, demuxed and decoded
 // through the same open and read path a played source takes, from memory. An
 // input that opens must give PCM in the format it announced; at most kMaxReads
-// reads (and one seek back to the start) keep each run short.
+// reads (and one seek back to the start) and an interrupt after kBudget (demuxers
+// such as a live playlist's wait for more) keep each run short.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,6 +18,9 @@ extern "C" {
 namespace {
 
 constexpr int kMaxReads = 32;
+constexpr std::chrono::milliseconds kBudget{250};
+
+using Clock = std::chrono::steady_clock;
 
 void require(bool ok) {
     if (!ok) {
@@ -23,8 +28,8 @@ void require(bool ok) {
     }
 }
 
-int never(void *) {
-    return 0;
+int past_deadline(void *deadline) {
+    return Clock::now() > *static_cast<const Clock::time_point *>(deadline) ? 1 : 0;
 }
 
 // Reads up to kMaxReads times; the PCM must be whole frames of the announced channels.
@@ -56,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     orv::InputOptions options;
     options.url = "fuzz-input";
     options.io = io.get();
-    orv::MediaInput input(&never, nullptr);
+    Clock::time_point deadline = Clock::now() + kBudget;
+    orv::MediaInput input(&past_deadline, &deadline);
     int av_error = 0;
     if (input.open(options, &av_error) != 0) {
         require(av_error < 0);
