@@ -67,9 +67,9 @@ Opened open_from(orv::MediaInput &input, const orv::MemoryIo &io, const char *na
 }
 
 std::vector<std::uint8_t> tone(rvtone::Codec codec, double seconds) {
-    rvtone::ToneSpec spec;
-    spec.duration_s = seconds;
-    return rvtone::encode_tone(codec, spec);
+    rvtone::ToneSpec wanted;
+    wanted.duration_s = seconds;
+    return rvtone::encode_tone(codec, wanted);
 }
 
 TEST(MemoryInput, DecodesEncodedMediaFromTheCallersReaderAndSeeksInIt) {
