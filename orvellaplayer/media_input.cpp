@@ -76,6 +76,10 @@ std::string_view trimmed(std::string_view s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
+// Beyond any real recording's rate: a header claiming more is damaged, and converting
+// from it would take the resampler minutes to set up.
+constexpr int kMaxInputRate = 384000;
+
 bool rate_ok(int rate) {
     return rate >= 4000 && rate <= 48000;
 }
@@ -127,8 +131,14 @@ int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *u
     return rc;
 }
 
+int MediaInput::refuse_request(AVFormatContext *, AVIOContext **, const char *, int,
+                               AVDictionary **) {
+    return AVERROR(EPERM);
+}
+
 int MediaInput::open(const InputOptions &options, int *av_error) {
     url_ = options.url;
+    caller_io_ = options.io;
     AVDictionary *opts = nullptr;
     av_dict_set(&opts, "user_agent", kUserAgent, 0);
     // Dropped connections are picked up again where they broke off (with Range on files).
@@ -189,7 +199,10 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
 
     const AVInputFormat *format = nullptr;
     bool live = false;
-    if (is_network()) {
+    if (caller_io_ != nullptr) {
+        raw->pb = caller_io_;
+        raw->io_open = &MediaInput::refuse_request;
+    } else if (is_network()) {
         // Our own first request, so that its Content-Type can name the demuxer; the
         // demuxer then reads from it.
         AVIOContext *pb = nullptr;
@@ -300,7 +313,8 @@ int MediaInput::first_frame(int *av_error) {
         }
     }
     const AVFrame *frame = frame_.get();
-    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0) {
+    if (frame->sample_rate <= 0 || frame->sample_rate > kMaxInputRate ||
+        frame->ch_layout.nb_channels <= 0) {
         *av_error = AVERROR_INVALIDDATA;
         return ORV_ERROR_NO_AUDIO;
     }
@@ -453,7 +467,8 @@ bool MediaInput::seekable() const {
 }
 
 bool MediaInput::is_network() const {
-    return url_.find("://") != std::string::npos && url_.rfind("file:", 0) != 0;
+    return caller_io_ == nullptr && url_.find("://") != std::string::npos &&
+           url_.rfind("file:", 0) != 0;
 }
 
 std::int64_t MediaInput::bytes_fetched() const {

@@ -20,6 +20,10 @@ struct InputOptions {
     std::string proxy;        // "http://host:port" or empty
     std::string host_header;  // "Host: name\r\n" when the URL's host was resolved by us
     std::string ca_file;      // PEM bundle that HTTPS servers are checked against; empty: system
+    // When set, the bytes come from this reader instead (kept by the caller, who keeps it
+    // until the input is gone); `url` is then only a name, and the input opens nothing
+    // else: a playlist or reference inside it is refused.
+    AVIOContext *io = nullptr;
 };
 
 // The demuxer named by a Content-Type (parameters and case ignored) or, failing that, by
@@ -89,6 +93,9 @@ class MediaInput {
                             AVDictionary **options);
     // One attempt: by_name lets the Content-Type or extension pick the demuxer.
     int open_demuxer(bool by_name, int *av_error);
+    // io_open of an input read from the caller's reader: nothing further is opened.
+    static int refuse_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                              AVDictionary **options);
     bool interrupted() const { return interrupt_.callback(interrupt_.opaque) != 0; }
     int open_decoder(int *av_error);
     int first_frame(int *av_error);
@@ -99,6 +106,7 @@ class MediaInput {
     AVIOInterruptCB interrupt_;
     std::unique_ptr<AVDictionary, DictFree> request_options_;
     std::unique_ptr<AVIOContext, IoClose> io_;  // opened by us to read the Content-Type
+    AVIOContext *caller_io_ = nullptr;          // InputOptions::io
     std::unique_ptr<AVFormatContext, InputClose> fmt_;
     std::unique_ptr<AVCodecContext, CodecFree> dec_;
     std::unique_ptr<SwrContext, SwrFree> swr_;

@@ -29,8 +29,9 @@ bool verbose() {
         }                            \
     } while (0)
 
+// Masking is the costly part of a line: skipped when V lines are not shown.
 void log_masked(const char *format, const char *text) {
-    if (verbose()) {
+    if (verbose() && log_level_shown(4)) {
         rv::http::log_masked_v(kTag, format, text);
     }
 }

@@ -25,6 +25,8 @@ constexpr const char *kTag = "HTTP_TASK";
 constexpr long kDnsCacheSeconds = 300;
 constexpr int kPollMilliseconds = 1000;
 constexpr size_t kDumpPiece = 2000;
+// A worker keeps a body buffer this large for its next transfer; a larger one is freed.
+constexpr size_t kKeptBodyBytes = 256 * 1024;
 
 std::atomic<int> s_debug_verbose{1};
 std::atomic<int> s_debug_data_verbose{0};
@@ -70,10 +72,11 @@ std::atomic<bool> s_aborting{false};
 
 enum class Kind { kGet, kPost, kProbe };
 
-// One per transfer: what arrived so far. The string keeps a zero byte after the data.
+// One per transfer: what arrived so far, in the worker's own buffer (see thread_body).
+// The string keeps a zero byte after the data.
 struct WriteBuffer {
     int error = RVE_OK;
-    std::string data;
+    std::string &data;
 };
 
 void share_lock(CURL *, curl_lock_data data, curl_lock_access, void *) {
@@ -84,8 +87,9 @@ void share_unlock(CURL *, curl_lock_data data, void *) {
     s_share_locks[static_cast<size_t>(data) % s_share_locks.size()].unlock();
 }
 
+// Masking is the costly part of a line: skipped when V lines are not shown.
 void log_masked(const char *format, const char *text) {
-    if (s_debug_verbose.load(std::memory_order_relaxed)) {
+    if (s_debug_verbose.load(std::memory_order_relaxed) && log_level_shown(4)) {
         rv::http::log_masked_v(kTag, format, text);
     }
 }
@@ -184,6 +188,30 @@ CURLM *thread_multi() {
     return t_multi.get();
 }
 
+// The calling thread's easy handle, reset for each of its transfers: libcurl keeps its
+// buffers between them instead of making them anew. Released when the thread ends (for
+// the pool's workers: before http_task_final). Null when memory is short.
+CURL *thread_easy() {
+    thread_local std::unique_ptr<CURL, EasyDeleter> t_easy;
+    if (t_easy) {
+        curl_easy_reset(t_easy.get());
+    } else {
+        t_easy.reset(curl_easy_init());
+    }
+    return t_easy.get();
+}
+
+// The calling thread's body buffer, emptied; a transfer's answer is built in it and
+// handed to the callback from it.
+std::string &thread_body() {
+    thread_local std::string t_body;
+    if (t_body.capacity() > kKeptBodyBytes) {
+        std::string().swap(t_body);  // one huge answer does not pin its memory
+    }
+    t_body.clear();
+    return t_body;
+}
+
 // Runs the transfer on this thread; null on success, else libcurl's text of the failure.
 // Waiting in a multi handle lets http_task_abort_all wake the wait at once.
 const char *perform(CURL *easy) {
@@ -263,42 +291,42 @@ void run_transfer(void *argument, Kind kind) {
     } else {
         log_masked("TASK-GET: url = %s\n", arg->url);
     }
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy) {
+    CURL *easy = thread_easy();
+    if (easy == nullptr) {
         LOGE(kTag, "curl easy init failed\n");
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
-    WriteBuffer buffer;
-    set_common_options(easy.get(), arg->cainfo);
-    curl_easy_setopt(easy.get(), CURLOPT_URL, arg->url);
+    WriteBuffer buffer{RVE_OK, thread_body()};
+    set_common_options(easy, arg->cainfo);
+    curl_easy_setopt(easy, CURLOPT_URL, arg->url);
     if (kind == Kind::kProbe) {
-        curl_easy_setopt(easy.get(), CURLOPT_NOBODY, 1L);
-        curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, HTTP_TASK_MAX_REDIRECTS);
-        curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, HTTP_TASK_MAX_REDIRECTS);
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     } else {
-        curl_easy_setopt(easy.get(), CURLOPT_HEADER, 0L);
-        curl_easy_setopt(easy.get(), CURLOPT_VERBOSE,
+        curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
+        curl_easy_setopt(easy, CURLOPT_VERBOSE,
                          static_cast<long>(s_debug_curl_verbose.load(std::memory_order_relaxed)));
-        curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, write_data_cb);
-        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &buffer);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, write_data_cb);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &buffer);
         if (kind == Kind::kPost) {
-            curl_easy_setopt(easy.get(), CURLOPT_POST, 1L);
-            curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, arg->body);
-            curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDSIZE,
+            curl_easy_setopt(easy, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, arg->body);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE,
                              static_cast<long>(std::strlen(arg->body)));
         }
     }
-    if (const char *failure = perform(easy.get()); failure != nullptr) {
+    if (const char *failure = perform(easy); failure != nullptr) {
         LOGE(kTag, "http request perform failed: %s\n", failure);
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
     if (kind == Kind::kProbe) {
         char *effective = nullptr;
-        curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effective);
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
         if (effective == nullptr) {
             TASK_LOGV("TASK-GET-URI: redirect to uri = NULL \n");
             finish(*arg, RVE_FAILED, nullptr, 0);

@@ -1,9 +1,15 @@
 #include "request/helper_json.h"
 
+#include <strings.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 
 #include "request/util_json.h"
@@ -19,27 +25,77 @@ T &at(void *record, size_t offset) {
     return *reinterpret_cast<T *>(static_cast<char *>(record) + offset);
 }
 
-const cJSON *lookup(const cJSON *object, bool case_sensitive, const char *key) {
-    return case_sensitive ? cJSON_GetObjectItemCaseSensitive(object, key)
-                          : cJSON_GetObjectItem(object, key);
+// Fields read per pass over an object's members.
+constexpr size_t kFieldsPerPass = 64;
+// Member positions whose match is remembered for the next object.
+constexpr size_t kRememberedMembers = 64;
+
+// The keys of the previous object of an array and the field each matched: the objects
+// of one answer share their key order, so a member whose key is the one at its position
+// last time matches the same field after one comparison instead of a search.
+struct KeyOrder {
+    std::array<const char *, kRememberedMembers> key{};  // into the same parsed tree
+    std::array<size_t, kRememberedMembers> field{};
+};
+
+constexpr size_t kNoField = SIZE_MAX;
+
+bool same_key(bool case_sensitive, const char *a, const char *b) {
+    return (case_sensitive ? strcmp(a, b) : strcasecmp(a, b)) == 0;
+}
+
+// For the fields [first, first + found.size()) of `desc`, the first member of `object`
+// with each one's key, or null: one pass over the members (keys of a record differ).
+void find_members(const RecordDesc &desc, const cJSON *object, size_t first,
+                  std::span<const cJSON *> found, KeyOrder &order) {
+    std::fill(found.begin(), found.end(), nullptr);
+    size_t position = 0;
+    for (const cJSON *m = object->child; m != nullptr; m = m->next, ++position) {
+        if (m->string == nullptr) {
+            continue;
+        }
+        const bool remembered = position < kRememberedMembers;
+        size_t field = kNoField;
+        if (remembered && order.key[position] != nullptr &&
+            strcmp(order.key[position], m->string) == 0) {
+            field = order.field[position];
+        } else {
+            for (size_t i = 0; i < found.size(); ++i) {
+                if (same_key(desc.case_sensitive, desc.fields[first + i].key, m->string)) {
+                    field = i;
+                    break;
+                }
+            }
+            if (remembered) {
+                order.key[position] = m->string;
+                order.field[position] = field;
+            }
+        }
+        if (field != kNoField && found[field] == nullptr) {
+            found[field] = m;
+        }
+    }
 }
 
 // An array's string elements joined with "&" (non-strings count as empty);
 // any other value read as a string. False when memory runs out while joining.
-bool fill_joined(const cJSON *object, bool case_sensitive, const Field &f, char *&out) {
-    const cJSON *value = lookup(object, case_sensitive, f.key);
+bool fill_joined(const cJSON *value, const Field &f, char *&out) {
     if (!cJSON_IsArray(value)) {
-        cjson_object_to_string(object, case_sensitive, f.key, &out, f.def);
+        if (value == nullptr) {
+            warn_missing_member(f.key);
+        }
+        cjson_to_string(value, &out, f.def);
         return true;
     }
     try {
         std::string joined;
-        const int n = cJSON_GetArraySize(value);
-        for (int i = 0; i < n; i++) {
-            const cJSON *element = cJSON_GetArrayItem(value, i);
-            if (i > 0) {
+        const cJSON *element = nullptr;
+        bool later = false;
+        cJSON_ArrayForEach(element, value) {
+            if (later) {
                 joined += '&';
             }
+            later = true;
             if (cJSON_IsString(element)) {
                 joined += element->valuestring;
             }
@@ -49,6 +105,68 @@ bool fill_joined(const cJSON *object, bool case_sensitive, const Field &f, char 
         return false;  // the record (owned by the caller, not yet delivered) would be lost
     }
     return out != nullptr;
+}
+
+// One field from its member (null when absent); false as record_fill.
+bool fill_field(const Field &f, void *record, const cJSON *value) {
+    switch (f.kind) {
+        case Kind::Int:
+            if (value == nullptr) {
+                warn_missing_member(f.key);
+            }
+            cjson_to_int(value, &at<int32_t>(record, f.offset), 0);
+            return true;
+        case Kind::Long:
+            if (value == nullptr) {
+                warn_missing_member(f.key);
+            }
+            cjson_to_loint(value, &at<int64_t>(record, f.offset), 0);
+            return true;
+        case Kind::String:
+            if (value == nullptr) {
+                warn_missing_member(f.key);
+            }
+            cjson_to_string(value, &at<char *>(record, f.offset), f.def);
+            return true;
+        case Kind::Joined:
+            return fill_joined(value, f, at<char *>(record, f.offset));
+        case Kind::List: {
+            List *&list = at<List *>(record, f.offset);
+            list = list_from_array(*f.items, value);
+            return list != nullptr;
+        }
+        case Kind::ListOrNull:
+            // An object's member count is no array length.
+            if (cJSON_IsArray(value) && cJSON_GetArraySize(value) > 0) {
+                List *&list = at<List *>(record, f.offset);
+                list = list_from_array(*f.items, value);
+                return list != nullptr;
+            }
+            return true;
+    }
+    return true;
+}
+
+bool fill_record(const RecordDesc &desc, void *record, const cJSON *object, KeyOrder &order) {
+    bool complete = true;
+    if (!cJSON_IsObject(object)) {
+        // A fresh record's defaults; the lists a record always has are still made.
+        for (const Field &f : desc.fields) {
+            if (f.kind == Kind::List) {
+                complete = fill_field(f, record, nullptr) && complete;
+            }
+        }
+        return complete;
+    }
+    std::array<const cJSON *, kFieldsPerPass> found;
+    for (size_t first = 0; first < desc.fields.size(); first += kFieldsPerPass) {
+        const size_t n = std::min(kFieldsPerPass, desc.fields.size() - first);
+        find_members(desc, object, first, std::span(found.data(), n), order);
+        for (size_t i = 0; i < n; ++i) {
+            complete = fill_field(desc.fields[first + i], record, found[i]) && complete;
+        }
+    }
+    return complete;
 }
 
 }  // namespace
@@ -84,48 +202,8 @@ void record_free(const RecordDesc &desc, void *record) {
 }
 
 bool record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
-    bool complete = true;
-    const bool readable = cJSON_IsObject(object);
-    const int cs = desc.case_sensitive ? 1 : 0;
-    for (const Field &f : desc.fields) {
-        if (!readable && f.kind != Kind::List) {
-            continue;  // a fresh record's defaults; the lists a record always has are still made
-        }
-        switch (f.kind) {
-            case Kind::Int:
-                cjson_object_to_int(object, cs, f.key, &at<int32_t>(record, f.offset), 0);
-                break;
-            case Kind::Long:
-                cjson_object_to_loint(object, cs, f.key, &at<int64_t>(record, f.offset), 0);
-                break;
-            case Kind::String:
-                cjson_object_to_string(object, cs, f.key, &at<char *>(record, f.offset), f.def);
-                break;
-            case Kind::Joined:
-                complete =
-                    fill_joined(object, desc.case_sensitive, f, at<char *>(record, f.offset)) &&
-                    complete;
-                break;
-            case Kind::List: {
-                List *&list = at<List *>(record, f.offset);
-                list = list_from_array(
-                    *f.items, readable ? lookup(object, desc.case_sensitive, f.key) : nullptr);
-                complete = complete && list != nullptr;
-                break;
-            }
-            case Kind::ListOrNull: {
-                // An object's member count is no array length.
-                const cJSON *array = lookup(object, desc.case_sensitive, f.key);
-                if (cJSON_IsArray(array) && cJSON_GetArraySize(array) > 0) {
-                    List *&list = at<List *>(record, f.offset);
-                    list = list_from_array(*f.items, array);
-                    complete = complete && list != nullptr;
-                }
-                break;
-            }
-        }
-    }
-    return complete;
+    KeyOrder order;
+    return fill_record(desc, record, object, order);
 }
 
 List *list_from_array(const RecordDesc &desc, const cJSON *array) {
@@ -133,18 +211,20 @@ List *list_from_array(const RecordDesc &desc, const cJSON *array) {
     if (list == nullptr) {
         return nullptr;
     }
-    const int n = cJSON_IsArray(array) ? cJSON_GetArraySize(array) : 0;
-    for (int i = 0; i < n; i++) {
-        const cJSON *element = cJSON_GetArrayItem(array, i);
-        if (!cJSON_IsObject(element)) {
-            continue;
-        }
-        void *record = record_new(desc);
-        if (record == nullptr) {
-            continue;
-        }
-        if (!record_fill(desc, record, element) || ListAppend(list, record) == nullptr) {
-            record_free(desc, record);
+    KeyOrder order;
+    const cJSON *element = nullptr;
+    if (cJSON_IsArray(array)) {
+        cJSON_ArrayForEach(element, array) {
+            if (!cJSON_IsObject(element)) {
+                continue;
+            }
+            void *record = record_new(desc);
+            if (record == nullptr) {
+                continue;
+            }
+            if (!fill_record(desc, record, element, order) || ListAppend(list, record) == nullptr) {
+                record_free(desc, record);
+            }
         }
     }
     return list;

@@ -33,23 +33,6 @@ const Endpoint kReport{Host::Report,
                        nullptr,
                        reached};
 
-// Every present field of `report`, in the record's order, as key=value& with
-// the value form-encoded. Throws std::bad_alloc.
-std::string event_text_of(const dao_report &report) {
-    std::string text;
-    for (const rv::json::Field &field : rv::dao::kReport.fields) {
-        const char *value = *reinterpret_cast<char *const *>(
-            reinterpret_cast<const char *>(&report) + field.offset);
-        if (value != nullptr) {
-            text += field.key;
-            text += '=';
-            rv::url_encode_append(text, value);
-            text += '&';
-        }
-    }
-    return text;
-}
-
 // Logs a failed report, then hands the outcome to the caller.
 void report_sent(int code, void * /*data*/, int /*count*/, void *user) {
     auto *args = static_cast<result_callback_args *>(user);
@@ -63,6 +46,23 @@ void report_sent(int code, void * /*data*/, int /*count*/, void *user) {
 }
 
 }  // namespace
+
+// Every present field, in the record's order, as key=value& with the value
+// form-encoded.
+std::string rv::req::report_event_text(const dao_report &report) {
+    std::string text;
+    for (const rv::json::Field &field : rv::dao::kReport.fields) {
+        const char *value = *reinterpret_cast<char *const *>(
+            reinterpret_cast<const char *>(&report) + field.offset);
+        if (value != nullptr) {
+            text += field.key;
+            text += '=';
+            rv::url_encode_append(text, value);
+            text += '&';
+        }
+    }
+    return text;
+}
 
 extern "C" {
 
@@ -84,7 +84,7 @@ void send_report(const dao_report *report, rv_result_callback callback, void *us
     }
     std::string text;
     try {
-        text = event_text_of(*report);
+        text = rv::req::report_event_text(*report);
     } catch (const std::bad_alloc &) {
         report_sent(RVE_NO_MEMORY, nullptr, 0, args);
         return;

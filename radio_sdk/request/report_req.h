@@ -31,4 +31,13 @@ RV_API void request_send_report(const char *event_text, rv_result_callback callb
 
 RV_END_DECLS
 
+#ifdef __cplusplus
+#include <string>
+
+namespace rv::req {
+// The event text send_report sends for `report`. Throws std::bad_alloc.
+std::string report_event_text(const dao_report &report);
+}  // namespace rv::req
+#endif
+
 #endif

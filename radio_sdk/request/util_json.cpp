@@ -21,12 +21,16 @@ const cJSON *member(const cJSON *object, int case_sensitive, const char *key, in
     const cJSON *item = case_sensitive ? cJSON_GetObjectItemCaseSensitive(object, key)
                                        : cJSON_GetObjectItem(object, key);
     if (item == nullptr) {
-        LOGW(kTag, "convert cjson data [%s] invalid, use default value! \n", key);
+        rv::json::warn_missing_member(key);
     }
     return item;
 }
 
 }  // namespace
+
+void rv::json::warn_missing_member(const char *key) {
+    LOGW(kTag, "convert cjson data [%s] invalid, use default value! \n", key);
+}
 
 extern "C" int cjson_to_int(const cJSON *item, int32_t *out, int32_t def) {
     if (out != nullptr) {

@@ -37,4 +37,11 @@ RV_API int cjson_object_to_string(const cJSON *object, int case_sensitive, const
 
 RV_END_DECLS
 
+#ifdef __cplusplus
+namespace rv::json {
+// The warning line of a member the record reader expected and did not find.
+void warn_missing_member(const char *key);
+}  // namespace rv::json
+#endif
+
 #endif

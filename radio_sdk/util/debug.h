@@ -9,4 +9,10 @@
 #define LOGD(tag, ...) logout(3, 3, "D", tag, __VA_ARGS__)
 #define LOGV(tag, ...) logout(4, 5, "V", tag, __VA_ARGS__)
 
+#ifdef __cplusplus
+// Whether logout() would write a line of `level` now: for callers whose line costs
+// work before logout() sees it (masking, dumps). Any thread.
+bool log_level_shown(int level);
+#endif
+
 #endif

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "rv_log.h"
+#include "util/debug.h"
 #include "util/scoped_pthread_lock.h"
 
 pthread_mutex_t mLogMutex = PTHREAD_MUTEX_INITIALIZER;
@@ -118,12 +119,13 @@ void write_file(const char *hint, const char *text) {
 
 }  // namespace
 
+bool log_level_shown(int level) {
+    return mLogAct != 0 && level_passes(level);
+}
+
 void logout(int level, int color, const char *letter, const char *tag, const char *fmt, ...) {
-    if (mLogAct == 0 || fmt == nullptr) {
-        return;
-    }
     // Dropped lines are not formatted: the result is the same, only cheaper.
-    if (!level_passes(level)) {
+    if (fmt == nullptr || !log_level_shown(level)) {
         return;
     }
     static char hint[kTextSize + 1];

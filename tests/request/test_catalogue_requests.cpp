@@ -139,6 +139,50 @@ TEST_F(CatalogueRequests, PagesWhoseResultIsNoObjectStillHaveAList) {
     }
 }
 
+// Elements of one page are read in one pass each, the previous element's key order
+// predicting the next: a different order, a key in another case, an unknown key or a
+// repeated key in a later element must not carry over what the first one matched.
+TEST_F(CatalogueRequests, EveryElementIsReadByItsOwnKeysWhateverTheOrder) {
+    server_.script("/v2/audio/list", R"({"result":{"dataList":[
+        {"audioId":1,"audioName":"one","duration":10,"albumId":7},
+        {"duration":20,"audioId":2,"AudioName":"case","albumId":7},
+        {"audioId":3,"x":"unknown","audioName":"three","audioName":"repeat"},
+        {"audioId":"4","audioName":5,"duration":40,"albumId":7}]}})");
+    Delivery d =
+        call([](Catcher *c) { request_album_playlist(7, 0, 1, 4, 0, Catcher::callback, c); });
+    ASSERT_EQ(d.code, 0);
+    auto *set = static_cast<dao_audio_set *>(d.data);
+    ASSERT_EQ(ListLength(set->list), 4u);
+    auto audio = [&](size_t i) { return static_cast<dao_audio *>(ListAt(set->list, i)->data); };
+    EXPECT_EQ(audio(0)->audioId, 1);
+    EXPECT_STREQ(audio(0)->audioName, "one");
+    EXPECT_EQ(audio(0)->duration, 10);
+    EXPECT_EQ(audio(1)->audioId, 2);
+    EXPECT_EQ(audio(1)->duration, 20);
+    EXPECT_STREQ(audio(1)->audioName, "");  // audio keys are case-sensitive
+    EXPECT_EQ(audio(2)->audioId, 3);
+    EXPECT_STREQ(audio(2)->audioName, "three");  // the first of a repeated key
+    EXPECT_EQ(audio(2)->duration, 0);
+    EXPECT_EQ(audio(2)->albumId, 0);
+    EXPECT_EQ(audio(3)->audioId, 0);  // wrong types give the defaults
+    EXPECT_STREQ(audio(3)->audioName, "");
+    EXPECT_EQ(audio(3)->duration, 40);
+    dao_audio_set_del(set);
+
+    server_.script("/v2/category/sublist", R"({"result":[{"cid":3,"name":"a"},
+        {"NAME":"b","CID":4},{"Name":"c","cId":5,"name":"d"}]})");
+    d = call([](Catcher *c) { request_sub_category(1, Catcher::callback, c); });
+    ASSERT_EQ(d.code, 0);
+    auto *list = static_cast<List *>(d.data);
+    ASSERT_EQ(ListLength(list), 3u);
+    auto category = [&](size_t i) { return static_cast<dao_category *>(ListAt(list, i)->data); };
+    EXPECT_EQ(category(1)->cid, 4);
+    EXPECT_STREQ(category(1)->name, "b");
+    EXPECT_EQ(category(2)->cid, 5);
+    EXPECT_STREQ(category(2)->name, "c");  // the first in any case
+    ListFree(list);
+}
+
 TEST_F(CatalogueRequests, AlbumInfoJoinsKeyWordsAndReadsPresenters) {
     server_.script("/v2/album/detail", R"({"result":[{"ID":77,"lastcheckdate":6000000000,
         "name":"Album","host":[{"NAME":"Ann","des":"d","img":"p"},{"name":"Bob"}],
