@@ -65,6 +65,9 @@ TEST(PlayerCallbacks, RegisteringWhileNotifyingIsSafe) {
             notifyOnProgress(1, 2);
             ++notified;
         }
+        // Seeing stop means the last registration is done: this one must reach it.
+        notifyOnProgress(1, 2);
+        ++notified;
     });
     const player_cb_onProgress handler = [](int64_t, int64_t) { ++g_handled; };
     for (int i = 0; i < 2000; ++i) {
