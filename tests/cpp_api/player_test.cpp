@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -313,6 +315,94 @@ TEST_F(CppPlayer, AListenerMayDropItsOwnHandle) {
     setUserPlayerStateListener_OnPlayEnd();
     setUserPlayerStateListener_OnPlayEnd();
     EXPECT_EQ(ends, 1);
+}
+
+// A stand-in album player whose fetches wait until the test answers them.
+struct Fetches {
+    static inline std::mutex mutex;  // guards asked
+    static inline std::vector<std::pair<FetchPlaylistListener *, std::string>> asked;
+    static void fetch(FetchPlaylistListener *listener, const char *clock_id) {
+        std::lock_guard lock(mutex);
+        asked.emplace_back(listener, clock_id != nullptr ? clock_id : "(null)");
+    }
+    static size_t count() {
+        std::lock_guard lock(mutex);
+        return asked.size();
+    }
+    static std::pair<FetchPlaylistListener *, std::string> at(size_t i) {
+        std::lock_guard lock(mutex);
+        return asked.at(i);
+    }
+};
+
+TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
+    static play_manager_ops fetching = [] {
+        play_manager_ops ops = Stand::ops;
+        ops.fetchMorePlaylist = Fetches::fetch;
+        return ops;
+    }();
+    ipa_set_play_manager(kPlayerTypeAlbum, &fetching);
+    Fetches::asked.clear();
+    rv::Player player = sdk_->player();
+    rv::AudioBean bean;
+    bean.type = RV_RESOURCE_SMARTCAST;
+    player.play(bean);
+
+    std::future<rv::PlayItem> first = player.fetch_more("clock-7");
+    std::atomic<int> second_calls{0};
+    std::promise<int> second_code;
+    player.fetch_more("", rv::overloaded{[&](rv::PlayItem) {
+                                             ++second_calls;
+                                             second_code.set_value(0);
+                                         },
+                                         [&](const rv::Error &e) {
+                                             ++second_calls;
+                                             second_code.set_value(e.code());
+                                         }});
+    std::future<rv::PlayItem> third = player.fetch_more("clock-9");
+    // The record carries no user pointer: the second waits for the first's answer.
+    ASSERT_EQ(Fetches::count(), 1u);
+    EXPECT_EQ(Fetches::at(0).second, "clock-7");
+
+    // The first is answered on another thread with an item of the play list,
+    // which stays the SDK's: the value is a copy.
+    dao_play_item *item = dao_play_item_new();
+    item->title = strdup("Batch 2, first");
+    item->audioId = 3000000301;
+    std::thread([&] { Fetches::at(0).first->onPlayItemReady(item); }).join();
+    ASSERT_EQ(first.wait_for(0s), std::future_status::ready);
+    dao_play_item_del(item);
+    const rv::PlayItem got = first.get();
+    EXPECT_EQ(got.title, "Batch 2, first");
+    EXPECT_EQ(got.audioId, 3000000301);
+
+    // Answering the first started the second ("" asks without a clock id).
+    ASSERT_EQ(Fetches::count(), 2u);
+    EXPECT_EQ(Fetches::at(1).second, "(null)");
+    Fetches::at(1).first->onPlayItemUnavailable(nullptr);
+    EXPECT_EQ(second_code.get_future().get(), RVE_FAILED);
+    ASSERT_EQ(Fetches::count(), 3u);
+    EXPECT_EQ(Fetches::at(2).second, "clock-9");
+    EXPECT_EQ(third.wait_for(0s), std::future_status::timeout);
+    Fetches::at(2).first->onPlayItemUnavailable(nullptr);
+    try {
+        third.get();
+        ADD_FAILURE() << "no error";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_FAILED);
+        EXPECT_STREQ(e.what(), "rv_fetchMorePlaylist: RVE_FAILED (0x00000002)");
+    }
+    // A stray answer with nothing waiting is ignored; no callable runs twice.
+    Fetches::at(2).first->onPlayItemUnavailable(nullptr);
+    EXPECT_EQ(second_calls, 1);
+
+    // With the broadcast player selected the refusal comes at once.
+    bean.type = RV_RESOURCE_BROADCAST;
+    player.play(bean);
+    std::future<rv::PlayItem> refused = player.fetch_more("");
+    ASSERT_EQ(refused.wait_for(0s), std::future_status::ready);
+    EXPECT_THROW(refused.get(), rv::Error);
+    EXPECT_EQ(Fetches::count(), 3u);
 }
 
 // A stand-in album player that can just play one item through the engine and
