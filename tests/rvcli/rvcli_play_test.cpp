@@ -67,4 +67,62 @@ TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     EXPECT_EQ(tones_in_order(mono, 44100), want);
 }
 
+// Space, the arrows, p, n and q on a 5 s audio (shown as 00:04) of a long album: each key's
+// effect shows in what rvcli draws, and q ends it with status 0.
+TEST(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
+    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+    rvmock::Service service;
+    ASSERT_TRUE(service.start());
+    char dir[] = "/tmp/rvcli-keys-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    rvtest::RunOptions options{{{"RV_OPEN_API_HTTP", service.http_url()},
+                                {"RV_OPEN_API_HTTPS", service.https_url()},
+                                {"RV_REPORT_HOST", service.http_url()},
+                                {"RV_CA_FILE", service.ca_file()}},
+                               /*terminal=*/true};
+    rvtest::RvcliProcess play({"--data-dir", dir, "play", "audio", "3000000104"}, options);
+    const auto since = [&](size_t from) {
+        return play.out().substr(std::min(from, play.out().size()));
+    };
+    ASSERT_TRUE(play.wait_for_output("playing 3000000104 ", 20s)) << play.out() << play.err();
+    ASSERT_TRUE(play.wait_for_output("> 00:02 / 00:04", 10s)) << play.out();
+
+    // Space pauses: "paused", and no progress of a playing item while paused.
+    size_t at = play.out().size();
+    play.send(" ");
+    ASSERT_TRUE(play.wait_for_output("paused", 10s, at)) << since(at);
+    at = play.out().size();
+    std::this_thread::sleep_for(1s);
+    play.wait_for_output("\x1b", 0ms);  // collect what came meanwhile
+    EXPECT_EQ(since(at).find("\r> "), std::string::npos) << since(at);
+    // Space again resumes: the progress line goes on, marked as playing.
+    at = play.out().size();
+    play.send(" ");
+    ASSERT_TRUE(play.wait_for_output("\r> 00:0", 10s, at)) << since(at);
+
+    // Left: back 10 s, to the start of the audio (it was past 2 s).
+    at = play.out().size();
+    play.send("\x1b[D");
+    ASSERT_TRUE(play.wait_for_output("> 00:00 / 00:04", 10s, at)) << since(at);
+    // Right: 10 s on, past its end: the next audio follows without the audio
+    // having been heard through its last seconds.
+    at = play.out().size();
+    play.send("\x1b[C");
+    ASSERT_TRUE(play.wait_for_output("playing 3000000105 ", 20s, at)) << since(at);
+    const std::string skipped = since(at);
+    EXPECT_EQ(skipped.find("00:02 / 00:04"), std::string::npos) << skipped;
+    EXPECT_EQ(skipped.find("00:03 / 00:04"), std::string::npos) << skipped;
+
+    // p goes back to the audio before, n forward again.
+    at = play.out().size();
+    play.send("p");
+    ASSERT_TRUE(play.wait_for_output("playing 3000000104 ", 20s, at)) << since(at);
+    at = play.out().size();
+    play.send("n");
+    ASSERT_TRUE(play.wait_for_output("playing 3000000105 ", 20s, at)) << since(at);
+    play.send("q");
+    EXPECT_EQ(play.finish(20s), 0) << play.err();
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
