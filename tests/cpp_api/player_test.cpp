@@ -69,7 +69,8 @@ struct Stand {
     };
 };
 
-class CppPlayer : public ::testing::Test {
+// A started SDK with its own play managers.
+class CppSdkPlayer : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(mock_.start());
@@ -84,6 +85,18 @@ class CppPlayer : public ::testing::Test {
         config.report_host = mock_.http_url();
         config.ca_file = mock_.ca_file();
         sdk_.emplace(config);
+    }
+
+    rvmock::Service mock_;
+    rv::test::TempDir dir_;
+    std::optional<rv::Sdk> sdk_;
+};
+
+// ... with stand-ins for the play managers.
+class CppPlayer : public CppSdkPlayer {
+  protected:
+    void SetUp() override {
+        CppSdkPlayer::SetUp();
         ipa_set_play_manager(kPlayerTypeAlbum, &Stand::ops);
         ipa_set_play_manager(kPlayerTypeBroadcast, &Stand::ops);
         Stand::calls.clear();
@@ -95,10 +108,6 @@ class CppPlayer : public ::testing::Test {
         ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
         mCurPlayerType = kPlayerTypeNone;
     }
-
-    rvmock::Service mock_;
-    rv::test::TempDir dir_;
-    std::optional<rv::Sdk> sdk_;
 };
 
 void expect_same_bean(const dao_play_audio_bean &got, const std::string &got_names,
@@ -403,6 +412,35 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
     ASSERT_EQ(refused.wait_for(0s), std::future_status::ready);
     EXPECT_THROW(refused.get(), rv::Error);
     EXPECT_EQ(Fetches::count(), 3u);
+}
+
+TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
+    rv::Player player = sdk_->player();
+    std::promise<void> prepared;
+    std::atomic<int> prepares{0};
+    rv::PlayerCallbacks callbacks;
+    callbacks.prepare_complete = [&] {
+        if (++prepares == 1) {
+            prepared.set_value();
+        }
+    };
+    rv::ListenerHandle handle = player.listen(std::move(callbacks));
+    player.play(sdk_->get_album_audio_info(3000000104).get());  // 5 s, on page 1 of 3
+    ASSERT_EQ(prepared.get_future().wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(player.size(), 20);
+
+    // Both asked at once: the second goes out once the first has moved the
+    // album's paging on, so they bring pages 2 and 3, not page 2 twice.
+    std::future<rv::PlayItem> second = player.fetch_more("");
+    std::future<rv::PlayItem> third = player.fetch_more("");
+    EXPECT_EQ(second.get().audioId, 3000000121);
+    EXPECT_EQ(third.get().audioId, 3000000141);
+    EXPECT_EQ(player.size(), 60);
+    // No page after the last: answered, not left waiting.
+    EXPECT_THROW(player.fetch_more("").get(), rv::Error);
+    EXPECT_EQ(prepares, 1);  // the fetched pages started nothing
+    EXPECT_EQ(player.current_item().value().audioId, 3000000104);
+    player.stop();
 }
 
 // A stand-in album player that can just play one item through the engine and
