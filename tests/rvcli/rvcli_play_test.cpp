@@ -33,6 +33,15 @@ std::vector<double> tones_in_order(const std::vector<int16_t> &mono, int rate) {
     return heard;
 }
 
+// rvcli on a pseudo-terminal, talking to `service`.
+rvtest::RunOptions on_terminal(const rvmock::Service &service) {
+    return {{{"RV_OPEN_API_HTTP", service.http_url()},
+             {"RV_OPEN_API_HTTPS", service.https_url()},
+             {"RV_REPORT_HOST", service.http_url()},
+             {"RV_CA_FILE", service.ca_file()}},
+            /*terminal=*/true};
+}
+
 TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
     rvmock::Service service;
@@ -41,12 +50,8 @@ TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     ASSERT_NE(mkdtemp(dir), nullptr);
     // Each item opens the device again: append them all to one file, in order.
     const std::string capture = std::string(dir) + "/capture.raw";
-    rvtest::RunOptions options{{{"RV_PCM_CAPTURE", "|cat >> " + capture},
-                                {"RV_OPEN_API_HTTP", service.http_url()},
-                                {"RV_OPEN_API_HTTPS", service.https_url()},
-                                {"RV_REPORT_HOST", service.http_url()},
-                                {"RV_CA_FILE", service.ca_file()}},
-                               /*terminal=*/true};
+    rvtest::RunOptions options = on_terminal(service);
+    options.env["RV_PCM_CAPTURE"] = "|cat >> " + capture;
     rvtest::RvcliProcess play({"--data-dir", dir, "play", "album", "1100002"}, options);
     const std::vector<int64_t> audios = {3000000201, 3000000202, 3000000203};
     for (size_t i = 0; i < audios.size(); ++i) {
@@ -75,51 +80,43 @@ TEST(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
     ASSERT_TRUE(service.start());
     char dir[] = "/tmp/rvcli-keys-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
-    rvtest::RunOptions options{{{"RV_OPEN_API_HTTP", service.http_url()},
-                                {"RV_OPEN_API_HTTPS", service.https_url()},
-                                {"RV_REPORT_HOST", service.http_url()},
-                                {"RV_CA_FILE", service.ca_file()}},
-                               /*terminal=*/true};
-    rvtest::RvcliProcess play({"--data-dir", dir, "play", "audio", "3000000104"}, options);
+    rvtest::RvcliProcess play({"--data-dir", dir, "play", "audio", "3000000104"},
+                              on_terminal(service));
     const auto since = [&](size_t from) {
         return play.out().substr(std::min(from, play.out().size()));
     };
     ASSERT_TRUE(play.wait_for_output("playing 3000000104 ", 20s)) << play.out() << play.err();
     ASSERT_TRUE(play.wait_for_output("> 00:02 / 00:04", 10s)) << play.out();
 
+    // Sends `keys`; true once `shown` appears in what rvcli draws from then on.
+    size_t at = 0;
+    const auto press = [&](const std::string &keys, const std::string &shown) {
+        at = play.out().size();
+        play.send(keys);
+        return play.wait_for_output(shown, 20s, at);
+    };
+
     // Space pauses: "paused", and no progress of a playing item while paused.
-    size_t at = play.out().size();
-    play.send(" ");
-    ASSERT_TRUE(play.wait_for_output("paused", 10s, at)) << since(at);
+    ASSERT_TRUE(press(" ", "paused")) << since(at);
     at = play.out().size();
     std::this_thread::sleep_for(1s);
     play.wait_for_output("\x1b", 0ms);  // collect what came meanwhile
     EXPECT_EQ(since(at).find("\r> "), std::string::npos) << since(at);
     // Space again resumes: the progress line goes on, marked as playing.
-    at = play.out().size();
-    play.send(" ");
-    ASSERT_TRUE(play.wait_for_output("\r> 00:0", 10s, at)) << since(at);
+    ASSERT_TRUE(press(" ", "\r> 00:0")) << since(at);
 
     // Left: back 10 s, to the start of the audio (it was past 2 s).
-    at = play.out().size();
-    play.send("\x1b[D");
-    ASSERT_TRUE(play.wait_for_output("> 00:00 / 00:04", 10s, at)) << since(at);
+    ASSERT_TRUE(press("\x1b[D", "> 00:00 / 00:04")) << since(at);
     // Right: 10 s on, past its end: the next audio follows without the audio
     // having been heard through its last seconds.
-    at = play.out().size();
-    play.send("\x1b[C");
-    ASSERT_TRUE(play.wait_for_output("playing 3000000105 ", 20s, at)) << since(at);
+    ASSERT_TRUE(press("\x1b[C", "playing 3000000105 ")) << since(at);
     const std::string skipped = since(at);
     EXPECT_EQ(skipped.find("00:02 / 00:04"), std::string::npos) << skipped;
     EXPECT_EQ(skipped.find("00:03 / 00:04"), std::string::npos) << skipped;
 
-    // p goes back to the audio before, n forward again.
-    at = play.out().size();
-    play.send("p");
-    ASSERT_TRUE(play.wait_for_output("playing 3000000104 ", 20s, at)) << since(at);
-    at = play.out().size();
-    play.send("n");
-    ASSERT_TRUE(play.wait_for_output("playing 3000000105 ", 20s, at)) << since(at);
+    // p goes back to the audio before 3000000105, n forward again.
+    ASSERT_TRUE(press("p", "playing 3000000104 ")) << since(at);
+    ASSERT_TRUE(press("n", "playing 3000000105 ")) << since(at);
     play.send("q");
     EXPECT_EQ(play.finish(20s), 0) << play.err();
     std::filesystem::remove_all(dir);
