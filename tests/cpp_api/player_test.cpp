@@ -443,6 +443,36 @@ TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
     player.stop();
 }
 
+TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {
+    rv::Player player = sdk_->player();
+    std::promise<void> prepared;
+    std::atomic<int> prepares{0};
+    rv::PlayerCallbacks callbacks;
+    callbacks.prepare_complete = [&] {
+        if (++prepares == 1) {
+            prepared.set_value();
+        }
+    };
+    std::optional<rv::ListenerHandle> handle(player.listen(std::move(callbacks)));
+    player.play(sdk_->get_album_audio_info(3000000104).get());
+    ASSERT_EQ(prepared.get_future().wait_for(30s), std::future_status::ready);
+
+    rvmock::Fault slow;
+    slow.delay_ms = 20000;
+    mock_.set_fault("/v2/audio/list", slow);
+    std::future<rv::PlayItem> in_flight = player.fetch_more("");
+    std::atomic<int> waiting_calls{0};
+    player.fetch_more("", [&](auto &&) { ++waiting_calls; });
+    std::this_thread::sleep_for(300ms);  // the first is in transfer
+    handle.reset();
+    const auto started = std::chrono::steady_clock::now();
+    sdk_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    ASSERT_EQ(in_flight.wait_for(0s), std::future_status::ready);
+    EXPECT_THROW(in_flight.get(), rv::Error);
+    EXPECT_EQ(waiting_calls, 1);
+}
+
 // A stand-in album player that can just play one item through the engine and
 // pass its progress on (the album player comes with its own module).
 void play_one_item(dao_play_item *item) {
