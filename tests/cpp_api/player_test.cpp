@@ -87,9 +87,26 @@ class CppSdkPlayer : public ::testing::Test {
         sdk_.emplace(config);
     }
 
+    // Starts the album of `audio_id` at that audio and waits until it is
+    // prepared; prepares_ counts the items prepared while the handle lives.
+    rv::ListenerHandle play_album_at(int64_t audio_id) {
+        auto prepared = std::make_shared<std::promise<void>>();
+        rv::PlayerCallbacks callbacks;
+        callbacks.prepare_complete = [this, prepared] {
+            if (++prepares_ == 1) {
+                prepared->set_value();
+            }
+        };
+        rv::ListenerHandle handle = sdk_->player().listen(std::move(callbacks));
+        sdk_->player().play(sdk_->get_album_audio_info(audio_id).get());
+        prepared->get_future().wait_for(30s);
+        return handle;
+    }
+
     rvmock::Service mock_;
     rv::test::TempDir dir_;
     std::optional<rv::Sdk> sdk_;
+    std::atomic<int> prepares_{0};
 };
 
 // ... with stand-ins for the play managers.
@@ -416,17 +433,8 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
 
 TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
     rv::Player player = sdk_->player();
-    std::promise<void> prepared;
-    std::atomic<int> prepares{0};
-    rv::PlayerCallbacks callbacks;
-    callbacks.prepare_complete = [&] {
-        if (++prepares == 1) {
-            prepared.set_value();
-        }
-    };
-    rv::ListenerHandle handle = player.listen(std::move(callbacks));
-    player.play(sdk_->get_album_audio_info(3000000104).get());  // 5 s, on page 1 of 3
-    ASSERT_EQ(prepared.get_future().wait_for(30s), std::future_status::ready);
+    rv::ListenerHandle handle = play_album_at(3000000104);  // 5 s, on page 1 of 3
+    ASSERT_EQ(prepares_, 1);
     EXPECT_EQ(player.size(), 20);
 
     // Both asked at once: the second goes out once the first has moved the
@@ -438,24 +446,15 @@ TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
     EXPECT_EQ(player.size(), 60);
     // No page after the last: answered, not left waiting.
     EXPECT_THROW(player.fetch_more("").get(), rv::Error);
-    EXPECT_EQ(prepares, 1);  // the fetched pages started nothing
+    EXPECT_EQ(prepares_, 1);  // the fetched pages started nothing
     EXPECT_EQ(player.current_item().value().audioId, 3000000104);
     player.stop();
 }
 
 TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {
     rv::Player player = sdk_->player();
-    std::promise<void> prepared;
-    std::atomic<int> prepares{0};
-    rv::PlayerCallbacks callbacks;
-    callbacks.prepare_complete = [&] {
-        if (++prepares == 1) {
-            prepared.set_value();
-        }
-    };
-    std::optional<rv::ListenerHandle> handle(player.listen(std::move(callbacks)));
-    player.play(sdk_->get_album_audio_info(3000000104).get());
-    ASSERT_EQ(prepared.get_future().wait_for(30s), std::future_status::ready);
+    std::optional<rv::ListenerHandle> handle(play_album_at(3000000104));
+    ASSERT_EQ(prepares_, 1);
 
     rvmock::Fault slow;
     slow.delay_ms = 20000;

@@ -33,26 +33,34 @@ std::vector<double> tones_in_order(const std::vector<int16_t> &mono, int rate) {
     return heard;
 }
 
-// rvcli on a pseudo-terminal, talking to `service`.
-rvtest::RunOptions on_terminal(const rvmock::Service &service) {
-    return {{{"RV_OPEN_API_HTTP", service.http_url()},
-             {"RV_OPEN_API_HTTPS", service.https_url()},
-             {"RV_REPORT_HOST", service.http_url()},
-             {"RV_CA_FILE", service.ca_file()}},
-            /*terminal=*/true};
-}
+// The local service and a data directory for rvcli on a pseudo-terminal.
+class RvcliPlay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+        ASSERT_TRUE(service_.start());
+        ASSERT_NE(mkdtemp(dir_), nullptr);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
 
-TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
-    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-    rvmock::Service service;
-    ASSERT_TRUE(service.start());
-    char dir[] = "/tmp/rvcli-play-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    rvtest::RunOptions on_terminal() const {
+        return {{{"RV_OPEN_API_HTTP", service_.http_url()},
+                 {"RV_OPEN_API_HTTPS", service_.https_url()},
+                 {"RV_REPORT_HOST", service_.http_url()},
+                 {"RV_CA_FILE", service_.ca_file()}},
+                /*terminal=*/true};
+    }
+
+    rvmock::Service service_;
+    char dir_[32] = "/tmp/rvcli-play-XXXXXX";
+};
+
+TEST_F(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     // Each item opens the device again: append them all to one file, in order.
-    const std::string capture = std::string(dir) + "/capture.raw";
-    rvtest::RunOptions options = on_terminal(service);
+    const std::string capture = std::string(dir_) + "/capture.raw";
+    rvtest::RunOptions options = on_terminal();
     options.env["RV_PCM_CAPTURE"] = "|cat >> " + capture;
-    rvtest::RvcliProcess play({"--data-dir", dir, "play", "album", "1100002"}, options);
+    rvtest::RvcliProcess play({"--data-dir", dir_, "play", "album", "1100002"}, options);
     const std::vector<int64_t> audios = {3000000201, 3000000202, 3000000203};
     for (size_t i = 0; i < audios.size(); ++i) {
         ASSERT_TRUE(play.wait_for_output("playing " + std::to_string(audios[i]) + " ", 20s))
@@ -64,7 +72,6 @@ TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     }
     EXPECT_EQ(play.finish(20s), 0) << play.err();
     const std::vector<int16_t> mono = rvtone::read_raw_s16(capture, 44100, 1).mono();
-    std::filesystem::remove_all(dir);
     std::vector<double> want;
     for (int64_t id : audios) {
         want.push_back(rvtone::frequency_for_audio_id(id));
@@ -74,14 +81,8 @@ TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
 
 // Space, the arrows, p, n and q on a 5 s audio (shown as 00:04) of a long album: each key's
 // effect shows in what rvcli draws, and q ends it with status 0.
-TEST(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
-    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-    rvmock::Service service;
-    ASSERT_TRUE(service.start());
-    char dir[] = "/tmp/rvcli-keys-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    rvtest::RvcliProcess play({"--data-dir", dir, "play", "audio", "3000000104"},
-                              on_terminal(service));
+TEST_F(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
+    rvtest::RvcliProcess play({"--data-dir", dir_, "play", "audio", "3000000104"}, on_terminal());
     const auto since = [&](size_t from) {
         return play.out().substr(std::min(from, play.out().size()));
     };
@@ -119,7 +120,6 @@ TEST(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
     ASSERT_TRUE(press("n", "playing 3000000105 ")) << since(at);
     play.send("q");
     EXPECT_EQ(play.finish(20s), 0) << play.err();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
