@@ -170,10 +170,18 @@ List *rv_getPlayList(void) {
 }
 
 void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_fetchMorePlaylist");
+    const play_manager_ops *ops = nullptr;
     if (mCurPlayerType.load() == kPlayerTypeBroadcast) {
-        LOGD(kTag, "CALL API [%s] \n", "rv_fetchMorePlaylist");
         LOGE(kTag, "Can not do this\n");
-        return;
+    } else {
+        ops = offering<&play_manager_ops::fetchMorePlaylist>();
     }
-    forward_void<&play_manager_ops::fetchMorePlaylist>("rv_fetchMorePlaylist", listener, clock_id);
+    if (ops != nullptr) {
+        ops->fetchMorePlaylist(listener, clock_id);
+    } else if (listener != nullptr && listener->onPlayItemUnavailable != nullptr) {
+        // A refused fetch is answered too, so that a caller waiting on its
+        // listener is never left waiting.
+        listener->onPlayItemUnavailable(nullptr);
+    }
 }

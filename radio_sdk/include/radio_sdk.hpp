@@ -31,6 +31,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <future>
@@ -797,12 +798,18 @@ struct Record<dao_search_suggest_word> {
     static std::string value(const dao_search_suggest_word &w) { return text(w.word); }
 };
 
-// What a data call delivers: one record of type C (count 1) ...
-template <class C>
+// What a data call delivers: one record of type C (count 1), which the
+// receiver frees unless the SDK keeps it (`Owned` false: an item of the play
+// list) ...
+template <class C, bool Owned = true>
 struct One {
     using CType = C;
     using Value = decltype(Record<C>::value(std::declval<const C &>()));
-    static void del(C *record) { Record<C>::del(record); }
+    static void del(C *record) {
+        if constexpr (Owned) {
+            Record<C>::del(record);
+        }
+    }
     static Value value(const C *record) {
         if (record == nullptr) {
             throw Error(RVE_BAD_RESPONSE, "no record delivered");
@@ -1091,6 +1098,87 @@ inline dao_play_audio_bean c_view(const AudioBean &b) {
 inline std::optional<PlayItem> item_value(const dao_play_item *item) {
     return item != nullptr ? std::optional(Record<dao_play_item>::value(*item)) : std::nullopt;
 }
+
+// rv_fetchMorePlaylist's listener record carries no user pointer, so the
+// fetches started here share one static record and go one at a time: each
+// waits until the one before it has been answered. fetch() has the shape of a
+// data function, so detail::call serves it like the others.
+class FetchQueue {
+  public:
+    // Answers `done` exactly once: RVE_OK with the first item fetched (kept by
+    // the play list), or RVE_FAILED when nothing was fetched.
+    static void fetch(const char *clock_id, rv_result_callback done, void *user) noexcept {
+        FetchQueue &queue = get();
+        bool first = false;
+        try {
+            std::lock_guard lock(queue.mutex_);
+            queue.waiting_.push_back({clock_id != nullptr ? clock_id : "", done, user});
+            first = queue.waiting_.size() == 1;
+        } catch (...) {
+            done(RVE_NO_MEMORY, nullptr, 0, user);
+            return;
+        }
+        if (first) {
+            queue.start_front();
+        }
+    }
+
+  private:
+    struct Waiting {
+        std::string clock_id;  // "" for albums
+        rv_result_callback done;
+        void *user;
+    };
+
+    static FetchQueue &get() {
+        static FetchQueue queue;
+        return queue;
+    }
+    static FetchPlaylistListener &record() {
+        static FetchPlaylistListener record{
+            .onPlayItemReady = [](dao_play_item *item) { get().finish(RVE_OK, item); },
+            .onPlayItemUnavailable = [](void *) { get().finish(RVE_FAILED, nullptr); },
+        };
+        return record;
+    }
+
+    // The SDK may answer on this thread before rv_fetchMorePlaylist returns,
+    // so the clock id is passed as a copy, and no lock of ours is held.
+    void start_front() noexcept {
+        std::string clock_id;
+        try {
+            std::lock_guard lock(mutex_);
+            clock_id = waiting_.front().clock_id;
+        } catch (...) {
+            finish(RVE_NO_MEMORY, nullptr);
+            return;
+        }
+        rv_fetchMorePlaylist(&record(), clock_id.empty() ? nullptr : clock_id.c_str());
+    }
+
+    void finish(int code, dao_play_item *item) noexcept {
+        std::optional<Waiting> answered;
+        bool more = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (waiting_.empty()) {
+                return;  // not one of ours
+            }
+            answered.emplace(std::move(waiting_.front()));
+            waiting_.pop_front();
+            more = !waiting_.empty();
+        }
+        answered->done(code, item, item != nullptr ? 1 : 0, answered->user);
+        if (more) {
+            start_front();
+        }
+    }
+
+    // Guards waiting_ (the front entry is the fetch in flight); taken by the
+    // calling threads and by the answers (worker or calling thread).
+    std::mutex mutex_;
+    std::deque<Waiting> waiting_;
+};
 
 }  // namespace detail
 
@@ -1396,6 +1484,23 @@ class Player {
     int32_t size() const { return rv_getPlayListSize(); }
     std::vector<PlayItem> play_list() const {
         return detail::values<dao_play_item>(rv_getPlayList());
+    }
+
+    // Fetches the next page of the album (`clock_id` "") or the next batch of
+    // the smartcast radio (`clock_id`: the clockId of the list's last item)
+    // and appends it to the play list; nothing starts playing. The value is
+    // the first item fetched; rv::Error 2 when nothing was fetched (no further
+    // page or batch, the service failed, or the broadcast player is selected).
+    // Two forms, as rv::Sdk's data calls: a callable, called exactly once, or a
+    // std::future. The callable runs on an SDK worker thread with the player's
+    // lock held, or on the calling thread when the answer is known at once: it
+    // may call rv::Player methods but must not wait for a thread that does.
+    // Fetches started here run one after another, in the order of the calls.
+    template <class... F>
+    auto fetch_more(const std::string &clock_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_play_item, false>>(
+            "rv_fetchMorePlaylist", &detail::FetchQueue::fetch, std::tuple(clock_id.c_str()),
+            std::forward<F>(on_done)...);
     }
 
     /* Events */

@@ -168,7 +168,9 @@ RV_API List *rv_getPlayList(void);
  * Fetches the next page (album) or batch (smartcast radio, with `clock_id`;
  * null for albums) of the album player's resource and appends it to the play
  * list; the outcome goes to `listener` (kept until it is called), nothing
- * starts playing. With the broadcast player: E "Can not do this\n".
+ * starts playing. Every call is answered once: when there is nothing to fetch,
+ * or the call is refused (the broadcast player: E "Can not do this\n"; no
+ * player), onPlayItemUnavailable runs at once on the calling thread.
  */
 RV_API void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id);
 

@@ -235,10 +235,12 @@ void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clo
         case RV_RESOURCE_ALBUM:
             break;
         default:
+            _notify_onPlayItemUnavailable(std::move(holder));
             return;
     }
     const bool forward = direction != Direction::Backward;
     if (!(forward ? resource->haveNext : resource->havePre)) {
+        _notify_onPlayItemUnavailable(std::move(holder));
         return;
     }
     int32_t page = forward ? resource->nextPage : resource->prePage;

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,7 +69,8 @@ struct Stand {
     };
 };
 
-class CppPlayer : public ::testing::Test {
+// A started SDK with its own play managers.
+class CppSdkPlayer : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(mock_.start());
@@ -82,6 +85,35 @@ class CppPlayer : public ::testing::Test {
         config.report_host = mock_.http_url();
         config.ca_file = mock_.ca_file();
         sdk_.emplace(config);
+    }
+
+    // Starts the album of `audio_id` at that audio and waits until it is
+    // prepared; prepares_ counts the items prepared while the handle lives.
+    rv::ListenerHandle play_album_at(int64_t audio_id) {
+        auto prepared = std::make_shared<std::promise<void>>();
+        rv::PlayerCallbacks callbacks;
+        callbacks.prepare_complete = [this, prepared] {
+            if (++prepares_ == 1) {
+                prepared->set_value();
+            }
+        };
+        rv::ListenerHandle handle = sdk_->player().listen(std::move(callbacks));
+        sdk_->player().play(sdk_->get_album_audio_info(audio_id).get());
+        prepared->get_future().wait_for(30s);
+        return handle;
+    }
+
+    rvmock::Service mock_;
+    rv::test::TempDir dir_;
+    std::optional<rv::Sdk> sdk_;
+    std::atomic<int> prepares_{0};
+};
+
+// ... with stand-ins for the play managers.
+class CppPlayer : public CppSdkPlayer {
+  protected:
+    void SetUp() override {
+        CppSdkPlayer::SetUp();
         ipa_set_play_manager(kPlayerTypeAlbum, &Stand::ops);
         ipa_set_play_manager(kPlayerTypeBroadcast, &Stand::ops);
         Stand::calls.clear();
@@ -93,10 +125,6 @@ class CppPlayer : public ::testing::Test {
         ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
         mCurPlayerType = kPlayerTypeNone;
     }
-
-    rvmock::Service mock_;
-    rv::test::TempDir dir_;
-    std::optional<rv::Sdk> sdk_;
 };
 
 void expect_same_bean(const dao_play_audio_bean &got, const std::string &got_names,
@@ -313,6 +341,135 @@ TEST_F(CppPlayer, AListenerMayDropItsOwnHandle) {
     setUserPlayerStateListener_OnPlayEnd();
     setUserPlayerStateListener_OnPlayEnd();
     EXPECT_EQ(ends, 1);
+}
+
+// A stand-in album player whose fetches wait until the test answers them.
+struct Fetches {
+    static inline std::mutex mutex;  // guards asked
+    static inline std::vector<std::pair<FetchPlaylistListener *, std::string>> asked;
+    static void fetch(FetchPlaylistListener *listener, const char *clock_id) {
+        std::lock_guard lock(mutex);
+        asked.emplace_back(listener, clock_id != nullptr ? clock_id : "(null)");
+    }
+    static size_t count() {
+        std::lock_guard lock(mutex);
+        return asked.size();
+    }
+    static std::pair<FetchPlaylistListener *, std::string> at(size_t i) {
+        std::lock_guard lock(mutex);
+        return asked.at(i);
+    }
+};
+
+TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
+    static play_manager_ops fetching = [] {
+        play_manager_ops ops = Stand::ops;
+        ops.fetchMorePlaylist = Fetches::fetch;
+        return ops;
+    }();
+    ipa_set_play_manager(kPlayerTypeAlbum, &fetching);
+    Fetches::asked.clear();
+    rv::Player player = sdk_->player();
+    rv::AudioBean bean;
+    bean.type = RV_RESOURCE_SMARTCAST;
+    player.play(bean);
+
+    std::future<rv::PlayItem> first = player.fetch_more("clock-7");
+    std::atomic<int> second_calls{0};
+    std::promise<int> second_code;
+    player.fetch_more("", rv::overloaded{[&](rv::PlayItem) {
+                                             ++second_calls;
+                                             second_code.set_value(0);
+                                         },
+                                         [&](const rv::Error &e) {
+                                             ++second_calls;
+                                             second_code.set_value(e.code());
+                                         }});
+    std::future<rv::PlayItem> third = player.fetch_more("clock-9");
+    // The record carries no user pointer: the second waits for the first's answer.
+    ASSERT_EQ(Fetches::count(), 1u);
+    EXPECT_EQ(Fetches::at(0).second, "clock-7");
+
+    // The first is answered on another thread with an item of the play list,
+    // which stays the SDK's: the value is a copy.
+    dao_play_item *item = dao_play_item_new();
+    item->title = strdup("Batch 2, first");
+    item->audioId = 3000000301;
+    std::thread([&] { Fetches::at(0).first->onPlayItemReady(item); }).join();
+    ASSERT_EQ(first.wait_for(0s), std::future_status::ready);
+    dao_play_item_del(item);
+    const rv::PlayItem got = first.get();
+    EXPECT_EQ(got.title, "Batch 2, first");
+    EXPECT_EQ(got.audioId, 3000000301);
+
+    // Answering the first started the second ("" asks without a clock id).
+    ASSERT_EQ(Fetches::count(), 2u);
+    EXPECT_EQ(Fetches::at(1).second, "(null)");
+    Fetches::at(1).first->onPlayItemUnavailable(nullptr);
+    EXPECT_EQ(second_code.get_future().get(), RVE_FAILED);
+    ASSERT_EQ(Fetches::count(), 3u);
+    EXPECT_EQ(Fetches::at(2).second, "clock-9");
+    EXPECT_EQ(third.wait_for(0s), std::future_status::timeout);
+    Fetches::at(2).first->onPlayItemUnavailable(nullptr);
+    try {
+        third.get();
+        ADD_FAILURE() << "no error";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_FAILED);
+        EXPECT_STREQ(e.what(), "rv_fetchMorePlaylist: RVE_FAILED (0x00000002)");
+    }
+    // A stray answer with nothing waiting is ignored; no callable runs twice.
+    Fetches::at(2).first->onPlayItemUnavailable(nullptr);
+    EXPECT_EQ(second_calls, 1);
+
+    // With the broadcast player selected the refusal comes at once.
+    bean.type = RV_RESOURCE_BROADCAST;
+    player.play(bean);
+    std::future<rv::PlayItem> refused = player.fetch_more("");
+    ASSERT_EQ(refused.wait_for(0s), std::future_status::ready);
+    EXPECT_THROW(refused.get(), rv::Error);
+    EXPECT_EQ(Fetches::count(), 3u);
+}
+
+TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
+    rv::Player player = sdk_->player();
+    rv::ListenerHandle handle = play_album_at(3000000104);  // 5 s, on page 1 of 3
+    ASSERT_EQ(prepares_, 1);
+    EXPECT_EQ(player.size(), 20);
+
+    // Both asked at once: the second goes out once the first has moved the
+    // album's paging on, so they bring pages 2 and 3, not page 2 twice.
+    std::future<rv::PlayItem> second = player.fetch_more("");
+    std::future<rv::PlayItem> third = player.fetch_more("");
+    EXPECT_EQ(second.get().audioId, 3000000121);
+    EXPECT_EQ(third.get().audioId, 3000000141);
+    EXPECT_EQ(player.size(), 60);
+    // No page after the last: answered, not left waiting.
+    EXPECT_THROW(player.fetch_more("").get(), rv::Error);
+    EXPECT_EQ(prepares_, 1);  // the fetched pages started nothing
+    EXPECT_EQ(player.current_item().value().audioId, 3000000104);
+    player.stop();
+}
+
+TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {
+    rv::Player player = sdk_->player();
+    std::optional<rv::ListenerHandle> handle(play_album_at(3000000104));
+    ASSERT_EQ(prepares_, 1);
+
+    rvmock::Fault slow;
+    slow.delay_ms = 20000;
+    mock_.set_fault("/v2/audio/list", slow);
+    std::future<rv::PlayItem> in_flight = player.fetch_more("");
+    std::atomic<int> waiting_calls{0};
+    player.fetch_more("", [&](auto &&) { ++waiting_calls; });
+    std::this_thread::sleep_for(300ms);  // the first is in transfer
+    handle.reset();
+    const auto started = std::chrono::steady_clock::now();
+    sdk_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    ASSERT_EQ(in_flight.wait_for(0s), std::future_status::ready);
+    EXPECT_THROW(in_flight.get(), rv::Error);
+    EXPECT_EQ(waiting_calls, 1);
 }
 
 // A stand-in album player that can just play one item through the engine and

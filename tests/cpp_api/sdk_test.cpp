@@ -320,22 +320,41 @@ TEST_F(CppSdk, AUserAuthorisedByQrCodeKeepsAHistory) {
 // LeakSanitizer (the ASan build) checks at exit that every record and every
 // pending call of these 1,000 calls was freed; ThreadSanitizer that handing
 // calls between four application threads and the workers is race-free.
-TEST_F(CppSdk, AThousandFutureCallsFromFourThreadsGiveAThousandValues) {
+// Under ASan this is also the leak check of the future form, values and
+// errors alike (an error travels in the future as an exception).
+TEST_F(CppSdk, AThousandFutureCallsFromFourThreadsGiveAThousandOutcomes) {
+    rvmock::Fault envelope;
+    envelope.kind = rvmock::Fault::Kind::Error;
+    envelope.errcode = "40000";
+    mock_.set_fault("/v2/album/detail", envelope);
     std::atomic<size_t> total{0};
+    std::atomic<int> errors{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 250; ++i) {
-                total += i % 2 == 0
-                             ? sdk_->get_all_category().get().size()
-                             : sdk_->get_album_audio_list(kAlbum, 0, 1, 5, 0).get().list.size();
+                switch (i % 3) {
+                    case 0:
+                        total += sdk_->get_all_category().get().size();
+                        break;
+                    case 1:
+                        total += sdk_->get_album_audio_list(kAlbum, 0, 1, 5, 0).get().list.size();
+                        break;
+                    default:
+                        try {
+                            sdk_->get_album_info(kAlbum).get();
+                        } catch (const rv::Error &e) {
+                            errors += e.code() == RVE_SERVER_40000 ? 1 : 0;
+                        }
+                }
             }
         });
     }
     for (std::thread &t : threads) {
         t.join();
     }
-    EXPECT_EQ(total, 500u * 3 + 500u * 5);
+    EXPECT_EQ(total, 4u * 84 * 3 + 4u * 83 * 5);  // i % 3 == 0: 84 per thread, 1: 83
+    EXPECT_EQ(errors, 4 * 83);
 }
 
 class CppSdkStart : public ::testing::Test {

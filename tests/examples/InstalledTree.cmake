@@ -1,5 +1,6 @@
 # Installs the build tree into a fresh prefix, builds the examples against it
-# with find_package(radio_sdk) and with pkg-config, and runs every program.
+# with find_package(radio_sdk) and with pkg-config, and runs every program (the
+# player with the ALSA configuration of the environment).
 #   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DLIBDIR= -DRUNNER= -DCC= -DCXX=
 #         -DSAN_FLAGS= -P InstalledTree.cmake
 function(run)
@@ -21,6 +22,7 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake -DCMAKE_PREF
     "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
 set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
+set(players ${WORK_DIR}/cmake/play_album_cpp)
 
 # pkg-config: the flags it gives, nothing else but threads and the run path
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig
@@ -30,12 +32,24 @@ set(link -pthread -Wl,-rpath,${prefix}/${LIBDIR} -Wall -Wextra -Werror ${san})
 run(${CC} -std=c11 ${SOURCE_DIR}/examples/catalogue.c ${pc} ${link} -o ${WORK_DIR}/pc_catalogue_c)
 run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/catalogue.cpp ${pc} ${link}
     -o ${WORK_DIR}/pc_catalogue_cpp)
+run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/play_album.cpp ${pc} ${link}
+    -o ${WORK_DIR}/pc_play_album_cpp)
 list(APPEND programs ${WORK_DIR}/pc_catalogue_c ${WORK_DIR}/pc_catalogue_cpp)
+list(APPEND players ${WORK_DIR}/pc_play_album_cpp)
 
-foreach(program IN LISTS programs)
+# Runs `program` against the local service; its output must match `expected`.
+function(check program expected)
   run(${RUNNER} ${program})
-  if(NOT run_output MATCHES "audio 3000000105 North Wind, part 5")
-    message(FATAL_ERROR "${program} did not list the album's audios:\n${run_output}")
+  if(NOT run_output MATCHES "${expected}")
+    message(FATAL_ERROR "${program} did not print \"${expected}\":\n${run_output}")
   endif()
   message(STATUS "${program}: ok")
+endfunction()
+
+foreach(program IN LISTS programs)
+  check(${program} "audio 3000000105 North Wind, part 5")
+endforeach()
+# The player runs with the ALSA configuration the test is given.
+foreach(program IN LISTS players)
+  check(${program} "playing Glass Islands episode 3.*quit after three items")
 endforeach()

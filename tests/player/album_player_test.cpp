@@ -398,6 +398,13 @@ TEST_F(AlbumPlayer, TheLastAudioOfTheLastPageHasNoNextAndStillReportsItsEnd) {
     EXPECT_GE(heard, 1.8);
     EXPECT_LE(heard, 3.3);
     expect_play_end_reports({audio(60)});
+    // Nothing after the last page: the application's listener hears so at once.
+    rv_fetchMorePlaylist(&g_own_fetch, nullptr);
+    ASSERT_TRUE(OwnFetch::wait(1));
+    {
+        std::lock_guard lock(OwnFetch::mutex);
+        EXPECT_EQ(OwnFetch::unavailable, 1);
+    }
     album_disablePlayer();  // as when the broadcast player takes the engine
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(reports(service_, "101010").size(), 1u);  // not reported a second time

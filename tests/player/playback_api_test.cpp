@@ -95,12 +95,20 @@ class PlaybackApi : public ::testing::Test {
     rv::test::LogCapture log_;
 };
 
+// A fetch listener that counts the refusals it hears.
+int g_unavailable = 0;
+FetchPlaylistListener g_fetch_listener{nullptr, [](void *) { ++g_unavailable; }};
+
 TEST_F(PlaybackApi, BeforeAnyPlayStartEveryFunctionIsRefused) {
     install();  // managers present, but none chosen yet
     EXPECT_EQ(call_every_control(), "FFFFF -1 -1 -1 null null null");
-    FetchPlaylistListener listener{};
-    rv_fetchMorePlaylist(&listener, "c");
-    EXPECT_EQ(log_.count("Unknown Player Type ! \n"), 20);
+    g_unavailable = 0;
+    rv_fetchMorePlaylist(&g_fetch_listener, "c");
+    EXPECT_EQ(g_unavailable, 1);  // refused, and told so
+    FetchPlaylistListener silent{};
+    rv_fetchMorePlaylist(&silent, "c");
+    rv_fetchMorePlaylist(nullptr, "c");
+    EXPECT_EQ(log_.count("Unknown Player Type ! \n"), 22);
     EXPECT_EQ(log_.count("CALL API [rv_seek] \n"), 1);
     EXPECT_TRUE(g_calls.empty());
 }
@@ -200,9 +208,12 @@ TEST_F(PlaybackApi, FetchingMoreIsTheAlbumPlayersAlone) {
     bean.type = 11;
     rv_playByAudioBean(&bean);
     rv_fetchMorePlaylist(&listener, "clock-2");
+    g_unavailable = 0;
+    rv_fetchMorePlaylist(&g_fetch_listener, "clock-3");
+    EXPECT_EQ(g_unavailable, 1);  // the broadcast player's refusal is answered
     EXPECT_EQ(g_calls,
               (Lines{"album bean 3", "album fetch clock-1", "album fetch null", "bcast bean 11"}));
-    EXPECT_EQ(log_.count("Can not do this\n"), 1);
+    EXPECT_EQ(log_.count("Can not do this\n"), 2);
 }
 
 }  // namespace

@@ -33,21 +33,34 @@ std::vector<double> tones_in_order(const std::vector<int16_t> &mono, int rate) {
     return heard;
 }
 
-TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
-    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-    rvmock::Service service;
-    ASSERT_TRUE(service.start());
-    char dir[] = "/tmp/rvcli-play-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+// The local service and a data directory for rvcli on a pseudo-terminal.
+class RvcliPlay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+        ASSERT_TRUE(service_.start());
+        ASSERT_NE(mkdtemp(dir_), nullptr);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    rvtest::RunOptions on_terminal() const {
+        return {{{"RV_OPEN_API_HTTP", service_.http_url()},
+                 {"RV_OPEN_API_HTTPS", service_.https_url()},
+                 {"RV_REPORT_HOST", service_.http_url()},
+                 {"RV_CA_FILE", service_.ca_file()}},
+                /*terminal=*/true};
+    }
+
+    rvmock::Service service_;
+    char dir_[32] = "/tmp/rvcli-play-XXXXXX";
+};
+
+TEST_F(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     // Each item opens the device again: append them all to one file, in order.
-    const std::string capture = std::string(dir) + "/capture.raw";
-    rvtest::RunOptions options{{{"RV_PCM_CAPTURE", "|cat >> " + capture},
-                                {"RV_OPEN_API_HTTP", service.http_url()},
-                                {"RV_OPEN_API_HTTPS", service.https_url()},
-                                {"RV_REPORT_HOST", service.http_url()},
-                                {"RV_CA_FILE", service.ca_file()}},
-                               /*terminal=*/true};
-    rvtest::RvcliProcess play({"--data-dir", dir, "play", "album", "1100002"}, options);
+    const std::string capture = std::string(dir_) + "/capture.raw";
+    rvtest::RunOptions options = on_terminal();
+    options.env["RV_PCM_CAPTURE"] = "|cat >> " + capture;
+    rvtest::RvcliProcess play({"--data-dir", dir_, "play", "album", "1100002"}, options);
     const std::vector<int64_t> audios = {3000000201, 3000000202, 3000000203};
     for (size_t i = 0; i < audios.size(); ++i) {
         ASSERT_TRUE(play.wait_for_output("playing " + std::to_string(audios[i]) + " ", 20s))
@@ -59,12 +72,54 @@ TEST(RvcliPlay, KeysNextNextQuitPlayThreeAudiosInOrder) {
     }
     EXPECT_EQ(play.finish(20s), 0) << play.err();
     const std::vector<int16_t> mono = rvtone::read_raw_s16(capture, 44100, 1).mono();
-    std::filesystem::remove_all(dir);
     std::vector<double> want;
     for (int64_t id : audios) {
         want.push_back(rvtone::frequency_for_audio_id(id));
     }
     EXPECT_EQ(tones_in_order(mono, 44100), want);
+}
+
+// Space, the arrows, p, n and q on a 5 s audio (shown as 00:04) of a long album: each key's
+// effect shows in what rvcli draws, and q ends it with status 0.
+TEST_F(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
+    rvtest::RvcliProcess play({"--data-dir", dir_, "play", "audio", "3000000104"}, on_terminal());
+    const auto since = [&](size_t from) {
+        return play.out().substr(std::min(from, play.out().size()));
+    };
+    ASSERT_TRUE(play.wait_for_output("playing 3000000104 ", 20s)) << play.out() << play.err();
+    ASSERT_TRUE(play.wait_for_output("> 00:02 / 00:04", 10s)) << play.out();
+
+    // Sends `keys`; true once `shown` appears in what rvcli draws from then on.
+    size_t at = 0;
+    const auto press = [&](const std::string &keys, const std::string &shown) {
+        at = play.out().size();
+        play.send(keys);
+        return play.wait_for_output(shown, 20s, at);
+    };
+
+    // Space pauses: "paused", and no progress of a playing item while paused.
+    ASSERT_TRUE(press(" ", "paused")) << since(at);
+    at = play.out().size();
+    std::this_thread::sleep_for(1s);
+    play.wait_for_output("\x1b", 0ms);  // collect what came meanwhile
+    EXPECT_EQ(since(at).find("\r> "), std::string::npos) << since(at);
+    // Space again resumes: the progress line goes on, marked as playing.
+    ASSERT_TRUE(press(" ", "\r> 00:0")) << since(at);
+
+    // Left: back 10 s, to the start of the audio (it was past 2 s).
+    ASSERT_TRUE(press("\x1b[D", "> 00:00 / 00:04")) << since(at);
+    // Right: 10 s on, past its end: the next audio follows without the audio
+    // having been heard through its last seconds.
+    ASSERT_TRUE(press("\x1b[C", "playing 3000000105 ")) << since(at);
+    const std::string skipped = since(at);
+    EXPECT_EQ(skipped.find("00:02 / 00:04"), std::string::npos) << skipped;
+    EXPECT_EQ(skipped.find("00:03 / 00:04"), std::string::npos) << skipped;
+
+    // p goes back to the audio before 3000000105, n forward again.
+    ASSERT_TRUE(press("p", "playing 3000000104 ")) << since(at);
+    ASSERT_TRUE(press("n", "playing 3000000105 ")) << since(at);
+    play.send("q");
+    EXPECT_EQ(play.finish(20s), 0) << play.err();
 }
 
 }  // namespace

@@ -108,11 +108,15 @@ bool RvcliProcess::pump(std::chrono::milliseconds wait) {
     return out_fd_ >= 0 || err_fd_ >= 0;
 }
 
-bool RvcliProcess::wait_for_output(const std::string &text, std::chrono::milliseconds timeout) {
+bool RvcliProcess::wait_for_output(const std::string &text, std::chrono::milliseconds timeout,
+                                   size_t from) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (out_.find(text) == std::string::npos) {
+    const auto found = [&] {
+        return out_.size() > from && out_.find(text, from) != std::string::npos;
+    };
+    while (!found()) {
         if (std::chrono::steady_clock::now() >= deadline || !pump(std::chrono::milliseconds(50))) {
-            return out_.find(text) != std::string::npos;
+            return found();
         }
     }
     return true;

@@ -26,8 +26,10 @@ class RvcliProcess {
     RvcliProcess(const RvcliProcess &) = delete;
     RvcliProcess &operator=(const RvcliProcess &) = delete;
 
-    // Reads until standard output holds `text`; false on timeout or exit.
-    bool wait_for_output(const std::string &text, std::chrono::milliseconds timeout);
+    // Reads until standard output holds `text` at or after offset `from`;
+    // false on timeout or exit.
+    bool wait_for_output(const std::string &text, std::chrono::milliseconds timeout,
+                         size_t from = 0);
     // Writes to the child's standard input.
     void send(const std::string &keys);
     // Waits for the exit; the exit status, or nullopt on timeout or a signal.
