@@ -1,0 +1,354 @@
+// Playback against broken media: a stream the service cuts mid-play and a
+// media host nobody answers on, for the album and the broadcast player,
+// through the SDK, the real engine and the local service. Each ends in one
+// error event for the listener, no end, and the reports the player owes (the
+// album's play end once the audio is left, the broadcast's error report).
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mock_service.h"
+#include "player/listener_recorder.h"
+#include "player_harness.h"
+#include "request/sdk_fixture.h"
+#include "rv_data.h"
+#include "rv_player.h"
+#include "rv_sdk.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using rv::test::Ears;
+using rv::test::Heard;
+using Kind = rvmock::Fault::Kind;
+
+constexpr int64_t kAlbum = 1100001;
+constexpr int64_t kFiveSeconds = 3000000104;  // audio 4 of the album: 5 s
+constexpr int64_t kNextAudio = 3000000105;
+constexpr int64_t kMockFm = 1001;
+constexpr const char *kLivePath = "/live/1001.aac";
+constexpr int kOpenFailed = 2;     // engine error details
+constexpr int kNetworkFailed = 5;  //
+
+struct ItemDel {
+    void operator()(dao_play_item *item) const { dao_play_item_del(item); }
+};
+using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
+
+// A port on this host that nothing listens on: bound by the OS, then released.
+int closed_port() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), len), 0);
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len), 0);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+std::string path_of(const char *url) {
+    const std::string text = url != nullptr ? url : "";
+    const auto host = text.find("://");
+    const auto path = text.find('/', host == std::string::npos ? 0 : host + 3);
+    return path == std::string::npos ? "" : text.substr(path);
+}
+
+rvmock::Fault fault(Kind kind, size_t bytes = 0, int times = 0) {
+    rvmock::Fault f;
+    f.kind = kind;
+    f.bytes = bytes;
+    f.times = times;
+    return f;
+}
+
+void set_url(dao_play_item *item, const std::string &url) {
+    free(item->playUrl);
+    item->playUrl = strdup(url.c_str());
+}
+
+class PlaybackFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+        capture_ = std::make_unique<rvtest::Capture>(
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(service_.start());
+        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
+        Ears::get().listen();
+    }
+    void TearDown() override {
+        rv_releaseSdk();
+        Ears::get().stop_listening();
+    }
+
+    std::vector<rvmock::Report> reports(const std::string &code) {
+        std::vector<rvmock::Report> found;
+        for (const rvmock::Report &r : service_.reports()) {
+            if (r.value("eventcode") == code) {
+                found.push_back(r);
+            }
+        }
+        return found;
+    }
+    // Reports travel on a pool worker: waits until `n` with `code` arrived.
+    std::vector<rvmock::Report> wait_reports(const std::string &code, std::size_t n) {
+        for (int i = 0; i < 100 && reports(code).size() < n; ++i) {
+            std::this_thread::sleep_for(50ms);
+        }
+        return reports(code);
+    }
+
+    static ItemPtr audio_item(int64_t audio_id) {
+        rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
+            rv_getAlbumAudioInfo(audio_id, rv::test::Catcher::callback, c);
+        });
+        EXPECT_EQ(d.code, 0);
+        auto *audio = static_cast<dao_audio *>(d.data);
+        ItemPtr item(audio != nullptr ? transformAudioToPlayItem(audio) : nullptr);
+        dao_audio_del(audio);
+        return item;
+    }
+
+    static ItemPtr live_item(int64_t broadcast_id) {
+        rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
+            rv_getBroadcastProgramList(broadcast_id, "", rv::test::Catcher::callback, c);
+        });
+        EXPECT_EQ(d.code, 0);
+        std::unique_ptr<List, void (*)(List *)> programmes(static_cast<List *>(d.data), ListFree);
+        for (ListItem *n = ListFirst(programmes.get()); n != nullptr; n = ListNext(n)) {
+            if (static_cast<dao_program *>(n->data)->status == 1) {
+                return ItemPtr(transformProgramToPlayItem(static_cast<dao_program *>(n->data)));
+            }
+        }
+        return nullptr;
+    }
+
+    static void play_bean(int32_t type, int64_t id, int64_t audio_id = 0) {
+        std::unique_ptr<dao_play_audio_bean, void (*)(dao_play_audio_bean *)> bean(
+            dao_play_audio_bean_new(), dao_play_audio_bean_del);
+        bean->type = type;
+        bean->id = id;
+        bean->audioId = audio_id;
+        bean->sortType = 1;
+        bean->prePage = 1;
+        bean->nextPage = 1;
+        rv_playByAudioBean(bean.get());
+    }
+
+    // The one error the listener heard, after nothing else came for a while.
+    Heard the_error() {
+        EXPECT_TRUE(Ears::get().wait_for("error", 1, 60s));
+        std::this_thread::sleep_for(1500ms);  // a second error or an end would be here by now
+        EXPECT_EQ(Ears::get().count("error"), 1);
+        EXPECT_EQ(Ears::get().count("end"), 0);
+        for (const Heard &h : Ears::get().snapshot()) {
+            if (h.what == "error") {
+                EXPECT_NE(h.thread, std::this_thread::get_id());  // the engine's thread
+                return h;
+            }
+        }
+        return {};
+    }
+
+    // Seconds of the tone of `tone_id` that came out (stops the engine first).
+    double tone_seconds(int64_t tone_id) {
+        rv_stop();  // closes the device: the capture is complete
+        std::this_thread::sleep_for(300ms);
+        const auto mono = capture_->read(44100, 1).mono();
+        return rvtone::tone_seconds(mono, 44100, rvtone::frequency_for_audio_id(tone_id));
+    }
+
+    rv::test::LogCapture log_;  // outlives the SDK's threads
+    std::unique_ptr<rvtest::Capture> capture_;
+    rvmock::Service service_;
+    rv::test::TempDir dir_;
+};
+
+// The audio's file is cut after its first bytes and every attempt to pick it
+// up again is refused: the part that came plays, then one network error; the
+// album stays on that audio, and leaving it reports its play end once.
+TEST_F(PlaybackFaults, AlbumAudioCutMidPlayEndsInOneErrorAndItsPlayEndIsReportedOnce) {
+    const ItemPtr item = audio_item(kFiveSeconds);
+    ASSERT_NE(item, nullptr);
+    const std::string path = path_of(item->playUrl);
+    ASSERT_FALSE(path.empty());
+    service_.set_fault(path, fault(Kind::Cut, 12 * 1024, 1));  // about a third of the file
+    service_.set_fault(path + "*", fault(Kind::Drop));         // the engine's reconnections
+
+    play_bean(RV_RESOURCE_ALBUM, kAlbum, kFiveSeconds);
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kNetworkFailed);
+    EXPECT_EQ(Ears::get().count("prepared"), 1);  // the album did not move on
+    ASSERT_NE(rv_getCurPlayItem(), nullptr);
+    EXPECT_EQ(rv_getCurPlayItem()->audioId, kFiveSeconds);
+    EXPECT_TRUE(reports("101010").empty());  // no report for the error itself
+    EXPECT_TRUE(reports("992000").empty());
+
+    // Some of the cut audio was heard, not all of it.
+    const double heard = tone_seconds(kFiveSeconds);
+    EXPECT_GT(heard, 0.3);
+    EXPECT_LT(heard, 4.5);
+
+    // The application moves on by hand once the service is well again.
+    service_.clear_faults();
+    rv_playNext();
+    ASSERT_TRUE(Ears::get().wait_for("playing", 2));
+    const auto ends = wait_reports("101010", 1);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].value("audioid"), std::to_string(kFiveSeconds));
+    EXPECT_EQ(ends[0].value("radioid"), std::to_string(kAlbum));
+    EXPECT_TRUE(ends[0].signature_ok);
+    EXPECT_EQ(rv_getCurPlayItem()->audioId, kNextAudio);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(reports("101010").size(), 1u);  // not reported a second time
+}
+
+// A play URL on a port nobody listens on: one open error, nothing prepared,
+// and the engine is free for the next item at once.
+TEST_F(PlaybackFaults, AlbumItemOnAClosedPortEndsInOneOpenError) {
+    ItemPtr item = audio_item(kFiveSeconds);
+    ASSERT_NE(item, nullptr);
+    set_url(item.get(),
+            "http://127.0.0.1:" + std::to_string(closed_port()) + path_of(item->playUrl));
+
+    rv_playByPlayItem(item.get());
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kOpenFailed);
+    EXPECT_EQ(Ears::get().count("prepared"), 0);
+    EXPECT_EQ(Ears::get().count("playing"), 0);
+    EXPECT_TRUE(reports("992000").empty());
+
+    // The same item from the real host plays.
+    ItemPtr good = audio_item(kNextAudio);
+    ASSERT_NE(good, nullptr);
+    rv_playByPlayItem(good.get());
+    ASSERT_TRUE(Ears::get().wait_for("end"));
+    EXPECT_EQ(Ears::get().count("error"), 1);
+    EXPECT_GT(tone_seconds(kNextAudio), 1.5);
+}
+
+// An address no route leads to: the engine gives up on its own (no hang),
+// with one error, and stopping while it still tries returns promptly.
+TEST_F(PlaybackFaults, AlbumItemOnAnUnroutableHostEndsInOneErrorAndStopsPromptly) {
+    ItemPtr item = audio_item(kFiveSeconds);
+    ASSERT_NE(item, nullptr);
+    set_url(item.get(), "http://192.0.2.1:9" + path_of(item->playUrl));  // TEST-NET-1
+
+    rv_playByPlayItem(item.get());
+    std::this_thread::sleep_for(300ms);
+    const auto before = std::chrono::steady_clock::now();
+    rv_stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(Ears::get().count("error"), 0);  // a stopped source says nothing more
+
+    rv_playByPlayItem(item.get());
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kOpenFailed);
+    EXPECT_EQ(Ears::get().count("prepared"), 0);
+}
+
+// The live stream is cut and stays away: the engine buffers, tries again for
+// its reconnect window and gives up with one network error; the broadcast
+// player reports the buffering start and the error once each.
+TEST_F(PlaybackFaults, LiveStreamCutForGoodEndsInOneErrorReportedOnce) {
+    service_.set_fault(kLivePath, fault(Kind::Cut, 24 * 1024, 1));  // a few seconds of audio
+    service_.set_fault(std::string(kLivePath) + "*", fault(Kind::Drop));
+
+    play_bean(RV_RESOURCE_BROADCAST, kMockFm);
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    const dao_play_item *item = rv_getCurPlayItem();
+    ASSERT_NE(item, nullptr);
+    const std::string url = item->playUrl;
+    const int64_t programme = item->audioId;
+    ASSERT_TRUE(Ears::get().wait_for("buffering", 1, 30s));
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kNetworkFailed);
+    EXPECT_EQ(Ears::get().count("buffering"), 1);
+    EXPECT_EQ(Ears::get().count("buffered"), 0);
+
+    const auto errors = wait_reports("992000", 1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].value("radioid"), std::to_string(kMockFm));
+    EXPECT_EQ(errors[0].value("audioid"), std::to_string(programme));
+    EXPECT_EQ(errors[0].value("result"), std::to_string(kNetworkFailed));
+    EXPECT_EQ(errors[0].value("url"), url);
+    EXPECT_TRUE(errors[0].signature_ok);
+    EXPECT_EQ(reports("300030").size(), 1u);
+    EXPECT_TRUE(reports("300022").empty());
+    EXPECT_GT(tone_seconds(kMockFm), 1.0);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(reports("992000").size(), 1u);
+}
+
+// A live stream cut once comes back by itself: no error, no error report, and
+// every buffering that began also ended.
+TEST_F(PlaybackFaults, LiveStreamCutOnceResumesWithoutError) {
+    service_.set_fault(kLivePath, fault(Kind::Cut, 24 * 1024, 1));
+
+    play_bean(RV_RESOURCE_BROADCAST, kMockFm);
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    std::this_thread::sleep_for(8s);
+    EXPECT_EQ(Ears::get().count("error"), 0);
+    EXPECT_EQ(Ears::get().count("buffering"), Ears::get().count("buffered"));
+    EXPECT_EQ(reports("300030").size(), reports("300022").size());
+    EXPECT_TRUE(reports("992000").empty());
+    EXPECT_GT(tone_seconds(kMockFm), 6.0);
+}
+
+// The stream's host takes the connection and closes it at once, every time:
+// one open error, reported once with the programme's URL.
+TEST_F(PlaybackFaults, LiveStreamHostThatNeverAnswersEndsInOneErrorReportedOnce) {
+    service_.set_fault(std::string(kLivePath) + "*", fault(Kind::Drop));
+
+    play_bean(RV_RESOURCE_BROADCAST, kMockFm);
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kOpenFailed);
+    EXPECT_EQ(Ears::get().count("prepared"), 0);
+    const dao_play_item *item = rv_getCurPlayItem();
+    ASSERT_NE(item, nullptr);
+    const auto errors = wait_reports("992000", 1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].value("result"), std::to_string(kOpenFailed));
+    EXPECT_EQ(errors[0].value("url"), item->playUrl);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(reports("992000").size(), 1u);
+}
+
+// A live programme played by item on a closed port, with no programme list
+// behind it: the listener hears the one error; with no current programme the
+// player warns instead of reporting.
+TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorWithoutAListToReportFrom) {
+    ItemPtr item = live_item(kMockFm);
+    ASSERT_NE(item, nullptr);
+    set_url(item.get(),
+            "http://127.0.0.1:" + std::to_string(closed_port()) + path_of(item->playUrl));
+
+    rv_playByPlayItem(item.get());
+    const Heard error = the_error();
+    EXPECT_EQ(error.a, 100);
+    EXPECT_EQ(error.b, kOpenFailed);
+    EXPECT_EQ(Ears::get().count("prepared"), 0);
+    EXPECT_EQ(log_.count("The PlayItem Is Invalid, So Abandon Left Operations ... \n"), 1);
+    EXPECT_TRUE(reports("992000").empty());
+}
+
+}  // namespace
