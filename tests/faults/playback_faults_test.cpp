@@ -19,6 +19,7 @@
 
 #include "mock_service.h"
 #include "player/listener_recorder.h"
+#include "player/play_start.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -30,6 +31,9 @@ namespace {
 using namespace std::chrono_literals;
 using rv::test::Ears;
 using rv::test::Heard;
+using rv::test::live_item_of;
+using rv::test::play_bean;
+using ItemPtr = rv::test::PlayItemPtr;
 using Kind = rvmock::Fault::Kind;
 
 constexpr int64_t kAlbum = 1100001;
@@ -39,11 +43,6 @@ constexpr int64_t kMockFm = 1001;
 constexpr const char *kLivePath = "/live/1001.aac";
 constexpr int kOpenFailed = 2;     // engine error details
 constexpr int kNetworkFailed = 5;  //
-
-struct ItemDel {
-    void operator()(dao_play_item *item) const { dao_play_item_del(item); }
-};
-using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
 
 // A port on this host that nothing listens on: bound by the OS, then released.
 int closed_port() {
@@ -73,9 +72,12 @@ rvmock::Fault fault(Kind kind, size_t bytes = 0, int times = 0) {
     return f;
 }
 
-void set_url(dao_play_item *item, const std::string &url) {
+// Moves the item's play URL to `host` ("address:port"); gives the new URL.
+std::string move_to(dao_play_item *item, const std::string &host) {
+    const std::string url = "http://" + host + path_of(item->playUrl);
     free(item->playUrl);
     item->playUrl = strdup(url.c_str());
+    return url;
 }
 
 class PlaybackFaults : public ::testing::Test {
@@ -121,45 +123,20 @@ class PlaybackFaults : public ::testing::Test {
         return item;
     }
 
-    static ItemPtr live_item(int64_t broadcast_id) {
-        rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
-            rv_getBroadcastProgramList(broadcast_id, "", rv::test::Catcher::callback, c);
-        });
-        EXPECT_EQ(d.code, 0);
-        std::unique_ptr<List, void (*)(List *)> programmes(static_cast<List *>(d.data), ListFree);
-        for (ListItem *n = ListFirst(programmes.get()); n != nullptr; n = ListNext(n)) {
-            if (static_cast<dao_program *>(n->data)->status == 1) {
-                return ItemPtr(transformProgramToPlayItem(static_cast<dao_program *>(n->data)));
-            }
-        }
-        return nullptr;
-    }
-
-    static void play_bean(int32_t type, int64_t id, int64_t audio_id = 0) {
-        std::unique_ptr<dao_play_audio_bean, void (*)(dao_play_audio_bean *)> bean(
-            dao_play_audio_bean_new(), dao_play_audio_bean_del);
-        bean->type = type;
-        bean->id = id;
-        bean->audioId = audio_id;
-        bean->sortType = 1;
-        bean->prePage = 1;
-        bean->nextPage = 1;
-        rv_playByAudioBean(bean.get());
-    }
-
-    // The one error the listener heard, after nothing else came for a while.
-    Heard the_error() {
-        EXPECT_TRUE(Ears::get().wait_for("error", 1, 60s));
+    // One engine error (100) with `detail` reaches the listener, on the engine's
+    // thread, and neither a second one nor an end follows.
+    void expect_one_error(int detail) {
+        ASSERT_TRUE(Ears::get().wait_for("error", 1, 60s));
         std::this_thread::sleep_for(1500ms);  // a second error or an end would be here by now
         EXPECT_EQ(Ears::get().count("error"), 1);
         EXPECT_EQ(Ears::get().count("end"), 0);
         for (const Heard &h : Ears::get().snapshot()) {
             if (h.what == "error") {
-                EXPECT_NE(h.thread, std::this_thread::get_id());  // the engine's thread
-                return h;
+                EXPECT_EQ(h.a, 100);
+                EXPECT_EQ(h.b, detail);
+                EXPECT_NE(h.thread, std::this_thread::get_id());
             }
         }
-        return {};
     }
 
     // Seconds of the tone of `tone_id` that came out (stops the engine first).
@@ -189,9 +166,7 @@ TEST_F(PlaybackFaults, AlbumAudioCutMidPlayEndsInOneErrorAndItsPlayEndIsReported
 
     play_bean(RV_RESOURCE_ALBUM, kAlbum, kFiveSeconds);
     ASSERT_TRUE(Ears::get().wait_for("playing"));
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kNetworkFailed);
+    expect_one_error(kNetworkFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 1);  // the album did not move on
     ASSERT_NE(rv_getCurPlayItem(), nullptr);
     EXPECT_EQ(rv_getCurPlayItem()->audioId, kFiveSeconds);
@@ -222,18 +197,15 @@ TEST_F(PlaybackFaults, AlbumAudioCutMidPlayEndsInOneErrorAndItsPlayEndIsReported
 TEST_F(PlaybackFaults, AlbumItemOnAClosedPortEndsInOneOpenError) {
     ItemPtr item = audio_item(kFiveSeconds);
     ASSERT_NE(item, nullptr);
-    set_url(item.get(),
-            "http://127.0.0.1:" + std::to_string(closed_port()) + path_of(item->playUrl));
+    move_to(item.get(), "127.0.0.1:" + std::to_string(closed_port()));
 
     rv_playByPlayItem(item.get());
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kOpenFailed);
+    expect_one_error(kOpenFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
     EXPECT_EQ(Ears::get().count("playing"), 0);
     EXPECT_TRUE(reports("992000").empty());
 
-    // The same item from the real host plays.
+    // An audio from the real host plays next.
     ItemPtr good = audio_item(kNextAudio);
     ASSERT_NE(good, nullptr);
     rv_playByPlayItem(good.get());
@@ -247,7 +219,7 @@ TEST_F(PlaybackFaults, AlbumItemOnAClosedPortEndsInOneOpenError) {
 TEST_F(PlaybackFaults, AlbumItemOnAnUnroutableHostEndsInOneErrorAndStopsPromptly) {
     ItemPtr item = audio_item(kFiveSeconds);
     ASSERT_NE(item, nullptr);
-    set_url(item.get(), "http://192.0.2.1:9" + path_of(item->playUrl));  // TEST-NET-1
+    move_to(item.get(), "192.0.2.1:9");  // TEST-NET-1: documentation only, routed nowhere
 
     rv_playByPlayItem(item.get());
     std::this_thread::sleep_for(300ms);
@@ -258,9 +230,7 @@ TEST_F(PlaybackFaults, AlbumItemOnAnUnroutableHostEndsInOneErrorAndStopsPromptly
     EXPECT_EQ(Ears::get().count("error"), 0);  // a stopped source says nothing more
 
     rv_playByPlayItem(item.get());
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kOpenFailed);
+    expect_one_error(kOpenFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
 }
 
@@ -278,9 +248,7 @@ TEST_F(PlaybackFaults, LiveStreamCutForGoodEndsInOneErrorReportedOnce) {
     const std::string url = item->playUrl;
     const int64_t programme = item->audioId;
     ASSERT_TRUE(Ears::get().wait_for("buffering", 1, 30s));
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kNetworkFailed);
+    expect_one_error(kNetworkFailed);
     EXPECT_EQ(Ears::get().count("buffering"), 1);
     EXPECT_EQ(Ears::get().count("buffered"), 0);
 
@@ -319,9 +287,7 @@ TEST_F(PlaybackFaults, LiveStreamHostThatNeverAnswersEndsInOneErrorReportedOnce)
     service_.set_fault(std::string(kLivePath) + "*", fault(Kind::Drop));
 
     play_bean(RV_RESOURCE_BROADCAST, kMockFm);
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kOpenFailed);
+    expect_one_error(kOpenFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
     const dao_play_item *item = rv_getCurPlayItem();
     ASSERT_NE(item, nullptr);
@@ -337,15 +303,12 @@ TEST_F(PlaybackFaults, LiveStreamHostThatNeverAnswersEndsInOneErrorReportedOnce)
 // behind it: the listener hears the one error; with no current programme the
 // player warns instead of reporting.
 TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorWithoutAListToReportFrom) {
-    ItemPtr item = live_item(kMockFm);
+    ItemPtr item = live_item_of(kMockFm);
     ASSERT_NE(item, nullptr);
-    set_url(item.get(),
-            "http://127.0.0.1:" + std::to_string(closed_port()) + path_of(item->playUrl));
+    move_to(item.get(), "127.0.0.1:" + std::to_string(closed_port()));
 
     rv_playByPlayItem(item.get());
-    const Heard error = the_error();
-    EXPECT_EQ(error.a, 100);
-    EXPECT_EQ(error.b, kOpenFailed);
+    expect_one_error(kOpenFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
     EXPECT_EQ(log_.count("The PlayItem Is Invalid, So Abandon Left Operations ... \n"), 1);
     EXPECT_TRUE(reports("992000").empty());

@@ -24,6 +24,7 @@
 
 #include "faults/request_table.h"
 #include "mock_service.h"
+#include "player/play_start.h"
 #include "request/sdk_fixture.h"
 #include "rv_config.h"
 #include "rv_data.h"
@@ -110,17 +111,6 @@ PlayerStateListener g_listener{
 PlayerBroadcastListener g_broadcast_listener{
     .OnLiveProgramUpdated = [](dao_play_item *) { g_player.live_updates.fetch_add(1); },
 };
-
-void play_bean(int32_t type, int64_t id) {
-    std::unique_ptr<dao_play_audio_bean, void (*)(dao_play_audio_bean *)> bean(
-        dao_play_audio_bean_new(), dao_play_audio_bean_del);
-    bean->type = type;
-    bean->id = id;
-    bean->sortType = 1;
-    bean->prePage = 1;
-    bean->nextPage = 1;
-    rv_playByAudioBean(bean.get());
-}
 
 // --- Faults --------------------------------------------------------------------------
 
@@ -224,9 +214,9 @@ TEST(Soak, MixedRequestsWithFaultsWhilePlayingAnswerEachOnceAndMemoryStaysFlat) 
         bool album = true;
         while (!over.load()) {
             if (album) {
-                play_bean(RV_RESOURCE_ALBUM, kAlbum);
+                rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum);
             } else {
-                play_bean(RV_RESOURCE_BROADCAST, kMockFm);
+                rv::test::play_bean(RV_RESOURCE_BROADCAST, kMockFm);
             }
             stints.fetch_add(1);
             album = !album;

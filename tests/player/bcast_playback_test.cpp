@@ -15,6 +15,7 @@
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/listener_recorder.h"
+#include "player/play_start.h"
 #include "player/player_album_manager.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
@@ -32,13 +33,8 @@ constexpr int64_t kCoastRadio = 1002;  // on air
 constexpr int64_t kToneMusic = 1003;   // on air
 constexpr int64_t kHighland = 1004;    // off the air
 
-struct BeanDel {
-    void operator()(dao_play_audio_bean *bean) const { dao_play_audio_bean_del(bean); }
-};
-struct ItemDel {
-    void operator()(dao_play_item *item) const { dao_play_item_del(item); }
-};
-using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
+using rv::test::live_item_of;
+using ItemPtr = rv::test::PlayItemPtr;
 
 rvmock::Config short_programmes() {
     rvmock::Config config;
@@ -78,25 +74,7 @@ class BroadcastPlayback : public ::testing::Test {
     }
 
     static void play_bean(int64_t broadcast_id) {
-        std::unique_ptr<dao_play_audio_bean, BeanDel> bean(dao_play_audio_bean_new());
-        bean->type = RV_RESOURCE_BROADCAST;
-        bean->id = broadcast_id;
-        rv_playByAudioBean(bean.get());
-    }
-
-    // The live programme of a broadcast as the data API gives it, made a play item.
-    static ItemPtr live_item_of(int64_t broadcast_id) {
-        rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
-            rv_getBroadcastProgramList(broadcast_id, "", rv::test::Catcher::callback, c);
-        });
-        EXPECT_EQ(d.code, 0);
-        std::unique_ptr<List, void (*)(List *)> programmes(static_cast<List *>(d.data), ListFree);
-        for (ListItem *n = ListFirst(programmes.get()); n != nullptr; n = ListNext(n)) {
-            if (static_cast<dao_program *>(n->data)->status == 1) {
-                return ItemPtr(transformProgramToPlayItem(static_cast<dao_program *>(n->data)));
-            }
-        }
-        return nullptr;
+        rv::test::play_bean(RV_RESOURCE_BROADCAST, broadcast_id);
     }
 
     // Seconds of the tone of `tone_id` in what the test played (stop first: that
@@ -263,13 +241,7 @@ TEST_F(BroadcastPlayback, AnOffAirBroadcastGivesTheNoProgrammeItemAndDoesNotPlay
 
 TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
     constexpr int64_t kAlbum = 1100001;
-    const auto play_album = [] {
-        std::unique_ptr<dao_play_audio_bean, BeanDel> bean(dao_play_audio_bean_new());
-        bean->type = RV_RESOURCE_ALBUM;
-        bean->id = kAlbum;
-        bean->sortType = bean->prePage = bean->nextPage = 1;
-        rv_playByAudioBean(bean.get());
-    };
+    const auto play_album = [] { rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum); };
     const auto reports_with = [this](const std::string &code) {
         std::vector<rvmock::Report> found;
         for (const rvmock::Report &r : service_.reports()) {
