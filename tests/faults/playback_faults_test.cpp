@@ -5,11 +5,6 @@
 // album's play end once the audio is left, the broadcast's error report).
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -17,9 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "live_servers.h"
 #include "mock_service.h"
 #include "player/listener_recorder.h"
 #include "player/play_start.h"
+#include "player/sdk_playback_fixture.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -44,19 +41,6 @@ constexpr const char *kLivePath = "/live/1001.aac";
 constexpr int kOpenFailed = 2;     // engine error details
 constexpr int kNetworkFailed = 5;  //
 
-// A port on this host that nothing listens on: bound by the OS, then released.
-int closed_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&addr), len), 0);
-    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len), 0);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
 std::string path_of(const char *url) {
     const std::string text = url != nullptr ? url : "";
     const auto host = text.find("://");
@@ -80,38 +64,8 @@ std::string move_to(dao_play_item *item, const std::string &host) {
     return url;
 }
 
-class PlaybackFaults : public ::testing::Test {
+class PlaybackFaults : public rv::test::SdkPlaybackTest {
   protected:
-    void SetUp() override {
-        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-        capture_ = std::make_unique<rvtest::Capture>(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(service_.start());
-        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
-        Ears::get().listen();
-    }
-    void TearDown() override {
-        rv_releaseSdk();
-        Ears::get().stop_listening();
-    }
-
-    std::vector<rvmock::Report> reports(const std::string &code) {
-        std::vector<rvmock::Report> found;
-        for (const rvmock::Report &r : service_.reports()) {
-            if (r.value("eventcode") == code) {
-                found.push_back(r);
-            }
-        }
-        return found;
-    }
-    // Reports travel on a pool worker: waits until `n` with `code` arrived.
-    std::vector<rvmock::Report> wait_reports(const std::string &code, std::size_t n) {
-        for (int i = 0; i < 100 && reports(code).size() < n; ++i) {
-            std::this_thread::sleep_for(50ms);
-        }
-        return reports(code);
-    }
-
     static ItemPtr audio_item(int64_t audio_id) {
         rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
             rv_getAlbumAudioInfo(audio_id, rv::test::Catcher::callback, c);
@@ -146,11 +100,6 @@ class PlaybackFaults : public ::testing::Test {
         const auto mono = capture_->read(44100, 1).mono();
         return rvtone::tone_seconds(mono, 44100, rvtone::frequency_for_audio_id(tone_id));
     }
-
-    rv::test::LogCapture log_;  // outlives the SDK's threads
-    std::unique_ptr<rvtest::Capture> capture_;
-    rvmock::Service service_;
-    rv::test::TempDir dir_;
 };
 
 // The audio's file is cut after its first bytes and every attempt to pick it
@@ -197,7 +146,7 @@ TEST_F(PlaybackFaults, AlbumAudioCutMidPlayEndsInOneErrorAndItsPlayEndIsReported
 TEST_F(PlaybackFaults, AlbumItemOnAClosedPortEndsInOneOpenError) {
     ItemPtr item = audio_item(kFiveSeconds);
     ASSERT_NE(item, nullptr);
-    move_to(item.get(), "127.0.0.1:" + std::to_string(closed_port()));
+    move_to(item.get(), "127.0.0.1:" + std::to_string(rvtest::free_port()));
 
     rv_playByPlayItem(item.get());
     expect_one_error(kOpenFailed);
@@ -305,7 +254,7 @@ TEST_F(PlaybackFaults, LiveStreamHostThatNeverAnswersEndsInOneErrorReportedOnce)
 TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorWithoutAListToReportFrom) {
     ItemPtr item = live_item_of(kMockFm);
     ASSERT_NE(item, nullptr);
-    move_to(item.get(), "127.0.0.1:" + std::to_string(closed_port()));
+    move_to(item.get(), "127.0.0.1:" + std::to_string(rvtest::free_port()));
 
     rv_playByPlayItem(item.get());
     expect_one_error(kOpenFailed);

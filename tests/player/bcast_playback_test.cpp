@@ -17,6 +17,7 @@
 #include "player/listener_recorder.h"
 #include "player/play_start.h"
 #include "player/player_album_manager.h"
+#include "player/sdk_playback_fixture.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -58,20 +59,9 @@ std::vector<Heard> live_progress() {
     return live;
 }
 
-class BroadcastPlayback : public ::testing::Test {
+class BroadcastPlayback : public rv::test::SdkPlaybackTest {
   protected:
-    void SetUp() override {
-        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-        capture_ = std::make_unique<rvtest::Capture>(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(service_.start());
-        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
-        Ears::get().listen();
-    }
-    void TearDown() override {
-        rv_releaseSdk();
-        Ears::get().stop_listening();
-    }
+    BroadcastPlayback() : SdkPlaybackTest(short_programmes()) {}
 
     static void play_bean(int64_t broadcast_id) {
         rv::test::play_bean(RV_RESOURCE_BROADCAST, broadcast_id);
@@ -84,12 +74,6 @@ class BroadcastPlayback : public ::testing::Test {
         EXPECT_GE(rvtone::tone_seconds(mono, 44100, rvtone::frequency_for_audio_id(tone_id)),
                   min_seconds);
     }
-
-    rv::test::LogCapture log_;  // outlives the SDK's threads
-    // Every test plays into its own capture, from its first sound on.
-    std::unique_ptr<rvtest::Capture> capture_;
-    rvmock::Service service_{short_programmes()};
-    rv::test::TempDir dir_;
 };
 
 TEST_F(BroadcastPlayback, ALiveBroadcastPlaysByBeanAndTheClockGivesTheLivePosition) {
@@ -242,15 +226,6 @@ TEST_F(BroadcastPlayback, AnOffAirBroadcastGivesTheNoProgrammeItemAndDoesNotPlay
 TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
     constexpr int64_t kAlbum = 1100001;
     const auto play_album = [] { rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum); };
-    const auto reports_with = [this](const std::string &code) {
-        std::vector<rvmock::Report> found;
-        for (const rvmock::Report &r : service_.reports()) {
-            if (r.value("eventcode") == code) {
-                found.push_back(r);
-            }
-        }
-        return found;
-    };
     play_album();
     ASSERT_TRUE(Ears::get().wait_for("playing"));
     EXPECT_TRUE(album_isPlayerEnable());
@@ -273,16 +248,16 @@ TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(live_progress().size(), live);
 
-    for (int i = 0; i < 100 && reports_with("101017").empty(); ++i) {
+    for (int i = 0; i < 100 && reports("101017").empty(); ++i) {
         std::this_thread::sleep_for(20ms);
     }
-    const auto broadcast_ends = reports_with("101017");
+    const auto broadcast_ends = reports("101017");
     ASSERT_EQ(broadcast_ends.size(), 1u);
     EXPECT_EQ(broadcast_ends[0].value("radioid"), std::to_string(kMockFm));
     EXPECT_EQ(broadcast_ends[0].value("audioid"), std::to_string(programme));
     EXPECT_EQ(broadcast_ends[0].value("remarks1"), "player");
     EXPECT_TRUE(broadcast_ends[0].signature_ok);
-    const auto album_ends = reports_with("101010");
+    const auto album_ends = reports("101010");
     ASSERT_GE(album_ends.size(), 1u);  // the album's audio, ended by the broadcast
     EXPECT_EQ(album_ends[0].value("radioid"), std::to_string(kAlbum));
     EXPECT_EQ(Ears::get().count("error"), 0);
