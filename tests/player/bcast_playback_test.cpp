@@ -15,7 +15,9 @@
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/listener_recorder.h"
+#include "player/play_start.h"
 #include "player/player_album_manager.h"
+#include "player/sdk_playback_fixture.h"
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
@@ -32,13 +34,8 @@ constexpr int64_t kCoastRadio = 1002;  // on air
 constexpr int64_t kToneMusic = 1003;   // on air
 constexpr int64_t kHighland = 1004;    // off the air
 
-struct BeanDel {
-    void operator()(dao_play_audio_bean *bean) const { dao_play_audio_bean_del(bean); }
-};
-struct ItemDel {
-    void operator()(dao_play_item *item) const { dao_play_item_del(item); }
-};
-using ItemPtr = std::unique_ptr<dao_play_item, ItemDel>;
+using rv::test::live_item_of;
+using ItemPtr = rv::test::PlayItemPtr;
 
 rvmock::Config short_programmes() {
     rvmock::Config config;
@@ -62,41 +59,12 @@ std::vector<Heard> live_progress() {
     return live;
 }
 
-class BroadcastPlayback : public ::testing::Test {
+class BroadcastPlayback : public rv::test::SdkPlaybackTest {
   protected:
-    void SetUp() override {
-        ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
-        capture_ = std::make_unique<rvtest::Capture>(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(service_.start());
-        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
-        Ears::get().listen();
-    }
-    void TearDown() override {
-        rv_releaseSdk();
-        Ears::get().stop_listening();
-    }
+    BroadcastPlayback() : SdkPlaybackTest(short_programmes()) {}
 
     static void play_bean(int64_t broadcast_id) {
-        std::unique_ptr<dao_play_audio_bean, BeanDel> bean(dao_play_audio_bean_new());
-        bean->type = RV_RESOURCE_BROADCAST;
-        bean->id = broadcast_id;
-        rv_playByAudioBean(bean.get());
-    }
-
-    // The live programme of a broadcast as the data API gives it, made a play item.
-    static ItemPtr live_item_of(int64_t broadcast_id) {
-        rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
-            rv_getBroadcastProgramList(broadcast_id, "", rv::test::Catcher::callback, c);
-        });
-        EXPECT_EQ(d.code, 0);
-        std::unique_ptr<List, void (*)(List *)> programmes(static_cast<List *>(d.data), ListFree);
-        for (ListItem *n = ListFirst(programmes.get()); n != nullptr; n = ListNext(n)) {
-            if (static_cast<dao_program *>(n->data)->status == 1) {
-                return ItemPtr(transformProgramToPlayItem(static_cast<dao_program *>(n->data)));
-            }
-        }
-        return nullptr;
+        rv::test::play_bean(RV_RESOURCE_BROADCAST, broadcast_id);
     }
 
     // Seconds of the tone of `tone_id` in what the test played (stop first: that
@@ -106,12 +74,6 @@ class BroadcastPlayback : public ::testing::Test {
         EXPECT_GE(rvtone::tone_seconds(mono, 44100, rvtone::frequency_for_audio_id(tone_id)),
                   min_seconds);
     }
-
-    rv::test::LogCapture log_;  // outlives the SDK's threads
-    // Every test plays into its own capture, from its first sound on.
-    std::unique_ptr<rvtest::Capture> capture_;
-    rvmock::Service service_{short_programmes()};
-    rv::test::TempDir dir_;
 };
 
 TEST_F(BroadcastPlayback, ALiveBroadcastPlaysByBeanAndTheClockGivesTheLivePosition) {
@@ -263,22 +225,7 @@ TEST_F(BroadcastPlayback, AnOffAirBroadcastGivesTheNoProgrammeItemAndDoesNotPlay
 
 TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
     constexpr int64_t kAlbum = 1100001;
-    const auto play_album = [] {
-        std::unique_ptr<dao_play_audio_bean, BeanDel> bean(dao_play_audio_bean_new());
-        bean->type = RV_RESOURCE_ALBUM;
-        bean->id = kAlbum;
-        bean->sortType = bean->prePage = bean->nextPage = 1;
-        rv_playByAudioBean(bean.get());
-    };
-    const auto reports_with = [this](const std::string &code) {
-        std::vector<rvmock::Report> found;
-        for (const rvmock::Report &r : service_.reports()) {
-            if (r.value("eventcode") == code) {
-                found.push_back(r);
-            }
-        }
-        return found;
-    };
+    const auto play_album = [] { rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum); };
     play_album();
     ASSERT_TRUE(Ears::get().wait_for("playing"));
     EXPECT_TRUE(album_isPlayerEnable());
@@ -301,16 +248,16 @@ TEST_F(BroadcastPlayback, AlbumThenBroadcastThenAlbumHandTheEngineOver) {
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(live_progress().size(), live);
 
-    for (int i = 0; i < 100 && reports_with("101017").empty(); ++i) {
+    for (int i = 0; i < 100 && reports("101017").empty(); ++i) {
         std::this_thread::sleep_for(20ms);
     }
-    const auto broadcast_ends = reports_with("101017");
+    const auto broadcast_ends = reports("101017");
     ASSERT_EQ(broadcast_ends.size(), 1u);
     EXPECT_EQ(broadcast_ends[0].value("radioid"), std::to_string(kMockFm));
     EXPECT_EQ(broadcast_ends[0].value("audioid"), std::to_string(programme));
     EXPECT_EQ(broadcast_ends[0].value("remarks1"), "player");
     EXPECT_TRUE(broadcast_ends[0].signature_ok);
-    const auto album_ends = reports_with("101010");
+    const auto album_ends = reports("101010");
     ASSERT_GE(album_ends.size(), 1u);  // the album's audio, ended by the broadcast
     EXPECT_EQ(album_ends[0].value("radioid"), std::to_string(kAlbum));
     EXPECT_EQ(Ears::get().count("error"), 0);
