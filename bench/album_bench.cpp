@@ -24,6 +24,7 @@
 #include "rv_data.h"
 #include "rv_player.h"
 #include "rv_sdk.h"
+#include "support/play_bean.h"
 
 namespace {
 
@@ -93,15 +94,7 @@ double to_first_frame(const std::string &capture, Start start) {
 }
 
 void play_bean(int64_t audio_id) {
-    std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean(
-        dao_play_audio_bean_new(), dao_play_audio_bean_del);
-    bean->type = RV_RESOURCE_ALBUM;
-    bean->id = kAlbum;
-    bean->audioId = audio_id;
-    bean->sortType = 1;
-    bean->prePage = 1;
-    bean->nextPage = 1;
-    rv_playByAudioBean(bean.get());
+    rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum, audio_id);
 }
 
 // Play end of audio n -> prepare complete of audio n + 1, in ms: starts at n,

@@ -12,6 +12,7 @@
 #include "rv_data.h"
 #include "rv_player.h"
 #include "rv_sdk.h"
+#include "support/play_bean.h"
 
 namespace {
 
@@ -45,14 +46,7 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
-    std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean(
-        dao_play_audio_bean_new(), dao_play_audio_bean_del);
-    bean->type = RV_RESOURCE_ALBUM;
-    bean->id = kAlbum;
-    bean->sortType = 1;
-    bean->prePage = 1;
-    bean->nextPage = 1;
-    rv_playByAudioBean(bean.get());
+    rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbum);
     for (;;) {
         pause();  // until memory_bench ends it
     }

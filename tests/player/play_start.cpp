@@ -8,18 +8,6 @@
 
 namespace rv::test {
 
-void play_bean(int32_t type, int64_t id, int64_t audio_id) {
-    std::unique_ptr<dao_play_audio_bean, void (*)(dao_play_audio_bean *)> bean(
-        dao_play_audio_bean_new(), dao_play_audio_bean_del);
-    bean->type = type;
-    bean->id = id;
-    bean->audioId = audio_id;
-    bean->sortType = 1;
-    bean->prePage = 1;
-    bean->nextPage = 1;
-    rv_playByAudioBean(bean.get());
-}
-
 PlayItemPtr live_item_of(int64_t broadcast_id) {
     Delivery d = call(
         [&](Catcher *c) { rv_getBroadcastProgramList(broadcast_id, "", Catcher::callback, c); });
