@@ -1,4 +1,5 @@
 #include "output.h"
+#include "screen.h"
 
 #include <cjson/cJSON.h>
 
@@ -34,7 +35,7 @@ cJSON *object_of(const Table &table, const std::vector<Value> &row) {
 
 void print_json(const JsonPtr &json) {
     std::unique_ptr<char, decltype(&cJSON_free)> text(cJSON_Print(json.get()), cJSON_free);
-    std::printf("%s\n", text ? text.get() : "null");
+    std::fprintf(out(), "%s\n", text ? text.get() : "null");
 }
 
 // A code point's display width: East Asian wide and full-width forms take two.
@@ -89,7 +90,7 @@ void print_list(const Table &table, bool json) {
                 line.append(widths[i] - display_width(cells[i]) + 2, ' ');
             }
         }
-        std::printf("%s\n", line.c_str());
+        std::fprintf(out(), "%s\n", line.c_str());
     };
     print_row(table.columns);
     for (const auto &row : table.rows) {
@@ -100,7 +101,7 @@ void print_list(const Table &table, bool json) {
         print_row(cells);
     }
     if (table.rows.empty()) {
-        std::printf("(none)\n");
+        std::fprintf(out(), "(none)\n");
     }
 }
 
@@ -118,8 +119,8 @@ void print_record(const Table &table, bool json) {
     }
     const auto &row = table.rows.front();
     for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
-        std::printf("%-*s  %s\n", static_cast<int>(width) + 1, (table.columns[i] + ":").c_str(),
-                    text_of(row[i]).c_str());
+        std::fprintf(out(), "%-*s  %s\n", static_cast<int>(width) + 1,
+                     (table.columns[i] + ":").c_str(), text_of(row[i]).c_str());
     }
 }
 
@@ -127,7 +128,7 @@ void print_text(const std::string &key, const std::string &text, bool json) {
     if (json) {
         print_record(Table{{key}, {{text}}}, true);
     } else {
-        std::printf("%s\n", text.c_str());
+        std::fprintf(out(), "%s\n", text.c_str());
     }
 }
 

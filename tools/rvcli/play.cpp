@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -13,14 +14,27 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <tuple>
 
 #include "commands.h"
+#include "orvellaplayer.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
 
 struct Event {
-    enum Kind { Prepared, Playing, Paused, Progress, LiveProgress, Error, End } kind;
+    enum Kind {
+        Prepared,
+        Playing,
+        Paused,
+        Progress,
+        LiveProgress,
+        Error,
+        End,
+        Buffering,
+        Buffered
+    } kind;
     int64_t a = 0, b = 0;
 };
 
@@ -74,6 +88,8 @@ PlayerStateListener make_listener() {
     };
     l.OnError = [](int32_t what, int32_t detail) { push(Event::Error, what, detail); };
     l.OnPlayEnd = [] { push(Event::End); };
+    l.OnBufferingStart = [] { push(Event::Buffering); };
+    l.OnBufferingComplete = [] { push(Event::Buffered); };
     return l;
 }
 
@@ -189,13 +205,42 @@ Current current_item() {
     return c;
 }
 
+// What an engine error means to someone at a terminal.
+std::string error_text(int64_t what, int64_t detail) {
+    static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{
+        {ORV_ERROR_NO_SOURCE, "no source", "the item has no address to play"},
+        {ORV_ERROR_OPEN, "open", "the source could not be opened or is not media"},
+        {ORV_ERROR_NO_AUDIO, "no audio", "the source has no playable audio stream"},
+        {ORV_ERROR_DECODE, "decode", "the audio could not be decoded"},
+        {ORV_ERROR_NETWORK, "network", "the input broke off and reconnecting did not help"},
+        {ORV_ERROR_OUTPUT, "output", "the audio device failed while writing"},
+    }};
+    std::string name = "unknown", meaning = "the engine gave no known reason";
+    for (const auto &[code, n, m] : kDetails) {
+        if (code == detail) {
+            name = n;
+            meaning = m;
+        }
+    }
+    return "error " + name + " (" + std::to_string(what) + "/" + std::to_string(detail) +
+           "): " + meaning;
+}
+
+// The screen of one run: event lines above, the status line (progress and what
+// holds it up: buffering, an error) below them.
 class Display {
   public:
-    explicit Display(bool terminal) : terminal_(terminal) {}
-
-    // A new item: one line naming it.
+    // A new item: one line naming it; the last item's status line goes, unless
+    // it shows an error, which stays to be read.
     void item(const Current &c) {
-        finish_line();
+        if (failed_) {
+            end_status();
+        } else {
+            clear_status();
+        }
+        progress_.clear();
+        note_.clear();
+        failed_ = false;
         std::string line = "playing " + std::to_string(c.id) + " " + c.title;
         if (!c.album.empty()) {
             line += " (" + c.album + ")";
@@ -203,40 +248,38 @@ class Display {
         if (!c.begin.empty()) {
             line += " " + c.begin + "-" + c.end;
         }
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        print_line(line);
     }
-    void event(const std::string &what) {
-        finish_line();
-        std::printf("%s\n", what.c_str());
-        std::fflush(stdout);
-    }
+    void event(const std::string &what) { print_line(what); }
     // `live_ms`: the live clock (ms since the epoch) for live programmes, else 0.
     void progress(bool paused, int64_t position, int64_t duration, int64_t live_ms) {
-        std::string line = (paused ? "|| " : "> ") + clock_text(position) + " / " +
-                           clock_text(duration) + " " + bar(position, duration, 30);
+        progress_ = (paused ? "|| " : "> ") + clock_text(position) + " / " + clock_text(duration) +
+                    " " + bar(position, duration, 30);
         if (live_ms > 0) {
-            line += " live " + time_of_day(live_ms);
+            progress_ += " live " + time_of_day(live_ms);
         }
-        if (terminal_) {
-            std::printf("\r%s\x1b[K", line.c_str());
-            open_line_ = true;
-        } else {
-            std::printf("%s\n", line.c_str());
-        }
-        std::fflush(stdout);
+        draw();
     }
-    ~Display() { finish_line(); }
+    void buffering(bool on) {
+        if (!failed_) {
+            note_ = on ? "buffering…" : "";
+            draw();
+        }
+    }
+    void error(int64_t what, int64_t detail) {
+        note_ = error_text(what, detail);
+        failed_ = true;
+        draw();
+    }
+    ~Display() { end_status(); }
 
   private:
-    void finish_line() {
-        if (open_line_) {
-            std::printf("\n");
-            open_line_ = false;
-        }
+    void draw() {
+        show_status(progress_ + (progress_.empty() || note_.empty() ? "" : " ") + note_);
     }
-    bool terminal_;
-    bool open_line_ = false;
+
+    std::string progress_, note_;
+    bool failed_ = false;
 };
 
 // The bean that starts `resource`; names come from the catalogue.
@@ -314,12 +357,11 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             removePlayerStateListener();
         }
     } unlisten;
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
-    Display display(terminal);
+    Display display;
     std::optional<RawInput> raw;
     if (limits.keys) {
         raw.emplace();
-        if (terminal) {
+        if (isatty(fileno(out()))) {
             display.event("keys: space pause/resume, n next, p previous, <- -> seek 10 s, q quit");
         }
     }
@@ -388,7 +430,11 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
                     display.progress(paused, position, shown.finish_ms - shown.start_ms, e->a);
                     break;
                 case Event::Error:
-                    display.event("error " + std::to_string(e->a) + "/" + std::to_string(e->b));
+                    display.error(e->a, e->b);
+                    break;
+                case Event::Buffering:
+                case Event::Buffered:
+                    display.buffering(e->kind == Event::Buffering);
                     break;
                 case Event::End:
                     display.event("ended " + std::to_string(shown.id));
