@@ -98,7 +98,7 @@ void account(Tour &t) {
 void find(Tour &t) {
     t.title(("Searching for \"" + std::string(kSearchWord) + "\"").c_str());
     std::vector<rv::SearchResult> results = t.sdk().do_search(kSearchWord).get();
-    t.say(std::to_string(results.size()) + " results (0 album, 1 audio); the first five:");
+    t.say(std::to_string(results.size()) + " results; the first five:");
     results.resize(std::min<size_t>(results.size(), 5));
     print_list(tabulate(columns::kSearchResult, results), false);
 }

@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -18,6 +17,7 @@
 
 #include "commands.h"
 #include "orvellaplayer.h"
+#include "output.h"
 #include "screen.h"
 
 namespace rvcli {
@@ -152,24 +152,6 @@ Key read_key() {
     }
 }
 
-std::string clock_text(int64_t ms) {
-    const int64_t s = std::max<int64_t>(ms, 0) / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(s / 60),
-                  static_cast<long long>(s % 60));
-    return text;
-}
-
-// "HH:MM:SS" local time of `epoch_ms`.
-std::string time_of_day(int64_t epoch_ms) {
-    const std::time_t at = static_cast<std::time_t>(epoch_ms / 1000);
-    std::tm tm{};
-    localtime_r(&at, &tm);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
-    return text;
-}
-
 std::string bar(int64_t position, int64_t duration, int width) {
     const int filled =
         duration > 0 ? static_cast<int>(std::min<int64_t>(width, position * width / duration)) : 0;
@@ -241,6 +223,7 @@ class Display {
         progress_.clear();
         note_.clear();
         failed_ = false;
+        title_ = c.title;
         std::string line = "playing " + std::to_string(c.id) + " " + c.title;
         if (!c.album.empty()) {
             line += " (" + c.album + ")";
@@ -256,7 +239,7 @@ class Display {
         progress_ = (paused ? "|| " : "> ") + clock_text(position) + " / " + clock_text(duration) +
                     " " + bar(position, duration, 30);
         if (live_ms > 0) {
-            progress_ += " live " + time_of_day(live_ms);
+            progress_ += " live " + local_time(live_ms, "%H:%M:%S") + " " + title_;
         }
         draw();
     }
@@ -278,7 +261,7 @@ class Display {
         show_status(progress_ + (progress_.empty() || note_.empty() ? "" : " ") + note_);
     }
 
-    std::string progress_, note_;
+    std::string title_, progress_, note_;
     bool failed_ = false;
 };
 

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
 #include <mutex>
 #include <set>
 #include <string_view>
+
+#include "output.h"
 
 namespace rvcli {
 namespace {
@@ -122,9 +125,11 @@ void print_error(const std::string &text) {
 void show_status(const std::string &text) {
     Screen &s = screen();
     std::lock_guard lock(s.mutex);
-    if (isatty(fileno(s.out))) {
-        s.status = text;
-        std::fprintf(s.out, "\r%s\x1b[K", text.c_str());
+    winsize size{};
+    if (ioctl(fileno(s.out), TIOCGWINSZ, &size) == 0) {
+        // Wider than the terminal, it would wrap and \r would redraw only its last row.
+        s.status = size.ws_col > 1 ? fit_width(text, size.ws_col - 1u) : text;
+        std::fprintf(s.out, "\r%s\x1b[K", s.status.c_str());
     } else {
         std::fprintf(s.out, "%s\n", text.c_str());
     }
