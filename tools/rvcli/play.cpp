@@ -220,7 +220,7 @@ class Display {
         } else {
             clear_status();
         }
-        progress_.clear();
+        progress_.reset();
         note_.clear();
         failed_ = false;
         title_ = c.title;
@@ -235,13 +235,18 @@ class Display {
     }
     void event(const std::string &what) { print_line(what); }
     // `live_ms`: the live clock (ms since the epoch) for live programmes, else 0.
-    void progress(bool paused, int64_t position, int64_t duration, int64_t live_ms) {
-        progress_ = (paused ? "|| " : "> ") + clock_text(position) + " / " + clock_text(duration) +
-                    " " + bar(position, duration, 30);
-        if (live_ms > 0) {
-            progress_ += " live " + local_time(live_ms, "%H:%M:%S") + " " + title_;
-        }
+    void progress(int64_t position, int64_t duration, int64_t live_ms) {
+        progress_ = Progress{position, duration, live_ms};
         draw();
+    }
+    void pause(bool on) {
+        paused_ = on;
+        if (on) {
+            print_line("paused");
+        }
+        if (progress_) {
+            draw();
+        }
     }
     void buffering(bool on) {
         if (!failed_) {
@@ -258,11 +263,24 @@ class Display {
 
   private:
     void draw() {
-        show_status(progress_ + (progress_.empty() || note_.empty() ? "" : " ") + note_);
+        std::string line;
+        if (progress_) {
+            const auto [position, duration, live_ms] = *progress_;
+            line = (paused_ ? "|| " : "> ") + clock_text(position) + " / " + clock_text(duration) +
+                   " " + bar(position, duration, 30);
+            if (live_ms > 0) {
+                line += " live " + local_time(live_ms, "%H:%M:%S") + " " + title_;
+            }
+        }
+        show_status(line + (line.empty() || note_.empty() ? "" : " ") + note_);
     }
 
-    std::string title_, progress_, note_;
-    bool failed_ = false;
+    struct Progress {
+        int64_t position, duration, live_ms;
+    };
+    std::optional<Progress> progress_;  // none yet for this item
+    std::string title_, note_;
+    bool paused_ = false, failed_ = false;
 };
 
 // The bean that starts `resource`; names come from the catalogue.
@@ -356,7 +374,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     std::optional<std::chrono::steady_clock::time_point> ended_at;
     Current shown;
     int ended = 0;
-    bool paused = false, keys = limits.keys;
+    bool keys = limits.keys;
     int64_t position = 0;
     while (true) {
         if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
@@ -396,21 +414,20 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
         if (const std::optional<Event> e = EventQueue::get().pop(std::chrono::milliseconds(100))) {
             switch (e->kind) {
                 case Event::Playing:
-                    paused = false;
+                    display.pause(false);
                     ended_at.reset();
                     break;
                 case Event::Paused:
-                    paused = true;
-                    display.event("paused");
+                    display.pause(true);
                     break;
                 case Event::Progress:
                     position = e->a;
-                    display.progress(paused, position, e->b, 0);
+                    display.progress(position, e->b, 0);
                     break;
                 case Event::LiveProgress:
                     // The live clock: now and the programme's end, in ms since the epoch.
                     position = e->a - shown.start_ms;
-                    display.progress(paused, position, shown.finish_ms - shown.start_ms, e->a);
+                    display.progress(position, shown.finish_ms - shown.start_ms, e->a);
                     break;
                 case Event::Error:
                     display.error(e->a, e->b);
