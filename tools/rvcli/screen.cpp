@@ -98,6 +98,17 @@ bool divert(int fd, int &saved, int &read_end) {
     return true;
 }
 
+// Takes the status line down, leaving `ending` on the terminal.
+void take_down_status(const char *ending) {
+    Screen &s = screen();
+    std::lock_guard lock(s.mutex);
+    if (!s.status.empty()) {
+        std::fputs(ending, s.out);
+        std::fflush(s.out);
+        s.status.clear();
+    }
+}
+
 }  // namespace
 
 std::FILE *out() {
@@ -137,23 +148,11 @@ void show_status(const std::string &text) {
 }
 
 void end_status() {
-    Screen &s = screen();
-    std::lock_guard lock(s.mutex);
-    if (!s.status.empty()) {
-        std::fputs("\n", s.out);
-        std::fflush(s.out);
-        s.status.clear();
-    }
+    take_down_status("\n");
 }
 
 void clear_status() {
-    Screen &s = screen();
-    std::lock_guard lock(s.mutex);
-    if (!s.status.empty()) {
-        std::fputs("\r\x1b[K", s.out);
-        std::fflush(s.out);
-        s.status.clear();
-    }
+    take_down_status("\r\x1b[K");
 }
 
 LibraryFilter::LibraryFilter() {
