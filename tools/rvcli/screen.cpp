@@ -158,17 +158,18 @@ void clear_status() {
 LibraryFilter::LibraryFilter() {
     std::fflush(stdout);
     std::fflush(stderr);
+    const int own = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    results_.reset(own < 0 ? nullptr : fdopen(own, "w"));
+    if (!results_) {
+        if (own >= 0) {
+            ::close(own);
+        }
+        return;
+    }
     if (!divert(STDOUT_FILENO, saved_[0], read_end_[0])) {
         return;
     }
-    const int own = fcntl(saved_[0], F_DUPFD_CLOEXEC, 3);
-    std::FILE *results = own < 0 ? nullptr : fdopen(own, "w");
-    if (results == nullptr || !divert(STDERR_FILENO, saved_[1], read_end_[1])) {
-        if (results != nullptr) {
-            std::fclose(results);
-        } else if (own >= 0) {
-            ::close(own);
-        }
+    if (!divert(STDERR_FILENO, saved_[1], read_end_[1])) {
         dup2(saved_[0], STDOUT_FILENO);
         ::close(saved_[0]);
         ::close(read_end_[0]);
@@ -176,7 +177,7 @@ LibraryFilter::LibraryFilter() {
     }
     {
         std::lock_guard lock(screen().mutex);
-        screen().out = results;
+        screen().out = results_.get();
         screen().err = saved_[1];
     }
     thread_ = std::thread(&LibraryFilter::run, this);
@@ -194,14 +195,11 @@ LibraryFilter::~LibraryFilter() {
     dup2(saved_[1], STDERR_FILENO);
     stopping_ = true;
     thread_.join();
-    std::FILE *results = nullptr;
     {
         std::lock_guard lock(screen().mutex);
-        results = screen().out;
         screen().out = stdout;
         screen().err = STDERR_FILENO;
     }
-    std::fclose(results);
     for (int fd : {saved_[0], saved_[1], read_end_[0], read_end_[1]}) {
         ::close(fd);
     }

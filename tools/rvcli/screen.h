@@ -6,7 +6,9 @@
 // Below --log-level debug, a LibraryFilter also stands between the libraries
 // and the screen: what they print on the process's standard output and error
 // goes through a pipe, their chatter (the PCM sink's and ALSA's lines) is
-// dropped and an engine warning repeated for every item is shown once.
+// dropped, an engine warning repeated for every item is shown once and the
+// rest goes to standard error (standard output carries rvcli's results only).
+// With --log-level debug there is no filter: everything passes unchanged.
 //
 // Threads: any thread may print (one mutex orders whole lines). out() is for
 // the main thread's results while no status line is up.
@@ -14,6 +16,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -46,6 +49,8 @@ class LibraryFilter {
   private:
     void run();
 
+    // rvcli's results: a stream of its own on the real standard output.
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> results_{nullptr, std::fclose};
     int saved_[2] = {-1, -1};     // the real standard output and error
     int read_end_[2] = {-1, -1};  // what the process writes to descriptors 1 and 2
     std::atomic<bool> stopping_{false};
