@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
 #include <thread>
 
 #include "mock_service.h"
@@ -31,6 +33,33 @@ std::vector<double> tones_in_order(const std::vector<int16_t> &mono, int rate) {
         }
     }
     return heard;
+}
+
+// What a terminal shows of `out`: carriage return, newline and erase to the
+// end of the line applied, one string per row.
+std::vector<std::string> screen_rows(const std::string &out) {
+    std::vector<std::string> rows(1);
+    size_t column = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        std::string &row = rows.back();
+        if (out.compare(i, 3, "\x1b[K") == 0) {
+            row.resize(std::min(row.size(), column));
+            i += 2;
+        } else if (out[i] == '\r') {
+            column = 0;
+        } else if (out[i] == '\n') {
+            rows.emplace_back();
+            column = 0;
+        } else {
+            if (column < row.size()) {
+                row[column] = out[i];
+            } else {
+                row += out[i];
+            }
+            ++column;
+        }
+    }
+    return rows;
 }
 
 // The local service and a data directory for rvcli on a pseudo-terminal.
@@ -120,6 +149,47 @@ TEST_F(RvcliPlay, KeysPauseSeekAndMoveThroughTheAlbum) {
     ASSERT_TRUE(press("n", "playing 3000000105 ")) << since(at);
     play.send("q");
     EXPECT_EQ(play.finish(20s), 0) << play.err();
+}
+
+// No sound card (an ALSA configuration without devices): the engine's one
+// warning, no line of the PCM sink or ALSA, and every row that holds the bar
+// holds the bar alone.
+TEST_F(RvcliPlay, WithoutASoundCardTheScreenShowsOnlyRvcliAndTheBarAlone) {
+    const std::string no_devices = std::string(dir_) + "/no-devices.conf";
+    std::ofstream(no_devices).close();
+    rvtest::RunOptions options = on_terminal();
+    options.env["ALSA_CONFIG_PATH"] = no_devices;
+    rvtest::RvcliProcess play({"--data-dir", dir_, "play", "album", "1100002"}, options);
+    // Quit while the second audio's bar is up.
+    ASSERT_TRUE(play.wait_for_output("playing 3000000202 ", 20s)) << play.out() << play.err();
+    ASSERT_TRUE(play.wait_for_output("> 00:01 / 00:02", 10s, play.out().find("playing 3000000202")))
+        << play.out();
+    play.send("q");
+    ASSERT_EQ(play.finish(20s), 0) << play.err();
+    for (const char *chatter : {"SDL_Linux_", "unable to open pcm", "ALSA lib"}) {
+        EXPECT_EQ((play.out() + play.err()).find(chatter), std::string::npos) << chatter;
+    }
+    const std::string warning = "orvellaplayer: W cannot open the audio device";
+    const size_t once = play.err().find(warning);
+    EXPECT_NE(once, std::string::npos) << play.err();
+    EXPECT_EQ(play.err().find(warning, once + 1), std::string::npos) << play.err();
+
+    const std::regex bar(R"(> \d\d:\d\d / \d\d:\d\d \[[#-]{30}\])");
+    const std::vector<std::string> rows = screen_rows(play.out());
+    int bars = 0;
+    for (const std::string &row : rows) {
+        if (row.find(" / ") != std::string::npos || row.find("[#") != std::string::npos) {
+            EXPECT_TRUE(std::regex_match(row, bar)) << row;
+            ++bars;
+        }
+    }
+    // The second audio's bar left at the end, none stranded above the items' lines.
+    EXPECT_EQ(bars, 1) << play.out();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "ended 3000000201"), rows.end()) << play.out();
+    EXPECT_NE(std::find(rows.begin(), rows.end(),
+                        "playing 3000000202 Glass Islands episode 2 (Voyage to the Glass Islands)"),
+              rows.end())
+        << play.out();
 }
 
 }  // namespace

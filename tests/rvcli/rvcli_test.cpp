@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "mock_service.h"
@@ -268,9 +269,14 @@ TEST_F(RvcliTest, LoginDrawsTheConfirmationUrlAndCompletesOnceItIsOpened) {
 TEST(RvcliDemo, TourRunsAgainstItsOwnLocalServiceAndExitsZero) {
     char dir[] = "/tmp/rvcli-demo-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
-    // No host in the environment: rvcli brings its own service.
-    RunOptions options{
-        {{"RV_OPEN_API_HTTP", ""}, {"RV_OPEN_API_HTTPS", ""}, {"RV_REPORT_HOST", ""}}};
+    // No host in the environment: rvcli brings its own service. No sound card
+    // either: an ALSA configuration without devices.
+    const std::string no_devices = std::string(dir) + "/no-devices.conf";
+    std::ofstream(no_devices).close();
+    RunOptions options{{{"RV_OPEN_API_HTTP", ""},
+                        {"RV_OPEN_API_HTTPS", ""},
+                        {"RV_REPORT_HOST", ""},
+                        {"ALSA_CONFIG_PATH", no_devices}}};
     const auto started = std::chrono::steady_clock::now();
     const rvtest::Result r = run_rvcli({"--data-dir", dir, "demo"}, options);
     const auto took = std::chrono::steady_clock::now() - started;
@@ -283,11 +289,20 @@ TEST(RvcliDemo, TourRunsAgainstItsOwnLocalServiceAndExitsZero) {
           "Searching for", "What the service heard", "The tour is over"}) {
         EXPECT_NE(r.out.find(stage), std::string::npos) << stage;
     }
+    // Types by name, the history's time as a local date and time.
+    EXPECT_NE(r.out.find("\nalbum  1100001 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\naudio  3000000101 "), std::string::npos) << r.out;
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex(R"(  00:02 +\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\n)")))
+        << r.out;
     EXPECT_LT(took, 60s);
     // The second audio came by itself, after the first ended.
     EXPECT_LT(r.out.find("ended 3000000201\n"), r.out.find("playing 3000000202 "));
-    // Without a sound card: the engine's one warning, not the audio library's chatter.
-    EXPECT_EQ(r.err.find("ALSA lib"), std::string::npos) << r.err;
+    // Without a sound card: the engine's one warning, not the audio library's
+    // chatter on either stream.
+    for (const char *chatter : {"SDL_Linux_", "unable to open pcm", "ALSA lib"}) {
+        EXPECT_EQ((r.out + r.err).find(chatter), std::string::npos) << chatter;
+    }
     const size_t warning = r.err.find("orvellaplayer: W");
     EXPECT_TRUE(warning == std::string::npos ||
                 r.err.find("orvellaplayer: W", warning + 1) == std::string::npos)

@@ -1,6 +1,7 @@
 // Browsing, search, subscriptions and history: one query each, printed.
 #include "commands.h"
 #include "records.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
@@ -17,7 +18,7 @@ template <class T>
 int page(Context &c, const std::vector<Column<T>> &columns, const rv::Page<T> &p) {
     print_list(tabulate(columns, p.list), c.options.json);
     if (!c.options.json && p.sumPage > 0) {
-        std::printf("page %d of %d\n", p.currentPage, p.sumPage);
+        std::fprintf(out(), "page %d of %d\n", p.currentPage, p.sumPage);
     }
     return 0;
 }

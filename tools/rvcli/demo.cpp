@@ -9,6 +9,7 @@
 #include "mock_service.h"
 #include "play.h"
 #include "records.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
@@ -23,12 +24,12 @@ struct Tour {
     int step = 0;
 
     void title(const char *text) {
-        std::printf("\n== %d. %s\n", ++step, text);
-        std::fflush(stdout);
+        std::fprintf(out(), "\n== %d. %s\n", ++step, text);
+        std::fflush(out());
     }
     void say(const std::string &text) {
-        std::printf("   %s\n", text.c_str());
-        std::fflush(stdout);
+        std::fprintf(out(), "   %s\n", text.c_str());
+        std::fflush(out());
     }
     const rv::Sdk &sdk() const { return session.sdk(); }
 };
@@ -97,7 +98,7 @@ void account(Tour &t) {
 void find(Tour &t) {
     t.title(("Searching for \"" + std::string(kSearchWord) + "\"").c_str());
     std::vector<rv::SearchResult> results = t.sdk().do_search(kSearchWord).get();
-    t.say(std::to_string(results.size()) + " results (0 album, 1 audio); the first five:");
+    t.say(std::to_string(results.size()) + " results; the first five:");
     results.resize(std::min<size_t>(results.size(), 5));
     print_list(tabulate(columns::kSearchResult, results), false);
 }
@@ -126,9 +127,9 @@ void reports(Tour &t) {
 }
 
 int demo_command(Context &c, const Args &) {
-    std::printf("== 0. Starting the SDK%s\n", c.options.api_http || c.options.api_https
-                                                  ? ""
-                                                  : " (and the bundled local service)");
+    std::fprintf(
+        out(), "== 0. Starting the SDK%s\n",
+        c.options.api_http || c.options.api_https ? "" : " (and the bundled local service)");
     Tour tour{c.session()};
     tour.say("rv_initSdk done: this device's openid is " + c.session().openid());
     browse(tour);
@@ -136,7 +137,7 @@ int demo_command(Context &c, const Args &) {
     account(tour);
     find(tour);
     reports(tour);
-    std::printf("\n== The tour is over. 'rvcli --help' lists every command.\n");
+    std::fprintf(out(), "\n== The tour is over. 'rvcli --help' lists every command.\n");
     return 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "records.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
@@ -90,16 +91,17 @@ Credentials login(const Session &session, std::chrono::seconds timeout) {
     const rv::Sdk &sdk = session.sdk();
     const rv::AuthQrCode qr =
         sdk.get_auth_qrcode("code", "user_info", redirect_uri(session), "rvcli").get();
-    std::printf("Scan this code with the radio app, or open %s\n%swaiting for the confirmation\n",
-                qr.qrcode_path.c_str(), draw_qr(qr.qrcode_path).c_str());
-    std::fflush(stdout);
+    std::fprintf(out(),
+                 "Scan this code with the radio app, or open %s\n%swaiting for the confirmation\n",
+                 qr.qrcode_path.c_str(), draw_qr(qr.qrcode_path).c_str());
+    std::fflush(out());
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int last = -1;
     while (true) {
         const int status = sdk.get_auth_qrcode_status(qr.uuid).get().status;
         if (status != last && status == 1) {
-            std::printf("scanned\n");
-            std::fflush(stdout);
+            std::fprintf(out(), "scanned\n");
+            std::fflush(out());
         }
         last = status;
         if (status == 2) {

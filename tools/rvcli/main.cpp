@@ -8,7 +8,7 @@
 
 #include "commands.h"
 #include "output.h"
-#include "stderr_filter.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
@@ -53,19 +53,20 @@ std::vector<Command> all_commands() {
 }
 
 void print_usage(const std::vector<Command> &commands) {
-    std::printf(
-        "usage: rvcli [OPTIONS] COMMAND [ARGS]\n\n"
-        "Without a host option or RV_OPEN_API_HTTP/RV_OPEN_API_HTTPS/RV_REPORT_HOST in\n"
-        "the environment, rvcli starts the bundled local service and talks to it.\n\n"
-        "options:\n");
+    std::fprintf(out(),
+                 "usage: rvcli [OPTIONS] COMMAND [ARGS]\n\n"
+                 "Without a host option or RV_OPEN_API_HTTP/RV_OPEN_API_HTTPS/RV_REPORT_HOST in\n"
+                 "the environment, rvcli starts the bundled local service and talks to it.\n\n"
+                 "options:\n");
     for (const auto &o : kOptions) {
-        std::printf("  %-14s %s\n", o.name, o.help);
+        std::fprintf(out(), "  %-14s %s\n", o.name, o.help);
     }
-    std::printf("  %-14s %s\n\ncommands:\n", "--json", "print results as JSON");
+    std::fprintf(out(), "  %-14s %s\n\ncommands:\n", "--json", "print results as JSON");
     for (const Command &c : commands) {
-        std::printf("  %-40s %s\n", (std::string(c.name) + " " + c.usage).c_str(), c.summary);
+        std::fprintf(out(), "  %-40s %s\n", (std::string(c.name) + " " + c.usage).c_str(),
+                     c.summary);
     }
-    std::printf("\n'rvcli COMMAND --help' describes one command.\n");
+    std::fprintf(out(), "\n'rvcli COMMAND --help' describes one command.\n");
 }
 
 // What a result code means to someone at a terminal.
@@ -213,8 +214,8 @@ int run(int argc, char **argv) {
         }
         for (int i = at + 1; i < argc; ++i) {
             if (is_help(argv[i])) {
-                std::printf("usage: rvcli [OPTIONS] %s %s\n\n%s\n", command->name, command->usage,
-                            command->summary);
+                std::fprintf(out(), "usage: rvcli [OPTIONS] %s %s\n\n%s\n", command->name,
+                             command->usage, command->summary);
                 return 0;
             }
         }
@@ -223,7 +224,7 @@ int run(int argc, char **argv) {
         }
         const Args args = parse_args(*command, argc, argv, at + 1);
         // Lives longer than the context: the SDK and its engine stop first.
-        std::optional<StderrFilter> filter;
+        std::optional<LibraryFilter> filter;
         if (options.log_level != "debug" && options.log_level != "verbose") {
             filter.emplace();
         }
@@ -231,18 +232,16 @@ int run(int argc, char **argv) {
         context.options = options;
         return command->run(context, args);
     } catch (const UsageError &e) {
-        std::fprintf(stderr, "rvcli: %s\n", e.what());
-        if (command != nullptr) {
-            std::fprintf(stderr, "usage: rvcli [OPTIONS] %s %s\n", command->name, command->usage);
-        } else {
-            std::fprintf(stderr, "'rvcli --help' lists the commands and options\n");
-        }
+        print_error(std::string("rvcli: ") + e.what());
+        print_error(command != nullptr ? std::string("usage: rvcli [OPTIONS] ") + command->name +
+                                             " " + command->usage
+                                       : "'rvcli --help' lists the commands and options");
         return 2;
     } catch (const rv::Error &e) {
-        std::fprintf(stderr, "rvcli: %s: %s\n", e.what(), explain(e.code()));
+        print_error(std::string("rvcli: ") + e.what() + ": " + explain(e.code()));
         return 1;
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "rvcli: %s\n", e.what());
+        print_error(std::string("rvcli: ") + e.what());
         return 1;
     }
 }

@@ -1,9 +1,11 @@
 #include "output.h"
+#include "screen.h"
 
 #include <cjson/cJSON.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 namespace rvcli {
@@ -16,6 +18,11 @@ std::string text_of(const Value &value) {
         return std::to_string(*n);
     }
     return std::get<std::string>(value);
+}
+
+std::string cell_text(const Table &table, size_t column, const Value &value) {
+    const Shown shown = column < table.shown.size() ? table.shown[column] : nullptr;
+    return shown ? shown(value) : text_of(value);
 }
 
 cJSON *object_of(const Table &table, const std::vector<Value> &row) {
@@ -34,7 +41,7 @@ cJSON *object_of(const Table &table, const std::vector<Value> &row) {
 
 void print_json(const JsonPtr &json) {
     std::unique_ptr<char, decltype(&cJSON_free)> text(cJSON_Print(json.get()), cJSON_free);
-    std::printf("%s\n", text ? text.get() : "null");
+    std::fprintf(out(), "%s\n", text ? text.get() : "null");
 }
 
 // A code point's display width: East Asian wide and full-width forms take two.
@@ -46,10 +53,10 @@ int width_of(uint32_t cp) {
     return wide ? 2 : 1;
 }
 
-}  // namespace
-
-size_t display_width(const std::string &text) {
-    size_t width = 0;
+// Calls `each(start, length, width)` for every character of UTF-8 `text`
+// until it returns false.
+template <class F>
+void for_each_character(const std::string &text, F each) {
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
@@ -57,10 +64,51 @@ size_t display_width(const std::string &text) {
         for (size_t k = 1; k < length && i + k < text.size(); ++k) {
             cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
-        width += static_cast<size_t>(width_of(cp));
+        if (!each(i, length, static_cast<size_t>(width_of(cp)))) {
+            return;
+        }
         i += length;
     }
+}
+
+}  // namespace
+
+size_t display_width(const std::string &text) {
+    size_t width = 0;
+    for_each_character(text, [&](size_t, size_t, size_t w) {
+        width += w;
+        return true;
+    });
     return width;
+}
+
+std::string fit_width(const std::string &text, size_t columns) {
+    size_t width = 0, end = 0;
+    for_each_character(text, [&](size_t start, size_t length, size_t w) {
+        if (width + w > columns) {
+            return false;
+        }
+        width += w;
+        end = start + length;
+        return true;
+    });
+    return text.substr(0, end);
+}
+
+std::string clock_text(int64_t ms) {
+    const int64_t s = std::max<int64_t>(ms, 0) / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
+    return text;
+}
+
+std::string local_time(int64_t epoch_ms, const char *format) {
+    const std::time_t at = static_cast<std::time_t>(epoch_ms / 1000);
+    std::tm tm{};
+    localtime_r(&at, &tm);
+    char text[64];
+    return std::strftime(text, sizeof text, format, &tm) > 0 ? text : "";
 }
 
 void print_list(const Table &table, bool json) {
@@ -78,7 +126,7 @@ void print_list(const Table &table, bool json) {
     }
     for (const auto &row : table.rows) {
         for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-            widths[i] = std::max(widths[i], display_width(text_of(row[i])));
+            widths[i] = std::max(widths[i], display_width(cell_text(table, i, row[i])));
         }
     }
     auto print_row = [&](const std::vector<std::string> &cells) {
@@ -89,18 +137,18 @@ void print_list(const Table &table, bool json) {
                 line.append(widths[i] - display_width(cells[i]) + 2, ' ');
             }
         }
-        std::printf("%s\n", line.c_str());
+        std::fprintf(out(), "%s\n", line.c_str());
     };
     print_row(table.columns);
     for (const auto &row : table.rows) {
         std::vector<std::string> cells;
-        for (const Value &v : row) {
-            cells.push_back(text_of(v));
+        for (size_t i = 0; i < row.size(); ++i) {
+            cells.push_back(cell_text(table, i, row[i]));
         }
         print_row(cells);
     }
     if (table.rows.empty()) {
-        std::printf("(none)\n");
+        std::fprintf(out(), "(none)\n");
     }
 }
 
@@ -118,8 +166,8 @@ void print_record(const Table &table, bool json) {
     }
     const auto &row = table.rows.front();
     for (size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
-        std::printf("%-*s  %s\n", static_cast<int>(width) + 1, (table.columns[i] + ":").c_str(),
-                    text_of(row[i]).c_str());
+        std::fprintf(out(), "%-*s  %s\n", static_cast<int>(width) + 1,
+                     (table.columns[i] + ":").c_str(), cell_text(table, i, row[i]).c_str());
     }
 }
 
@@ -127,7 +175,7 @@ void print_text(const std::string &key, const std::string &text, bool json) {
     if (json) {
         print_record(Table{{key}, {{text}}}, true);
     } else {
-        std::printf("%s\n", text.c_str());
+        std::fprintf(out(), "%s\n", text.c_str());
     }
 }
 

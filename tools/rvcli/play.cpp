@@ -6,21 +6,35 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <tuple>
 
 #include "commands.h"
+#include "orvellaplayer.h"
+#include "output.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
 
 struct Event {
-    enum Kind { Prepared, Playing, Paused, Progress, LiveProgress, Error, End } kind;
+    enum Kind {
+        Prepared,
+        Playing,
+        Paused,
+        Progress,
+        LiveProgress,
+        Error,
+        End,
+        Buffering,
+        Buffered
+    } kind;
     int64_t a = 0, b = 0;
 };
 
@@ -74,6 +88,8 @@ PlayerStateListener make_listener() {
     };
     l.OnError = [](int32_t what, int32_t detail) { push(Event::Error, what, detail); };
     l.OnPlayEnd = [] { push(Event::End); };
+    l.OnBufferingStart = [] { push(Event::Buffering); };
+    l.OnBufferingComplete = [] { push(Event::Buffered); };
     return l;
 }
 
@@ -136,24 +152,6 @@ Key read_key() {
     }
 }
 
-std::string clock_text(int64_t ms) {
-    const int64_t s = std::max<int64_t>(ms, 0) / 1000;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(s / 60),
-                  static_cast<long long>(s % 60));
-    return text;
-}
-
-// "HH:MM:SS" local time of `epoch_ms`.
-std::string time_of_day(int64_t epoch_ms) {
-    const std::time_t at = static_cast<std::time_t>(epoch_ms / 1000);
-    std::tm tm{};
-    localtime_r(&at, &tm);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
-    return text;
-}
-
 std::string bar(int64_t position, int64_t duration, int width) {
     const int filled =
         duration > 0 ? static_cast<int>(std::min<int64_t>(width, position * width / duration)) : 0;
@@ -189,13 +187,43 @@ Current current_item() {
     return c;
 }
 
+// What an engine error means to someone at a terminal.
+std::string error_text(int64_t what, int64_t detail) {
+    static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{
+        {ORV_ERROR_NO_SOURCE, "no source", "the item has no address to play"},
+        {ORV_ERROR_OPEN, "open", "the source could not be opened or is not media"},
+        {ORV_ERROR_NO_AUDIO, "no audio", "the source has no playable audio stream"},
+        {ORV_ERROR_DECODE, "decode", "the audio could not be decoded"},
+        {ORV_ERROR_NETWORK, "network", "the input broke off and reconnecting did not help"},
+        {ORV_ERROR_OUTPUT, "output", "the audio device failed while writing"},
+    }};
+    std::string name = "unknown", meaning = "the engine gave no known reason";
+    for (const auto &[code, n, m] : kDetails) {
+        if (code == detail) {
+            name = n;
+            meaning = m;
+        }
+    }
+    return "error " + name + " (" + std::to_string(what) + "/" + std::to_string(detail) +
+           "): " + meaning;
+}
+
+// The screen of one run: event lines above, the status line (progress and what
+// holds it up: buffering, an error) below them.
 class Display {
   public:
-    explicit Display(bool terminal) : terminal_(terminal) {}
-
-    // A new item: one line naming it.
+    // A new item: one line naming it; the last item's status line goes, unless
+    // it shows an error, which stays to be read.
     void item(const Current &c) {
-        finish_line();
+        if (failed_) {
+            end_status();
+        } else {
+            clear_status();
+        }
+        progress_.reset();
+        note_.clear();
+        failed_ = false;
+        title_ = c.title;
         std::string line = "playing " + std::to_string(c.id) + " " + c.title;
         if (!c.album.empty()) {
             line += " (" + c.album + ")";
@@ -203,40 +231,56 @@ class Display {
         if (!c.begin.empty()) {
             line += " " + c.begin + "-" + c.end;
         }
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        print_line(line);
     }
-    void event(const std::string &what) {
-        finish_line();
-        std::printf("%s\n", what.c_str());
-        std::fflush(stdout);
-    }
+    void event(const std::string &what) { print_line(what); }
     // `live_ms`: the live clock (ms since the epoch) for live programmes, else 0.
-    void progress(bool paused, int64_t position, int64_t duration, int64_t live_ms) {
-        std::string line = (paused ? "|| " : "> ") + clock_text(position) + " / " +
-                           clock_text(duration) + " " + bar(position, duration, 30);
-        if (live_ms > 0) {
-            line += " live " + time_of_day(live_ms);
-        }
-        if (terminal_) {
-            std::printf("\r%s\x1b[K", line.c_str());
-            open_line_ = true;
-        } else {
-            std::printf("%s\n", line.c_str());
-        }
-        std::fflush(stdout);
+    void progress(int64_t position, int64_t duration, int64_t live_ms) {
+        progress_ = Progress{position, duration, live_ms};
+        draw();
     }
-    ~Display() { finish_line(); }
+    void pause(bool on) {
+        paused_ = on;
+        if (on) {
+            print_line("paused");
+        }
+        if (progress_) {
+            draw();
+        }
+    }
+    void buffering(bool on) {
+        if (!failed_) {
+            note_ = on ? "buffering…" : "";
+            draw();
+        }
+    }
+    void error(int64_t what, int64_t detail) {
+        note_ = error_text(what, detail);
+        failed_ = true;
+        draw();
+    }
+    ~Display() { end_status(); }
 
   private:
-    void finish_line() {
-        if (open_line_) {
-            std::printf("\n");
-            open_line_ = false;
+    void draw() {
+        std::string line;
+        if (progress_) {
+            const auto [position, duration, live_ms] = *progress_;
+            line = (paused_ ? "|| " : "> ") + clock_text(position) + " / " + clock_text(duration) +
+                   " " + bar(position, duration, 30);
+            if (live_ms > 0) {
+                line += " live " + local_time(live_ms, "%H:%M:%S") + " " + title_;
+            }
         }
+        show_status(line + (line.empty() || note_.empty() ? "" : " ") + note_);
     }
-    bool terminal_;
-    bool open_line_ = false;
+
+    struct Progress {
+        int64_t position, duration, live_ms;
+    };
+    std::optional<Progress> progress_;  // none yet for this item
+    std::string title_, note_;
+    bool paused_ = false, failed_ = false;
 };
 
 // The bean that starts `resource`; names come from the catalogue.
@@ -314,12 +358,11 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             removePlayerStateListener();
         }
     } unlisten;
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
-    Display display(terminal);
+    Display display;
     std::optional<RawInput> raw;
     if (limits.keys) {
         raw.emplace();
-        if (terminal) {
+        if (isatty(fileno(out()))) {
             display.event("keys: space pause/resume, n next, p previous, <- -> seek 10 s, q quit");
         }
     }
@@ -331,7 +374,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     std::optional<std::chrono::steady_clock::time_point> ended_at;
     Current shown;
     int ended = 0;
-    bool paused = false, keys = limits.keys;
+    bool keys = limits.keys;
     int64_t position = 0;
     while (true) {
         if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
@@ -371,24 +414,27 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
         if (const std::optional<Event> e = EventQueue::get().pop(std::chrono::milliseconds(100))) {
             switch (e->kind) {
                 case Event::Playing:
-                    paused = false;
+                    display.pause(false);
                     ended_at.reset();
                     break;
                 case Event::Paused:
-                    paused = true;
-                    display.event("paused");
+                    display.pause(true);
                     break;
                 case Event::Progress:
                     position = e->a;
-                    display.progress(paused, position, e->b, 0);
+                    display.progress(position, e->b, 0);
                     break;
                 case Event::LiveProgress:
                     // The live clock: now and the programme's end, in ms since the epoch.
                     position = e->a - shown.start_ms;
-                    display.progress(paused, position, shown.finish_ms - shown.start_ms, e->a);
+                    display.progress(position, shown.finish_ms - shown.start_ms, e->a);
                     break;
                 case Event::Error:
-                    display.event("error " + std::to_string(e->a) + "/" + std::to_string(e->b));
+                    display.error(e->a, e->b);
+                    break;
+                case Event::Buffering:
+                case Event::Buffered:
+                    display.buffering(e->kind == Event::Buffering);
                     break;
                 case Event::End:
                     display.event("ended " + std::to_string(shown.id));

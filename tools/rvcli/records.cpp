@@ -1,15 +1,43 @@
 #include "records.h"
 
 namespace rvcli::columns {
+namespace {
+
+// A resource type by the name rvcli's commands use for it.
+std::string type_name(const Value &v) {
+    static constexpr std::pair<int64_t, const char *> kNames[] = {
+        {RV_RESOURCE_ALBUM, "album"},
+        {RV_RESOURCE_AUDIO, "audio"},
+        {RV_RESOURCE_SMARTCAST, "radio"},
+        {RV_RESOURCE_BROADCAST, "broadcast"}};
+    const int64_t type = std::get<int64_t>(v);
+    for (const auto &[value, name] : kNames) {
+        if (value == type) {
+            return name;
+        }
+    }
+    return std::to_string(type);
+}
+
+std::string date_and_time(const Value &v) {
+    return local_time(std::get<int64_t>(v), "%Y-%m-%d %H:%M:%S");
+}
+
+std::string clock(const Value &v) {
+    return clock_text(std::get<int64_t>(v));
+}
+
+}  // namespace
 
 // One column reading a member as it is (numbers widen to int64_t).
 #define RVCLI_FIELD(Type, member)                                       \
     Column<Type> {                                                      \
 #member, [](const Type &r) -> Value { return Value(r.member); } \
     }
-#define RVCLI_NUMBER(Type, member)                                                     \
-    Column<Type> {                                                                     \
-#member, [](const Type &r) -> Value { return static_cast<int64_t>(r.member); } \
+#define RVCLI_NUMBER(Type, member, ...)                                                          \
+    Column<Type> {                                                                               \
+#member, [](const Type &r) -> Value { return static_cast<int64_t>(r.member); },          \
+                                                                                     __VA_ARGS__ \
     }
 
 const std::vector<Column<rv::Category>> kCategory{RVCLI_NUMBER(rv::Category, cid),
@@ -59,20 +87,23 @@ const std::vector<Column<rv::Program>> kProgram{
     RVCLI_FIELD(rv::Program, title)};
 
 const std::vector<Column<rv::SearchResult>> kSearchResult{
-    RVCLI_NUMBER(rv::SearchResult, type), RVCLI_NUMBER(rv::SearchResult, id),
+    RVCLI_NUMBER(rv::SearchResult, type, type_name), RVCLI_NUMBER(rv::SearchResult, id),
     RVCLI_FIELD(rv::SearchResult, name), RVCLI_FIELD(rv::SearchResult, albumName)};
 
 const std::vector<Column<std::string>> kWord{
     {"word", [](const std::string &w) -> Value { return w; }}};
 
 const std::vector<Column<rv::Subscription>> kSubscription{
-    RVCLI_NUMBER(rv::Subscription, type), RVCLI_NUMBER(rv::Subscription, id),
+    RVCLI_NUMBER(rv::Subscription, type, type_name), RVCLI_NUMBER(rv::Subscription, id),
     RVCLI_FIELD(rv::Subscription, name), RVCLI_NUMBER(rv::Subscription, countNum)};
 
 const std::vector<Column<rv::History>> kHistory{
-    RVCLI_FIELD(rv::History, radioId),     RVCLI_FIELD(rv::History, radioTitle),
-    RVCLI_FIELD(rv::History, audioId),     RVCLI_FIELD(rv::History, audioTitle),
-    RVCLI_NUMBER(rv::History, playedTime), RVCLI_NUMBER(rv::History, timeStamp)};
+    RVCLI_FIELD(rv::History, radioId),
+    RVCLI_FIELD(rv::History, radioTitle),
+    RVCLI_FIELD(rv::History, audioId),
+    RVCLI_FIELD(rv::History, audioTitle),
+    RVCLI_NUMBER(rv::History, playedTime, clock),
+    RVCLI_NUMBER(rv::History, timeStamp, date_and_time)};
 
 const std::vector<Column<rv::AuthUserInfo>> kUser{RVCLI_FIELD(rv::AuthUserInfo, nickname),
                                                   RVCLI_FIELD(rv::AuthUserInfo, avatar)};

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "mock_service.h"
+#include "screen.h"
 
 namespace rvcli {
 namespace {
@@ -50,9 +51,7 @@ bool set_log_level(const std::string &level) {
             rv::set_log_sink([keep](const rv::LogLine &line) {
                 const int line_rank = line.level == 2 ? 1 : line.level == 1 ? 2 : line.level;
                 if (line_rank <= keep) {
-                    std::fprintf(stderr, "%.*s %.*s", static_cast<int>(line.header.size()),
-                                 line.header.data(), static_cast<int>(line.message.size()),
-                                 line.message.data());
+                    print_error(std::string(line.header) + " " + std::string(line.message));
                 }
             });
             return true;
