@@ -99,7 +99,8 @@ class RawInput {
     RawInput() {
         if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
             termios raw = saved_;
-            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+            // Ctrl-C arrives as a key, so that quitting by it restores the terminal too.
+            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
             raw.c_cc[VMIN] = 1;
             raw.c_cc[VTIME] = 0;
             active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
@@ -146,6 +147,7 @@ Key read_key() {
         case 'p':
             return Key::Previous;
         case 'q':
+        case '\x03':  // Ctrl-C
             return Key::Quit;
         default:
             return Key::None;
@@ -363,7 +365,8 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     if (limits.keys) {
         raw.emplace();
         if (isatty(fileno(out()))) {
-            display.event("keys: space pause/resume, n next, p previous, <- -> seek 10 s, q quit");
+            display.event(
+                "keys: space pause/resume, n next, p previous, <- -> seek 10 s, q or Ctrl-C quit");
         }
     }
     rv_playByAudioBean(bean.get());
@@ -462,7 +465,7 @@ std::vector<Command> play_commands() {
     return {{"play",
              "album|audio|radio|broadcast ID [--seconds N]",
              "play with a progress line; keys: space pause/resume, n next, p previous, "
-             "left/right seek 10 s, q quit",
+             "left/right seek 10 s, q or Ctrl-C quit",
              2,
              2,
              {"--seconds"},
