@@ -551,7 +551,9 @@ bool MediaInput::has_end() const {
 
 bool MediaInput::cut_short() const {
     const std::int64_t size = size_bytes();
-    return is_network() && size > 0 && bytes_fetched() < size;
+    // The read failed short of the length; a demuxer that stops early by itself (at the
+    // end of its audio, before trailing tags) leaves no error behind.
+    return is_network() && size > 0 && fmt_->pb->error < 0 && bytes_fetched() < size;
 }
 
 bool MediaInput::is_network() const {

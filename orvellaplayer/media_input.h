@@ -76,7 +76,7 @@ class MediaInput {
     // Whether the source ends: a local file, an answer with a length (Content-Length or a
     // Content-Range total) or a finished HLS playlist. Any other source is live.
     bool has_end() const;
-    // A source with a length whose bytes stopped short of it.
+    // A source with a length whose connection broke off short of it.
     bool cut_short() const;
 
   private:
