@@ -87,14 +87,13 @@ MediaServer::MediaServer() {
                                      return sink.write(body->data() + offset, half - offset);
                                  });
     });
-    server_.Get(R"(/plain/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
-        record(req);
-        serve_plain(req, res, false);
-    });
-    server_.Get(R"(/plaincut/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
-        record(req);
-        serve_plain(req, res, true);
-    });
+    for (const bool cut : {false, true}) {
+        server_.Get(cut ? R"(/plaincut/(.+))" : R"(/plain/(.+))",
+                    [this, cut](const httplib::Request &req, httplib::Response &res) {
+                        record(req);
+                        serve_plain(req, res, cut);
+                    });
+    }
     server_.Get(R"(/live/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
         record(req);
         stream(req, res, false);
