@@ -117,13 +117,9 @@ void Session::check_starved() {
 }
 
 void Session::run() {
-    InputOptions options = config_.input;
-    if (!config_.dns_server.empty()) {
-        resolve_http_host(config_.dns_server, options, abort_flag_);
-    }
     input_ = std::make_unique<MediaInput>(&Session::on_interrupt, this);
     int av_error = 0;
-    const int detail = input_->open(options, &av_error);
+    const int detail = input_->open(input_options(), &av_error);
     if (aborted()) {
         return;
     }
@@ -143,6 +139,16 @@ void Session::run() {
     }
     post(ORV_EVENT_PREPARED);
     play_loop();
+}
+
+// The source's options, its host resolved by the user's DNS server when one is set: at
+// every open, reconnects included (the name may be one only that server knows).
+InputOptions Session::input_options() {
+    InputOptions options = config_.input;
+    if (!config_.dns_server.empty()) {
+        resolve_http_host(config_.dns_server, options, abort_flag_);
+    }
+    return options;
 }
 
 void Session::play_loop() {
@@ -286,9 +292,6 @@ bool Session::is_live() const {
 // (a station that changed encoders) is resampled to it.
 bool Session::reconnect() {
     const auto give_up = Clock::now() + kReconnectWindow;
-    InputOptions options = config_.input;
-    options.out_rate = input_->sample_rate();
-    options.out_channels = input_->channels();
     int av_error = 0;
     std::string reason;
     while (Clock::now() < give_up && !starved_out_) {
@@ -299,6 +302,9 @@ bool Session::reconnect() {
                 return false;
             }
         }
+        InputOptions options = input_options();
+        options.out_rate = input_->sample_rate();
+        options.out_channels = input_->channels();
         auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
         const int detail = fresh->open(options, &av_error);
         if (aborted()) {

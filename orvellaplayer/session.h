@@ -56,6 +56,7 @@ class Session {
     };
 
     void run();
+    InputOptions input_options();
     void play_loop();
     bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
     bool is_live() const;
