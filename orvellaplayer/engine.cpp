@@ -46,6 +46,7 @@ int Engine::prepare(int start_ms) {
     config.input.url = url_;
     config.input.proxy = proxy_;
     config.input.ca_file = ca_file_;
+    config.input.max_bitrate = max_bitrate_;
     config.dns_server = dns_;
     config.start_ms = start_ms > 0 ? start_ms : 0;
     config.generation = generation_;
@@ -120,6 +121,11 @@ void Engine::set_proxy(const char *proxy) {
 void Engine::set_ca_file(const char *path) {
     std::lock_guard lock(mu_);
     ca_file_ = path != nullptr ? path : "";
+}
+
+void Engine::set_max_bitrate(std::int64_t bits_per_second) {
+    std::lock_guard lock(mu_);
+    max_bitrate_ = bits_per_second > 0 ? bits_per_second : kDefaultMaxBitrate;
 }
 
 void Engine::set_debug(int level) {

@@ -33,6 +33,7 @@ class Engine {
     void set_dns(const char *address);
     void set_proxy(const char *proxy);
     void set_ca_file(const char *path);
+    void set_max_bitrate(std::int64_t bits_per_second);
     void set_debug(int level);
 
   private:
@@ -42,14 +43,15 @@ class Engine {
 
     PlayerSettings settings_;
     EventThread events_;  // declared before session_: outlives every session
-    // Protects url_, dns_, proxy_, ca_file_, session_, generation_. Held by command threads (the
-    // event thread too, when a callback commands); never by the session or event thread
-    // on their own, so joining a session under it cannot deadlock.
+    // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, session_, generation_. Held by command
+    // threads (the event thread too, when a callback commands); never by the session or event
+    // thread on their own, so joining a session under it cannot deadlock.
     std::mutex mu_;
     std::string url_;
     std::string dns_;
     std::string proxy_;
     std::string ca_file_;
+    std::int64_t max_bitrate_ = kDefaultMaxBitrate;
     std::uint64_t generation_ = 0;
     std::unique_ptr<Session> session_;
 };

@@ -139,6 +139,9 @@ int MediaInput::refuse_request(AVFormatContext *, AVIOContext **, const char *, 
 int MediaInput::open(const InputOptions &options, int *av_error) {
     url_ = options.url;
     caller_io_ = options.io;
+    fixed_rate_ = options.out_rate;
+    fixed_channels_ = options.out_channels;
+    max_bitrate_ = options.max_bitrate;
     AVDictionary *opts = nullptr;
     av_dict_set(&opts, "user_agent", kUserAgent, 0);
     // Dropped connections are picked up again where they broke off (with Range on files).
@@ -181,6 +184,7 @@ int MediaInput::open(const InputOptions &options, int *av_error) {
 int MediaInput::open_demuxer(bool by_name, int *av_error) {
     fmt_.reset();
     io_.reset();
+    playlist_io_.reset();
     dec_.reset();
     named_ = false;
     eof_ = false;
@@ -199,6 +203,7 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
 
     const AVInputFormat *format = nullptr;
     bool live = false;
+    std::string open_url = url_;
     if (caller_io_ != nullptr) {
         raw->pb = caller_io_;
         raw->io_open = &MediaInput::refuse_request;
@@ -214,9 +219,14 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         }
         io_.reset(pb);
         raw->pb = pb;
-        live = (pb->seekable & AVIO_SEEKABLE_NORMAL) == 0;
+        // Without a length the answer is a live stream, which arrives in real time.
+        live = avio_size(pb) <= 0;
         if (live) {
             raw->format_probesize = kLiveProbeBytes;
+        } else if ((pb->seekable & AVIO_SEEKABLE_NORMAL) == 0) {
+            // A server without byte ranges answers a resume with the whole body again,
+            // which FFmpeg would splice on as the rest: such a file is not resumed.
+            av_opt_set_int(pb, "reconnect", 0, AV_OPT_SEARCH_CHILDREN);
         }
         if (by_name) {
             std::uint8_t *type = nullptr;
@@ -224,9 +234,16 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
             format = demuxer_for(reinterpret_cast<const char *>(type), url_);
             av_free(type);
         }
+        if (format != nullptr && std::string_view(format->name) == "hls") {
+            if (const int rc = take_playlist(raw, open_url); rc < 0) {
+                avformat_free_context(raw);
+                *av_error = rc;
+                return ORV_ERROR_OPEN;
+            }
+        }
     }
     named_ = format != nullptr;
-    int rc = avformat_open_input(&raw, url_.c_str(), format, nullptr);
+    int rc = avformat_open_input(&raw, open_url.c_str(), format, nullptr);
     if (rc < 0) {  // avformat_open_input freed the context
         *av_error = rc;
         return ORV_ERROR_OPEN;
@@ -241,6 +258,43 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
     }
     const int detail = open_decoder(av_error);
     return detail != 0 ? detail : first_frame(av_error);
+}
+
+int MediaInput::take_playlist(AVFormatContext *raw, std::string &open_url) {
+    constexpr std::size_t kMaxPlaylistBytes = 4 << 20;
+    playlist_.clear();
+    char buf[4096];
+    int n = 0;
+    while (playlist_.size() < kMaxPlaylistBytes &&
+           (n = avio_read(io_.get(), reinterpret_cast<unsigned char *>(buf), sizeof buf)) > 0) {
+        playlist_.append(buf, static_cast<std::size_t>(n));
+    }
+    if (n < 0 && n != AVERROR_EOF) {
+        return n;
+    }
+    // Segments are relative to where the playlist really came from, after redirects.
+    std::uint8_t *location = nullptr;
+    if (av_opt_get(io_.get(), "location", AV_OPT_SEARCH_CHILDREN, &location) >= 0 &&
+        location != nullptr) {
+        open_url = reinterpret_cast<const char *>(location);
+    }
+    av_free(location);
+    io_.reset();
+    if (const auto variant = choose_variant(playlist_, max_bitrate_)) {
+        open_url = resolve_url(open_url, *variant);
+        AVIOContext *pb = nullptr;
+        const int rc = open_request(raw, &pb, open_url.c_str(), AVIO_FLAG_READ, nullptr);
+        if (rc < 0) {
+            return rc;
+        }
+        io_.reset(pb);
+        raw->pb = pb;
+        return 0;
+    }
+    playlist_io_ = std::make_unique<MemoryIo>(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t *>(playlist_.data()), playlist_.size()));
+    raw->pb = playlist_io_->get();
+    return raw->pb != nullptr ? 0 : AVERROR(ENOMEM);
 }
 
 int MediaInput::open_decoder(int *av_error) {
@@ -313,25 +367,32 @@ int MediaInput::first_frame(int *av_error) {
         }
     }
     const AVFrame *frame = frame_.get();
-    if (frame->sample_rate <= 0 || frame->sample_rate > kMaxInputRate ||
-        frame->ch_layout.nb_channels <= 0) {
-        *av_error = AVERROR_INVALIDDATA;
-        return ORV_ERROR_NO_AUDIO;
-    }
     bad_packets_ = 0;
-    in_rate_ = frame->sample_rate;
-    in_format_ = frame->format;
-    av_channel_layout_uninit(&in_layout_);
-    out_rate_ = rate_ok(in_rate_) ? in_rate_ : 48000;
-    out_channels_ = frame->ch_layout.nb_channels >= 2 ? 2 : 1;
-    if (av_channel_layout_copy(&in_layout_, &frame->ch_layout) < 0 || !make_resampler()) {
-        *av_error = AVERROR(ENOMEM);
+    out_rate_ = fixed_rate_ > 0               ? fixed_rate_
+                : rate_ok(frame->sample_rate) ? frame->sample_rate
+                                              : 48000;
+    out_channels_ = fixed_channels_ > 0                 ? fixed_channels_
+                    : frame->ch_layout.nb_channels >= 2 ? 2
+                                                        : 1;
+    if (!adopt_format(frame)) {
+        *av_error = AVERROR_INVALIDDATA;
         return ORV_ERROR_NO_AUDIO;
     }
     convert(frame, primed_);
     av_frame_unref(frame_.get());
     drain_decoder(primed_);
     return 0;
+}
+
+bool MediaInput::adopt_format(const AVFrame *frame) {
+    if (frame->sample_rate <= 0 || frame->sample_rate > kMaxInputRate ||
+        frame->ch_layout.nb_channels <= 0) {
+        return false;
+    }
+    in_rate_ = frame->sample_rate;
+    in_format_ = frame->format;
+    av_channel_layout_uninit(&in_layout_);
+    return av_channel_layout_copy(&in_layout_, &frame->ch_layout) >= 0 && make_resampler();
 }
 
 bool MediaInput::make_resampler() {
@@ -346,9 +407,20 @@ bool MediaInput::make_resampler() {
 }
 
 void MediaInput::convert(const AVFrame *frame, std::vector<std::int16_t> &out) {
-    if (frame != nullptr && (frame->format != in_format_ || frame->sample_rate != in_rate_ ||
-                             av_channel_layout_compare(&frame->ch_layout, &in_layout_) != 0)) {
-        return;  // a mid-stream format change; such frames are skipped
+    if (frame != nullptr &&
+        (!swr_ || frame->format != in_format_ || frame->sample_rate != in_rate_ ||
+         av_channel_layout_compare(&frame->ch_layout, &in_layout_) != 0)) {
+        // The format changed within the source: what the old resampler still holds goes
+        // out first, then a new one converts to the same output. Frames of an unusable
+        // format are skipped.
+        convert(nullptr, out);
+        if (!adopt_format(frame)) {
+            swr_.reset();
+            return;
+        }
+    }
+    if (!swr_) {
+        return;
     }
     const int in = frame != nullptr ? frame->nb_samples : 0;
     const int room = swr_get_out_samples(swr_.get(), in);
@@ -463,7 +535,25 @@ bool MediaInput::seekable() const {
     }
     // Byte-seekable input, or a demuxer of its own (HLS) that knows the length.
     return (fmt_->pb != nullptr && (fmt_->pb->seekable & AVIO_SEEKABLE_NORMAL) != 0) ||
-           (std::string_view(fmt_->iformat->name) == "hls" && duration_ms() > 0);
+           (is_hls() && duration_ms() > 0);
+}
+
+bool MediaInput::is_hls() const {
+    return fmt_ && std::string_view(fmt_->iformat->name) == "hls";
+}
+
+bool MediaInput::has_end() const {
+    if (!is_network()) {
+        return true;
+    }
+    return is_hls() ? duration_ms() > 0 : size_bytes() > 0;
+}
+
+bool MediaInput::cut_short() const {
+    const std::int64_t size = size_bytes();
+    // The read failed short of the length; a demuxer that stops early by itself (at the
+    // end of its audio, before trailing tags) leaves no error behind.
+    return is_network() && size > 0 && fmt_->pb->error < 0 && bytes_fetched() < size;
 }
 
 bool MediaInput::is_network() const {
@@ -476,7 +566,7 @@ std::int64_t MediaInput::bytes_fetched() const {
 }
 
 std::int64_t MediaInput::size_bytes() const {
-    if (!fmt_ || fmt_->pb == nullptr) {
+    if (!fmt_ || fmt_->pb == nullptr || is_hls()) {
         return -1;
     }
     const std::int64_t size = avio_size(fmt_->pb);

@@ -13,6 +13,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "hls_variant.h"
+#include "memory_io.h"
+
 namespace orv {
 
 struct InputOptions {
@@ -24,6 +27,13 @@ struct InputOptions {
     // until the input is gone); `url` is then only a name, and the input opens nothing
     // else: a playlist or reference inside it is refused.
     AVIOContext *io = nullptr;
+    // Output format; 0: the first audio frame's. Later frames in another format (an HLS
+    // discontinuity, a chained Ogg stream) are resampled to it.
+    int out_rate = 0;
+    int out_channels = 0;
+    // Of an HLS master playlist, the variant with the highest bandwidth not above this
+    // (bits per second) is played, else the lowest; the others are never fetched.
+    std::int64_t max_bitrate = kDefaultMaxBitrate;
 };
 
 // The demuxer named by a Content-Type (parameters and case ignored) or, failing that, by
@@ -60,9 +70,14 @@ class MediaInput {
     bool seekable() const;
     bool is_network() const;
     // Bytes fetched from the source so far (up to the read position's buffer end) and its
-    // size; the size is -1 when unknown (live and chunked streams).
+    // size; the size is -1 when unknown (live and chunked streams, HLS).
     std::int64_t bytes_fetched() const;
     std::int64_t size_bytes() const;
+    // Whether the source ends: a local file, an answer with a length (Content-Length or a
+    // Content-Range total) or a finished HLS playlist. Any other source is live.
+    bool has_end() const;
+    // A source with a length whose connection broke off short of it.
+    bool cut_short() const;
 
   private:
     struct DictFree {
@@ -97,8 +112,14 @@ class MediaInput {
     static int refuse_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                               AVDictionary **options);
     bool interrupted() const { return interrupt_.callback(interrupt_.opaque) != 0; }
+    // Reads an HLS playlist from io_ and sets what the demuxer opens: the chosen variant of a
+    // master playlist, else the playlist as read. 0 or an FFmpeg error.
+    int take_playlist(AVFormatContext *raw, std::string &open_url);
+    bool is_hls() const;
     int open_decoder(int *av_error);
     int first_frame(int *av_error);
+    // Takes the frame's format as the resampler's input; false when it is unusable.
+    bool adopt_format(const AVFrame *frame);
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
@@ -106,7 +127,9 @@ class MediaInput {
     AVIOInterruptCB interrupt_;
     std::unique_ptr<AVDictionary, DictFree> request_options_;
     std::unique_ptr<AVIOContext, IoClose> io_;  // opened by us to read the Content-Type
-    AVIOContext *caller_io_ = nullptr;          // InputOptions::io
+    std::string playlist_;                      // an HLS playlist as read, for the demuxer
+    std::unique_ptr<MemoryIo> playlist_io_;
+    AVIOContext *caller_io_ = nullptr;  // InputOptions::io
     std::unique_ptr<AVFormatContext, InputClose> fmt_;
     std::unique_ptr<AVCodecContext, CodecFree> dec_;
     std::unique_ptr<SwrContext, SwrFree> swr_;
@@ -115,7 +138,10 @@ class MediaInput {
     int stream_ = -1;
     int out_rate_ = 0;
     int out_channels_ = 0;
-    // Format the resampler takes in; frames that differ (a mid-stream change) are skipped.
+    int fixed_rate_ = 0;  // InputOptions::out_rate, out_channels
+    int fixed_channels_ = 0;
+    std::int64_t max_bitrate_ = kDefaultMaxBitrate;
+    // Format the resampler takes in; a frame in another one gets a new resampler.
     int in_rate_ = 0;
     int in_format_ = -1;
     AVChannelLayout in_layout_{};

@@ -106,6 +106,10 @@ void IjkMediaPlayer_setCaFile(const char *path) {
     guarded(__func__, [&] { engine().set_ca_file(path); });
 }
 
+void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second) {
+    guarded(__func__, [&] { engine().set_max_bitrate(bits_per_second); });
+}
+
 void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }

@@ -94,28 +94,32 @@ bool Session::wait_until(Clock::time_point deadline) {
 int Session::on_interrupt(void *opaque) {
     auto *self = static_cast<Session *>(opaque);
     self->check_starved();
-    return self->aborted() ? 1 : 0;
+    return self->aborted() || self->starved_out_ ? 1 : 0;
 }
 
-// Runs on the session thread whenever it waits for input.
+// Runs on the session thread whenever it waits for input. A stall that outlasts the
+// reconnect window ends the wait (and then playback, with an error): the listener never
+// sees buffering start without an end or an error.
 void Session::check_starved() {
-    if (buffering_ || completed_ || paused_flag_.load() || !clock_.running()) {
+    if (completed_ || paused_flag_.load() || !clock_.running()) {
         return;
     }
-    if (clock_.dry_for(Clock::now()) >= kStallGrace) {
+    const Clock::time_point now = Clock::now();
+    if (buffering_) {
+        starved_out_ = starved_out_ || now - stalled_since_ >= kReconnectWindow;
+        return;
+    }
+    if (clock_.dry_for(now) >= kStallGrace) {
         buffering_ = true;
+        stalled_since_ = now;
         post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_START);
     }
 }
 
 void Session::run() {
-    InputOptions options = config_.input;
-    if (!config_.dns_server.empty()) {
-        resolve_http_host(config_.dns_server, options, abort_flag_);
-    }
     input_ = std::make_unique<MediaInput>(&Session::on_interrupt, this);
     int av_error = 0;
-    const int detail = input_->open(options, &av_error);
+    const int detail = input_->open(input_options(), &av_error);
     if (aborted()) {
         return;
     }
@@ -135,6 +139,16 @@ void Session::run() {
     }
     post(ORV_EVENT_PREPARED);
     play_loop();
+}
+
+// The source's options, its host resolved by the user's DNS server when one is set: at
+// every open, reconnects included (the name may be one only that server knows).
+InputOptions Session::input_options() {
+    InputOptions options = config_.input;
+    if (!config_.dns_server.empty()) {
+        resolve_http_host(config_.dns_server, options, abort_flag_);
+    }
+    return options;
 }
 
 void Session::play_loop() {
@@ -165,6 +179,7 @@ void Session::play_loop() {
         } else if (!cmd.paused && !clock_.running() && !completed_) {
             clock_.resume(now);
             next_progress_ = now;
+            stalled_since_ = now;  // a pause is no stall
         }
         if (cmd.paused || completed_) {
             if (!wait_until(now + kIdleWait)) {
@@ -197,6 +212,10 @@ void Session::play_loop() {
                 }
                 completed_ = true;
                 clock_.pause(now);
+                if (buffering_) {
+                    buffering_ = false;
+                    post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END);
+                }
                 post(ORV_EVENT_COMPLETED);
                 continue;
             }
@@ -233,10 +252,24 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
             if (is_live()) {
                 return reconnect();
             }
+            // FFmpeg resumed with Range requests where the server takes them; a source
+            // still short of its length cannot be had whole.
+            if (input_->cut_short()) {
+                error("%s broke off at byte %lld of %lld and cannot be resumed",
+                      loggable_url(config_.input.url).c_str(),
+                      static_cast<long long>(input_->bytes_fetched()),
+                      static_cast<long long>(input_->size_bytes()));
+                post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, AVERROR(ECONNRESET));
+                return false;
+            }
             input_done = true;
             return true;
         case MediaInput::Read::Failed:
             if (aborted()) {
+                return false;
+            }
+            if (starved_out_) {
+                post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, AVERROR(ETIMEDOUT));
                 return false;
             }
             if (is_live() && detail == ORV_ERROR_NETWORK) {
@@ -248,20 +281,20 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
     return false;
 }
 
-// A network source with no length of its own, nor one given by setdurtion, is live: it
-// has no end, so its end is a broken connection. Known lengths mean finite sources, which
-// must not start over.
+// What the server said decides: an answer without a length (nor one given by setdurtion)
+// is live, so its end is a broken connection. Sources with a length are finite and must
+// not start over, whether or not they can seek.
 bool Session::is_live() const {
-    return input_->is_network() && input_->duration_ms() < 0 &&
-           settings_.duration_override_ms.load() <= 0;
+    return !input_->has_end() && settings_.duration_override_ms.load() <= 0;
 }
 
-// Opens a live source again; the output keeps its format when the source does.
+// Opens a live source again. The output keeps its format: a source back in another one
+// (a station that changed encoders) is resampled to it.
 bool Session::reconnect() {
     const auto give_up = Clock::now() + kReconnectWindow;
     int av_error = 0;
     std::string reason;
-    while (Clock::now() < give_up) {
+    while (Clock::now() < give_up && !starved_out_) {
         const auto resume_at = Clock::now() + kReconnectPause;
         while (Clock::now() < resume_at) {
             check_starved();
@@ -269,19 +302,16 @@ bool Session::reconnect() {
                 return false;
             }
         }
+        InputOptions options = input_options();
+        options.out_rate = input_->sample_rate();
+        options.out_channels = input_->channels();
         auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
-        const int detail = fresh->open(config_.input, &av_error);
+        const int detail = fresh->open(options, &av_error);
         if (aborted()) {
             return false;
         }
         reason = fresh->reason();
         if (detail == 0) {
-            if (fresh->sample_rate() != input_->sample_rate() ||
-                fresh->channels() != input_->channels()) {
-                // A different stream behind the same URL: not to be spliced on.
-                post(ORV_EVENT_ERROR, ORV_ERROR_DECODE, AVERROR_INVALIDDATA);
-                return false;
-            }
             input_ = std::move(fresh);
             return true;
         }

@@ -56,6 +56,7 @@ class Session {
     };
 
     void run();
+    InputOptions input_options();
     void play_loop();
     bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
     bool is_live() const;
@@ -96,6 +97,8 @@ class Session {
     PaceClock clock_;
     std::int64_t base_ms_ = 0;  // position of the first frame counted by clock_
     bool buffering_ = false;
+    Clock::time_point stalled_since_{};  // while buffering_ (pauses not counted)
+    bool starved_out_ = false;           // buffering_ outlasted the reconnect window
     bool completed_ = false;
     Clock::time_point next_progress_{};
     Clock::time_point next_download_{};

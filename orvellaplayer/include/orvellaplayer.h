@@ -13,6 +13,11 @@
  * libpcmsink, or when the device cannot be opened, the player prints one warning and
  * plays into a silent output at the same pace.
  *
+ * The output keeps the format it was opened with for the whole source: when the audio
+ * changes its rate or channel count partway (an HLS discontinuity, a chained Ogg stream, a
+ * live stream that comes back from a new encoder), the new audio is resampled to it, so it
+ * plays on at its pitch without a gap, as one item: no completion, no error.
+ *
  * Output is paced to real time: the player writes at most ORV_MAX_AHEAD_MS of audio ahead
  * of the wall clock since playback started or resumed, so positions and events follow
  * real time on every output.
@@ -64,6 +69,8 @@ extern "C" {
  */
 #define ORV_EVENT_DOWNLOAD_PROGRESS 8
 
+/* Every ORV_INFO_BUFFERING_START is followed by ORV_INFO_BUFFERING_END, or by ORV_EVENT_ERROR
+   (ORV_ERROR_NETWORK) once the input has stalled for the reconnect window (30 s). */
 #define ORV_INFO_BUFFERING_START 701 /* input stalled: the output ran dry */
 #define ORV_INFO_BUFFERING_END 702   /* audio flows again */
 
@@ -101,8 +108,17 @@ ORV_API void IjkMediaPlayer_native_finalize(void);
  * application/vnd.apple.mpegurl, application/x-mpegurl: HLS; audio/flac; audio/wav), else
  * by the extension of the URL's path (.mp3 .aac .ogg .oga .opus .m3u8 .flac .wav); only when
  * neither names one (or the named demuxer cannot read the content) is the content probed.
- * Local files are always probed. A live stream (a network source that cannot seek) is
+ * Local files are always probed. A live stream (a network answer without a length) is
  * prepared as soon as its first audio frame decodes: no further analysis is waited for.
+ *
+ * Finite or live is what the server says: an answer with a length (Content-Length or a
+ * Content-Range total), a local file and an HLS playlist with an end are finite, whether or
+ * not the server takes byte ranges; their end is ORV_EVENT_COMPLETED, with position reports
+ * on the way. A finite source whose connection breaks off is resumed with a Range request
+ * where the server takes one; where it does not, playback ends with ORV_EVENT_ERROR /
+ * ORV_ERROR_NETWORK. Only an answer without a length (Icecast, SHOUTcast, chunked) is live.
+ * Of an HLS master playlist one variant is played, and only its playlist and segments are
+ * fetched (see IjkMediaPlayer_setMaxBitrate).
  */
 ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
 
@@ -139,9 +155,9 @@ ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
  * Duration for sources that do not carry one (live streams, raw files over chunked HTTP):
  * `duration_s` when positive, else `original_duration_s`. A duration found in the stream
  * wins. Cleared by setDataSourceAndHeaders.
- * A network source without a duration is taken as live: when its connection ends it is
- * opened again (ORV_INFO_BUFFERING_START/END around the gap). One given a duration here is
- * finite: its end is reported with ORV_EVENT_COMPLETED.
+ * A network answer without a length is taken as live: when its connection ends it is
+ * opened again (ORV_INFO_BUFFERING_START/END around the gap), for up to 30 s. One given a
+ * duration here is finite: its end is reported with ORV_EVENT_COMPLETED.
  */
 ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s);
 
@@ -177,6 +193,14 @@ ORV_API void IjkMediaPlayer_clearProxyAdress(void);
  * radio SDK passes its own CA choice here at start-up.
  */
 ORV_API void IjkMediaPlayer_setCaFile(const char *path);
+
+/*
+ * Cap in bits per second for choosing among the variants of an HLS master playlist, from
+ * the next prepare on: the variant with the highest BANDWIDTH not above it is played, or
+ * the lowest when all are above it. 0 or less restores the default, 192000. Variants are
+ * not switched while playing.
+ */
+ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
 
 /* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);

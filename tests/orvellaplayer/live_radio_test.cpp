@@ -59,7 +59,9 @@ TEST_P(LiveMount, PlaysItsToneWithoutErrorOrEnd) {
 INSTANTIATE_TEST_SUITE_P(Codecs, LiveMount, ::testing::ValuesIn(kMounts),
                          [](const auto &info) { return extension(info.param.codec); });
 
-TEST_F(LiveRadio, SourceThatComesBackIsPlayedAfterBuffering) {
+// The source comes back from another encoder, at 48 kHz: the new tone plays at its pitch
+// after one stall, in the output opened at 44.1 kHz.
+TEST_F(LiveRadio, SourceThatComesBackAtAnotherRateIsPlayedAfterBuffering) {
     const std::string mount = "/comeback.mp3";
     constexpr double kFirstHz = 500;
     constexpr double kSecondHz = 1000;
@@ -75,7 +77,7 @@ TEST_F(LiveRadio, SourceThatComesBackIsPlayedAfterBuffering) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_START, 10s));
     const auto at_stall = capture.size();
     std::this_thread::sleep_for(3s);
-    source = std::make_unique<IcecastSource>(*server_, mount, LiveCodec::Mp3, kSecondHz);
+    source = std::make_unique<IcecastSource>(*server_, mount, LiveCodec::Mp3, kSecondHz, 48000);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END, 15s));
     std::this_thread::sleep_for(3s);
     IjkMediaPlayer_stop();

@@ -71,9 +71,9 @@ bool poll_until(std::chrono::milliseconds timeout, F &&ready) {
     return true;
 }
 
-std::vector<std::string> sine_input(double hz) {
+std::vector<std::string> sine_input(double hz, int rate = 44100) {
     std::ostringstream source;
-    source << "sine=frequency=" << hz << ":sample_rate=44100";
+    source << "sine=frequency=" << hz << ":sample_rate=" << rate;
     return {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error",
             "-re",    "-f",       "lavfi",        "-i",        source.str()};
 }
@@ -227,8 +227,8 @@ const char *extension(LiveCodec codec) {
 namespace {
 
 std::vector<std::string> source_args(const IcecastServer &server, const std::string &mount,
-                                     LiveCodec codec, double hz) {
-    std::vector<std::string> args = sine_input(hz);
+                                     LiveCodec codec, double hz, int rate) {
+    std::vector<std::string> args = sine_input(hz, rate);
     switch (codec) {
         case LiveCodec::Mp3:
             args.insert(args.end(), {"-c:a", "libmp3lame", "-b:a", "128k", "-f", "mp3"});
@@ -247,8 +247,8 @@ std::vector<std::string> source_args(const IcecastServer &server, const std::str
 }  // namespace
 
 IcecastSource::IcecastSource(const IcecastServer &server, const std::string &mount, LiveCodec codec,
-                             double hz)
-    : process_(source_args(server, mount, codec, hz)) {}
+                             double hz, int rate)
+    : process_(source_args(server, mount, codec, hz, rate)) {}
 
 HlsLive::HlsLive(double hz) {
     const std::string dir = dir_.path();

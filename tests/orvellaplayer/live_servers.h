@@ -72,11 +72,12 @@ enum class LiveCodec { Mp3, Aac, Vorbis };
 const char *content_type(LiveCodec codec);
 const char *extension(LiveCodec codec);
 
-// ffmpeg encoding a sine tone in real time into an Icecast mount, until destroyed.
+// ffmpeg encoding a sine tone (at `rate` Hz) in real time into an Icecast mount, until
+// destroyed.
 class IcecastSource {
   public:
-    IcecastSource(const IcecastServer &server, const std::string &mount, LiveCodec codec,
-                  double hz);
+    IcecastSource(const IcecastServer &server, const std::string &mount, LiveCodec codec, double hz,
+                  int rate = 44100);
 
   private:
     ChildProcess process_;

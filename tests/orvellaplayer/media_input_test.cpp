@@ -48,6 +48,26 @@ TEST(DemuxerChoice, NeitherNamingOneMeansProbing) {
     EXPECT_EQ(named("audio/x-unknown", "http://h/a.xyz"), "probe");
 }
 
+// The variant of a master playlist: the highest bandwidth under the cap, else the lowest;
+// its URI read against the playlist's own URL.
+TEST(HlsVariant, HighestUnderTheCapElseTheLowestResolvedAgainstThePlaylist) {
+    const std::string master =
+        "#EXTM3U\r\n#EXT-X-STREAM-INF:CODECS=\"mp4a.40.2,BANDWIDTH=1\",BANDWIDTH=256000\r\n"
+        "hi.m3u8\r\n#EXT-X-STREAM-INF:AVERAGE-BANDWIDTH=9,BANDWIDTH=64000\nlo.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=128000\n/abs/mid.m3u8\n";
+    EXPECT_EQ(orv::choose_variant(master, 192000), "/abs/mid.m3u8");
+    EXPECT_EQ(orv::choose_variant(master, 1000000), "hi.m3u8");
+    EXPECT_EQ(orv::choose_variant(master, 32000), "lo.m3u8");
+    EXPECT_EQ(orv::choose_variant("#EXTM3U\n#EXTINF:1,\nseg.aac\n", 192000), std::nullopt);
+
+    const std::string base = "https://cdn.example:8443/radio/hls/master.m3u8?token=a/b";
+    EXPECT_EQ(orv::resolve_url(base, "lo.m3u8"), "https://cdn.example:8443/radio/hls/lo.m3u8");
+    EXPECT_EQ(orv::resolve_url(base, "/abs/mid.m3u8"), "https://cdn.example:8443/abs/mid.m3u8");
+    EXPECT_EQ(orv::resolve_url(base, "//other/x.m3u8"), "https://other/x.m3u8");
+    EXPECT_EQ(orv::resolve_url(base, "http://h/x.m3u8"), "http://h/x.m3u8");
+    EXPECT_EQ(orv::resolve_url("http://h", "x.m3u8"), "http://h/x.m3u8");
+}
+
 int never(void *) {
     return 0;
 }

@@ -87,6 +87,13 @@ MediaServer::MediaServer() {
                                      return sink.write(body->data() + offset, half - offset);
                                  });
     });
+    for (const bool cut : {false, true}) {
+        server_.Get(cut ? R"(/plaincut/(.+))" : R"(/plain/(.+))",
+                    [this, cut](const httplib::Request &req, httplib::Response &res) {
+                        record(req);
+                        serve_plain(req, res, cut);
+                    });
+    }
     server_.Get(R"(/live/(.+))", [this](const httplib::Request &req, httplib::Response &res) {
         record(req);
         stream(req, res, false);
@@ -140,6 +147,25 @@ void MediaServer::serve_file_locked(const std::string &name, httplib::Response &
     res.set_content(std::string(bytes.begin(), bytes.end()), mime.c_str());
 }
 
+void MediaServer::serve_plain(const httplib::Request &req, httplib::Response &res, bool cut) {
+    // A server without byte ranges: a Range header is ignored and the whole body answers.
+    const_cast<httplib::Request &>(req).ranges.clear();
+    std::lock_guard lock(mu_);
+    auto it = files_.find(req.matches[1]);
+    if (it == files_.end()) {
+        res.status = 404;
+        return;
+    }
+    auto body = std::make_shared<std::string>(it->second.first.begin(), it->second.first.end());
+    const std::size_t end = cut ? body->size() / 2 : body->size();
+    res.set_content_provider(body->size(), it->second.second.c_str(),
+                             [body, end](std::size_t offset, std::size_t, httplib::DataSink &sink) {
+                                 return offset < end &&
+                                        sink.write(body->data() + offset,
+                                                   std::min<std::size_t>(end - offset, 16384));
+                             });
+}
+
 void MediaServer::record(const httplib::Request &req) {
     std::lock_guard lock(mu_);
     ++hits_[req.path];
@@ -173,13 +199,14 @@ void MediaServer::stream(const httplib::Request &req, httplib::Response &res, bo
     int connection = 0;
     {
         std::lock_guard lock(mu_);
-        auto it = files_.find(req.matches[1]);
+        connection = cut ? cut_connections_++ : 0;
+        auto it = files_.find(connection > 0 && !cut_next.empty() ? cut_next
+                                                                  : std::string(req.matches[1]));
         if (it == files_.end()) {
             res.status = 404;
             return;
         }
         frames = adts_frames(it->second.first);
-        connection = cut ? cut_connections_++ : 0;
     }
     if (frames.empty()) {
         res.status = 415;

@@ -5,6 +5,8 @@
 //                  audio and the next ones answer only after `reconnect_delay_s`
 //   /chunked/<name> registered bytes, chunked (no length), ending cleanly
 //   /drop/<name>   as /file, but a request from the first byte breaks off halfway through
+//   /plain/<name> registered bytes with Content-Length, without byte ranges (Range ignored)
+//   /plaincut/<name> as /plain, but every answer breaks off halfway through
 //   /mz/<path>     registered bytes under the name "mz/<path>" (the demo's media path)
 // plus a proxy route (absolute-URI requests for host "media.invalid") and a TCP port that
 // accepts connections but never answers.
@@ -38,6 +40,7 @@ class MediaServer {
 
     double cut_after_s = 3.0;
     double reconnect_delay_s = 2.0;
+    std::string cut_next;  // when set, the file that /cut/ answers after its first connection
 
     int requests(const std::string &path) const;  // how many requests asked for path
     std::string last_host_header() const;
@@ -46,6 +49,7 @@ class MediaServer {
   private:
     void stream(const httplib::Request &req, httplib::Response &res, bool cut);
     void serve_file(const std::string &name, httplib::Response &res);
+    void serve_plain(const httplib::Request &req, httplib::Response &res, bool cut);
     void serve_file_locked(const std::string &name, httplib::Response &res);  // mu_ held
     void record(const httplib::Request &req);
 
