@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <future>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +21,7 @@
 
 #include "iface/ifcae_play_v2.h"
 #include "mock_service.h"
+#include "player/bcast_data_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
@@ -103,7 +107,12 @@ class CppSdkPlayer : public ::testing::Test {
         return handle;
     }
 
-    rvmock::Service mock_;
+    // Programmes of a few seconds, so that a live programme changes within a test.
+    rvmock::Service mock_{[] {
+        rvmock::Config config;
+        config.short_programmes = true;
+        return config;
+    }()};
     rv::test::TempDir dir_;
     std::optional<rv::Sdk> sdk_;
     std::atomic<int> prepares_{0};
@@ -527,6 +536,103 @@ TEST_F(CppPlayer, AHandleDroppedWhilePlayingHearsNothingAfterwards) {
     ASSERT_TRUE(progressed.wait_for(lock, 30s, [&] { return kept_calls >= kept_then + 3; }));
     EXPECT_EQ(dropped_calls, at_drop);
     lock.unlock();
+    player.stop();
+}
+
+// Asks the player from every method it is called in, as an application may.
+struct Asking : rv::PlayerListener {
+    Asking(rv::Player p, std::function<bool()> refreshing)
+        : player(p), refreshing(std::move(refreshing)) {}
+    void ask(const std::string &slot) {
+        (void)player.is_playing();
+        (void)player.is_paused();
+        (void)player.has_next();
+        (void)player.current_index();
+        (void)player.current_item();
+        (void)player.play_list();
+        std::lock_guard lock(mutex);
+        ++heard[slot];
+        asked.notify_all();
+    }
+    bool wait_for(const std::string &slot) {
+        std::unique_lock lock(mutex);
+        return asked.wait_for(lock, 30s, [&] { return heard[slot] > 0; });
+    }
+    void on_prepare_complete() override { ask("prepare complete"); }
+    void on_playing() override { ask("playing"); }
+    void on_paused() override { ask("paused"); }
+    void on_progress(int32_t kind, int64_t, int64_t) override {
+        if (kind == RV_PROGRESS_LIVE && refreshing()) {
+            // The clock's thread stays in the listener until the live
+            // programme update (a worker) has come through it too.
+            std::unique_lock lock(mutex);
+            asked.wait_for(lock, 3s, [&] { return heard["live programme"] > 0; });
+        }
+        ask(kind == RV_PROGRESS_LIVE ? "live progress" : "progress");
+    }
+    void on_error(int32_t, int32_t) override { ask("error"); }
+    void on_play_end() override { ask("play end"); }
+    void on_seek_start() override { ask("seek start"); }
+    void on_seek_complete() override { ask("seek complete"); }
+    void on_buffering_start() override { ask("buffering start"); }
+    void on_buffering_complete() override { ask("buffering complete"); }
+    void on_download_progress(int64_t, int64_t) override { ask("download progress"); }
+    void on_live_program_updated(const rv::PlayItem &item) override {
+        (void)player.index_of(item);
+        ask("live programme");
+    }
+
+    rv::Player player;
+    std::function<bool()> refreshing;  // the programme list is being fetched again
+    std::mutex mutex;                  // guards heard
+    std::condition_variable asked;
+    std::map<std::string, int> heard;
+};
+
+TEST_F(CppSdkPlayer, AListenerAskingThePlayerFromEverySlotNeverDeadlocks) {
+    struct FastClock {
+        FastClock() { _time_monitor_set_tick(100); }  // a programme second every 100 ms
+        ~FastClock() { _time_monitor_set_tick(1000); }
+    } fast_clock;
+    rv::Player player = sdk_->player();
+    Asking asking(player, [this] {
+        const auto asked = mock_.requests();
+        return std::count_if(asked.begin(), asked.end(), [](const rvmock::Received &r) {
+                   return r.path == "/v2/broadcast/programlist";
+               }) >= 2;
+    });
+    rv::ListenerHandle handle = player.listen(asking);
+
+    // An album, through the real album player: its engine events and download progress.
+    player.play(sdk_->get_album_audio_info(3000000101).get());  // 2 s
+    for (const char *slot : {"prepare complete", "playing", "progress", "download progress"}) {
+        EXPECT_TRUE(asking.wait_for(slot)) << slot;
+    }
+    player.seek(500);
+    player.pause();
+    for (const char *slot : {"seek start", "seek complete", "paused"}) {
+        EXPECT_TRUE(asking.wait_for(slot)) << slot;
+    }
+    player.resume();
+    EXPECT_TRUE(asking.wait_for("play end"));
+
+    // A live broadcast, through the real broadcast player: the clock's live
+    // progress, then (heard afresh once the broadcast holds the engine) the
+    // download progress of the stream and a live programme update, whose list
+    // comes late enough to find the clock's thread in the listener.
+    player.play(sdk_->get_broadcast_info(1001).get());
+    EXPECT_TRUE(asking.wait_for("live progress"));
+    {
+        std::lock_guard lock(asking.mutex);
+        asking.heard.clear();
+    }
+    rvmock::Fault late;
+    late.delay_ms = 500;
+    late.times = 1;
+    mock_.set_fault("/v2/broadcast/programlist", late);
+    for (const char *slot : {"download progress", "live programme"}) {
+        EXPECT_TRUE(asking.wait_for(slot)) << slot;
+    }
     player.stop();
 }
 
