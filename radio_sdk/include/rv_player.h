@@ -46,8 +46,9 @@ RV_BEGIN_DECLS
  *   OnPaused, OnSeekStart;
  * - the live-programme clock's thread: OnProgress of kind 1.
  * Slots are never called while the SDK holds a lock of its own. Each slot is
- * read once per call: a slot the application sets to null while registered is
- * either called or skipped, never called through null.
+ * read once per call: a slot the application sets to null while registered
+ * (with an atomic store if events may arrive meanwhile) is either called or
+ * skipped, never called through null.
  *
  * The record has exactly these ten slots; the SDK never reads past them.
  */
