@@ -11,9 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <functional>
 #include <future>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -539,101 +537,89 @@ TEST_F(CppPlayer, AHandleDroppedWhilePlayingHearsNothingAfterwards) {
     player.stop();
 }
 
-// Asks the player from every method it is called in, as an application may,
-// with queries that take the player's lock.
+// Asks the player, under its lock, from every method, as an application may.
 struct Asking : rv::PlayerListener {
-    Asking(rv::Player p, std::function<bool()> refreshing)
-        : player(p), refreshing(std::move(refreshing)) {}
+    Asking(rv::Player p, rvmock::Service &m) : player(p), mock(m) {}
     void ask(const std::string &slot) {
-        (void)player.is_playing();
-        (void)player.is_paused();
-        (void)player.has_next();
-        (void)player.current_index();
         (void)player.size();
+        (void)player.has_next();
         std::lock_guard lock(mutex);
-        ++heard[slot];
+        heard.push_back(slot);
         asked.notify_all();
     }
-    bool wait_for(const std::string &slot) {
+    // Every slot is heard (since the last clear), each within 30 s.
+    bool wait_for(std::initializer_list<std::string> slots) {
         std::unique_lock lock(mutex);
-        return asked.wait_for(lock, 30s, [&] { return heard[slot] > 0; });
+        return std::all_of(slots.begin(), slots.end(), [&](const std::string &slot) {
+            return asked.wait_for(lock, 30s, [&] { return std::ranges::count(heard, slot) > 0; });
+        });
     }
-    void on_prepare_complete() override { ask("prepare complete"); }
+    void forget() {
+        std::lock_guard lock(mutex);
+        heard.clear();
+    }
+    bool refreshing() const {
+        const auto asked = mock.requests();
+        return std::ranges::count(asked, "/v2/broadcast/programlist", &rvmock::Received::path) > 1;
+    }
+    void on_prepare_complete() override { ask("prepared"); }
     void on_playing() override { ask("playing"); }
     void on_paused() override { ask("paused"); }
     void on_progress(int32_t kind, int64_t, int64_t) override {
         if (kind == RV_PROGRESS_LIVE && refreshing()) {
-            // The clock's thread stays in the listener until the live
-            // programme update (a worker) has come through it too.
+            // The clock's thread waits here for the live programme update (a worker).
             std::unique_lock lock(mutex);
-            asked.wait_for(lock, 3s, [&] { return heard["live programme"] > 0; });
+            asked.wait_for(lock, 3s, [&] { return std::ranges::count(heard, "live") > 0; });
         }
         ask(kind == RV_PROGRESS_LIVE ? "live progress" : "progress");
     }
     void on_error(int32_t, int32_t) override { ask("error"); }
-    void on_play_end() override { ask("play end"); }
-    void on_seek_start() override { ask("seek start"); }
-    void on_seek_complete() override { ask("seek complete"); }
-    void on_buffering_start() override { ask("buffering start"); }
-    void on_buffering_complete() override { ask("buffering complete"); }
-    void on_download_progress(int64_t, int64_t) override { ask("download progress"); }
+    void on_play_end() override { ask("end"); }
+    void on_seek_start() override { ask("seek"); }
+    void on_seek_complete() override { ask("seeked"); }
+    void on_buffering_start() override { ask("buffering"); }
+    void on_buffering_complete() override { ask("buffered"); }
+    void on_download_progress(int64_t, int64_t) override { ask("download"); }
     void on_live_program_updated(const rv::PlayItem &item) override {
         (void)player.index_of(item);
-        ask("live programme");
+        ask("live");
     }
 
     rv::Player player;
-    std::function<bool()> refreshing;  // the programme list is being fetched again
-    std::mutex mutex;                  // guards heard
+    rvmock::Service &mock;
+    std::mutex mutex;  // guards heard
     std::condition_variable asked;
-    std::map<std::string, int> heard;
+    std::vector<std::string> heard;
 };
 
 TEST_F(CppSdkPlayer, AListenerAskingThePlayerFromEverySlotNeverDeadlocks) {
-    struct FastClock {
-        FastClock() { _time_monitor_set_tick(100); }  // a programme second every 100 ms
-        ~FastClock() { _time_monitor_set_tick(1000); }
-    } fast_clock;
+    _time_monitor_set_tick(100);  // a programme second every 100 ms
     rv::Player player = sdk_->player();
-    Asking asking(player, [this] {
-        const auto asked = mock_.requests();
-        return std::count_if(asked.begin(), asked.end(), [](const rvmock::Received &r) {
-                   return r.path == "/v2/broadcast/programlist";
-               }) >= 2;
-    });
+    Asking asking(player, mock_);
     rv::ListenerHandle handle = player.listen(asking);
 
-    // An album, through the real album player: its engine events and download progress.
+    // The real album player, download progress included.
     player.play(sdk_->get_album_audio_info(3000000101).get());  // 2 s
-    for (const char *slot : {"prepare complete", "playing", "progress", "download progress"}) {
-        EXPECT_TRUE(asking.wait_for(slot)) << slot;
-    }
+    EXPECT_TRUE(asking.wait_for({"prepared", "playing", "progress", "download"}));
     player.seek(500);
     player.pause();
-    for (const char *slot : {"seek start", "seek complete", "paused"}) {
-        EXPECT_TRUE(asking.wait_for(slot)) << slot;
-    }
+    EXPECT_TRUE(asking.wait_for({"seek", "seeked", "paused"}));
     player.resume();
-    EXPECT_TRUE(asking.wait_for("play end"));
+    EXPECT_TRUE(asking.wait_for({"end"}));
 
-    // A live broadcast, through the real broadcast player: the clock's live
-    // progress, then (heard afresh once the broadcast holds the engine) the
-    // download progress of the stream and a live programme update, whose list
-    // comes late enough to find the clock's thread in the listener.
+    // The real broadcast player: once it holds the engine, the stream's download
+    // progress and a live programme update whose list comes late enough to meet
+    // the clock's thread in the listener.
     player.play(sdk_->get_broadcast_info(1001).get());
-    EXPECT_TRUE(asking.wait_for("live progress"));
-    {
-        std::lock_guard lock(asking.mutex);
-        asking.heard.clear();
-    }
+    EXPECT_TRUE(asking.wait_for({"live progress"}));
+    asking.forget();
     rvmock::Fault late;
     late.delay_ms = 500;
     late.times = 1;
     mock_.set_fault("/v2/broadcast/programlist", late);
-    for (const char *slot : {"download progress", "live programme"}) {
-        EXPECT_TRUE(asking.wait_for(slot)) << slot;
-    }
+    EXPECT_TRUE(asking.wait_for({"download", "live"}));
     player.stop();
+    _time_monitor_set_tick(1000);
 }
 
 }  // namespace
