@@ -28,6 +28,7 @@
 #ifndef RADIO_SDK_HPP
 #define RADIO_SDK_HPP
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -48,6 +49,7 @@
 #include <vector>
 
 #include "radio_sdk.h"
+#include "rv_callback_gate.hpp"
 
 namespace rv {
 
@@ -1184,10 +1186,11 @@ class FetchQueue {
 
 // Receives the player's events; override what you need. Registered with
 // rv::Player::listen for the lifetime of the handle it returns. Methods run on
-// the SDK's threads (named per method), never while the SDK holds a lock of
-// its own; they may call any rv::Player method (the player's lock is
-// recursive) but must return promptly and must not destroy the rv::Sdk. An
-// exception they throw is logged and dropped.
+// the SDK's threads (named per method); this header holds no lock of its own
+// while they run, and the player's lock is recursive, so they may call any
+// rv::Player method from any method, on_live_program_updated included. They
+// must return promptly and must not destroy the rv::Sdk. An exception they
+// throw is logged and dropped.
 class PlayerListener {
   public:
     virtual ~PlayerListener() = default;
@@ -1213,7 +1216,8 @@ class PlayerListener {
     virtual void on_buffering_start() {}
     virtual void on_buffering_complete() {}
     // Bytes received and total (or ms buffered ahead and duration) about once
-    // a second. Engine event thread.
+    // a second while an item downloads (setPlayerDownloadProgressListener).
+    // Engine event thread.
     virtual void on_download_progress(int64_t /*received*/, int64_t /*total*/) {}
     // A new programme is live on the broadcast being played. SDK worker thread.
     virtual void on_live_program_updated(const PlayItem & /*item*/) {}
@@ -1253,14 +1257,17 @@ struct PlayerCallbacks : PlayerListener {
 namespace detail {
 
 // The C listener records hold no user pointer, so one process-wide hub owns
-// them and fans each event out to the registered C++ listeners.
+// them and fans each event out to the registered C++ listeners. No lock of
+// the hub is held while a listener runs: a listener calling into the player
+// can never close a circle with a thread that holds the player's lock and
+// waits to reach the hub.
 class ListenerHub {
   public:
     struct Entry {
-        // Held while the listener runs; cleared under it on unregistration,
-        // which therefore waits for a call in progress on another thread.
-        std::recursive_mutex mutex;
-        PlayerListener *listener = nullptr;
+        // Cleared through the gate on unregistration, which therefore waits
+        // for a call in progress on another thread.
+        std::atomic<PlayerListener *> listener{nullptr};
+        CallbackGate<PlayerListener *> gate{listener};
         std::unique_ptr<PlayerListener> owned;  // for rv::PlayerCallbacks
     };
 
@@ -1274,23 +1281,33 @@ class ListenerHub {
         auto entry = std::make_shared<Entry>();
         entry->listener = listener;
         entry->owned = std::move(owned);
-        std::lock_guard lock(mutex_);
-        entries_.push_back(entry);
-        if (entries_.size() == 1) {
+        std::lock_guard install(install_mutex_);
+        bool first = false;
+        {
+            std::lock_guard lock(mutex_);
+            entries_.push_back(entry);
+            first = entries_.size() == 1;
+        }
+        if (first) {
             setPlayerStateListener(&state_record());
             setPlayerBroadcastListener(&broadcast_record());
+            setPlayerDownloadProgressListener(&download_progress);
         }
         return entry;
     }
 
     void remove(const std::shared_ptr<Entry> &entry) {
+        entry->gate.set(nullptr);
+        // The C removals wait for events still passing through the hub on
+        // other threads; those no longer reach any listener of this entry.
+        std::lock_guard install(install_mutex_);
+        bool last = false;
         {
-            std::lock_guard call(entry->mutex);
-            entry->listener = nullptr;
+            std::lock_guard lock(mutex_);
+            std::erase(entries_, entry);
+            last = entries_.empty();
         }
-        std::lock_guard lock(mutex_);
-        std::erase(entries_, entry);
-        if (entries_.empty()) {
+        if (last) {
             uninstall();
         }
     }
@@ -1308,15 +1325,18 @@ class ListenerHub {
             return;
         }
         for (const std::shared_ptr<Entry> &entry : entries) {
-            std::lock_guard call(entry->mutex);
-            try {
-                if (entry->listener != nullptr) {
-                    (entry->listener->*method)(args...);
+            entry->gate.call([&](PlayerListener *listener) {
+                try {
+                    (listener->*method)(args...);
+                } catch (...) {
+                    log_dropped_exception("player listener");
                 }
-            } catch (...) {
-                log_dropped_exception("player listener");
-            }
+            });
         }
+    }
+
+    static void download_progress(int64_t fetched, int64_t total) noexcept {
+        dispatch(&PlayerListener::on_download_progress, fetched, total);
     }
 
     static void live_program_updated(dao_play_item *item) noexcept {
@@ -1347,10 +1367,6 @@ class ListenerHub {
             .OnSeekComplete = [] { dispatch(&PlayerListener::on_seek_complete); },
             .OnBufferingStart = [] { dispatch(&PlayerListener::on_buffering_start); },
             .OnBufferingComplete = [] { dispatch(&PlayerListener::on_buffering_complete); },
-            .OnDownloadProgress =
-                [](int64_t received, int64_t total) {
-                    dispatch(&PlayerListener::on_download_progress, received, total);
-                },
         };
         return record;
     }
@@ -1361,8 +1377,12 @@ class ListenerHub {
     void uninstall() {
         removePlayerStateListener();
         removePlayerBroadcastListener();
+        setPlayerDownloadProgressListener(nullptr);
     }
 
+    // Orders installing and removing the C records; taken by (un)registration
+    // only, never by an event.
+    std::mutex install_mutex_;
     // Guards entries_; taken by (un)registration and, briefly, by each event.
     std::mutex mutex_;
     std::vector<std::shared_ptr<Entry>> entries_;

@@ -8,7 +8,8 @@
  * started on that player (rv_playByAudioBean, or rv_playByPlayItem of another
  * resource type) or rv_releaseSdk. Listener records stay the application's:
  * the SDK keeps only the pointer, never copies or frees the record, so it must
- * stay valid until it is removed.
+ * stay valid until it is removed; once the removal has returned, the record
+ * may be freed (see "Registering listeners" below).
  *
  * Threading: every function may be called from any thread, also from inside a
  * listener slot (the play managers' lock is recursive). Queries never block
@@ -39,13 +40,17 @@ RV_BEGIN_DECLS
 /*
  * The application's player-state listener. Any slot may be null. Slots run on:
  * - the media engine's event thread: OnPrepareComplete, OnProgress of kind 0,
- *   OnError, OnPlayEnd, OnSeekComplete, OnBufferingStart, OnBufferingComplete,
- *   OnDownloadProgress;
+ *   OnError, OnPlayEnd, OnSeekComplete, OnBufferingStart, OnBufferingComplete;
  * - the thread of the command that caused them (an application thread, or the
  *   event thread or a worker when an item starts by itself): OnPlaying,
  *   OnPaused, OnSeekStart;
  * - the live-programme clock's thread: OnProgress of kind 1.
- * Slots are never called while the SDK holds a lock of its own.
+ * Slots are never called while the SDK holds a lock of its own. Each slot is
+ * read once per call: a slot the application sets to null while registered
+ * (with an atomic store if events may arrive meanwhile) is either called or
+ * skipped, never called through null.
+ *
+ * The record has exactly these ten slots; the SDK never reads past them.
  */
 typedef struct PlayerStateListener {
     void (*OnPrepareComplete)(void);
@@ -60,22 +65,30 @@ typedef struct PlayerStateListener {
     void (*OnSeekComplete)(void);
     void (*OnBufferingStart)(void);
     void (*OnBufferingComplete)(void);
-    /*
-     * About once a second while the item downloads: bytes received and total
-     * bytes when the size is known, otherwise the ms of audio buffered ahead of
-     * the play position and the duration (0 for live streams). Added after the
-     * ten slots above: zero-fill the record (or use designated initialisers) so
-     * that a listener without it leaves it null.
-     */
-    void (*OnDownloadProgress)(int64_t received, int64_t total);
 } PlayerStateListener;
 
 /*
- * Registers the listener (replacing the previous one) / clears it. Any thread;
- * a slot already running on another thread may still finish after removal.
+ * Registering listeners (the three set functions below and their removals):
+ * each registers its listener in place of the previous one; null, or the
+ * remove function, removes it. Any thread. They return once no call into the
+ * previous listener is running on another thread, so the application may free
+ * that listener as soon as they return; they block only for such calls. A
+ * call running on the calling thread itself is not waited for: a listener may
+ * remove or replace itself from inside its own slots. Do not call them while
+ * holding a lock that a slot of the previous listener may wait for (nor from
+ * a FetchPlaylistListener, which runs under the player's lock).
  */
 RV_API void setPlayerStateListener(PlayerStateListener *listener);
 RV_API void removePlayerStateListener(void);
+
+/*
+ * The download progress of the item playing, about once a second while it
+ * downloads, for either player: bytes fetched and total bytes when the size is
+ * known, otherwise the ms of audio buffered ahead of the play position and
+ * the duration (0 for live streams). Runs on the media engine's event thread,
+ * with no lock of the SDK held. Null removes it (see above).
+ */
+RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, int64_t total));
 
 /* The application's broadcast listener. */
 typedef struct PlayerBroadcastListener {

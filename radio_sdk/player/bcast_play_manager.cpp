@@ -170,7 +170,10 @@ void cb_broadcast_OnPlayEnd(void) {
     });
 }
 
-void cb_broadcast_OnDownloadProgress(int64_t, int64_t) {}
+void cb_broadcast_OnDownloadProgress(int64_t fetched, int64_t total) {
+    on_engine(
+        [fetched, total] { setUserDownloadProgressListener_OnDownloadProgress(fetched, total); });
+}
 
 // --- Installation -----------------------------------------------------------------------------
 

@@ -183,7 +183,11 @@ void cb_OnBufferingComplete() {
     }
 }
 
-void cb_OnDownloadProgress(int64_t /*arg1*/, int64_t /*arg2*/) {}
+void cb_OnDownloadProgress(int64_t fetched, int64_t total) {
+    if (handler_enabled()) {
+        setUserDownloadProgressListener_OnDownloadProgress(fetched, total);
+    }
+}
 
 void cb_OnPlayEnd() {
     LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");

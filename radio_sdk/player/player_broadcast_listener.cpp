@@ -2,17 +2,20 @@
 
 std::atomic<PlayerBroadcastListener *> mUserPlayerBroadcastListener{nullptr};
 
+namespace {
+
+rv::detail::CallbackGate<PlayerBroadcastListener *> s_broadcast_gate{mUserPlayerBroadcastListener};
+
+}  // namespace
+
 void setPlayerBroadcastListener(PlayerBroadcastListener *listener) {
-    mUserPlayerBroadcastListener.store(listener);
+    s_broadcast_gate.set(listener);
 }
 
 void removePlayerBroadcastListener(void) {
-    mUserPlayerBroadcastListener.store(nullptr);
+    s_broadcast_gate.set(nullptr);
 }
 
 void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item) {
-    const PlayerBroadcastListener *listener = mUserPlayerBroadcastListener.load();
-    if (listener != nullptr && listener->OnLiveProgramUpdated != nullptr) {
-        listener->OnLiveProgramUpdated(item);
-    }
+    call_listener_slot<&PlayerBroadcastListener::OnLiveProgramUpdated>(s_broadcast_gate, item);
 }

@@ -2,67 +2,68 @@
 
 std::atomic<PlayerStateListener *> mUserPlayerStateListener{nullptr};
 
-void setPlayerStateListener(PlayerStateListener *listener) {
-    mUserPlayerStateListener.store(listener);
-}
-
-void removePlayerStateListener(void) {
-    mUserPlayerStateListener.store(nullptr);
-}
-
 namespace {
 
-// Calls one slot of the registered listener, if both are there.
-template <auto Slot, class... Args>
-void call_slot(Args... args) {
-    const PlayerStateListener *listener = mUserPlayerStateListener.load();
-    if (listener != nullptr && listener->*Slot != nullptr) {
-        (listener->*Slot)(args...);
-    }
-}
+rv::detail::CallbackGate<PlayerStateListener *> s_state_gate{mUserPlayerStateListener};
+
+using DownloadProgressFn = void (*)(int64_t fetched, int64_t total);
+std::atomic<DownloadProgressFn> s_download_listener{nullptr};
+rv::detail::CallbackGate<DownloadProgressFn> s_download_gate{s_download_listener};
 
 }  // namespace
 
+void setPlayerStateListener(PlayerStateListener *listener) {
+    s_state_gate.set(listener);
+}
+
+void removePlayerStateListener(void) {
+    s_state_gate.set(nullptr);
+}
+
+void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, int64_t total)) {
+    s_download_gate.set(listener);
+}
+
 void setUserPlayerStateListener_OnPrepareComplete(void) {
-    call_slot<&PlayerStateListener::OnPrepareComplete>();
+    call_listener_slot<&PlayerStateListener::OnPrepareComplete>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnPlaying(void) {
-    call_slot<&PlayerStateListener::OnPlaying>();
+    call_listener_slot<&PlayerStateListener::OnPlaying>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnPaused(void) {
-    call_slot<&PlayerStateListener::OnPaused>();
+    call_listener_slot<&PlayerStateListener::OnPaused>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnProgress(int32_t kind, int64_t position, int64_t duration) {
-    call_slot<&PlayerStateListener::OnProgress>(kind, position, duration);
+    call_listener_slot<&PlayerStateListener::OnProgress>(s_state_gate, kind, position, duration);
 }
 
 void setUserPlayerStateListener_OnError(int32_t what, int32_t detail) {
-    call_slot<&PlayerStateListener::OnError>(what, detail);
+    call_listener_slot<&PlayerStateListener::OnError>(s_state_gate, what, detail);
 }
 
 void setUserPlayerStateListener_OnPlayEnd(void) {
-    call_slot<&PlayerStateListener::OnPlayEnd>();
+    call_listener_slot<&PlayerStateListener::OnPlayEnd>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnSeekStart(void) {
-    call_slot<&PlayerStateListener::OnSeekStart>();
+    call_listener_slot<&PlayerStateListener::OnSeekStart>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnSeekComplete(void) {
-    call_slot<&PlayerStateListener::OnSeekComplete>();
+    call_listener_slot<&PlayerStateListener::OnSeekComplete>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnBufferingStart(void) {
-    call_slot<&PlayerStateListener::OnBufferingStart>();
+    call_listener_slot<&PlayerStateListener::OnBufferingStart>(s_state_gate);
 }
 
 void setUserPlayerStateListener_OnBufferingComplete(void) {
-    call_slot<&PlayerStateListener::OnBufferingComplete>();
+    call_listener_slot<&PlayerStateListener::OnBufferingComplete>(s_state_gate);
 }
 
-void setUserPlayerStateListener_OnDownloadProgress(int64_t received, int64_t total) {
-    call_slot<&PlayerStateListener::OnDownloadProgress>(received, total);
+void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total) {
+    s_download_gate.call([&](DownloadProgressFn listener) { listener(fetched, total); });
 }

@@ -9,10 +9,12 @@
 #include <atomic>
 #include <cstdint>
 
+#include "rv_callback_gate.hpp"
 #include "rv_export.h"
 #include "rv_player.h"
 
-// The registered listeners; null at load.
+// The registered listeners; null at load. Change them only through the set
+// and remove functions, which wait for calls in flight.
 extern "C" RV_API std::atomic<PlayerStateListener *> mUserPlayerStateListener;
 extern "C" RV_API std::atomic<PlayerBroadcastListener *> mUserPlayerBroadcastListener;
 
@@ -28,10 +30,24 @@ RV_API void setUserPlayerStateListener_OnSeekStart(void);
 RV_API void setUserPlayerStateListener_OnSeekComplete(void);
 RV_API void setUserPlayerStateListener_OnBufferingStart(void);
 RV_API void setUserPlayerStateListener_OnBufferingComplete(void);
-RV_API void setUserPlayerStateListener_OnDownloadProgress(int64_t received, int64_t total);
+
+// Calls the listener of setPlayerDownloadProgressListener, if any.
+RV_API void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total);
 
 RV_API void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item);
 
 RV_END_DECLS
+
+// Calls `Slot` of the record registered in `gate`, if both are there. The
+// slot is read once: one the application clears meanwhile is skipped or
+// called, never called through null.
+template <auto Slot, class Record, class... Args>
+void call_listener_slot(rv::detail::CallbackGate<Record *> &gate, Args... args) {
+    gate.call([&](Record *listener) {
+        if (const auto slot = std::atomic_ref(listener->*Slot).load(std::memory_order_relaxed)) {
+            slot(args...);
+        }
+    });
+}
 
 #endif

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +19,7 @@
 
 #include "iface/ifcae_play_v2.h"
 #include "mock_service.h"
+#include "player/bcast_data_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
@@ -103,7 +105,12 @@ class CppSdkPlayer : public ::testing::Test {
         return handle;
     }
 
-    rvmock::Service mock_;
+    // Programmes of a few seconds, so that a live programme changes within a test.
+    rvmock::Service mock_{[] {
+        rvmock::Config config;
+        config.short_programmes = true;
+        return config;
+    }()};
     rv::test::TempDir dir_;
     std::optional<rv::Sdk> sdk_;
     std::atomic<int> prepares_{0};
@@ -528,6 +535,91 @@ TEST_F(CppPlayer, AHandleDroppedWhilePlayingHearsNothingAfterwards) {
     EXPECT_EQ(dropped_calls, at_drop);
     lock.unlock();
     player.stop();
+}
+
+// Asks the player, under its lock, from every method, as an application may.
+struct Asking : rv::PlayerListener {
+    Asking(rv::Player p, rvmock::Service &m) : player(p), mock(m) {}
+    void ask(const std::string &slot) {
+        (void)player.size();
+        (void)player.has_next();
+        std::lock_guard lock(mutex);
+        heard.push_back(slot);
+        asked.notify_all();
+    }
+    // Every slot is heard (since the last clear), each within 30 s.
+    bool wait_for(std::initializer_list<std::string> slots) {
+        std::unique_lock lock(mutex);
+        return std::all_of(slots.begin(), slots.end(), [&](const std::string &slot) {
+            return asked.wait_for(lock, 30s, [&] { return std::ranges::count(heard, slot) > 0; });
+        });
+    }
+    void forget() {
+        std::lock_guard lock(mutex);
+        heard.clear();
+    }
+    bool refreshing() const {
+        const auto asked = mock.requests();
+        return std::ranges::count(asked, "/v2/broadcast/programlist", &rvmock::Received::path) > 1;
+    }
+    void on_prepare_complete() override { ask("prepared"); }
+    void on_playing() override { ask("playing"); }
+    void on_paused() override { ask("paused"); }
+    void on_progress(int32_t kind, int64_t, int64_t) override {
+        if (kind == RV_PROGRESS_LIVE && refreshing()) {
+            // The clock's thread waits here for the live programme update (a worker).
+            std::unique_lock lock(mutex);
+            asked.wait_for(lock, 3s, [&] { return std::ranges::count(heard, "live") > 0; });
+        }
+        ask(kind == RV_PROGRESS_LIVE ? "live progress" : "progress");
+    }
+    void on_error(int32_t, int32_t) override { ask("error"); }
+    void on_play_end() override { ask("end"); }
+    void on_seek_start() override { ask("seek"); }
+    void on_seek_complete() override { ask("seeked"); }
+    void on_buffering_start() override { ask("buffering"); }
+    void on_buffering_complete() override { ask("buffered"); }
+    void on_download_progress(int64_t, int64_t) override { ask("download"); }
+    void on_live_program_updated(const rv::PlayItem &item) override {
+        (void)player.index_of(item);
+        ask("live");
+    }
+
+    rv::Player player;
+    rvmock::Service &mock;
+    std::mutex mutex;  // guards heard
+    std::condition_variable asked;
+    std::vector<std::string> heard;
+};
+
+TEST_F(CppSdkPlayer, AListenerAskingThePlayerFromEverySlotNeverDeadlocks) {
+    _time_monitor_set_tick(100);  // a programme second every 100 ms
+    rv::Player player = sdk_->player();
+    Asking asking(player, mock_);
+    rv::ListenerHandle handle = player.listen(asking);
+
+    // The real album player, download progress included.
+    player.play(sdk_->get_album_audio_info(3000000101).get());  // 2 s
+    EXPECT_TRUE(asking.wait_for({"prepared", "playing", "progress", "download"}));
+    player.seek(500);
+    player.pause();
+    EXPECT_TRUE(asking.wait_for({"seek", "seeked", "paused"}));
+    player.resume();
+    EXPECT_TRUE(asking.wait_for({"end"}));
+
+    // The real broadcast player: once it holds the engine, the stream's download
+    // progress and a live programme update whose list comes late enough to meet
+    // the clock's thread in the listener.
+    player.play(sdk_->get_broadcast_info(1001).get());
+    EXPECT_TRUE(asking.wait_for({"live progress"}));
+    asking.forget();
+    rvmock::Fault late;
+    late.delay_ms = 500;
+    late.times = 1;
+    mock_.set_fault("/v2/broadcast/programlist", late);
+    EXPECT_TRUE(asking.wait_for({"download", "live"}));
+    player.stop();
+    _time_monitor_set_tick(1000);
 }
 
 }  // namespace

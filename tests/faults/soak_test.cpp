@@ -114,7 +114,6 @@ PlayerStateListener g_listener{
     .OnSeekComplete = nullptr,
     .OnBufferingStart = nullptr,
     .OnBufferingComplete = nullptr,
-    .OnDownloadProgress = nullptr,
 };
 PlayerBroadcastListener g_broadcast_listener{
     .OnLiveProgramUpdated = [](dao_play_item *) { g_player.live_updates.fetch_add(1); },

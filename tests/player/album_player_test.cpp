@@ -113,7 +113,6 @@ PlayerStateListener g_listener{
     .OnSeekComplete = [] { Heard::get().add("seeked"); },
     .OnBufferingStart = [] { Heard::get().add("buffering"); },
     .OnBufferingComplete = [] { Heard::get().add("buffered"); },
-    .OnDownloadProgress = nullptr,
 };
 
 // The application's own fetch listener for rv_fetchMorePlaylist.

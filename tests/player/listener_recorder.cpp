@@ -17,8 +17,11 @@ PlayerStateListener g_listener{
     .OnSeekComplete = [] { Ears::add("seeked"); },
     .OnBufferingStart = [] { Ears::add("buffering"); },
     .OnBufferingComplete = [] { Ears::add("buffered"); },
-    .OnDownloadProgress = [](int64_t r, int64_t t) { Ears::add("download", r, t); },
 };
+
+void heard_download(int64_t fetched, int64_t total) {
+    Ears::add("download", fetched, total);
+}
 
 PlayerBroadcastListener g_broadcast_listener{
     .OnLiveProgramUpdated =
@@ -44,11 +47,13 @@ void Ears::listen() {
     clear();
     setPlayerStateListener(&g_listener);
     setPlayerBroadcastListener(&g_broadcast_listener);
+    setPlayerDownloadProgressListener(heard_download);
 }
 
 void Ears::stop_listening() {
     removePlayerStateListener();
     removePlayerBroadcastListener();
+    setPlayerDownloadProgressListener(nullptr);
 }
 
 bool Ears::wait_for(const std::string &what, int n, std::chrono::milliseconds timeout) {

@@ -1,4 +1,4 @@
-// playerCb's slots, the application's listeners and the player global mutex.
+// playerCb's slots and the player global mutex.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +6,6 @@
 
 #include "player/notification_recorder.h"
 #include "player/player_manager.h"
-#include "player/player_state_listener.h"
 
 namespace {
 
@@ -78,94 +77,6 @@ TEST(PlayerCallbacks, RegisteringWhileNotifyingIsSafe) {
     notifier.join();
     EXPECT_GT(g_handled.load(), 0);
     EXPECT_LE(g_handled.load(), notified);
-}
-
-// --- Listeners -----------------------------------------------------------------
-
-std::vector<std::string> g_calls;
-PlayerStateListener full_listener() {
-    PlayerStateListener l{};
-    l.OnPrepareComplete = [] { g_calls.push_back("prepared"); };
-    l.OnPlaying = [] { g_calls.push_back("playing"); };
-    l.OnPaused = [] { g_calls.push_back("paused"); };
-    l.OnProgress = [](int32_t kind, int64_t p, int64_t d) {
-        g_calls.push_back("progress " + std::to_string(kind) + " " + std::to_string(p) + " " +
-                          std::to_string(d));
-    };
-    l.OnError = [](int32_t w, int32_t d) {
-        g_calls.push_back("error " + std::to_string(w) + " " + std::to_string(d));
-    };
-    l.OnPlayEnd = [] { g_calls.push_back("end"); };
-    l.OnSeekStart = [] { g_calls.push_back("seek"); };
-    l.OnSeekComplete = [] { g_calls.push_back("seeked"); };
-    l.OnBufferingStart = [] { g_calls.push_back("buffering"); };
-    l.OnBufferingComplete = [] { g_calls.push_back("buffered"); };
-    l.OnDownloadProgress = [](int64_t r, int64_t t) {
-        g_calls.push_back("download " + std::to_string(r) + " " + std::to_string(t));
-    };
-    return l;
-}
-
-void call_every_slot() {
-    setUserPlayerStateListener_OnPrepareComplete();
-    setUserPlayerStateListener_OnPlaying();
-    setUserPlayerStateListener_OnPaused();
-    setUserPlayerStateListener_OnProgress(1, 5000000000, 6000000000);
-    setUserPlayerStateListener_OnError(100, -3);
-    setUserPlayerStateListener_OnPlayEnd();
-    setUserPlayerStateListener_OnSeekStart();
-    setUserPlayerStateListener_OnSeekComplete();
-    setUserPlayerStateListener_OnBufferingStart();
-    setUserPlayerStateListener_OnBufferingComplete();
-    setUserPlayerStateListener_OnDownloadProgress(10, 20);
-}
-
-TEST(StateListener, EachCallReachesItsSlotUntilRemoved) {
-    PlayerStateListener listener = full_listener();
-    g_calls.clear();
-    setPlayerStateListener(&listener);
-    EXPECT_EQ(mUserPlayerStateListener.load(), &listener);
-    call_every_slot();
-    EXPECT_EQ(g_calls, (Lines{"prepared", "playing", "paused", "progress 1 5000000000 6000000000",
-                              "error 100 -3", "end", "seek", "seeked", "buffering", "buffered",
-                              "download 10 20"}));
-    removePlayerStateListener();
-    EXPECT_EQ(mUserPlayerStateListener.load(), nullptr);
-    g_calls.clear();
-    call_every_slot();
-    EXPECT_TRUE(g_calls.empty());
-}
-
-TEST(StateListener, NullSlotsAreSkippedAndTheRecordIsNotCopied) {
-    PlayerStateListener listener{};  // every slot null
-    setPlayerStateListener(&listener);
-    g_calls.clear();
-    call_every_slot();
-    EXPECT_TRUE(g_calls.empty());
-    listener.OnPlayEnd = [] { g_calls.push_back("end"); };  // the SDK reads the record itself
-    setUserPlayerStateListener_OnPlayEnd();
-    EXPECT_EQ(g_calls, Lines{"end"});
-    removePlayerStateListener();
-}
-
-dao_play_item *g_live;
-TEST(BroadcastListener, LiveProgrammeReachesTheSlotUntilRemoved) {
-    PlayerBroadcastListener listener{[](dao_play_item *item) { g_live = item; }};
-    dao_play_item item{};
-    setUserBroadcastListener_OnLiveProgramUpdated(&item);  // none registered
-    EXPECT_EQ(g_live, nullptr);
-    setPlayerBroadcastListener(&listener);
-    setUserBroadcastListener_OnLiveProgramUpdated(&item);
-    EXPECT_EQ(g_live, &item);
-    removePlayerBroadcastListener();
-    EXPECT_EQ(mUserPlayerBroadcastListener.load(), nullptr);
-    g_live = nullptr;
-    setUserBroadcastListener_OnLiveProgramUpdated(&item);
-    EXPECT_EQ(g_live, nullptr);
-    PlayerBroadcastListener empty{nullptr};
-    setPlayerBroadcastListener(&empty);
-    setUserBroadcastListener_OnLiveProgramUpdated(&item);  // null slot: nothing
-    removePlayerBroadcastListener();
 }
 
 // --- The player global mutex ------------------------------------------------------

@@ -42,7 +42,7 @@ void standin_play_item(dao_play_item *item) {
     register_cb_onProgress(
         [](int64_t p, int64_t d) { setUserPlayerStateListener_OnProgress(0, p, d); });
     register_cb_onDownloadProgress(
-        [](int64_t r, int64_t t) { setUserPlayerStateListener_OnDownloadProgress(r, t); });
+        [](int64_t r, int64_t t) { setUserDownloadProgressListener_OnDownloadProgress(r, t); });
     register_cb_onError(
         [](int32_t w, int32_t a, int32_t) { setUserPlayerStateListener_OnError(w, a); });
     register_cb_onPlayEnd([] { setUserPlayerStateListener_OnPlayEnd(); });
