@@ -84,10 +84,7 @@ void cb_broadcast_OnPrepareComplete(void) {
         player_tell(setUserPlayerStateListener_OnPrepareComplete);
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
-        // Paused while it was prepared: it waits for rv_Play.
-        if (!player_prepared_stays_paused(kBroadcastPlayer)) {
-            ijk_Play();
-        }
+        player_play_prepared(kBroadcastPlayer);
     });
 }
 

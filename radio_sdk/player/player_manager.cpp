@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "player/ijk_media_player.h"
 #include "request/report_req.h"
 #include "rv_error.h"
 #include "util/debug.h"
@@ -195,13 +196,20 @@ void player_note_pause(bool paused) {
     }
 }
 
-bool player_prepared_stays_paused(PlayerKind kind) {
-    PlayerGlobalLock lock;
-    PlayerRecord &record = s_records[kind];
-    const bool paused = record.preparing && record.pause_kept;
-    record.preparing = false;
-    record.pause_kept = false;
-    return paused;
+void player_play_prepared(PlayerKind kind) {
+    bool paused = false;
+    {
+        PlayerGlobalLock lock;
+        PlayerRecord &record = s_records[kind];
+        paused = record.preparing && record.pause_kept;
+        record.preparing = false;
+        record.pause_kept = false;
+    }
+    if (paused) {
+        ijk_Pause();
+    } else {
+        ijk_Play();
+    }
 }
 
 void player_install(PlayerKind kind, void (*disable)(void)) {

@@ -163,9 +163,10 @@ bool player_answer_stale(PlayerKind kind, uint64_t generation);
 // rv_pause / rv_Play reached a player: every player still preparing an item
 // keeps the intent (prepared paused, or playing). Takes the lock.
 void player_note_pause(bool paused);
-// The prepare-complete handler: true when the item is to stay paused (the
-// intent is consumed). Takes the lock.
-bool player_prepared_stays_paused(PlayerKind kind);
+// The prepare-complete handler of `kind`: plays the prepared item, or, when
+// it was paused while being prepared, leaves it paused for rv_Play (the
+// intent is consumed). Takes the lock; the engine is driven after it.
+void player_play_prepared(PlayerKind kind);
 
 // Installed by each player at start-up (null at shut-down): the function that
 // makes it give the engine up.
