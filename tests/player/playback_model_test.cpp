@@ -35,11 +35,6 @@ using rvmock::Fault;
 // Answers every rv_fetchMorePlaylist; nothing to check but that it comes back.
 FetchPlaylistListener g_fetch{[](dao_play_item *) {}, [](void *) {}};
 
-struct Action {
-    const char *name;
-    std::function<void()> run;
-};
-
 class PlaybackModel : public rv::test::SdkPlaybackTest {
   protected:
     void walk(uint32_t seed, int steps) {
@@ -52,15 +47,19 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         const auto pick = [&rng](std::size_t n) {
             return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
         };
-        const std::vector<Action> actions = {
-            {"album by bean", [] { rv::test::play_bean(RV_RESOURCE_ALBUM, 1100001); }},
-            {"album at an audio",
-             [] { rv::test::play_bean(RV_RESOURCE_ALBUM, 1100001, 3000000125); }},
-            {"other album", [] { rv::test::play_bean(RV_RESOURCE_ALBUM, 1100004); }},
-            {"single audio", [] { rv::test::play_bean(RV_RESOURCE_AUDIO, 0, 3000000203); }},
-            {"smartcast radio", [] { rv::test::play_bean(RV_RESOURCE_SMARTCAST, 2100002); }},
-            {"broadcast", [] { rv::test::play_bean(RV_RESOURCE_BROADCAST, 1003); }},
-            {"other broadcast", [] { rv::test::play_bean(RV_RESOURCE_BROADCAST, 1002); }},
+        // Albums (one from a later page), a single audio, a smartcast radio, broadcasts.
+        const struct {
+            int32_t type;
+            int64_t id, audio;
+        } beans[] = {{0, 1100001, 0},    {0, 1100001, 3000000125}, {0, 1100004, 0},
+                     {1, 0, 3000000203}, {3, 2100002, 0},          {11, 1003, 0},
+                     {11, 1002, 0}};
+        const std::vector<std::pair<const char *, std::function<void()>>> actions = {
+            {"by bean",
+             [&] {
+                 const auto &bean = beans[pick(std::size(beans))];
+                 rv::test::play_bean(bean.type, bean.id, bean.audio);
+             }},
             {"item of the list", [] { play_neighbour_item(); }},
             {"item of no list", [this] { play_foreign_item(); }},
             {"next", rv_playNext},
@@ -82,20 +81,18 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             "/v2/broadcast/date", "/media/*",         "/live/*"};
         for (int step = 0; step < steps; ++step) {
             if (pick(2) == 0) {
-                Fault fault;
-                fault.kind = pick(4) == 0 ? Fault::Kind::Error : Fault::Kind::None;
-                fault.delay_ms = static_cast<int>(pick(300));
-                fault.times = 1;
-                service_.set_fault(paths[pick(std::size(paths))], fault);
+                service_.set_fault(paths[pick(std::size(paths))],
+                                   {.kind = pick(4) == 0 ? Fault::Kind::Error : Fault::Kind::None,
+                                    .delay_ms = static_cast<int>(pick(300)),
+                                    .times = 1});
             }
-            const Action &action = actions[pick(actions.size())];
-            SCOPED_TRACE(std::string("step ") + std::to_string(step) + ": " + action.name);
-            action.run();
+            const std::size_t at = pick(actions.size() + 4);  // beans weigh five
+            const auto &[name, run] = actions[at < actions.size() ? at : 0];
+            SCOPED_TRACE(std::string("step ") + std::to_string(step) + ": " + name);
+            run();
             std::this_thread::sleep_for(std::chrono::milliseconds(pick(300)));
             check_invariants();
-            if (HasFatalFailure()) {
-                return;
-            }
+            ASSERT_FALSE(HasFatalFailure());
         }
         // Every audio item started is reported once it is left: release leaves the last.
         service_.clear_faults();
@@ -156,10 +153,8 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             if (resource != nullptr && resource->type == RV_RESOURCE_ALBUM && current != nullptr) {
                 EXPECT_EQ(current->albumId, resource->id);
             }
-            const dao_play_item *programme = bcast_getCurPlayItem();
-            const dao_play_item *first = bcast_getPlayItem(0);
-            if (programme != nullptr) {
-                EXPECT_EQ(programme->albumId, first->albumId);
+            if (const dao_play_item *programme = bcast_getCurPlayItem()) {
+                EXPECT_EQ(programme->albumId, bcast_getPlayItem(0)->albumId);
             }
             // No audio twice in the album play list.
             std::set<int64_t> seen;
@@ -181,9 +176,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
 TEST_F(PlaybackModel, FixedSeeds) {
     for (uint32_t seed : {1u, 2u, 3u}) {
         walk(seed, 25);
-        if (HasFatalFailure()) {
-            return;
-        }
+        ASSERT_FALSE(HasFatalFailure());
         ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
     }
 }
