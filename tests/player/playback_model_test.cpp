@@ -80,17 +80,17 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             "/v2/audio/list",     "/v2/audio/detail", "/v2/radio/list", "/v2/broadcast/programlist",
             "/v2/broadcast/date", "/media/*",         "/live/*"};
         for (int step = 0; step < steps; ++step) {
-            if (pick(2) == 0) {
+            if (pick(4) != 0) {
                 service_.set_fault(paths[pick(std::size(paths))],
                                    {.kind = pick(4) == 0 ? Fault::Kind::Error : Fault::Kind::None,
-                                    .delay_ms = static_cast<int>(pick(300)),
+                                    .delay_ms = static_cast<int>(pick(600)),
                                     .times = 1});
             }
             const std::size_t at = pick(actions.size() + 4);  // beans weigh five
             const auto &[name, run] = actions[at < actions.size() ? at : 0];
             SCOPED_TRACE(std::string("step ") + std::to_string(step) + ": " + name);
             run();
-            std::this_thread::sleep_for(std::chrono::milliseconds(pick(300)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(pick(200)));
             check_invariants();
             ASSERT_FALSE(HasFatalFailure());
         }
@@ -147,11 +147,14 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
                 EXPECT_EQ(rv_getCurPlayItem(),
                           album ? album_getCurPlayItem() : bcast_getCurPlayItem());
             }
-            // The current item belongs to the resource played.
+            // The current item (every item, for an album) belongs to the resource played.
             const dao_play_audio_item *resource = album_getCurPlayAudioItem();
             const dao_play_item *current = album_getCurPlayItem();
             if (resource != nullptr && resource->type == RV_RESOURCE_ALBUM && current != nullptr) {
-                EXPECT_EQ(current->albumId, resource->id);
+                for (ListItem *node = ListFirst(album_getPlayList()); node != nullptr;
+                     node = ListNext(node)) {
+                    EXPECT_EQ(static_cast<dao_play_item *>(node->data)->albumId, resource->id);
+                }
             }
             if (const dao_play_item *programme = bcast_getCurPlayItem()) {
                 EXPECT_EQ(programme->albumId, bcast_getPlayItem(0)->albumId);
