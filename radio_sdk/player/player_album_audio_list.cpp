@@ -238,7 +238,10 @@ void cb_fetch_audio_info(int result, void *data, int /*count*/, void *user) {
         return;
     }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
-    dao_play_item *item = result == 0 && audio ? transformAudioToPlayItem(audio.get()) : nullptr;
+    // Asked twice (by the player and by rv_fetchMorePlaylist): listed once.
+    const bool listed = audio && listed_locked(nullptr, audio->audioId);
+    dao_play_item *item =
+        result == 0 && audio && !listed ? transformAudioToPlayItem(audio.get()) : nullptr;
     ListPtr items = new_play_list();
     if (item == nullptr || resource == nullptr || !items ||
         ListAppend(items.get(), item) == nullptr) {
