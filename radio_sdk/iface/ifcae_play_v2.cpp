@@ -1,5 +1,6 @@
 #include "iface/ifcae_play_v2.h"
 
+#include "player/player_manager.h"
 #include "util/debug.h"
 
 std::atomic<int32_t> mCurPlayerType{kPlayerTypeNone};
@@ -16,10 +17,18 @@ const play_manager_ops *manager_of(int32_t type) {
                                                                     : nullptr;
 }
 
-// The current player's table when it offers `Op`; otherwise logs and gives null.
+// The player the control functions reach: the owner of the engine (whichever
+// player took it last, so what is heard can always be paused and stopped),
+// else the one chosen by the last play-start call.
+int32_t target_type() {
+    const int32_t owner = player_engine_owner();
+    return owner >= 0 ? owner : mCurPlayerType.load();
+}
+
+// The table of player `type` when it offers `Op`; otherwise logs and gives null.
 template <auto Op>
-const play_manager_ops *offering() {
-    const play_manager_ops *ops = manager_of(mCurPlayerType.load());
+const play_manager_ops *offering(int32_t type = target_type()) {
+    const play_manager_ops *ops = manager_of(type);
     if (ops == nullptr || ops->*Op == nullptr) {
         LOGE(kTag, "Unknown Player Type ! \n");
         return nullptr;
@@ -70,7 +79,7 @@ void play_start(const char *name, const char *null_line, Record *record) {
         LOGE(kTag, "Unknown Resource Type ! \n");
         return;
     }
-    if (const play_manager_ops *ops = offering<Op>()) {
+    if (const play_manager_ops *ops = offering<Op>(type)) {
         (ops->*Op)(record);
     }
 }
@@ -172,7 +181,7 @@ List *rv_getPlayList(void) {
 void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id) {
     LOGD(kTag, "CALL API [%s] \n", "rv_fetchMorePlaylist");
     const play_manager_ops *ops = nullptr;
-    if (mCurPlayerType.load() == kPlayerTypeBroadcast) {
+    if (target_type() == kPlayerTypeBroadcast) {
         LOGE(kTag, "Can not do this\n");
     } else {
         ops = offering<&play_manager_ops::fetchMorePlaylist>();

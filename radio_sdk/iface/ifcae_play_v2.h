@@ -3,9 +3,10 @@
 // initPlayerAlbumManager installs the album player's (player type 0),
 // initBroadcastPlayManager the broadcast player's (player type 1), and their
 // finalisers clear them. The rv_ playback functions forward to the table of
-// the current player type; a missing table, or a missing entry, is answered
-// as when no player is selected (E "Unknown Player Type ! \n", false, -1 or
-// null).
+// the player that owns the engine (player_engine_owner), or, before either
+// took it, of the current player type; a missing table, or a missing entry,
+// is answered as when no player is selected (E "Unknown Player Type ! \n",
+// false, -1 or null).
 #ifndef RV_IFACE_IFCAE_PLAY_V2_H
 #define RV_IFACE_IFCAE_PLAY_V2_H
 

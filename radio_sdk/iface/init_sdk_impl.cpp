@@ -349,15 +349,22 @@ extern "C" void ipa_sdk_final(void) {
         ++s_generation;
         mSdkInitOk = 0;
     }
-    // The transport first: once it has stopped no handler can touch the records.
+    // What is playing is left first, so its play-end report still goes out.
+    player_release_engine();
+    // The transport next: once it has stopped no handler can touch the records.
     http_client_final();
     drop_records();
+    // Then nothing may run in the players any more (the clock joined, engine
+    // events over, tables and handlers removed) before their lists and the
+    // player global mutex go.
     ijk_Release();
-    destroyPlayerManager();
+    unregister_cb_player_status();
+    freeBroadcastPlayManager();
     destroyPlayerAlbumManager();
     destoryPlayerAlbumAudioList();
     freeBroadcastDataManager();
-    freeBroadcastPlayManager();
+    player_reset_all();
+    destroyPlayerManager();
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

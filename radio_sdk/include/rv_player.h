@@ -5,8 +5,8 @@
  * Ownership: beans and items passed in stay the caller's; the SDK copies what
  * it keeps. Items and lists handed back by the rv_get… functions stay owned by
  * the play list: never free them; they stay valid until the next resource is
- * started on that player (rv_playByAudioBean, or rv_playByPlayItem of another
- * resource type) or rv_releaseSdk. Listener records stay the application's:
+ * started on that player (rv_playByAudioBean, or rv_playByPlayItem of an item
+ * that is not in its play list) or rv_releaseSdk. Listener records stay the application's:
  * the SDK keeps only the pointer, never copies or frees the record, so it must
  * stay valid until it is removed; once the removal has returned, the record
  * may be freed (see "Registering listeners" below).
@@ -94,8 +94,8 @@ RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, 
 typedef struct PlayerBroadcastListener {
     /*
      * A refreshed programme list brought a new live programme. Runs on a worker
-     * thread while the broadcast player holds its lock; the item stays owned by
-     * the broadcast play list (valid until that list is replaced).
+     * thread after the broadcast player released its lock; `item` is a copy of
+     * the play list's item, valid during the call only (the SDK frees it).
      */
     void (*OnLiveProgramUpdated)(dao_play_item *item);
 } PlayerBroadcastListener;
@@ -132,16 +132,25 @@ typedef struct FetchPlaylistListener {
  */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
 /*
- * Plays one item (for example one built with transformAudioToPlayItem). A
- * broadcast's programme plays without its list being fetched; a live one
- * (RV_PLAY_STATUS_LIVE) gets the live-programme clock as by bean (OnProgress of
- * kind 1, the next programme when it ends); one not on air is refused.
+ * Plays one item (for example one built with transformAudioToPlayItem). An
+ * item of the player's play list (same audioId) plays there; any other item
+ * becomes the only item of a new play list (a copy; reports and next/previous
+ * then concern it alone). A broadcast's programme plays without its list being
+ * fetched; a live one (RV_PLAY_STATUS_LIVE) gets the live-programme clock as by
+ * bean (OnProgress of kind 1, the next programme when it ends); one not on air
+ * is refused. The audio being left gets its play-end report, unless it is the
+ * item started again.
  */
 RV_API void rv_playByPlayItem(dao_play_item *item);
 
 /* --- Control -------------------------------------------------------------------
- * Before any play-start these log E "Unknown Player Type ! \n" and answer
- * false, -1 or null.
+ * They reach the player that owns the engine (the one that last started an
+ * item), so what is heard can always be paused and stopped, also while another
+ * resource is on its way; before either player took the engine, the one chosen
+ * by the last play-start. Before any play-start these log E "Unknown Player
+ * Type ! \n" and answer false, -1 or null. rv_pause while the next item is on
+ * its way (a new resource, next, previous, the automatic next item) keeps that
+ * item paused once prepared, until rv_Play; rv_Play in that time lets it play.
  */
 RV_API void rv_Play(void);
 RV_API void rv_pause(void);

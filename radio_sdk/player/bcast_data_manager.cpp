@@ -25,16 +25,25 @@ namespace {
 
 constexpr const char *kTag = "PLAYER";
 
-// Guarded by the player global mutex.
+// Guarded by the player global mutex. The current index (mCurPlayItemIndex)
+// is in the broadcast player's record.
 List *mPlayItemList = nullptr;
-// Written under the player global mutex, read without it.
-std::atomic<int32_t> mCurPlayItemIndex{-1};
+
+int32_t &index_locked() {
+    return player_record_locked(kBroadcastPlayer).index;
+}
 
 // --- The programme clock -----------------------------------------------------------
 
 constexpr int kMaxTicks = 86430;  // one day and 30 seconds
 constexpr int64_t kTickMs = 1000;
 constexpr int64_t kAlertAfterMs = 9999;
+// After an alert that brought no new programme (the refresh failed, or its
+// live programme was already over by the service's time), it is tried again
+// this often, at most kMaxRetries times.
+constexpr int64_t kRetryMs = 3000;
+constexpr int kMaxRetries = 20;
+std::atomic<int32_t> s_running{0};  // clock threads in run_loop
 
 std::atomic<int32_t> s_tick_ms{1000};
 
@@ -47,7 +56,13 @@ void _time_monitor_alert(int64_t cur_time, int64_t end_time);
 class time_monitor {
   public:
     time_monitor(int64_t cur_time, int64_t end_time) : cur_time_(cur_time), end_time_(end_time) {
-        thread_ = std::thread([this] { run_loop(); });
+        s_running.fetch_add(1);
+        try {
+            thread_ = std::thread([this] { run_loop(); });
+        } catch (...) {
+            s_running.fetch_sub(1);
+            throw;
+        }
     }
     // Wakes and joins the thread; never from the thread itself.
     ~time_monitor() {
@@ -61,6 +76,7 @@ class time_monitor {
         std::lock_guard lock(mutex_);
         cur_time_ = cur_time;
         end_time_ = end_time;
+        retries_left_ = 0;
     }
     // The thread returns at its next wait, at once if it is waiting now.
     void request_stop() {
@@ -78,9 +94,12 @@ class time_monitor {
 
   private:
     void run_loop() {
+        loop();
+        s_running.fetch_sub(1);
+    }
+    void loop() {
         for (int tick = 0; tick < kMaxTicks; ++tick) {
-            int64_t now = 0, end = 0;
-            bool alert = false;
+            int64_t now = 0, end = 0, alerted = 0;
             {
                 std::unique_lock lock(mutex_);
                 if (wake_.wait_for(lock, std::chrono::milliseconds(s_tick_ms.load()),
@@ -91,13 +110,19 @@ class time_monitor {
                 now = cur_time_;
                 end = end_time_;
                 if (end > 0 && end + kAlertAfterMs < now) {
-                    end_time_ = 0;  // one alert per finish time
-                    alert = true;
+                    end_time_ = 0;  // one alert per finish time, then the retries
+                    alerted = alerted_end_ = end;
+                    retries_left_ = kMaxRetries;
+                    retry_at_ = now + kRetryMs;
+                } else if (end == 0 && retries_left_ > 0 && now >= retry_at_) {
+                    --retries_left_;
+                    retry_at_ = now + kRetryMs;
+                    alerted = alerted_end_;
                 }
             }
             _time_monitor_clock(now, end);
-            if (alert) {
-                _time_monitor_alert(now, end);
+            if (alerted != 0) {
+                _time_monitor_alert(now, alerted);
             }
         }
         std::lock_guard lock(mutex_);
@@ -107,7 +132,10 @@ class time_monitor {
     mutable std::mutex mutex_;  // guards cur_time_, end_time_, stop_, ended_
     std::condition_variable wake_;
     int64_t cur_time_;
-    int64_t end_time_;  // 0: no alert pending
+    int64_t end_time_;         // 0: no alert pending
+    int64_t alerted_end_ = 0;  // the finish time of the last alert
+    int retries_left_ = 0;     // alerts still to come while no new programme arrives
+    int64_t retry_at_ = 0;
     bool stop_ = false;
     bool ended_ = false;
     std::thread thread_;
@@ -124,7 +152,8 @@ std::vector<std::unique_ptr<time_monitor>> s_retired;
 void _time_monitor_clock(int64_t cur_time, int64_t end_time) {
     LOGD(kTag, "_time_monitor_clock: %lld - %lld\n", static_cast<long long>(cur_time),
          static_cast<long long>(end_time));
-    if (mIsCurPlayLiving.load()) {
+    // Live progress belongs to a live programme of the engine's owner only.
+    if (player_is_enabled(kBroadcastPlayer) && mIsCurPlayLiving.load()) {
         setUserPlayerStateListener_OnProgress(RV_PROGRESS_LIVE, cur_time, end_time);
     }
 }
@@ -133,7 +162,9 @@ void _time_monitor_alert(int64_t cur_time, int64_t end_time) {
     LOGD(kTag, "_time_monitor_alert: %lld - %lld\n", static_cast<long long>(cur_time),
          static_cast<long long>(end_time));
     LOGD(kTag, "Start To Update Playlist ...\n");
-    bcast_fetchPlayList(mUpdatePlaylistLisenter.load(), mCurBroadcastId.load());
+    if (player_is_enabled(kBroadcastPlayer)) {
+        bcast_fetchPlayList(mUpdatePlaylistLisenter.load(), mCurBroadcastId.load());
+    }
 }
 
 // Under s_clock_mutex: tells the current clock to stop and retires it.
@@ -164,12 +195,18 @@ std::vector<std::unique_ptr<time_monitor>> take_joinable_locked() {
     return joinable;
 }
 
-// Starts the clock, or moves the running one on to a new programme. A clock
-// whose day has run out is replaced, so listening on for days still follows
-// the programmes.
-void time_monitor_set(int64_t now, int64_t end) {
-    std::vector<std::unique_ptr<time_monitor>> joinable;
+// Starts the clock, or moves the running one on to a new programme, for an
+// answer asked with `generation` while the broadcast player still owns the
+// engine. A clock whose day has run out is replaced, so listening on for days
+// still follows the programmes.
+void time_monitor_set(int64_t now, int64_t end, uint64_t generation) {
+    std::vector<std::unique_ptr<time_monitor>> joinable;  // joined after the lock
     std::lock_guard lock(s_clock_mutex);
+    // Checked under the clock's lock: a disable moves the generation on before
+    // it retires the clock under this lock, so no clock outlives it.
+    if (player_answer_stale(kBroadcastPlayer, generation) || !player_is_enabled(kBroadcastPlayer)) {
+        return;
+    }
     if (mTimeMonitor != nullptr && !mTimeMonitor->ended()) {
         mTimeMonitor->update(now, end);
         return;
@@ -200,6 +237,7 @@ int64_t end_of_local_day_ms(int64_t now_ms) {
 struct fetch_request {
     int64_t broadcast_id;
     playlist_listener *listener;
+    uint64_t generation;  // the broadcast player's, when asked
 };
 using FetchPtr = std::unique_ptr<fetch_request>;
 
@@ -231,11 +269,14 @@ void _result_broadcast_info(int result, void *data, int, void *user) {
     FetchPtr request(static_cast<fetch_request *>(user));
     std::unique_ptr<dao_broadcast_info, BroadcastInfoDel> info(
         static_cast<dao_broadcast_info *>(data));
+    PlayerGlobalLock lock;
+    if (player_answer_stale_locked(kBroadcastPlayer, request->generation)) {
+        return;
+    }
     if (result != 0 || info == nullptr) {
         _notify_onPlayItemUnavailable(std::move(request));
         return;
     }
-    PlayerGlobalLock lock;
     bcast_clearPlayList();
     dao_play_item *item = transformBroadcastInfoToPlayItem(info.get());
     if (item != nullptr && ListAppend(mPlayItemList, item) != nullptr) {
@@ -249,11 +290,14 @@ void _result_broadcast_info(int result, void *data, int, void *user) {
 void _result_broadcast_program_list(int result, void *data, int, void *user) {
     FetchPtr request(static_cast<fetch_request *>(user));
     std::unique_ptr<List, ListDel> programmes(static_cast<List *>(data));
+    PlayerGlobalLock lock;
+    if (player_answer_stale_locked(kBroadcastPlayer, request->generation)) {
+        return;
+    }
     if (result != 0 || programmes == nullptr) {
         _notify_onPlayItemUnavailable(std::move(request));
         return;
     }
-    PlayerGlobalLock lock;
     bcast_clearPlayList();
     dao_play_item *live = nullptr;
     for (ListItem *node = ListFirst(programmes.get()); node != nullptr; node = ListNext(node)) {
@@ -282,6 +326,7 @@ void _result_broadcast_program_list(int result, void *data, int, void *user) {
 // rebuild may free the item before the answer.
 struct time_request {
     int64_t finish_time;
+    uint64_t generation;  // the broadcast player's, when asked
 };
 
 void _result_server_time(int result, void *data, int, void *user) {
@@ -308,10 +353,8 @@ void _result_server_time(int result, void *data, int, void *user) {
         LOGE(kTag, "Inner Error Occurs: wrong time message ! \n");
         return;
     }
-    if (!mIsPlayerEnable.load()) {
-        return;  // the engine went to the album player meanwhile: no clock for it
-    }
-    time_monitor_set(now, end);
+    // Only for the engine's owner, and only for the programme still played.
+    time_monitor_set(now, end, request->generation);
 }
 
 // The item at `index`, or null; under the player global mutex.
@@ -332,7 +375,7 @@ bool same_programme(const void *item, const void *key) {
 
 void initBroadcastDataManager(void) {
     PlayerGlobalLock lock;
-    mCurPlayItemIndex.store(0);
+    index_locked() = 0;
     if (mPlayItemList == nullptr) {
         mPlayItemList = ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del));
     }
@@ -340,7 +383,7 @@ void initBroadcastDataManager(void) {
 
 void freeBroadcastDataManager(void) {
     PlayerGlobalLock lock;
-    mCurPlayItemIndex.store(0);
+    index_locked() = 0;
     ListFree(mPlayItemList);
     mPlayItemList = nullptr;
 }
@@ -352,7 +395,8 @@ List *bcast_getPlayList(void) {
 }
 
 int32_t bcast_getCurPlayItemIndex(void) {
-    return mCurPlayItemIndex.load();
+    PlayerGlobalLock lock;
+    return index_locked();
 }
 
 int32_t bcast_getPlayListSize(void) {
@@ -363,7 +407,7 @@ int32_t bcast_getPlayListSize(void) {
 void bcast_setCurPlayItemIndex(int32_t index) {
     PlayerGlobalLock lock;
     if (index >= 0 && index < bcast_getPlayListSize()) {
-        mCurPlayItemIndex.store(index);
+        index_locked() = index;
     }
 }
 
@@ -386,7 +430,7 @@ void bcast_updateCurPlayItemIndex(dao_play_item *item) {
     PlayerGlobalLock lock;
     const int32_t index = bcast_getPlayItemIndex(item);
     if (index >= 0) {
-        mCurPlayItemIndex.store(index);
+        index_locked() = index;
     }
 }
 
@@ -396,31 +440,33 @@ dao_play_item *bcast_getPlayItem(int32_t index) {
 
 dao_play_item *bcast_getCurPlayItem(void) {
     PlayerGlobalLock lock;
-    return item_at(mCurPlayItemIndex.load());
+    return item_at(index_locked());
 }
 
 dao_play_item *bcast_getPrePlayItem(void) {
     PlayerGlobalLock lock;
-    const int32_t index = mCurPlayItemIndex.load();
+    const int32_t index = index_locked();
     return index >= 1 ? item_at(index - 1) : nullptr;
 }
 
 dao_play_item *bcast_getNextPlayItem(void) {
     PlayerGlobalLock lock;
-    const int32_t index = mCurPlayItemIndex.load();
+    const int32_t index = index_locked();
     return index >= 0 ? item_at(index + 1) : nullptr;
 }
 
 void bcast_clearPlayList(void) {
     PlayerGlobalLock lock;
     ListRemoveAll(mPlayItemList);
-    mCurPlayItemIndex.store(0);
+    index_locked() = 0;
 }
 
 void bcast_fetchPlayList(playlist_listener *listener, int64_t broadcast_id) {
     FetchPtr request;
     try {
-        request = std::make_unique<fetch_request>(fetch_request{broadcast_id, listener});
+        PlayerGlobalLock lock;
+        request = std::make_unique<fetch_request>(
+            fetch_request{broadcast_id, listener, player_generation_locked(kBroadcastPlayer)});
     } catch (const std::bad_alloc &) {
         if (listener != nullptr && listener->on_failed != nullptr) {
             listener->on_failed(0);
@@ -455,7 +501,7 @@ void onUpdatePlaylistReady(dao_play_item *item) {
         LOGW(kTag, "The PlayItem Is Invalid, So Abandon ... \n");
         return;
     }
-    if (!mIsPlayerEnable.load()) {
+    if (!player_is_enabled(kBroadcastPlayer)) {
         // The album player took the engine while the list was on its way.
         LOGW(kTag, "The Player Was Not Enabled Yet !!! \n");
         return;
@@ -465,7 +511,11 @@ void onUpdatePlaylistReady(dao_play_item *item) {
     }
     bcast_processProgramTime(item);
     LOGD(kTag, "Notify Broadcast Listener, Live Program Was Updated ... \n");
-    setUserBroadcastListener_OnLiveProgramUpdated(item);
+    // After the lock, with a copy: the list may be rebuilt once it is released.
+    std::shared_ptr<dao_play_item> copy(dao_play_item_dup(item), dao_play_item_del);
+    if (copy != nullptr) {
+        player_listener_call([copy] { setUserBroadcastListener_OnLiveProgramUpdated(copy.get()); });
+    }
 }
 
 void onUpdatePlaylistFailed(int) {
@@ -483,7 +533,8 @@ void bcast_processProgramTime(dao_play_item *item) {
     }
     std::unique_ptr<time_request> request;
     try {
-        request = std::make_unique<time_request>(time_request{item->finishTime});
+        request = std::make_unique<time_request>(
+            time_request{item->finishTime, player_generation_locked(kBroadcastPlayer)});
     } catch (const std::bad_alloc &) {
         LOGE(kTag, "Inner Error Occurs , So Abandon ...\n");
         return;
@@ -509,4 +560,8 @@ void time_monitor_stop_later() {
 
 void _time_monitor_set_tick(int32_t tick_ms) {
     s_tick_ms.store(tick_ms < 0 ? 0 : tick_ms);
+}
+
+int32_t _time_monitor_threads(void) {
+    return s_running.load();
 }

@@ -64,7 +64,9 @@ RV_API void onUpdatePlaylistReady(dao_play_item *item);
 RV_API void onUpdatePlaylistFailed(int unused);
 
 // Asks the service for its time and (re)starts the clock for the live
-// programme `item` (its finish time is taken now; the item may go later).
+// programme `item` (its finish time is taken now; the item may go later). The
+// answer starts or moves the clock only while the broadcast player owns the
+// engine and no other resource or item was started meanwhile.
 RV_API void bcast_processProgramTime(dao_play_item *item);
 // Stops the clock: wakes the thread at once, joins it (from the clock's own
 // thread, e.g. a listener slot starting an album, it is joined later), frees
@@ -74,6 +76,8 @@ RV_API void _time_monitor_stop(void);
 // Tests: the length of one clock tick (1,000 ms unless set; each tick still
 // counts 1,000 ms of service time). Takes effect from the next tick.
 RV_API void _time_monitor_set_tick(int32_t tick_ms);
+// Tests: the number of clock threads running now (told to stop or not).
+RV_API int32_t _time_monitor_threads(void);
 
 RV_END_DECLS
 
@@ -83,9 +87,8 @@ RV_END_DECLS
 void time_monitor_stop_later();
 
 // State the broadcast data manager and the broadcast player share.
-extern std::atomic<int64_t> mCurBroadcastId;  // set by the play-by functions
-extern std::atomic<bool> mIsCurPlayLiving;    // the started item is live
-extern std::atomic<bool> mIsPlayerEnable;     // the broadcast player owns the engine
+extern std::atomic<int64_t> mCurBroadcastId;                      // set by the play-by functions
+extern std::atomic<bool> mIsCurPlayLiving;                        // the started item is live
 extern std::atomic<playlist_listener *> mObtainPlaylistLisenter;  // first list of a broadcast
 extern std::atomic<playlist_listener *> mUpdatePlaylistLisenter;  // refresh by the clock
 

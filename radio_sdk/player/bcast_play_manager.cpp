@@ -7,12 +7,10 @@
 #include "iface/ifcae_play_v2.h"
 #include "player/bcast_data_manager.h"
 #include "player/ijk_media_player.h"
-#include "player/player_album_manager.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
 #include "util/debug.h"
 
-std::atomic<bool> mIsPlayerEnable{false};
 std::atomic<bool> mIsCurPlayLiving{false};
 
 namespace {
@@ -38,7 +36,7 @@ void log_call(const char *name) {
 template <class Fn, class Result = decltype(std::declval<Fn>()())>
 Result when_enabled(const char *name, const char *refusal, Fn enabled) {
     log_call(name);
-    if (!mIsPlayerEnable.load()) {
+    if (!player_is_enabled(kBroadcastPlayer)) {
         LOGW(kTag, "%s", refusal);
         return Result();
     }
@@ -51,6 +49,7 @@ void play_neighbour(const char *name, dao_play_item *(*neighbour)(void)) {
         PlayerGlobalLock lock;
         dao_play_item *item = neighbour();
         if (item != nullptr && item->status != RV_PLAY_STATUS_OFF_AIR) {
+            player_navigate_locked(kBroadcastPlayer, false);
             bcast_startPlayItem(item);
         }
     });
@@ -59,7 +58,11 @@ void play_neighbour(const char *name, dao_play_item *(*neighbour)(void)) {
 // The start shared by the three play-by-id functions.
 void obtain_playlist(int64_t broadcast_id) {
     LOGD(kTag, "Start To Obtain Playlist ...\n");
-    mCurBroadcastId.store(broadcast_id);
+    {
+        PlayerGlobalLock lock;
+        player_navigate_locked(kBroadcastPlayer, true);
+        mCurBroadcastId.store(broadcast_id);
+    }
     bcast_fetchPlayList(mObtainPlaylistLisenter.load(), broadcast_id);
 }
 
@@ -68,7 +71,7 @@ void obtain_playlist(int64_t broadcast_id) {
 // The callback path: log the text, then run `enabled` when the player owns the engine.
 template <class Fn>
 void on_engine(Fn enabled) {
-    if (!mIsPlayerEnable.load()) {
+    if (!player_is_enabled(kBroadcastPlayer)) {
         LOGW(kTag, "%s", kNotEnabledShort);
         return;
     }
@@ -78,17 +81,17 @@ void on_engine(Fn enabled) {
 void cb_broadcast_OnPrepareComplete(void) {
     LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
     on_engine([] {
-        setUserPlayerStateListener_OnPrepareComplete();
+        player_tell(setUserPlayerStateListener_OnPrepareComplete);
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
-        ijk_Play();
+        player_play_prepared(kBroadcastPlayer);
     });
 }
 
 void cb_broadcast_OnPlaying(int64_t position) {
     LOGD(kTag, "Player State Inner Callback: OnPlaying[position=%lld]\n",
          static_cast<long long>(position));
-    on_engine([] { setUserPlayerStateListener_OnPlaying(); });
+    on_engine([] { player_tell(setUserPlayerStateListener_OnPlaying); });
 }
 
 void cb_broadcast_OnProgress(int64_t position, int64_t duration) {
@@ -100,21 +103,22 @@ void cb_broadcast_OnProgress(int64_t position, int64_t duration) {
             mCurAudioPlayedTime.fetch_add(position - last);
         }
         if (!mIsCurPlayLiving.load()) {
-            setUserPlayerStateListener_OnProgress(RV_PROGRESS_PLAYER, position, duration);
+            player_tell(setUserPlayerStateListener_OnProgress, RV_PROGRESS_PLAYER, position,
+                        duration);
         }
     });
 }
 
 void cb_broadcast_OnPaused(void) {
     LOGD(kTag, "Player State Inner Callback: OnPaused\n");
-    on_engine([] { setUserPlayerStateListener_OnPaused(); });
+    on_engine([] { player_tell(setUserPlayerStateListener_OnPaused); });
 }
 
 void cb_broadcast_OnSeekStart(void) {
     LOGD(kTag, "Player State Inner Callback: OnSeekStart\n");
     on_engine([] {
         mIsSeekEvent.store(true);
-        setUserPlayerStateListener_OnSeekStart();
+        player_tell(setUserPlayerStateListener_OnSeekStart);
     });
 }
 
@@ -122,7 +126,7 @@ void cb_broadcast_OnSeekComplete(void) {
     LOGD(kTag, "Player State Inner Callback: OnSeekComplete\n");
     on_engine([] {
         mIsSeekEvent.store(false);
-        setUserPlayerStateListener_OnSeekComplete();
+        player_tell(setUserPlayerStateListener_OnSeekComplete);
     });
 }
 
@@ -134,7 +138,7 @@ void cb_broadcast_OnBufferingStart(void) {
             PlayerGlobalLock lock;
             bcast_reportBuffering(bcast_getCurPlayItem(), 1);
         }
-        setUserPlayerStateListener_OnBufferingStart();
+        player_tell(setUserPlayerStateListener_OnBufferingStart);
     });
 }
 
@@ -146,7 +150,7 @@ void cb_broadcast_OnBufferingComplete(void) {
             PlayerGlobalLock lock;
             bcast_reportBuffering(bcast_getCurPlayItem(), 0);
         }
-        setUserPlayerStateListener_OnBufferingComplete();
+        player_tell(setUserPlayerStateListener_OnBufferingComplete);
     });
 }
 
@@ -157,22 +161,23 @@ void cb_broadcast_OnError(int32_t what, int32_t arg1, int32_t) {
             PlayerGlobalLock lock;
             bcast_reportError(bcast_getCurPlayItem(), arg1);
         }
-        setUserPlayerStateListener_OnError(what, arg1);
+        player_tell(setUserPlayerStateListener_OnError, what, arg1);
     });
 }
 
 void cb_broadcast_OnPlayEnd(void) {
     LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");
     on_engine([] {
-        setUserPlayerStateListener_OnPlayEnd();
+        player_tell(setUserPlayerStateListener_OnPlayEnd);
         LOGD(kTag, "Get Player State OnPlayEnd, Auto Play Next ... \n");
         bcast_playNext();
     });
 }
 
 void cb_broadcast_OnDownloadProgress(int64_t fetched, int64_t total) {
-    on_engine(
-        [fetched, total] { setUserDownloadProgressListener_OnDownloadProgress(fetched, total); });
+    on_engine([fetched, total] {
+        player_tell(setUserDownloadProgressListener_OnDownloadProgress, fetched, total);
+    });
 }
 
 // --- Installation -----------------------------------------------------------------------------
@@ -224,15 +229,16 @@ int initBroadcastPlayManager(void) {
         return 0;
     }
     ipa_set_play_manager(kPlayerTypeBroadcast, &kBroadcastOps);
+    player_install(kBroadcastPlayer, bcast_disablePlayer);
     return 1;
 }
 
 void freeBroadcastPlayManager(void) {
     _time_monitor_stop();
     ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
+    player_install(kBroadcastPlayer, nullptr);
     std::unique_ptr<playlist_listener> obtain(mObtainPlaylistLisenter.exchange(nullptr));
     std::unique_ptr<playlist_listener> update(mUpdatePlaylistLisenter.exchange(nullptr));
-    mIsPlayerEnable.store(false);
 }
 
 // --- Starting play ----------------------------------------------------------------------------
@@ -271,7 +277,19 @@ void bcast_playByPlayItem(dao_play_item *item) {
         LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
         return;
     }
+    player_navigate_locked(kBroadcastPlayer, true);
     mCurBroadcastId.store(item->albumId);
+    if (bcast_getPlayItemIndex(item) < 0) {
+        // Not in the play list: a copy becomes its only item (the clock's next
+        // refresh brings its broadcast's programmes).
+        dao_play_item *copy = dao_play_item_dup(item);
+        bcast_clearPlayList();
+        if (copy == nullptr || ListAppend(bcast_getPlayList(), copy) == nullptr) {
+            dao_play_item_del(copy);
+            LOGW(kTag, "%s", kInvalidItem);
+            return;
+        }
+    }
     bcast_startPlayItem(item);
     if (item->status == RV_PLAY_STATUS_LIVE) {
         bcast_processProgramTime(item);  // the clock follows a live item however it started
@@ -288,6 +306,7 @@ void bcast_startPlayItem(dao_play_item *item) {
     bcast_reset();
     bcast_enablePlayer();
     bcast_updateCurPlayItemIndex(item);
+    player_record_locked(kBroadcastPlayer).preparing = true;
     log_call("bcast_startPlayItemInner");
     if (item->status == RV_PLAY_STATUS_OFF_AIR) {
         LOGW(kTag, "The Next Program Is Not On Air Yet, So Abandon ... \n");
@@ -306,10 +325,12 @@ void bcast_startPlayItem(dao_play_item *item) {
 // --- Control ----------------------------------------------------------------------------------
 
 void bcast_play(void) {
+    player_note_pause(false);
     when_enabled("bcast_play", kNotEnabled, [] { ijk_Play(); });
 }
 
 void bcast_pause(void) {
+    player_note_pause(true);
     when_enabled("bcast_pause", kNotEnabled, [] { ijk_Pause(); });
 }
 
@@ -371,6 +392,7 @@ void bcast_switchPlayerStatus(void) {
             LOGW(kTag, "%s", kInvalidItem);
             return;
         }
+        player_navigate_locked(kBroadcastPlayer, false);  // a play command: not kept paused
         bcast_startPlayItem(item);
     });
 }
@@ -398,16 +420,15 @@ void bcast_playNext(void) {
 // --- Engine ownership -------------------------------------------------------------------------
 
 bool bcast_isPlayerEnable(void) {
-    return mIsPlayerEnable.load();
+    return player_is_enabled(kBroadcastPlayer);
 }
 
 void bcast_enablePlayer(void) {
     log_call("bcast_enablePlayer");
     PlayerGlobalLock lock;
-    if (mIsPlayerEnable.load()) {
+    if (!player_enable_locked(kBroadcastPlayer)) {
         return;
     }
-    mIsPlayerEnable.store(true);
     bcast_disableOtherPlayer();
     bcast_reset();
     register_cb_onError(cb_broadcast_OnError);
@@ -425,18 +446,16 @@ void bcast_enablePlayer(void) {
 
 void bcast_disableOtherPlayer(void) {
     log_call("bcast_disableOtherPlayer");
-    if (album_isPlayerEnable()) {
-        album_disablePlayer();
-    }
+    PlayerGlobalLock lock;
+    player_disable_other_locked(kBroadcastPlayer);
 }
 
 void bcast_disablePlayer(void) {
     log_call("bcast_disablePlayer");
     PlayerGlobalLock lock;
-    if (!mIsPlayerEnable.load()) {
+    if (!player_disable_locked(kBroadcastPlayer)) {
         return;
     }
-    mIsPlayerEnable.store(false);
     time_monitor_stop_later();  // the caller may hold the player global mutex: no join here
     bcast_reset();              // now only logs: the album player resets the engine itself
     unregister_cb_player_status();

@@ -1,7 +1,7 @@
 // The broadcast player: plays the live programme (live URL) or a past one
 // (back-play URL) of a broadcast on the shared engine while enabled. Enabling
-// it disables the album player, and the album player disables it when it
-// takes the engine back.
+// it disables the album player through the player manager, which keeps the
+// engine's owner, and the album player disables it the same way.
 //
 // Threads: control functions run on the caller's thread; engine handlers on
 // the engine's event thread; play-list answers on thread-pool workers. Item
@@ -55,7 +55,8 @@ RV_API void bcast_playNext(void);
 
 // Engine ownership.
 RV_API void bcast_enablePlayer(void);
-// Gives the engine up (called by the album player): stops the clock,
+// Gives the engine up (called through the player manager when the album player
+// takes it, and at shut-down): stops the clock,
 // unregisters the handlers, sends the play-end report of the current item.
 RV_API void bcast_disablePlayer(void);
 RV_API void bcast_disableOtherPlayer(void);

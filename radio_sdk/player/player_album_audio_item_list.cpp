@@ -2,13 +2,8 @@
 
 #include "player/player_manager.h"
 
-namespace {
-
-// The resource being played. Changed under the player global mutex; read by
-// the play list and the album player while they hold it.
-dao_play_audio_item *mCurPlayAudioItem = nullptr;
-
-}  // namespace
+// The resource being played (mCurPlayAudioItem) lives in the album player's
+// record, with the values that change with it.
 
 int initPlayerAlbumAudioItemList(void) {
     return 1;
@@ -19,11 +14,12 @@ void destoryPlayerAlbumAudioItemList(void) {
 }
 
 dao_play_audio_item *album_getCurPlayAudioItem(void) {
-    return mCurPlayAudioItem;
+    return player_record_locked(kAlbumPlayer).resource;
 }
 
 void album_setCurPlayAudioItem(dao_play_audio_item *item) {
     PlayerGlobalLock lock;
-    dao_play_audio_item_del(mCurPlayAudioItem);
-    mCurPlayAudioItem = item;
+    dao_play_audio_item *&resource = player_record_locked(kAlbumPlayer).resource;
+    dao_play_audio_item_del(resource);
+    resource = item;
 }

@@ -16,20 +16,27 @@ namespace {
 
 constexpr int32_t kPageSize = 20;
 
-// The play list and the current index. Nodes and items change only under the
-// player global mutex (engine thread, pool workers, application thread); the
-// pointer and the index are atomic because three getters read them without it.
+// The play list. Nodes and items change only under the player global mutex
+// (engine thread, pool workers, application thread); the pointer is atomic
+// because album_getPlayList reads it without it. The record stays the same
+// from start-up to shut-down, so the application's pointer stays valid. The
+// current index (mCurPlayItemIndex) is in the album player's record.
 std::atomic<List *> mPlayItemList{nullptr};
-std::atomic<int32_t> mCurPlayItemIndex{0};
+
+int32_t &index_locked() {
+    return player_record_locked(kAlbumPlayer).index;
+}
 
 // Which way a fetch goes: the first page of a resource, the page after the
 // list's end, or the page before its start.
 enum class Direction { First, Forward, Backward };
 
-// Carries the listener through a request, with the direction the answer is for.
+// Carries the listener through a request, with the direction the answer is
+// for and the album player's generation when it was asked.
 struct FetchHolder {
     FetchPlaylistListener *listener;
     Direction direction;
+    uint64_t generation;
 };
 using Holder = std::unique_ptr<FetchHolder>;
 
@@ -69,13 +76,30 @@ int32_t last_index_of_locked(int64_t audio_id) {
     return found;
 }
 
+// True when the play list or `items` already hold the audio. Lock held.
+bool listed_locked(const List *items, int64_t audio_id) {
+    for (const List *list : {static_cast<const List *>(mPlayItemList.load()), items}) {
+        for (ListItem *node = ListFirst(list); node != nullptr; node = ListNext(node)) {
+            if (static_cast<dao_play_item *>(node->data)->audioId == audio_id) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The audios of an answer as play items, in order; `adjust` finishes each
-// one. Audios whose item cannot be made are left out. Lock held.
+// one. Audios whose item cannot be made, and audios the play list already
+// holds (a page asked for twice), are left out. Lock held.
 template <class Adjust>
 ListPtr play_items_of(const List *audios, Adjust adjust) {
     ListPtr items = new_play_list();
     for (ListItem *node = ListFirst(audios); items && node != nullptr; node = ListNext(node)) {
-        dao_play_item *item = transformAudioToPlayItem(static_cast<const dao_audio *>(node->data));
+        const auto *audio = static_cast<const dao_audio *>(node->data);
+        if (audio == nullptr || listed_locked(items.get(), audio->audioId)) {
+            continue;
+        }
+        dao_play_item *item = transformAudioToPlayItem(audio);
         if (item == nullptr) {
             continue;
         }
@@ -119,11 +143,12 @@ dao_play_item *item_at(ListItem *node) {
 
 // Paging state after an album answer. The first answer sets both ends; a
 // forward answer only the end after the list, a backward one only the start.
+// A page after the first has an earlier one, whatever the bean said.
 void update_paging_locked(dao_play_audio_item *resource, const dao_audio_set *set,
                           Direction direction) {
-    if (resource->havePre && direction != Direction::Forward) {
-        resource->havePre = set->havePre != 0;
-        resource->prePage = set->prePage;
+    if (direction == Direction::First || (resource->havePre && direction == Direction::Backward)) {
+        resource->havePre = set->havePre != 0 || set->currentPage > 1;
+        resource->prePage = set->prePage >= 1 ? set->prePage : set->currentPage - 1;
     }
     if (resource->haveNext && direction != Direction::Backward) {
         resource->haveNext = set->haveNext != 0;
@@ -132,11 +157,25 @@ void update_paging_locked(dao_play_audio_item *resource, const dao_audio_set *se
     resource->exhausted = !resource->haveNext && !resource->havePre;
 }
 
+// An answer for an earlier resource or item, or for a player that gave the
+// engine up: it is answered as unavailable (the application's own listener of
+// rv_fetchMorePlaylist hears once) and changes nothing. Lock held.
+bool stale_locked(Holder &holder) {
+    if (!player_answer_stale_locked(kAlbumPlayer, holder->generation)) {
+        return false;
+    }
+    _notify_onPlayItemUnavailable(std::move(holder));
+    return true;
+}
+
 void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) {
     PlayerGlobalLock lock;
     Holder holder = take_holder(user);
     std::unique_ptr<dao_audio_set, decltype(&dao_audio_set_del)> set(
         static_cast<dao_audio_set *>(data), dao_audio_set_del);
+    if (stale_locked(holder)) {
+        return;
+    }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
     if (result != 0 || !set || ListLength(set->list) == 0 || resource == nullptr) {
         _notify_onPlayItemUnavailable(std::move(holder));
@@ -163,6 +202,9 @@ void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *us
     PlayerGlobalLock lock;
     Holder holder = take_holder(user);
     ListPtr audios(static_cast<List *>(data), ListFree);
+    if (stale_locked(holder)) {
+        return;
+    }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
     if (result != 0 || !audios || resource == nullptr) {
         _notify_onPlayItemUnavailable(std::move(holder));
@@ -192,8 +234,14 @@ void cb_fetch_audio_info(int result, void *data, int /*count*/, void *user) {
     Holder holder = take_holder(user);
     std::unique_ptr<dao_audio, decltype(&dao_audio_del)> audio(static_cast<dao_audio *>(data),
                                                                dao_audio_del);
+    if (stale_locked(holder)) {
+        return;
+    }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
-    dao_play_item *item = result == 0 && audio ? transformAudioToPlayItem(audio.get()) : nullptr;
+    // Asked twice (by the player and by rv_fetchMorePlaylist): listed once.
+    const bool listed = audio && listed_locked(nullptr, audio->audioId);
+    dao_play_item *item =
+        result == 0 && audio && !listed ? transformAudioToPlayItem(audio.get()) : nullptr;
     ListPtr items = new_play_list();
     if (item == nullptr || resource == nullptr || !items ||
         ListAppend(items.get(), item) == nullptr) {
@@ -212,7 +260,8 @@ void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clo
                                 Direction direction) {
     Holder holder;
     try {
-        holder = std::make_unique<FetchHolder>(FetchHolder{listener, direction});
+        holder = std::make_unique<FetchHolder>(
+            FetchHolder{listener, direction, player_generation_locked(kAlbumPlayer)});
     } catch (const std::bad_alloc &) {
         if (listener != nullptr && listener->onPlayItemUnavailable != nullptr) {
             listener->onPlayItemUnavailable(nullptr);
@@ -253,20 +302,20 @@ void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clo
                            cb_fetch_album_playlist, holder.release());
 }
 
-// Moves `list`'s nodes after `dest`'s (or refuses a list of other records).
-bool merge_checked(List *dest, List *list) {
+// False (with the warning) when `list` holds other records than `dest`.
+bool same_records(const List *dest, const List *list) {
     if (list->free_item != dest->free_item) {
         LOGW("?", "list type \n");
         return false;
     }
-    return ListMerge(dest, list);
+    return true;
 }
 
 }  // namespace
 
 int initPlayerAlbumAudioList(void) {
     PlayerGlobalLock lock;
-    mCurPlayItemIndex.store(0);
+    index_locked() = 0;
     if (mPlayItemList.load() == nullptr) {
         mPlayItemList.store(new_play_list().release());
     }
@@ -277,7 +326,7 @@ int initPlayerAlbumAudioList(void) {
 void destoryPlayerAlbumAudioList(void) {
     {
         PlayerGlobalLock lock;
-        mCurPlayItemIndex.store(0);
+        index_locked() = 0;
         ListFree(mPlayItemList.exchange(nullptr));
     }
     destoryPlayerAlbumAudioItemList();
@@ -293,13 +342,14 @@ int32_t album_getPlayListSize(void) {
 }
 
 int32_t album_getCurPlayItemIndex(void) {
-    return mCurPlayItemIndex.load();
+    PlayerGlobalLock lock;
+    return index_locked();
 }
 
 void album_setCurPlayItemIndex(int32_t index) {
     PlayerGlobalLock lock;
     if (index >= 0 && index < album_getPlayListSize()) {
-        mCurPlayItemIndex.store(index);
+        index_locked() = index;
     }
 }
 
@@ -310,7 +360,7 @@ void album_updateCurPlayItemIndex(dao_play_item *item) {
     }
     const int32_t index = last_index_of_locked(item->audioId);
     if (index >= 0) {
-        mCurPlayItemIndex.store(index);
+        index_locked() = index;
     }
 }
 
@@ -327,12 +377,12 @@ dao_play_item *album_getPlayItem(int32_t index) {
 
 dao_play_item *album_getCurPlayItem(void) {
     PlayerGlobalLock lock;
-    return album_getPlayItem(mCurPlayItemIndex.load());
+    return album_getPlayItem(index_locked());
 }
 
 void album_clearPlayList(void) {
     PlayerGlobalLock lock;
-    mCurPlayItemIndex.store(0);
+    index_locked() = 0;
     ListRemoveAll(mPlayItemList.load());
 }
 
@@ -343,25 +393,29 @@ void addPlaylist(List *list) {
         ListFree(list);
         return;
     }
-    if (!merge_checked(play_list, list)) {
+    if (!same_records(play_list, list) || !ListMerge(play_list, list)) {
         ListFree(list);
     }
 }
 
 void addPlaylistToHeader(List *list) {
     PlayerGlobalLock lock;
-    List *old_list = mPlayItemList.load();
-    if (list == nullptr || old_list == nullptr) {
-        ListFree(list);
+    List *play_list = mPlayItemList.load();
+    ListPtr page(list, ListFree);
+    if (!page || play_list == nullptr) {
         return;
     }
-    ListPtr head = new_play_list();
-    if (!head || !merge_checked(head.get(), list)) {
-        ListFree(list);
+    if (!same_records(play_list, page.get())) {
         return;
     }
-    ListMerge(head.get(), old_list);
-    mPlayItemList.store(head.release());
+    // Into the same record: the application may hold the play list.
+    for (ListItem *node = ListLast(page.get()); node != nullptr; node = ListLast(page.get())) {
+        void *item = node->data;
+        ListRemoveWithoutFree(page.get(), item);
+        if (ListPrepend(play_list, item) == nullptr) {
+            dao_play_item_del(static_cast<dao_play_item *>(item));
+        }
+    }
 }
 
 void album_fetchPlaylist(FetchPlaylistListener *listener, const char *clock_id) {

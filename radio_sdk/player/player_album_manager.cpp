@@ -8,7 +8,6 @@
 #include <string>
 
 #include "iface/ifcae_play_v2.h"
-#include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_album_audio_item_list.h"
 #include "player/player_album_audio_list.h"
@@ -23,21 +22,19 @@ constexpr const char *kTag = "PLAYER";
 
 #define RV_CALL_FUNC(name) LOGD(kTag, "Call func %s() \n", name)
 
-// Module flags and counters. The engine's event thread (handlers, automatic
-// next item), pool workers (fetch answers starting items) and the
-// application's thread (controls) all touch them, so each is atomic; the
-// sequences that must not interleave (start an item, next/previous, reports)
-// also run under the player global mutex.
-std::atomic<bool> mIsPlayerEnable{false};
+// Module counters. The engine's event thread (handlers, automatic next item),
+// pool workers (fetch answers starting items) and the application's thread
+// (controls) all touch them, so each is atomic; the sequences that must not
+// interleave (start an item, next/previous, reports) run under the player
+// global mutex, with the values that change together (enabled, generation,
+// current index, reported flag, pause intent) in the album player's record
+// (player_manager.h).
 std::atomic<bool> mIsSeekEvent{false};
 std::atomic<int64_t> mCurAudioPlayPosition{0};  // ms; 0 = no progress report yet
 std::atomic<int64_t> mCurAudioPlayedTime{0};    // ms actually played of the current item
 std::atomic<int64_t> mBufferingStartTime{0};    // seconds since the epoch
 std::atomic<int64_t> mBufferingStopTime{0};
 std::atomic<bool> mFirstPlayEndReport{true};  // until the first play-end report since load
-// The current item's play end was reported: it is reported once, whichever
-// of next, previous, its natural end or disabling comes first.
-std::atomic<bool> mCurItemReported{false};
 
 void onFetchPlaylistReady(dao_play_item *item);
 void onFetchPlaylistFailed(void *unused);
@@ -48,7 +45,7 @@ FetchPlaylistListener kFetchListener{onFetchPlaylistReady, onFetchPlaylistFailed
 std::atomic<FetchPlaylistListener *> mFetchPlaylistLisenter{nullptr};
 
 bool enabled_or_warn() {
-    if (mIsPlayerEnable.load()) {
+    if (player_is_enabled(kAlbumPlayer)) {
         return true;
     }
     LOGW(kTag, "The Player Was Not Enabled Yet !!! \n");
@@ -56,7 +53,7 @@ bool enabled_or_warn() {
 }
 
 bool handler_enabled() {
-    if (mIsPlayerEnable.load()) {
+    if (player_is_enabled(kAlbumPlayer)) {
         return true;
     }
     LOGW(kTag, "player not enabled \n");
@@ -75,23 +72,57 @@ bool engine_query(const char *name, bool (*query)()) {
     return enabled_or_warn() && query();
 }
 
-// The play end of the current item, once. Lock held.
+PlayerRecord &record_locked() {
+    return player_record_locked(kAlbumPlayer);
+}
+
+// The play end of the current item, once: whichever of next, previous, its
+// natural end, another item or resource, disabling or shut-down comes first.
+// Lock held.
 void report_current_play_end_locked() {
     dao_play_item *current = album_getCurPlayItem();
-    if (current != nullptr && !mCurItemReported.exchange(true)) {
+    bool &reported = record_locked().reported;
+    if (current != nullptr && !reported) {
+        reported = true;
         album_reportPlayEnd(current);
     }
 }
 
 // Before moving to another item: false (with the warning) when there is none
-// in that direction, else the current item's end is reported. Lock held.
+// in that direction, else the current item's end is reported and a new
+// generation begins. Lock held.
 bool leave_current_locked(bool (*there_is)(), const char *nothing_there) {
     if (!there_is()) {
         LOGW(kTag, "%s", nothing_there);
         return false;
     }
     report_current_play_end_locked();
+    player_navigate_locked(kAlbumPlayer, false);
     return true;
+}
+
+// An item that is not in the play list (built by the application, or from
+// another resource) becomes the only item of a new play list. Lock held.
+void play_alone_locked(const dao_play_item *item) {
+    std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> copy(dao_play_item_dup(item),
+                                                                      dao_play_item_del);
+    std::unique_ptr<dao_play_audio_item, decltype(&dao_play_audio_item_del)> resource(
+        dao_play_audio_item_new(), dao_play_audio_item_del);
+    std::unique_ptr<List, decltype(&ListFree)> list(
+        ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del)), ListFree);
+    if (!copy || !resource || !list || ListAppend(list.get(), copy.get()) == nullptr) {
+        LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
+        return;
+    }
+    dao_play_item *started = copy.release();
+    resource->id = started->albumId;
+    resource->type = started->type;
+    resource->forward = 1;
+    resource->exhausted = 1;
+    album_setCurPlayAudioItem(resource.release());
+    album_clearPlayList();
+    addPlaylist(list.release());
+    album_startPlayItem(started);
 }
 
 void buffering_report(int32_t kind) {
@@ -106,10 +137,10 @@ void buffering_report(int32_t kind) {
 void cb_OnPrepareComplete() {
     LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
     if (handler_enabled()) {
-        setUserPlayerStateListener_OnPrepareComplete();
+        player_tell(setUserPlayerStateListener_OnPrepareComplete);
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
-        ijk_Play();
+        player_play_prepared(kAlbumPlayer);
     }
 }
 
@@ -117,14 +148,14 @@ void cb_OnPlaying(int64_t position) {
     LOGD(kTag, "Player State Inner Callback: OnPlaying[position=%lld]\n",
          static_cast<long long>(position));
     if (handler_enabled()) {
-        setUserPlayerStateListener_OnPlaying();
+        player_tell(setUserPlayerStateListener_OnPlaying);
     }
 }
 
 void cb_OnPaused() {
     LOGD(kTag, "Player State Inner Callback: OnPaused\n");
     if (handler_enabled()) {
-        setUserPlayerStateListener_OnPaused();
+        player_tell(setUserPlayerStateListener_OnPaused);
     }
 }
 
@@ -139,13 +170,13 @@ void cb_OnProgress(int64_t position, int64_t duration) {
     if (last != 0 && position > last) {
         mCurAudioPlayedTime.fetch_add(position - last);
     }
-    setUserPlayerStateListener_OnProgress(0, position, duration);
+    player_tell(setUserPlayerStateListener_OnProgress, RV_PROGRESS_PLAYER, position, duration);
 }
 
 void cb_OnError(int32_t what, int32_t arg1, int32_t /*arg2*/) {
     LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
     if (handler_enabled()) {
-        setUserPlayerStateListener_OnError(what, arg1);
+        player_tell(setUserPlayerStateListener_OnError, what, arg1);
     }
 }
 
@@ -153,7 +184,7 @@ void cb_OnSeekStart() {
     LOGD(kTag, "Player State Inner Callback: OnSeekStart\n");
     if (handler_enabled()) {
         mIsSeekEvent.store(true);
-        setUserPlayerStateListener_OnSeekStart();
+        player_tell(setUserPlayerStateListener_OnSeekStart);
     }
 }
 
@@ -161,7 +192,7 @@ void cb_OnSeekComplete() {
     LOGD(kTag, "Player State Inner Callback: OnSeekComplete\n");
     if (handler_enabled()) {
         mIsSeekEvent.store(false);
-        setUserPlayerStateListener_OnSeekComplete();
+        player_tell(setUserPlayerStateListener_OnSeekComplete);
     }
 }
 
@@ -170,7 +201,7 @@ void cb_OnBufferingStart() {
     if (handler_enabled()) {
         mBufferingStartTime.store(std::time(nullptr));
         buffering_report(1);
-        setUserPlayerStateListener_OnBufferingStart();
+        player_tell(setUserPlayerStateListener_OnBufferingStart);
     }
 }
 
@@ -179,13 +210,13 @@ void cb_OnBufferingComplete() {
     if (handler_enabled()) {
         mBufferingStopTime.store(std::time(nullptr));
         buffering_report(0);
-        setUserPlayerStateListener_OnBufferingComplete();
+        player_tell(setUserPlayerStateListener_OnBufferingComplete);
     }
 }
 
 void cb_OnDownloadProgress(int64_t fetched, int64_t total) {
     if (handler_enabled()) {
-        setUserDownloadProgressListener_OnDownloadProgress(fetched, total);
+        player_tell(setUserDownloadProgressListener_OnDownloadProgress, fetched, total);
     }
 }
 
@@ -194,7 +225,7 @@ void cb_OnPlayEnd() {
     if (!handler_enabled()) {
         return;
     }
-    setUserPlayerStateListener_OnPlayEnd();
+    player_tell(setUserPlayerStateListener_OnPlayEnd);
     {
         // The last item ended: nothing will move on, so its play end is reported here.
         PlayerGlobalLock lock;
@@ -282,17 +313,15 @@ dao_play_audio_item *audio_item_of(const dao_play_audio_bean *bean) {
 
 int initPlayerAlbumManager(void) {
     mFetchPlaylistLisenter.store(&kFetchListener);
+    player_install(kAlbumPlayer, album_disablePlayer);
     ipa_set_play_manager(kPlayerTypeAlbum, &kAlbumOps);
     return 1;
 }
 
 void destroyPlayerAlbumManager(void) {
     ipa_set_play_manager(kPlayerTypeAlbum, nullptr);
+    player_install(kAlbumPlayer, nullptr);
     mFetchPlaylistLisenter.store(nullptr);
-    // The engine is gone: give up its events, so that a later start-up begins disabled.
-    if (mIsPlayerEnable.exchange(false)) {
-        unregister_cb_player_status();
-    }
 }
 
 void album_playByAudioBean(dao_play_audio_bean *bean) {
@@ -307,6 +336,8 @@ void album_playByAudioBean(dao_play_audio_bean *bean) {
     }
     RV_CALL_FUNC("album_startPlayAudioItem");
     PlayerGlobalLock lock;
+    report_current_play_end_locked();  // the audio being left
+    player_navigate_locked(kAlbumPlayer, true);
     album_setCurPlayAudioItem(item);
     album_fetchPlaylist(mFetchPlaylistLisenter.load(), item->clockId);
 }
@@ -318,14 +349,27 @@ void album_playByPlayItem(dao_play_item *item) {
         LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
         return;
     }
-    album_startPlayItem(item);
+    const int32_t index = album_getPlayItemIndex(item);
+    dao_play_item *current = album_getCurPlayItem();
+    // The current item started again stays one item: reported when it is left.
+    if (index < 0 || current == nullptr || current->audioId != item->audioId) {
+        report_current_play_end_locked();
+    }
+    player_navigate_locked(kAlbumPlayer, true);
+    if (index < 0) {
+        play_alone_locked(item);
+        return;
+    }
+    album_startPlayItem(item);  // the list's position, the caller's source
 }
 
 void album_play(void) {
+    player_note_pause(false);
     engine_command("album_play", ijk_Play);
 }
 
 void album_pause(void) {
+    player_note_pause(true);
     engine_command("album_pause", ijk_Pause);
 }
 
@@ -452,7 +496,7 @@ void album_playPre(void) {
 void album_enablePlayer(void) {
     RV_CALL_FUNC("album_enablePlayer");
     PlayerGlobalLock lock;
-    if (mIsPlayerEnable.exchange(true)) {
+    if (!player_enable_locked(kAlbumPlayer)) {
         return;
     }
     album_reset();
@@ -474,7 +518,7 @@ void album_enablePlayer(void) {
 void album_disablePlayer(void) {
     RV_CALL_FUNC("album_disablePlayer");
     PlayerGlobalLock lock;
-    if (!mIsPlayerEnable.exchange(false)) {
+    if (!player_disable_locked(kAlbumPlayer)) {
         return;
     }
     album_reset();  // only warns now: the player taking over resets the engine
@@ -485,14 +529,13 @@ void album_disablePlayer(void) {
 
 void album_disableOtherPlayer(void) {
     RV_CALL_FUNC("album_disableOtherPlayer");
-    if (bcast_isPlayerEnable()) {
-        bcast_disablePlayer();
-    }
+    PlayerGlobalLock lock;
+    player_disable_other_locked(kAlbumPlayer);
 }
 
 bool album_isPlayerEnable(void) {
     RV_CALL_FUNC("album_isPlayerEnable");
-    return mIsPlayerEnable.load();
+    return player_is_enabled(kAlbumPlayer);
 }
 
 void album_startPlayItem(dao_play_item *item) {
@@ -505,7 +548,9 @@ void album_startPlayItem(dao_play_item *item) {
     album_reset();
     album_enablePlayer();
     album_updateCurPlayItemIndex(item);
-    mCurItemReported.store(false);
+    PlayerRecord &record = record_locked();
+    record.reported = false;
+    record.preparing = true;
     RV_CALL_FUNC("album_startPlayItemInner");
     LOGD(kTag, "Now really start to play by ijkplayer. \n");
     if (item->playUrl == nullptr) {

@@ -1,6 +1,7 @@
 // The album player: plays albums, single audios and smartcast radios on the
-// shared engine while enabled (the broadcast player disables it when it takes
-// the engine, and the other way round).
+// shared engine while enabled. The engine's owner is kept by the player
+// manager: taking the engine disables the broadcast player through it, and
+// the other way round; the two players never call each other.
 //
 // Threads: control functions run on the caller's thread; engine handlers on
 // the engine's event thread (automatic start and next item); fetch answers on
@@ -41,10 +42,12 @@ RV_API bool album_hasNext(void);
 RV_API void album_playPre(void);
 RV_API void album_playNext(void);
 
-// Takes the engine: disables the broadcast player and registers the handlers.
+// Takes the engine: disables the other player (through the player manager)
+// and registers the handlers.
 RV_API void album_enablePlayer(void);
-// Gives the engine up (called by the broadcast player): unregisters the handlers
-// and reports the play end of the current item. Nothing when not enabled.
+// Gives the engine up (called through the player manager when the broadcast
+// player takes it, and at shut-down): unregisters the handlers and reports the
+// play end of the current item. Nothing when not enabled.
 RV_API void album_disablePlayer(void);
 RV_API void album_disableOtherPlayer(void);
 RV_API bool album_isPlayerEnable(void);

@@ -1,12 +1,18 @@
 #include "player/player_manager.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "player/ijk_media_player.h"
 #include "request/report_req.h"
 #include "rv_error.h"
+#include "util/debug.h"
 
 player_callbacks playerCb;
 std::atomic<thread_mutex *> player_mutex{nullptr};
@@ -67,6 +73,219 @@ int player_global_mutex_unlock(void) {
     return with_mutex(&thread_mutex::unlock);
 }
 
+// --- Listener calls after the lock -------------------------------------------------
+
+namespace {
+
+thread_local int t_lock_depth = 0;
+thread_local std::vector<std::function<void()>> t_deferred;
+
+}  // namespace
+
+PlayerGlobalLock::PlayerGlobalLock() {
+    player_global_mutex_lock();
+    ++t_lock_depth;
+}
+
+PlayerGlobalLock::~PlayerGlobalLock() {
+    player_global_mutex_unlock();
+    if (--t_lock_depth > 0) {
+        return;
+    }
+    // A deferred call may itself lock and defer more: run until none is left.
+    while (!t_deferred.empty()) {
+        std::vector<std::function<void()>> calls;
+        calls.swap(t_deferred);
+        for (auto &call : calls) {
+            call();
+        }
+    }
+}
+
+bool player_lock_held_here() {
+    return t_lock_depth > 0;
+}
+
+void player_defer_listener_call(std::function<void()> call) {
+    t_deferred.push_back(std::move(call));
+}
+
+// --- The two players and the engine ------------------------------------------------
+
+namespace {
+
+PlayerRecord s_records[2];  // guarded by the player global mutex
+// Each record's generation, also readable without the mutex.
+std::atomic<uint64_t> s_generations[2] = {0, 0};
+
+uint64_t next_generation_locked(PlayerKind kind) {
+    const uint64_t generation = ++s_records[kind].generation;
+    s_generations[kind].store(generation);
+    return generation;
+}
+std::atomic<bool> s_enabled[2] = {false, false};
+std::atomic<int32_t> s_owner{-1};
+std::atomic<void (*)(void)> s_disable[2] = {nullptr, nullptr};
+
+PlayerKind other_than(PlayerKind kind) {
+    return kind == kAlbumPlayer ? kBroadcastPlayer : kAlbumPlayer;
+}
+
+// Play-end reports sent while the engine is given up at shut-down, followed
+// until the service answered them.
+std::mutex s_release_mutex;  // guards s_release_tracking, s_release_pending
+std::condition_variable s_release_cv;
+bool s_release_tracking = false;
+int s_release_pending = 0;
+
+void release_report_answered(int, void *, int, void *) {
+    std::lock_guard lock(s_release_mutex);
+    --s_release_pending;
+    s_release_cv.notify_all();
+}
+
+// The callback for a report sent now: followed during shut-down, else none.
+rv_result_callback report_callback() {
+    std::lock_guard lock(s_release_mutex);
+    if (!s_release_tracking) {
+        return nullptr;
+    }
+    ++s_release_pending;
+    return release_report_answered;
+}
+
+}  // namespace
+
+PlayerRecord &player_record_locked(PlayerKind kind) {
+    return s_records[kind];
+}
+
+uint64_t player_navigate_locked(PlayerKind kind, bool new_resource) {
+    if (new_resource) {
+        next_generation_locked(other_than(kind));
+        s_records[other_than(kind)].preparing = false;
+    }
+    PlayerRecord &record = s_records[kind];
+    record.pause_kept = false;
+    record.preparing = true;
+    return next_generation_locked(kind);
+}
+
+uint64_t player_generation_locked(PlayerKind kind) {
+    return s_records[kind].generation;
+}
+
+bool player_answer_stale_locked(PlayerKind kind, uint64_t generation) {
+    return player_answer_stale(kind, generation);
+}
+
+bool player_answer_stale(PlayerKind kind, uint64_t generation) {
+    if (s_generations[kind].load() == generation) {
+        return false;
+    }
+    LOGD("PLAYER", "Answer For An Earlier Resource, Dropped ... \n");
+    return true;
+}
+
+void player_note_pause(bool paused) {
+    PlayerGlobalLock lock;
+    for (PlayerRecord &record : s_records) {
+        if (record.preparing) {
+            record.pause_kept = paused;
+        }
+    }
+}
+
+void player_play_prepared(PlayerKind kind) {
+    bool paused = false;
+    {
+        PlayerGlobalLock lock;
+        PlayerRecord &record = s_records[kind];
+        paused = record.preparing && record.pause_kept;
+        record.preparing = false;
+        record.pause_kept = false;
+    }
+    if (paused) {
+        ijk_Pause();
+    } else {
+        ijk_Play();
+    }
+}
+
+void player_install(PlayerKind kind, void (*disable)(void)) {
+    s_disable[kind].store(disable);
+}
+
+bool player_is_enabled(PlayerKind kind) {
+    return s_enabled[kind].load();
+}
+
+int32_t player_engine_owner() {
+    return s_owner.load();
+}
+
+bool player_enable_locked(PlayerKind kind) {
+    if (s_enabled[kind].exchange(true)) {
+        return false;
+    }
+    s_owner.store(kind);
+    return true;
+}
+
+bool player_disable_locked(PlayerKind kind) {
+    if (!s_enabled[kind].exchange(false)) {
+        return false;
+    }
+    next_generation_locked(kind);
+    s_records[kind].preparing = false;
+    int32_t owner = kind;
+    s_owner.compare_exchange_strong(owner, -1);
+    return true;
+}
+
+void player_disable_other_locked(PlayerKind kind) {
+    const PlayerKind other = other_than(kind);
+    void (*disable)(void) = s_disable[other].load();
+    if (s_enabled[other].load() && disable != nullptr) {
+        disable();
+    }
+}
+
+void player_release_engine() {
+    {
+        std::lock_guard lock(s_release_mutex);
+        s_release_tracking = true;
+        s_release_pending = 0;
+    }
+    {
+        PlayerGlobalLock lock;
+        const int32_t owner = s_owner.load();
+        void (*disable)(void) = owner >= 0 ? s_disable[owner].load() : nullptr;
+        if (disable != nullptr) {
+            disable();
+        }
+    }
+    std::unique_lock lock(s_release_mutex);
+    s_release_cv.wait_for(lock, std::chrono::seconds(1), [] { return s_release_pending <= 0; });
+    s_release_tracking = false;
+}
+
+void player_reset_all() {
+    PlayerGlobalLock lock;
+    for (PlayerKind kind : {kAlbumPlayer, kBroadcastPlayer}) {
+        PlayerRecord &record = s_records[kind];
+        dao_play_audio_item_del(record.resource);
+        const uint64_t generation = record.generation;
+        record = PlayerRecord{};
+        record.generation = generation;
+        next_generation_locked(kind);  // nothing from before is current again
+    }
+    for (auto &enabled : s_enabled) {
+        enabled.store(false);
+    }
+    s_owner.store(-1);
+}
+
 void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields) {
     try {
         const std::string radio = std::to_string(item->albumId);
@@ -87,7 +306,7 @@ void send_item_report(const dao_play_item *item, std::initializer_list<ReportFie
                 return;
             }
         }
-        send_report(report.get(), nullptr, nullptr);
+        send_report(report.get(), report_callback(), nullptr);
     } catch (const std::bad_alloc &) {
     }
 }

@@ -10,7 +10,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <utility>
 
 #include "request/report_dao.h"
 #include "rv_export.h"
@@ -89,19 +91,110 @@ RV_API int player_global_mutex_unlock(void);
 RV_END_DECLS
 
 // Holds the player global mutex for a scope (results unchecked, as everywhere:
-// without a mutex the play managers run unlocked).
+// without a mutex the play managers run unlocked). Application listener calls
+// made through player_listener_call while a PlayerGlobalLock is held on this
+// thread run when the outermost one is released, so no listener slot runs
+// under the mutex.
 class PlayerGlobalLock {
   public:
-    PlayerGlobalLock() { player_global_mutex_lock(); }
-    ~PlayerGlobalLock() { player_global_mutex_unlock(); }
+    PlayerGlobalLock();
+    ~PlayerGlobalLock();
     PlayerGlobalLock(const PlayerGlobalLock &) = delete;
     PlayerGlobalLock &operator=(const PlayerGlobalLock &) = delete;
 };
 
+// Runs `call` now, or, when this thread holds a PlayerGlobalLock, right after
+// the outermost one is released (in the order of the calls).
+void player_defer_listener_call(std::function<void()> call);
+bool player_lock_held_here();
+template <class Fn>
+void player_listener_call(Fn &&call) {
+    if (player_lock_held_here()) {
+        player_defer_listener_call(std::forward<Fn>(call));
+    } else {
+        call();
+    }
+}
+
+// Calls an application listener function with `args` through player_listener_call.
+template <class... Params, class... Args>
+void player_tell(void (*slot)(Params...), Args... args) {
+    player_listener_call([slot, args...] { slot(args...); });
+}
+
+// --- The two players and the engine ---------------------------------------------
+//
+// The player manager keeps, below both players, who owns the engine and one
+// record per player. Neither player calls the other: taking the engine
+// disables the previous owner through the disable function it installed.
+
+enum PlayerKind : int32_t { kAlbumPlayer = 0, kBroadcastPlayer = 1 };
+
+// The state of one player that changes together. Guarded by the player
+// global mutex (pool workers, the engine's event thread, the application).
+struct PlayerRecord {
+    // Taken by every request made for the player; moves on when a resource
+    // starts (on either player), when the player moves to another item by
+    // itself or by command, and when it gives the engine up. An answer
+    // carrying an older value is dropped.
+    uint64_t generation = 0;
+    int32_t index = 0;                        // the current item in the play list
+    dao_play_audio_item *resource = nullptr;  // album player: what is played, owned here
+    bool reported = true;     // the current item's play end was reported (or there is none)
+    bool preparing = false;   // an item is on its way (fetch or prepare), not yet prepared
+    bool pause_kept = false;  // paused while preparing: the item stays paused when prepared
+};
+
+// The record of `kind`; lock held.
+PlayerRecord &player_record_locked(PlayerKind kind);
+// A move to another item of `kind` begins (a new resource when `new_resource`,
+// which also ends the other player's pending answers): the generation moves
+// on, the pause intent is cleared and the player is preparing. Returns the new
+// generation. Lock held.
+uint64_t player_navigate_locked(PlayerKind kind, bool new_resource);
+// The generation requests of `kind` carry now; lock held.
+uint64_t player_generation_locked(PlayerKind kind);
+// True, with the debug line "Answer For An Earlier Resource, Dropped ... \n",
+// when an answer asked for with `generation` is no longer wanted; lock held.
+bool player_answer_stale_locked(PlayerKind kind, uint64_t generation);
+// As player_answer_stale_locked, without the lock (for a caller that orders
+// itself with the player's disable step by other means).
+bool player_answer_stale(PlayerKind kind, uint64_t generation);
+// rv_pause / rv_Play reached a player: every player still preparing an item
+// keeps the intent (prepared paused, or playing). Takes the lock.
+void player_note_pause(bool paused);
+// The prepare-complete handler of `kind`: plays the prepared item, or, when
+// it was paused while being prepared, leaves it paused for rv_Play (the
+// intent is consumed). Takes the lock; the engine is driven after it.
+void player_play_prepared(PlayerKind kind);
+
+// Installed by each player at start-up (null at shut-down): the function that
+// makes it give the engine up.
+void player_install(PlayerKind kind, void (*disable)(void));
+// True while `kind` owns the engine. Any thread, no lock.
+bool player_is_enabled(PlayerKind kind);
+// The owner of the engine (a PlayerKind) or -1. Any thread, no lock.
+int32_t player_engine_owner();
+// `kind` takes the engine; false when it already had it. Lock held.
+bool player_enable_locked(PlayerKind kind);
+// `kind` gives the engine up (its pending answers are dropped from now on);
+// false when it did not have it. Lock held.
+bool player_disable_locked(PlayerKind kind);
+// Disables the player other than `kind` when it is enabled, through its
+// installed disable function. Lock held.
+void player_disable_other_locked(PlayerKind kind);
+// Shut-down, first step: the owner gives the engine up (sending the play-end
+// report of what it played) and that report is given up to a second to reach
+// the service. Call without the lock, before the transport stops.
+void player_release_engine();
+// Shut-down: forgets owner and records (the album resource is freed).
+void player_reset_all();
+
 // Play-event reports of the play managers: one report about `item` (radioid =
 // its albumId, audioid = its audioId, as decimal text) plus the given fields
-// (null texts are left out), sent without a callback. Nothing is sent when
-// memory is short. Any thread.
+// (null texts are left out), sent without a callback (during
+// player_release_engine: followed until answered). Nothing is sent when memory
+// is short. Any thread.
 struct ReportField {
     char *dao_report::*member;
     const char *text;

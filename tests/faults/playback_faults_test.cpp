@@ -251,9 +251,9 @@ TEST_F(PlaybackFaults, LiveStreamHostThatNeverAnswersEndsInOneErrorReportedOnce)
 }
 
 // A live programme played by item on a closed port, with no programme list
-// behind it: the listener hears the one error; with no current programme the
-// player warns instead of reporting.
-TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorWithoutAListToReportFrom) {
+// behind it: it plays as a one-item list, so the listener hears the one error
+// and the error is reported about that programme, not about another.
+TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorReportedForThatItem) {
     ItemPtr item = live_item_of(kMockFm);
     ASSERT_NE(item, nullptr);
     move_to(item.get(), "127.0.0.1:" + std::to_string(rvtest::free_port()));
@@ -261,8 +261,11 @@ TEST_F(PlaybackFaults, LiveItemOnAClosedPortEndsInOneErrorWithoutAListToReportFr
     rv_playByPlayItem(item.get());
     expect_one_error(kOpenFailed);
     EXPECT_EQ(Ears::get().count("prepared"), 0);
-    EXPECT_EQ(log_.count("The PlayItem Is Invalid, So Abandon Left Operations ... \n"), 1);
-    EXPECT_TRUE(reports("992000").empty());
+    EXPECT_EQ(rv_getPlayListSize(), 1);
+    const auto errors = wait_reports("992000", 1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].value("audioid"), std::to_string(item->audioId));
+    EXPECT_EQ(errors[0].value("url"), item->playUrl);
 }
 
 }  // namespace
