@@ -54,4 +54,25 @@ RV_API void http_client_verbose(int on);
 
 RV_END_DECLS
 
+#ifdef __cplusplus
+#include <chrono>
+
+namespace rv::http {
+
+enum class Verb { HttpGet, HttpPost, HttpsGet, HttpsPost, HttpsProbe };
+
+// The request functions above in one: `body` is required for the POSTs (null for the
+// others), `cainfo` is ignored for plain HTTP. The transfer is queued on the pool once
+// `delay` has passed (the wait occupies no worker) and is limited to `timeout` (zero:
+// HTTP_TASK_TIMEOUT_SECONDS). Results as http_request_get; a request still waiting for
+// its time when the client stops gets its callback with 3 on the thread calling
+// http_client_final; one the pool refuses at its time gets the pool's code on the
+// client's timer thread.
+int request(Verb verb, const char *url, const char *body, const char *cainfo,
+            http_task_callback callback, void *user_data, std::chrono::milliseconds delay = {},
+            std::chrono::milliseconds timeout = {});
+
+}  // namespace rv::http
+#endif
+
 #endif
