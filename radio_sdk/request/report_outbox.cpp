@@ -67,7 +67,7 @@ Clock::time_point s_next_attempt;
 milliseconds s_backoff = kFirstBackoff;
 uint64_t s_next_seq = 1;
 size_t s_bytes = 0;
-Counts s_counts{};
+report_outbox_stats s_counts{};
 ReportStore s_store;  // touched by the outbox thread, and by open/close while it is not running
 std::thread s_thread;
 
@@ -298,11 +298,14 @@ bool post(std::string event_text, rv_result_callback callback, void *user_data) 
     return true;
 }
 
-Counts counts() {
-    std::lock_guard lock(s_mutex);
-    Counts c = s_counts;
-    c.waiting = s_queue.size();
-    return c;
-}
-
 }  // namespace rv::req::outbox
+
+extern "C" void report_outbox_stats_get(report_outbox_stats *out) {
+    using namespace rv::req::outbox;
+    if (out == nullptr) {
+        return;
+    }
+    std::lock_guard lock(s_mutex);
+    *out = s_counts;
+    out->waiting = s_queue.size();
+}

@@ -42,15 +42,21 @@ void close();
 // dropped from a full outbox first. False when the outbox is not open.
 bool post(std::string event_text, rv_result_callback callback, void *user_data);
 
-// Counters since open(), for logs and tests.
-struct Counts {
+}  // namespace rv::req::outbox
+
+RV_BEGIN_DECLS
+
+// The outbox's counters since the SDK started (all 0 when it is not running).
+typedef struct report_outbox_stats {
     size_t queued;     // reports taken
     size_t delivered;  // answered with 2xx
-    size_t dropped;    // dropped (full outbox, or an answer other than 2xx and transient)
-    size_t waiting;    // still kept
-};
-Counts counts();
+    size_t dropped;    // dropped: a full outbox, or an answer neither 2xx nor transient
+    size_t waiting;    // kept now, the one being sent included
+} report_outbox_stats;
 
-}  // namespace rv::req::outbox
+// Fills `out` (ignored when null). Any thread; takes only a short lock.
+RV_API void report_outbox_stats_get(report_outbox_stats *out);
+
+RV_END_DECLS
 
 #endif

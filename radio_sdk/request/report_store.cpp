@@ -14,7 +14,7 @@ namespace rv::req {
 namespace {
 
 // Rewrite when this many removal lines are in the file and they outnumber the kept.
-constexpr size_t kRewriteAfter = 256;
+constexpr size_t kRewriteAfter = 64;
 
 uint64_t checksum(char kind, uint64_t seq, const std::string &text) {
     char head[32];
