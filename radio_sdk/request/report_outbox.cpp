@@ -36,6 +36,7 @@ struct Entry {
     bool stored;                  // in the file
     rv_result_callback callback;  // for the first attempt; null once called
     void *user_data;
+    bool tried;  // its first attempt has ended
 };
 
 // The end of an attempt, as the transfer's callback saw it.
@@ -97,15 +98,18 @@ void forget_locked(size_t index) {
 void on_sent(int code, void * /*data*/, int /*count*/, void *user) {
     const auto seq = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(user));
     std::vector<Owed> owed;
+    bool first = false;
     {
         std::lock_guard lock(s_mutex);
         s_outcome = Outcome{seq, code, rv::http::current_transfer().retry_after_s};
         if (!s_queue.empty() && s_queue.front().seq == seq) {
+            first = !s_queue.front().tried;
+            s_queue.front().tried = true;
             owe(s_queue.front(), code, owed);
         }
         s_wake.notify_all();
     }
-    if (code != RVE_OK && !owed.empty()) {
+    if (code != RVE_OK && first) {
         LOGW(kTag, "send report failed: %s\n", rve_rve2str(code));
     }
     pay(owed);
@@ -221,7 +225,7 @@ void open(const char *data_dir) {
         for (ReportStore::Record &record : kept) {
             s_bytes += record.text.size();
             s_next_seq = record.seq + 1;
-            s_queue.push_back({record.seq, std::move(record.text), true, nullptr, nullptr});
+            s_queue.push_back({record.seq, std::move(record.text), true, nullptr, nullptr, true});
         }
         s_thread = std::thread(run);
     } catch (const std::exception &) {
@@ -290,7 +294,7 @@ bool post(std::string event_text, rv_result_callback callback, void *user_data) 
                  s_counts.dropped);
         }
         s_bytes += event_text.size();
-        s_queue.push_back({s_next_seq++, std::move(event_text), false, callback, user_data});
+        s_queue.push_back({s_next_seq++, std::move(event_text), false, callback, user_data, false});
         s_counts.queued++;
         s_wake.notify_all();
     }

@@ -118,42 +118,45 @@ milliseconds retry_wait(int retry, long retry_after_s) {
     return std::max(wait, milliseconds(retry_after_s > 0 ? retry_after_s * 1000 : 0));
 }
 
-// Sends the call again when the attempt that just ended allows it; true when it did
-// (the call then belongs to the next transfer).
-bool retried(Call &call, int result) {
+// Sends the call again when the attempt that just ended allows it: nothing when
+// it does not, else the outcome of queueing the next attempt (0: the call belongs
+// to it now; otherwise the code to deliver, such as 3 once the SDK stops).
+std::optional<int> retry(Call &call, int result) {
     const rv::http::Transfer &transfer = rv::http::current_transfer();
     if (call.endpoint->effect != Effect::Reads || call.attempt > call.retries ||
         transfer.retry_after_s > kMaxRetryAfterSeconds) {
-        return false;
+        return std::nullopt;
     }
     const std::string reason = transient(result, transfer);
     if (reason.empty()) {
-        return false;
+        return std::nullopt;
     }
     const milliseconds wait = retry_wait(call.attempt, transfer.retry_after_s);
     if (Clock::now() + wait + kLeastAttempt > call.deadline) {
-        return false;
+        return std::nullopt;
     }
     call.attempt++;
     LOGW(kTag, "retry %d of %d for %s in %ld ms: %s\n", call.attempt - 1, call.retries,
          call.endpoint->path, static_cast<long>(wait.count()), reason.c_str());
-    return queue(call, wait) == RVE_OK;
+    return queue(call, wait);
 }
 
 // The transfer's completion, on a pool worker (or, for a request that never ran, on
 // the thread that stopped the client).
 void on_answer(int result, const char *data, size_t size, void *user) {
     std::unique_ptr<Call> call(static_cast<Call *>(user));
+    std::optional<int> retried;
     try {
-        if (retried(*call, result)) {
-            call.release();  // the next transfer owns it
-            return;
-        }
+        retried = retry(*call, result);
     } catch (const std::bad_alloc &) {
-        // No retry: this attempt's result stands.
+        retried = RVE_NO_MEMORY;
     }
-    json::Answer answer{result};
-    if (result == RVE_OK) {
+    if (retried == RVE_OK) {
+        call.release();  // the next transfer owns it
+        return;
+    }
+    json::Answer answer{retried.value_or(result)};
+    if (!retried && result == RVE_OK) {
         try {
             answer = call->endpoint->raw != nullptr
                          ? call->endpoint->raw(data, size, rv::http::current_transfer().status)
