@@ -46,7 +46,7 @@ bool post(std::string event_text, rv_result_callback callback, void *user_data);
 
 RV_BEGIN_DECLS
 
-// The outbox's counters since the SDK started (all 0 when it is not running).
+// The outbox's counters since the SDK last started (waiting is 0 once released).
 typedef struct report_outbox_stats {
     size_t queued;     // reports taken
     size_t delivered;  // answered with 2xx
