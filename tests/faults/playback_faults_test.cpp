@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -156,8 +157,12 @@ TEST_F(PlaybackFaults, PlayEndsReportedWhileTheReportHostIsDownArriveInOrderWhen
     }
     std::this_thread::sleep_for(500ms);  // a repeated one would be here by now
     const auto ends = reports("101010");
-    ASSERT_EQ(ends.size(), 3u);
-    for (size_t i = 0; i < ends.size(); ++i) {
+    ASSERT_GE(ends.size(), 3u);  // the fourth audio may have ended meanwhile too
+    std::set<std::string> audios;
+    for (const rvmock::Report &end : ends) {
+        EXPECT_TRUE(audios.insert(end.value("audioid")).second) << "reported twice";
+    }
+    for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(ends[i].value("audioid"), std::to_string(kFirstAudio + static_cast<int64_t>(i)));
         EXPECT_EQ(ends[i].value("radioid"), std::to_string(kAlbum));
         EXPECT_EQ(ends[i].value("remarks1"), "player");
