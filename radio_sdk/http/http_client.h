@@ -8,8 +8,9 @@
 // Threading: request functions may be called from any thread, workers included, and
 // never block beyond a short lock. A request that returns 0 gets exactly one callback:
 // on a worker with 0 or 2 (2 also when the client stopped it mid-transfer), or with 3
-// on the thread calling http_client_final when the client stopped before it began.
-// A request that returns non-zero gets no callback.
+// on the thread calling http_client_final when the client stopped before it began
+// (for a delayed request of rv::http::request, also the pool's refusal code on the
+// client's timer thread). A request that returns non-zero gets no callback.
 #ifndef RV_HTTP_HTTP_CLIENT_H
 #define RV_HTTP_HTTP_CLIENT_H
 
