@@ -51,8 +51,8 @@ RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_ht
  * answer or an HTTP 429 answer. Never retried: a failed certificate check, HTTP 4xx
  * other than 429, an answer that is complete but malformed, an error envelope.
  *
- * The waits are about 250 ms before the first retry and 1 s before the second (4 s,
- * 8 s ... after), each with +-20 % jitter, and never shorter than the answer's
+ * The waits are about 250 ms before the first retry and 1 s before the second (then 4 s,
+ * 8 s at most), each with +-20 % jitter, and never shorter than the answer's
  * Retry-After; a Retry-After above 10 seconds ends the request with that answer.
  * All attempts end within the request's time limit of 20 seconds from the call: a
  * retry that would leave less than a second for itself is not made. Each retry is

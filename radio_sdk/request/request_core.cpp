@@ -75,8 +75,6 @@ struct Call {
     Clock::time_point deadline;
 };
 
-void on_answer(int result, const char *data, size_t size, void *user);
-
 int queue(Call &call, milliseconds delay);
 
 struct CjsonDeleter {

@@ -94,7 +94,7 @@ std::span<const Endpoint *const> all_endpoints();
 // An Effect::Reads row is sent again, up to retries() times, after a transient
 // failure: the name not resolved or the connection not made, the time running out,
 // the connection cut before the whole answer, HTTP 5xx, HTTP 429. The waits are about
-// 250 ms and 1 s (then 2 s, 4 s ...) with jitter, at least the answer's Retry-After
+// 250 ms and 1 s (then 4 s, 8 s at most) with jitter, at least the answer's Retry-After
 // (a longer one ends the request), and every attempt ends within one transfer limit
 // (HTTP_TASK_TIMEOUT_SECONDS) of the send: a retry that would not fit is not made.
 // Each attempt is built and signed anew and logged with one W line (tag "REQUEST").
