@@ -75,8 +75,9 @@ bool parse(const std::string &line, char &kind, uint64_t &seq, std::string &text
 std::vector<ReportStore::Record> ReportStore::open(const std::string &path) {
     close();
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd_ < 0) {
+        ready_ = errno == ENOENT;  // made by the first add
         return {};
     }
     std::string content;
@@ -115,11 +116,25 @@ std::vector<ReportStore::Record> ReportStore::open(const std::string &path) {
     for (auto &[seq, text] : kept) {
         kept_.push_back({seq, std::move(text)});
     }
+    ready_ = true;
     return kept_;
 }
 
 bool ReportStore::append(char kind, uint64_t seq, const std::string &text) {
+    if (fd_ < 0 && ready_) {
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        sync_directory();  // the new name survives a power cut with the line
+    }
     return fd_ >= 0 && write_all(fd_, line_of(kind, seq, text)) && ::fdatasync(fd_) == 0;
+}
+
+void ReportStore::sync_directory() const {
+    const std::string dir = path_.substr(0, path_.find_last_of('/') + 1);
+    if (const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
 }
 
 bool ReportStore::add(const Record &record) {
@@ -134,13 +149,19 @@ bool ReportStore::remove(uint64_t seq) {
     auto it =
         std::find_if(kept_.begin(), kept_.end(), [seq](const Record &r) { return r.seq == seq; });
     if (it == kept_.end()) {
-        return fd_ >= 0;
+        return ready_;
     }
     kept_.erase(it);
     if (kept_.empty()) {
-        // Nothing left to lose: emptying is as good as a removal line.
+        // Nothing left to lose: no file is as good as a removal line.
         removed_ = 0;
-        return fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::fdatasync(fd_) == 0;
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        const bool gone = ::unlink(path_.c_str()) == 0 || errno == ENOENT;
+        sync_directory();
+        return ready_ && gone;
     }
     if (!append('D', seq, "")) {
         return false;
@@ -167,12 +188,7 @@ bool ReportStore::rewrite() {
         ::unlink(fresh.c_str());
         return false;
     }
-    const std::string dir = path_.substr(0, path_.find_last_of('/') + 1);
-    if (const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    sync_directory();
     const int reopened = ::open(path_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (reopened < 0) {
         close();
@@ -189,6 +205,7 @@ void ReportStore::close() {
         ::close(fd_);
         fd_ = -1;
     }
+    ready_ = false;
     kept_.clear();
     removed_ = 0;
 }

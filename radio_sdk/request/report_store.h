@@ -10,9 +10,9 @@
  * left out ("R <seq> <event text>"), as 16 hexadecimal digits. Reading stops at the
  * first line that is incomplete or does not check out and cuts the file there, so
  * later appends never follow a torn line. Every append is synced before the call
- * returns: a record whose add() returned is on the disk. When no report is left the
- * file is emptied; when removed records outweigh the kept ones it is rewritten as
- * a new file renamed over the old one.
+ * returns: a record whose add() returned is on the disk. The file is made by the
+ * first add and removed when no report is left; when removed records outweigh the
+ * kept ones it is rewritten as a new file renamed over the old one.
  *
  * Threading: not thread-safe; the outbox calls it under its own lock. Blocks for the
  * file writes.
@@ -38,11 +38,11 @@ class ReportStore {
     ReportStore(const ReportStore &) = delete;
     ReportStore &operator=(const ReportStore &) = delete;
 
-    // Opens or creates the log at `path` and returns its kept records, oldest first
-    // (empty, with the store closed, when the file cannot be opened). Throws
+    // Reads the log at `path` (none yet is fine) and returns its kept records, oldest
+    // first (empty, with the store closed, when the file cannot be read). Throws
     // std::bad_alloc.
     std::vector<Record> open(const std::string &path);
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const { return ready_; }
     // Appends and syncs; false when the store is closed, the text holds a line end or
     // the write fails.
     bool add(const Record &record);
@@ -54,7 +54,9 @@ class ReportStore {
   private:
     bool append(char kind, uint64_t seq, const std::string &text);
     bool rewrite();
+    void sync_directory() const;
 
+    bool ready_ = false;  // open() succeeded; the file may not exist yet
     int fd_ = -1;
     std::string path_;
     std::vector<Record> kept_;  // what the file holds, oldest first
