@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const char *body = reinterpret_cast<const char *>(data);
     for (const rv::req::Endpoint *endpoint : rv::req::all_endpoints()) {
         const rv::json::Answer answer = endpoint->raw != nullptr
-                                            ? endpoint->raw(body, size)
+                                            ? endpoint->raw(body, size, 200)
                                             : rv::req::read_envelope(*endpoint, body, size);
         if (answer.data != nullptr) {
             // A delivery nobody could free would leak in every caller.

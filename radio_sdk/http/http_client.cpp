@@ -1,6 +1,9 @@
 #include "http/http_client.h"
 
 #include <atomic>
+#include <iterator>
+
+#include "http/delay_queue.h"
 
 #include "http/secret_mask.h"
 #include "http/thread_pool.h"
@@ -36,28 +39,27 @@ void log_masked(const char *format, const char *text) {
     }
 }
 
-// Copies the request into a task record and queues `task`; see http_request_get.
-int queue_request(thread_pool_task task, const char *url, const char *body, const char *cainfo,
-                  http_task_callback callback, void *user_data) {
-    if (url == nullptr || body == nullptr) {
-        return RVE_BAD_ARGS;
-    }
-    if (!s_http_client.load()) {
-        return RVE_NOT_READY;
-    }
-    HttpTaskArgPtr arg(http_task_arg_new());
-    if (!arg || str_dup(&arg->url, url) != RVE_OK || str_dup(&arg->body, body) != RVE_OK ||
-        str_dup_ext(&arg->cainfo, cainfo) != RVE_OK) {
-        return RVE_NULL_STRING;
-    }
-    arg->callback = callback;
-    arg->user_data = user_data;
-    const int rc = thread_pool_add_task_ex(task, arg.get(), http_task_discard);
-    if (rc == RVE_OK) {
-        arg.release();  // the task owns it now
-    }
-    return rc;
+struct VerbRow {
+    thread_pool_task task;
+    const char *url_line;
+    const char *body_line;  // null: no body
+};
+
+const VerbRow &verb_row(rv::http::Verb verb) {
+    using rv::http::Verb;
+    static const VerbRow kRows[] = {
+        {http_task_get, "HTTP-GET: url = %s\n", nullptr},
+        {http_task_post, "HTTP-POST: url = %s\n", "HTTP-POST: body = %s\n"},
+        {https_task_get, "HTTPS-GET: url = %s\n", nullptr},
+        {https_task_post, "HTTPS-POST: url = %s\n", "HTTPS-POST: body = %s\n"},
+        {https_task_get_redirect_uri, "HTTPS-GET: url = %s\n", nullptr},
+    };
+    static_assert(std::size(kRows) == static_cast<size_t>(Verb::HttpsProbe) + 1);
+    return kRows[static_cast<size_t>(verb)];
 }
+
+// Requests waiting between attempts; started and stopped with the client.
+rv::http::DelayQueue s_delayed(http_task_discard, http_task_end);
 
 }  // namespace
 
@@ -73,6 +75,11 @@ extern "C" int http_client_init(void) {
         thread_pool_final();
         return rc;
     }
+    if (int rc = s_delayed.start(); rc != RVE_OK) {
+        thread_pool_final();
+        http_task_final();
+        return rc;
+    }
     s_http_client.store(true);
     CLIENT_LOGV("http client init over \n");
     return RVE_OK;
@@ -81,6 +88,12 @@ extern "C" int http_client_init(void) {
 extern "C" int http_client_final(void) {
     CLIENT_LOGV("http client shutdown now \n");
     if (s_http_client.exchange(false)) {
+        if (thread_pool_is_worker()) {
+            s_http_client.store(true);
+            return RVE_NOT_READY;
+        }
+        // First, so that no waiting request reaches the pool while it stops.
+        s_delayed.stop();
         if (int rc = thread_pool_final_ex(http_task_abort_all); rc != RVE_OK) {
             // Refused (called from a worker): everything keeps running.
             s_http_client.store(true);
@@ -92,35 +105,62 @@ extern "C" int http_client_final(void) {
     return RVE_OK;
 }
 
+int rv::http::request(Verb verb, const char *url, const char *body, const char *cainfo,
+                      http_task_callback callback, void *user_data, std::chrono::milliseconds delay,
+                      std::chrono::milliseconds timeout) {
+    const VerbRow &row = verb_row(verb);
+    log_masked(row.url_line, url);
+    if (row.body_line != nullptr) {
+        log_masked(row.body_line, body);
+    } else {
+        body = "";
+    }
+    if (url == nullptr || body == nullptr) {
+        return RVE_BAD_ARGS;
+    }
+    if (!s_http_client.load()) {
+        return RVE_NOT_READY;
+    }
+    HttpTaskArgPtr arg(http_task_arg_new());
+    if (!arg || str_dup(&arg->url, url) != RVE_OK || str_dup(&arg->body, body) != RVE_OK ||
+        str_dup_ext(&arg->cainfo,
+                    verb == Verb::HttpGet || verb == Verb::HttpPost ? nullptr : cainfo) != RVE_OK) {
+        return RVE_NULL_STRING;
+    }
+    arg->callback = callback;
+    arg->user_data = user_data;
+    arg->timeout_ms = static_cast<long>(timeout.count());
+    const int rc = delay.count() > 0
+                       ? s_delayed.add(delay, row.task, arg.get())
+                       : thread_pool_add_task_ex(row.task, arg.get(), http_task_discard);
+    if (rc == RVE_OK) {
+        arg.release();  // the task owns it now
+    }
+    return rc;
+}
+
 extern "C" int http_request_get(const char *url, http_task_callback callback, void *user_data) {
-    log_masked("HTTP-GET: url = %s\n", url);
-    return queue_request(http_task_get, url, "", nullptr, callback, user_data);
+    return rv::http::request(rv::http::Verb::HttpGet, url, nullptr, nullptr, callback, user_data);
 }
 
 extern "C" int http_request_post(const char *url, const char *body, http_task_callback callback,
                                  void *user_data) {
-    log_masked("HTTP-POST: url = %s\n", url);
-    log_masked("HTTP-POST: body = %s\n", body);
-    return queue_request(http_task_post, url, body, nullptr, callback, user_data);
+    return rv::http::request(rv::http::Verb::HttpPost, url, body, nullptr, callback, user_data);
 }
 
 extern "C" int https_request_get(const char *url, const char *cainfo, http_task_callback callback,
                                  void *user_data) {
-    log_masked("HTTPS-GET: url = %s\n", url);
-    return queue_request(https_task_get, url, "", cainfo, callback, user_data);
+    return rv::http::request(rv::http::Verb::HttpsGet, url, nullptr, cainfo, callback, user_data);
 }
 
 extern "C" int https_request_post(const char *url, const char *body, const char *cainfo,
                                   http_task_callback callback, void *user_data) {
-    log_masked("HTTPS-POST: url = %s\n", url);
-    log_masked("HTTPS-POST: body = %s\n", body);
-    return queue_request(https_task_post, url, body, cainfo, callback, user_data);
+    return rv::http::request(rv::http::Verb::HttpsPost, url, body, cainfo, callback, user_data);
 }
 
 extern "C" int https_request_get_redirect_uri(const char *url, const char *cainfo,
                                               http_task_callback callback, void *user_data) {
-    log_masked("HTTPS-GET: url = %s\n", url);
-    return queue_request(https_task_get_redirect_uri, url, "", cainfo, callback, user_data);
+    return rv::http::request(rv::http::Verb::HttpsProbe, url, nullptr, cainfo, callback, user_data);
 }
 
 extern "C" void http_client_verbose(int on) {

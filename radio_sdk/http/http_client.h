@@ -8,8 +8,9 @@
 // Threading: request functions may be called from any thread, workers included, and
 // never block beyond a short lock. A request that returns 0 gets exactly one callback:
 // on a worker with 0 or 2 (2 also when the client stopped it mid-transfer), or with 3
-// on the thread calling http_client_final when the client stopped before it began.
-// A request that returns non-zero gets no callback.
+// on the thread calling http_client_final when the client stopped before it began
+// (for a delayed request of rv::http::request, also the pool's refusal code on the
+// client's timer thread). A request that returns non-zero gets no callback.
 #ifndef RV_HTTP_HTTP_CLIENT_H
 #define RV_HTTP_HTTP_CLIENT_H
 
@@ -53,5 +54,26 @@ RV_API int https_request_get_redirect_uri(const char *url, const char *cainfo,
 RV_API void http_client_verbose(int on);
 
 RV_END_DECLS
+
+#ifdef __cplusplus
+#include <chrono>
+
+namespace rv::http {
+
+enum class Verb { HttpGet, HttpPost, HttpsGet, HttpsPost, HttpsProbe };
+
+// The request functions above in one: `body` is required for the POSTs (null for the
+// others), `cainfo` is ignored for plain HTTP. The transfer is queued on the pool once
+// `delay` has passed (the wait occupies no worker) and is limited to `timeout` (zero:
+// HTTP_TASK_TIMEOUT_SECONDS). Results as http_request_get; a request still waiting for
+// its time when the client stops gets its callback with 3 on the thread calling
+// http_client_final; one the pool refuses at its time gets the pool's code on the
+// client's timer thread.
+int request(Verb verb, const char *url, const char *body, const char *cainfo,
+            http_task_callback callback, void *user_data, std::chrono::milliseconds delay = {},
+            std::chrono::milliseconds timeout = {});
+
+}  // namespace rv::http
+#endif
 
 #endif

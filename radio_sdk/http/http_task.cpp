@@ -212,44 +212,102 @@ std::string &thread_body() {
     return t_body;
 }
 
-// Runs the transfer on this thread; null on success, else libcurl's text of the failure.
-// Waiting in a multi handle lets http_task_abort_all wake the wait at once.
-const char *perform(CURL *easy) {
+// How a transfer ended: code CURLE_OK on success, else libcurl's text of the failure.
+struct Performed {
+    CURLcode code = CURLE_OK;
+    const char *text = nullptr;
+};
+
+Performed failed(CURLcode code) {
+    return {code, curl_easy_strerror(code)};
+}
+
+Performed failed_multi(CURLMcode code) {
+    return {CURLE_FAILED_INIT, curl_multi_strerror(code)};
+}
+
+// Runs the transfer on this thread. Waiting in a multi handle lets http_task_abort_all
+// wake the wait at once.
+Performed perform(CURL *easy) {
     CURLM *multi = thread_multi();
     if (multi == nullptr) {
-        return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+        return failed(CURLE_OUT_OF_MEMORY);
     }
     if (CURLMcode mc = curl_multi_add_handle(multi, easy); mc != CURLM_OK) {
-        return curl_multi_strerror(mc);
+        return failed_multi(mc);
     }
     Attached attached(multi, easy);
     const ActiveTransfer active(multi);
     if (!active.registered()) {
-        return curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+        return failed(CURLE_OUT_OF_MEMORY);
     }
     for (;;) {
         if (s_aborting.load()) {
-            return curl_easy_strerror(CURLE_ABORTED_BY_CALLBACK);
+            return failed(CURLE_ABORTED_BY_CALLBACK);
         }
         int running = 0;
         if (CURLMcode mc = curl_multi_perform(multi, &running); mc != CURLM_OK) {
-            return curl_multi_strerror(mc);
+            return failed_multi(mc);
         }
         if (running == 0) {
             break;
         }
         if (CURLMcode mc = curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr);
             mc != CURLM_OK) {
-            return curl_multi_strerror(mc);
+            return failed_multi(mc);
         }
     }
     int queued = 0;
     while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
         if (msg->msg == CURLMSG_DONE && msg->data.result != CURLE_OK) {
-            return curl_easy_strerror(msg->data.result);
+            return failed(msg->data.result);
         }
     }
-    return nullptr;
+    return {};
+}
+
+rv::http::Failure classify(CURLcode code) {
+    using rv::http::Failure;
+    switch (code) {
+        case CURLE_OK:
+            return Failure::None;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            return Failure::Connect;
+        case CURLE_OPERATION_TIMEDOUT:
+            return Failure::Timeout;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+            return Failure::Cut;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return Failure::Tls;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return Failure::Stopped;
+        default:
+            return Failure::Other;
+    }
+}
+
+// What the running completion callback of this thread may ask about its transfer.
+thread_local rv::http::Transfer t_transfer;
+
+// The status and Retry-After of the answer the easy handle received, if any.
+rv::http::Transfer answered(CURL *easy, rv::http::Failure failure) {
+    rv::http::Transfer transfer{failure, 0, -1};
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &transfer.status);
+    curl_off_t retry_after = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retry_after) == CURLE_OK &&
+        retry_after > 0) {
+        transfer.retry_after_s = static_cast<long>(retry_after);
+    }
+    return transfer;
 }
 
 void set_common_options(CURL *easy, const char *cainfo) {
@@ -272,13 +330,15 @@ void set_common_options(CURL *easy, const char *cainfo) {
             curl_easy_setopt(easy, CURLOPT_CAINFO, s_default_ca.c_str());  // libcurl copies it
         }
     }
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, HTTP_TASK_TIMEOUT_SECONDS);
 }
 
-void finish(const http_task_arg &arg, int result, const char *data, size_t size) {
+void finish(const http_task_arg &arg, int result, const char *data, size_t size,
+            const rv::http::Transfer &transfer = {}) {
+    t_transfer = transfer;
     if (arg.callback != nullptr) {
         arg.callback(result, data, size, arg.user_data);
     }
+    t_transfer = {};
 }
 
 void run_transfer(void *argument, Kind kind) {
@@ -299,6 +359,8 @@ void run_transfer(void *argument, Kind kind) {
     }
     WriteBuffer buffer{RVE_OK, thread_body()};
     set_common_options(easy, arg->cainfo);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
+                     arg->timeout_ms > 0 ? arg->timeout_ms : HTTP_TASK_TIMEOUT_SECONDS * 1000L);
     curl_easy_setopt(easy, CURLOPT_URL, arg->url);
     if (kind == Kind::kProbe) {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -319,9 +381,11 @@ void run_transfer(void *argument, Kind kind) {
                              static_cast<long>(std::strlen(arg->body)));
         }
     }
-    if (const char *failure = perform(easy); failure != nullptr) {
-        LOGE(kTag, "http request perform failed: %s\n", failure);
-        finish(*arg, RVE_FAILED, nullptr, 0);
+    const Performed performed = perform(easy);
+    const rv::http::Transfer transfer = answered(easy, classify(performed.code));
+    if (performed.code != CURLE_OK) {
+        LOGE(kTag, "http request perform failed: %s\n", performed.text);
+        finish(*arg, RVE_FAILED, nullptr, 0, transfer);
         return;
     }
     if (kind == Kind::kProbe) {
@@ -333,18 +397,19 @@ void run_transfer(void *argument, Kind kind) {
             return;
         }
         log_masked("TASK-GET-URI: redirect to uri = %s\n", effective);
-        finish(*arg, RVE_OK, effective, std::strlen(effective));
+        finish(*arg, RVE_OK, effective, std::strlen(effective), transfer);
         return;
     }
     if (buffer.error != RVE_OK || (kind == Kind::kPost && buffer.data.empty())) {
         LOGE(kTag, "%s",
              kind == Kind::kPost ? "check data failed \n" : "check recv data failed \n");
-        finish(*arg, RVE_FAILED, nullptr, 0);
+        finish(*arg, RVE_FAILED, nullptr, 0, {rv::http::Failure::Other, transfer.status, -1});
         return;
     }
     TASK_LOGV("http request data total size: %ld bytes\n", static_cast<long>(buffer.data.size()));
     print_write_data(buffer.data);
-    finish(*arg, RVE_OK, buffer.data.empty() ? nullptr : buffer.data.c_str(), buffer.data.size());
+    finish(*arg, RVE_OK, buffer.data.empty() ? nullptr : buffer.data.c_str(), buffer.data.size(),
+           transfer);
 }
 
 }  // namespace
@@ -440,8 +505,16 @@ extern "C" void http_task_abort_all(void) {
 }
 
 extern "C" void http_task_discard(void *arg) {
+    http_task_end(arg, RVE_NOT_READY);
+}
+
+extern "C" void http_task_end(void *arg, int result) {
     HttpTaskArgPtr owned(static_cast<http_task_arg *>(arg));
-    finish(*owned, RVE_NOT_READY, nullptr, 0);
+    finish(*owned, result, nullptr, 0);
+}
+
+const rv::http::Transfer &rv::http::current_transfer() {
+    return t_transfer;
 }
 
 extern "C" void rv_setCaFile(const char *path) {

@@ -28,6 +28,7 @@ typedef struct http_task_arg {
     char *cainfo;                 // heap copy of a CA file path, or null for the default
     http_task_callback callback;  // may be null: the outcome is then dropped
     void *user_data;              // handed back to the callback untouched
+    long timeout_ms;              // whole-transfer limit; 0 for HTTP_TASK_TIMEOUT_SECONDS
 } http_task_arg;
 
 // An answer larger than this aborts the transfer with result 2.
@@ -74,12 +75,42 @@ void http_task_abort_all(void);
 // Discard function for a task dropped unrun: callback(3) on the calling thread, then
 // frees the record.
 void http_task_discard(void *arg);
+// Ends a task that will not run: callback(`result`) on the calling thread, then frees
+// the record.
+void http_task_end(void *arg, int result);
 
 RV_END_DECLS
 
 #ifdef __cplusplus
 #include <memory>
 #include <string>
+
+namespace rv::http {
+
+// Why a transfer failed, as far as deciding to try again goes.
+enum class Failure {
+    None,     // an answer arrived (whatever its status)
+    Connect,  // the name could not be resolved or the connection not made
+    Timeout,  // the transfer's time ran out
+    Cut,      // the connection closed before the whole answer
+    Tls,      // the certificate or the TLS handshake failed
+    Stopped,  // the client stopped the transfer, or it never ran
+    Other,    // anything else (memory, an oversized answer, a bad URL)
+};
+
+// What a transfer came to beyond the result code. The HTTP status does not change
+// the result: an answer of any status is a success with its body.
+struct Transfer {
+    Failure failure = Failure::Stopped;
+    long status = 0;          // HTTP status of the (last) answer; 0 without one
+    long retry_after_s = -1;  // the answer's Retry-After in seconds; -1 without one
+};
+
+// The transfer whose completion callback is running on this thread (valid during that
+// call only; outside a callback, a stopped transfer).
+const Transfer &current_transfer();
+
+}  // namespace rv::http
 
 // The CA file of transfers without their own, as fixed by the last http_task_init ("" for
 // the system's store). Any thread.

@@ -197,6 +197,10 @@ extern "C" int thread_pool_final_ex(thread_pool_interrupt interrupt) {
     return RVE_OK;
 }
 
+extern "C" int thread_pool_is_worker(void) {
+    return t_on_worker ? 1 : 0;
+}
+
 extern "C" int thread_pool_final(void) {
     return thread_pool_final_ex(nullptr);
 }

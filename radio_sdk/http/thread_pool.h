@@ -51,6 +51,9 @@ int thread_pool_add_task_ex(thread_pool_task function, void *argument, thread_po
 // tasks are discarded after the join.
 int thread_pool_final_ex(thread_pool_interrupt interrupt);
 
+// 1 when the calling thread is one of the pool's workers, else 0.
+int thread_pool_is_worker(void);
+
 RV_END_DECLS
 
 #endif

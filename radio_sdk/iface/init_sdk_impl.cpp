@@ -28,6 +28,7 @@
 #include "request/helper_url.h"
 #include "request/init_dao.h"
 #include "request/init_req.h"
+#include "request/report_outbox.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "rv_util.h"
@@ -81,6 +82,9 @@ void report_outcome(InitCallPtr call, int code) {
         if (s_phase == Phase::Starting && s_generation == call->generation) {
             s_phase = code == RVE_OK ? Phase::Started : Phase::Failed;
             mSdkInitOk = code == RVE_OK ? 1 : 0;
+            if (code == RVE_OK) {
+                rv::req::outbox::resume();  // reports carry the openid from now on
+            }
         } else if (code == RVE_OK) {
             code = RVE_NOT_READY;
         }
@@ -185,6 +189,8 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
     }
     // Media over HTTPS is checked against the same CA as the SDK's own requests.
     IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
+    // Reports kept by an earlier run wait in the data directory.
+    rv::req::outbox::open(s_sdk_info->data_dir);
     std::lock_guard lock(s_phase_mutex);
     s_phase = Phase::Starting;
     call.generation = ++s_generation;
@@ -365,6 +371,8 @@ extern "C" void ipa_sdk_final(void) {
     freeBroadcastDataManager();
     player_reset_all();
     destroyPlayerManager();
+    // Last: the players' final reports are kept too; nothing more is sent.
+    rv::req::outbox::close();
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

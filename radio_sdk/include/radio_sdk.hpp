@@ -1651,6 +1651,10 @@ class Sdk {
     // The player (rv_player.h); valid while this rv::Sdk lives.
     Player player() const { return Player(); }
 
+    // Retries of reading calls after transient failures (rv_setRequestRetries:
+    // which calls, which failures, the waits); 0 turns them off. Any thread.
+    void set_request_retries(int count) const noexcept { rv_setRequestRetries(count); }
+
     /* Catalogue */
 
     // Every top-level category.

@@ -34,6 +34,35 @@ RV_API void rv_setCaFile(const char *path);
 RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_https,
                               const char *report_host);
 
+/*
+ * How many times a data request that only reads is sent again after a transient
+ * failure: 0 turns retries off, a negative count is taken as 0; the default is 2.
+ * Takes effect for requests made after the call, also while the SDK runs.
+ *
+ * Retried: every catalogue, album, audio, broadcast, programme, smartcast, operate,
+ * search, suggestion, subscription-list and subscription-status, history-list,
+ * user-info and server-time request. Never retried: requests that change state on
+ * the service (subscribe, unsubscribe, history save and clear), the app init and
+ * active requests, the authorisation exchanges (QR code, its status, grant code,
+ * token, refresh, revoke) and reports (kept and sent again by the report outbox).
+ *
+ * A transient failure is: the host name not resolved or the connection not made,
+ * the time running out, the connection closed before the whole answer, an HTTP 5xx
+ * answer or an HTTP 429 answer. Never retried: a failed certificate check, HTTP 4xx
+ * other than 429, an answer that is complete but malformed, an error envelope.
+ *
+ * The waits are about 250 ms before the first retry and 1 s before the second (then 4 s,
+ * 8 s at most), each with +-20 % jitter, and never shorter than the answer's
+ * Retry-After; a Retry-After above 10 seconds ends the request with that answer.
+ * All attempts end within the request's time limit of 20 seconds from the call: a
+ * retry that would leave less than a second for itself is not made. Each retry is
+ * signed anew (new timestamp) and logged with one W line, tag "REQUEST":
+ * "retry <n> of <count> for <path> in <ms> ms: <reason>". The callback is still
+ * called exactly once, with the result of the last attempt; a request waiting for
+ * its next attempt when rv_releaseSdk runs gets 3 at once.
+ */
+RV_API void rv_setRequestRetries(int count);
+
 RV_END_DECLS
 
 #endif

@@ -132,7 +132,9 @@ PlayerKind other_than(PlayerKind kind) {
 }
 
 // Play-end reports sent while the engine is given up at shut-down, followed
-// until the service answered them.
+// until the service answered them. The wait is short so that release stays
+// prompt on a dead link: the outbox keeps what is still unanswered.
+constexpr std::chrono::milliseconds kReleaseReportWait{300};
 std::mutex s_release_mutex;  // guards s_release_tracking, s_release_pending
 std::condition_variable s_release_cv;
 bool s_release_tracking = false;
@@ -266,7 +268,7 @@ void player_release_engine() {
         }
     }
     std::unique_lock lock(s_release_mutex);
-    s_release_cv.wait_for(lock, std::chrono::seconds(1), [] { return s_release_pending <= 0; });
+    s_release_cv.wait_for(lock, kReleaseReportWait, [] { return s_release_pending <= 0; });
     s_release_tracking = false;
 }
 

@@ -184,8 +184,9 @@ bool player_disable_locked(PlayerKind kind);
 // installed disable function. Lock held.
 void player_disable_other_locked(PlayerKind kind);
 // Shut-down, first step: the owner gives the engine up (sending the play-end
-// report of what it played) and that report is given up to a second to reach
-// the service. Call without the lock, before the transport stops.
+// report of what it played) and that report is given a moment (kReleaseReportWait)
+// to reach the service; what has not arrived by then stays in the report outbox
+// for the next start. Call without the lock, before the transport stops.
 void player_release_engine();
 // Shut-down: forgets owner and records (the album resource is freed).
 void player_reset_all();

@@ -6,6 +6,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::Method;
 using namespace rv::json;
@@ -13,25 +14,24 @@ using namespace rv::dao;
 
 using rv::req::kSigned;
 
-const Endpoint kAllCategory{Host::OpenApiHttp, "/v2/category?", "",
-                            Method::Get,       kSigned,         as_list<kCategory>};
-const Endpoint kSubCategory{Host::OpenApiHttp, "/v2/category/sublist?", "cid=%d&", Method::Get,
+const Endpoint kAllCategory{Host::OpenApiHttp, "/v2/category?",   "", Method::Get, Effect::Reads,
                             kSigned,           as_list<kCategory>};
+const Endpoint kSubCategory{Host::OpenApiHttp, "/v2/category/sublist?", "cid=%d&",
+                            Method::Get,       Effect::Reads,           kSigned,
+                            as_list<kCategory>};
 const Endpoint kAlbumList{
-    Host::OpenApiHttp, "/v2/album/list?", "cid=%d&sorttype=%d&pagenum=%d&pagesize=%d&",
-    Method::Get,       kSigned,           as_record<kAlbumSet>};
-const Endpoint kAlbumDetail{Host::OpenApiHttp, "/v2/album/detail?",        "ids=%lld&", Method::Get,
-                            kSigned,           as_first_record<kAlbumInfo>};
-const Endpoint kAlbumRecommend{Host::OpenApiHttp, "/v2/album/recommend?", "&", Method::Get,
-                               kSigned,           as_list<kAlbum>};
-const Endpoint kAlbumTop{Host::OpenApiHttp,
-                         "/v2/album/top?",
-                         "&type=%s&pagesize=%d&pagenum=%d&",
-                         Method::Get,
-                         kSigned,
-                         as_record<kAlbumSet>,
-                         nullptr,
-                         true};
+    Host::OpenApiHttp,   "/v2/album/list?", "cid=%d&sorttype=%d&pagenum=%d&pagesize=%d&",
+    Method::Get,         Effect::Reads,     kSigned,
+    as_record<kAlbumSet>};
+const Endpoint kAlbumDetail{
+    Host::OpenApiHttp, "/v2/album/detail?",        "ids=%lld&", Method::Get, Effect::Reads,
+    kSigned,           as_first_record<kAlbumInfo>};
+const Endpoint kAlbumRecommend{Host::OpenApiHttp, "/v2/album/recommend?", "&",
+                               Method::Get,       Effect::Reads,          kSigned,
+                               as_list<kAlbum>};
+const Endpoint kAlbumTop{Host::OpenApiHttp,    "/v2/album/top?", "&type=%s&pagesize=%d&pagenum=%d&",
+                         Method::Get,          Effect::Reads,    kSigned,
+                         as_record<kAlbumSet>, nullptr,          true};
 
 }  // namespace
 

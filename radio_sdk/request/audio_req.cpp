@@ -6,6 +6,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::Method;
 using namespace rv::json;
@@ -14,13 +15,16 @@ using namespace rv::dao;
 using rv::req::kSigned;
 
 const Endpoint kAudioPage{
-    Host::OpenApiHttp, "/v2/audio/list?", "aid=%lld&sorttype=%d&pagesize=%d&pagenum=%d&",
-    Method::Get,       kSigned,           as_record<kAudioSet>};
+    Host::OpenApiHttp,   "/v2/audio/list?", "aid=%lld&sorttype=%d&pagesize=%d&pagenum=%d&",
+    Method::Get,         Effect::Reads,     kSigned,
+    as_record<kAudioSet>};
 const Endpoint kAudioPageAround{
-    Host::OpenApiHttp, "/v2/audio/list?", "aid=%lld&audioid=%lld&sorttype=%d&pagesize=%d&",
-    Method::Get,       kSigned,           as_record<kAudioSet>};
-const Endpoint kAudioDetail{Host::OpenApiHttp, "/v2/audio/detail?", "id=%lld&", Method::Get,
-                            kSigned,           as_record<kAudio>};
+    Host::OpenApiHttp,   "/v2/audio/list?", "aid=%lld&audioid=%lld&sorttype=%d&pagesize=%d&",
+    Method::Get,         Effect::Reads,     kSigned,
+    as_record<kAudioSet>};
+const Endpoint kAudioDetail{Host::OpenApiHttp, "/v2/audio/detail?", "id=%lld&",
+                            Method::Get,       Effect::Reads,       kSigned,
+                            as_record<kAudio>};
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::kSigned;
 using rv::req::Method;
@@ -22,7 +23,7 @@ using namespace rv::dao;
 // The grant code and state of a redirect target (`size` bytes of `uri`): what
 // follows the first "?" split at "&", the last "code=" and "state=" pieces
 // form-decoded; both empty without a "?".
-Answer grant_code_answer(const char *uri, size_t size) {
+Answer grant_code_answer(const char *uri, size_t size, long /*status*/) {
     std::string_view text(uri != nullptr ? uri : "", uri != nullptr ? size : 0);
     std::string code, state;
     const size_t mark = text.find('?');
@@ -58,6 +59,7 @@ const Endpoint kQrcode{Host::OpenApiHttps,
                        "/v2/oauth2/qrcode?",
                        "response_type=%s&scope=%s&redirect_uri=%s&state=%s&",
                        Method::Get,
+                       Effect::Changes,
                        kSigned,
                        as_record<kAuthQrcode>,
                        nullptr,
@@ -66,6 +68,7 @@ const Endpoint kQrcheck{Host::OpenApiHttps,
                         "/v2/oauth2/qrcheck?",
                         "uuid=%s&",
                         Method::Get,
+                        Effect::Changes,
                         kSigned,
                         as_record<kStatus>,
                         nullptr,
@@ -74,6 +77,7 @@ const Endpoint kGrantCode{Host::OpenApiHttps,
                           "/v2/oauth2/grantcode?",
                           "uuid=%s&",
                           Method::RedirectProbe,
+                          Effect::Changes,
                           kSigned,
                           nullptr,
                           grant_code_answer,
@@ -82,6 +86,7 @@ const Endpoint kToken{Host::OpenApiHttps,
                       "/v2/oauth2/token?",
                       "code=%s&grant_type=%s&redirect_uri=%s&",
                       Method::Post,
+                      Effect::Changes,
                       kWithSecret,
                       as_record<kAuthAccessToken>,
                       nullptr,
@@ -90,6 +95,7 @@ const Endpoint kRefresh{Host::OpenApiHttps,
                         "/v2/oauth2/refreshtoken?",
                         "refresh_token=%s&grant_type=%s&",
                         Method::Post,
+                        Effect::Changes,
                         kWithSecret,
                         as_record<kAuthAccessToken>,
                         nullptr,
@@ -98,6 +104,7 @@ const Endpoint kUserInfo{Host::OpenApiHttps,
                          "/v2/authuser/userinfo?",
                          "open_uid=%s&access_token=%s&",
                          Method::Post,
+                         Effect::Reads,
                          kSigned,
                          as_record<kAuthUserInfo>,
                          nullptr,
@@ -106,6 +113,7 @@ const Endpoint kRevoke{Host::OpenApiHttps,
                        "/v2/oauth2/revoke?",
                        "open_uid=%s&access_token=%s&",
                        Method::Post,
+                       Effect::Changes,
                        kWithSecret,
                        as_record<kStatus>,
                        nullptr,

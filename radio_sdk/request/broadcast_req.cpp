@@ -36,41 +36,48 @@ Answer current_program(const cJSON *result, const cJSON *root) {
 }
 
 // The city lists are not read: whatever arrived is a success without data.
-Answer unread(const char * /*body*/, size_t /*size*/) {
+Answer unread(const char * /*body*/, size_t /*size*/, long /*status*/) {
     return {RVE_OK};
 }
 
-const Endpoint kCategory{Host::OpenApiHttp, "/v2/category/broadcast?",  "&", Method::Get,
-                         kSigned,           as_list<kBroadcastCategory>};
-const Endpoint kArea{Host::OpenApiHttp, "/v2/broadcast/arealist?", "", Method::Get,
+const Endpoint kCategory{
+    Host::OpenApiHttp, "/v2/category/broadcast?",  "&", Method::Get, Effect::Reads,
+    kSigned,           as_list<kBroadcastCategory>};
+const Endpoint kArea{Host::OpenApiHttp, "/v2/broadcast/arealist?", "", Method::Get, Effect::Reads,
                      kSigned,           as_list<kBroadcastArea>};
-const Endpoint kDate{Host::OpenApiHttp, "/v2/broadcast/date?", "", Method::Get, kSigned, date_list};
+const Endpoint kDate{
+    Host::OpenApiHttp, "/v2/broadcast/date?", "", Method::Get, Effect::Reads, kSigned, date_list};
 const Endpoint kList{Host::OpenApiHttp,
                      "/v2/broadcast/list?",
                      "type=%d&classifyid=%d&pagenum=%d&pagesize=%d&area=%d&",
                      Method::Get,
+                     Effect::Reads,
                      kSigned,
                      as_record<kBroadcastSet>};
-const Endpoint kInfo{Host::OpenApiHttp, "/v2/broadcast/detail?",  "broadcastid=%lld&", Method::Get,
-                     kSigned,           as_record<kBroadcastInfo>};
+const Endpoint kInfo{
+    Host::OpenApiHttp, "/v2/broadcast/detail?",  "broadcastid=%lld&", Method::Get, Effect::Reads,
+    kSigned,           as_record<kBroadcastInfo>};
 const Endpoint kProgramList{Host::OpenApiHttp,
                             "/v2/broadcast/programlist?",
                             "bid=%lld&date=%s&",
                             Method::Get,
+                            Effect::Reads,
                             kSigned,
                             as_list<kProgram>,
                             nullptr,
                             true};
-const Endpoint kProgramInfo{Host::OpenApiHttp, "/v2/program/detail?",
-                            "programid=%lld&", Method::Get,
-                            kSigned,           as_record<kProgram>};
-const Endpoint kCurrentProgram{
-    Host::OpenApiHttp, "/v2/broadcast/currentprogram?", "broadcastid=%lld&", Method::Get, kSigned,
-    current_program};
+const Endpoint kProgramInfo{Host::OpenApiHttp,  "/v2/program/detail?", "programid=%lld&",
+                            Method::Get,        Effect::Reads,         kSigned,
+                            as_record<kProgram>};
+const Endpoint kCurrentProgram{Host::OpenApiHttp,   "/v2/broadcast/currentprogram?",
+                               "broadcastid=%lld&", Method::Get,
+                               Effect::Reads,       kSigned,
+                               current_program};
 const Endpoint kCityList{Host::OpenApiHttp,
                          "/v2/broadcast/getCityBroadcast/list?",
                          "citycode=%d&pagenum=%d&pagesize=%d&",
                          Method::Get,
+                         Effect::Reads,
                          kSigned,
                          nullptr,
                          unread};
@@ -78,6 +85,7 @@ const Endpoint kCityTopList{Host::OpenApiHttp,
                             "/v2/broadcast/getCityBroadcast/topList?",
                             "",
                             Method::Get,
+                            Effect::Reads,
                             kSigned,
                             nullptr,
                             unread};

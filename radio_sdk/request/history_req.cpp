@@ -7,6 +7,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::kAuthorisedUser;
 using rv::req::kSigned;
@@ -18,19 +19,28 @@ using namespace rv::dao;
 constexpr const char *kSaveQuery =
     "type=0&radioId=%lld&audioId=%lld&playedTime=%lld&duration=%lld&timeStamp=%lld&";
 
-const Endpoint kSaveDevice{Host::OpenApiHttp, "/v2/history/save?", kSaveQuery, Method::Post,
-                           kSigned,           as_record<kStatus>};
-const Endpoint kSaveUser{Host::OpenApiHttps, "/v2/authuser/savehistory?", kSaveQuery, Method::Post,
-                         kAuthorisedUser,    as_record<kStatus>};
-const Endpoint kListDevice{Host::OpenApiHttp, "/v2/history/list?",   "&", Method::Get,
-                           kSigned,           as_record<kHistorySet>};
-const Endpoint kListUser{Host::OpenApiHttps, "/v2/authuser/listhistory?", "&", Method::Post,
-                         kAuthorisedUser,    as_record<kHistorySet>};
-const Endpoint kClearDevice{Host::OpenApiHttp, "/v2/history/clear?", "&", Method::Get,
-                            kSigned,           as_record<kStatus>};
-const Endpoint kClearUser{
-    Host::OpenApiHttps, "/v2/authuser/clearhistory?", "&", Method::Post, kAuthorisedUser,
-    as_record<kStatus>};
+const Endpoint kSaveDevice{Host::OpenApiHttp, "/v2/history/save?", kSaveQuery,
+                           Method::Post,      Effect::Changes,     kSigned,
+                           as_record<kStatus>};
+const Endpoint kSaveUser{
+    Host::OpenApiHttps, "/v2/authuser/savehistory?", kSaveQuery, Method::Post, Effect::Changes,
+    kAuthorisedUser,    as_record<kStatus>};
+const Endpoint kListDevice{Host::OpenApiHttp,     "/v2/history/list?", "&",
+                           Method::Get,           Effect::Reads,       kSigned,
+                           as_record<kHistorySet>};
+const Endpoint kListUser{
+    Host::OpenApiHttps, "/v2/authuser/listhistory?", "&", Method::Post, Effect::Reads,
+    kAuthorisedUser,    as_record<kHistorySet>};
+const Endpoint kClearDevice{Host::OpenApiHttp, "/v2/history/clear?", "&",
+                            Method::Get,       Effect::Changes,      kSigned,
+                            as_record<kStatus>};
+const Endpoint kClearUser{Host::OpenApiHttps,
+                          "/v2/authuser/clearhistory?",
+                          "&",
+                          Method::Post,
+                          Effect::Changes,
+                          kAuthorisedUser,
+                          as_record<kStatus>};
 
 void send_save(const Endpoint &endpoint, int64_t radio_id, int64_t audio_id, int64_t played_time,
                int64_t duration, int64_t time_stamp, rv_result_callback callback, void *user_data) {

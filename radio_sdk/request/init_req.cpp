@@ -9,6 +9,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::kSigned;
 using rv::req::Method;
@@ -25,10 +26,10 @@ rv::json::Answer openid_answer(const cJSON *result, const cJSON * /*root*/) {
     return {RVE_OK, text, static_cast<int>(strlen(text)), free};
 }
 
-const Endpoint kAppInit{Host::OpenApiHttp, "/v2/app/init?", "",
-                        Method::Get,       kSigned,         openid_answer};
-const Endpoint kAppActive{Host::OpenApiHttp, "/v2/app/active?", "",
-                          Method::Post,      kSigned,           openid_answer};
+const Endpoint kAppInit{Host::OpenApiHttp, "/v2/app/init?", "",           Method::Get,
+                        Effect::Changes,   kSigned,         openid_answer};
+const Endpoint kAppActive{Host::OpenApiHttp, "/v2/app/active?", "",           Method::Post,
+                          Effect::Changes,   kSigned,           openid_answer};
 
 }  // namespace
 

@@ -15,7 +15,7 @@ using namespace json;
 using namespace dao;
 
 // Any JSON answer carries the time; the envelope does not matter here.
-Answer server_time(const char *body, size_t size) {
+Answer server_time(const char *body, size_t size, long /*status*/) {
     std::unique_ptr<cJSON, decltype(&cJSON_Delete)> root(
         body != nullptr ? cJSON_ParseWithLength(body, size) : nullptr, cJSON_Delete);
     if (root == nullptr) {
@@ -25,10 +25,15 @@ Answer server_time(const char *body, size_t size) {
 }
 
 const Endpoint kServerTimeEndpoint{
-    Host::OpenApiHttp, "/v2/broadcast/date?", "&", Method::Get, {}, nullptr, server_time};
-const Endpoint kRadioLabels{
-    Host::OpenApiHttp, "/v2/radioLable/list?",   "&pagenum=%d&pagesize=%d&", Method::Get,
-    kSigned,           as_record<kRadioLabelSet>};
+    Host::OpenApiHttp, "/v2/broadcast/date?", "&", Method::Get, Effect::Reads, {}, nullptr,
+    server_time};
+const Endpoint kRadioLabels{Host::OpenApiHttp,
+                            "/v2/radioLable/list?",
+                            "&pagenum=%d&pagesize=%d&",
+                            Method::Get,
+                            Effect::Reads,
+                            kSigned,
+                            as_record<kRadioLabelSet>};
 
 }  // namespace
 

@@ -11,8 +11,9 @@ using namespace json;
 using namespace dao;
 
 const Endpoint kOperateList{
-    Host::OpenApiHttp, "/v2/operate?", "pagenum=%d&pagesize=%d&lon=%s&lat=%s&",
-    Method::Get,       kSigned,        as_record<kOperateSet>};
+    Host::OpenApiHttp,     "/v2/operate?", "pagenum=%d&pagesize=%d&lon=%s&lat=%s&",
+    Method::Get,           Effect::Reads,  kSigned,
+    as_record<kOperateSet>};
 
 }  // namespace
 

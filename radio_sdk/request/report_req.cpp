@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "request/report_outbox.h"
 #include "request/request_core.h"
 #include "request/util_url.h"
 #include "rv_error.h"
@@ -11,6 +12,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::Method;
 
@@ -20,15 +22,20 @@ int append_event_text(std::string &url, const char *event_text) {
     return RVE_OK;
 }
 
-// The report host's answer is never read: reaching it is the success.
-rv::json::Answer reached(const char * /*body*/, size_t /*size*/) {
-    return {RVE_OK};
+// The report host's answer body is never read. 2xx is the success; 5xx and 429 are
+// transient (2: the outbox tries again); anything else is a refusal (516).
+rv::json::Answer reached(const char * /*body*/, size_t /*size*/, long status) {
+    if (status >= 200 && status <= 299) {
+        return {RVE_OK};
+    }
+    return {status == 429 || (status >= 500 && status <= 599) ? RVE_FAILED : RVE_BAD_RESPONSE};
 }
 
 const Endpoint kReport{Host::Report,
                        "/c.gif?",
                        "&",
                        Method::Get,
+                       Effect::Changes,
                        {rv::append_report_params, rv::append_common_params, append_event_text},
                        nullptr,
                        reached};
@@ -87,6 +94,11 @@ void send_report(const dao_report *report, rv_result_callback callback, void *us
         text = rv::req::report_event_text(*report);
     } catch (const std::bad_alloc &) {
         report_sent(RVE_NO_MEMORY, nullptr, 0, args);
+        return;
+    }
+    // While the SDK runs, the outbox keeps it until the report host has it.
+    if (rv::req::outbox::post(std::move(text), args->callback, args->user_data)) {
+        result_callback_args_del(args);
         return;
     }
     request_send_report(text.c_str(), report_sent, args);

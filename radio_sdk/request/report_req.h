@@ -1,14 +1,23 @@
 /*
- * Play-event reports: fire-and-forget plain-HTTP GETs of "/c.gif?" on the
- * report host, carrying the report block, the common block and the event
- * text. Nothing is queued, stored or retried; a failure is one warning line
- * (tag "DATA_REPORT") and the callback, when there is one.
+ * Play-event reports: plain-HTTP GETs of "/c.gif?" on the report host,
+ * carrying the report block, the common block and the event text.
  *
- * Threading: any thread; only formats text and queues the GET. The outcome
- * reaches the callback exactly once: 0 once the report host answered (the
- * answer is not read), 2 on a transport failure, 512 before start-up, 4 for a
- * null record, 5 when memory is short; on the calling thread when the report
- * could not be queued, otherwise on a worker.
+ * send_report hands the report to the report outbox (report_outbox.h) while
+ * the SDK runs: it is kept in the data directory until the report host
+ * answered it with 2xx, sent again after transient failures, in order, and
+ * after the next start-up when the SDK was released or the process ended
+ * first. A report's first failed attempt is one warning line (tag
+ * "DATA_REPORT") "send report failed: %s\n".
+ *
+ * Threading: any thread; never blocks on the network or the outbox's file.
+ * The outcome reaches the callback exactly once: 0 once the report host
+ * answered with 2xx (the answer body is not read), 2 on a transport failure
+ * or an HTTP 5xx or 429 answer, 516 for any other answer, 512 before
+ * start-up, 4 for a null record, 5 when memory is short; on the calling
+ * thread when the report could not be queued, otherwise on a worker. For
+ * send_report this is its first attempt (the report stays kept after a
+ * transient failure); 3 when rv_releaseSdk came before it, 7 when a full
+ * outbox dropped it first.
  */
 #ifndef RV_REQUEST_REPORT_REQ_H
 #define RV_REQUEST_REPORT_REQ_H
@@ -25,7 +34,7 @@ RV_BEGIN_DECLS
  */
 RV_API void send_report(const dao_report *report, rv_result_callback callback, void *user_data);
 /* Sends a report whose event text is `event_text` (already encoded; null is
- * taken as empty). */
+ * taken as empty) once, without the outbox. */
 RV_API void request_send_report(const char *event_text, rv_result_callback callback,
                                 void *user_data);
 

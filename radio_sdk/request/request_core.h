@@ -42,16 +42,23 @@ enum class Method {
     RedirectProbe,  // HTTPS: follow redirects, hand the last URL to `raw`
 };
 
+// What a request does on the service, which decides whether it may be sent again.
+enum class Effect {
+    Reads,    // only reads: tried again after a transient failure (see send)
+    Changes,  // changes state, or is an authorisation exchange or a report: sent once
+};
+
 // Appends a block to the URL: 0 or the failure code. `arg` is send()'s block_arg.
 using Block = int (*)(std::string &url, const char *arg);
 // Turns the "result" member of an enveloped answer into a delivery.
 using Builder = json::Answer (*)(const cJSON *result, const cJSON *root);
-// Reads a whole answer that does not follow the envelope (body may be null).
-using RawReader = json::Answer (*)(const char *body, size_t size);
+// Reads a whole answer that does not follow the envelope (body may be null), given
+// its HTTP status.
+using RawReader = json::Answer (*)(const char *body, size_t size, long status);
 
 struct Endpoint {
     // Every row registers itself (see all_endpoints); rows are never copied.
-    Endpoint(Host host, const char *path, const char *query, Method method,
+    Endpoint(Host host, const char *path, const char *query, Method method, Effect effect,
              std::array<Block, 3> blocks, Builder build, RawReader raw = nullptr,
              bool form_encode = false);
     Endpoint(const Endpoint &) = delete;
@@ -61,6 +68,7 @@ struct Endpoint {
     const char *path;   // ends in "?"
     const char *query;  // printf format of the endpoint's own parameters
     Method method;
+    Effect effect;
     std::array<Block, 3> blocks;  // appended in order; null entries are skipped
     Builder build;                // for enveloped answers
     RawReader raw;                // when set, replaces the envelope handling
@@ -82,6 +90,16 @@ std::span<const Endpoint *const> all_endpoints();
 // a null text counts as empty) + blocks,
 // queues it, and delivers as described above. `block_arg` is handed to every
 // block (the search keyword; null for most endpoints). Never throws.
+//
+// An Effect::Reads row is sent again, up to retries() times, after a transient
+// failure: the name not resolved or the connection not made, the time running out,
+// the connection cut before the whole answer, HTTP 5xx, HTTP 429. The waits are about
+// 250 ms and 1 s (then 4 s, 8 s at most) with jitter, at least the answer's Retry-After
+// (a longer one ends the request), and every attempt ends within one transfer limit
+// (HTTP_TASK_TIMEOUT_SECONDS) of the send: a retry that would not fit is not made.
+// Each attempt is built and signed anew and logged with one W line (tag "REQUEST").
+// The callback gets the last attempt's result, exactly once. A request waiting for
+// its next attempt when the SDK is released gets 3.
 void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback callback,
           void *user_data, ...);
 
@@ -89,6 +107,13 @@ void send(const Endpoint &endpoint, const char *block_arg, rv_result_callback ca
 // "result", gives 516; an error envelope its server code; else the endpoint's
 // builder's delivery). The body is only read. Throws std::bad_alloc.
 json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t size);
+
+// Retries of every Effect::Reads request from now on (0: none; negative is taken as
+// 0). Default kDefaultRetries. Any thread.
+inline constexpr int kDefaultRetries = 2;
+inline constexpr int kMaxRetryAfterSeconds = 10;
+void set_retries(int count);
+int retries();
 
 // Calls the callback with the delivery; without a callback the data is freed.
 void notify(rv_result_callback callback, void *user_data, const json::Answer &answer);

@@ -10,6 +10,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::kSigned;
 using rv::req::Method;
@@ -46,6 +47,7 @@ const Endpoint kSuggest{Host::OpenApiHttp,
                         "/v2/resource/suggestionword?",
                         "word=%s&limit=%d&",
                         Method::Get,
+                        Effect::Reads,
                         kSigned,
                         suggested_words,
                         nullptr,
@@ -54,6 +56,7 @@ const Endpoint kSearch{Host::OpenApiHttp,
                        "/v2/resource/voice/searchall?",
                        "",
                        Method::Get,
+                       Effect::Reads,
                        {rv::append_search_params, rv::append_common_params},
                        search_hits};
 

@@ -14,16 +14,20 @@ namespace {
 using namespace json;
 using namespace dao;
 
-const Endpoint kRadioCategory{Host::OpenApiHttp, "/v2/category/radio?", "&", Method::Get,
-                              kSigned,           as_list<kCategory>};
-const Endpoint kList{Host::OpenApiHttp, "/v2/typeradio/list?", "cid=%d&", Method::Get,
-                     kSigned,           as_list<kSmartcast>};
-const Endpoint kInfo{Host::OpenApiHttp, "/v2/radio/detail?",  "rid=%lld&", Method::Get,
-                     kSigned,           as_record<kSmartcast>};
+const Endpoint kRadioCategory{Host::OpenApiHttp, "/v2/category/radio?", "&",
+                              Method::Get,       Effect::Reads,         kSigned,
+                              as_list<kCategory>};
+const Endpoint kList{Host::OpenApiHttp,  "/v2/typeradio/list?", "cid=%d&",
+                     Method::Get,        Effect::Reads,         kSigned,
+                     as_list<kSmartcast>};
+const Endpoint kInfo{Host::OpenApiHttp,    "/v2/radio/detail?", "rid=%lld&",
+                     Method::Get,          Effect::Reads,       kSigned,
+                     as_record<kSmartcast>};
 const Endpoint kPlaylist{Host::OpenApiHttp,
                          "/v2/radio/list?",
                          "rid=%lld&clockid=%s&",
                          Method::Get,
+                         Effect::Reads,
                          kSigned,
                          as_list<kAudioWithClock>,
                          nullptr,

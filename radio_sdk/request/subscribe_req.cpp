@@ -7,6 +7,7 @@
 namespace {
 
 using rv::Host;
+using rv::req::Effect;
 using rv::req::Endpoint;
 using rv::req::kAuthorisedUser;
 using rv::req::kSigned;
@@ -17,24 +18,29 @@ using namespace rv::dao;
 constexpr const char *kIdQuery = "id=%lld&";
 constexpr const char *kPageQuery = "type=%d&pagenum=%d&pagesize=%d&";
 
-const Endpoint kSubscribeDevice{Host::OpenApiHttp, "/v2/subscribe?", kIdQuery,
-                                Method::Get,       kSigned,          as_record<kStatus>};
+const Endpoint kSubscribeDevice{Host::OpenApiHttp, "/v2/subscribe?", kIdQuery,          Method::Get,
+                                Effect::Changes,   kSigned,          as_record<kStatus>};
 const Endpoint kSubscribeUser{Host::OpenApiHttps, "/v2/authuser/subscribe?", kIdQuery,
-                              Method::Post,       kAuthorisedUser,           as_record<kStatus>};
-const Endpoint kUnsubscribeDevice{Host::OpenApiHttp, "/v2/unsubscribe?", kIdQuery, Method::Get,
-                                  kSigned,           as_record<kStatus>};
-const Endpoint kUnsubscribeUser{Host::OpenApiHttps, "/v2/authuser/unsubscribe?",
-                                kIdQuery,           Method::Post,
-                                kAuthorisedUser,    as_record<kStatus>};
-const Endpoint kStatusDevice{Host::OpenApiHttp, "/v2/issubscribe?", kIdQuery, Method::Get,
-                             kSigned,           as_record<kStatus>};
-const Endpoint kStatusUser{Host::OpenApiHttps, "/v2/authuser/issubscribe?", kIdQuery, Method::Post,
-                           kAuthorisedUser,    as_record<kStatus>};
-const Endpoint kListDevice{Host::OpenApiHttp, "/v2/subscribe/list?",   kPageQuery, Method::Get,
-                           kSigned,           as_record<kSubscribeSet>};
-const Endpoint kListUser{Host::OpenApiHttps, "/v2/authuser/subscribelist?",
-                         kPageQuery,         Method::Post,
-                         kAuthorisedUser,    as_record<kSubscribeSet>};
+                              Method::Post,       Effect::Changes,           kAuthorisedUser,
+                              as_record<kStatus>};
+const Endpoint kUnsubscribeDevice{Host::OpenApiHttp, "/v2/unsubscribe?", kIdQuery,
+                                  Method::Get,       Effect::Changes,    kSigned,
+                                  as_record<kStatus>};
+const Endpoint kUnsubscribeUser{
+    Host::OpenApiHttps, "/v2/authuser/unsubscribe?", kIdQuery, Method::Post, Effect::Changes,
+    kAuthorisedUser,    as_record<kStatus>};
+const Endpoint kStatusDevice{Host::OpenApiHttp, "/v2/issubscribe?", kIdQuery,
+                             Method::Get,       Effect::Reads,      kSigned,
+                             as_record<kStatus>};
+const Endpoint kStatusUser{
+    Host::OpenApiHttps, "/v2/authuser/issubscribe?", kIdQuery, Method::Post, Effect::Reads,
+    kAuthorisedUser,    as_record<kStatus>};
+const Endpoint kListDevice{
+    Host::OpenApiHttp, "/v2/subscribe/list?",   kPageQuery, Method::Get, Effect::Reads,
+    kSigned,           as_record<kSubscribeSet>};
+const Endpoint kListUser{
+    Host::OpenApiHttps, "/v2/authuser/subscribelist?", kPageQuery, Method::Post, Effect::Reads,
+    kAuthorisedUser,    as_record<kSubscribeSet>};
 
 void send_id(const Endpoint &endpoint, int64_t id, rv_result_callback callback, void *user_data) {
     rv::req::send(endpoint, nullptr, callback, user_data, static_cast<long long>(id));

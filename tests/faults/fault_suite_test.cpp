@@ -4,6 +4,7 @@
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 #include <string>
 #include <string_view>
@@ -25,12 +26,14 @@ using rv::test::Session;
 using Kind = rvmock::Fault::Kind;
 
 constexpr int kSkip = -1;
+constexpr int kAsUnread = -2;
 
 // A fault and the code each way of reading an answer must end in.
 struct FaultCase {
     const char *name;
     rvmock::Fault fault;
     int envelope, unread, redirect;
+    int report = kAsUnread;  // the report host, where it differs from other unread answers
 };
 
 rvmock::Fault fault(Kind kind, const std::string &errcode = "50600", size_t bytes = 0,
@@ -43,6 +46,22 @@ rvmock::Fault fault(Kind kind, const std::string &errcode = "50600", size_t byte
     return f;
 }
 
+// An answer with HTTP `status` (the error envelope, 50600, as body).
+rvmock::Fault status(int code, int retry_after = -1) {
+    rvmock::Fault f = fault(Kind::Status);
+    f.status = code;
+    f.retry_after = retry_after;
+    return f;
+}
+
+// Sets the number of retries for one scope, then back to the default (2).
+struct Retries {
+    explicit Retries(int count) { rv_setRequestRetries(count); }
+    ~Retries() { rv_setRequestRetries(2); }
+    Retries(const Retries &) = delete;
+    Retries &operator=(const Retries &) = delete;
+};
+
 std::vector<FaultCase> fault_cases() {
     rvmock::Fault late = fault(Kind::None);
     late.delay_ms = 300;
@@ -54,6 +73,10 @@ std::vector<FaultCase> fault_cases() {
         // Past the transfer limit of 16 MiB.
         {"oversize body", fault(Kind::Oversize, "", 17u * 1024 * 1024), 2, 2, kSkip},
         {"cut body", fault(Kind::Cut, "", 12), 2, 2, kSkip},
+        // Judged by the body as ever; the report host's status decides for reports.
+        {"HTTP 503", status(503), 0x30001, 0, kSkip, 2},
+        {"HTTP 429", status(429, 0), 0x30001, 0, kSkip, 2},
+        {"HTTP 404", status(404), 0x30001, 0, kSkip, 516},
     };
     const std::pair<const char *, int> mapping[] = {
         {"50600", 0x30001}, {"40000", 0x30002}, {"40100", 0x30003},
@@ -70,12 +93,12 @@ bool open_api(const RequestRow &row) {
     return std::string_view(row.path).starts_with("/v2/");
 }
 
-int expected(const FaultCase &c, Reading reading) {
-    switch (reading) {
+int expected(const FaultCase &c, const RequestRow &row) {
+    switch (row.reading) {
         case Reading::Envelope:
             return c.envelope;
         case Reading::Unread:
-            return c.unread;
+            return open_api(row) || c.report == kAsUnread ? c.unread : c.report;
         case Reading::Redirect:
             return c.redirect;
     }
@@ -119,6 +142,19 @@ class FaultSuite : public rv::test::MockSdkTest {
         ASSERT_EQ(rv_setServiceHosts(nullptr, mock_.https_url().c_str(), nullptr), 0);
     }
 
+    // How often the service was asked for the row's path (open-API rows; the
+    // report host counts only the reports it answered).
+    size_t asked(const RequestRow &row) {
+        if (!open_api(row)) {
+            return mock_.reports().size();
+        }
+        size_t n = 0;
+        for (const rvmock::Received &r : mock_.requests()) {
+            n += r.path == row.path ? 1 : 0;
+        }
+        return n;
+    }
+
     // The row's path was the one asked, once.
     void expect_reached(const RequestRow &row) {
         if (!open_api(row)) {
@@ -130,7 +166,9 @@ class FaultSuite : public rv::test::MockSdkTest {
     }
 };
 
+// With retries off, as before retries existed: one attempt each.
 TEST_F(FaultSuite, EveryRequestEndsInItsDocumentedCodeUnderEveryFault) {
+    const Retries off(0);
     for (const RequestRow &row : rv::test::request_table()) {
         SCOPED_TRACE(row.path);
         Session session = prepare(row.needs);
@@ -138,7 +176,7 @@ TEST_F(FaultSuite, EveryRequestEndsInItsDocumentedCodeUnderEveryFault) {
         expect_code(row, session, 0);
         expect_reached(row);
         for (const FaultCase &c : fault_cases()) {
-            const int code = expected(c, row.reading);
+            const int code = expected(c, row);
             // The service pads open-API answers only.
             if (code == kSkip || (c.fault.kind == Kind::Oversize && !open_api(row))) {
                 continue;
@@ -148,10 +186,116 @@ TEST_F(FaultSuite, EveryRequestEndsInItsDocumentedCodeUnderEveryFault) {
             rvmock::Fault once = c.fault;
             once.times = 1;
             mock_.set_fault(row.path, once);
+            mock_.clear_requests();
             expect_code(row, session, code);
+            if (open_api(row)) {
+                EXPECT_EQ(asked(row), 1u);
+            }
             mock_.clear_faults();
         }
     }
+}
+
+// Each row against one of the transient faults in turn, failing once or twice:
+// reads end in success after as many retries, one callback; the others end in
+// the fault's documented code after one attempt.
+TEST_F(FaultSuite, ReadsAreRetriedAfterTransientFailuresTheOthersSentOnce) {
+    const std::vector<FaultCase> all = fault_cases();
+    std::vector<FaultCase> transient;
+    for (const FaultCase &c : all) {
+        const std::string name = c.name;
+        if (name == "closed without an answer" || name == "cut body" || name == "HTTP 503" ||
+            name == "HTTP 429") {
+            transient.push_back(c);
+        }
+    }
+    ASSERT_EQ(transient.size(), 4u);
+    size_t i = 0;
+    for (const RequestRow &row : rv::test::request_table()) {
+        const FaultCase &c = transient[i % transient.size()];
+        const int failures = 1 + static_cast<int>(i++ % 2);
+        const int code = expected(c, row);
+        if (code == kSkip) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(row.name) + ", " + c.name + " x" + std::to_string(failures));
+        Session session = prepare(row.needs);
+        mock_.clear_reports();
+        mock_.clear_requests();
+        rvmock::Fault f = c.fault;
+        f.times = failures;
+        mock_.set_fault(row.path, f);
+        rv::test::LogCapture log;
+        expect_code(row, session, row.retried ? 0 : code);
+        const size_t retries = log.starting_with("retry ").size();
+        if (row.retried) {
+            EXPECT_EQ(retries, static_cast<size_t>(failures));
+            EXPECT_EQ(asked(row), static_cast<size_t>(failures) + (open_api(row) ? 1 : 0));
+        } else {
+            EXPECT_EQ(retries, 0u);
+            if (open_api(row)) {
+                EXPECT_EQ(asked(row), 1u);
+            }
+        }
+        mock_.clear_faults();
+    }
+}
+
+// One read against what is never retried, what exhausts the retries, and
+// Retry-After: the code of the last attempt and the attempts the service saw.
+TEST_F(FaultSuite, RetriesStopWhereTheyCannotHelp) {
+    struct Case {
+        const char *name;
+        rvmock::Fault fault;
+        int times;
+        int code;
+        size_t attempts;
+        const char *first_retry;  // the W line of the first retry, when one is made
+    };
+    const Case cases[] = {
+        {"HTTP 404", status(404), 1, 0x30001, 1, nullptr},
+        {"error envelope", fault(Kind::Error), 1, 0x30001, 1, nullptr},
+        {"malformed", fault(Kind::Malformed), 1, 516, 1, nullptr},
+        {"Retry-After above the cap", status(429, 11), 1, 0x30001, 1, nullptr},
+        {"three drops", fault(Kind::Drop), 3, 2, 3, nullptr},
+        {"Retry-After honoured", status(429, 1), 1, 0, 2,
+         "retry 1 of 2 for /v2/category? in 1000 ms: HTTP 429\n"},
+    };
+    const RequestRow &row = rv::test::request_table().front();
+    ASSERT_TRUE(row.retried);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        rvmock::Fault f = c.fault;
+        f.times = c.times;
+        mock_.set_fault(row.path, f);
+        mock_.clear_requests();
+        rv::test::LogCapture log;
+        expect_code(row, prepare(Needs::Nothing), c.code);
+        EXPECT_EQ(asked(row), c.attempts);
+        const std::vector<std::string> retries = log.starting_with("retry ");
+        EXPECT_EQ(retries.size(), c.attempts - 1);
+        if (c.first_retry != nullptr && !retries.empty()) {
+            EXPECT_EQ(retries.front(), c.first_retry);
+        }
+        mock_.clear_faults();
+    }
+}
+
+// A retry waiting for its time is ended by the release with 3, at once.
+TEST_F(FaultSuite, ReleaseEndsAWaitingRetryWith3) {
+    const RequestRow &row = rv::test::request_table().front();
+    mock_.set_fault(row.path, status(503, 8));
+    rv::test::LogCapture log;
+    Catcher c;
+    row.call(prepare(Needs::Nothing), Catcher::callback, &c);
+    ASSERT_TRUE(log.wait_for_prefix("retry 1 of 2", 1));
+    const auto start = std::chrono::steady_clock::now();
+    rv_releaseSdk();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(c.calls(), 1);  // before the release returned
+    EXPECT_EQ(c.wait().code, 3);
+    EXPECT_LT(took, std::chrono::seconds(4));  // not the 8 s the retry waits
+    EXPECT_EQ(asked(row), 1u);
 }
 
 TEST_F(FaultSuite, AWrongTypeForAnyFieldOfAnyRecordGivesDefaultsNotAFailure) {
@@ -198,8 +342,10 @@ TEST_F(FaultSuite, AnUntrustedCertificateFailsEveryRequestWith2) {
                                      mock_.https_url().c_str()),
                   0);
         mock_.clear_requests();
+        rv::test::LogCapture log;
         expect_code(row, session, 2);
         EXPECT_TRUE(mock_.requests().empty());  // nothing got through
+        EXPECT_TRUE(log.starting_with("retry ").empty());
         restart_trusting(mock_.ca_file());
     }
 }

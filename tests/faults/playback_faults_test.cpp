@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +35,7 @@ using ItemPtr = rv::test::PlayItemPtr;
 using Kind = rvmock::Fault::Kind;
 
 constexpr int64_t kAlbum = 1100001;
+constexpr int64_t kFirstAudio = 3000000101;
 constexpr int64_t kFiveSeconds = 3000000104;  // audio 4 of the album: 5 s
 constexpr int64_t kNextAudio = 3000000105;
 constexpr int64_t kMockFm = 1001;
@@ -139,6 +141,34 @@ TEST_F(PlaybackFaults, AlbumAudioCutMidPlayEndsInOneErrorAndItsPlayEndIsReported
     EXPECT_EQ(rv_getCurPlayItem()->audioId, kNextAudio);
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(reports("101010").size(), 1u);  // not reported a second time
+}
+
+// The report host is down while the album plays its first three audios (2, 3 and
+// 4 s): their play-end reports are kept, and reach the host once it is back,
+// once each, in order, with their fields and valid signatures.
+TEST_F(PlaybackFaults, PlayEndsReportedWhileTheReportHostIsDownArriveInOrderWhenItIsBack) {
+    service_.set_fault("/c.gif", fault(Kind::Drop));
+    play_bean(RV_RESOURCE_ALBUM, kAlbum);
+    ASSERT_TRUE(Ears::get().wait_for("prepared", 4, 60s));  // three audios ended
+    EXPECT_TRUE(reports("101010").empty());
+    service_.clear_faults();
+    for (int i = 0; i < 400 && reports("101010").size() < 3; ++i) {  // the outbox's backoff
+        std::this_thread::sleep_for(100ms);
+    }
+    std::this_thread::sleep_for(500ms);  // a repeated one would be here by now
+    const auto ends = reports("101010");
+    ASSERT_GE(ends.size(), 3u);  // the fourth audio may have ended meanwhile too
+    std::set<std::string> audios;
+    for (const rvmock::Report &end : ends) {
+        EXPECT_TRUE(audios.insert(end.value("audioid")).second) << "reported twice";
+    }
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(ends[i].value("audioid"), std::to_string(kFirstAudio + static_cast<int64_t>(i)));
+        EXPECT_EQ(ends[i].value("radioid"), std::to_string(kAlbum));
+        EXPECT_EQ(ends[i].value("remarks1"), "player");
+        EXPECT_FALSE(ends[i].value("playtime").empty());
+        EXPECT_TRUE(ends[i].signature_ok);
+    }
 }
 
 // A play URL on a port nobody listens on: one open error, nothing prepared,

@@ -42,6 +42,7 @@ struct RequestRow {
     Reading reading;
     void (*call)(const Session &session, rv_result_callback callback, void *user_data);
     void (*release)(void *data);  // frees delivered data
+    bool retried = false;         // only reads: sent again after a transient failure
 };
 
 std::span<const RequestRow> request_table();

@@ -1,8 +1,10 @@
 // Soak: four application threads send mixed requests while the service's fault
-// switch throws random faults at them, and the player alternates between an
-// album and a live broadcast whose short programmes keep changing. Every
-// request must be answered exactly once; the process's resident memory must
-// not grow after warm-up.
+// switch throws random faults at them (transient ones too, which the SDK
+// retries, and outages of the report host, which the report outbox rides out),
+// and the player alternates between an album and a live broadcast whose short
+// programmes keep changing. Every request must be answered exactly once, every
+// report made must reach the report host once the faults stop; the process's
+// resident memory must not grow after warm-up.
 //
 // RV_SOAK_SECONDS (default 600) and RV_SOAK_REQUESTS (default 20000) size the
 // run; the requests are spread evenly over the time. The memory check needs at
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -26,6 +29,7 @@
 #include "faults/request_table.h"
 #include "mock_service.h"
 #include "player/play_start.h"
+#include "request/report_outbox.h"
 #include "request/sdk_fixture.h"
 #include "rv_config.h"
 #include "rv_data.h"
@@ -91,9 +95,13 @@ void on_result(int code, void *data, int, void *user) {
 }
 
 std::atomic<long> g_log_lines{0};
+std::atomic<long> g_retries{0};
 
-void count_line(int, const char *, const char *, const char *, const char *, void *) {
+void count_line(int, const char *, const char *, const char *, const char *message, void *) {
     g_log_lines.fetch_add(1);
+    if (std::strncmp(message, "retry ", 6) == 0) {
+        g_retries.fetch_add(1);
+    }
 }
 
 // --- Playback ----------------------------------------------------------------------
@@ -124,7 +132,15 @@ PlayerBroadcastListener g_broadcast_listener{
 rvmock::Fault random_fault(std::mt19937 &rng) {
     rvmock::Fault f;
     f.times = std::uniform_int_distribution(1, 3)(rng);
-    switch (std::uniform_int_distribution(0, 5)(rng)) {
+    switch (std::uniform_int_distribution(0, 7)(rng)) {
+        case 6:
+            f.kind = Kind::Status;  // 503
+            break;
+        case 7:
+            f.kind = Kind::Status;
+            f.status = 429;
+            f.retry_after = 1;
+            break;
         case 0:
             f.kind = Kind::Malformed;
             break;
@@ -215,6 +231,14 @@ TEST(Soak, MixedRequestsWithFaultsWhilePlayingAnswerEachOnceAndMemoryStaysFlat) 
                 rows[std::uniform_int_distribution<std::size_t>(0, rows.size() - 1)(rng)];
             service.set_fault(row->path, random_fault(rng));
             faults.fetch_add(1);
+            if (std::uniform_int_distribution(0, 9)(rng) == 0) {  // the report host, down a while
+                rvmock::Fault down;
+                down.kind =
+                    std::uniform_int_distribution(0, 1)(rng) == 0 ? Kind::Drop : Kind::Status;
+                down.times = std::uniform_int_distribution(1, 4)(rng);
+                service.set_fault("/c.gif", down);
+                faults.fetch_add(1);
+            }
             // The service records every request and report; that is not ours to measure.
             service.clear_requests();
             service.clear_reports();
@@ -277,6 +301,16 @@ TEST(Soak, MixedRequestsWithFaultsWhilePlayingAnswerEachOnceAndMemoryStaysFlat) 
     }
     std::this_thread::sleep_for(1s);  // a second callback would be here by now
     const long rss_end = resident_kib();
+    // The kept reports go out once the report host answers again (the longest
+    // backoff after a few failures in a row is well under a minute).
+    report_outbox_stats reports{};
+    for (const auto report_limit = Clock::now() + 90s; Clock::now() < report_limit;
+         std::this_thread::sleep_for(200ms)) {
+        report_outbox_stats_get(&reports);
+        if (reports.waiting == 0) {
+            break;
+        }
+    }
 
     int once = 0, never = 0, twice = 0;
     for (const Slot &slot : slots) {
@@ -290,10 +324,12 @@ TEST(Soak, MixedRequestsWithFaultsWhilePlayingAnswerEachOnceAndMemoryStaysFlat) 
         "failed %d, missing %d, repeated %d)\n"
         "soak: player stints %d, items prepared %d, ends %d, live programme updates %d, "
         "engine errors %d\n"
+        "soak: retries %ld; reports queued %zu, delivered %zu, dropped %zu, still kept %zu\n"
         "soak: log lines %ld; VmRSS after %lld s %.1f MiB, at the end %.1f MiB, peak %.1f MiB\n",
         static_cast<long long>(duration.count()), total, faults.load(), g_answered.load(), once,
         g_failed.load(), never, twice, stints.load(), g_player.prepared.load(),
         g_player.ends.load(), g_player.live_updates.load(), g_player.errors.load(),
+        g_retries.load(), reports.queued, reports.delivered, reports.dropped, reports.waiting,
         g_log_lines.load(), static_cast<long long>(kWarmUp.count()), rss_warm / 1024.0,
         rss_end / 1024.0, rss_peak / 1024.0);
 
@@ -303,6 +339,9 @@ TEST(Soak, MixedRequestsWithFaultsWhilePlayingAnswerEachOnceAndMemoryStaysFlat) 
     EXPECT_GT(g_failed.load(), 0);           // the faults did reach requests
     EXPECT_LT(g_failed.load(), total);       // and not every request failed
     EXPECT_GT(g_player.prepared.load(), 0);  // something played
+    EXPECT_GT(g_retries.load(), 0);          // transient faults were retried
+    EXPECT_EQ(reports.waiting, 0u);          // every report reached the host in the end
+    EXPECT_EQ(reports.delivered + reports.dropped, reports.queued);
     if (duration >= 2 * kWarmUp) {
         EXPECT_GE(stints.load(), 2);
         EXPECT_GT(g_player.ends.load(), 0);  // album items ended and moved on

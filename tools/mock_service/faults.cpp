@@ -6,7 +6,7 @@ namespace rvmock {
 
 namespace {
 
-constexpr std::array<std::pair<Fault::Kind, const char *>, 8> kKindNames{{
+constexpr std::array<std::pair<Fault::Kind, const char *>, 9> kKindNames{{
     {Fault::Kind::None, "none"},
     {Fault::Kind::Malformed, "malformed"},
     {Fault::Kind::Error, "errcode"},
@@ -15,6 +15,7 @@ constexpr std::array<std::pair<Fault::Kind, const char *>, 8> kKindNames{{
     {Fault::Kind::Cut, "cut"},
     {Fault::Kind::Retype, "retype"},
     {Fault::Kind::Strip, "strip"},
+    {Fault::Kind::Status, "status"},
 }};
 
 bool matches(const std::string &pattern, const std::string &path) {
@@ -111,6 +112,14 @@ bool fault_from_json(const cJSON *object, std::string &path, Fault &fault, std::
     fault.errcode = get_str(object, "errcode", fault.errcode);
     fault.errmsg = get_str(object, "errmsg", fault.errmsg);
     fault.field = get_str(object, "field");
+    const int64_t status = get_int(object, "status", fault.status);
+    const int64_t retry_after = get_int(object, "retry_after", fault.retry_after);
+    if (status < 100 || status > 599 || retry_after < -1 || retry_after > 86400) {
+        error = "\"status\" must be 100..599 and \"retry_after\" -1..86400";
+        return false;
+    }
+    fault.status = static_cast<int>(status);
+    fault.retry_after = static_cast<int>(retry_after);
     if ((fault.kind == Fault::Kind::Retype || fault.kind == Fault::Kind::Strip) &&
         fault.field.empty()) {
         error = "\"retype\" and \"strip\" need a \"field\"";
@@ -133,6 +142,8 @@ Json fault_to_json(const std::string &path, const Fault &fault) {
     put_int(object.get(), "bytes", static_cast<int64_t>(fault.bytes));
     put_str(object.get(), "field", fault.field);
     put_int(object.get(), "times", fault.times);
+    put_int(object.get(), "status", fault.status);
+    put_int(object.get(), "retry_after", fault.retry_after);
     return object;
 }
 

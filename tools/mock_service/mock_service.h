@@ -41,6 +41,7 @@ struct Fault {
         Cut,        // announce the full length, send `bytes` bytes of the body, close
         Retype,     // every member named `field` of the answer gets a value of another type
         Strip,      // every member named `field` of the answer is left out
+        Status,     // HTTP `status` with the error envelope, and Retry-After when set
     };
     Kind kind = Kind::None;
     int delay_ms = 0;
@@ -49,6 +50,8 @@ struct Fault {
     size_t bytes = 0;
     std::string field = "";  // Retype, Strip: the member name, at any depth ("result" too)
     int times = 0;           // requests affected; 0 = every request until cleared
+    int status = 503;        // Status: the HTTP status
+    int retry_after = -1;    // Status: Retry-After in seconds; -1 = no header
 };
 
 // One request received on the report path "/c.gif".

@@ -244,6 +244,12 @@ bool Router::fault_answered(const std::optional<Fault> &fault, const httplib::Re
         case Fault::Kind::Malformed:
             res.set_content(kMalformedBody, "application/json");
             return true;
+        case Fault::Kind::Status:
+            res.status = fault->status;
+            if (fault->retry_after >= 0) {
+                res.set_header("Retry-After", std::to_string(fault->retry_after));
+            }
+            [[fallthrough]];
         case Fault::Kind::Error:
             res.set_content(json_print(error_envelope(fault->errcode, fault->errmsg).get()),
                             "application/json");
