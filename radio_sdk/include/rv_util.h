@@ -59,7 +59,8 @@ RV_API const char *getTimestampString(void);
  * Local ("%H:%M:%S"), UTC, and duration ("MM:SS", or total minutes ":SS" from
  * one hour up: 3725 gives "62:05") texts. The characters are written into
  * `out` without a terminator: pass a zero-filled buffer of at least 100 bytes.
- * 1 on success, 0 when `out` is null.
+ * 1 on success, 0 when `out` is null (or, for the clock texts, when the time
+ * does not fit the platform's time_t: past January 2038 where it has 32 bits).
  */
 RV_API int formatTimestamp(int64_t seconds, char *out);
 RV_API int formatTimestampUTC(int64_t seconds, char *out);

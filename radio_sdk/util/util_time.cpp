@@ -24,7 +24,12 @@ int format_clock(int64_t seconds, char *out, bool utc) {
     if (out == nullptr) {
         return 0;
     }
-    time_t t = static_cast<time_t>(seconds);
+    // A 32-bit time_t (armhf) cannot hold a time past January 2038: refuse it
+    // rather than format a wrapped one.
+    const time_t t = static_cast<time_t>(seconds);
+    if (static_cast<int64_t>(t) != seconds) {
+        return 0;
+    }
     tm parts{};
     if ((utc ? gmtime_r(&t, &parts) : localtime_r(&t, &parts)) == nullptr) {
         return 0;

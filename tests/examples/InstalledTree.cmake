@@ -1,8 +1,10 @@
-# Installs the build tree into a fresh prefix, builds the examples against it
-# with find_package(radio_sdk) and with pkg-config, and runs every program (the
-# player with the ALSA configuration of the environment).
-#   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DLIBDIR= -DRUNNER= -DCC= -DCXX=
-#         -DSAN_FLAGS= -P InstalledTree.cmake
+# Installs the build tree into a staging directory (DESTDIR, as an embedded build
+# system does), builds the examples against it with find_package(radio_sdk) and
+# with pkg-config (PKG_CONFIG_SYSROOT_DIR the staging directory), and runs every
+# program (the player with the ALSA configuration of the environment). A cross
+# build gives its toolchain file and emulator ("|"-separated).
+#   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DPREFIX= -DLIBDIR= -DRUNNER= -DCC= -DCXX=
+#         -DSAN_FLAGS= -DTOOLCHAIN= -DEMULATOR= -P InstalledTree.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -12,21 +14,26 @@ function(run)
 endfunction()
 
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+set(stage ${WORK_DIR}/stage)
+set(prefix ${stage}${PREFIX})
+run(${CMAKE_COMMAND} -E env DESTDIR=${stage} ${CMAKE_COMMAND} --install ${BUILD_DIR})
 separate_arguments(san NATIVE_COMMAND "${SAN_FLAGS}")
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+if(TOOLCHAIN)
+  set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
 
 # find_package
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
+    ${toolchain} -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
     "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
 set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
 set(players ${WORK_DIR}/cmake/play_album_cpp)
 
 # pkg-config: the flags it gives, nothing else but threads and the run path
-run(${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${prefix}/${LIBDIR}/pkgconfig
-    pkg-config --cflags --libs radio_sdk)
+run(${CMAKE_COMMAND} -E env PKG_CONFIG_SYSROOT_DIR=${stage}
+    PKG_CONFIG_LIBDIR=${prefix}/${LIBDIR}/pkgconfig pkg-config --cflags --libs radio_sdk)
 separate_arguments(pc NATIVE_COMMAND "${run_output}")
 set(link -pthread -Wl,-rpath,${prefix}/${LIBDIR} -Wall -Wextra -Werror ${san})
 run(${CC} -std=c11 ${SOURCE_DIR}/examples/catalogue.c ${pc} ${link} -o ${WORK_DIR}/pc_catalogue_c)
@@ -39,7 +46,7 @@ list(APPEND players ${WORK_DIR}/pc_play_album_cpp)
 
 # Runs `program` against the local service; its output must match `expected`.
 function(check program expected)
-  run(${RUNNER} ${program})
+  run(${emulator} ${RUNNER} ${emulator} ${program})
   if(NOT run_output MATCHES "${expected}")
     message(FATAL_ERROR "${program} did not print \"${expected}\":\n${run_output}")
   endif()

@@ -2,6 +2,7 @@
 // for running ones, and refusal outside its lifetime.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -212,6 +213,10 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
+// The child's exit code when the address-space cap did not take hold: qemu-user
+// accepts setrlimit(RLIMIT_AS) but keeps the limit to itself.
+constexpr int kCapIgnored = 20;
+
 // In a child process whose address space is capped, so that worker stacks run out.
 int start_with_capped_memory() {
     long pages = 0;
@@ -220,6 +225,10 @@ int start_with_capped_memory() {
     rlimit cap{in_use + (48u << 20), RLIM_INFINITY};
     if (setrlimit(RLIMIT_AS, &cap) != 0) {
         return 10;
+    }
+    rlimit now{};
+    if (getrlimit(RLIMIT_AS, &now) != 0 || now.rlim_cur != cap.rlim_cur) {
+        return kCapIgnored;
     }
     if (thread_pool_init(64, 30) != RVE_FAILED) {
         return 11;
@@ -233,12 +242,25 @@ int start_with_capped_memory() {
     return 0;
 }
 
+// Death tests run before every other suite, so the fork is taken from a process
+// without threads; the default style also needs no re-run of the binary, which an
+// emulator without a binfmt handler cannot do.
 TEST(ThreadPoolDeathTest, AWorkerThatCannotStartFailsInitAndLeavesNoPool) {
     if (kSanitized) {
         GTEST_SKIP() << "sanitizers reserve address space; the cap cannot be applied";
     }
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(start_with_capped_memory()), testing::ExitedWithCode(0), "");
+    int code = -1;
+    EXPECT_EXIT(
+        std::exit(start_with_capped_memory()),
+        [&code](int status) {
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return true;
+        },
+        "");
+    if (code == kCapIgnored) {
+        GTEST_SKIP() << "the address-space cap is not applied here (an emulator keeps it)";
+    }
+    EXPECT_EQ(0, code);
 }
 
 }  // namespace

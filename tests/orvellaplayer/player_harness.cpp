@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -55,6 +56,15 @@ int Events::count(int what, int arg1) const {
     int n = 0;
     for (const Event &e : events_) {
         n += e.what == what && (arg1 == -1 || e.arg1 == arg1);
+    }
+    return n;
+}
+
+int thread_count_settled(int expected) {
+    int n = thread_count();
+    for (int i = 0; i < 500 && n != expected; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        n = thread_count();
     }
     return n;
 }

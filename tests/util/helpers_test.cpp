@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -96,6 +97,11 @@ TEST(Time, ClockTexts) {
     EXPECT_EQ(formatTimestampUTC(3661, out), 1);
     EXPECT_STREQ(out, "01:01:01");
     EXPECT_EQ(formatTimestamp(0, nullptr), 0);
+    // 2100-01-01: formatted where time_t has 64 bits, refused (not wrapped) where 32.
+    char late[100] = {};
+    const bool wide = sizeof(time_t) == 8;
+    EXPECT_EQ(formatTimestampUTC(4102444800, late), wide ? 1 : 0);
+    EXPECT_STREQ(late, wide ? "00:00:00" : "");
     char local[100] = {};
     EXPECT_EQ(formatTimestamp(getTimestamp(), local), 1);
     EXPECT_EQ(strlen(local), 8u);

@@ -1,0 +1,5 @@
+# 32-bit hard-float ARM with Debian's cross compiler and the :armhf multiarch -dev
+# packages (scripts/install-deps --target armhf).
+set(RV_TARGET_TRIPLET arm-linux-gnueabihf)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+include(${CMAKE_CURRENT_LIST_DIR}/DebianCross.cmake)
