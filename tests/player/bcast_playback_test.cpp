@@ -101,6 +101,7 @@ TEST_F(BroadcastPlayback, ALiveBroadcastPlaysByBeanAndTheClockGivesTheLivePositi
     EXPECT_EQ(live[0].c, finish);
     EXPECT_EQ(Ears::get().count("progress"), static_cast<int>(live.size()));
     EXPECT_NE(live[0].thread, std::this_thread::get_id());
+    wait_for_audio(2.0);
     rv_stop();
     expect_tone(kMockFm, 1.5);
 }
@@ -113,7 +114,7 @@ TEST_F(BroadcastPlayback, ALiveBroadcastPlaysByBroadcastRecordAndByPlayItem) {
         bcast_playByBroadcast(record.get());
         record.reset();
         ASSERT_TRUE(Ears::get().wait_for("playing"));
-        std::this_thread::sleep_for(1500ms);
+        wait_for_audio(1.5);
         bcast_stop();
         expect_tone(kCoastRadio, 1.0);  // the next device open starts the capture afresh
     }
@@ -128,6 +129,7 @@ TEST_F(BroadcastPlayback, ALiveBroadcastPlaysByBroadcastRecordAndByPlayItem) {
         // Started by item, the live programme still gets its clock.
         ASSERT_TRUE(Ears::get().wait_for("progress", 2));
         EXPECT_EQ(live_progress().back().c, finish);
+        wait_for_audio(1.5);
         rv_stop();
         expect_tone(kToneMusic, 1.0);
     }

@@ -59,6 +59,16 @@ class SdkPlaybackTest : public ::testing::Test {
         return reports(code);
     }
 
+    // Waits up to 15 s until the device opened last has taken `seconds` of
+    // 44.1 kHz mono audio: on a loaded machine (or under emulation) a live
+    // stream arrives later than the wall clock says.
+    void wait_for_audio(double seconds) const {
+        const auto bytes = static_cast<std::uintmax_t>(seconds * 44100 * 2);
+        for (int i = 0; i < 300 && capture_->size() < bytes; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
     LogCapture log_;  // outlives the SDK's threads
     // Every test plays into its own capture, from its first sound on.
     std::unique_ptr<rvtest::Capture> capture_;
