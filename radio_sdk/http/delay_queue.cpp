@@ -16,6 +16,9 @@ int DelayQueue::start() {
         thread_ = std::thread(&DelayQueue::run, this);
     } catch (const std::system_error &) {
         return RVE_FAILED;
+    } catch (const std::bad_alloc &) {
+        // Caught here so that the client's start-up undoes the pool it made.
+        return RVE_NO_MEMORY;
     }
     running_ = true;
     return RVE_OK;

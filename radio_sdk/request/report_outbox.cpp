@@ -29,6 +29,7 @@ using std::chrono::milliseconds;
 constexpr const char *kTag = "DATA_REPORT";
 constexpr milliseconds kFirstBackoff{2000};
 constexpr milliseconds kMaxBackoff{300000};
+constexpr milliseconds kOutOfMemoryPause{50};
 
 struct Entry {
     uint64_t seq;
@@ -78,11 +79,19 @@ void pay(const std::vector<Owed> &owed) {
     }
 }
 
-// The first attempt's callback of `entry`, if still owed.
+// The first attempt's callback of `entry`, if still owed, taken from it.
+std::optional<Owed> take_owed(Entry &entry, int code) {
+    if (entry.callback == nullptr) {
+        return std::nullopt;
+    }
+    return Owed{std::exchange(entry.callback, nullptr), entry.user_data, code};
+}
+
+// The same, added to `owed`; the entry keeps it when that cannot be done.
 void owe(Entry &entry, int code, std::vector<Owed> &owed) {
     if (entry.callback != nullptr) {
-        owed.push_back({entry.callback, entry.user_data, code});
-        entry.callback = nullptr;
+        owed.reserve(owed.size() + 1);  // may throw: the entry keeps its callback
+        owed.push_back(*take_owed(entry, code));
     }
 }
 
@@ -97,7 +106,7 @@ void forget_locked(size_t index) {
 
 void on_sent(int code, void * /*data*/, int /*count*/, void *user) {
     const auto seq = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(user));
-    std::vector<Owed> owed;
+    std::optional<Owed> owed;  // no allocation: this answer must reach its poster
     bool first = false;
     {
         std::lock_guard lock(s_mutex);
@@ -105,14 +114,16 @@ void on_sent(int code, void * /*data*/, int /*count*/, void *user) {
         if (!s_queue.empty() && s_queue.front().seq == seq) {
             first = !s_queue.front().tried;
             s_queue.front().tried = true;
-            owe(s_queue.front(), code, owed);
+            owed = take_owed(s_queue.front(), code);
         }
         s_wake.notify_all();
     }
     if (code != RVE_OK && first) {
         LOGW(kTag, "send report failed: %s\n", rve_rve2str(code));
     }
-    pay(owed);
+    if (owed) {
+        owed->callback(owed->code, nullptr, 0, owed->user_data);
+    }
 }
 
 // Acts on the outcome of the attempt that ended.
@@ -128,6 +139,9 @@ void settle_locked() {
         s_counts.delivered++;
         s_backoff = kFirstBackoff;
         s_next_attempt = Clock::now();
+    } else if (outcome.code == RVE_NO_MEMORY) {
+        // Says nothing about the link: try again soon, without backing off.
+        s_next_attempt = Clock::now() + kOutOfMemoryPause;
     } else if (outcome.code == RVE_BAD_RESPONSE) {
         forget_locked(0);
         s_counts.dropped++;
@@ -178,26 +192,38 @@ bool store_behind_locked() {
     return false;
 }
 
+// One step of the outbox thread; the lock is held on entry and on return.
+void step(std::unique_lock<std::mutex> &lock) {
+    if (store_behind_locked()) {
+        sync_store(lock);
+    } else if (s_outcome) {
+        settle_locked();
+    } else if (s_running && !s_in_flight && !s_queue.empty() && Clock::now() >= s_next_attempt) {
+        const Entry &head = s_queue.front();
+        const std::string text = head.text;
+        void *token = reinterpret_cast<void *>(static_cast<uintptr_t>(head.seq));
+        s_in_flight = true;
+        lock.unlock();
+        request_send_report(text.c_str(), on_sent, token);
+        lock.lock();
+    } else if (s_running && !s_in_flight && !s_queue.empty()) {
+        s_wake.wait_until(lock, s_next_attempt);
+    } else {
+        s_wake.wait(lock);
+    }
+}
+
 void run() {
     std::unique_lock lock(s_mutex);
     while (!s_stopping) {
-        if (store_behind_locked()) {
-            sync_store(lock);
-        } else if (s_outcome) {
-            settle_locked();
-        } else if (s_running && !s_in_flight && !s_queue.empty() &&
-                   Clock::now() >= s_next_attempt) {
-            s_in_flight = true;
-            const Entry &head = s_queue.front();
-            const std::string text = head.text;
-            void *token = reinterpret_cast<void *>(static_cast<uintptr_t>(head.seq));
-            lock.unlock();
-            request_send_report(text.c_str(), on_sent, token);
-            lock.lock();
-        } else if (s_running && !s_in_flight && !s_queue.empty()) {
-            s_wake.wait_until(lock, s_next_attempt);
-        } else {
-            s_wake.wait(lock);
+        try {
+            step(lock);
+        } catch (const std::bad_alloc &) {
+            // Nothing queued is lost: the step is tried again after a pause.
+            if (!lock.owns_lock()) {
+                lock.lock();
+            }
+            s_wake.wait_for(lock, kOutOfMemoryPause);
         }
     }
 }
@@ -275,30 +301,42 @@ void close() {
 
 bool post(std::string event_text, rv_result_callback callback, void *user_data) {
     std::vector<Owed> owed;
+    bool queued = false;
     {
         std::lock_guard lock(s_mutex);
         if (!s_open) {
             return false;
         }
-        while (!s_queue.empty() &&
-               (s_queue.size() >= kOutboxReports || s_bytes + event_text.size() > kOutboxBytes)) {
-            // The oldest that is not being sent right now.
-            const size_t victim = s_in_flight ? 1 : 0;
-            if (victim >= s_queue.size()) {
-                break;
+        try {
+            while (!s_queue.empty() && (s_queue.size() >= kOutboxReports ||
+                                        s_bytes + event_text.size() > kOutboxBytes)) {
+                // The oldest that is not being sent right now.
+                const size_t victim = s_in_flight ? 1 : 0;
+                if (victim >= s_queue.size()) {
+                    break;
+                }
+                owe(s_queue[victim], RVE_QUEUE_FULL, owed);
+                forget_locked(victim);
+                s_counts.dropped++;
+                LOGW(kTag, "report outbox full, the oldest report dropped (%zu dropped)\n",
+                     s_counts.dropped);
             }
-            owe(s_queue[victim], RVE_QUEUE_FULL, owed);
-            forget_locked(victim);
-            s_counts.dropped++;
-            LOGW(kTag, "report outbox full, the oldest report dropped (%zu dropped)\n",
-                 s_counts.dropped);
+            const size_t size = event_text.size();
+            s_queue.push_back(
+                {s_next_seq, std::move(event_text), false, callback, user_data, false});
+            s_next_seq++;
+            s_bytes += size;
+            s_counts.queued++;
+            s_wake.notify_all();
+            queued = true;
+        } catch (const std::bad_alloc &) {
+            // Answered below, outside the lock.
         }
-        s_bytes += event_text.size();
-        s_queue.push_back({s_next_seq++, std::move(event_text), false, callback, user_data, false});
-        s_counts.queued++;
-        s_wake.notify_all();
     }
     pay(owed);
+    if (!queued && callback != nullptr) {
+        callback(RVE_NO_MEMORY, nullptr, 0, user_data);
+    }
     return true;
 }
 
