@@ -202,6 +202,23 @@ ORV_API void IjkMediaPlayer_setCaFile(const char *path);
  */
 ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
 
+/*
+ * Bound of the read-ahead, from the next prepare on. A source over HTTP(S) is fetched ahead
+ * of playback, at the link's speed, into a buffer in memory that holds at most `max_bytes`
+ * and at most `max_seconds` of audio (judged by the source's average rate, once known):
+ * a dropout of the link shorter than what is buffered is not heard. 0 or less restores
+ * each default: 8 MiB, 240 s. The same bound applies to a prefetch.
+ */
+ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds);
+
+/*
+ * Starts fetching the http(s) `url` ahead (into a buffer bounded as above), so that when
+ * it is next set as data source and prepared, its first audio comes from memory. One
+ * prefetch at a time: a new one (or null) drops the one before; so does reset. Returns at
+ * once and never waits for the network or the resolver. Any thread.
+ */
+ORV_API void IjkMediaPlayer_prefetch(const char *url);
+
 /* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);
 
