@@ -157,6 +157,8 @@ bool Fetcher::start_transfer(Transfer &t) {
     // A name lookup still running is left to finish on its own: nothing waits for it.
     curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+    // Nothing else would use the connection again: a fetch is one resource.
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kSilentS);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
@@ -560,11 +562,10 @@ std::int64_t Fetcher::seek(std::int64_t pos) {
     }
     // A look at the end (tags, an index) while the window fills from the front: fetched
     // beside it, so the read-ahead (or a prefetch) is not thrown away for it.
-    if (pos > window_end_locked() && head_.size - pos <= kTailBytes &&
-        head_.size > 2 * kTailBytes && !head_.no_ranges) {
+    if (pos > window_end_locked() && head_.size - pos <= kTailBytes && !head_.no_ranges) {
         if (tail_state_ == Tail::None || tail_state_ == Tail::Failed || tail_start_ > pos) {
             tail_.clear();
-            tail_start_ = head_.size - kTailBytes;
+            tail_start_ = std::max(head_.size - kTailBytes, window_end_locked());
             tail_state_ = Tail::Wanted;
             ++tail_generation_;
             curl_multi_wakeup(static_cast<CURLM *>(multi_));

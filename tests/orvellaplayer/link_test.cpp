@@ -3,6 +3,7 @@
 // output never runs dry, and the play time is the sources' length within 500 ms).
 // CTest runs each row as a test of its own, side by side.
 #include <cstdlib>
+#include <set>
 
 #include "link_server.h"
 #include "orvellaplayer.h"
@@ -34,22 +35,22 @@ void PrintTo(const Row &row, std::ostream *os) {
     *os << row.label;
 }
 
-// A high bit rate, so that an outage outlasts what the kernel's socket buffers hold (a few
-// seconds of it): the read-ahead, not they, must bridge it. The link is eight times the
-// bit rate; the outage starts a second in, when about eight seconds are fetched.
-constexpr int kHigh = 256000;
+// A high bit rate, so that the outage outlasts what the kernel's socket buffers hold (a few
+// seconds of it): the read-ahead, not they, must bridge it. The link is twelve times the
+// bit rate; the outage starts a second in, when about twelve seconds are fetched.
+constexpr int kHigh = 320000;
 const Row kRows[] = {
-    {"mp3_stall", rvtone::Codec::Mp3, kHigh, 8, 1.0, 4.0, Outage::Stall, Body::Ranged, 1, 3, 3.0},
-    {"aac_stall", rvtone::Codec::Aac, kHigh, 8, 1.0, 4.0, Outage::Stall, Body::Ranged, 1, 3, 3.0},
-    {"mp3_cut", rvtone::Codec::Mp3, kHigh, 8, 1.0, 4.0, Outage::CutAndRefuse, Body::Ranged, 1, 3,
-     3.0},
-    {"cut_without_ranges", rvtone::Codec::Mp3, kHigh, 8, 1.0, 4.0, Outage::CutAndRefuse,
-     Body::NoRanges, 1, 3, 3.0},
-    {"chunked_stall", rvtone::Codec::Aac, kHigh, 8, 1.0, 4.0, Outage::Stall, Body::Chunked, 1, 3,
-     3.0},
+    {"mp3_stall", rvtone::Codec::Mp3, kHigh, 12, 1.0, 6.0, Outage::Stall, Body::Ranged, 1, 3, 4.0},
+    {"aac_stall", rvtone::Codec::Aac, kHigh, 12, 1.0, 6.0, Outage::Stall, Body::Ranged, 1, 3, 4.0},
+    {"mp3_cut", rvtone::Codec::Mp3, kHigh, 12, 1.0, 6.0, Outage::CutAndRefuse, Body::Ranged, 1, 3,
+     4.0},
+    {"cut_without_ranges", rvtone::Codec::Mp3, kHigh, 12, 1.0, 6.0, Outage::CutAndRefuse,
+     Body::NoRanges, 1, 3, 4.0},
+    {"chunked_stall", rvtone::Codec::Aac, kHigh, 12, 1.0, 6.0, Outage::Stall, Body::Chunked, 1, 3,
+     4.0},
     // Both items fetched before the link goes, from the middle of the first item into the
     // second: the second is prepared while there is no link at all.
-    {"across_two_items", rvtone::Codec::Aac, kHigh, 8, 2.0, 4.5, Outage::CutAndRefuse,
+    {"across_two_items", rvtone::Codec::Aac, kHigh, 12, 2.0, 4.5, Outage::CutAndRefuse,
      Body::Ranged, 2, 2, 2.0},
     // As heard in a car: 96 KB/s for 128 kbit/s, 30 s of tunnel 12 s into a 60 s MP3.
     {"slow_tunnel_30s", rvtone::Codec::Mp3, 128000, 6, 12.0, 30.0, Outage::Stall, Body::Ranged, 1,
@@ -72,6 +73,7 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
             spec.frequency_hz = pitch(item, tone);
             spec.duration_s = row.tone_s;
             spec.bitrate = row.bitrate;
+            spec.channels = 2;
             const auto part = rvtone::encode_tone(row.codec, spec);
             files[item].insert(files[item].end(), part.begin(), part.end());
         }
@@ -147,7 +149,7 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
     const auto window = static_cast<std::size_t>(0.05 * kRate);
     for (int item = 0; item < row.items; ++item) {
         SCOPED_TRACE(item);
-        const auto mono = captures[item]->read(kRate, 1).mono();
+        const auto mono = captures[item]->read(kRate, 2).mono();
         std::size_t before = 0;
         for (int tone = 0; tone < row.tones; ++tone) {
             const double hz = pitch(item, tone);
@@ -169,8 +171,9 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
     if (row.outage == Outage::CutAndRefuse && row.items == 1) {
         EXPECT_GE(requests.size(), 2u) << "the link was never cut";
     }
+    std::set<std::string> asked;
     for (const auto &r : requests) {
-        if (r.range_from >= 0) {
+        if (!asked.insert(r.path).second) {
             EXPECT_GT(r.range_from, 0) << r.path << " asked for from its start again";
         }
     }
