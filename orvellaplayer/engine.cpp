@@ -52,8 +52,8 @@ int Engine::prepare(int start_ms) {
     }
     prefetch_.reset();
     prefetch_url_.clear();
-    session_ = std::make_unique<Session>(std::move(config), events_, settings_,
-                                         std::move(prefetched));
+    session_ =
+        std::make_unique<Session>(std::move(config), events_, settings_, std::move(prefetched));
     return 0;
 }
 

@@ -2,8 +2,8 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <arpa/inet.h>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -113,7 +113,8 @@ struct Fetcher::Transfer {
 };
 
 Fetcher::Fetcher(FetchOptions options)
-    : options_(std::move(options)), max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)) {
+    : options_(std::move(options)),
+      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)) {
     global_init();
     multi_ = curl_multi_init();
     thread_ = std::thread([this] { run(); });
@@ -332,7 +333,7 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         t.rejected = true;
         t.retry = status >= 500 || status == 0;
         if (!head_ready_) {
-            failed_ = status == 404 ? AVERROR_HTTP_NOT_FOUND
+            failed_ = status == 404   ? AVERROR_HTTP_NOT_FOUND
                       : status == 403 ? AVERROR_HTTP_FORBIDDEN
                       : status >= 500 ? AVERROR_HTTP_SERVER_ERROR
                                       : AVERROR_HTTP_OTHER_4XX;
@@ -440,14 +441,13 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n) {
         paused_ = true;
         return CURL_WRITEFUNC_PAUSE;  // the same bytes come again once there is room
     }
-    const std::size_t skipped = static_cast<std::size_t>(
-        std::min<std::int64_t>(t.skip, static_cast<std::int64_t>(n)));
+    const std::size_t skipped =
+        static_cast<std::size_t>(std::min<std::int64_t>(t.skip, static_cast<std::int64_t>(n)));
     t.skip -= static_cast<std::int64_t>(skipped);
     std::size_t take = n - skipped;
     if (head_.size >= 0) {  // never past the length, whatever follows
-        take = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(head_.size - window_end_locked(), 0,
-                                     static_cast<std::int64_t>(take)));
+        take = static_cast<std::size_t>(std::clamp<std::int64_t>(
+            head_.size - window_end_locked(), 0, static_cast<std::int64_t>(take)));
     }
     window_.insert(window_.end(), data + skipped, data + skipped + take);
     t.delivered += static_cast<std::int64_t>(take);
@@ -524,7 +524,8 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         const std::int64_t have = window_end_locked() - read_pos_;
         if (have > 0 && size > 0) {
             const auto n = static_cast<std::size_t>(std::min<std::int64_t>(have, size));
-            const auto at = window_.begin() + static_cast<std::ptrdiff_t>(read_pos_ - window_start_);
+            const auto at =
+                window_.begin() + static_cast<std::ptrdiff_t>(read_pos_ - window_start_);
             std::copy(at, at + static_cast<std::ptrdiff_t>(n), buf);
             read_pos_ += static_cast<std::int64_t>(n);
             if (paused_) {
@@ -658,8 +659,8 @@ std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
         *error = AVERROR(ENOMEM);
         return nullptr;
     }
-    io->io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &io->opaque_, &FetchIo::read,
-                                 nullptr, &FetchIo::seek);
+    io->io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &io->opaque_, &FetchIo::read, nullptr,
+                                 &FetchIo::seek);
     if (io->io_ == nullptr) {
         av_free(buffer);
         *error = AVERROR(ENOMEM);

@@ -85,7 +85,7 @@ bool rate_ok(int rate) {
 
 // Types a station's stream is sent as, and a file for download never is.
 constexpr std::string_view kStreamTypes[] = {
-    "audio/aacp", "audio/x-mpegurl", "audio/mpegurl", "application/x-mpegurl",
+    "audio/aacp",    "audio/x-mpegurl",          "audio/mpegurl", "application/x-mpegurl",
     "audio/x-scpls", "application/octet-stream",
 };
 
@@ -620,7 +620,8 @@ bool MediaInput::has_end() const {
 }
 
 bool MediaInput::ended_cleanly() const {
-    return fetch_ && !is_hls() && fetch_->fetcher().ended_cleanly() && !fetch_->fetcher().head().icy;
+    return fetch_ && !is_hls() && fetch_->fetcher().ended_cleanly() &&
+           !fetch_->fetcher().head().icy;
 }
 
 bool MediaInput::is_network() const {
@@ -629,7 +630,7 @@ bool MediaInput::is_network() const {
 }
 
 std::int64_t MediaInput::bytes_fetched() const {
-    return fetch_ && !is_hls() ? fetch_->fetcher().fetched()
+    return fetch_ && !is_hls()           ? fetch_->fetcher().fetched()
            : fmt_ && fmt_->pb != nullptr ? std::max<std::int64_t>(fmt_->pb->pos, 0)
                                          : 0;
 }

@@ -146,7 +146,7 @@ class MediaInput {
     std::unique_ptr<FetchIo> fetch_;  // the source itself (or an HLS variant's playlist)
     std::vector<std::unique_ptr<FetchIo>> requests_;  // opened by the demuxer, until it closes
     std::unique_ptr<Fetcher> prefetched_;
-    std::string playlist_;                      // an HLS playlist as read, for the demuxer
+    std::string playlist_;  // an HLS playlist as read, for the demuxer
     std::unique_ptr<MemoryIo> playlist_io_;
     AVIOContext *caller_io_ = nullptr;  // InputOptions::io
     std::unique_ptr<AVFormatContext, InputClose> fmt_;

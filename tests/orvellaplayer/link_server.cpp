@@ -142,7 +142,8 @@ void LinkServer::serve(int fd) {
         }
     }
     if (body.empty()) {
-        send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", 63);
+        send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                 63);
         ::close(fd);
         return;
     }
@@ -184,7 +185,8 @@ void LinkServer::serve(int fd) {
         tokens = std::min(tokens + link_.rate * std::chrono::duration<double>(now - last).count(),
                           link_.rate * 0.05);
         last = now;
-        const auto n = static_cast<std::int64_t>(std::min<double>(tokens, static_cast<double>(size - at)));
+        const auto n =
+            static_cast<std::int64_t>(std::min<double>(tokens, static_cast<double>(size - at)));
         if (n <= 0) {
             continue;
         }

@@ -93,7 +93,8 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
     }
     std::vector<std::unique_ptr<Capture>> captures;
     for (int item = 0; item < row.items; ++item) {
-        captures.push_back(std::make_unique<Capture>(std::string(row.label) + std::to_string(item)));
+        captures.push_back(
+            std::make_unique<Capture>(std::string(row.label) + std::to_string(item)));
     }
     setenv("RV_PCM_CAPTURE", captures[0]->path().c_str(), 1);
     // What the album player does: prefetch the next item once the current one is fetched,

@@ -48,15 +48,14 @@ void PrintTo(const Row &row, std::ostream *os) {
 }
 
 const Row kRows[] = {
-    {"stop_http", "http://media.hang.test/a.aac", false, [](const std::string &) {
-         IjkMediaPlayer_stop();
-     }},
-    {"stop_https", "https://media.hang.test/a.aac", false, [](const std::string &) {
-         IjkMediaPlayer_stop();
-     }},
+    {"stop_http", "http://media.hang.test/a.aac", false,
+     [](const std::string &) { IjkMediaPlayer_stop(); }},
+    {"stop_https", "https://media.hang.test/a.aac", false,
+     [](const std::string &) { IjkMediaPlayer_stop(); }},
     {"reset", "http://cdn.hang.test/live/list.m3u8", false,
      [](const std::string &) { IjkMediaPlayer_reset(); }},
-    {"finalize", "https://media.hang.test/a.aac", false, [](const std::string &) {
+    {"finalize", "https://media.hang.test/a.aac", false,
+     [](const std::string &) {
          IjkMediaPlayer_native_finalize();
          IjkMediaPlayer_native_init();
      }},

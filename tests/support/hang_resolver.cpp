@@ -22,8 +22,10 @@ bool hangs(const char *node) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int getaddrinfo(const char *node, const char *service, const addrinfo *hints,
-                           addrinfo **res) {
+extern "C" __attribute__((visibility("default"))) int getaddrinfo(const char *node,
+                                                                  const char *service,
+                                                                  const addrinfo *hints,
+                                                                  addrinfo **res) {
     if (hangs(node)) {
         sleep(rvtest::kResolverHangSeconds);
         return EAI_AGAIN;
