@@ -69,12 +69,12 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
     std::vector<std::vector<std::uint8_t>> files(static_cast<std::size_t>(row.items));
     for (int item = 0; item < row.items; ++item) {
         for (int tone = 0; tone < row.tones; ++tone) {
-            rvtone::ToneSpec spec;
-            spec.frequency_hz = pitch(item, tone);
-            spec.duration_s = row.tone_s;
-            spec.bitrate = row.bitrate;
-            spec.channels = 2;
-            const auto part = rvtone::encode_tone(row.codec, spec);
+            rvtone::ToneSpec sine;
+            sine.frequency_hz = pitch(item, tone);
+            sine.duration_s = row.tone_s;
+            sine.bitrate = row.bitrate;
+            sine.channels = 2;
+            const auto part = rvtone::encode_tone(row.codec, sine);
             files[item].insert(files[item].end(), part.begin(), part.end());
         }
     }
