@@ -10,8 +10,6 @@
 #include <random>
 #include <vector>
 
-#include "log.h"
-
 namespace orv {
 namespace {
 
@@ -161,36 +159,6 @@ std::optional<std::string> query_ipv4(const std::string &server, const std::stri
         }
     }
     return std::nullopt;
-}
-
-void resolve_http_host(const std::string &server, InputOptions &options,
-                       const std::atomic<bool> &abort) {
-    constexpr std::string_view kScheme = "http://";
-    const std::string &url = options.url;
-    if (url.compare(0, kScheme.size(), kScheme) != 0) {
-        return;
-    }
-    const std::size_t host_at = kScheme.size();
-    const std::size_t end = url.find_first_of(":/?#", host_at);
-    const std::string host = url.substr(host_at, end == std::string::npos ? end : end - host_at);
-    in_addr literal{};
-    if (host.empty() || inet_pton(AF_INET, host.c_str(), &literal) == 1 || host[0] == '[') {
-        return;
-    }
-    const auto ip = query_ipv4(server, host, abort);
-    if (!ip) {
-        warn("DNS server %s gave no address for %s; using the system resolver", server.c_str(),
-             host.c_str());
-        return;
-    }
-    const std::string rest = end == std::string::npos ? std::string() : url.substr(end);
-    // The Host header keeps the port the URL named.
-    std::string authority = host;
-    if (!rest.empty() && rest[0] == ':') {
-        authority += rest.substr(0, rest.find_first_of("/?#"));
-    }
-    options.host_header = "Host: " + authority + "\r\n";
-    options.url = std::string(kScheme) + *ip + rest;
 }
 
 }  // namespace orv

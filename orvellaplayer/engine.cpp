@@ -43,15 +43,50 @@ int Engine::prepare(int start_ms) {
         return -1;
     }
     SessionConfig config;
-    config.input.url = url_;
-    config.input.proxy = proxy_;
-    config.input.ca_file = ca_file_;
-    config.input.max_bitrate = max_bitrate_;
-    config.dns_server = dns_;
+    config.input = input_options_locked(url_);
     config.start_ms = start_ms > 0 ? start_ms : 0;
     config.generation = generation_;
-    session_ = std::make_unique<Session>(std::move(config), events_, settings_);
+    std::unique_ptr<Fetcher> prefetched;
+    if (prefetch_ && prefetch_url_ == url_ && !prefetch_->failed()) {
+        prefetched = std::move(prefetch_);
+    }
+    prefetch_.reset();
+    prefetch_url_.clear();
+    session_ =
+        std::make_unique<Session>(std::move(config), events_, settings_, std::move(prefetched));
     return 0;
+}
+
+InputOptions Engine::input_options_locked(const std::string &url) const {
+    InputOptions input;
+    input.url = url;
+    input.proxy = proxy_;
+    input.ca_file = ca_file_;
+    input.dns_server = dns_;
+    input.max_bitrate = max_bitrate_;
+    input.read_ahead_bytes = read_ahead_bytes_;
+    return input;
+}
+
+void Engine::prefetch(const char *url) {
+    std::lock_guard lock(mu_);
+    const std::string next = url != nullptr ? url : "";
+    if (next == prefetch_url_ && prefetch_) {
+        return;
+    }
+    prefetch_.reset();
+    prefetch_url_.clear();
+    if (next.rfind("http://", 0) != 0 && next.rfind("https://", 0) != 0) {
+        return;
+    }
+    prefetch_ = start_fetch(input_options_locked(next), next);
+    prefetch_url_ = next;
+}
+
+void Engine::set_read_ahead(std::int64_t max_bytes, std::int32_t max_seconds) {
+    std::lock_guard lock(mu_);
+    read_ahead_bytes_ = max_bytes > 0 ? max_bytes : kDefaultReadAheadBytes;
+    settings_.read_ahead_seconds.store(max_seconds > 0 ? max_seconds : kDefaultReadAheadSeconds);
 }
 
 void Engine::start() {
@@ -76,6 +111,8 @@ void Engine::stop() {
 void Engine::reset() {
     std::lock_guard lock(mu_);
     end_session_locked();
+    prefetch_.reset();
+    prefetch_url_.clear();
     url_.clear();
     settings_.duration_override_ms.store(-1);
 }

@@ -34,16 +34,21 @@ class Engine {
     void set_proxy(const char *proxy);
     void set_ca_file(const char *path);
     void set_max_bitrate(std::int64_t bits_per_second);
+    void set_read_ahead(std::int64_t max_bytes, std::int32_t max_seconds);
+    // Starts fetching `url` ahead; the next prepare of that very URL reads from it.
+    void prefetch(const char *url);
     void set_debug(int level);
 
   private:
     Engine();
     // Ends the current session and retires its pending events. Caller holds mu_.
     void end_session_locked();
+    InputOptions input_options_locked(const std::string &url) const;
 
     PlayerSettings settings_;
     EventThread events_;  // declared before session_: outlives every session
-    // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, session_, generation_. Held by command
+    // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, read_ahead_bytes_, session_,
+    // generation_, prefetch_, prefetch_url_. Held by command
     // threads (the event thread too, when a callback commands); never by the session or event
     // thread on their own, so joining a session under it cannot deadlock.
     std::mutex mu_;
@@ -52,8 +57,11 @@ class Engine {
     std::string proxy_;
     std::string ca_file_;
     std::int64_t max_bitrate_ = kDefaultMaxBitrate;
+    std::int64_t read_ahead_bytes_ = kDefaultReadAheadBytes;
     std::uint64_t generation_ = 0;
     std::unique_ptr<Session> session_;
+    std::string prefetch_url_;
+    std::unique_ptr<Fetcher> prefetch_;
 };
 
 }  // namespace orv

@@ -15,7 +15,6 @@ namespace orv {
 namespace {
 
 constexpr int kMaxBadPackets = 50;
-constexpr const char *kUserAgent = "orvellaplayer/0.1";
 // A live source arrives in real time: a probe must not wait for seconds of it.
 constexpr int kLiveProbeBytes = 32 * 1024;
 
@@ -84,7 +83,49 @@ bool rate_ok(int rate) {
     return rate >= 4000 && rate <= 48000;
 }
 
+// Types a station's stream is sent as, and a file for download never is.
+constexpr std::string_view kStreamTypes[] = {
+    "audio/aacp",    "audio/x-mpegurl",          "audio/mpegurl", "application/x-mpegurl",
+    "audio/x-scpls", "application/octet-stream",
+};
+
+bool is_stream_type(const std::string &mime) {
+    const std::string_view type = trimmed(std::string_view(mime).substr(0, mime.find(';')));
+    return std::any_of(std::begin(kStreamTypes), std::end(kStreamTypes),
+                       [type](std::string_view t) { return same_text(t, type); });
+}
+
+// "scheme:..." (file:, pipe:, ftp://, ...) rather than a path.
+bool names_scheme(std::string_view url) {
+    const std::size_t colon = url.find(':');
+    return colon != std::string_view::npos && colon > 0 &&
+           std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' ||
+                      c == '.';
+           });
+}
+
 }  // namespace
+
+bool looks_like_playlist(std::string_view head, std::size_t enough) {
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") {  // a byte-order mark
+        head.remove_prefix(3);
+    }
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return head.size() < enough;
+    }
+    head.remove_prefix(first);
+    if (head[0] == '#') {
+        return true;
+    }
+    // A bare list starts with a URL: a line of text. Media has binary bytes within it.
+    const std::string_view line = head.substr(0, std::min(head.find('\n'), enough));
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u == '\r' || u == '\t' || (u >= 0x20 && u < 0x7F);
+    });
+}
 
 const AVInputFormat *demuxer_for(const char *content_type, const std::string &url) {
     if (content_type != nullptr) {
@@ -114,21 +155,45 @@ MediaInput::~MediaInput() {
     av_channel_layout_uninit(&in_layout_);
 }
 
-int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
-                             AVDictionary **options) {
-    const auto *self = static_cast<const MediaInput *>(s->opaque);
-    AVDictionary *opts = nullptr;
-    if (options != nullptr) {
-        av_dict_copy(&opts, *options, 0);
+std::unique_ptr<Fetcher> start_fetch(const InputOptions &options, const std::string &url) {
+    FetchOptions o;
+    o.url = url;
+    o.proxy = options.proxy;
+    o.ca_file = options.ca_file;
+    o.dns_server = options.dns_server;
+    o.max_bytes = options.read_ahead_bytes;
+    return std::make_unique<Fetcher>(std::move(o));
+}
+
+int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int,
+                             AVDictionary **) {
+    auto *self = static_cast<MediaInput *>(s->opaque);
+    const std::string_view name(url);
+    if (name.rfind("http://", 0) != 0 && name.rfind("https://", 0) != 0) {
+        // Only the network a radio needs: no local files, pipes or other protocols named
+        // by a playlist or a redirect. (Encrypted segments, "crypto+https://", are not
+        // played yet.)
+        error("refused to open %s: not http or https", loggable_url(url).c_str());
+        return AVERROR(EPERM);
     }
-    // Ours last: a demuxer's options for its own requests never turn the checks off.
-    av_dict_copy(&opts, self->request_options_.get(), 0);
-    if (s->protocol_whitelist != nullptr) {
-        av_dict_set(&opts, "protocol_whitelist", s->protocol_whitelist, 0);
+    int rc = 0;
+    std::string why;
+    auto io = FetchIo::open(start_fetch(self->options_, url), s->interrupt_callback, &rc, &why);
+    if (!io) {
+        if (rc != AVERROR_EXIT) {
+            av_log(s, AV_LOG_ERROR, "%s: %s\n", loggable_url(url).c_str(), why.c_str());
+        }
+        return rc;
     }
-    const int rc = avio_open2(pb, url, flags, &s->interrupt_callback, &opts);
-    av_dict_free(&opts);
-    return rc;
+    *pb = io->get();
+    self->requests_.push_back(std::move(io));
+    return 0;
+}
+
+int MediaInput::close_request(AVFormatContext *s, AVIOContext *pb) {
+    auto *self = static_cast<MediaInput *>(s->opaque);
+    std::erase_if(self->requests_, [pb](const auto &io) { return io->get() == pb; });
+    return 0;
 }
 
 int MediaInput::refuse_request(AVFormatContext *, AVIOContext **, const char *, int,
@@ -136,35 +201,16 @@ int MediaInput::refuse_request(AVFormatContext *, AVIOContext **, const char *, 
     return AVERROR(EPERM);
 }
 
-int MediaInput::open(const InputOptions &options, int *av_error) {
+int MediaInput::open(const InputOptions &options, int *av_error,
+                     std::unique_ptr<Fetcher> prefetched) {
+    options_ = options;
+    options_.io = nullptr;
     url_ = options.url;
     caller_io_ = options.io;
     fixed_rate_ = options.out_rate;
     fixed_channels_ = options.out_channels;
     max_bitrate_ = options.max_bitrate;
-    AVDictionary *opts = nullptr;
-    av_dict_set(&opts, "user_agent", kUserAgent, 0);
-    // Dropped connections are picked up again where they broke off (with Range on files).
-    av_dict_set(&opts, "reconnect", "1", 0);
-    av_dict_set(&opts, "reconnect_streamed", "1", 0);
-    av_dict_set(&opts, "reconnect_on_network_error", "1", 0);
-    av_dict_set(&opts, "reconnect_delay_max", "2", 0);
-    av_dict_set(&opts, "rw_timeout", "10000000", 0);  // a silent server counts as a drop
-    // HTTPS servers prove who they are, on every request: certificate chain and host name.
-    av_dict_set(&opts, "tls_verify", "1", 0);
-    // The handshake's small writes go out at once: with Nagle each waited for the peer's
-    // delayed ACK, which made an HTTPS start over ten times slower than HTTP.
-    av_dict_set(&opts, "tcp_nodelay", "1", 0);
-    if (!options.ca_file.empty()) {
-        av_dict_set(&opts, "ca_file", options.ca_file.c_str(), 0);
-    }
-    if (!options.proxy.empty()) {
-        av_dict_set(&opts, "http_proxy", options.proxy.c_str(), 0);
-    }
-    if (!options.host_header.empty()) {
-        av_dict_set(&opts, "headers", options.host_header.c_str(), 0);
-    }
-    request_options_.reset(opts);
+    prefetched_ = std::move(prefetched);
 
     FfmpegErrors errors;
     int detail = open_demuxer(true, av_error);
@@ -176,14 +222,15 @@ int MediaInput::open(const InputOptions &options, int *av_error) {
     if (detail != 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(*av_error, text, sizeof text);
-        reason_ = errors.first().empty() ? text : errors.first();
+        reason_ = !errors.first().empty() ? errors.first() : !reason_.empty() ? reason_ : text;
     }
     return detail;
 }
 
 int MediaInput::open_demuxer(bool by_name, int *av_error) {
     fmt_.reset();
-    io_.reset();
+    requests_.clear();
+    fetch_.reset();
     playlist_io_.reset();
     dec_.reset();
     named_ = false;
@@ -197,9 +244,10 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
     }
     raw->interrupt_callback = interrupt_;
     raw->opaque = this;
-    raw->io_open = &MediaInput::open_request;
     raw->probesize = kLiveProbeBytes;
     raw->max_analyze_duration = AV_TIME_BASE / 2;
+    AVDictionary *demuxer_options = nullptr;
+    std::unique_ptr<AVDictionary, DictFree> demuxer_options_owner;
 
     const AVInputFormat *format = nullptr;
     bool live = false;
@@ -208,42 +256,57 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         raw->pb = caller_io_;
         raw->io_open = &MediaInput::refuse_request;
     } else if (is_network()) {
+        raw->io_open = &MediaInput::open_request;
+        raw->io_close2 = &MediaInput::close_request;
         // Our own first request, so that its Content-Type can name the demuxer; the
         // demuxer then reads from it.
-        AVIOContext *pb = nullptr;
-        const int rc = open_request(raw, &pb, url_.c_str(), AVIO_FLAG_READ, nullptr);
-        if (rc < 0) {
+        std::unique_ptr<Fetcher> fetcher =
+            prefetched_ ? std::move(prefetched_) : start_fetch(options_, url_);
+        fetch_ = FetchIo::open(std::move(fetcher), interrupt_, av_error, &reason_);
+        if (!fetch_) {
             avformat_free_context(raw);
-            *av_error = rc;
             return ORV_ERROR_OPEN;
         }
-        io_.reset(pb);
-        raw->pb = pb;
+        raw->pb = fetch_->get();
+        const FetchHead head = fetch_->fetcher().head();
         // Without a length the answer is a live stream, which arrives in real time.
-        live = avio_size(pb) <= 0;
+        live = !has_end();
         if (live) {
             raw->format_probesize = kLiveProbeBytes;
-        } else if ((pb->seekable & AVIO_SEEKABLE_NORMAL) == 0) {
-            // A server without byte ranges answers a resume with the whole body again,
-            // which FFmpeg would splice on as the rest: such a file is not resumed.
-            av_opt_set_int(pb, "reconnect", 0, AV_OPT_SEARCH_CHILDREN);
         }
         if (by_name) {
-            std::uint8_t *type = nullptr;
-            av_opt_get(pb, "mime_type", AV_OPT_SEARCH_CHILDREN, &type);
-            format = demuxer_for(reinterpret_cast<const char *>(type), url_);
-            av_free(type);
+            format = demuxer_for(head.mime_type.c_str(), url_);
         }
         if (format != nullptr && std::string_view(format->name) == "hls") {
-            if (const int rc = take_playlist(raw, open_url); rc < 0) {
+            const int rc = take_playlist(raw, open_url);
+            if (rc < 0) {
                 avformat_free_context(raw);
                 *av_error = rc;
                 return ORV_ERROR_OPEN;
             }
+            if (rc > 0) {
+                format = nullptr;
+            }
         }
+        if (format != nullptr && std::string_view(format->name) == "hls") {
+            // Each segment is a fetch of its own: the demuxer must not try to reuse one.
+            av_dict_set(&demuxer_options, "http_persistent", "0", 0);
+            av_dict_set(&demuxer_options, "http_multiple", "0", 0);
+            demuxer_options_owner.reset(demuxer_options);
+        }
+    } else if (names_scheme(url_)) {
+        reason_ = "only http and https sources and local paths are opened";
+        avformat_free_context(raw);
+        *av_error = AVERROR_PROTOCOL_NOT_FOUND;
+        return ORV_ERROR_OPEN;
     }
     named_ = format != nullptr;
-    int rc = avformat_open_input(&raw, open_url.c_str(), format, nullptr);
+    AVDictionary *opts = demuxer_options_owner.release();
+    if (caller_io_ == nullptr && !is_network()) {
+        av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    }
+    int rc = avformat_open_input(&raw, open_url.c_str(), format, &opts);
+    av_dict_free(&opts);
     if (rc < 0) {  // avformat_open_input freed the context
         *av_error = rc;
         return ORV_ERROR_OPEN;
@@ -262,33 +325,33 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
 
 int MediaInput::take_playlist(AVFormatContext *raw, std::string &open_url) {
     constexpr std::size_t kMaxPlaylistBytes = 4 << 20;
+    constexpr std::size_t kFirstLine = 256;
     playlist_.clear();
     char buf[4096];
     int n = 0;
     while (playlist_.size() < kMaxPlaylistBytes &&
-           (n = avio_read(io_.get(), reinterpret_cast<unsigned char *>(buf), sizeof buf)) > 0) {
+           (n = avio_read(fetch_->get(), reinterpret_cast<unsigned char *>(buf), sizeof buf)) > 0) {
         playlist_.append(buf, static_cast<std::size_t>(n));
+        if (!looks_like_playlist(playlist_, kFirstLine)) {
+            // Not a playlist: the stream itself, read again from its first byte (still in
+            // the fetch buffer).
+            return avio_seek(fetch_->get(), 0, SEEK_SET) < 0 ? AVERROR(EIO) : 1;
+        }
     }
     if (n < 0 && n != AVERROR_EOF) {
         return n;
     }
     // Segments are relative to where the playlist really came from, after redirects.
-    std::uint8_t *location = nullptr;
-    if (av_opt_get(io_.get(), "location", AV_OPT_SEARCH_CHILDREN, &location) >= 0 &&
-        location != nullptr) {
-        open_url = reinterpret_cast<const char *>(location);
-    }
-    av_free(location);
-    io_.reset();
+    open_url = fetch_->fetcher().head().location;
+    fetch_.reset();
     if (const auto variant = choose_variant(playlist_, max_bitrate_)) {
         open_url = resolve_url(open_url, *variant);
-        AVIOContext *pb = nullptr;
-        const int rc = open_request(raw, &pb, open_url.c_str(), AVIO_FLAG_READ, nullptr);
-        if (rc < 0) {
+        int rc = 0;
+        fetch_ = FetchIo::open(start_fetch(options_, open_url), interrupt_, &rc, &reason_);
+        if (!fetch_) {
             return rc;
         }
-        io_.reset(pb);
-        raw->pb = pb;
+        raw->pb = fetch_->get();
         return 0;
     }
     playlist_io_ = std::make_unique<MemoryIo>(std::span<const std::uint8_t>(
@@ -546,30 +609,37 @@ bool MediaInput::has_end() const {
     if (!is_network()) {
         return true;
     }
-    return is_hls() ? duration_ms() > 0 : size_bytes() > 0;
+    if (is_hls()) {
+        return duration_ms() > 0;
+    }
+    if (!fetch_) {
+        return false;
+    }
+    const FetchHead head = fetch_->fetcher().head();
+    return head.size > 0 && (head.ranges || !(head.icy || is_stream_type(head.mime_type)));
 }
 
-bool MediaInput::cut_short() const {
-    const std::int64_t size = size_bytes();
-    // The read failed short of the length; a demuxer that stops early by itself (at the
-    // end of its audio, before trailing tags) leaves no error behind.
-    return is_network() && size > 0 && fmt_->pb->error < 0 && bytes_fetched() < size;
+bool MediaInput::ended_cleanly() const {
+    return fetch_ && !is_hls() && fetch_->fetcher().ended_cleanly() &&
+           !fetch_->fetcher().head().icy;
 }
 
 bool MediaInput::is_network() const {
-    return caller_io_ == nullptr && url_.find("://") != std::string::npos &&
-           url_.rfind("file:", 0) != 0;
+    return caller_io_ == nullptr &&
+           (url_.rfind("http://", 0) == 0 || url_.rfind("https://", 0) == 0);
 }
 
 std::int64_t MediaInput::bytes_fetched() const {
-    return fmt_ && fmt_->pb != nullptr ? std::max<std::int64_t>(fmt_->pb->pos, 0) : 0;
+    return fetch_ && !is_hls()           ? fetch_->fetcher().fetched()
+           : fmt_ && fmt_->pb != nullptr ? std::max<std::int64_t>(fmt_->pb->pos, 0)
+                                         : 0;
 }
 
 std::int64_t MediaInput::size_bytes() const {
-    if (!fmt_ || fmt_->pb == nullptr || is_hls()) {
+    if (!fmt_ || fmt_->pb == nullptr || is_hls() || !has_end()) {
         return -1;
     }
-    const std::int64_t size = avio_size(fmt_->pb);
+    const std::int64_t size = fetch_ ? fetch_->fetcher().head().size : avio_size(fmt_->pb);
     return size > 0 ? size : -1;
 }
 

@@ -11,8 +11,10 @@ extern "C" {
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "fetcher.h"
 #include "hls_variant.h"
 #include "memory_io.h"
 
@@ -20,9 +22,10 @@ namespace orv {
 
 struct InputOptions {
     std::string url;
-    std::string proxy;        // "http://host:port" or empty
-    std::string host_header;  // "Host: name\r\n" when the URL's host was resolved by us
-    std::string ca_file;      // PEM bundle that HTTPS servers are checked against; empty: system
+    std::string proxy;       // "http://host:port" or empty
+    std::string dns_server;  // asked for the hosts of http(s) URLs; empty: the system resolver
+    std::string ca_file;     // PEM bundle that HTTPS servers are checked against; empty: system
+    std::int64_t read_ahead_bytes = kDefaultReadAheadBytes;  // the fetch buffer's bound
     // When set, the bytes come from this reader instead (kept by the caller, who keeps it
     // until the input is gone); `url` is then only a name, and the input opens nothing
     // else: a playlist or reference inside it is refused.
@@ -40,6 +43,13 @@ struct InputOptions {
 // the extension of the URL's path; null when neither names one and the input is probed.
 const AVInputFormat *demuxer_for(const char *content_type, const std::string &url);
 
+// Whether the first bytes of an answer labelled as a playlist may be one: "#EXTM3U" (or
+// any comment) or a line of text, a URL. Undecided (true) until a line or `enough` bytes.
+bool looks_like_playlist(std::string_view head, std::size_t enough);
+
+// A fetch of `url` (the source or one of its requests) with the source's options.
+std::unique_ptr<Fetcher> start_fetch(const InputOptions &options, const std::string &url);
+
 class MediaInput {
   public:
     enum class Read { Data, End, Failed };
@@ -52,7 +62,9 @@ class MediaInput {
 
     // 0, or an ORV_ERROR_* detail with the FFmpeg code in *av_error; reason() then says why.
     // Returns once the first audio frame is decoded (it is the first PCM read() gives).
-    int open(const InputOptions &options, int *av_error);
+    // `prefetched`, when given, is a fetch of options.url already under way.
+    int open(const InputOptions &options, int *av_error,
+             std::unique_ptr<Fetcher> prefetched = nullptr);
 
     // FFmpeg's own words for the last failure of open(), or its error text.
     const std::string &reason() const { return reason_; }
@@ -74,17 +86,19 @@ class MediaInput {
     std::int64_t bytes_fetched() const;
     std::int64_t size_bytes() const;
     // Whether the source ends: a local file, an answer with a length (Content-Length or a
-    // Content-Range total) or a finished HLS playlist. Any other source is live.
+    // Content-Range total) or a finished HLS playlist. Any other source is live; so is an
+    // answer with a length that cannot be ranged and comes from a station (icy- headers, or
+    // a type only streams are sent as): relays send large fake lengths.
     bool has_end() const;
-    // A source with a length whose connection broke off short of it.
-    bool cut_short() const;
+    // A source without a length whose server ended the body itself (a chunked or
+    // close-delimited file), rather than breaking it off.
+    bool ended_cleanly() const;
+    // The fetch of the source (null for local files and HLS): its buffer, its bound.
+    Fetcher *fetcher() const { return fetch_ ? &fetch_->fetcher() : nullptr; }
 
   private:
     struct DictFree {
         void operator()(AVDictionary *d) const { av_dict_free(&d); }
-    };
-    struct IoClose {
-        void operator()(AVIOContext *pb) const { avio_closep(&pb); }
     };
     struct InputClose {
         void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
@@ -102,18 +116,21 @@ class MediaInput {
         void operator()(AVPacket *p) const { av_packet_free(&p); }
     };
 
-    // Every request of the input (the first one, playlists, segments) goes through here, so
-    // each gets the same options: TLS checks, reconnects, proxy, headers.
+    // Every request of the input (playlists, segments, keys) goes through here: each is a
+    // fetch of ours with the same options (TLS checks, proxy, resolver, read-ahead).
     static int open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                             AVDictionary **options);
+    static int close_request(AVFormatContext *s, AVIOContext *pb);
     // One attempt: by_name lets the Content-Type or extension pick the demuxer.
     int open_demuxer(bool by_name, int *av_error);
     // io_open of an input read from the caller's reader: nothing further is opened.
     static int refuse_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                               AVDictionary **options);
     bool interrupted() const { return interrupt_.callback(interrupt_.opaque) != 0; }
-    // Reads an HLS playlist from io_ and sets what the demuxer opens: the chosen variant of a
+    // Reads an HLS playlist from fetch_ and sets what the demuxer opens: the chosen variant of a
     // master playlist, else the playlist as read. 0 or an FFmpeg error.
+    // 1 when the first bytes are no playlist after all (a station labelling its stream so):
+    // the stream is then probed, from its first byte.
     int take_playlist(AVFormatContext *raw, std::string &open_url);
     bool is_hls() const;
     int open_decoder(int *av_error);
@@ -125,9 +142,11 @@ class MediaInput {
     void drain_decoder(std::vector<std::int16_t> &out);
 
     AVIOInterruptCB interrupt_;
-    std::unique_ptr<AVDictionary, DictFree> request_options_;
-    std::unique_ptr<AVIOContext, IoClose> io_;  // opened by us to read the Content-Type
-    std::string playlist_;                      // an HLS playlist as read, for the demuxer
+    InputOptions options_;
+    std::unique_ptr<FetchIo> fetch_;  // the source itself (or an HLS variant's playlist)
+    std::vector<std::unique_ptr<FetchIo>> requests_;  // opened by the demuxer, until it closes
+    std::unique_ptr<Fetcher> prefetched_;
+    std::string playlist_;  // an HLS playlist as read, for the demuxer
     std::unique_ptr<MemoryIo> playlist_io_;
     AVIOContext *caller_io_ = nullptr;  // InputOptions::io
     std::unique_ptr<AVFormatContext, InputClose> fmt_;

@@ -110,6 +110,14 @@ void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second) {
     guarded(__func__, [&] { engine().set_max_bitrate(bits_per_second); });
 }
 
+void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds) {
+    guarded(__func__, [&] { engine().set_read_ahead(max_bytes, max_seconds); });
+}
+
+void IjkMediaPlayer_prefetch(const char *url) {
+    guarded(__func__, [&] { engine().prefetch(url); });
+}
+
 void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "dns_resolver.h"
 #include "log.h"
 #include "orvellaplayer.h"
 
@@ -28,10 +27,12 @@ std::int16_t scale(std::int16_t v, float gain) {
 
 }  // namespace
 
-Session::Session(SessionConfig config, EventThread &events, const PlayerSettings &settings)
+Session::Session(SessionConfig config, EventThread &events, const PlayerSettings &settings,
+                 std::unique_ptr<Fetcher> prefetched)
     : config_(std::move(config)),
       events_(events),
       settings_(settings),
+      prefetched_(std::move(prefetched)),
       thread_([this] { run(); }) {}
 
 Session::~Session() {
@@ -119,7 +120,7 @@ void Session::check_starved() {
 void Session::run() {
     input_ = std::make_unique<MediaInput>(&Session::on_interrupt, this);
     int av_error = 0;
-    const int detail = input_->open(input_options(), &av_error);
+    const int detail = input_->open(config_.input, &av_error, std::move(prefetched_));
     if (aborted()) {
         return;
     }
@@ -128,6 +129,7 @@ void Session::run() {
         return;
     }
     duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
+    bound_read_ahead();
     if (config_.start_ms > 0 && input_->seek(config_.start_ms)) {
         base_ms_ = config_.start_ms;
     }
@@ -141,14 +143,18 @@ void Session::run() {
     play_loop();
 }
 
-// The source's options, its host resolved by the user's DNS server when one is set: at
-// every open, reconnects included (the name may be one only that server knows).
-InputOptions Session::input_options() {
-    InputOptions options = config_.input;
-    if (!config_.dns_server.empty()) {
-        resolve_http_host(config_.dns_server, options, abort_flag_);
+// The read-ahead holds at most the configured seconds of audio, judged by the source's
+// average rate, and never more bytes than configured.
+void Session::bound_read_ahead() {
+    Fetcher *fetcher = input_->fetcher();
+    const std::int64_t size = input_->size_bytes();
+    const std::int64_t duration = input_->duration_ms();
+    if (fetcher == nullptr || size <= 0 || duration <= 0) {
+        return;
     }
-    return options;
+    const std::int64_t seconds = settings_.read_ahead_seconds.load();
+    const std::int64_t bytes = av_rescale(size, seconds * 1000, duration);
+    fetcher->set_limit(std::min(bytes, config_.input.read_ahead_bytes));
 }
 
 void Session::play_loop() {
@@ -252,16 +258,7 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
             if (is_live()) {
                 return reconnect();
             }
-            // FFmpeg resumed with Range requests where the server takes them; a source
-            // still short of its length cannot be had whole.
-            if (input_->cut_short()) {
-                error("%s broke off at byte %lld of %lld and cannot be resumed",
-                      loggable_url(config_.input.url).c_str(),
-                      static_cast<long long>(input_->bytes_fetched()),
-                      static_cast<long long>(input_->size_bytes()));
-                post(ORV_EVENT_ERROR, ORV_ERROR_NETWORK, AVERROR(ECONNRESET));
-                return false;
-            }
+            // The fetch resumed breaks at the byte; an end here is the source's own.
             input_done = true;
             return true;
         case MediaInput::Read::Failed:
@@ -282,10 +279,12 @@ bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
 }
 
 // What the server said decides: an answer without a length (nor one given by setdurtion)
-// is live, so its end is a broken connection. Sources with a length are finite and must
-// not start over, whether or not they can seek.
+// is live, so its end is a broken connection; unless the server ended the body itself (a
+// chunked file), which is the end. Sources with a length are finite and must not start
+// over, whether or not they can seek.
 bool Session::is_live() const {
-    return !input_->has_end() && settings_.duration_override_ms.load() <= 0;
+    return !input_->has_end() && !input_->ended_cleanly() &&
+           settings_.duration_override_ms.load() <= 0;
 }
 
 // Opens a live source again. The output keeps its format: a source back in another one
@@ -302,7 +301,7 @@ bool Session::reconnect() {
                 return false;
             }
         }
-        InputOptions options = input_options();
+        InputOptions options = config_.input;
         options.out_rate = input_->sample_rate();
         options.out_channels = input_->channels();
         auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
@@ -380,7 +379,9 @@ void Session::progress(Clock::time_point now) {
     }
     next_progress_ = now + kProgressEvery;
     const std::int64_t duration = duration_ms();
-    if (duration <= 0) {
+    // A duration past what the event carries is as good as unknown: no position is told
+    // rather than one that wraps (and reads as the end).
+    if (duration <= 0 || duration > std::numeric_limits<int>::max()) {
         return;
     }
     const std::int64_t played = clock_.played(now) * 1000 / input_->sample_rate();

@@ -25,18 +25,20 @@ struct PlayerSettings {
     std::atomic<float> gain_left{1.0f};
     std::atomic<float> gain_right{1.0f};
     std::atomic<std::int64_t> duration_override_ms{-1};
+    std::atomic<std::int64_t> read_ahead_seconds{kDefaultReadAheadSeconds};
 };
 
 struct SessionConfig {
     InputOptions input;
-    std::string dns_server;  // empty: the system resolver
     std::int64_t start_ms = 0;
     std::uint64_t generation = 0;
 };
 
 class Session {
   public:
-    Session(SessionConfig config, EventThread &events, const PlayerSettings &settings);
+    // `prefetched`: a fetch of the source's URL already under way, or null.
+    Session(SessionConfig config, EventThread &events, const PlayerSettings &settings,
+            std::unique_ptr<Fetcher> prefetched);
     // Aborts every wait (network included) and joins the thread.
     ~Session();
     Session(const Session &) = delete;
@@ -56,7 +58,7 @@ class Session {
     };
 
     void run();
-    InputOptions input_options();
+    void bound_read_ahead();
     void play_loop();
     bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
     bool is_live() const;
@@ -92,6 +94,7 @@ class Session {
     std::atomic<std::int64_t> duration_ms_{0};
 
     // Session thread only.
+    std::unique_ptr<Fetcher> prefetched_;  // handed to the first open
     std::unique_ptr<MediaInput> input_;
     std::unique_ptr<PcmOutput> output_;
     PaceClock clock_;

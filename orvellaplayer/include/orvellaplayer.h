@@ -114,9 +114,13 @@ ORV_API void IjkMediaPlayer_native_finalize(void);
  * Finite or live is what the server says: an answer with a length (Content-Length or a
  * Content-Range total), a local file and an HLS playlist with an end are finite, whether or
  * not the server takes byte ranges; their end is ORV_EVENT_COMPLETED, with position reports
- * on the way. A finite source whose connection breaks off is resumed with a Range request
- * where the server takes one; where it does not, playback ends with ORV_EVENT_ERROR /
- * ORV_ERROR_NETWORK. Only an answer without a length (Icecast, SHOUTcast, chunked) is live.
+ * on the way. A finite source whose connection breaks off is resumed from its first missing
+ * byte (Range; a server without ranges is read again and what was had is skipped), for as
+ * long as audio is buffered and then the 30 s reconnect window. An answer without a length
+ * (Icecast, SHOUTcast) is live, unless its server ends the body itself (a chunked file),
+ * which completes; so is an unrangeable answer with a length that carries icy- headers or
+ * a stream-only type. Only http:// and https:// are opened from the network (redirects and
+ * playlist entries included), plus a local path given directly.
  * Of an HLS master playlist one variant is played, and only its playlist and segments are
  * fetched (see IjkMediaPlayer_setMaxBitrate).
  */
@@ -155,8 +159,8 @@ ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
  * Duration for sources that do not carry one (live streams, raw files over chunked HTTP):
  * `duration_s` when positive, else `original_duration_s`. A duration found in the stream
  * wins. Cleared by setDataSourceAndHeaders.
- * A network answer without a length is taken as live: when its connection ends it is
- * opened again (ORV_INFO_BUFFERING_START/END around the gap), for up to 30 s. One given a
+ * A network answer without a length is taken as live: when its connection breaks off it
+ * is opened again (ORV_INFO_BUFFERING_START/END around the gap), for up to 30 s. One given a
  * duration here is finite: its end is reported with ORV_EVENT_COMPLETED.
  */
 ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s);
@@ -201,6 +205,23 @@ ORV_API void IjkMediaPlayer_setCaFile(const char *path);
  * not switched while playing.
  */
 ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
+
+/*
+ * Bound of the read-ahead, from the next prepare on. A source over HTTP(S) is fetched ahead
+ * of playback, at the link's speed, into a buffer in memory that holds at most `max_bytes`
+ * and at most `max_seconds` of audio (judged by the source's average rate, once known):
+ * a dropout of the link shorter than what is buffered is not heard. 0 or less restores
+ * each default: 8 MiB, 240 s. The same bound applies to a prefetch.
+ */
+ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds);
+
+/*
+ * Starts fetching the http(s) `url` ahead (into a buffer bounded as above), so that when
+ * it is next set as data source and prepared, its first audio comes from memory. One
+ * prefetch at a time: a new one (or null) drops the one before; so does reset. Returns at
+ * once and never waits for the network or the resolver. Any thread.
+ */
+ORV_API void IjkMediaPlayer_prefetch(const char *url);
 
 /* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);

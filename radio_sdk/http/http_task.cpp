@@ -312,6 +312,9 @@ rv::http::Transfer answered(CURL *easy, rv::http::Failure failure) {
 
 void set_common_options(CURL *easy, const char *cainfo) {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // An aborted transfer leaves a name lookup still under way to finish on its own thread,
+    // instead of waiting for it (a dead DNS server keeps it for 20 s).
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     if (s_curl_share) {
         curl_easy_setopt(easy, CURLOPT_SHARE, s_curl_share.get());
         curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, kDnsCacheSeconds);

@@ -207,6 +207,14 @@ RV_API void ijk_SetProxyAddress(const char *proxy);
 RV_API void ijk_ClearProxyAddress(void);
 RV_API void ijk_SetDebugVerbose(int level);
 RV_API void player_inner_verbose(int level);
+/*
+ * Read-ahead bound for the next items played (IjkMediaPlayer_setReadAhead): at most
+ * `max_bytes` and `max_seconds` of audio are fetched ahead of playback, so a dropout of the
+ * link shorter than that is not heard. 0 or less: each default (8 MiB, 240 s). While an
+ * album item plays and has been fetched whole, the album player has the beginning of the
+ * next item of its play list fetched within the same bound, so it starts from memory.
+ */
+RV_API void ijk_SetReadAhead(int64_t max_bytes, int32_t max_seconds);
 /* Duration of the current item in ms (0 when unknown). */
 RV_API int64_t ijk_GetDuration(void);
 /* Last position the engine reported, in ms. */

@@ -138,6 +138,14 @@ void ijk_ClearProxyAddress(void) {
     IjkMediaPlayer_clearProxyAdress();
 }
 
+void ijk_SetReadAhead(int64_t max_bytes, int32_t max_seconds) {
+    IjkMediaPlayer_setReadAhead(max_bytes, max_seconds);
+}
+
+void ijk_Prefetch(const char *url) {
+    IjkMediaPlayer_prefetch(url);
+}
+
 void ijk_SetDebugVerbose(int level) {
     IjkMediaPlayer_setDebugVerose(level);
 }

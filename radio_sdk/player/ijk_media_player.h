@@ -46,6 +46,8 @@ RV_API void ijk_SeekTo(int64_t msec);
 RV_API void ijk_Setdurtion(int64_t duration_s, int32_t original_duration_s);
 RV_API bool ijk_IsPlaying(void);
 RV_API bool ijk_IsPaused(void);
+// Has the engine fetch `url` ahead, for its next prepare (IjkMediaPlayer_prefetch).
+void ijk_Prefetch(const char *url);
 
 // The event pump registered with the engine. Events: 1 prepared, 2 end,
 // 4 seek done, 6 position (arg1 ms, arg2 duration ms), 8 download progress,

@@ -214,8 +214,21 @@ void cb_OnBufferingComplete() {
     }
 }
 
+// Once the current item is fetched whole, the next one's beginning is fetched too: a dropout
+// across the boundary is then bridged as well.
+void prefetch_next_item() {
+    PlayerGlobalLock lock;
+    const dao_play_item *next = album_getPlayItem(album_getCurPlayItemIndex() + 1);
+    if (next != nullptr && next->playUrl != nullptr) {
+        ijk_Prefetch(next->playUrl);
+    }
+}
+
 void cb_OnDownloadProgress(int64_t fetched, int64_t total) {
     if (handler_enabled()) {
+        if (total > 0 && fetched == total) {
+            prefetch_next_item();
+        }
         player_tell(setUserDownloadProgressListener_OnDownloadProgress, fetched, total);
     }
 }

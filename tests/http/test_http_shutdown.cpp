@@ -74,6 +74,27 @@ TEST(HttpShutdown, FinalAbortsHangingTransfersAndAnswersWaitingRequestsExactlyOn
     rv_setCaFile(nullptr);
 }
 
+// A name that takes 20 s to (not) resolve holds neither the stop nor its callback: the
+// lookup is left to finish on its own.
+TEST(HttpShutdown, FinalAbortsATransferWhoseNameDoesNotResolveAndItCallsBackOnce) {
+    ASSERT_EQ(RVE_OK, http_client_init());
+    CallbackLog log;
+    ASSERT_EQ(RVE_OK, http_request_get("http://report.hang.test/c.gif?a=1", &CallbackLog::callback,
+                                       log.slot(0)));
+    ASSERT_EQ(RVE_OK, https_request_get("https://api.hang.test/v2/x", nullptr,
+                                        &CallbackLog::callback, log.slot(1)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // both are resolving
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(RVE_OK, http_client_final());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    const auto outcomes = log.outcomes();
+    ASSERT_EQ(2u, outcomes.size());
+    EXPECT_NE(outcomes[0].id, outcomes[1].id);
+    for (const Outcome &o : outcomes) {
+        EXPECT_EQ(RVE_FAILED, o.result);
+    }
+}
+
 // A callback that tries to queue a follow-up request while the client stops.
 struct FollowUp {
     std::string url;

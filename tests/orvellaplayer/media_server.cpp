@@ -157,7 +157,8 @@ void MediaServer::serve_plain(const httplib::Request &req, httplib::Response &re
         return;
     }
     auto body = std::make_shared<std::string>(it->second.first.begin(), it->second.first.end());
-    const std::size_t end = cut ? body->size() / 2 : body->size();
+    const bool first = hits_[req.path] <= 1;
+    const std::size_t end = cut && first ? body->size() / 2 : body->size();
     res.set_content_provider(body->size(), it->second.second.c_str(),
                              [body, end](std::size_t offset, std::size_t, httplib::DataSink &sink) {
                                  return offset < end &&

@@ -6,7 +6,7 @@
 //   /chunked/<name> registered bytes, chunked (no length), ending cleanly
 //   /drop/<name>   as /file, but a request from the first byte breaks off halfway through
 //   /plain/<name> registered bytes with Content-Length, without byte ranges (Range ignored)
-//   /plaincut/<name> as /plain, but every answer breaks off halfway through
+//   /plaincut/<name> as /plain, but the first answer breaks off halfway through
 //   /mz/<path>     registered bytes under the name "mz/<path>" (the demo's media path)
 // plus a proxy route (absolute-URI requests for host "media.invalid") and a TCP port that
 // accepts connections but never answers.

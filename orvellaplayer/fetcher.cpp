@@ -1,0 +1,696 @@
+#include "fetcher.h"
+
+#include <curl/curl.h>
+
+#include <arpa/inet.h>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string_view>
+
+extern "C" {
+#include <libavutil/error.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+}
+
+#include "dns_resolver.h"
+#include "log.h"
+
+namespace orv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char *kUserAgent = "orvellaplayer/0.1";
+constexpr long kConnectTimeoutS = 10;
+constexpr long kSilentS = 10;  // a transfer that brings nothing this long is broken
+constexpr auto kFirstRetry = 200ms;
+constexpr auto kLongestRetry = 3s;
+constexpr auto kReaderPoll = 20ms;
+constexpr int kIoBufferSize = 32 * 1024;
+constexpr std::int64_t kTailBytes = 64 * 1024;
+constexpr std::size_t kTailSlack = 4096;
+
+struct EasyFree {
+    void operator()(CURL *e) const { curl_easy_cleanup(e); }
+};
+struct ListFree {
+    void operator()(curl_slist *l) const { curl_slist_free_all(l); }
+};
+struct UrlFree {
+    void operator()(CURLU *u) const { curl_url_cleanup(u); }
+};
+struct TextFree {
+    void operator()(char *p) const { curl_free(p); }
+};
+
+void global_init() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool starts_with_nocase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), s.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// "host:port:address" for CURLOPT_RESOLVE when the user's DNS server names the URL's host.
+std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort) {
+    std::unique_ptr<CURLU, UrlFree> u(curl_url());
+    if (!u || curl_url_set(u.get(), CURLUPART_URL, o.url.c_str(), 0) != CURLUE_OK) {
+        return {};
+    }
+    char *raw_host = nullptr;
+    char *raw_port = nullptr;
+    curl_url_get(u.get(), CURLUPART_HOST, &raw_host, 0);
+    curl_url_get(u.get(), CURLUPART_PORT, &raw_port, CURLU_DEFAULT_PORT);
+    std::unique_ptr<char, TextFree> host(raw_host);
+    std::unique_ptr<char, TextFree> port(raw_port);
+    in_addr literal{};
+    if (!host || !port || host.get()[0] == '[' || inet_pton(AF_INET, host.get(), &literal) == 1) {
+        return {};
+    }
+    const auto ip = query_ipv4(o.dns_server, host.get(), abort);
+    if (!ip) {
+        if (!abort.load()) {
+            warn("DNS server %s gave no address for %s; using the system resolver",
+                 o.dns_server.c_str(), host.get());
+        }
+        return {};
+    }
+    return std::string(host.get()) + ":" + port.get() + ":" + *ip;
+}
+
+}  // namespace
+
+// One attempt at the resource, from byte `from` on.
+struct Fetcher::Transfer {
+    Fetcher *owner = nullptr;
+    std::unique_ptr<CURL, EasyFree> easy;
+    std::unique_ptr<curl_slist, ListFree> resolve;
+    std::unique_ptr<curl_slist, ListFree> headers;
+    std::uint64_t generation = 0;  // restart_ when it began
+    std::int64_t from = 0;
+    std::int64_t skip = 0;  // bytes of this answer we have already (a server without ranges)
+    bool tail = false;      // it fetches the end into tail_, beside the window
+    std::uint64_t tail_generation = 0;
+    std::int64_t delivered = 0;
+    bool began = false;     // its body's first bytes arrived (head judged)
+    bool rejected = false;  // its head said no: the write callback ended it
+    bool retry = false;     // ... but a later attempt may do better (a server error)
+    // Of this answer's head, as the header callback saw it.
+    bool accept_ranges = false;
+    bool refuse_ranges = false;
+    bool icy = false;
+    std::int64_t range_start = -1;
+    std::int64_t range_total = -1;
+    char error[CURL_ERROR_SIZE] = {};
+};
+
+Fetcher::Fetcher(FetchOptions options)
+    : options_(std::move(options)),
+      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)) {
+    global_init();
+    multi_ = curl_multi_init();
+    thread_ = std::thread([this] { run(); });
+}
+
+Fetcher::~Fetcher() {
+    {
+        std::lock_guard lock(mu_);
+        stop_ = true;
+    }
+    abort_.store(true);
+    if (multi_ != nullptr) {
+        curl_multi_wakeup(static_cast<CURLM *>(multi_));
+    }
+    thread_.join();
+    if (multi_ != nullptr) {
+        curl_multi_cleanup(static_cast<CURLM *>(multi_));
+    }
+}
+
+bool Fetcher::start_transfer(Transfer &t) {
+    t.easy.reset(curl_easy_init());
+    CURL *e = t.easy.get();
+    if (e == nullptr) {
+        return false;
+    }
+    if (!options_.dns_server.empty()) {
+        const std::string pinned = pinned_address(options_, abort_);
+        if (!pinned.empty()) {
+            t.resolve.reset(curl_slist_append(nullptr, pinned.c_str()));
+            curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get());
+        }
+    }
+    curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // A name lookup still running is left to finish on its own: nothing waits for it.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+    // Nothing else would use the connection again: a fetch is one resource.
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kSilentS);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
+    if (!options_.ca_file.empty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO, options_.ca_file.c_str());
+    }
+    if (!options_.proxy.empty()) {
+        curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str());
+    }
+    // Stations send their stream metadata only to a client that asks; none is asked for yet.
+    t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 0"));
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
+    if (t.from > 0) {
+        const std::string range = std::to_string(t.from) + "-";
+        curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
+    }
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Fetcher::on_header);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Fetcher::on_write);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    return curl_multi_add_handle(static_cast<CURLM *>(multi_), e) == CURLM_OK;
+}
+
+void Fetcher::run() {
+    auto *multi = static_cast<CURLM *>(multi_);
+    std::unique_ptr<Transfer> main;  // the window's
+    std::unique_ptr<Transfer> tail;  // the end's, for a demuxer that looks there first
+    std::chrono::milliseconds backoff = kFirstRetry;
+    Clock::time_point retry_at{};
+    auto drop = [multi](std::unique_ptr<Transfer> &t) {
+        if (t) {
+            curl_multi_remove_handle(multi, t->easy.get());
+            t.reset();
+        }
+    };
+    auto begin = [this](std::unique_ptr<Transfer> &t, std::int64_t from, bool is_tail) {
+        t = std::make_unique<Transfer>();
+        t->owner = this;
+        t->generation = restart_;
+        t->from = from;
+        t->tail = is_tail;
+        t->tail_generation = tail_generation_;
+    };
+    while (multi != nullptr) {
+        bool unpause = false;
+        bool begun = false;
+        bool tail_begun = false;
+        {
+            std::unique_lock lock(mu_);
+            if (stop_) {
+                break;
+            }
+            if (main && main->generation != restart_) {
+                paused_ = false;
+                drop(main);
+                backoff = kFirstRetry;
+                retry_at = {};
+            }
+            if (!main && failed_ == 0 && end_ == End::None && Clock::now() >= retry_at &&
+                (head_.size < 0 || window_end_locked() < head_.size)) {
+                begin(main, window_end_locked(), false);
+                begun = true;
+            }
+            if (!tail && tail_state_ == Tail::Wanted) {
+                begin(tail, tail_start_, true);
+                tail_state_ = Tail::Fetching;
+                tail_begun = true;
+            }
+            if (main && paused_ && make_room_locked()) {
+                paused_ = false;
+                unpause = true;
+            }
+        }
+        if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
+            std::lock_guard lock(mu_);
+            failed_ = AVERROR(ENOMEM);
+            cv_.notify_all();
+            break;
+        }
+        if (unpause) {
+            curl_easy_pause(main->easy.get(), CURLPAUSE_CONT);
+        }
+        int running = 0;
+        curl_multi_perform(multi, &running);
+        int left = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi, &left)) {
+            if (msg->msg != CURLMSG_DONE) {
+                continue;
+            }
+            if (tail && msg->easy_handle == tail->easy.get()) {
+                finish_tail(*tail, msg->data.result);
+                drop(tail);
+            } else if (main && msg->easy_handle == main->easy.get()) {
+                const bool progressed = main->delivered > 0;
+                const bool again = finish_transfer(*main, msg->data.result);
+                drop(main);
+                if (progressed) {
+                    backoff = kFirstRetry;
+                }
+                if (again) {
+                    retry_at = Clock::now() + backoff;
+                    backoff = std::min<std::chrono::milliseconds>(backoff * 2, kLongestRetry);
+                }
+            }
+        }
+        int wait_ms = 1000;
+        if (!main && retry_at > Clock::now()) {
+            wait_ms = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(retry_at - Clock::now()).count());
+        }
+        curl_multi_poll(multi, nullptr, 0, wait_ms, nullptr);
+    }
+    drop(tail);
+    drop(main);
+    std::lock_guard lock(mu_);
+    if (failed_ == 0 && multi == nullptr) {
+        failed_ = AVERROR(ENOMEM);
+    }
+    cv_.notify_all();
+}
+
+void Fetcher::finish_tail(Transfer &t, int curl_code) {
+    std::lock_guard lock(mu_);
+    if (tail_state_ == Tail::Fetching && t.tail_generation == tail_generation_) {
+        tail_state_ = curl_code == CURLE_OK && !t.rejected ? Tail::Ready : Tail::Failed;
+    }
+    cv_.notify_all();
+}
+
+// Whether another attempt should follow, after a pause.
+bool Fetcher::finish_transfer(Transfer &t, int curl_code) {
+    std::lock_guard lock(mu_);
+    if (t.generation != restart_) {
+        return false;
+    }
+    const auto code = static_cast<CURLcode>(curl_code);
+    if (code == CURLE_OK && !t.began && !t.rejected) {
+        long status = 0;
+        curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        take_head_locked(t, status);  // an empty body
+    }
+    cv_.notify_all();
+    if (t.rejected) {
+        if (!t.retry || !head_ready_) {
+            end_ = End::Failed;
+        }
+        return t.retry && head_ready_;
+    }
+    if (code != CURLE_OK && !head_ready_) {
+        // The source was never had: no point in knocking again, the caller is told.
+        failed_ = code == CURLE_UNSUPPORTED_PROTOCOL ? AVERROR(EPROTONOSUPPORT) : AVERROR(EIO);
+        why_ = t.error[0] != '\0' ? t.error : curl_easy_strerror(code);
+        end_ = End::Failed;
+        return false;
+    }
+    if (head_.size < 0) {
+        end_ = code == CURLE_OK ? End::Clean : End::Broken;
+        return false;
+    }
+    if (window_end_locked() >= head_.size) {
+        end_ = End::Clean;
+        return false;
+    }
+    return true;  // broke off short of the length: the rest is asked for from where it broke
+}
+
+void Fetcher::take_head_locked(Transfer &t, long status) {
+    t.began = true;
+    if (status < 200 || status >= 300) {
+        t.rejected = true;
+        t.retry = status >= 500 || status == 0;
+        if (!head_ready_) {
+            failed_ = status == 404   ? AVERROR_HTTP_NOT_FOUND
+                      : status == 403 ? AVERROR_HTTP_FORBIDDEN
+                      : status >= 500 ? AVERROR_HTTP_SERVER_ERROR
+                                      : AVERROR_HTTP_OTHER_4XX;
+            why_ = "HTTP " + std::to_string(status);
+        }
+        return;
+    }
+    if (status == 206 && t.range_start >= 0) {
+        t.skip = t.from - t.range_start;
+        if (t.skip < 0) {  // more than asked for is fine, a gap is not
+            t.rejected = true;
+            t.retry = true;
+            return;
+        }
+    } else {
+        t.skip = t.from;  // the whole body again: what we have is dropped as it comes
+        head_.no_ranges = head_.no_ranges || t.from > 0;
+    }
+    if (head_ready_) {
+        return;
+    }
+    curl_off_t length = -1;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    char *type = nullptr;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_TYPE, &type);
+    char *location = nullptr;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
+    head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
+    if (head_.size == 0) {
+        head_.size = -1;
+    }
+    head_.ranges = status == 206 || t.accept_ranges;
+    head_.no_ranges = t.refuse_ranges;
+    head_.icy = t.icy;
+    head_.mime_type = type != nullptr ? type : "";
+    head_.location = location != nullptr ? location : options_.url;
+    head_ready_ = true;
+}
+
+std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void *opaque) {
+    auto &t = *static_cast<Transfer *>(opaque);
+    const std::size_t bytes = size * n;
+    const std::string_view line(data, bytes);
+    if (starts_with_nocase(line, "HTTP/")) {  // a new answer (after a redirect, say)
+        t.accept_ranges = t.refuse_ranges = false;
+        t.icy = false;
+        t.range_start = t.range_total = -1;
+    } else if (starts_with_nocase(line, "accept-ranges:")) {
+        t.accept_ranges = line.find("bytes") != std::string_view::npos;
+        t.refuse_ranges = line.find("none") != std::string_view::npos;
+    } else if (starts_with_nocase(line, "icy-")) {
+        t.icy = true;
+    } else if (starts_with_nocase(line, "content-range:")) {
+        long long first = -1;
+        long long last = -1;
+        long long total = -1;
+        const std::string text(line.substr(14));
+        if (std::sscanf(text.c_str(), " bytes %lld-%lld/%lld", &first, &last, &total) >= 2) {
+            t.range_start = first;
+            t.range_total = total;
+        }
+    }
+    return bytes;
+}
+
+std::size_t Fetcher::on_write(char *data, std::size_t size, std::size_t n, void *opaque) {
+    auto &t = *static_cast<Transfer *>(opaque);
+    return t.owner->on_body(t, data, size * n);
+}
+
+std::size_t Fetcher::on_body(Transfer &t, const char *data, std::size_t n) {
+    return deliver(t, data, n);
+}
+
+std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n) {
+    std::lock_guard lock(mu_);
+    if (stop_) {
+        return 0;
+    }
+    if (t.tail) {
+        const bool current = t.tail_generation == tail_generation_;
+        long status = 0;
+        curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (!current || status != 206 || tail_.size() + n > kTailBytes + kTailSlack) {
+            t.rejected = true;
+            return 0;
+        }
+        tail_.insert(tail_.end(), data, data + n);
+        cv_.notify_all();
+        return n;
+    }
+    if (t.generation != restart_) {
+        return 0;
+    }
+    if (!t.began) {
+        long status = 0;
+        curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        take_head_locked(t, status);
+        cv_.notify_all();
+    }
+    if (t.rejected) {
+        return 0;
+    }
+    if (!make_room_locked()) {
+        paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;  // the same bytes come again once there is room
+    }
+    const std::size_t skipped =
+        static_cast<std::size_t>(std::min<std::int64_t>(t.skip, static_cast<std::int64_t>(n)));
+    t.skip -= static_cast<std::int64_t>(skipped);
+    std::size_t take = n - skipped;
+    if (head_.size >= 0) {  // never past the length, whatever follows
+        take = static_cast<std::size_t>(std::clamp<std::int64_t>(
+            head_.size - window_end_locked(), 0, static_cast<std::int64_t>(take)));
+    }
+    window_.insert(window_.end(), data + skipped, data + skipped + take);
+    t.delivered += static_cast<std::int64_t>(take);
+    if (take > 0) {
+        cv_.notify_all();
+    }
+    return n;
+}
+
+// Bytes behind the reader go first; false when the buffer is still full of unread ones.
+bool Fetcher::make_room_locked() {
+    const auto limit = static_cast<std::size_t>(max_bytes_);
+    if (window_.size() >= limit) {
+        const auto behind = static_cast<std::size_t>(read_pos_ - window_start_);
+        const std::size_t drop = std::min(behind, window_.size() - limit + 1);
+        window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(drop));
+        window_start_ += static_cast<std::int64_t>(drop);
+    }
+    return window_.size() < limit;
+}
+
+bool Fetcher::wait_locked(std::unique_lock<std::mutex> &lock, const AVIOInterruptCB *interrupt) {
+    if (interrupt != nullptr && interrupt->callback != nullptr) {
+        lock.unlock();
+        const bool stop = interrupt->callback(interrupt->opaque) != 0;
+        lock.lock();
+        if (stop) {
+            return false;
+        }
+    }
+    cv_.wait_for(lock, kReaderPoll);
+    return true;
+}
+
+int Fetcher::wait_head(const AVIOInterruptCB *interrupt, std::string *why) {
+    std::unique_lock lock(mu_);
+    while (!head_ready_ && failed_ == 0) {
+        if (!wait_locked(lock, interrupt)) {
+            return AVERROR_EXIT;
+        }
+    }
+    if (failed_ != 0 && why != nullptr) {
+        *why = why_;
+    }
+    return head_ready_ ? 0 : failed_;
+}
+
+FetchHead Fetcher::head() const {
+    std::lock_guard lock(mu_);
+    return head_;
+}
+
+int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt) {
+    std::unique_lock lock(mu_);
+    while (in_tail_) {
+        const std::int64_t have = tail_start_ + static_cast<std::int64_t>(tail_.size()) - tail_pos_;
+        if (have > 0 && size > 0) {
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(have, size));
+            std::memcpy(buf, tail_.data() + (tail_pos_ - tail_start_), n);
+            tail_pos_ += static_cast<std::int64_t>(n);
+            return static_cast<int>(n);
+        }
+        if (tail_state_ == Tail::Ready) {
+            return AVERROR_EOF;
+        }
+        if (tail_state_ == Tail::Failed) {
+            return AVERROR(EIO);
+        }
+        if (!wait_locked(lock, interrupt)) {
+            return AVERROR_EXIT;
+        }
+    }
+    for (;;) {
+        const std::int64_t have = window_end_locked() - read_pos_;
+        if (have > 0 && size > 0) {
+            const auto n = static_cast<std::size_t>(std::min<std::int64_t>(have, size));
+            const auto at =
+                window_.begin() + static_cast<std::ptrdiff_t>(read_pos_ - window_start_);
+            std::copy(at, at + static_cast<std::ptrdiff_t>(n), buf);
+            read_pos_ += static_cast<std::int64_t>(n);
+            if (paused_) {
+                curl_multi_wakeup(static_cast<CURLM *>(multi_));
+            }
+            return static_cast<int>(n);
+        }
+        if (failed_ != 0) {
+            return failed_;
+        }
+        if (end_ == End::Clean || (head_.size >= 0 && read_pos_ >= head_.size)) {
+            return AVERROR_EOF;
+        }
+        if (end_ != End::None) {
+            return AVERROR(ECONNRESET);
+        }
+        if (!wait_locked(lock, interrupt)) {
+            return AVERROR_EXIT;
+        }
+    }
+}
+
+std::int64_t Fetcher::seek(std::int64_t pos) {
+    std::lock_guard lock(mu_);
+    if (pos < 0 || (head_.size >= 0 && pos > head_.size)) {
+        return AVERROR(EINVAL);
+    }
+    if (pos >= window_start_ && pos <= window_end_locked()) {
+        in_tail_ = false;
+        read_pos_ = pos;
+        return pos;
+    }
+    if (head_.size < 0) {
+        return AVERROR(EINVAL);
+    }
+    // A look at the end (tags, an index) while the window fills from the front: fetched
+    // beside it, so the read-ahead (or a prefetch) is not thrown away for it.
+    if (pos > window_end_locked() && head_.size - pos <= kTailBytes && !head_.no_ranges) {
+        if (tail_state_ == Tail::None || tail_state_ == Tail::Failed || tail_start_ > pos) {
+            tail_.clear();
+            tail_start_ = std::max(head_.size - kTailBytes, window_end_locked());
+            tail_state_ = Tail::Wanted;
+            ++tail_generation_;
+            curl_multi_wakeup(static_cast<CURLM *>(multi_));
+        }
+        in_tail_ = true;
+        tail_pos_ = pos;
+        return pos;
+    }
+    in_tail_ = false;
+    window_.clear();
+    window_start_ = read_pos_ = pos;
+    end_ = End::None;
+    ++restart_;
+    curl_multi_wakeup(static_cast<CURLM *>(multi_));
+    return pos;
+}
+
+std::int64_t Fetcher::position() const {
+    std::lock_guard lock(mu_);
+    return in_tail_ ? tail_pos_ : read_pos_;
+}
+
+std::int64_t Fetcher::fetched() const {
+    std::lock_guard lock(mu_);
+    return window_end_locked();
+}
+
+bool Fetcher::complete() const {
+    std::lock_guard lock(mu_);
+    return head_.size >= 0 && window_end_locked() >= head_.size;
+}
+
+bool Fetcher::failed() const {
+    std::lock_guard lock(mu_);
+    return failed_ != 0 || end_ == End::Failed;
+}
+
+bool Fetcher::ended_cleanly() const {
+    std::lock_guard lock(mu_);
+    return end_ == End::Clean;
+}
+
+void Fetcher::set_limit(std::int64_t max_bytes) {
+    std::lock_guard lock(mu_);
+    max_bytes_ = std::max<std::int64_t>(max_bytes, 64 << 10);
+    curl_multi_wakeup(static_cast<CURLM *>(multi_));
+}
+
+std::size_t Fetcher::buffered_bytes() const {
+    std::lock_guard lock(mu_);
+    return window_.size();
+}
+
+// The reader over it.
+
+namespace {
+
+AVClass fetch_io_class() {
+    AVClass c{};
+    c.class_name = "orvellaplayer fetch";
+    c.item_name = av_default_item_name;
+    c.version = LIBAVUTIL_VERSION_INT;
+    return c;
+}
+
+const AVClass kFetchIoClass = fetch_io_class();
+
+}  // namespace
+
+FetchIo::FetchIo(std::unique_ptr<Fetcher> fetcher, const AVIOInterruptCB &interrupt)
+    : opaque_{&kFetchIoClass, this}, fetcher_(std::move(fetcher)), interrupt_(interrupt) {}
+
+FetchIo::~FetchIo() {
+    if (io_ != nullptr) {
+        av_freep(&io_->buffer);
+        avio_context_free(&io_);
+    }
+}
+
+std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
+                                       const AVIOInterruptCB &interrupt, int *error,
+                                       std::string *why) {
+    *error = fetcher->wait_head(&interrupt, why);
+    if (*error != 0) {
+        return nullptr;
+    }
+    std::unique_ptr<FetchIo> io(new FetchIo(std::move(fetcher), interrupt));
+    auto *buffer = static_cast<unsigned char *>(av_malloc(kIoBufferSize));
+    if (buffer == nullptr) {
+        *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    io->io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &io->opaque_, &FetchIo::read, nullptr,
+                                 &FetchIo::seek);
+    if (io->io_ == nullptr) {
+        av_free(buffer);
+        *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    const FetchHead head = io->fetcher_->head();
+    io->io_->seekable = head.size > 0 && !head.no_ranges ? AVIO_SEEKABLE_NORMAL : 0;
+    return io;
+}
+
+int FetchIo::read(void *opaque, std::uint8_t *buf, int size) {
+    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    return self->fetcher_->read(buf, size, &self->interrupt_);
+}
+
+std::int64_t FetchIo::seek(void *opaque, std::int64_t offset, int whence) {
+    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    const std::int64_t size = self->fetcher_->head().size;
+    switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return size >= 0 ? size : AVERROR(ENOSYS);
+        case SEEK_SET:
+            return self->fetcher_->seek(offset);
+        case SEEK_CUR:
+            return self->fetcher_->seek(self->fetcher_->position() + offset);
+        case SEEK_END:
+            return size >= 0 ? self->fetcher_->seek(size + offset) : AVERROR(EINVAL);
+        default:
+            return AVERROR(EINVAL);
+    }
+}
+
+}  // namespace orv

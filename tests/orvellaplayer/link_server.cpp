@@ -1,0 +1,212 @@
+#include "link_server.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+namespace rvtest {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kTick = 10ms;
+
+// Closes with a reset, as a link that is gone does.
+void cut(int fd) {
+    linger off{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    ::close(fd);
+}
+
+}  // namespace
+
+LinkServer::LinkServer(Link link) : link_(link) {
+    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (listen_fd_ < 0 || ::bind(listen_fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) ||
+        ::listen(listen_fd_, 64) != 0 ||
+        ::getsockname(listen_fd_, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
+        throw std::runtime_error("link server: socket failed");
+    }
+    port_ = ntohs(addr.sin_port);
+    acceptor_ = std::thread([this] { accept_loop(); });
+}
+
+LinkServer::~LinkServer() {
+    stop_.store(true);
+    acceptor_.join();
+    ::close(listen_fd_);
+    for (std::thread &t : threads_) {
+        t.join();
+    }
+}
+
+void LinkServer::add(const std::string &name, std::vector<std::uint8_t> bytes, std::string mime) {
+    std::lock_guard lock(mu_);
+    files_[name] = {std::move(bytes), std::move(mime)};
+}
+
+std::string LinkServer::url(const std::string &name) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + name;
+}
+
+std::vector<LinkServer::Request> LinkServer::requests() const {
+    std::lock_guard lock(mu_);
+    return requests_;
+}
+
+bool LinkServer::down() const {
+    std::lock_guard lock(mu_);
+    if (!first_request_ || link_.outage_at_s < 0) {
+        return false;
+    }
+    const double t = std::chrono::duration<double>(Clock::now() - *first_request_).count();
+    return t >= link_.outage_at_s && t < link_.outage_at_s + link_.outage_s;
+}
+
+void LinkServer::accept_loop() {
+    while (!stop_.load()) {
+        pollfd p{listen_fd_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) {
+            continue;
+        }
+        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        if (down() && link_.outage == Outage::CutAndRefuse) {
+            cut(fd);
+            continue;
+        }
+        // A small send buffer: what the link has not carried yet stays here, not in the
+        // kernel, as on a real link.
+        const int sndbuf = 8192;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sndbuf, sizeof sndbuf);
+        std::lock_guard lock(mu_);
+        threads_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+bool LinkServer::send_all(int fd, const char *data, std::size_t n) {
+    while (n > 0 && !stop_.load()) {
+        const ssize_t sent = ::send(fd, data, n, MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return false;
+        }
+        data += sent;
+        n -= static_cast<std::size_t>(sent);
+    }
+    return n == 0;
+}
+
+void LinkServer::serve(int fd) {
+    std::string head;
+    char buf[2048];
+    while (head.find("\r\n\r\n") == std::string::npos && !stop_.load()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) {
+            continue;
+        }
+        const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+        if (got <= 0) {
+            ::close(fd);
+            return;
+        }
+        head.append(buf, static_cast<std::size_t>(got));
+    }
+    char path[1024] = {};
+    std::sscanf(head.c_str(), "GET /%1023s", path);
+    Request request{path, -1};
+    long long from = -1;
+    if (const auto at = head.find("Range: bytes="); at != std::string::npos) {
+        std::sscanf(head.c_str() + at, "Range: bytes=%lld-", &from);
+        request.range_from = from;
+    }
+    std::string body;
+    std::string mime;
+    {
+        std::lock_guard lock(mu_);
+        first_request_ = first_request_.value_or(Clock::now());
+        requests_.push_back(request);
+        auto it = files_.find(path);
+        if (it != files_.end()) {
+            body.assign(it->second.first.begin(), it->second.first.end());
+            mime = it->second.second;
+        }
+    }
+    if (body.empty()) {
+        send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                 63);
+        ::close(fd);
+        return;
+    }
+    const auto size = static_cast<std::int64_t>(body.size());
+    std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
+    std::string answer = at > 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+    answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
+    if (link_.body == Body::Chunked) {
+        answer += "Transfer-Encoding: chunked\r\n";
+    } else {
+        answer += "Content-Length: " + std::to_string(size - at) + "\r\n";
+    }
+    if (link_.body == Body::Ranged) {
+        answer += "Accept-Ranges: bytes\r\n";
+    }
+    if (at > 0) {
+        answer += "Content-Range: bytes " + std::to_string(at) + "-" + std::to_string(size - 1) +
+                  "/" + std::to_string(size) + "\r\n";
+    }
+    answer += "\r\n";
+    if (!send_all(fd, answer.data(), answer.size())) {
+        ::close(fd);
+        return;
+    }
+    // A token bucket of at most one tick's bytes: no burst after a stall.
+    double tokens = 0;
+    auto last = Clock::now();
+    while (at < size && !stop_.load()) {
+        std::this_thread::sleep_for(kTick);
+        const auto now = Clock::now();
+        if (down()) {
+            if (link_.outage == Outage::CutAndRefuse) {
+                cut(fd);
+                return;
+            }
+            last = now;
+            continue;
+        }
+        tokens = std::min(tokens + link_.rate * std::chrono::duration<double>(now - last).count(),
+                          link_.rate * 0.05);
+        last = now;
+        const auto n =
+            static_cast<std::int64_t>(std::min<double>(tokens, static_cast<double>(size - at)));
+        if (n <= 0) {
+            continue;
+        }
+        tokens -= static_cast<double>(n);
+        std::string piece(body.data() + at, static_cast<std::size_t>(n));
+        if (link_.body == Body::Chunked) {
+            char len[32];
+            std::snprintf(len, sizeof len, "%llx\r\n", static_cast<unsigned long long>(n));
+            piece = len + piece + "\r\n";
+        }
+        if (!send_all(fd, piece.data(), piece.size())) {
+            ::close(fd);
+            return;
+        }
+        at += n;
+    }
+    if (link_.body == Body::Chunked) {
+        send_all(fd, "0\r\n\r\n", 5);
+    }
+    ::close(fd);
+}
+
+}  // namespace rvtest

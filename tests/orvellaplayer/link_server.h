@@ -1,0 +1,69 @@
+// A media server behind a poor mobile link, for the read-ahead tests and benchmarks: every
+// answer is paced to `rate` bytes per second, and for `outage_s` seconds from `outage_at_s`
+// after its first request the link is gone: connections stall (held open, silent) or are cut
+// and new ones refused. Files are served with a length and byte ranges, or without ranges,
+// or chunked (no length). Plain sockets, an OS-chosen port, one thread per connection.
+#ifndef TESTS_ORVELLAPLAYER_LINK_SERVER_H
+#define TESTS_ORVELLAPLAYER_LINK_SERVER_H
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace rvtest {
+
+class LinkServer {
+  public:
+    enum class Outage { Stall, CutAndRefuse };
+    enum class Body { Ranged, NoRanges, Chunked };
+    struct Link {
+        double rate = 96 * 1024;  // bytes per second
+        double outage_at_s = -1;  // < 0: no outage
+        double outage_s = 0;
+        Outage outage = Outage::Stall;
+        Body body = Body::Ranged;
+    };
+    struct Request {
+        std::string path;
+        std::int64_t range_from = -1;  // -1: no Range header
+    };
+
+    explicit LinkServer(Link link);
+    ~LinkServer();
+    LinkServer(const LinkServer &) = delete;
+    LinkServer &operator=(const LinkServer &) = delete;
+
+    // Before the name is requested.
+    void add(const std::string &name, std::vector<std::uint8_t> bytes, std::string mime);
+    std::string url(const std::string &name) const;
+    std::vector<Request> requests() const;
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    void accept_loop();
+    void serve(int fd);
+    // Whether the link is down now (the outage clock starts at the first request).
+    bool down() const;
+    bool send_all(int fd, const char *data, std::size_t n);
+
+    const Link link_;
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mu_;  // protects files_, requests_, first_request_, threads_
+    std::map<std::string, std::pair<std::vector<std::uint8_t>, std::string>> files_;
+    std::vector<Request> requests_;
+    std::optional<Clock::time_point> first_request_;
+    std::vector<std::thread> threads_;
+    std::thread acceptor_;
+};
+
+}  // namespace rvtest
+
+#endif
