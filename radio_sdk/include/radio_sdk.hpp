@@ -1487,9 +1487,11 @@ class Player {
     bool has_next() const { return rv_hasNext(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
-     * resource has been started. The SDK may change the list on its own
-     * threads meanwhile (fetching more, a new resource): call these from a
-     * listener, or when nothing else starts or fetches. */
+     * resource has been started. Items stay valid until the application starts
+     * another resource, so current_item() and item() may be called from any
+     * thread but one that starts a resource at the same time. A broadcast's
+     * list is never changed once handed out; the album's grows as pages
+     * arrive: call play_list() from a listener, or when nothing fetches. */
 
     int32_t current_index() const { return rv_getCurPlayItemIndex(); }
     std::optional<PlayItem> current_item() const { return detail::item_value(rv_getCurPlayItem()); }
