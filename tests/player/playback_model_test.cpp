@@ -129,8 +129,10 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
              }},
             {"toggle",
              [&] {
+                 player_global_mutex_lock();  // no event between the question and the toggle
                  said = rv_isPlaying() ? Said::Pause : Said::Play;
                  rv_switchPlayOrPause();
+                 player_global_mutex_unlock();
              }},
             {"stop",
              [&] {
@@ -168,11 +170,13 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         });
         for (int step = 0; step < steps; ++step) {
             if (pick(4) != 0) {
-                // Reports are only delayed: the outbox would send a failed one much later.
+                // Reports are only delayed, and less than release waits for them:
+                // one still unanswered then is kept by the outbox and sent again.
                 const char *path = paths[pick(std::size(paths))];
-                const bool error = pick(4) == 0 && std::strcmp(path, "/c.gif") != 0;
+                const bool report = std::strcmp(path, "/c.gif") == 0;
+                const bool error = pick(4) == 0 && !report;
                 service_.set_fault(path, {.kind = error ? Fault::Kind::Error : Fault::Kind::None,
-                                          .delay_ms = static_cast<int>(pick(600)),
+                                          .delay_ms = static_cast<int>(pick(report ? 150 : 600)),
                                           .times = 1});
             }
             const std::size_t at = pick(actions.size() + 4);  // beans weigh five
