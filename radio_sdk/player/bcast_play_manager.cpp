@@ -458,7 +458,6 @@ void bcast_switchPlayerStatus(void) {
         }
         LOGD(kTag, "暂停->重启播放 \n");
         log_call("bcast_restart");
-        player_note_intent(PlayerIntent::Play);
         PlayerGlobalLock lock;
         restart_current_locked();
     });
