@@ -428,6 +428,7 @@ void album_play(void) {
     if (player_needs_restart_locked(kAlbumPlayer)) {
         // Stopped, failed or at the end: the current item again, from its start.
         if (dao_play_item *current = album_getCurPlayItem()) {
+            LOGD(kTag, "Play The Current Item Again From Its Start ... \n");
             player_navigate_locked(kAlbumPlayer, PlayerMove::User);
             album_startPlayItem(current);
         }

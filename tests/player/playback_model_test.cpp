@@ -71,6 +71,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         service_.clear_reports();
         const char *start_line = "Call func album_startPlayItemInner() \n";
         const int starts_before = log_.count(start_line);
+        const int again_before = log_.count("Play The Current Item Again From Its Start ... \n");
         const auto pick = [&rng](std::size_t n) {
             return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
         };
@@ -85,6 +86,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         // An item the application took, read again on later steps until a new resource.
         const dao_play_item *held = nullptr;
         int64_t held_id = 0;
+        bool seeked = false;  // since the user last played
         const auto new_resource = [&](Said now) {
             said = now;
             held = nullptr;
@@ -116,7 +118,11 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
                  said = rv_hasPre() ? Said::Play : said;
                  rv_playPre();
              }},
-            {"seek", [&] { rv_seek(static_cast<int32_t>(pick(3000))); }},
+            {"seek",
+             [&] {
+                 seeked = true;
+                 rv_seek(static_cast<int32_t>(pick(3000)));
+             }},
             {"pause",
              [&] {
                  said = Said::Pause;
@@ -183,13 +189,16 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             const auto &[name, run] = actions[at < actions.size() ? at : 0];
             SCOPED_TRACE(std::string("step ") + std::to_string(step) + ": " + name);
             run();
+            seeked = seeked && said != Said::Play;
             std::this_thread::sleep_for(std::chrono::milliseconds(pick(200)));
             check_invariants();
             if (held != nullptr) {
                 EXPECT_EQ(held->audioId, held_id);
             }
             // Once every delayed answer has come, the user's stop or pause holds.
-            if (said != Said::Play && pick(3) == 0) {
+            // (A seek while paused or stopped may let the engine write what it
+            // decoded meanwhile: left to the engine's tests.)
+            if (said != Said::Play && !seeked && pick(3) == 0) {
                 std::this_thread::sleep_for(700ms);
                 EXPECT_FALSE(rv_isPlaying());
                 const auto before = capture_->size();
@@ -207,8 +216,13 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         service_.clear_faults();
         std::this_thread::sleep_for(500ms);  // delayed answers still on their way
         rv_releaseSdk();
+        // An item played again after a stop is the same visit unless it had ended.
         const int started = log_.count(start_line) - starts_before;
-        EXPECT_EQ(static_cast<int>(wait_reports("101010", started).size()), started);
+        const int again =
+            log_.count("Play The Current Item Again From Its Start ... \n") - again_before;
+        const int reported = static_cast<int>(wait_reports("101010", started).size());
+        EXPECT_LE(reported, started);
+        EXPECT_GE(reported, started - again);
     }
 
     // An item of the play list that is not the current one, taken and started
