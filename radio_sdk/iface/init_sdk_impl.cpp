@@ -331,18 +331,22 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
             drop_records();
             code = RVE_NO_MEMORY;
         }
+        // Under the lifecycle mutex, so that a release at the same time never
+        // destroys the player mutex while the players are being set up.
+        if (code == RVE_OK) {
+            LOGD(kTag, "start init player \n");
+            ijk_Init();
+            initPlayerManager();
+            initPlayerAlbumManager();
+            initPlayerAlbumAudioList();
+            initBroadcastDataManager();
+            initBroadcastPlayManager();
+        }
     }
     if (code != RVE_OK) {
         report(std::move(call), code);
         return;
     }
-    LOGD(kTag, "start init player \n");
-    ijk_Init();
-    initPlayerManager();
-    initPlayerAlbumManager();
-    initPlayerAlbumAudioList();
-    initBroadcastDataManager();
-    initBroadcastPlayManager();
     LOGD(kTag, "start init app \n");
     request_init_app(_request_init_app_result, call.release());
 }

@@ -53,6 +53,12 @@ class CallbackGate {
             ended_.wait(lock, [&] { return !called_elsewhere(old); });
         }
     }
+    // Registers `value` without waiting: no call starts into the previous
+    // value from now on, but one running on another thread may still finish.
+    void set_without_waiting(T value) {
+        std::lock_guard lock(mutex_);
+        value_.store(value);
+    }
 
   private:
     struct Call {

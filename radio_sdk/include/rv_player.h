@@ -6,7 +6,9 @@
  * it keeps. Items and lists handed back by the rv_get… functions stay owned by
  * the play list: never free them; they stay valid until the next resource is
  * started on that player (rv_playByAudioBean, or rv_playByPlayItem of an item
- * that is not in its play list) or rv_releaseSdk. Listener records stay the application's:
+ * that is not in its play list) or rv_releaseSdk; a programme change never
+ * frees or changes them (rv_getPlayList then gives the new list, the old one
+ * stays readable). Listener records stay the application's:
  * the SDK keeps only the pointer, never copies or frees the record, so it must
  * stay valid until it is removed; once the removal has returned, the record
  * may be freed (see "Registering listeners" below).
@@ -37,6 +39,19 @@ RV_BEGIN_DECLS
 #define RV_PROGRESS_PLAYER 0 /* from the player: on-demand items and past programmes */
 #define RV_PROGRESS_LIVE 1   /* from the live-programme clock, once a second */
 
+/* What of OnError. */
+#define RV_PLAYER_ENGINE_ERROR 100 /* the engine failed; detail: the engine's error detail */
+/*
+ * A start cannot play (a resource or item started, the next or previous item,
+ * rv_Play of a stopped item): told once per start, and only for the start the
+ * user made last. Detail: the request's result code (rv_error.h) when the
+ * play list could not be fetched, else one of RV_START_…
+ */
+#define RV_PLAYER_START_FAILED 101
+#define RV_START_NOTHING_TO_PLAY (-1) /* the answer held no item to play */
+#define RV_START_NOT_ON_AIR (-2)      /* the programme is not on air (yet) */
+#define RV_START_NO_PLAY_URL (-3)     /* the item has no play URL */
+
 /*
  * The application's player-state listener. Any slot may be null. Slots run on:
  * - the media engine's event thread: OnPrepareComplete, OnProgress of kind 0,
@@ -58,7 +73,7 @@ typedef struct PlayerStateListener {
     void (*OnPaused)(void);
     /* kind RV_PROGRESS_…, position and duration in ms */
     void (*OnProgress)(int32_t kind, int64_t position, int64_t duration);
-    /* what 100 (engine error), detail: the engine's error detail */
+    /* what RV_PLAYER_ENGINE_ERROR or RV_PLAYER_START_FAILED, with its detail */
     void (*OnError)(int32_t what, int32_t detail);
     void (*OnPlayEnd)(void);
     void (*OnSeekStart)(void);
@@ -127,8 +142,8 @@ typedef struct FetchPlaylistListener {
  * itself once the engine is prepared (OnPrepareComplete). Albums come page by
  * page (20 audios; with an audioId, the page holding it), smartcast radios
  * batch by batch, a single audio (type 1) as a one-item list. When nothing can
- * be fetched: W "Fetch Playlist Failed, So Can Not Start Play... \n" and the
- * engine stays as it was.
+ * be fetched: W "Fetch Playlist Failed, So Can Not Start Play... \n", the
+ * engine stays as it was and OnError(RV_PLAYER_START_FAILED, …) is called once.
  */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
 /*
@@ -151,6 +166,13 @@ RV_API void rv_playByPlayItem(dao_play_item *item);
  * Type ! \n" and answer false, -1 or null. rv_pause while the next item is on
  * its way (a new resource, next, previous, the automatic next item) keeps that
  * item paused once prepared, until rv_Play; rv_Play in that time lets it play.
+ * The players do what the user said last: after rv_stop or rv_reset nothing
+ * on its way (a play list, the next item, the next live programme) starts
+ * playing; a paused broadcast stays paused over a programme change (its
+ * current item and clock move on). rv_Play after rv_stop, after an engine
+ * error or after the play list ended plays the current item again from its
+ * start (with none, nothing happens); rv_Play or rv_switchPlayOrPause on a
+ * paused live programme starts it afresh at the live point.
  */
 RV_API void rv_Play(void);
 RV_API void rv_pause(void);
@@ -170,6 +192,9 @@ RV_API void rv_seek(int32_t msec);
  */
 RV_API void rv_playPre(void);
 RV_API void rv_playNext(void);
+/* True while the item is heard, and while it is prepared or seeks after the
+ * user's last play; false after stop, an engine error, a start that failed
+ * and the end of the play list. rv_isPaused likewise for pause. */
 RV_API bool rv_isPlaying(void);
 RV_API bool rv_isPaused(void);
 RV_API bool rv_canSeek(void);
@@ -182,9 +207,10 @@ RV_API dao_play_item *rv_getCurPlayItem(void);
 RV_API int32_t rv_getPlayItemIndex(dao_play_item *item);
 RV_API dao_play_item *rv_getPlayItem(int32_t index);
 RV_API int32_t rv_getPlayListSize(void);
-/* The play list itself (a List of dao_play_item), owned by the SDK; read it
- * only from inside a FetchPlaylistListener or listener slot, or while nothing
- * else plays, since the SDK may append to it on a worker thread. */
+/* The play list itself (a List of dao_play_item), owned by the SDK. A
+ * broadcast's list is never changed once handed out. The album player's list
+ * grows at its ends as pages arrive on a worker thread: walk it only from
+ * inside a FetchPlaylistListener or listener slot, or while nothing fetches. */
 RV_API List *rv_getPlayList(void);
 /*
  * Fetches the next page (album) or batch (smartcast radio, with `clock_id`;

@@ -15,6 +15,7 @@
 #include "player/player_state_listener.h"
 #include "request/broadcast_req.h"
 #include "request/inner_req.h"
+#include "rv_error.h"
 #include "util/debug.h"
 
 std::atomic<int64_t> mCurBroadcastId{0};
@@ -25,9 +26,77 @@ namespace {
 
 constexpr const char *kTag = "PLAYER";
 
+struct ListDel {
+    void operator()(List *list) const { ListFree(list); }
+};
+using ListPtr = std::unique_ptr<List, ListDel>;
+
 // Guarded by the player global mutex. The current index (mCurPlayItemIndex)
-// is in the broadcast player's record.
+// is in the broadcast player's record. A list handed out is never changed: a
+// new answer builds a new list and swaps it in; the lists it replaced stay in
+// s_old_lists (the application may hold them or their items) until the next
+// resource or shut-down.
 List *mPlayItemList = nullptr;
+std::vector<ListPtr> s_old_lists;
+// The live programme told last (its programme id), 0 when none.
+int64_t s_live_programme = 0;
+
+ListPtr new_play_list() {
+    return ListPtr(ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del)));
+}
+
+// True when both lists hold the same programmes in the same state.
+bool same_programmes(const List *a, const List *b) {
+    if (ListLength(a) != ListLength(b)) {
+        return false;
+    }
+    for (ListItem *x = ListFirst(a), *y = ListFirst(b); x != nullptr && y != nullptr;
+         x = ListNext(x), y = ListNext(y)) {
+        const auto *p = static_cast<const dao_play_item *>(x->data);
+        const auto *q = static_cast<const dao_play_item *>(y->data);
+        if (p->audioId != q->audioId || p->status != q->status) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Position of the programme `audio_id` in `list`, or -1.
+int32_t index_in(const List *list, int64_t audio_id) {
+    int32_t at = 0;
+    for (ListItem *node = ListFirst(list); node != nullptr; node = ListNext(node), ++at) {
+        if (static_cast<const dao_play_item *>(node->data)->audioId == audio_id) {
+            return at;
+        }
+    }
+    return -1;
+}
+
+// Makes `fresh` the play list, unless it holds the same programmes as the
+// current one (then the current one stays, and `*item`, one of `fresh`'s
+// items, becomes its equal there). The programme played keeps its place.
+// Lock held.
+void install_list_locked(ListPtr fresh, dao_play_item **item) {
+    if (mPlayItemList != nullptr && same_programmes(mPlayItemList, fresh.get())) {
+        if (item != nullptr && *item != nullptr) {
+            *item = static_cast<dao_play_item *>(
+                ListAt(mPlayItemList, index_in(mPlayItemList, (*item)->audioId))->data);
+        }
+        return;
+    }
+    const ListItem *played = ListAt(mPlayItemList, player_record_locked(kBroadcastPlayer).index);
+    const int32_t kept =
+        played != nullptr
+            ? index_in(fresh.get(), static_cast<const dao_play_item *>(played->data)->audioId)
+            : -1;
+    try {
+        s_old_lists.emplace_back(mPlayItemList);
+    } catch (const std::bad_alloc &) {
+        // Kept in no list: leaked rather than freed under the application.
+    }
+    mPlayItemList = fresh.release();
+    player_record_locked(kBroadcastPlayer).index = kept >= 0 ? kept : 0;
+}
 
 int32_t &index_locked() {
     return player_record_locked(kBroadcastPlayer).index;
@@ -248,16 +317,14 @@ void _notify_onPlayItemReady(FetchPtr request, dao_play_item *item) {
     }
 }
 
-void _notify_onPlayItemUnavailable(FetchPtr request) {
+// `detail`: the request's result code, or RV_START_NOTHING_TO_PLAY.
+void _notify_onPlayItemUnavailable(FetchPtr request, int detail) {
     if (request != nullptr && request->listener != nullptr &&
         request->listener->on_failed != nullptr) {
-        request->listener->on_failed(0);
+        request->listener->on_failed(detail);
     }
 }
 
-struct ListDel {
-    void operator()(List *list) const { ListFree(list); }
-};
 struct BroadcastInfoDel {
     void operator()(dao_broadcast_info *info) const { dao_broadcast_info_del(info); }
 };
@@ -274,16 +341,18 @@ void _result_broadcast_info(int result, void *data, int, void *user) {
         return;
     }
     if (result != 0 || info == nullptr) {
-        _notify_onPlayItemUnavailable(std::move(request));
+        _notify_onPlayItemUnavailable(std::move(request),
+                                      result != 0 ? result : RV_START_NOTHING_TO_PLAY);
         return;
     }
-    bcast_clearPlayList();
+    ListPtr fresh = new_play_list();
     dao_play_item *item = transformBroadcastInfoToPlayItem(info.get());
-    if (item != nullptr && ListAppend(mPlayItemList, item) != nullptr) {
+    if (fresh != nullptr && item != nullptr && ListAppend(fresh.get(), item) != nullptr) {
+        install_list_locked(std::move(fresh), &item);
         _notify_onPlayItemReady(std::move(request), item);
     } else {
-        dao_play_item_del(item);
-        _notify_onPlayItemUnavailable(std::move(request));
+        dao_play_item_del(item);  // not in the list
+        _notify_onPlayItemUnavailable(std::move(request), RVE_NO_MEMORY);
     }
 }
 
@@ -294,18 +363,18 @@ void _result_broadcast_program_list(int result, void *data, int, void *user) {
     if (player_answer_stale_locked(kBroadcastPlayer, request->generation)) {
         return;
     }
-    if (result != 0 || programmes == nullptr) {
-        _notify_onPlayItemUnavailable(std::move(request));
+    ListPtr fresh = new_play_list();
+    if (result != 0 || programmes == nullptr || fresh == nullptr) {
+        _notify_onPlayItemUnavailable(std::move(request), result != 0 ? result : RVE_NO_MEMORY);
         return;
     }
-    bcast_clearPlayList();
     dao_play_item *live = nullptr;
     for (ListItem *node = ListFirst(programmes.get()); node != nullptr; node = ListNext(node)) {
         dao_play_item *item = transformProgramToPlayItem(static_cast<dao_program *>(node->data));
         if (item == nullptr) {
             continue;
         }
-        if (ListAppend(mPlayItemList, item) == nullptr) {
+        if (ListAppend(fresh.get(), item) == nullptr) {
             dao_play_item_del(item);
             continue;
         }
@@ -314,6 +383,7 @@ void _result_broadcast_program_list(int result, void *data, int, void *user) {
         }
     }
     if (live != nullptr) {
+        install_list_locked(std::move(fresh), &live);
         _notify_onPlayItemReady(std::move(request), live);
         return;
     }
@@ -386,11 +456,20 @@ void freeBroadcastDataManager(void) {
     index_locked() = 0;
     ListFree(mPlayItemList);
     mPlayItemList = nullptr;
+    s_old_lists.clear();
+    s_live_programme = 0;
+}
+
+void bcast_forget_old_lists() {
+    PlayerGlobalLock lock;
+    s_old_lists.clear();
+    s_live_programme = 0;
 }
 
 // --- The play list --------------------------------------------------------------------
 
 List *bcast_getPlayList(void) {
+    PlayerGlobalLock lock;
     return mPlayItemList;
 }
 
@@ -457,7 +536,9 @@ dao_play_item *bcast_getNextPlayItem(void) {
 
 void bcast_clearPlayList(void) {
     PlayerGlobalLock lock;
-    ListRemoveAll(mPlayItemList);
+    if (ListPtr empty = new_play_list()) {
+        install_list_locked(std::move(empty), nullptr);
+    }
     index_locked() = 0;
 }
 
@@ -469,7 +550,7 @@ void bcast_fetchPlayList(playlist_listener *listener, int64_t broadcast_id) {
             fetch_request{broadcast_id, listener, player_generation_locked(kBroadcastPlayer)});
     } catch (const std::bad_alloc &) {
         if (listener != nullptr && listener->on_failed != nullptr) {
-            listener->on_failed(0);
+            listener->on_failed(RVE_NO_MEMORY);
         }
         return;
     }
@@ -490,8 +571,11 @@ void onObtainPlaylistReady(dao_play_item *item) {
     bcast_processProgramTime(item);
 }
 
-void onObtainPlaylistFailed(int) {
+void onObtainPlaylistFailed(int detail) {
     LOGW(kTag, "Obtain Playlist Failed, So Can Not Start Play ... \n");
+    PlayerGlobalLock lock;
+    player_start_failed_locked(kBroadcastPlayer, player_generation_locked(kBroadcastPlayer),
+                               detail);
 }
 
 void onUpdatePlaylistReady(dao_play_item *item) {
@@ -506,8 +590,20 @@ void onUpdatePlaylistReady(dao_play_item *item) {
         LOGW(kTag, "The Player Was Not Enabled Yet !!! \n");
         return;
     }
+    if (item->audioId == s_live_programme) {
+        // The guide lags: the same programme is still live. The clock tries again.
+        return;
+    }
+    // The user on the live programme follows it: at once while playing; when
+    // paused or stopped the current item and clock move, and play resumes there.
     if (mIsCurPlayLiving.load()) {
-        bcast_startPlayItem(item);
+        PlayerRecord &record = player_record_locked(kBroadcastPlayer);
+        if (record.intent == PlayerIntent::Play && record.phase != PlayerPhase::Error) {
+            player_navigate_locked(kBroadcastPlayer, PlayerMove::Auto);
+            bcast_startPlayItem(item);
+        } else {
+            bcast_updateCurPlayItemIndex(item);
+        }
     }
     bcast_processProgramTime(item);
     LOGD(kTag, "Notify Broadcast Listener, Live Program Was Updated ... \n");
@@ -531,6 +627,7 @@ void bcast_processProgramTime(dao_play_item *item) {
         LOGW(kTag, "The PlayItem Is Invalid, So Abandon Left Operations ... \n");
         return;
     }
+    s_live_programme = item->audioId;
     std::unique_ptr<time_request> request;
     try {
         request = std::make_unique<time_request>(

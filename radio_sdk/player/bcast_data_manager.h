@@ -24,7 +24,7 @@
 RV_BEGIN_DECLS
 
 // Where a fetch delivers: on_ready gets the item to start (owned by the play
-// list), on_failed is called with 0.
+// list), on_failed the request's result code or RV_START_NOTHING_TO_PLAY.
 typedef struct playlist_listener {
     void (*on_ready)(dao_play_item *item);
     void (*on_failed)(int unused);
@@ -50,7 +50,8 @@ RV_API dao_play_item *bcast_getPlayItem(int32_t index);
 RV_API dao_play_item *bcast_getCurPlayItem(void);
 RV_API dao_play_item *bcast_getPrePlayItem(void);
 RV_API dao_play_item *bcast_getNextPlayItem(void);
-// Removes and frees every item; index 0.
+// An empty list takes the list's place (the old one is kept, see
+// bcast_forget_old_lists); index 0.
 RV_API void bcast_clearPlayList(void);
 // Fetches the programme list of the broadcast (or, when none is live, its
 // details) into the play list and hands the live item to `listener`. Returns
@@ -80,6 +81,10 @@ RV_API void _time_monitor_set_tick(int32_t tick_ms);
 RV_API int32_t _time_monitor_threads(void);
 
 RV_END_DECLS
+
+// A new resource starts: frees the lists replaced since the last one (kept
+// until now because the application may hold them or their items).
+void bcast_forget_old_lists();
 
 // Tells the clock to stop (at once) and leaves the join to the next start or
 // stop: for callers that may hold the player global mutex, which a listener

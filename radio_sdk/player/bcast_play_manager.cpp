@@ -43,15 +43,20 @@ Result when_enabled(const char *name, const char *refusal, Fn enabled) {
     return enabled();
 }
 
-// Starts the item the list gives next to the current one, unless it is not on air.
+// Starts the item the list gives next to the current one, unless it is not
+// on air. Lock held.
+void play_neighbour_locked(dao_play_item *(*neighbour)(void), PlayerMove move) {
+    dao_play_item *item = neighbour();
+    if (item != nullptr && item->status != RV_PLAY_STATUS_OFF_AIR) {
+        player_navigate_locked(kBroadcastPlayer, move);
+        bcast_startPlayItem(item);
+    }
+}
+
 void play_neighbour(const char *name, dao_play_item *(*neighbour)(void)) {
     when_enabled(name, kNotEnabledShort, [neighbour] {
         PlayerGlobalLock lock;
-        dao_play_item *item = neighbour();
-        if (item != nullptr && item->status != RV_PLAY_STATUS_OFF_AIR) {
-            player_navigate_locked(kBroadcastPlayer, false);
-            bcast_startPlayItem(item);
-        }
+        play_neighbour_locked(neighbour, PlayerMove::User);
     });
 }
 
@@ -60,10 +65,22 @@ void obtain_playlist(int64_t broadcast_id) {
     LOGD(kTag, "Start To Obtain Playlist ...\n");
     {
         PlayerGlobalLock lock;
-        player_navigate_locked(kBroadcastPlayer, true);
+        player_navigate_locked(kBroadcastPlayer, PlayerMove::Resource);
+        bcast_forget_old_lists();
         mCurBroadcastId.store(broadcast_id);
     }
     bcast_fetchPlayList(mObtainPlaylistLisenter.load(), broadcast_id);
+}
+
+// The current item started afresh (at the live point for a live one). Lock held.
+void restart_current_locked() {
+    dao_play_item *item = bcast_getCurPlayItem();
+    if (item == nullptr) {
+        LOGW(kTag, "%s", kInvalidItem);
+        return;
+    }
+    player_navigate_locked(kBroadcastPlayer, PlayerMove::User);
+    bcast_startPlayItem(item);
 }
 
 // --- Engine callbacks ----------------------------------------------------------------------
@@ -79,12 +96,12 @@ void on_engine(Fn enabled) {
 }
 
 void cb_broadcast_OnPrepareComplete(void) {
+    const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
-    on_engine([] {
-        player_tell(setUserPlayerStateListener_OnPrepareComplete);
+    on_engine([ticket] {
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
-        player_play_prepared(kBroadcastPlayer);
+        player_play_prepared(kBroadcastPlayer, ticket);
     });
 }
 
@@ -131,11 +148,13 @@ void cb_broadcast_OnSeekComplete(void) {
 }
 
 void cb_broadcast_OnBufferingStart(void) {
+    const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnBufferingStart\n");
-    on_engine([] {
+    on_engine([ticket] {
         mBufferingStartTime.store(time(nullptr));
         {
             PlayerGlobalLock lock;
+            player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Buffering);
             bcast_reportBuffering(bcast_getCurPlayItem(), 1);
         }
         player_tell(setUserPlayerStateListener_OnBufferingStart);
@@ -143,11 +162,13 @@ void cb_broadcast_OnBufferingStart(void) {
 }
 
 void cb_broadcast_OnBufferingComplete(void) {
+    const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnBufferingComplete\n");
-    on_engine([] {
+    on_engine([ticket] {
         mBufferingStopTime.store(time(nullptr));
         {
             PlayerGlobalLock lock;
+            player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Playing);
             bcast_reportBuffering(bcast_getCurPlayItem(), 0);
         }
         player_tell(setUserPlayerStateListener_OnBufferingComplete);
@@ -155,10 +176,12 @@ void cb_broadcast_OnBufferingComplete(void) {
 }
 
 void cb_broadcast_OnError(int32_t what, int32_t arg1, int32_t) {
+    const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
-    on_engine([what, arg1] {
+    on_engine([what, arg1, ticket] {
         {
             PlayerGlobalLock lock;
+            player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Error);
             bcast_reportError(bcast_getCurPlayItem(), arg1);
         }
         player_tell(setUserPlayerStateListener_OnError, what, arg1);
@@ -166,11 +189,20 @@ void cb_broadcast_OnError(int32_t what, int32_t arg1, int32_t) {
 }
 
 void cb_broadcast_OnPlayEnd(void) {
+    const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");
-    on_engine([] {
+    on_engine([ticket] {
+        // Under the lock against the record: an end of a programme the user
+        // already left, paused or stopped moves nothing.
+        PlayerGlobalLock lock;
+        if (!player_may_move_locked(kBroadcastPlayer, ticket)) {
+            return;
+        }
         player_tell(setUserPlayerStateListener_OnPlayEnd);
         LOGD(kTag, "Get Player State OnPlayEnd, Auto Play Next ... \n");
-        bcast_playNext();
+        player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Ended);
+        log_call("bcast_playNext");
+        play_neighbour_locked(bcast_getNextPlayItem, PlayerMove::Auto);
     });
 }
 
@@ -186,13 +218,30 @@ void play_by_bean(dao_play_audio_bean *bean) {
     bcast_playByAudioBean(bean);
 }
 
+// rv_stop / rv_reset: nothing on its way plays; the engine stops when the broadcast player has it.
+void stop_command() {
+    {
+        PlayerGlobalLock lock;
+        player_stop_locked();
+    }
+    bcast_stop();
+}
+
+void reset_command() {
+    {
+        PlayerGlobalLock lock;
+        player_stop_locked();
+    }
+    bcast_reset();
+}
+
 const play_manager_ops kBroadcastOps = {
     .playByAudioBean = play_by_bean,
     .playByPlayItem = bcast_playByPlayItem,
     .play = bcast_play,
     .pause = bcast_pause,
-    .stop = bcast_stop,
-    .reset = bcast_reset,
+    .stop = stop_command,
+    .reset = reset_command,
     .switchPlayerStatus = bcast_switchPlayerStatus,
     .seek = bcast_seek,
     .playPre = bcast_playPre,
@@ -277,9 +326,10 @@ void bcast_playByPlayItem(dao_play_item *item) {
         LOGW(kTag, "The PlayItem Is Invalid, So Can Not Start Play... \n");
         return;
     }
-    player_navigate_locked(kBroadcastPlayer, true);
+    player_navigate_locked(kBroadcastPlayer, PlayerMove::Resource);
     mCurBroadcastId.store(item->albumId);
     if (bcast_getPlayItemIndex(item) < 0) {
+        bcast_forget_old_lists();
         // Not in the play list: a copy becomes its only item (the clock's next
         // refresh brings its broadcast's programmes).
         dao_play_item *copy = dao_play_item_dup(item);
@@ -306,15 +356,18 @@ void bcast_startPlayItem(dao_play_item *item) {
     bcast_reset();
     bcast_enablePlayer();
     bcast_updateCurPlayItemIndex(item);
-    player_record_locked(kBroadcastPlayer).preparing = true;
+    PlayerRecord &record = player_record_locked(kBroadcastPlayer);
+    record.phase = PlayerPhase::Preparing;
     log_call("bcast_startPlayItemInner");
     if (item->status == RV_PLAY_STATUS_OFF_AIR) {
         LOGW(kTag, "The Next Program Is Not On Air Yet, So Abandon ... \n");
+        player_start_failed_locked(kBroadcastPlayer, record.generation, RV_START_NOT_ON_AIR);
         return;
     }
     mIsCurPlayLiving.store(item->status == RV_PLAY_STATUS_LIVE);
     if (item->playUrl == nullptr) {
         LOGW(kTag, "The playUrl is NULL, So Abandon Left Operations ... \n");
+        player_start_failed_locked(kBroadcastPlayer, record.generation, RV_START_NO_PLAY_URL);
         return;
     }
     LOGD(kTag, "Now play by ijkplayer: %s \n", item->playUrl);
@@ -325,13 +378,30 @@ void bcast_startPlayItem(dao_play_item *item) {
 // --- Control ----------------------------------------------------------------------------------
 
 void bcast_play(void) {
-    player_note_pause(false);
-    when_enabled("bcast_play", kNotEnabled, [] { ijk_Play(); });
+    player_note_intent(PlayerIntent::Play);
+    when_enabled("bcast_play", kNotEnabled, [] {
+        PlayerGlobalLock lock;
+        const dao_play_item *item = bcast_getCurPlayItem();
+        const bool paused_live =
+            player_record_locked(kBroadcastPlayer).phase == PlayerPhase::Paused &&
+            item != nullptr && item->needRestart != 0;
+        if (player_needs_restart_locked(kBroadcastPlayer) || paused_live) {
+            // Stopped, failed or ended: from its start; a live one at the live point.
+            restart_current_locked();
+            return;
+        }
+        player_command_phase_locked(kBroadcastPlayer, PlayerPhase::Playing);
+        ijk_Play();
+    });
 }
 
 void bcast_pause(void) {
-    player_note_pause(true);
-    when_enabled("bcast_pause", kNotEnabled, [] { ijk_Pause(); });
+    player_note_intent(PlayerIntent::Pause);
+    when_enabled("bcast_pause", kNotEnabled, [] {
+        PlayerGlobalLock lock;
+        player_command_phase_locked(kBroadcastPlayer, PlayerPhase::Paused);
+        ijk_Pause();
+    });
 }
 
 void bcast_stop(void) {
@@ -350,11 +420,13 @@ void bcast_seek(int32_t msec) {
 }
 
 bool bcast_isPlaying(void) {
-    return when_enabled("bcast_isPlaying", kNotEnabled, [] { return ijk_IsPlaying(); });
+    return when_enabled("bcast_isPlaying", kNotEnabled,
+                        [] { return player_is_playing(kBroadcastPlayer); });
 }
 
 bool bcast_isPaused(void) {
-    return when_enabled("bcast_isPaused", kNotEnabled, [] { return ijk_IsPaused(); });
+    return when_enabled("bcast_isPaused", kNotEnabled,
+                        [] { return player_is_paused(kBroadcastPlayer); });
 }
 
 bool bcast_isLiving(void) {
@@ -387,13 +459,7 @@ void bcast_switchPlayerStatus(void) {
         LOGD(kTag, "暂停->重启播放 \n");
         log_call("bcast_restart");
         PlayerGlobalLock lock;
-        dao_play_item *item = bcast_getCurPlayItem();
-        if (item == nullptr) {
-            LOGW(kTag, "%s", kInvalidItem);
-            return;
-        }
-        player_navigate_locked(kBroadcastPlayer, false);  // a play command: not kept paused
-        bcast_startPlayItem(item);
+        restart_current_locked();
     });
 }
 

@@ -50,10 +50,16 @@ void _notify_onPlayItemReady(Holder holder, dao_play_item *item) {
     }
 }
 
-void _notify_onPlayItemUnavailable(Holder holder) {
+// The failure being delivered on this thread (the listener's slot carries none).
+thread_local AlbumFetchFailure t_failure;
+
+// `detail`: the request's result code, or RV_START_NOTHING_TO_PLAY.
+void _notify_onPlayItemUnavailable(Holder holder, int32_t detail = RV_START_NOTHING_TO_PLAY) {
     if (holder && holder->listener != nullptr &&
         holder->listener->onPlayItemUnavailable != nullptr) {
+        t_failure = AlbumFetchFailure{holder->generation, detail};
         holder->listener->onPlayItemUnavailable(nullptr);
+        t_failure = AlbumFetchFailure{};
     }
 }
 
@@ -128,6 +134,17 @@ ListPtr album_items_locked(const dao_audio_set *set, dao_play_audio_item *resour
     return items;
 }
 
+// The item a first answer plays when the play list already held what it
+// brought (an rv_fetchMorePlaylist answered first): the wanted audio, else the
+// list's first item. Lock held.
+dao_play_item *first_of_listed_locked(Direction direction, int64_t wanted) {
+    if (direction != Direction::First) {
+        return nullptr;
+    }
+    const int32_t at = wanted >= 1 ? last_index_of_locked(wanted) : -1;
+    return album_getPlayItem(at >= 0 ? at : 0);
+}
+
 // Hands the target over, or reports that there is none.
 void notify_target(Holder holder, dao_play_item *target) {
     if (target != nullptr) {
@@ -178,10 +195,12 @@ void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) 
     }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
     if (result != 0 || !set || ListLength(set->list) == 0 || resource == nullptr) {
-        _notify_onPlayItemUnavailable(std::move(holder));
+        _notify_onPlayItemUnavailable(std::move(holder),
+                                      result != 0 ? result : RV_START_NOTHING_TO_PLAY);
         return;
     }
     update_paging_locked(resource, set.get(), holder->direction);
+    const int64_t wanted = resource->audioId;
     dao_play_item *located = nullptr;
     ListPtr items = album_items_locked(set.get(), resource, &located);
     dao_play_item *target = located;
@@ -189,6 +208,9 @@ void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) 
         // Going back, the item before the list's start is the page's last.
         target = item_at(holder->direction == Direction::Backward ? ListLast(items.get())
                                                                   : ListFirst(items.get()));
+    }
+    if (target == nullptr) {
+        target = first_of_listed_locked(holder->direction, wanted);
     }
     if (holder->direction == Direction::Backward) {
         addPlaylistToHeader(items.release());
@@ -207,7 +229,8 @@ void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *us
     }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
     if (result != 0 || !audios || resource == nullptr) {
-        _notify_onPlayItemUnavailable(std::move(holder));
+        _notify_onPlayItemUnavailable(std::move(holder),
+                                      result != 0 ? result : RV_START_NOTHING_TO_PLAY);
         return;
     }
     if (ListLength(audios.get()) == 0) {
@@ -224,6 +247,9 @@ void cb_fetch_smartcast_playlist(int result, void *data, int /*count*/, void *us
         }
     });
     dao_play_item *target = item_at(ListFirst(items.get()));
+    if (target == nullptr) {
+        target = first_of_listed_locked(holder->direction, 0);
+    }
     addPlaylist(items.release());
     notify_target(std::move(holder), target);
 }
@@ -238,15 +264,21 @@ void cb_fetch_audio_info(int result, void *data, int /*count*/, void *user) {
         return;
     }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
-    // Asked twice (by the player and by rv_fetchMorePlaylist): listed once.
+    // Asked twice (by the player and by rv_fetchMorePlaylist): listed once,
+    // and the player's first answer plays what is listed.
     const bool listed = audio && listed_locked(nullptr, audio->audioId);
+    if (result == 0 && listed && resource != nullptr) {
+        notify_target(std::move(holder), first_of_listed_locked(holder->direction, audio->audioId));
+        return;
+    }
     dao_play_item *item =
         result == 0 && audio && !listed ? transformAudioToPlayItem(audio.get()) : nullptr;
     ListPtr items = new_play_list();
     if (item == nullptr || resource == nullptr || !items ||
         ListAppend(items.get(), item) == nullptr) {
         dao_play_item_del(item);
-        _notify_onPlayItemUnavailable(std::move(holder));
+        _notify_onPlayItemUnavailable(std::move(holder),
+                                      result != 0 ? result : RV_START_NOTHING_TO_PLAY);
         return;
     }
     resource->haveNext = 0;
@@ -312,6 +344,10 @@ bool same_records(const List *dest, const List *list) {
 }
 
 }  // namespace
+
+AlbumFetchFailure album_fetch_failure() {
+    return t_failure;
+}
 
 int initPlayerAlbumAudioList(void) {
     PlayerGlobalLock lock;

@@ -53,4 +53,13 @@ RV_API void album_fetchMorePlaylist(FetchPlaylistListener *listener, const char 
 
 RV_END_DECLS
 
+// Inside the fetch listener's onPlayItemUnavailable: the generation the fetch
+// was asked with and why it failed (the request's result code, or
+// RV_START_NOTHING_TO_PLAY). Zeroes elsewhere.
+struct AlbumFetchFailure {
+    uint64_t generation = 0;
+    int32_t detail = 0;
+};
+AlbumFetchFailure album_fetch_failure();
+
 #endif

@@ -91,14 +91,31 @@ void report_current_play_end_locked() {
 // Before moving to another item: false (with the warning) when there is none
 // in that direction, else the current item's end is reported and a new
 // generation begins. Lock held.
-bool leave_current_locked(bool (*there_is)(), const char *nothing_there) {
+bool leave_current_locked(bool (*there_is)(), const char *nothing_there, PlayerMove move) {
     if (!there_is()) {
         LOGW(kTag, "%s", nothing_there);
         return false;
     }
     report_current_play_end_locked();
-    player_navigate_locked(kAlbumPlayer, false);
+    player_navigate_locked(kAlbumPlayer, move);
     return true;
+}
+
+// The item after the current one, by the user or by itself. Lock held.
+void play_next_locked(PlayerMove move) {
+    if (!leave_current_locked(album_hasNext, "Do Not Have Next , So Can Not Start Play... \n",
+                              move)) {
+        return;
+    }
+    const int32_t index = album_getCurPlayItemIndex();
+    const int32_t size = album_getPlayListSize();
+    if (index + 1 < size) {
+        album_startPlayItem(album_getPlayItem(index + 1));
+        return;
+    }
+    const dao_play_item *last = album_getPlayItem(size - 1);
+    album_fetchMorePlaylist(mFetchPlaylistLisenter.load(),
+                            last != nullptr ? last->clockId : nullptr);
 }
 
 // An item that is not in the play list (built by the application, or from
@@ -135,12 +152,12 @@ void buffering_report(int32_t kind) {
 // --- Engine event handlers (engine's event thread, or the commanding thread) ---
 
 void cb_OnPrepareComplete() {
+    const uint64_t ticket = player_event_ticket(kAlbumPlayer);
     LOGD(kTag, "Player State Inner Callback: OnPrepareComplete\n");
     if (handler_enabled()) {
-        player_tell(setUserPlayerStateListener_OnPrepareComplete);
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
-        player_play_prepared(kAlbumPlayer);
+        player_play_prepared(kAlbumPlayer, ticket);
     }
 }
 
@@ -174,8 +191,11 @@ void cb_OnProgress(int64_t position, int64_t duration) {
 }
 
 void cb_OnError(int32_t what, int32_t arg1, int32_t /*arg2*/) {
+    const uint64_t ticket = player_event_ticket(kAlbumPlayer);
     LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
     if (handler_enabled()) {
+        PlayerGlobalLock lock;
+        player_event_phase_locked(kAlbumPlayer, ticket, PlayerPhase::Error);
         player_tell(setUserPlayerStateListener_OnError, what, arg1);
     }
 }
@@ -197,8 +217,13 @@ void cb_OnSeekComplete() {
 }
 
 void cb_OnBufferingStart() {
+    const uint64_t ticket = player_event_ticket(kAlbumPlayer);
     LOGD(kTag, "Player State Inner Callback: OnBufferingStart\n");
     if (handler_enabled()) {
+        {
+            PlayerGlobalLock lock;
+            player_event_phase_locked(kAlbumPlayer, ticket, PlayerPhase::Buffering);
+        }
         mBufferingStartTime.store(std::time(nullptr));
         buffering_report(1);
         player_tell(setUserPlayerStateListener_OnBufferingStart);
@@ -206,8 +231,13 @@ void cb_OnBufferingStart() {
 }
 
 void cb_OnBufferingComplete() {
+    const uint64_t ticket = player_event_ticket(kAlbumPlayer);
     LOGD(kTag, "Player State Inner Callback: OnBufferingComplete\n");
     if (handler_enabled()) {
+        {
+            PlayerGlobalLock lock;
+            player_event_phase_locked(kAlbumPlayer, ticket, PlayerPhase::Playing);
+        }
         mBufferingStopTime.store(std::time(nullptr));
         buffering_report(0);
         player_tell(setUserPlayerStateListener_OnBufferingComplete);
@@ -234,19 +264,24 @@ void cb_OnDownloadProgress(int64_t fetched, int64_t total) {
 }
 
 void cb_OnPlayEnd() {
+    const uint64_t ticket = player_event_ticket(kAlbumPlayer);
     LOGD(kTag, "Player State Inner Callback: OnPlayEnd\n");
     if (!handler_enabled()) {
         return;
     }
-    player_tell(setUserPlayerStateListener_OnPlayEnd);
-    {
-        // The last item ended: nothing will move on, so its play end is reported here.
-        PlayerGlobalLock lock;
-        if (!album_hasNext()) {
-            report_current_play_end_locked();
-        }
+    // Decided under the lock against the record: an end of an item the user
+    // already left, or that the user paused or stopped, moves nothing.
+    PlayerGlobalLock lock;
+    if (!player_may_move_locked(kAlbumPlayer, ticket)) {
+        return;
     }
-    album_playNext();
+    player_tell(setUserPlayerStateListener_OnPlayEnd);
+    if (!album_hasNext()) {
+        // The last item ended: nothing will move on, so its play end is reported here.
+        report_current_play_end_locked();
+        player_event_phase_locked(kAlbumPlayer, ticket, PlayerPhase::Ended);
+    }
+    play_next_locked(PlayerMove::Auto);
 }
 
 // --- Fetch listener (pool worker, player global mutex held) ---
@@ -263,6 +298,26 @@ void onFetchPlaylistReady(dao_play_item *item) {
 
 void onFetchPlaylistFailed(void * /*unused*/) {
     LOGW(kTag, "Fetch Playlist Failed, So Can Not Start Play... \n");
+    const AlbumFetchFailure failure = album_fetch_failure();
+    PlayerGlobalLock lock;
+    player_start_failed_locked(kAlbumPlayer, failure.generation, failure.detail);
+}
+
+// rv_stop / rv_reset: nothing on its way plays; the engine stops when the album player has it.
+void album_stop_command() {
+    {
+        PlayerGlobalLock lock;
+        player_stop_locked();
+    }
+    album_stop();
+}
+
+void album_reset_command() {
+    {
+        PlayerGlobalLock lock;
+        player_stop_locked();
+    }
+    album_reset();
 }
 
 const play_manager_ops kAlbumOps{
@@ -270,8 +325,8 @@ const play_manager_ops kAlbumOps{
     .playByPlayItem = album_playByPlayItem,
     .play = album_play,
     .pause = album_pause,
-    .stop = album_stop,
-    .reset = album_reset,
+    .stop = album_stop_command,
+    .reset = album_reset_command,
     .switchPlayerStatus = album_switchPlayerStatus,
     .seek = album_seek,
     .playPre = album_playPre,
@@ -350,7 +405,7 @@ void album_playByAudioBean(dao_play_audio_bean *bean) {
     RV_CALL_FUNC("album_startPlayAudioItem");
     PlayerGlobalLock lock;
     report_current_play_end_locked();  // the audio being left
-    player_navigate_locked(kAlbumPlayer, true);
+    player_navigate_locked(kAlbumPlayer, PlayerMove::Resource);
     album_setCurPlayAudioItem(item);
     album_fetchPlaylist(mFetchPlaylistLisenter.load(), item->clockId);
 }
@@ -368,7 +423,7 @@ void album_playByPlayItem(dao_play_item *item) {
     if (index < 0 || current == nullptr || current->audioId != item->audioId) {
         report_current_play_end_locked();
     }
-    player_navigate_locked(kAlbumPlayer, true);
+    player_navigate_locked(kAlbumPlayer, PlayerMove::Resource);
     if (index < 0) {
         play_alone_locked(item);
         return;
@@ -377,13 +432,34 @@ void album_playByPlayItem(dao_play_item *item) {
 }
 
 void album_play(void) {
-    player_note_pause(false);
-    engine_command("album_play", ijk_Play);
+    RV_CALL_FUNC("album_play");
+    player_note_intent(PlayerIntent::Play);
+    if (!enabled_or_warn()) {
+        return;
+    }
+    PlayerGlobalLock lock;
+    if (player_needs_restart_locked(kAlbumPlayer)) {
+        // Stopped, failed or at the end: the current item again, from its start.
+        if (dao_play_item *current = album_getCurPlayItem()) {
+            LOGD(kTag, "Play The Current Item Again From Its Start ... \n");
+            player_navigate_locked(kAlbumPlayer, PlayerMove::User);
+            album_startPlayItem(current);
+        }
+        return;
+    }
+    player_command_phase_locked(kAlbumPlayer, PlayerPhase::Playing);
+    ijk_Play();
 }
 
 void album_pause(void) {
-    player_note_pause(true);
-    engine_command("album_pause", ijk_Pause);
+    RV_CALL_FUNC("album_pause");
+    player_note_intent(PlayerIntent::Pause);
+    if (!enabled_or_warn()) {
+        return;
+    }
+    PlayerGlobalLock lock;
+    player_command_phase_locked(kAlbumPlayer, PlayerPhase::Paused);
+    ijk_Pause();
 }
 
 void album_stop(void) {
@@ -408,11 +484,11 @@ void album_seek(int32_t msec) {
 }
 
 bool album_isPlaying(void) {
-    return engine_query("album_isPlaying", ijk_IsPlaying);
+    return engine_query("album_isPlaying", [] { return player_is_playing(kAlbumPlayer); });
 }
 
 bool album_isPaused(void) {
-    return engine_query("album_isPaused", ijk_IsPaused);
+    return engine_query("album_isPaused", [] { return player_is_paused(kAlbumPlayer); });
 }
 
 bool album_canSeek(void) {
@@ -468,18 +544,7 @@ void album_playNext(void) {
         return;
     }
     PlayerGlobalLock lock;
-    if (!leave_current_locked(album_hasNext, "Do Not Have Next , So Can Not Start Play... \n")) {
-        return;
-    }
-    const int32_t index = album_getCurPlayItemIndex();
-    const int32_t size = album_getPlayListSize();
-    if (index + 1 < size) {
-        album_startPlayItem(album_getPlayItem(index + 1));
-        return;
-    }
-    const dao_play_item *last = album_getPlayItem(size - 1);
-    album_fetchMorePlaylist(mFetchPlaylistLisenter.load(),
-                            last != nullptr ? last->clockId : nullptr);
+    play_next_locked(PlayerMove::User);
 }
 
 void album_playPre(void) {
@@ -488,7 +553,8 @@ void album_playPre(void) {
         return;
     }
     PlayerGlobalLock lock;
-    if (!leave_current_locked(album_hasPre, "Do Not Have Prev , So Can Not Start Play... \n")) {
+    if (!leave_current_locked(album_hasPre, "Do Not Have Prev , So Can Not Start Play... \n",
+                              PlayerMove::User)) {
         return;
     }
     const int32_t index = album_getCurPlayItemIndex();
@@ -563,11 +629,12 @@ void album_startPlayItem(dao_play_item *item) {
     album_updateCurPlayItemIndex(item);
     PlayerRecord &record = record_locked();
     record.reported = false;
-    record.preparing = true;
+    record.phase = PlayerPhase::Preparing;
     RV_CALL_FUNC("album_startPlayItemInner");
     LOGD(kTag, "Now really start to play by ijkplayer. \n");
     if (item->playUrl == nullptr) {
         LOGW(kTag, "The playUrl Is NULL, So Abandon Left Operations ... \n");
+        player_start_failed_locked(kAlbumPlayer, record.generation, RV_START_NO_PLAY_URL);
         return;
     }
     ijk_SetDataSource(item->playUrl);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "player/ijk_media_player.h"
+#include "player/player_state_listener.h"
 #include "request/report_req.h"
 #include "rv_error.h"
 #include "util/debug.h"
@@ -110,6 +111,10 @@ void player_defer_listener_call(std::function<void()> call) {
     t_deferred.push_back(std::move(call));
 }
 
+void player_listener_call_dropped() {
+    LOGE("PLAYER", "No Memory For A Listener Call, Dropped ... \n");
+}
+
 // --- The two players and the engine ------------------------------------------------
 
 namespace {
@@ -162,19 +167,28 @@ PlayerRecord &player_record_locked(PlayerKind kind) {
     return s_records[kind];
 }
 
-uint64_t player_navigate_locked(PlayerKind kind, bool new_resource) {
-    if (new_resource) {
+uint64_t player_navigate_locked(PlayerKind kind, PlayerMove move) {
+    if (move == PlayerMove::Resource) {
+        PlayerRecord &other = s_records[other_than(kind)];
         next_generation_locked(other_than(kind));
-        s_records[other_than(kind)].preparing = false;
+        if (other.phase == PlayerPhase::Preparing) {
+            other.phase = PlayerPhase::Idle;
+        }
     }
     PlayerRecord &record = s_records[kind];
-    record.pause_kept = false;
-    record.preparing = true;
+    if (move != PlayerMove::Auto) {
+        record.intent = PlayerIntent::Play;
+    }
+    record.phase = PlayerPhase::Preparing;
     return next_generation_locked(kind);
 }
 
 uint64_t player_generation_locked(PlayerKind kind) {
     return s_records[kind].generation;
+}
+
+uint64_t player_event_ticket(PlayerKind kind) {
+    return s_generations[kind].load();
 }
 
 bool player_answer_stale_locked(PlayerKind kind, uint64_t generation) {
@@ -189,29 +203,119 @@ bool player_answer_stale(PlayerKind kind, uint64_t generation) {
     return true;
 }
 
-void player_note_pause(bool paused) {
+bool player_may_move_locked(PlayerKind kind, uint64_t ticket) {
+    const PlayerRecord &record = s_records[kind];
+    return s_enabled[kind].load() && !player_answer_stale_locked(kind, ticket) &&
+           record.intent == PlayerIntent::Play &&
+           (record.phase == PlayerPhase::Playing || record.phase == PlayerPhase::Buffering);
+}
+
+void player_note_intent(PlayerIntent intent) {
     PlayerGlobalLock lock;
-    for (PlayerRecord &record : s_records) {
-        if (record.preparing) {
-            record.pause_kept = paused;
+    for (PlayerKind kind : {kAlbumPlayer, kBroadcastPlayer}) {
+        PlayerRecord &record = s_records[kind];
+        if (record.phase == PlayerPhase::Preparing || s_owner.load() == kind) {
+            record.intent = intent;
         }
     }
 }
 
-void player_play_prepared(PlayerKind kind) {
-    bool paused = false;
-    {
-        PlayerGlobalLock lock;
+void player_stop_locked() {
+    for (PlayerKind kind : {kAlbumPlayer, kBroadcastPlayer}) {
         PlayerRecord &record = s_records[kind];
-        paused = record.preparing && record.pause_kept;
-        record.preparing = false;
-        record.pause_kept = false;
+        next_generation_locked(kind);
+        record.intent = PlayerIntent::Stop;
+        if (record.phase != PlayerPhase::Idle) {
+            record.phase = PlayerPhase::Stopped;
+        }
     }
-    if (paused) {
+}
+
+void player_play_prepared(PlayerKind kind, uint64_t ticket) {
+    PlayerGlobalLock lock;
+    PlayerRecord &record = s_records[kind];
+    if (player_answer_stale_locked(kind, ticket) || record.phase != PlayerPhase::Preparing) {
+        return;
+    }
+    player_tell(setUserPlayerStateListener_OnPrepareComplete);
+    // Under the lock, so that no stop or start slips between the decision and the engine.
+    if (record.intent == PlayerIntent::Pause) {
+        record.phase = PlayerPhase::Paused;
         ijk_Pause();
     } else {
+        record.phase = PlayerPhase::Playing;
         ijk_Play();
     }
+}
+
+void player_event_phase_locked(PlayerKind kind, uint64_t ticket, PlayerPhase phase) {
+    PlayerRecord &record = s_records[kind];
+    if (player_answer_stale_locked(kind, ticket)) {
+        return;
+    }
+    switch (phase) {
+        case PlayerPhase::Buffering:
+            if (record.phase == PlayerPhase::Playing) {
+                record.phase = phase;
+            }
+            return;
+        case PlayerPhase::Playing:  // buffering complete
+            if (record.phase == PlayerPhase::Buffering) {
+                record.phase = record.intent == PlayerIntent::Pause ? PlayerPhase::Paused
+                                                                    : PlayerPhase::Playing;
+            }
+            return;
+        default:
+            record.phase = phase;
+            return;
+    }
+}
+
+void player_command_phase_locked(PlayerKind kind, PlayerPhase phase) {
+    PlayerRecord &record = s_records[kind];
+    if (record.phase == PlayerPhase::Playing || record.phase == PlayerPhase::Paused ||
+        record.phase == PlayerPhase::Buffering) {
+        record.phase = phase;
+    }
+}
+
+namespace {
+
+// Preparing or buffering, the engine's state is what the user asked for last.
+bool phase_is(PlayerKind kind, PlayerPhase settled, PlayerIntent asked) {
+    PlayerGlobalLock lock;
+    const PlayerRecord &record = s_records[kind];
+    if (record.phase == PlayerPhase::Preparing || record.phase == PlayerPhase::Buffering) {
+        return record.intent == asked;
+    }
+    return record.phase == settled;
+}
+
+}  // namespace
+
+bool player_is_playing(PlayerKind kind) {
+    return phase_is(kind, PlayerPhase::Playing, PlayerIntent::Play);
+}
+
+bool player_is_paused(PlayerKind kind) {
+    return phase_is(kind, PlayerPhase::Paused, PlayerIntent::Pause);
+}
+
+bool player_needs_restart_locked(PlayerKind kind) {
+    const PlayerPhase phase = s_records[kind].phase;
+    return phase == PlayerPhase::Stopped || phase == PlayerPhase::Ended ||
+           phase == PlayerPhase::Error;
+}
+
+void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t detail) {
+    PlayerRecord &record = s_records[kind];
+    if (player_answer_stale_locked(kind, generation) || record.failed == generation) {
+        return;
+    }
+    record.failed = generation;
+    record.phase = PlayerPhase::Error;
+    LOGW("PLAYER", "Start Failed, Nothing To Play [detail=%d] \n", detail);
+    player_tell(setUserPlayerStateListener_OnError, RV_PLAYER_START_FAILED, detail);
 }
 
 void player_install(PlayerKind kind, void (*disable)(void)) {
@@ -239,7 +343,7 @@ bool player_disable_locked(PlayerKind kind) {
         return false;
     }
     next_generation_locked(kind);
-    s_records[kind].preparing = false;
+    s_records[kind].phase = PlayerPhase::Idle;
     int32_t owner = kind;
     s_owner.compare_exchange_strong(owner, -1);
     return true;
@@ -261,6 +365,10 @@ void player_release_engine() {
     }
     {
         PlayerGlobalLock lock;
+        // Nothing pending on either player may start an item from now on.
+        for (PlayerKind kind : {kAlbumPlayer, kBroadcastPlayer}) {
+            next_generation_locked(kind);
+        }
         const int32_t owner = s_owner.load();
         void (*disable)(void) = owner >= 0 ? s_disable[owner].load() : nullptr;
         if (disable != nullptr) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <new>
 #include <utility>
 
 #include "request/report_dao.h"
@@ -105,14 +106,21 @@ class PlayerGlobalLock {
 
 // Runs `call` now, or, when this thread holds a PlayerGlobalLock, right after
 // the outermost one is released (in the order of the calls).
+// A call that cannot be deferred for want of memory is dropped (with an E
+// line): it must not run under the lock, nor throw through C frames.
 void player_defer_listener_call(std::function<void()> call);
 bool player_lock_held_here();
+void player_listener_call_dropped();
 template <class Fn>
 void player_listener_call(Fn &&call) {
-    if (player_lock_held_here()) {
-        player_defer_listener_call(std::forward<Fn>(call));
-    } else {
+    if (!player_lock_held_here()) {
         call();
+        return;
+    }
+    try {
+        player_defer_listener_call(std::forward<Fn>(call));
+    } catch (const std::bad_alloc &) {
+        player_listener_call_dropped();
     }
 }
 
@@ -130,43 +138,90 @@ void player_tell(void (*slot)(Params...), Args... args) {
 
 enum PlayerKind : int32_t { kAlbumPlayer = 0, kBroadcastPlayer = 1 };
 
+// What the user said last to a player. Automatic moves (the next item after
+// an end, the next live programme) happen only while it is Play.
+enum class PlayerIntent : uint8_t { Play, Pause, Stop };
+// What a player is doing. Decided only by the functions below, under the
+// player global mutex, from commands, answers and engine events.
+enum class PlayerPhase : uint8_t {
+    Idle,
+    Preparing,
+    Playing,
+    Paused,
+    Buffering,
+    Stopped,
+    Ended,
+    Error
+};
+
 // The state of one player that changes together. Guarded by the player
 // global mutex (pool workers, the engine's event thread, the application).
 struct PlayerRecord {
-    // Taken by every request made for the player; moves on when a resource
-    // starts (on either player), when the player moves to another item by
-    // itself or by command, and when it gives the engine up. An answer
-    // carrying an older value is dropped.
+    // Taken by every request made for the player and by every engine event
+    // it handles; moves on when a resource starts (on either player), when
+    // the player moves to another item, on stop and reset, and when it gives
+    // the engine up. An answer or event carrying an older value is dropped.
     uint64_t generation = 0;
     int32_t index = 0;                        // the current item in the play list
     dao_play_audio_item *resource = nullptr;  // album player: what is played, owned here
-    bool reported = true;     // the current item's play end was reported (or there is none)
-    bool preparing = false;   // an item is on its way (fetch or prepare), not yet prepared
-    bool pause_kept = false;  // paused while preparing: the item stays paused when prepared
+    bool reported = true;  // the current item's play end was reported (or there is none)
+    PlayerIntent intent = PlayerIntent::Play;
+    PlayerPhase phase = PlayerPhase::Idle;
+    uint64_t failed = 0;  // the generation whose start failure was told (once each)
+};
+
+// Who asked for a move to another item.
+enum class PlayerMove : uint8_t {
+    Resource,  // the user started a resource (ends the other player's pending answers too)
+    User,      // the user moved within the play list, or played the current item again
+    Auto,      // the player moved by itself: the user's intent stays
 };
 
 // The record of `kind`; lock held.
 PlayerRecord &player_record_locked(PlayerKind kind);
-// A move to another item of `kind` begins (a new resource when `new_resource`,
-// which also ends the other player's pending answers): the generation moves
-// on, the pause intent is cleared and the player is preparing. Returns the new
+// A move to another item of `kind` begins: the generation moves on and the
+// player is preparing; a user's move sets the intent to Play. Returns the new
 // generation. Lock held.
-uint64_t player_navigate_locked(PlayerKind kind, bool new_resource);
+uint64_t player_navigate_locked(PlayerKind kind, PlayerMove move);
 // The generation requests of `kind` carry now; lock held.
 uint64_t player_generation_locked(PlayerKind kind);
+// The ticket an engine event of `kind` carries: read when the event arrives,
+// checked when the player acts on it. Any thread, no lock.
+uint64_t player_event_ticket(PlayerKind kind);
 // True, with the debug line "Answer For An Earlier Resource, Dropped ... \n",
 // when an answer asked for with `generation` is no longer wanted; lock held.
 bool player_answer_stale_locked(PlayerKind kind, uint64_t generation);
 // As player_answer_stale_locked, without the lock (for a caller that orders
 // itself with the player's disable step by other means).
 bool player_answer_stale(PlayerKind kind, uint64_t generation);
-// rv_pause / rv_Play reached a player: every player still preparing an item
-// keeps the intent (prepared paused, or playing). Takes the lock.
-void player_note_pause(bool paused);
-// The prepare-complete handler of `kind`: plays the prepared item, or, when
-// it was paused while being prepared, leaves it paused for rv_Play (the
-// intent is consumed). Takes the lock; the engine is driven after it.
-void player_play_prepared(PlayerKind kind);
+// True when `kind` may move on by itself for an event with `ticket`: it owns
+// the engine, nothing moved since, the item had been prepared, and the user's
+// intent is Play. Lock held.
+bool player_may_move_locked(PlayerKind kind, uint64_t ticket);
+// rv_Play / rv_pause reached a player: the intent of every player preparing
+// an item and of the engine's owner. Takes the lock.
+void player_note_intent(PlayerIntent intent);
+// rv_stop / rv_reset: both players stop (their pending answers are dropped,
+// nothing pending restarts sound). Lock held.
+void player_stop_locked();
+// The prepare-complete event of `kind`: OnPrepareComplete, then plays the
+// prepared item or leaves it paused as the user asked. Dropped when stale.
+// Takes the lock.
+void player_play_prepared(PlayerKind kind, uint64_t ticket);
+// Engine events that change the phase (error, end of the play list, buffering
+// start and end); dropped when stale. Lock held.
+void player_event_phase_locked(PlayerKind kind, uint64_t ticket, PlayerPhase phase);
+// The user's play/pause, as the engine took it; lock held.
+void player_command_phase_locked(PlayerKind kind, PlayerPhase phase);
+// True when the player's item is heard (or is on its way and will be, as far
+// as the user's last command goes). Takes the lock.
+bool player_is_playing(PlayerKind kind);
+bool player_is_paused(PlayerKind kind);
+// Phases after which rv_Play starts the current item again from its start.
+bool player_needs_restart_locked(PlayerKind kind);
+// A start of `kind` cannot play: the player is in error and the application
+// hears OnError(RV_PLAYER_START_FAILED, detail), once per generation. Lock held.
+void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t detail);
 
 // Installed by each player at start-up (null at shut-down): the function that
 // makes it give the engine up.

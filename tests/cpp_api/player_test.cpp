@@ -10,8 +10,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <future>
+#include <latch>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -348,6 +351,57 @@ TEST_F(CppPlayer, AListenerMayDropItsOwnHandle) {
     setUserPlayerStateListener_OnPlayEnd();
     setUserPlayerStateListener_OnPlayEnd();
     EXPECT_EQ(ends, 1);
+}
+
+// Handles dropped from inside listener calls running on two threads at once:
+// each drop must neither wait for the other's call (a deadlock) nor leave the
+// callables to be destroyed later on an event thread.
+TEST_F(CppPlayer, HandlesDroppedFromListenersOnTwoThreadsNeitherWaitNorOutliveReset) {
+    rv::Player player = sdk_->player();
+    // Two listeners, each dropping the other's handle once both are inside.
+    rv::ListenerHandle first, second;
+    std::latch both_inside(2);
+    rv::PlayerCallbacks a, b;
+    a.play_end = [&] {
+        both_inside.arrive_and_wait();
+        second.reset();
+    };
+    b.paused = [&] {
+        both_inside.arrive_and_wait();
+        first.reset();
+    };
+    first = player.listen(std::move(a));
+    second = player.listen(std::move(b));
+    std::promise<void> done_a, done_b;
+    std::thread([&] { setUserPlayerStateListener_OnPlayEnd(), done_a.set_value(); }).detach();
+    std::thread([&] { setUserPlayerStateListener_OnPaused(), done_b.set_value(); }).detach();
+    if (done_a.get_future().wait_for(10s) != std::future_status::ready ||
+        done_b.get_future().wait_for(10s) != std::future_status::ready) {
+        std::fprintf(stderr, "two listeners dropping each other deadlocked\n");
+        std::_Exit(1);  // the two threads never return
+    }
+
+    // A handle dropped while an event thread is inside another listener: its
+    // callables are gone when reset() returns, destroyed on the caller's thread.
+    std::promise<void> inside, go;
+    rv::PlayerCallbacks blocking;
+    blocking.play_end = [&] {
+        inside.set_value();
+        go.get_future().wait();
+    };
+    rv::ListenerHandle kept = player.listen(std::move(blocking));
+    auto tracker = std::make_shared<int>();
+    std::weak_ptr<int> tracked = tracker;
+    rv::PlayerCallbacks dropped;
+    dropped.play_end = [tracker] {};
+    rv::ListenerHandle handle = player.listen(std::move(dropped));
+    tracker.reset();
+    std::thread events(setUserPlayerStateListener_OnPlayEnd);
+    inside.get_future().wait();
+    handle.reset();
+    EXPECT_TRUE(tracked.expired());
+    go.set_value();
+    events.join();
 }
 
 // A stand-in album player whose fetches wait until the test answers them.

@@ -18,6 +18,7 @@
 #include "commands.h"
 #include "orvellaplayer.h"
 #include "output.h"
+#include "rv_error.h"
 #include "screen.h"
 
 namespace rvcli {
@@ -189,8 +190,16 @@ Current current_item() {
     return c;
 }
 
-// What an engine error means to someone at a terminal.
+// What an error means to someone at a terminal.
 std::string error_text(int64_t what, int64_t detail) {
+    if (what == RV_PLAYER_START_FAILED) {
+        const char *why = detail == RV_START_NOT_ON_AIR    ? "nothing is on air"
+                          : detail == RV_START_NO_PLAY_URL ? "the item has no address to play"
+                          : detail == RV_START_NOTHING_TO_PLAY
+                              ? "the service listed nothing to play"
+                              : rve_strerror(static_cast<int>(detail));
+        return "cannot start (" + std::to_string(detail) + "): " + why;
+    }
     static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{
         {ORV_ERROR_NO_SOURCE, "no source", "the item has no address to play"},
         {ORV_ERROR_OPEN, "open", "the source could not be opened or is not media"},

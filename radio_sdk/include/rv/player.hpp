@@ -217,8 +217,19 @@ class ListenerHub {
         return entry;
     }
 
+    // Returns once no call into the entry's listener runs on another thread,
+    // unless this thread is inside a listener call itself: then it does not
+    // wait (two listeners dropping each other from two threads would wait for
+    // each other for ever) and a call running elsewhere may still finish.
     void remove(const std::shared_ptr<Entry> &entry) {
-        entry->gate.set(nullptr);
+        std::unique_ptr<PlayerListener> owned;
+        if (dispatch_depth() > 0) {
+            entry->gate.set_without_waiting(nullptr);
+        } else {
+            entry->gate.set(nullptr);
+            // Freed here, not by an event thread still holding the entry.
+            owned = std::move(entry->owned);
+        }
         // The C removals wait for events still passing through the hub on
         // other threads; those no longer reach any listener of this entry.
         std::lock_guard install(install_mutex_);
@@ -234,8 +245,21 @@ class ListenerHub {
     }
 
   private:
+    // Listener calls running on this thread.
+    static int &dispatch_depth() noexcept {
+        static thread_local int depth = 0;
+        return depth;
+    }
+    struct Dispatching {
+        Dispatching() noexcept { ++dispatch_depth(); }
+        ~Dispatching() { --dispatch_depth(); }
+        Dispatching(const Dispatching &) = delete;
+        Dispatching &operator=(const Dispatching &) = delete;
+    };
+
     template <class... P, class... A>
     static void dispatch(void (PlayerListener::*method)(P...), const A &...args) noexcept {
+        const Dispatching dispatching;
         std::vector<std::shared_ptr<Entry>> entries;
         try {
             ListenerHub &hub = get();
@@ -313,8 +337,10 @@ class ListenerHub {
 
 // Keeps a listener registered; destroying it unregisters the listener, which
 // receives nothing once the destructor has returned (a call in progress on
-// another thread is waited for; destroy it from inside the listener itself
-// only from the thread it runs on). Move-only.
+// another thread is waited for, and callables given to listen() are destroyed
+// before it returns). From inside a listener call it does not wait: no call
+// starts afterwards, but one running on another thread may still finish, and
+// callables are destroyed with the last call. Move-only.
 class ListenerHandle {
   public:
     ListenerHandle() = default;
@@ -408,9 +434,11 @@ class Player {
     bool has_next() const { return rv_hasNext(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
-     * resource has been started. The SDK may change the list on its own
-     * threads meanwhile (fetching more, a new resource): call these from a
-     * listener, or when nothing else starts or fetches. */
+     * resource has been started. Items stay valid until the application starts
+     * another resource, so current_item() and item() may be called from any
+     * thread but one that starts a resource at the same time. A broadcast's
+     * list is never changed once handed out; the album's grows as pages
+     * arrive: call play_list() from a listener, or when nothing fetches. */
 
     int32_t current_index() const { return rv_getCurPlayItemIndex(); }
     std::optional<PlayItem> current_item() const { return detail::item_value(rv_getCurPlayItem()); }

@@ -1,0 +1,276 @@
+// The players do what the user said last: one table per family of faults,
+// the answers ordered by the local service's delays, the ALSA capture as the
+// proof where there is sound. Broadcasts have 5-second programmes and a fast
+// programme clock, so that programme changes come within seconds.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "player/bcast_data_manager.h"
+#include "player/listener_recorder.h"
+#include "player/sdk_playback_fixture.h"
+#include "support/play_bean.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using rv::test::Ears;
+using rv::test::Heard;
+
+constexpr int64_t kAlbumA = 1100001, kAudioA1 = 3000000101;  // 2 s audios, pages of 20
+constexpr int64_t kAlbumB = 1100004, kAudioB1 = 3000000401;  // 5 s audios
+constexpr int64_t kUnknownAlbum = 1999999;
+constexpr int64_t kLive = 1002, kOffAir = 1004;
+
+void album_a() {
+    rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbumA);
+}
+void album_b() {
+    rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbumB);
+}
+void live() {
+    rv::test::play_bean(RV_RESOURCE_BROADCAST, kLive);
+}
+
+rvmock::Config short_programmes() {
+    rvmock::Config config;
+    config.short_programmes = true;
+    return config;
+}
+
+// OnError calls heard with `what`.
+int errors(int32_t what) {
+    int n = 0;
+    for (const Heard &h : Ears::get().snapshot()) {
+        n += h.what == "error" && h.a == what;
+    }
+    return n;
+}
+
+class PlayersSettled : public rv::test::SdkPlaybackTest {
+  protected:
+    PlayersSettled() : SdkPlaybackTest(short_programmes()) {}
+    void SetUp() override {
+        SdkPlaybackTest::SetUp();
+        _time_monitor_set_tick(100);  // ten service seconds a second
+    }
+    void TearDown() override {
+        SdkPlaybackTest::TearDown();
+        _time_monitor_set_tick(1000);
+    }
+    void delay(const char *path, int ms) { service_.set_fault(path, {.delay_ms = ms, .times = 1}); }
+    // True when nothing is written to the device for a while.
+    bool silent() const {
+        const auto before = capture_->size();
+        std::this_thread::sleep_for(700ms);
+        return capture_->size() == before;
+    }
+    double tone(int64_t id) const {
+        return rvtone::tone_seconds(capture_->read(44100, 1).mono(), 44100,
+                                    rvtone::frequency_for_audio_id(id));
+    }
+    // Starts the row afresh: nothing playing, nothing heard, no fault.
+    void settle() {
+        rv_stop();
+        service_.clear_faults();
+        std::this_thread::sleep_for(300ms);
+        Ears::get().clear();
+    }
+};
+
+TEST_F(PlayersSettled, AStopHoldsOverEverythingOnItsWay) {
+    struct {
+        const char *name;
+        std::function<void()> before;  // what plays when the start is made
+        const char *late;              // the start's answer, delayed
+        void (*start)();
+        int64_t current_album;  // what rv_Play after the stop replays (0: nothing)
+    } const rows[] = {
+        {"album's first page", [] {}, "/v2/audio/list", album_a, 0},
+        {"broadcast's programme list", [] {}, "/v2/broadcast/programlist", live, 0},
+        {"album while a broadcast plays", [] { live(); }, "/v2/audio/list", album_b, kLive},
+        {"next item's media", [] { album_a(); }, "/media/*", rv_playNext, kAlbumA},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        row.before();
+        if (row.current_album != 0) {
+            ASSERT_TRUE(Ears::get().wait_for("playing"));
+        }
+        const int prepared = Ears::get().count("prepared");
+        delay(row.late, 1000);
+        row.start();
+        rv_stop();
+        std::this_thread::sleep_for(1500ms);  // the late answer has come
+        EXPECT_EQ(Ears::get().count("prepared"), prepared);
+        EXPECT_FALSE(rv_isPlaying());
+        EXPECT_TRUE(silent());
+
+        // Play after a stop plays the current item again from its start; with
+        // none, nothing happens and nothing is raised.
+        const int playing = Ears::get().count("playing");
+        rv_Play();
+        if (row.current_album == 0) {
+            std::this_thread::sleep_for(500ms);
+            EXPECT_EQ(Ears::get().count("playing"), playing);
+            EXPECT_EQ(Ears::get().count("error"), 0);
+            continue;
+        }
+        ASSERT_TRUE(Ears::get().wait_for("prepared", prepared + 1));
+        ASSERT_TRUE(Ears::get().wait_for("playing", playing + 1));
+        EXPECT_TRUE(rv_isPlaying());
+        ASSERT_NE(rv_getCurPlayItem(), nullptr);
+        EXPECT_EQ(rv_getCurPlayItem()->albumId, row.current_album);
+    }
+}
+
+TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnce) {
+    struct {
+        const char *name;
+        std::function<void()> run;  // until the state to check
+        bool playing;               // what rv_isPlaying answers then
+        int start_failures;         // OnError(RV_PLAYER_START_FAILED) heard
+        int32_t detail;             // its detail (0: any)
+    } const rows[] = {
+        {"stopped",
+         [] {
+             album_a();
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             rv_stop();
+         },
+         false, 0, 0},
+        {"engine error",
+         [this] {
+             service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::Error});
+             album_a();
+             ASSERT_TRUE(Ears::get().wait_for("error"));
+         },
+         false, 0, 0},
+        {"play list ended",
+         [] {
+             rv::test::play_bean(RV_RESOURCE_AUDIO, 0, kAudioA1);
+             ASSERT_TRUE(Ears::get().wait_for("end"));
+             std::this_thread::sleep_for(300ms);
+         },
+         false, 0, 0},
+        {"album the service does not know",
+         [] {
+             rv::test::play_bean(RV_RESOURCE_ALBUM, kUnknownAlbum);
+             ASSERT_TRUE(Ears::get().wait_for("error"));
+         },
+         false, 1, 0},
+        {"broadcast with nothing on air",
+         [] {
+             rv::test::play_bean(RV_RESOURCE_BROADCAST, kOffAir);
+             ASSERT_TRUE(Ears::get().wait_for("error"));
+         },
+         false, 1, RV_START_NOT_ON_AIR},
+        {"first page answered after the application's own fetch",
+         [this] {
+             static FetchPlaylistListener ignored{[](dao_play_item *) {}, [](void *) {}};
+             delay("/v2/audio/list", 600);
+             album_a();
+             rv_fetchMorePlaylist(&ignored, nullptr);  // the same page, answered first
+             ASSERT_TRUE(Ears::get().wait_for("playing", 1, 5s));
+         },
+         true, 0, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        row.run();
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(rv_isPlaying(), row.playing);
+        std::this_thread::sleep_for(300ms);  // told once: nothing more comes
+        EXPECT_EQ(errors(RV_PLAYER_START_FAILED), row.start_failures);
+        if (row.detail != 0) {
+            for (const Heard &h : Ears::get().snapshot()) {
+                if (h.what == "error") {
+                    EXPECT_EQ(h.b, row.detail);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(PlayersSettled, AProgrammeChangeFollowsTheUserAndLeavesHeldItemsAlone) {
+    struct {
+        const char *name;
+        void (*before)();  // once the live programme plays
+        bool follows;      // the new live programme starts by itself
+        bool past;         // a past programme plays across the change
+    } const rows[] = {
+        {"playing", [] {}, true, false},
+        {"paused", rv_pause, false, false},
+        {"past programme",
+         [] {
+             rv_playByPlayItem(rv_getPlayItem(rv_getCurPlayItemIndex() - 1));
+             ASSERT_TRUE(Ears::get().wait_for("playing", 2));
+         },
+         false, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        live();
+        ASSERT_TRUE(Ears::get().wait_for("playing"));
+        row.before();
+        const int prepared = Ears::get().count("prepared");
+        const int playing = Ears::get().count("playing");
+        // Held across the change, read after it.
+        List *held_list = rv_getPlayList();
+        const int32_t held_size = rv_getPlayListSize();
+        dao_play_item *held = rv_getCurPlayItem();
+        ASSERT_NE(held, nullptr);
+        const int64_t held_id = held->audioId;
+
+        ASSERT_TRUE(Ears::get().wait_for("live", 1, 20s));
+        int64_t now_live = 0;
+        for (const Heard &h : Ears::get().snapshot()) {
+            now_live = h.what == "live" ? h.a : now_live;
+        }
+        std::this_thread::sleep_for(1500ms);  // the clock's retries, if any
+        EXPECT_EQ(Ears::get().count("live"), 1);
+        EXPECT_EQ(held->audioId, held_id);
+        EXPECT_EQ(static_cast<int32_t>(ListLength(held_list)), held_size);
+        ASSERT_NE(rv_getCurPlayItem(), nullptr);
+        EXPECT_EQ(rv_getCurPlayItem()->audioId, row.past ? held_id : now_live);
+        EXPECT_EQ(Ears::get().count("prepared"), prepared + (row.follows ? 1 : 0));
+        if (row.follows) {
+            EXPECT_TRUE(rv_isPlaying());
+            continue;
+        }
+        if (!row.past) {
+            EXPECT_EQ(Ears::get().count("playing"), playing);
+            EXPECT_TRUE(rv_isPaused());
+            EXPECT_TRUE(silent());
+            // Resumed at the live point of the programme now live.
+            rv_Play();
+            ASSERT_TRUE(Ears::get().wait_for("prepared", prepared + 1));
+            EXPECT_TRUE(rv_isPlaying());
+            EXPECT_EQ(rv_getCurPlayItem()->audioId, now_live);
+        }
+    }
+}
+
+TEST_F(PlayersSettled, AnEndAfterTheUsersPendingStartDoesNotMoveOn) {
+    album_a();  // 2 s audios
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    service_.set_fault("/v2/audio/list", {.delay_ms = 2500});  // B's pages come after A1 ended
+    album_b();
+    ASSERT_TRUE(Ears::get().wait_for("playing", 2, 10s));
+    std::this_thread::sleep_for(1s);
+    ASSERT_NE(rv_getCurPlayItem(), nullptr);
+    EXPECT_EQ(rv_getCurPlayItem()->audioId, kAudioB1);
+    EXPECT_EQ(Ears::get().count("prepared"), 2);
+    // B's own first page was taken, not dropped for an automatic move of A.
+    EXPECT_EQ(log_.count("Answer For An Earlier Resource, Dropped ... \n"), 0);
+    rv_stop();
+    EXPECT_GT(tone(kAudioB1), 0.5);
+}
+
+}  // namespace
