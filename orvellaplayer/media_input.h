@@ -15,6 +15,7 @@ extern "C" {
 
 #include "hls_variant.h"
 #include "memory_io.h"
+#include "now_playing.h"
 
 namespace orv {
 
@@ -78,6 +79,9 @@ class MediaInput {
     bool has_end() const;
     // A source with a length whose connection broke off short of it.
     bool cut_short() const;
+    // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata), in
+    // the order read: each belongs to the PCM that read() gives after it was read.
+    std::vector<NowPlaying> take_now_playing();
 
   private:
     struct DictFree {
@@ -123,6 +127,8 @@ class MediaInput {
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
+    // Takes a packet of the timed metadata stream; false for any other packet.
+    bool take_metadata_packet(const AVPacket *packet);
 
     AVIOInterruptCB interrupt_;
     std::unique_ptr<AVDictionary, DictFree> request_options_;
@@ -136,6 +142,8 @@ class MediaInput {
     std::unique_ptr<AVFrame, FrameFree> frame_;
     std::unique_ptr<AVPacket, PacketFree> pkt_;
     int stream_ = -1;
+    int id3_stream_ = -1;  // timed ID3 metadata beside the audio (HLS over MPEG-TS), if any
+    std::vector<NowPlaying> now_playing_;
     int out_rate_ = 0;
     int out_channels_ = 0;
     int fixed_rate_ = 0;  // InputOptions::out_rate, out_channels

@@ -109,6 +109,7 @@ void PlayerTest::SetUp() {
     Register_post_event(&Events::callback);
     IjkMediaPlayer_native_init();
     IjkMediaPlayer_setVolume(1.0f, 1.0f);
+    IjkMediaPlayer_setPlaybackSpeed(1.0f);
     Events::get().set_hook(nullptr);
     Events::get().clear();
 }
