@@ -315,10 +315,8 @@ int MediaInput::open_decoder(int *av_error) {
         return ORV_ERROR_NO_AUDIO;
     }
     for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
-        if (id3_stream_ < 0 && fmt_->streams[i]->codecpar->codec_id == AV_CODEC_ID_TIMED_ID3) {
-            id3_stream_ = static_cast<int>(i);
-        }
-        const bool kept = static_cast<int>(i) == stream_ || static_cast<int>(i) == id3_stream_;
+        const bool kept = static_cast<int>(i) == stream_ ||
+                          fmt_->streams[i]->codecpar->codec_id == AV_CODEC_ID_TIMED_ID3;
         fmt_->streams[i]->discard = kept ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     dec_.reset(avcodec_alloc_context3(decoder));
@@ -514,7 +512,8 @@ MediaInput::Read MediaInput::read(std::vector<std::int16_t> &out, int *detail, i
 }
 
 bool MediaInput::take_metadata_packet(const AVPacket *packet) {
-    if (packet->stream_index != id3_stream_ || id3_stream_ < 0) {
+    // HLS adds a segment's streams as it reads them: the stream may be newer than open().
+    if (fmt_->streams[packet->stream_index]->codecpar->codec_id != AV_CODEC_ID_TIMED_ID3) {
         return false;
     }
     if (auto now = parse_id3v2({packet->data, static_cast<std::size_t>(packet->size)})) {

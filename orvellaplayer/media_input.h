@@ -127,7 +127,7 @@ class MediaInput {
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
-    // Takes a packet of the timed metadata stream; false for any other packet.
+    // Takes a packet of a timed ID3 stream; false for any other packet.
     bool take_metadata_packet(const AVPacket *packet);
 
     AVIOInterruptCB interrupt_;
@@ -142,8 +142,7 @@ class MediaInput {
     std::unique_ptr<AVFrame, FrameFree> frame_;
     std::unique_ptr<AVPacket, PacketFree> pkt_;
     int stream_ = -1;
-    int id3_stream_ = -1;  // timed ID3 metadata beside the audio (HLS over MPEG-TS), if any
-    std::vector<NowPlaying> now_playing_;
+    std::vector<NowPlaying> now_playing_;  // from timed ID3 beside the audio (HLS over MPEG-TS)
     int out_rate_ = 0;
     int out_channels_ = 0;
     int fixed_rate_ = 0;  // InputOptions::out_rate, out_channels

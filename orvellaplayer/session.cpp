@@ -278,7 +278,7 @@ std::int64_t Session::out_frames(std::int64_t frames) const {
 // faded; between two speeds the filter itself moves on smoothly.
 bool Session::follow_speed() {
     const float want = live_.load() ? 1.0f : settings_.speed.load();
-    if (want == tempo_->speed()) {
+    if (want == tempo_->speed() || want == refused_speed_) {
         return true;
     }
     const bool leaving = want == 1.0f;
@@ -300,7 +300,9 @@ bool Session::follow_speed() {
     } else if (entering && !fade_out()) {
         return false;
     }
-    tempo_->set_speed(want, tempo_out_);
+    if (!tempo_->set_speed(want, tempo_out_)) {
+        refused_speed_ = want;  // warned once; not tried again for this source
+    }
     if (leaving || entering) {
         gain_->fade_in();
     }

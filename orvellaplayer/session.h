@@ -123,6 +123,7 @@ class Session {
     MediaTimeline timeline_;  // clock_'s output frames -> source frames
     std::unique_ptr<Tempo> tempo_;
     std::unique_ptr<GainStage> gain_;
+    float refused_speed_ = 0.0f;     // a speed the filter could not be set up for
     bool tempo_drained_ = false;     // the input ended and the filter gave up its tail
     std::vector<std::int16_t> pcm_;  // decoded, not yet written
     std::size_t at_ = 0;             // samples of pcm_ already written
