@@ -96,8 +96,9 @@ RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, 
  * SHOUTcast titles are not read yet). Called once per change, at the moment
  * its audio is heard (not when it is read ahead). Texts are UTF-8 (a
  * station's Latin-1 is converted), at most 256 bytes, without control
- * characters; never null; valid during the call only. Runs on the media engine's event thread, with
- * no lock of the SDK held. Null removes it (see above). Independent of PlayerStateListener.
+ * characters; never null; valid during the call only. Runs on the media
+ * engine's event thread, with no lock of the SDK held. Null removes it (see
+ * above). Independent of PlayerStateListener.
  */
 RV_API void setPlayerMetadataListener(void (*listener)(const char *title, const char *artist));
 
