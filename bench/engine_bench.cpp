@@ -178,17 +178,26 @@ int main() {
     std::printf("  local file   %.1f ms\n", bench::first_pcm_ms(file, capture, 15));
     std::printf("  local HTTP   %.1f ms\n", bench::first_pcm_ms(url, capture, 15));
 
-    // 3. Real-time playback load.
-    IjkMediaPlayer_setDataSourceAndHeaders(file.c_str());
-    const double p0 = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID);
-    const auto w0 = Clock::now();
-    IjkMediaPlayer_prepareAsync(0, 4);
-    std::this_thread::sleep_for(std::chrono::seconds(10));
-    const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
-    const double cpu = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID) - p0;
+    // 3. Real-time playback load, at normal speed and at 1.5 (the speed filter at work).
+    double normal_cpu = 0;
+    for (const float speed : {1.0f, 1.5f}) {
+        IjkMediaPlayer_setPlaybackSpeed(speed);
+        IjkMediaPlayer_setDataSourceAndHeaders(file.c_str());
+        const double p0 = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID);
+        const auto w0 = Clock::now();
+        IjkMediaPlayer_prepareAsync(0, 4);
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
+        const double cpu = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID) - p0;
+        IjkMediaPlayer_stop();
+        normal_cpu = speed == 1.0f ? cpu : normal_cpu;
+        std::printf(
+            "real-time playback at %.1fx, 10 s: %.2f%% of one core (%.0f ms CPU), "
+            "%d errors, CPU ratio to 1.0x %.2f\n",
+            static_cast<double>(speed), 100.0 * cpu / wall, cpu * 1e3, g_errors.load(),
+            cpu / normal_cpu);
+    }
     IjkMediaPlayer_native_finalize();
-    std::printf("real-time playback, 10 s: %.2f%% of one core (%.0f ms CPU), %d errors\n",
-                100.0 * cpu / wall, cpu * 1e3, g_errors.load());
 
     server.stop();
     http.join();

@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include "orvellaplayer.h"
+
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -135,6 +137,18 @@ std::int64_t Engine::duration_ms() {
         return session_->duration_ms();
     }
     return std::max<std::int64_t>(settings_.duration_override_ms.load(), 0);
+}
+
+int Engine::set_speed(float speed) {
+    if (!(speed >= ORV_MIN_SPEED && speed <= ORV_MAX_SPEED)) {
+        return -1;
+    }
+    std::lock_guard lock(mu_);
+    if (session_ && session_->live()) {
+        return -2;
+    }
+    settings_.speed.store(speed);
+    return 0;
 }
 
 void Engine::set_volume(float left, float right) {

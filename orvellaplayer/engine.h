@@ -17,6 +17,7 @@ class Engine {
     static Engine &instance();
 
     void set_callback(orv_event_fn cb) { events_.set_callback(cb); }
+    void set_metadata_callback(orv_metadata_fn cb) { events_.set_metadata_callback(cb); }
     void init();
     void finalize();
 
@@ -29,6 +30,8 @@ class Engine {
     void seek(std::int64_t ms);
     void set_duration(std::int64_t duration_s, std::int32_t original_s);
     std::int64_t duration_ms();
+    // 0, -1 out of ORV_MIN_SPEED..ORV_MAX_SPEED, -2 a live source is playing (nothing changes).
+    int set_speed(float speed);
     void set_volume(float left, float right);
     void set_dns(const char *address);
     void set_proxy(const char *proxy);

@@ -3,11 +3,19 @@
 namespace orv {
 
 void EventThread::post(std::uint64_t generation, int what, int arg1, int arg2) {
+    push(Event{generation, what, arg1, arg2, std::nullopt});
+}
+
+void EventThread::post(std::uint64_t generation, NowPlaying now) {
+    push(Event{generation, 0, 0, 0, std::move(now)});
+}
+
+void EventThread::push(Event event) {
     std::lock_guard lock(mu_);
     if (!thread_.joinable()) {
         thread_ = std::thread([this, run_id = run_id_] { run(run_id); });
     }
-    queue_.push_back(Event{generation, what, arg1, arg2});
+    queue_.push_back(std::move(event));
     cv_.notify_one();
 }
 
@@ -38,12 +46,17 @@ void EventThread::run(std::uint64_t run_id) {
         if (run_id != run_id_) {
             return;
         }
-        const Event ev = queue_.front();
+        const Event ev = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        orv_event_fn cb = callback_.load();
-        if (cb != nullptr && ev.generation == generation_.load()) {
-            cb(ev.what, ev.arg1, ev.arg2);
+        if (ev.generation == generation_.load()) {
+            if (!ev.now) {
+                if (orv_event_fn cb = callback_.load()) {
+                    cb(ev.what, ev.arg1, ev.arg2);
+                }
+            } else if (orv_metadata_fn cb = metadata_callback_.load()) {
+                cb(ev.now->title.c_str(), ev.now->artist.c_str(), ev.now->url.c_str());
+            }
         }
         lock.lock();
     }

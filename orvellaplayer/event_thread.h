@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "now_playing.h"
 #include "orvellaplayer.h"
 
 namespace orv {
@@ -21,10 +23,13 @@ class EventThread {
     EventThread &operator=(const EventThread &) = delete;
 
     void set_callback(orv_event_fn cb) { callback_.store(cb); }
+    void set_metadata_callback(orv_metadata_fn cb) { metadata_callback_.store(cb); }
 
     // Events carry the generation of the source that raised them; only those of the
     // current generation are delivered. Never blocks on the callback.
     void post(std::uint64_t generation, int what, int arg1, int arg2);
+    // A now-playing change, delivered to the metadata callback in order with the events.
+    void post(std::uint64_t generation, NowPlaying now);
 
     // Events of older generations still queued are dropped from now on.
     void set_generation(std::uint64_t generation) { generation_.store(generation); }
@@ -39,10 +44,13 @@ class EventThread {
         int what;
         int arg1;
         int arg2;
+        std::optional<NowPlaying> now;  // set for a now-playing change
     };
     void run(std::uint64_t run_id);
+    void push(Event event);
 
     std::atomic<orv_event_fn> callback_{nullptr};
+    std::atomic<orv_metadata_fn> metadata_callback_{nullptr};
     std::atomic<std::uint64_t> generation_{0};
     std::mutex mu_;  // protects queue_, run_id_, thread_ (posting threads, event thread, stop)
     std::condition_variable cv_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <utility>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -377,8 +378,9 @@ int MediaInput::open_decoder(int *av_error) {
         return ORV_ERROR_NO_AUDIO;
     }
     for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
-        fmt_->streams[i]->discard =
-            static_cast<int>(i) == stream_ ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        const bool kept = static_cast<int>(i) == stream_ ||
+                          fmt_->streams[i]->codecpar->codec_id == AV_CODEC_ID_TIMED_ID3;
+        fmt_->streams[i]->discard = kept ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     dec_.reset(avcodec_alloc_context3(decoder));
     frame_.reset(av_frame_alloc());
@@ -420,6 +422,7 @@ int MediaInput::first_frame(int *av_error) {
             *av_error = rc;
             return ORV_ERROR_NETWORK;
         }
+        take_metadata_packet(pkt_.get());
         const bool refused = pkt_->stream_index == stream_ &&
                              avcodec_send_packet(dec_.get(), pkt_.get()) < 0 &&
                              ++bad_packets_ > kMaxBadPackets;
@@ -548,6 +551,10 @@ MediaInput::Read MediaInput::read(std::vector<std::int16_t> &out, int *detail, i
             *av_error = rc;
             return Read::Failed;
         }
+        if (take_metadata_packet(pkt_.get())) {
+            av_packet_unref(pkt_.get());
+            continue;
+        }
         if (pkt_->stream_index == stream_) {
             if (avcodec_send_packet(dec_.get(), pkt_.get()) < 0) {
                 // Damaged packets are skipped until too many come in a row.
@@ -565,6 +572,21 @@ MediaInput::Read MediaInput::read(std::vector<std::int16_t> &out, int *detail, i
         av_packet_unref(pkt_.get());
     }
     return Read::Data;
+}
+
+bool MediaInput::take_metadata_packet(const AVPacket *packet) {
+    // HLS adds a segment's streams as it reads them: the stream may be newer than open().
+    if (fmt_->streams[packet->stream_index]->codecpar->codec_id != AV_CODEC_ID_TIMED_ID3) {
+        return false;
+    }
+    if (auto now = parse_id3v2({packet->data, static_cast<std::size_t>(packet->size)})) {
+        now_playing_.push_back(std::move(*now));
+    }
+    return true;
+}
+
+std::vector<NowPlaying> MediaInput::take_now_playing() {
+    return std::exchange(now_playing_, {});
 }
 
 bool MediaInput::seek(std::int64_t ms) {

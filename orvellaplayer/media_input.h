@@ -17,6 +17,7 @@ extern "C" {
 #include "fetcher.h"
 #include "hls_variant.h"
 #include "memory_io.h"
+#include "now_playing.h"
 
 namespace orv {
 
@@ -95,6 +96,9 @@ class MediaInput {
     bool ended_cleanly() const;
     // The fetch of the source (null for local files and HLS): its buffer, its bound.
     Fetcher *fetcher() const { return fetch_ ? &fetch_->fetcher() : nullptr; }
+    // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata), in
+    // the order read: each belongs to the PCM that read() gives after it was read.
+    std::vector<NowPlaying> take_now_playing();
 
   private:
     struct DictFree {
@@ -140,6 +144,8 @@ class MediaInput {
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
+    // Takes a packet of a timed ID3 stream; false for any other packet.
+    bool take_metadata_packet(const AVPacket *packet);
 
     AVIOInterruptCB interrupt_;
     InputOptions options_;
@@ -155,6 +161,7 @@ class MediaInput {
     std::unique_ptr<AVFrame, FrameFree> frame_;
     std::unique_ptr<AVPacket, PacketFree> pkt_;
     int stream_ = -1;
+    std::vector<NowPlaying> now_playing_;  // from timed ID3 beside the audio (HLS over MPEG-TS)
     int out_rate_ = 0;
     int out_channels_ = 0;
     int fixed_rate_ = 0;  // InputOptions::out_rate, out_channels

@@ -38,6 +38,10 @@ void Register_post_event(orv_event_fn callback) {
     guarded(__func__, [&] { engine().set_callback(callback); });
 }
 
+void Register_metadata_event(orv_metadata_fn callback) {
+    guarded(__func__, [&] { engine().set_metadata_callback(callback); });
+}
+
 void IjkMediaPlayer_native_init(void) {
     guarded(__func__, [] { engine().init(); });
 }
@@ -80,6 +84,10 @@ void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s) 
 
 int64_t IjkMediaPlayer_getDuration(void) {
     return guarded_result(__func__, int64_t{0}, [] { return engine().duration_ms(); });
+}
+
+int IjkMediaPlayer_setPlaybackSpeed(float speed) {
+    return guarded_result(__func__, -1, [&] { return engine().set_speed(speed); });
 }
 
 void IjkMediaPlayer_setVolume(float left_volume, float right_volume) {

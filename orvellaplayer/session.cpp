@@ -19,11 +19,8 @@ constexpr auto kReconnectWindow = 30s;  // a live source silent this long is giv
 constexpr auto kReconnectPause = 300ms;
 constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
 constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
-
-std::int16_t scale(std::int16_t v, float gain) {
-    const float s = std::round(static_cast<float>(v) * gain);
-    return static_cast<std::int16_t>(std::clamp(s, -32768.0f, 32767.0f));
-}
+// What a stop may wait for the written audio to play out after its fade.
+constexpr auto kPlayOutLimit = std::chrono::milliseconds(ORV_MAX_AHEAD_MS + 2 * kFadeMs);
 
 }  // namespace
 
@@ -133,14 +130,20 @@ void Session::run() {
     if (config_.start_ms > 0 && input_->seek(config_.start_ms)) {
         base_ms_ = config_.start_ms;
     }
+    live_.store(is_live());
     output_ = PcmOutput::open(input_->sample_rate(), input_->channels());
     clock_ = PaceClock(input_->sample_rate());
     clock_.restart(Clock::now());
+    tempo_ = std::make_unique<Tempo>(input_->sample_rate(), input_->channels());
+    gain_ = std::make_unique<GainStage>(input_->sample_rate());
     if (aborted()) {
         return;
     }
     post(ORV_EVENT_PREPARED);
     play_loop();
+    if (aborted()) {
+        finish_output();
+    }
 }
 
 // The read-ahead holds at most the configured seconds of audio, judged by the source's
@@ -158,14 +161,14 @@ void Session::bound_read_ahead() {
 }
 
 void Session::play_loop() {
-    std::vector<std::int16_t> pcm;
-    std::size_t at = 0;  // samples of pcm already written
     bool input_done = false;
     const int channels = input_->channels();
     const int piece = std::max(input_->sample_rate() / 50, 1);  // 20 ms per write
     const std::int64_t margin = std::int64_t{input_->sample_rate()} * ORV_MAX_AHEAD_MS / 1000;
     const std::int64_t cushion =
         std::int64_t{input_->sample_rate()} * kResumeCushion.count() / 1000;
+    // Decoded audio kept in hand beyond the next piece, so a fade never waits on the input.
+    const std::int64_t reserve = piece + gain_->fade_frames();
 
     for (;;) {
         const Command cmd = take_command();
@@ -174,16 +177,23 @@ void Session::play_loop() {
         }
         Clock::time_point now = Clock::now();
         if (cmd.seek) {
+            if (!fade_out()) {
+                return;
+            }
             apply_seek(*cmd.seek);
-            pcm.clear();
-            at = 0;
+            pcm_.clear();
+            at_ = 0;
             input_done = false;
             continue;
         }
         if (cmd.paused && clock_.running()) {
-            clock_.pause(now);
+            if (!fade_out()) {
+                return;
+            }
+            clock_.pause(Clock::now());
         } else if (!cmd.paused && !clock_.running() && !completed_) {
             clock_.resume(now);
+            gain_->fade_in();
             next_progress_ = now;
             stalled_since_ = now;  // a pause is no stall
         }
@@ -193,64 +203,175 @@ void Session::play_loop() {
             }
             continue;
         }
+        if (!follow_speed()) {
+            return;
+        }
         progress(now);
-        download_progress(now, static_cast<std::int64_t>(pcm.size() - at) / channels, input_done);
+        release_now_playing(now, false);
+        download_progress(now, pending_frames(), input_done);
         // After a stall, sound resumes only with a cushion in hand: a live source that comes
         // back at real-time pace would otherwise stall again at its first hiccup.
-        if (buffering_ && !input_done && at < pcm.size() &&
-            static_cast<std::int64_t>(pcm.size() - at) / channels < cushion) {
-            if (!fill(pcm, input_done)) {
+        if (buffering_ && !input_done && at_ < pcm_.size() && pending_frames() < cushion) {
+            if (!fill(input_done)) {
                 return;
             }
             continue;
         }
-        if (at == pcm.size()) {
-            pcm.clear();
-            at = 0;
-            if (input_done) {
-                // Finished: let what was written play out, then report the end once.
-                const auto left = clock_.until_room(now, 0, 0);
-                if (left.count() > 0) {
-                    if (!wait_until(std::min(now + left, next_progress_))) {
-                        return;
-                    }
-                    continue;
+        if (!input_done && pending_frames() < reserve) {
+            pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<std::ptrdiff_t>(at_));
+            at_ = 0;
+            if (!fill(input_done)) {
+                return;
+            }
+            continue;
+        }
+        if (pending_frames() == 0) {
+            // Finished: the speed filter gives up what it holds, what was written plays
+            // out, then the end is reported once.
+            if (!tempo_drained_) {
+                tempo_drained_ = true;
+                tempo_out_.clear();
+                tempo_->drain(tempo_out_);
+                if (!write_out(tempo_out_.data(), static_cast<int>(tempo_out_.size() / channels),
+                               0)) {
+                    return;
                 }
-                completed_ = true;
-                clock_.pause(now);
-                if (buffering_) {
-                    buffering_ = false;
-                    post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END);
-                }
-                post(ORV_EVENT_COMPLETED);
                 continue;
             }
-            if (!fill(pcm, input_done)) {
-                return;
+            const auto left = clock_.until_room(now, 0, 0);
+            if (left.count() > 0) {
+                if (!wait_until(std::min(now + left, next_progress_))) {
+                    return;
+                }
+                continue;
             }
+            completed_ = true;
+            release_now_playing(now, true);
+            clock_.pause(now);
+            if (buffering_) {
+                buffering_ = false;
+                post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END);
+            }
+            post(ORV_EVENT_COMPLETED);
             continue;
         }
-        const auto frames_left = static_cast<int>((pcm.size() - at) / channels);
-        const int count = std::min(piece, frames_left);
-        const auto wait = clock_.until_room(now, count, margin);
+        const int count = static_cast<int>(std::min<std::int64_t>(piece, pending_frames()));
+        const auto wait = clock_.until_room(now, out_frames(count), margin);
         if (wait.count() > 0) {
             if (!wait_until(std::min(now + wait, next_progress_))) {
                 return;
             }
             continue;
         }
-        if (!write_piece(pcm.data() + at, count)) {
+        if (!write_piece(pcm_.data() + at_, count)) {
             return;
         }
-        at += static_cast<std::size_t>(count) * channels;
+        at_ += static_cast<std::size_t>(count) * channels;
     }
 }
 
+std::int64_t Session::pending_frames() const {
+    return static_cast<std::int64_t>(pcm_.size() - at_) / input_->channels();
+}
+
+std::int64_t Session::out_frames(std::int64_t frames) const {
+    return tempo_->passthrough()
+               ? frames
+               : static_cast<std::int64_t>(static_cast<float>(frames) / tempo_->speed());
+}
+
+// Going through the filter or around it changes the waveform's phase, so that switch is
+// faded; between two speeds the filter itself moves on smoothly.
+bool Session::follow_speed() {
+    const float want = live_.load() ? 1.0f : settings_.speed.load();
+    if (want == tempo_->speed() || want == refused_speed_) {
+        return true;
+    }
+    const bool leaving = want == 1.0f;
+    const bool entering = tempo_->passthrough();
+    tempo_out_.clear();
+    if (leaving) {
+        // What the filter holds is the audio due next: it carries the fade.
+        tempo_->drain(tempo_out_);
+        const int frames = static_cast<int>(tempo_out_.size()) / input_->channels();
+        if (frames > 0) {
+            gain_->fade_out(frames);
+            if (!write_out(tempo_out_.data(), frames, 0)) {
+                return false;
+            }
+            tempo_out_.clear();
+        } else if (!fade_out()) {
+            return false;
+        }
+    } else if (entering && !fade_out()) {
+        return false;
+    }
+    if (!tempo_->set_speed(want, tempo_out_)) {
+        refused_speed_ = want;  // warned once; not tried again for this source
+    }
+    if (leaving || entering) {
+        gain_->fade_in();
+    }
+    return true;
+}
+
+bool Session::fade_out() {
+    if (!clock_.running() || gain_->silent()) {
+        return true;
+    }
+    const int channels = input_->channels();
+    const float speed = tempo_->passthrough() ? 1.0f : tempo_->speed();
+    const auto media = static_cast<int>(std::min<std::int64_t>(
+        pending_frames(),
+        static_cast<std::int64_t>(static_cast<float>(gain_->fade_frames()) * speed)));
+    const std::int16_t *from = pcm_.data() + at_;
+    at_ += static_cast<std::size_t>(media) * channels;
+    if (tempo_->passthrough()) {
+        gain_->fade_out(media);
+        return write_out(from, media, media);
+    }
+    tempo_out_.clear();
+    tempo_->process(from, media, tempo_out_);
+    const int frames = static_cast<int>(tempo_out_.size()) / channels;
+    gain_->fade_out(frames);
+    return write_out(tempo_out_.data(), frames, media);
+}
+
+void Session::queue_now_playing(std::int64_t at_media) {
+    for (NowPlaying &now : input_->take_now_playing()) {
+        if (now != last_now_playing_) {
+            last_now_playing_ = now;
+            now_playing_.emplace_back(at_media, std::move(now));
+        }
+    }
+}
+
+void Session::release_now_playing(Clock::time_point now, bool all) {
+    const std::int64_t heard = timeline_.media_at(clock_.played(now));
+    while (!now_playing_.empty() && (all || now_playing_.front().first <= heard)) {
+        events_.post(config_.generation, std::move(now_playing_.front().second));
+        now_playing_.pop_front();
+    }
+}
+
+void Session::finish_output() {
+    if (!output_ || completed_ || !clock_.running() || gain_->silent()) {
+        return;
+    }
+    fade_out();
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        clock_.until_room(Clock::now(), 0, 0));
+    std::this_thread::sleep_for(std::min<std::chrono::microseconds>(left, kPlayOutLimit));
+}
+
 // Reads the next PCM; false when the session is over (aborted or failed for good).
-bool Session::fill(std::vector<std::int16_t> &pcm, bool &input_done) {
+bool Session::fill(bool &input_done) {
     int detail = 0;
     int av_error = 0;
-    switch (input_->read(pcm, &detail, &av_error)) {
+    const std::int64_t decoded = timeline_.written_media() + pending_frames();
+    const MediaInput::Read read = input_->read(pcm_, &detail, &av_error);
+    queue_now_playing(decoded);
+    switch (read) {
         case MediaInput::Read::Data:
             return true;
         case MediaInput::Read::End:
@@ -326,24 +447,31 @@ void Session::fail_open(const std::string &reason, int detail, int av_error) {
 }
 
 bool Session::write_piece(const std::int16_t *frames, int count) {
-    const int channels = input_->channels();
-    const float left = settings_.gain_left.load();
-    const float right = settings_.gain_right.load();
-    const std::int16_t *data = frames;
-    if (left != 1.0f || right != 1.0f) {
-        scratch_.assign(frames, frames + static_cast<std::size_t>(count) * channels);
-        for (std::size_t i = 0; i < scratch_.size(); ++i) {
-            scratch_[i] = scale(scratch_[i], (channels == 2 && i % 2 == 1) ? right : left);
-        }
-        data = scratch_.data();
+    if (tempo_->passthrough()) {
+        return write_out(frames, count, count);
     }
+    tempo_out_.clear();
+    tempo_->process(frames, count, tempo_out_);
+    return write_out(tempo_out_.data(), static_cast<int>(tempo_out_.size()) / input_->channels(),
+                     count);
+}
+
+bool Session::write_out(const std::int16_t *frames, int count, int media) {
+    const Clock::time_point now = Clock::now();
+    timeline_.forget_before(clock_.played(now));
+    timeline_.wrote(count, media);
+    if (count == 0) {
+        return true;
+    }
+    const std::int16_t *data =
+        gain_->apply(frames, count, input_->channels(), settings_.gain_left.load(),
+                     settings_.gain_right.load(), scratch_);
     const int rc = output_->write(data, count);
     if (rc < 0) {
         post(ORV_EVENT_ERROR, ORV_ERROR_OUTPUT, rc);
         return false;
     }
-    const Clock::time_point now = Clock::now();
-    clock_.wrote(now, count);
+    clock_.wrote(Clock::now(), count);
     if (buffering_) {
         buffering_ = false;
         post(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END);
@@ -361,6 +489,10 @@ void Session::apply_seek(std::int64_t ms) {
         base_ms_ = target;
         const bool was_running = clock_.running();
         clock_.restart(Clock::now());
+        timeline_.restart();
+        now_playing_.clear();  // what was read ahead of the old position is not heard
+        tempo_->clear();
+        tempo_drained_ = false;
         clock_.pause(Clock::now());
         if (was_running || completed_) {
             clock_.resume(Clock::now());
@@ -370,6 +502,7 @@ void Session::apply_seek(std::int64_t ms) {
         download_done_ = false;
         next_progress_ = Clock::now();
     }
+    gain_->fade_in();
     post(ORV_EVENT_SEEK_COMPLETE);
 }
 
@@ -384,7 +517,8 @@ void Session::progress(Clock::time_point now) {
     if (duration <= 0 || duration > std::numeric_limits<int>::max()) {
         return;
     }
-    const std::int64_t played = clock_.played(now) * 1000 / input_->sample_rate();
+    const std::int64_t played =
+        timeline_.media_at(clock_.played(now)) * 1000 / input_->sample_rate();
     const std::int64_t position = std::clamp<std::int64_t>(base_ms_ + played, 0, duration);
     post(ORV_EVENT_POSITION, static_cast<int>(position), static_cast<int>(duration));
 }

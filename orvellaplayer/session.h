@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,9 +15,12 @@
 #include <vector>
 
 #include "event_thread.h"
+#include "gain_stage.h"
 #include "media_input.h"
+#include "media_timeline.h"
 #include "pace_clock.h"
 #include "pcm_output.h"
+#include "tempo.h"
 
 namespace orv {
 
@@ -26,6 +30,7 @@ struct PlayerSettings {
     std::atomic<float> gain_right{1.0f};
     std::atomic<std::int64_t> duration_override_ms{-1};
     std::atomic<std::int64_t> read_ahead_seconds{kDefaultReadAheadSeconds};
+    std::atomic<float> speed{1.0f};  // ORV_MIN_SPEED..ORV_MAX_SPEED; live sources play at 1
 };
 
 struct SessionConfig {
@@ -48,6 +53,8 @@ class Session {
     void pause();
     void seek(std::int64_t ms);
     std::int64_t duration_ms() const;  // 0 when unknown
+    // A live source (known once opened): it plays at speed 1 whatever the setting.
+    bool live() const { return live_.load(); }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -60,11 +67,28 @@ class Session {
     void run();
     void bound_read_ahead();
     void play_loop();
-    bool fill(std::vector<std::int16_t> &pcm, bool &input_done);
+    bool fill(bool &input_done);
+    std::int64_t pending_frames() const;
+    // Output frames that `frames` of the source become at the current speed.
+    std::int64_t out_frames(std::int64_t frames) const;
+    // Takes up the speed setting before the next piece is written.
+    bool follow_speed();
+    // Takes the output to silence within the fade length, with what is decoded already.
+    bool fade_out();
+    // Queues the input's now-playing changes for when the audio decoded next is heard.
+    void queue_now_playing(std::int64_t at_media);
+    // Hands on the changes whose audio has been heard (all of them: `all`).
+    void release_now_playing(Clock::time_point now, bool all);
+    // After a stop: fades out and lets what was written play, so the device is not cut
+    // mid-wave when it closes.
+    void finish_output();
     bool is_live() const;
     bool reconnect();
     void fail_open(const std::string &reason, int detail, int av_error);
+    // Writes `count` frames of the source at the current speed.
     bool write_piece(const std::int16_t *frames, int count);
+    // Writes `count` output frames that stand for `media` frames of the source.
+    bool write_out(const std::int16_t *frames, int count, int media);
     void apply_seek(std::int64_t ms);
     void progress(Clock::time_point now);
     void download_progress(Clock::time_point now, std::int64_t pending_frames, bool input_done);
@@ -92,13 +116,25 @@ class Session {
     std::atomic<bool> abort_flag_{false};   // read by FFmpeg's interrupt callback
     std::atomic<bool> paused_flag_{false};  // read by the stall check inside FFmpeg waits
     std::atomic<std::int64_t> duration_ms_{0};
+    std::atomic<bool> live_{false};
 
     // Session thread only.
     std::unique_ptr<Fetcher> prefetched_;  // handed to the first open
     std::unique_ptr<MediaInput> input_;
     std::unique_ptr<PcmOutput> output_;
     PaceClock clock_;
-    std::int64_t base_ms_ = 0;  // position of the first frame counted by clock_
+    MediaTimeline timeline_;  // clock_'s output frames -> source frames
+    std::unique_ptr<Tempo> tempo_;
+    std::unique_ptr<GainStage> gain_;
+    float refused_speed_ = 0.0f;     // a speed the filter could not be set up for
+    bool tempo_drained_ = false;     // the input ended and the filter gave up its tail
+    std::vector<std::int16_t> pcm_;  // decoded, not yet written
+    std::size_t at_ = 0;             // samples of pcm_ already written
+    std::vector<std::int16_t> tempo_out_;
+    // Now-playing changes and the source frame (timeline_'s count) they are heard at.
+    std::deque<std::pair<std::int64_t, NowPlaying>> now_playing_;
+    NowPlaying last_now_playing_;  // the last one queued: repeats are not changes
+    std::int64_t base_ms_ = 0;     // position of the first frame counted by clock_
     bool buffering_ = false;
     Clock::time_point stalled_since_{};  // while buffering_ (pauses not counted)
     bool starved_out_ = false;           // buffering_ outlasted the reconnect window

@@ -39,6 +39,8 @@ extern "C" {
 
 /* How far output may run ahead of the wall clock. */
 #define ORV_MAX_AHEAD_MS 250
+/* Length of the fades around a pause, stop, seek, change of source or of speed. */
+#define ORV_FADE_MS 15
 
 /*
  * Events (what, arg1, arg2). They arrive on one dedicated event thread, in the order they
@@ -86,10 +88,24 @@ extern "C" {
 typedef void (*orv_event_fn)(int what, int arg1, int arg2);
 
 /*
+ * Now playing, as the source tells it in band: the song title and artist, from an HLS
+ * stream's ID3 timed metadata (TIT2 and TPE1), and the station's URL ("" when none; for
+ * ICY streams' StreamUrl, not read yet).
+ * UTF-8, at most 256 bytes each, without control characters (a text that is not valid
+ * UTF-8 is read as Latin-1). Called once per change, when the audio it belongs to is
+ * heard (not when it is read ahead), on the event thread in order with the events;
+ * dropped with the source's events. The strings are valid during the call only.
+ */
+typedef void (*orv_metadata_fn)(const char *title, const char *artist, const char *url);
+
+/*
  * Sets the callback for all later events (null: events are dropped). The callback may
  * call any function of this library. May be called before or after native_init.
  */
 ORV_API void Register_post_event(orv_event_fn callback);
+
+/* Sets the callback for later now-playing changes (null: dropped). As Register_post_event. */
+ORV_API void Register_metadata_event(orv_metadata_fn callback);
 
 /* Makes the player ready (idempotent); a player already running is reset. */
 ORV_API void IjkMediaPlayer_native_init(void);
@@ -139,13 +155,21 @@ ORV_API int IjkMediaPlayer_prepareAsync(int start_ms, int buffer_s);
 /* Plays (or resumes) the prepared source. Does nothing without one. */
 ORV_API void IjkMediaPlayer_start(void);
 
-/* Pauses output within ORV_MAX_AHEAD_MS; the position holds. */
+/*
+ * Pauses output within ORV_MAX_AHEAD_MS; the position holds. The sound fades out over
+ * ORV_FADE_MS before it pauses and fades in again on start, so the wave is never cut.
+ */
 ORV_API void IjkMediaPlayer_pause(void);
 
-/* Ends playback of the source (a new prepareAsync is needed); returns within ~200 ms. */
+/*
+ * Ends playback of the source (a new prepareAsync is needed). What was written plays out
+ * and fades over ORV_FADE_MS (so the device is not cut mid-wave); returns within ~300 ms.
+ * The same holds for reset, for a prepareAsync that replaces a playing source and for a
+ * seek (whose new audio fades in).
+ */
 ORV_API void IjkMediaPlayer_stop(void);
 
-/* As stop, and forgets the data source. Returns within ~200 ms. */
+/* As stop, and forgets the data source. Returns within ~300 ms. */
 ORV_API void IjkMediaPlayer_reset(void);
 
 /*
@@ -167,6 +191,19 @@ ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_dura
 
 /* Duration in ms of the current source, or 0 when unknown. */
 ORV_API int64_t IjkMediaPlayer_getDuration(void);
+
+/*
+ * Playback speed, ORV_MIN_SPEED..ORV_MAX_SPEED (1 = normal), with the pitch kept. Taken up
+ * within about 20 ms by the audio being written (heard after the up to ORV_MAX_AHEAD_MS
+ * already written) and kept for later sources until changed. Positions, durations, seeks
+ * and events stay in the source's own time: at 1.5 a position report advances 1.5 s per
+ * second and a 12 s source completes after 8 s. A live source always plays at 1.
+ * Returns 0; -1 when `speed` is outside the range; -2 while a live source is playing
+ * (the speed is left as it was).
+ */
+#define ORV_MIN_SPEED 0.5f
+#define ORV_MAX_SPEED 2.0f
+ORV_API int IjkMediaPlayer_setPlaybackSpeed(float speed);
 
 /* Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left). */
 ORV_API void IjkMediaPlayer_setVolume(float left_volume, float right_volume);

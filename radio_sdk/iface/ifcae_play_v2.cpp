@@ -1,6 +1,8 @@
 #include "iface/ifcae_play_v2.h"
 
+#include "player/ijk_media_player.h"
 #include "player/player_manager.h"
+#include "rv_error.h"
 #include "util/debug.h"
 
 std::atomic<int32_t> mCurPlayerType{kPlayerTypeNone};
@@ -122,6 +124,20 @@ void rv_switchPlayOrPause(void) {
 
 void rv_seek(int32_t msec) {
     forward_void<&play_manager_ops::seek>("rv_seek", msec);
+}
+
+int32_t rv_setPlaybackSpeed(float speed) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_setPlaybackSpeed");
+    switch (ijk_SetPlaybackSpeed(speed)) {
+        case 0:
+            return RVE_OK;
+        case -2:
+            LOGE(kTag, "Live stream plays at speed 1 \n");
+            return RVE_LIVE_STREAM;
+        default:
+            LOGE(kTag, "Speed %.2f out of 0.5..2.0 \n", static_cast<double>(speed));
+            return RVE_BAD_ARGS;
+    }
 }
 
 void rv_playPre(void) {

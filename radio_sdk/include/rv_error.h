@@ -18,6 +18,7 @@ enum {
     RVE_NO_MEMORY = 0x5, /* an allocation failed */
     RVE_QUEUE_FULL = 0x7,       /* the thread pool already holds its limit of waiting tasks */
     RVE_NO_ACCESS = 0x10,       /* the data directory is not readable and writable */
+    RVE_LIVE_STREAM = 0x11,     /* refused while a live stream plays (its speed stays 1) */
     RVE_NO_SDK_INFO = 0x200,    /* the SDK or access record does not exist */
     RVE_STR_TOO_SHORT = 0x201,  /* a string copy asked for more characters than the source has */
     RVE_NULL_STRING = 0x202,    /* a string copy got a null source */

@@ -105,6 +105,18 @@ RV_API void removePlayerStateListener(void);
  */
 RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, int64_t total));
 
+/*
+ * Now playing on a live stream: the song's title and artist as the station
+ * sends them in band (HLS: ID3 timed metadata, TIT2 and TPE1; Icecast and
+ * SHOUTcast titles are not read yet). Called once per change, at the moment
+ * its audio is heard (not when it is read ahead). Texts are UTF-8 (a
+ * station's Latin-1 is converted), at most 256 bytes, without control
+ * characters; never null; valid during the call only. Runs on the media
+ * engine's event thread, with no lock of the SDK held. Null removes it (see
+ * above). Independent of PlayerStateListener.
+ */
+RV_API void setPlayerMetadataListener(void (*listener)(const char *title, const char *artist));
+
 /* The application's broadcast listener. */
 typedef struct PlayerBroadcastListener {
     /*
@@ -182,6 +194,21 @@ RV_API void rv_reset(void);
  * point (prepared again) rather than resumed where it stopped. */
 RV_API void rv_switchPlayOrPause(void);
 RV_API void rv_seek(int32_t msec);
+/*
+ * Playback speed, RV_MIN_SPEED..RV_MAX_SPEED (1 = normal), with the voice at its
+ * pitch. The item playing takes it up within about 20 ms (heard after the
+ * quarter second the engine holds ahead) and the items after it keep it until
+ * it is changed; rv_releaseSdk does not reset it. Positions, durations, seeks,
+ * OnProgress and the play-end reports stay in the item's own time: at 1.5 a
+ * 12-minute episode plays in 8 minutes while OnProgress still counts to 12.
+ * A live stream always plays at 1. Returns RVE_OK; RVE_BAD_ARGS (E "Speed …
+ * out of 0.5..2.0") outside the range; RVE_LIVE_STREAM (E "Live stream plays
+ * at speed 1") while a live stream plays, leaving the speed as it was. Works
+ * before and without a player. Any thread; never blocks.
+ */
+#define RV_MIN_SPEED 0.5f
+#define RV_MAX_SPEED 2.0f
+RV_API int32_t rv_setPlaybackSpeed(float speed);
 /*
  * Album player: report the current audio's play end and start the item before
  * or after it. At the list's end the next page or batch is fetched first; at

@@ -2,6 +2,7 @@
 
 #include "orvellaplayer.h"
 #include "player/player_manager.h"
+#include "player/player_state_listener.h"
 
 std::atomic<int32_t> playerStatus{kPlayerIdle};
 std::atomic<int32_t> lastPPStatus{0};
@@ -40,6 +41,13 @@ void notify_end_once() {
 void ijk_Init(void) {
     IjkMediaPlayer_native_init();
     Register_post_event(ijk_post_event_im);
+    Register_metadata_event(ijk_post_metadata_im);
+}
+
+// Straight to the application: no play manager acts on what is playing, and the engine has
+// already dropped the changes of sources it left.
+void ijk_post_metadata_im(const char *title, const char *artist, const char * /*url*/) {
+    setUserMetadataListener_OnMetadata(title, artist);
 }
 
 void ijk_Release(void) {
@@ -114,6 +122,10 @@ bool ijk_IsPaused(void) {
         return status == kPlayerPaused;
     }
     return lastPPStatus.load() == kPlayerPaused;
+}
+
+int ijk_SetPlaybackSpeed(float speed) {
+    return IjkMediaPlayer_setPlaybackSpeed(speed);
 }
 
 void ijk_SetMediaVolume(float left, float right) {

@@ -48,11 +48,15 @@ RV_API bool ijk_IsPlaying(void);
 RV_API bool ijk_IsPaused(void);
 // Has the engine fetch `url` ahead, for its next prepare (IjkMediaPlayer_prefetch).
 void ijk_Prefetch(const char *url);
+// The engine's answer: 0, -1 outside 0.5..2.0, -2 a live stream is playing.
+RV_API int ijk_SetPlaybackSpeed(float speed);
 
 // The event pump registered with the engine. Events: 1 prepared, 2 end,
 // 4 seek done, 6 position (arg1 ms, arg2 duration ms), 8 download progress,
 // 100 error, 200 information (701/702 buffering start/end).
 RV_API void ijk_post_event_im(int what, int arg1, int arg2);
+// Registered with the engine for now-playing changes; calls the metadata listener.
+RV_API void ijk_post_metadata_im(const char *title, const char *artist, const char *url);
 
 RV_END_DECLS
 

@@ -10,6 +10,10 @@ using DownloadProgressFn = void (*)(int64_t fetched, int64_t total);
 std::atomic<DownloadProgressFn> s_download_listener{nullptr};
 rv::detail::CallbackGate<DownloadProgressFn> s_download_gate{s_download_listener};
 
+using MetadataFn = void (*)(const char *title, const char *artist);
+std::atomic<MetadataFn> s_metadata_listener{nullptr};
+rv::detail::CallbackGate<MetadataFn> s_metadata_gate{s_metadata_listener};
+
 }  // namespace
 
 void setPlayerStateListener(PlayerStateListener *listener) {
@@ -22,6 +26,10 @@ void removePlayerStateListener(void) {
 
 void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, int64_t total)) {
     s_download_gate.set(listener);
+}
+
+void setPlayerMetadataListener(void (*listener)(const char *title, const char *artist)) {
+    s_metadata_gate.set(listener);
 }
 
 void setUserPlayerStateListener_OnPrepareComplete(void) {
@@ -66,4 +74,8 @@ void setUserPlayerStateListener_OnBufferingComplete(void) {
 
 void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total) {
     s_download_gate.call([&](DownloadProgressFn listener) { listener(fetched, total); });
+}
+
+void setUserMetadataListener_OnMetadata(const char *title, const char *artist) {
+    s_metadata_gate.call([&](MetadataFn listener) { listener(title, artist); });
 }

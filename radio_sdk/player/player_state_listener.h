@@ -33,6 +33,8 @@ RV_API void setUserPlayerStateListener_OnBufferingComplete(void);
 
 // Calls the listener of setPlayerDownloadProgressListener, if any.
 RV_API void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total);
+// Calls the listener of setPlayerMetadataListener, if any.
+RV_API void setUserMetadataListener_OnMetadata(const char *title, const char *artist);
 
 RV_API void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item);
 

@@ -29,6 +29,14 @@ void Events::callback(int what, int arg1, int arg2) {
     }
 }
 
+void Events::now_playing(const char *title, const char *artist, const char * /*url*/) {
+    Events &self = get();
+    std::lock_guard lock(self.mu_);
+    self.events_.push_back(
+        Event{kNowPlaying, 0, 0, Clock::now(), std::this_thread::get_id(), title, artist});
+    self.cv_.notify_all();
+}
+
 void Events::clear() {
     std::lock_guard lock(mu_);
     events_.clear();
@@ -107,8 +115,10 @@ int thread_count() {
 void PlayerTest::SetUp() {
     ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
     Register_post_event(&Events::callback);
+    Register_metadata_event(&Events::now_playing);
     IjkMediaPlayer_native_init();
     IjkMediaPlayer_setVolume(1.0f, 1.0f);
+    IjkMediaPlayer_setPlaybackSpeed(1.0f);
     Events::get().set_hook(nullptr);
     Events::get().clear();
 }

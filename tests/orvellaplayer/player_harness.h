@@ -21,12 +21,17 @@ namespace rvtest {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// `what` of a now-playing change (the engine's metadata callback), recorded among the events.
+constexpr int kNowPlaying = 1000;
+
 struct Event {
     int what;
     int arg1;
     int arg2;
     Clock::time_point at;
     std::thread::id thread;
+    std::string title{};  // kNowPlaying only
+    std::string artist{};
 };
 
 // Records every event the engine delivers; optionally runs a hook inside the callback.
@@ -34,6 +39,7 @@ class Events {
   public:
     static Events &get();
     static void callback(int what, int arg1, int arg2);
+    static void now_playing(const char *title, const char *artist, const char *url);
 
     void clear();
     std::vector<Event> snapshot() const;

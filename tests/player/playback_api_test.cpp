@@ -2,11 +2,13 @@
 // player by resource type, and forwarding to the installed play managers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "iface/ifcae_play_v2.h"
 #include "request/sdk_fixture.h"
+#include "rv_error.h"
 
 namespace {
 
@@ -110,6 +112,23 @@ TEST_F(PlaybackApi, BeforeAnyPlayStartEveryFunctionIsRefused) {
     rv_fetchMorePlaylist(nullptr, "c");
     EXPECT_EQ(log_.count("Unknown Player Type ! \n"), 22);
     EXPECT_EQ(log_.count("CALL API [rv_seek] \n"), 1);
+    EXPECT_TRUE(g_calls.empty());
+}
+
+// The speed is the engine's, for whatever plays next: no player is needed, and a value
+// outside the range is refused with 4 and an E line, never clamped.
+TEST_F(PlaybackApi, SpeedNeedsNoPlayerAndIsRefusedOutsideItsRange) {
+    const std::pair<float, int32_t> rows[] = {
+        {0.5f, RVE_OK},        {2.0f, RVE_OK},        {1.25f, RVE_OK},    {0.49f, RVE_BAD_ARGS},
+        {2.01f, RVE_BAD_ARGS}, {-1.0f, RVE_BAD_ARGS}, {NAN, RVE_BAD_ARGS}};
+    int refused = 0;
+    for (const auto &[speed, result] : rows) {
+        EXPECT_EQ(rv_setPlaybackSpeed(speed), result) << speed;
+        refused += result != RVE_OK;
+    }
+    EXPECT_EQ(log_.count("CALL API [rv_setPlaybackSpeed] \n"), 7);
+    EXPECT_EQ(static_cast<int>(log_.starting_with("Speed ").size()), refused);
+    EXPECT_EQ(rv_setPlaybackSpeed(1.0f), RVE_OK);
     EXPECT_TRUE(g_calls.empty());
 }
 

@@ -78,6 +78,7 @@ const char *explain(int code) {
         {RVE_NO_MEMORY, "out of memory"},
         {RVE_QUEUE_FULL, "too many requests at once"},
         {RVE_NO_ACCESS, "the data directory is not readable and writable"},
+        {RVE_LIVE_STREAM, "a live stream plays at normal speed"},
         {RVE_BAD_RESPONSE, "the service's answer could not be read"},
         {RVE_SAVE_FAILED, "a file could not be saved"},
         {RVE_SERVER_ERROR, "the service refused the request"},

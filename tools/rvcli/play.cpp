@@ -9,6 +9,7 @@
 #include <array>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -34,9 +35,11 @@ struct Event {
         Error,
         End,
         Buffering,
-        Buffered
+        Buffered,
+        NowPlaying
     } kind;
     int64_t a = 0, b = 0;
+    std::string text;  // NowPlaying
 };
 
 // Events from the listener slots (SDK threads) to the drawing thread.
@@ -49,7 +52,7 @@ class EventQueue {
     void push(Event e) {
         {
             std::lock_guard lock(mutex_);
-            events_.push_back(e);
+            events_.push_back(std::move(e));
         }
         ready_.notify_one();
     }
@@ -64,7 +67,7 @@ class EventQueue {
         if (events_.empty()) {
             return std::nullopt;
         }
-        Event e = events_.front();
+        Event e = std::move(events_.front());
         events_.pop_front();
         return e;
     }
@@ -76,7 +79,15 @@ class EventQueue {
 };
 
 void push(Event::Kind kind, int64_t a = 0, int64_t b = 0) {
-    EventQueue::get().push({kind, a, b});
+    EventQueue::get().push({kind, a, b, {}});
+}
+
+// "Artist - Title", or whichever of them the station tells.
+void now_playing(const char *title, const char *artist) {
+    std::string text = artist;
+    text += *artist != '\0' && *title != '\0' ? " - " : "";
+    text += title;
+    EventQueue::get().push({Event::NowPlaying, 0, 0, std::move(text)});
 }
 
 PlayerStateListener make_listener() {
@@ -120,7 +131,7 @@ class RawInput {
     bool active_ = false;
 };
 
-enum class Key { None, Pause, Next, Previous, Forward, Back, Quit, Closed };
+enum class Key { None, Pause, Next, Previous, Forward, Back, Slower, Faster, Quit, Closed };
 
 // One key if one is waiting; escape sequences for the arrow keys.
 Key read_key() {
@@ -147,6 +158,10 @@ Key read_key() {
             return Key::Next;
         case 'p':
             return Key::Previous;
+        case '[':
+            return Key::Slower;
+        case ']':
+            return Key::Faster;
         case 'q':
         case '\x03':  // Ctrl-C
             return Key::Quit;
@@ -233,6 +248,7 @@ class Display {
         }
         progress_.reset();
         note_.clear();
+        now_playing_.clear();
         failed_ = false;
         title_ = c.title;
         std::string line = "playing " + std::to_string(c.id) + " " + c.title;
@@ -259,6 +275,16 @@ class Display {
             draw();
         }
     }
+    // A new song on the stream: a line above, and on the status line from now on.
+    void now_playing(const std::string &text) {
+        now_playing_ = text;
+        print_line("now playing: " + text);
+        draw();
+    }
+    void speed(float value) {
+        speed_ = value;
+        draw();
+    }
     void buffering(bool on) {
         if (!failed_) {
             note_ = on ? "buffering…" : "";
@@ -283,6 +309,15 @@ class Display {
                 line += " live " + local_time(live_ms, "%H:%M:%S") + " " + title_;
             }
         }
+        if (!now_playing_.empty()) {
+            line += (line.empty() ? "" : " ") + now_playing_;
+        }
+        if (speed_ != 1.0f) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%s%.2fx", line.empty() ? "" : " ",
+                          static_cast<double>(speed_));
+            line += text;
+        }
         show_status(line + (line.empty() || note_.empty() ? "" : " ") + note_);
     }
 
@@ -290,8 +325,9 @@ class Display {
         int64_t position, duration, live_ms;
     };
     std::optional<Progress> progress_;  // none yet for this item
-    std::string title_, note_;
+    std::string title_, note_, now_playing_;
     bool paused_ = false, failed_ = false;
+    float speed_ = 1.0f;
 };
 
 // The bean that starts `resource`; names come from the catalogue.
@@ -350,6 +386,15 @@ int play_command(Context &c, const Args &a) {
             if (a.flags.contains("--seconds")) {
                 limits.time = std::chrono::seconds(a.flag_number("--seconds", 0));
             }
+            if (a.flags.contains("--speed")) {
+                const std::string &text = a.flags.at("--speed");
+                char *end = nullptr;
+                limits.speed = std::strtof(text.c_str(), &end);
+                if (end == text.c_str() || *end != '\0' || !(limits.speed >= RV_MIN_SPEED) ||
+                    !(limits.speed <= RV_MAX_SPEED)) {
+                    throw UsageError("--speed takes 0.5 to 2.0, not '" + text + "'");
+                }
+            }
             return play(c.session(), resource, a.number(1, "ID"), limits);
         }
     }
@@ -363,10 +408,12 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     static PlayerStateListener listener = make_listener();
     EventQueue::get().clear();
     setPlayerStateListener(&listener);
+    setPlayerMetadataListener(&now_playing);
     struct Unlisten {
         ~Unlisten() {
             rv_stop();
             removePlayerStateListener();
+            setPlayerMetadataListener(nullptr);
         }
     } unlisten;
     Display display;
@@ -375,9 +422,13 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
         raw.emplace();
         if (isatty(fileno(out()))) {
             display.event(
-                "keys: space pause/resume, n next, p previous, <- -> seek 10 s, q or Ctrl-C quit");
+                "keys: space pause/resume, n next, p previous, <- -> seek 10 s, [ ] speed, "
+                "q or Ctrl-C quit");
         }
     }
+    float speed = limits.speed;
+    rv_setPlaybackSpeed(speed);
+    display.speed(speed);
     rv_playByAudioBean(bean.get());
 
     const auto started = std::chrono::steady_clock::now();
@@ -416,6 +467,18 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             case Key::Back:
                 rv_seek(static_cast<int32_t>(std::max<int64_t>(position - 10000, 0)));
                 break;
+            case Key::Slower:
+            case Key::Faster: {
+                const float wanted = speed + (key == Key::Faster ? kSpeedStep : -kSpeedStep);
+                const int32_t code = rv_setPlaybackSpeed(wanted);
+                if (code == RVE_OK) {
+                    speed = wanted;
+                    display.speed(speed);
+                } else if (code == RVE_LIVE_STREAM) {
+                    display.event("a live stream plays at normal speed");
+                }
+                break;
+            }
             case Key::Closed:
                 keys = false;
                 break;
@@ -455,6 +518,9 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
                         return 0;
                     }
                     break;
+                case Event::NowPlaying:
+                    display.now_playing(e->text);
+                    break;
                 case Event::Prepared:
                     break;
             }
@@ -472,12 +538,12 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
 
 std::vector<Command> play_commands() {
     return {{"play",
-             "album|audio|radio|broadcast ID [--seconds N]",
+             "album|audio|radio|broadcast ID [--seconds N] [--speed 0.5..2.0]",
              "play with a progress line; keys: space pause/resume, n next, p previous, "
-             "left/right seek 10 s, q or Ctrl-C quit",
+             "left/right seek 10 s, [ ] slower/faster by 0.25, q or Ctrl-C quit",
              2,
              2,
-             {"--seconds"},
+             {"--seconds", "--speed"},
              play_command}};
 }
 

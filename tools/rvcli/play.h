@@ -22,7 +22,11 @@ struct PlayLimits {
     std::optional<std::chrono::milliseconds> time;
     // Read keys from standard input.
     bool keys = true;
+    // Playback speed from the start (rv_setPlaybackSpeed); [ and ] change it by kSpeedStep.
+    float speed = 1.0f;
 };
+
+constexpr float kSpeedStep = 0.25f;
 
 // Plays `id` until q, the end of the play list or a limit; 0 when it played.
 // Throws rv::Error when the resource cannot be looked up.

@@ -35,6 +35,7 @@ class Error : public std::runtime_error {
             {RVE_NO_MEMORY, "RVE_NO_MEMORY"},
             {RVE_QUEUE_FULL, "RVE_QUEUE_FULL"},
             {RVE_NO_ACCESS, "RVE_NO_ACCESS"},
+            {RVE_LIVE_STREAM, "RVE_LIVE_STREAM"},
             {RVE_NO_SDK_INFO, "RVE_NO_SDK_INFO"},
             {RVE_STR_TOO_SHORT, "RVE_STR_TOO_SHORT"},
             {RVE_NULL_STRING, "RVE_NULL_STRING"},

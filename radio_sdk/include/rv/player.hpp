@@ -140,6 +140,10 @@ class PlayerListener {
     // a second while an item downloads (setPlayerDownloadProgressListener).
     // Engine event thread.
     virtual void on_download_progress(int64_t /*received*/, int64_t /*total*/) {}
+    // Now playing on a live stream changed, as its audio is heard: title and
+    // artist, UTF-8, either may be empty (setPlayerMetadataListener). Engine
+    // event thread.
+    virtual void on_metadata(const std::string & /*title*/, const std::string & /*artist*/) {}
     // A new programme is live on the broadcast being played. SDK worker thread.
     virtual void on_live_program_updated(const PlayItem & /*item*/) {}
 };
@@ -151,6 +155,7 @@ struct PlayerCallbacks : PlayerListener {
     std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
     std::function<void(int32_t what, int32_t detail)> error;
     std::function<void(int64_t received, int64_t total)> download_progress;
+    std::function<void(const std::string &title, const std::string &artist)> metadata;
     std::function<void(const PlayItem &)> live_program_updated;
 
     void on_prepare_complete() override { run(prepare_complete); }
@@ -164,6 +169,7 @@ struct PlayerCallbacks : PlayerListener {
     void on_buffering_start() override { run(buffering_start); }
     void on_buffering_complete() override { run(buffering_complete); }
     void on_download_progress(int64_t r, int64_t t) override { run(download_progress, r, t); }
+    void on_metadata(const std::string &t, const std::string &a) override { run(metadata, t, a); }
     void on_live_program_updated(const PlayItem &i) override { run(live_program_updated, i); }
 
   private:
@@ -213,6 +219,7 @@ class ListenerHub {
             setPlayerStateListener(&state_record());
             setPlayerBroadcastListener(&broadcast_record());
             setPlayerDownloadProgressListener(&download_progress);
+            setPlayerMetadataListener(&metadata);
         }
         return entry;
     }
@@ -284,6 +291,18 @@ class ListenerHub {
         dispatch(&PlayerListener::on_download_progress, fetched, total);
     }
 
+    static void metadata(const char *title, const char *artist) noexcept {
+        std::optional<std::pair<std::string, std::string>> texts;
+        try {
+            texts.emplace(title, artist);
+        } catch (...) {
+            log_dropped_exception("player listener");
+        }
+        if (texts) {
+            dispatch(&PlayerListener::on_metadata, texts->first, texts->second);
+        }
+    }
+
     static void live_program_updated(dao_play_item *item) noexcept {
         std::optional<PlayItem> value;
         try {
@@ -323,6 +342,7 @@ class ListenerHub {
         removePlayerStateListener();
         removePlayerBroadcastListener();
         setPlayerDownloadProgressListener(nullptr);
+        setPlayerMetadataListener(nullptr);
     }
 
     // Orders installing and removing the C records; taken by (un)registration
@@ -422,6 +442,14 @@ class Player {
     void reset() const { rv_reset(); }
     void toggle_pause() const { rv_switchPlayOrPause(); }
     void seek(int32_t position_ms) const { rv_seek(position_ms); }
+    // Playback speed, 0.5..2.0 with the pitch kept, for this item and the next
+    // ones (rv_setPlaybackSpeed). rv::Error RVE_BAD_ARGS outside the range,
+    // RVE_LIVE_STREAM while a live stream plays.
+    void set_speed(float speed) const {
+        if (const int32_t code = rv_setPlaybackSpeed(speed); code != RVE_OK) {
+            throw Error(code, "rv_setPlaybackSpeed");
+        }
+    }
     void previous() const { rv_playPre(); }
     void next() const { rv_playNext(); }
 

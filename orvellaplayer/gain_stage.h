@@ -1,0 +1,42 @@
+// The one place where output samples are scaled: the user's volume times the fade ramp.
+#ifndef ORV_GAIN_STAGE_H
+#define ORV_GAIN_STAGE_H
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "orvellaplayer.h"
+
+namespace orv {
+
+// ORV_FADE_MS: long enough that no edge is heard as a click, short enough not to be heard
+// as a fade.
+constexpr int kFadeMs = ORV_FADE_MS;
+
+class GainStage {
+  public:
+    explicit GainStage(int rate) : fade_frames_(std::max(rate * kFadeMs / 1000, 1)) {}
+
+    int fade_frames() const { return fade_frames_; }
+    // Ramps from silence up to full over the fade length, from the next frame on.
+    void fade_in();
+    // Ramps down to silence over `frames` (at most the fade length); silent from then on.
+    void fade_out(int frames);
+    // Nothing more is heard until fade_in.
+    bool silent() const { return ramp_ == 0.0f && target_ == 0.0f; }
+
+    // The frames scaled by volume and ramp: `frames` itself when both are 1, else `scratch`.
+    const std::int16_t *apply(const std::int16_t *frames, int count, int channels, float left,
+                              float right, std::vector<std::int16_t> &scratch);
+
+  private:
+    int fade_frames_;
+    float ramp_ = 0.0f;  // the first audio fades in
+    float target_ = 0.0f;
+    float step_ = 0.0f;  // change of ramp_ per frame, towards target_
+};
+
+}  // namespace orv
+
+#endif

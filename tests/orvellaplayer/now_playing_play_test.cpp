@@ -1,0 +1,179 @@
+// Now playing of live streams, from our own servers, as the listener hears it.
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+
+#include "media_server.h"
+#include "orvellaplayer.h"
+#include "player_harness.h"
+
+namespace rvtest {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes syncsafe(std::size_t n) {
+    return {static_cast<std::uint8_t>(n >> 21 & 0x7F), static_cast<std::uint8_t>(n >> 14 & 0x7F),
+            static_cast<std::uint8_t>(n >> 7 & 0x7F), static_cast<std::uint8_t>(n & 0x7F)};
+}
+
+// An ID3v2.4 tag with TIT2 and TPE1 in the given text encoding (0 Latin-1, 3 UTF-8).
+Bytes id3_tag(std::uint8_t encoding, const std::string &title, const std::string &artist) {
+    Bytes body;
+    for (const auto &[id, text] : {std::pair{"TIT2", title}, std::pair{"TPE1", artist}}) {
+        const Bytes size = syncsafe(text.size() + 1);
+        body.insert(body.end(), id, id + 4);
+        body.insert(body.end(), size.begin(), size.end());
+        body.insert(body.end(), {0, 0, encoding});
+        body.insert(body.end(), text.begin(), text.end());
+    }
+    Bytes tag{'I', 'D', '3', 4, 0, 0};
+    const Bytes size = syncsafe(body.size());
+    tag.insert(tag.end(), size.begin(), size.end());
+    tag.insert(tag.end(), body.begin(), body.end());
+    return tag;
+}
+
+// MPEG-TS of ADTS frames [first, first + count) with a timed ID3 tag at its start, as HLS
+// stations send their song titles. The tag goes in a metadata access-unit cell (5 bytes:
+// service, sequence, flags, length), which FFmpeg's TS muxer does not add but its demuxer
+// takes off.
+Bytes ts_segment(const std::vector<Bytes> &frames, std::size_t first, std::size_t count,
+                 const Bytes &tag) {
+    constexpr std::int64_t kFrameTicks = 1024LL * 90000 / 44100;
+    AVFormatContext *raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "mpegts", nullptr) < 0) {
+        throw std::runtime_error("mpegts muxer");
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> oc(
+        raw, [](AVFormatContext *c) { avformat_free_context(c); });
+    AVStream *audio = avformat_new_stream(oc.get(), nullptr);
+    audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    audio->codecpar->codec_id = AV_CODEC_ID_AAC;
+    audio->codecpar->sample_rate = 44100;
+    av_channel_layout_default(&audio->codecpar->ch_layout, 1);
+    audio->time_base = {1, 90000};
+    AVStream *data = avformat_new_stream(oc.get(), nullptr);
+    data->codecpar->codec_type = AVMEDIA_TYPE_DATA;
+    data->codecpar->codec_id = AV_CODEC_ID_TIMED_ID3;
+    data->time_base = {1, 90000};
+    if (avio_open_dyn_buf(&oc->pb) < 0 || avformat_write_header(oc.get(), nullptr) < 0) {
+        throw std::runtime_error("mpegts header");
+    }
+    auto write = [&](int stream, const Bytes &bytes, std::int64_t pts) {
+        AVPacket *pkt = av_packet_alloc();
+        av_new_packet(pkt, static_cast<int>(bytes.size()));
+        std::copy(bytes.begin(), bytes.end(), pkt->data);
+        pkt->stream_index = stream;
+        pkt->pts = pkt->dts = pts;
+        av_interleaved_write_frame(oc.get(), pkt);
+        av_packet_free(&pkt);
+    };
+    Bytes cell{0, 0, 0xDF, static_cast<std::uint8_t>(tag.size() >> 8),
+               static_cast<std::uint8_t>(tag.size())};
+    cell.insert(cell.end(), tag.begin(), tag.end());
+    write(1, cell, static_cast<std::int64_t>(first) * kFrameTicks);
+    for (std::size_t i = first; i < first + count && i < frames.size(); ++i) {
+        write(0, frames[i], static_cast<std::int64_t>(i) * kFrameTicks);
+    }
+    av_write_trailer(oc.get());
+    std::uint8_t *buffer = nullptr;
+    const int size = avio_close_dyn_buf(oc->pb, &buffer);
+    oc->pb = nullptr;
+    Bytes out(buffer, buffer + size);
+    av_free(buffer);
+    return out;
+}
+
+// One change of what is playing: the bytes the station sends and what the listener gets.
+struct Change {
+    double at_s;  // media time it belongs to
+    std::uint8_t encoding;
+    std::string title, artist;  // as sent
+    std::string expect_title;   // as heard ("": the same as sent)
+};
+
+struct Row {
+    const char *name;
+    std::vector<Change> changes;  // a repeat of the one before is no change
+};
+
+class NowPlayingHeard : public PlayerTest, public ::testing::WithParamInterface<Row> {};
+
+// Each change reaches the listener once, with its text in UTF-8, when its audio is heard
+// (not when it was read ahead), in order.
+TEST_P(NowPlayingHeard, OncePerChangeWhenItsAudioIsHeard) {
+    const Row row = GetParam();
+    constexpr double kSegment = 2.0;
+    const std::size_t segments = row.changes.size();
+    const double hz = rvtone::frequency_for_audio_id(17);
+    const auto frames = adts_frames(tone_file(rvtone::Codec::Aac, hz, kSegment * segments));
+    const std::size_t per = static_cast<std::size_t>(kSegment * 44100 / 1024);
+    MediaServer server;
+    std::string list = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:3\n";
+    for (std::size_t i = 0; i < segments; ++i) {
+        const Change &c = row.changes[i];
+        const std::string name = "id3/" + std::to_string(i) + ".ts";
+        server.add(name, ts_segment(frames, i * per, per, id3_tag(c.encoding, c.title, c.artist)),
+                   "video/mp2t");
+        list +=
+            "#EXTINF:" + std::to_string(per * 1024 / 44100.0) + ",\n" + std::to_string(i) + ".ts\n";
+    }
+    list += "#EXT-X-ENDLIST\n";
+    server.add("id3/list.m3u8", Bytes(list.begin(), list.end()), "application/vnd.apple.mpegurl");
+    Capture capture(row.name);
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "id3/list.m3u8").c_str());
+    IjkMediaPlayer_prepareAsync(0, 4);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 40s));
+    IjkMediaPlayer_stop();
+
+    std::vector<Change> expected;
+    for (const Change &c : row.changes) {
+        if (expected.empty() || expected.back().title != c.title ||
+            expected.back().artist != c.artist) {
+            expected.push_back(c);
+        }
+    }
+    // Heard position at each change: the last position report before it, moved on by the
+    // time since.
+    std::vector<Event> heard;
+    double position_ms = 0;
+    Clock::time_point position_at{};
+    std::vector<double> heard_at_ms;
+    for (const Event &e : Events::get().snapshot()) {
+        if (e.what == ORV_EVENT_PREPARED) {
+            position_at = e.at;
+        } else if (e.what == ORV_EVENT_POSITION) {
+            position_ms = e.arg1;
+            position_at = e.at;
+        } else if (e.what == kNowPlaying) {
+            heard.push_back(e);
+            heard_at_ms.push_back(
+                position_ms +
+                std::chrono::duration<double, std::milli>(e.at - position_at).count());
+        }
+    }
+    ASSERT_EQ(heard.size(), expected.size());
+    for (std::size_t i = 0; i < heard.size(); ++i) {
+        const Change &c = expected[i];
+        EXPECT_EQ(heard[i].title, c.expect_title.empty() ? c.title : c.expect_title) << i;
+        EXPECT_EQ(heard[i].artist, c.artist) << i;
+        // Read ahead it would come about 300 ms early (the output's lead and what is decoded).
+        EXPECT_GT(heard_at_ms[i] - c.at_s * 1000, -150) << "change " << i << " came early";
+        EXPECT_LT(heard_at_ms[i] - c.at_s * 1000, 500) << "change " << i << " came late";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, NowPlayingHeard,
+                         ::testing::Values(Row{
+                             "HlsId3",
+                             {{0.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
+                              {2.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
+                              {4.0, 0, "M\xfcller Song", "Band", "M\xc3\xbcller Song"},
+                              {6.0, 3, "\xd0\x9d\xd0\xbe\xd1\x87\xd1\x8c", "Artist", ""}}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace rvtest
