@@ -1,6 +1,8 @@
 # cmake -DLIB=lib.so -DEXPORT_LISTS="a.txt|b.txt" -P CheckExports.cmake
+cmake_minimum_required(VERSION 3.25)
 # Every defined dynamic symbol (weak and unique ones included) must be listed,
-# and every listed name exported.
+# and every listed name exported; no call of the library goes through the PLT to
+# a function it defines itself (such a call could bind to another library).
 include(${CMAKE_CURRENT_LIST_DIR}/ExportLists.cmake)
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -26,4 +28,19 @@ list(REMOVE_ITEM missing ${actual})
 if(extra OR missing)
   message(FATAL_ERROR "export list mismatch for ${LIB}\n  exported but not listed: ${extra}\n  listed but not exported: ${missing}")
 endif()
-message(STATUS "${LIB}: exports match")
+
+execute_process(COMMAND readelf --relocs --wide ${LIB} OUTPUT_VARIABLE relocs RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" reloc_lines "${relocs}")
+set(interposable "")
+foreach(line IN LISTS reloc_lines)
+  if(line MATCHES "_JUMP_SLOT +[0-9a-f]+ +([^@ ]+)" AND CMAKE_MATCH_1 IN_LIST actual)
+    list(APPEND interposable ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+if(interposable)
+  message(FATAL_ERROR "${LIB} calls its own functions through the PLT: ${interposable}")
+endif()
+message(STATUS "${LIB}: exports match, own calls bound locally")

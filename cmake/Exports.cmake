@@ -1,7 +1,9 @@
 # rv_exports(target list...): the shared library `target` exports exactly the
 # names of the given list files. A linker version script made from the lists at
-# build time hides every other symbol (C++ template instances included); the
-# test exports.<target> checks the built library with nm.
+# build time hides every other symbol (C++ template instances included). The
+# library's own calls bind to its own definitions at link time, so a
+# same-named function of another library (libmd's MD5Init, say) cannot capture
+# them. The test exports.<target> checks both on the built library.
 function(rv_exports target)
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
   string(REPLACE ";" "|" lists "${ARGN}")
@@ -13,7 +15,8 @@ function(rv_exports target)
     COMMENT "Version script for ${target}" VERBATIM)
   add_custom_target(${target}_version_script DEPENDS ${script})
   add_dependencies(${target} ${target}_version_script)
-  target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${script}"
+    "LINKER:-Bsymbolic-functions")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
 
   add_test(NAME exports.${target}

@@ -8,7 +8,7 @@
 #include "http/secret_mask.h"
 #include "http/thread_pool.h"
 #include "rv_error.h"
-#include "rv_util.h"
+#include "util/util.h"
 #include "util/debug.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "http/secret_mask.h"
 #include "rv_config.h"
 #include "rv_error.h"
-#include "rv_util.h"
+#include "util/util.h"
 #include "util/debug.h"
 
 namespace {

@@ -31,7 +31,7 @@
 #include "request/report_outbox.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
-#include "rv_util.h"
+#include "util/util.h"
 #include "util/debug.h"
 
 namespace {

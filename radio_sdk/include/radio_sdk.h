@@ -20,7 +20,6 @@
 #include "rv_search.h"
 #include "rv_smartcast.h"
 #include "rv_user.h"
-#include "rv_util.h"
 #include "rv_version.h"
 
 #endif

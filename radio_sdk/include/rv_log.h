@@ -5,6 +5,8 @@
  * Line layout: "MM-DD hh:mm:ss.mmm <pid> <tid> <letter>/<tag> > <message>".
  * A message longer than 2,047 characters is cut and ends in "$\n".
  *
+ * Lines are written with logout(), declared in rv_logout.h.
+ *
  * Threading: logout() may be called from any thread; lines never interleave.
  * The setters store without a lock, so a line written concurrently may see a
  * mix of old and new settings. Nothing here blocks except on mLogMutex.
@@ -20,17 +22,6 @@ RV_BEGIN_DECLS
 
 /* Serialises each line; the innermost lock of the SDK. */
 RV_API extern pthread_mutex_t mLogMutex;
-
-/*
- * Writes one line. Levels: 1 warning (shown when the level setting >= 2),
- * 2 error (>= 1), 3 debug (when debug mode is on), 4 verbose (when verbose mode
- * is on), 0 (>= 3), 5 always; any other level is never shown. `color` indexes
- * the ANSI colour used when colour mode is on (0 green, 1 yellow, 2 red,
- * 3 blue, 4 black, 5 cyan, 6 white). The message is printf-style; no newline is
- * added.
- */
-RV_API void logout(int level, int color, const char *letter, const char *tag, const char *fmt, ...)
-    __attribute__((format(printf, 5, 6)));
 
 /* 0 off, 1 standard output (default), 2 log file, 3 both. */
 RV_API void set_log_act(int act);

@@ -18,7 +18,7 @@
 #include "request/report_dao.h"
 #include "rv_export.h"
 #include "rv_play_item.h"
-#include "rv_util.h"
+#include "util/util.h"
 
 RV_BEGIN_DECLS
 

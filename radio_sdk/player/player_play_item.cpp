@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "player/play_records.h"
-#include "rv_util.h"
+#include "util/util.h"
 
 namespace rv::play {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "rv_util.h"
+#include "util/util.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #define RV_UTIL_DEBUG_H
 
 #include "rv_log.h"
+#include "rv_logout.h"
 
 #define LOGW(tag, ...) logout(1, 1, "W", tag, __VA_ARGS__)
 #define LOGE(tag, ...) logout(2, 2, "E", tag, __VA_ARGS__)

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "rv_util.h"
+#include "util/util.h"
 #include "util/unique_fd.h"
 
 bool check_file_exist(const char *path) {

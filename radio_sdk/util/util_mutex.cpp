@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "rv_error.h"
-#include "rv_util.h"
+#include "util/util.h"
 
 int _thread_mutex_lock(thread_mutex *m) {
     return m != nullptr && pthread_mutex_lock(&m->mutex) == 0 ? RVE_OK : RVE_FAILED;

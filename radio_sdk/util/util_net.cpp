@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "rv_util.h"
+#include "util/util.h"
 
 bool check_net_is_ok(void) {
     ifaddrs *raw = nullptr;

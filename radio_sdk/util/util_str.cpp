@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "rv_error.h"
-#include "rv_util.h"
+#include "util/util.h"
 
 int str_malloc(char **out, int64_t length) {
     if (out == nullptr || length < 0) {

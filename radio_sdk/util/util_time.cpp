@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "rv_util.h"
+#include "util/util.h"
 
 namespace {
 

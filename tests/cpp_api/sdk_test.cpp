@@ -3,6 +3,7 @@
 // exactly once (also across the destruction of the rv::Sdk), and start-up
 // failures leave the SDK startable again.
 #include "radio_sdk.hpp"
+#include "rv_logout.h"
 
 #include <gtest/gtest.h>
 

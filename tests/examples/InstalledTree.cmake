@@ -1,9 +1,10 @@
 # Installs the build tree into a staging directory (DESTDIR, as an embedded build
-# system does), builds the examples against it with find_package(radio_sdk) and
+# system does), runs the installed programs from there (their runpath and the
+# local service's data found relative to themselves), builds the examples against it with find_package(radio_sdk) and
 # with pkg-config (PKG_CONFIG_SYSROOT_DIR the staging directory), and runs every
 # program (the player with the ALSA configuration of the environment). A cross
 # build gives its toolchain file and emulator ("|"-separated).
-#   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DPREFIX= -DLIBDIR= -DRUNNER= -DCC= -DCXX=
+#   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DPREFIX= -DLIBDIR= -DDATADIR= -DRUNNER= -DCC= -DCXX=
 #         -DSAN_FLAGS= -DTOOLCHAIN= -DEMULATOR= -P InstalledTree.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -21,6 +22,21 @@ separate_arguments(san NATIVE_COMMAND "${SAN_FLAGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 if(TOOLCHAIN)
   set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
+
+# The local service serves with the certificates installed beside it (it runs
+# until stopped: the lines it printed are read after a few seconds).
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${emulator}
+    ${prefix}/bin/rv-mock-service --http-port 0 --https-port 0
+  TIMEOUT 10 OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(installed_ca "${prefix}/${DATADIR}/radio_sdk/mock_service/certs/ca.pem")
+if(NOT out MATCHES "CA ${installed_ca}\n")
+  message(FATAL_ERROR "the installed rv-mock-service did not use ${installed_ca}:\n${out}\n${err}")
+endif()
+run(${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${emulator} ${prefix}/bin/rvcli
+    --data-dir ${WORK_DIR} demo)
+if(NOT run_output MATCHES "The tour is over")
+  message(FATAL_ERROR "the installed rvcli demo did not finish:\n${run_output}")
 endif()
 
 # find_package

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "rv_play_item.h"
-#include "rv_util.h"
+#include "util/util.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
-#include "rv_util.h"
+#include "util/util.h"
 #include "support/failing_alloc.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "radio_sdk.h"
+#include "util/util.h"
 
 namespace fs = std::filesystem;
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "radio_sdk.h"
+#include "rv_logout.h"
+#include "util/util.h"
 #include "support/capture_stdout.h"
 
 namespace {

@@ -19,9 +19,11 @@ namespace rvmock {
 struct Config {
     std::string appid = "rv-test-app";      // the app id the service accepts
     std::string secret = "rv-test-secret";  // its secret key (signature check)
-    // Empty: the built-in default (the source tree's fixtures).
+    // Empty: the installed fixtures (share/radio_sdk/mock_service/ beside the
+    // program's bin/), else the source tree's.
     std::string fixtures_dir;
-    // Empty: the build tree's generated test certificates (ca.pem, server.pem, server.key).
+    // Empty: the installed test certificates (ca.pem, server.pem, server.key;
+    // found as the fixtures are), else the build tree's generated ones.
     std::string cert_dir;
     uint16_t http_port = 0, https_port = 0;  // 0: chosen by the OS
     int qr_confirm_polls = 3;                // qrcheck polls before "confirmed"

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "endpoints.h"
@@ -12,10 +13,28 @@
 #ifndef RV_MOCK_CERT_DIR
 #error "RV_MOCK_CERT_DIR must name the default test certificate directory"
 #endif
+#ifndef RV_MOCK_DATA_FROM_BIN
+#error "RV_MOCK_DATA_FROM_BIN must name the installed data directory relative to the programs'"
+#endif
 
 namespace rvmock {
 
 namespace {
+
+// Installed, the fixtures and certificates sit in the data directory found
+// relative to the program itself, wherever the tree was installed or moved; in
+// the build tree, where that directory does not exist, the build's own.
+std::string default_dir(const char *name, const char *build_tree_dir) {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        std::filesystem::path installed = program.parent_path() / RV_MOCK_DATA_FROM_BIN / name;
+        if (std::filesystem::is_directory(installed, error)) {
+            return installed.lexically_normal().string();
+        }
+    }
+    return build_tree_dir;
+}
 
 // Live streams each hold a handler thread for as long as a player listens.
 constexpr size_t kHandlerThreads = 32;
@@ -88,7 +107,7 @@ struct Service::State {
 
 Service::Service(Config config) : state_(std::make_unique<State>(std::move(config))) {
     const Config &c = state_->context.config;
-    state_->cert_dir = c.cert_dir.empty() ? RV_MOCK_CERT_DIR : c.cert_dir;
+    state_->cert_dir = c.cert_dir.empty() ? default_dir("certs", RV_MOCK_CERT_DIR) : c.cert_dir;
 }
 
 Service::~Service() {
@@ -105,7 +124,8 @@ bool Service::start() {
 
     const Config &config = s.context.config;
     std::string fixtures_dir =
-        config.fixtures_dir.empty() ? RV_MOCK_FIXTURES_DIR : config.fixtures_dir;
+        config.fixtures_dir.empty() ? default_dir("fixtures", RV_MOCK_FIXTURES_DIR)
+                                    : config.fixtures_dir;
     std::string error;
     if (!s.context.fixtures.load(fixtures_dir, error)) {
         fprintf(stderr, "rv-mock-service: fixtures: %s\n", error.c_str());

@@ -80,8 +80,14 @@ class Promise {
     std::promise<T> promise_;
 };
 
+// The logger's logout() (rv_logout.h) under another name, so that this header
+// still compiles beside <utmp.h>, which declares a different logout().
+extern "C" void sdk_logout(int level, int color, const char *letter, const char *tag,
+                           const char *fmt, ...) __asm__("logout")
+    __attribute__((format(printf, 5, 6)));
+
 inline void log_dropped_exception(const char *where) noexcept {
-    logout(2, 2, "E", "RADIO_SDK_HPP", "%s: the application's callable threw; dropped\n", where);
+    sdk_logout(2, 2, "E", "RADIO_SDK_HPP", "%s: the application's callable threw; dropped\n", where);
 }
 
 // One call in flight: the application's callable, reclaimed by the SDK's

@@ -5,9 +5,12 @@
  * Ownership: every string made by the str_ functions and every buffer from
  * read_data_from_file belongs to the caller, who frees it with str_free (or
  * free). Threading: every function may be called from any thread; none logs.
+ *
+ * Exported for the library's own layers, but kept out of the public headers:
+ * names as plain as str_free or getTimestamp would clash with an application's.
  */
-#ifndef RV_UTIL_H
-#define RV_UTIL_H
+#ifndef RV_UTIL_UTIL_H
+#define RV_UTIL_UTIL_H
 
 #include <pthread.h>
 #include <stdbool.h>
