@@ -215,8 +215,8 @@ RV_API void rv_getBroadcastCurrentProgram(int64_t broadcast_id, rv_result_callba
                                           void *user_data);
 /*
  * The broadcasts of a city, and the city top list. Their answers are not read
- * yet: a call that reaches the server delivers 0 with data null and count 0
- * (a transport failure still gives 2). dao_city_broadcast is reserved for them.
+ * yet: a call that reaches the server delivers RVE_OK with data null and count
+ * 0 (a transport failure still gives RVE_FAILED). dao_city_broadcast is reserved for them.
  */
 RV_API void rv_getCityBroadcastList(int citycode, int pagenum, int pagesize,
                                     rv_result_callback callback, void *user_data);

@@ -2,7 +2,7 @@
  * The authorised user's subscriptions and listening history. Every function
  * acts for the user whose credentials were cached with
  * rv_cacheSdkAuthAccessInfo (rv_data.h); without them the request goes out
- * without credentials and the service refuses it (0x30003).
+ * without credentials and the service refuses it (RVE_SERVER_40100).
  *
  * Ownership, threading and result codes as rv_data.h says: every delivered
  * record (count 1) belongs to the receiver, who frees it with its
