@@ -32,6 +32,7 @@
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "rv_util.h"
+#include "util/callback_dispatch.h"
 #include "util/debug.h"
 
 namespace {
@@ -373,6 +374,13 @@ extern "C" void ipa_sdk_final(void) {
     destroyPlayerManager();
     // Last: the players' final reports are kept too; nothing more is sent.
     rv::req::outbox::close();
+    // Nothing reaches the application after release, also through its loop.
+    rv::dispatch::discard_all();
+}
+
+bool rv::api::sdk_stopped() {
+    const Phase phase = current_phase();
+    return phase == Phase::Stopped || phase == Phase::Failed;
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

@@ -23,6 +23,7 @@
 #define RV_PLAYER_H
 
 #include <stdbool.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "rv_export.h"
@@ -36,6 +37,17 @@ RV_BEGIN_DECLS
 /* Kinds of OnProgress. */
 #define RV_PROGRESS_PLAYER 0 /* from the player: on-demand items and past programmes */
 #define RV_PROGRESS_LIVE 1   /* from the live-programme clock, once a second */
+
+/* OnError's `what`: where the error comes from. */
+#define RV_ERROR_WHAT_ENGINE 100 /* the media engine; the detail is an RV_ERROR_DETAIL_… */
+
+/* OnError's detail when `what` is RV_ERROR_WHAT_ENGINE. */
+#define RV_ERROR_DETAIL_NO_SOURCE 1 /* the item has no address to play */
+#define RV_ERROR_DETAIL_OPEN 2      /* the source could not be opened or is not media */
+#define RV_ERROR_DETAIL_NO_AUDIO 3  /* the source has no playable audio stream */
+#define RV_ERROR_DETAIL_DECODE 4    /* the audio could not be decoded */
+#define RV_ERROR_DETAIL_NETWORK 5   /* the input broke off and reconnecting did not help */
+#define RV_ERROR_DETAIL_OUTPUT 6    /* the audio device failed while writing */
 
 /*
  * The application's player-state listener. Any slot may be null. Slots run on:
@@ -58,7 +70,7 @@ typedef struct PlayerStateListener {
     void (*OnPaused)(void);
     /* kind RV_PROGRESS_…, position and duration in ms */
     void (*OnProgress)(int32_t kind, int64_t position, int64_t duration);
-    /* what 100 (engine error), detail: the engine's error detail */
+    /* what RV_ERROR_WHAT_…, detail: an RV_ERROR_DETAIL_… (see above) */
     void (*OnError)(int32_t what, int32_t detail);
     void (*OnPlayEnd)(void);
     void (*OnSeekStart)(void);
@@ -102,6 +114,97 @@ typedef struct PlayerBroadcastListener {
 
 RV_API void setPlayerBroadcastListener(PlayerBroadcastListener *listener);
 RV_API void removePlayerBroadcastListener(void);
+
+/* --- Listeners with user data ------------------------------------------------
+ * Any number of listeners, each with the application's own pointer, beside
+ * the one-per-process registrations above (which keep working).
+ */
+
+/*
+ * What the player is doing, as on_state_changed reports it. Transitions:
+ * - IDLE: nothing started yet. A play-start (or next, previous, the automatic
+ *   next item) goes to PREPARING.
+ * - PREPARING: the play list or the item is on its way. Then PLAYING, PAUSED
+ *   (rv_pause while preparing keeps it paused), or ERROR when it cannot start
+ *   (on_start_failed tells why).
+ * - PLAYING <-> PAUSED (rv_pause, rv_Play, rv_switchPlayOrPause);
+ *   PLAYING <-> BUFFERING (the input stalled, then caught up).
+ * - PLAYING -> PREPARING when an item ends and the next one starts; ENDED when
+ *   the last item of the play list ended (on_list_ended), STOPPED on rv_stop;
+ *   ERROR when the engine fails (on_error).
+ * - From STOPPED, ENDED and ERROR a play command goes to PREPARING again.
+ */
+typedef enum rv_player_state {
+    RV_PLAYER_IDLE = 0,
+    RV_PLAYER_PREPARING = 1,
+    RV_PLAYER_PLAYING = 2,
+    RV_PLAYER_PAUSED = 3,
+    RV_PLAYER_BUFFERING = 4,
+    RV_PLAYER_STOPPED = 5,
+    RV_PLAYER_ENDED = 6,
+    RV_PLAYER_ERROR = 7
+} rv_player_state;
+
+/*
+ * A listener: set `struct_size` to sizeof(rv_player_events) and the slots
+ * wanted (the others null; start from a zero-filled record). The SDK copies
+ * the record when it is added, reading only the `struct_size` bytes given, so
+ * a program built against an older, shorter record keeps working and the
+ * record may be freed once rv_addPlayerListener returned. Every slot gets the
+ * `user` pointer given with the record. Slots run on the threads named for
+ * PlayerStateListener (or on the application's loop, rv_dispatch.h), never
+ * while the SDK holds a lock of its own; listeners run in the order they were
+ * added.
+ */
+typedef struct rv_player_events {
+    size_t struct_size;
+    /* The ten slots of PlayerStateListener, with the same arguments. */
+    void (*on_prepare_complete)(void *user);
+    void (*on_playing)(void *user);
+    void (*on_paused)(void *user);
+    void (*on_progress)(void *user, int32_t kind, int64_t position, int64_t duration);
+    void (*on_error)(void *user, int32_t what, int32_t detail);
+    void (*on_play_end)(void *user);
+    void (*on_seek_start)(void *user);
+    void (*on_seek_complete)(void *user);
+    void (*on_buffering_start)(void *user);
+    void (*on_buffering_complete)(void *user);
+    /* As setPlayerDownloadProgressListener. */
+    void (*on_download_progress)(void *user, int64_t fetched, int64_t total);
+    /* As PlayerBroadcastListener: `item` is valid during the call only. */
+    void (*on_live_program_updated)(void *user, const dao_play_item *item);
+    /* The player's state changed (rv_player_state). */
+    void (*on_state_changed)(void *user, rv_player_state state);
+    /* Another item became the current one; `item` is a copy the listener
+     * owns: it may keep it and frees it with dao_play_item_del. */
+    void (*on_item_changed)(void *user, dao_play_item *item);
+    /* The last item of the play list ended; nothing more plays by itself. */
+    void (*on_list_ended)(void *user);
+    /* A play-start or move could not start its item: the OnError values. */
+    void (*on_start_failed)(void *user, int32_t what, int32_t detail);
+} rv_player_events;
+
+/* Names one added listener; never 0. */
+typedef uint64_t rv_listener_id;
+
+/*
+ * Adds a listener (a copy of `events`, see above) with `user`; its id goes to
+ * `out` (may be null). Returns RVE_OK; RVE_BAD_ARGS for a null `events` or a
+ * `struct_size` smaller than the size field itself; RVE_NO_MEMORY. Slots
+ * beyond this library's record (a newer program) are never called. Any
+ * thread; never blocks beyond a short internal lock. Events from the moment
+ * it returns reach it.
+ */
+RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out);
+
+/*
+ * Removes a listener: RVE_OK, or RVE_BAD_ARGS for an id that is not added.
+ * It returns once no call into that listener is running on another thread
+ * (not waiting for one on the calling thread: a listener may remove itself),
+ * so `user` may be freed afterwards; no call reaches it later, also none
+ * queued for the application's loop. Same cautions as setPlayerStateListener.
+ */
+RV_API int rv_removePlayerListener(rv_listener_id id);
 
 /*
  * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
