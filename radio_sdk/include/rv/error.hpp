@@ -1,0 +1,80 @@
+/*
+ * The radio SDK for C++20 (radio_sdk.hpp): errors as exceptions, and the
+ * helper that joins the two outcomes of a call into one callable.
+ */
+#ifndef RV_ERROR_HPP
+#define RV_ERROR_HPP
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "radio_sdk.h"
+
+namespace rv {
+
+// A failed call: its result code (rv_error.h), the code's name and a text for
+// people ("rv_getAlbumInfo: RVE_SERVER_50600 (0x00030001)").
+class Error : public std::runtime_error {
+  public:
+    explicit Error(int code, std::string_view context = {})
+        : std::runtime_error(describe(code, context)), code_(code) {}
+
+    int code() const noexcept { return code_; }
+    const char *name() const noexcept { return name_of(code_); }
+
+    // The name of every code of rv_error.h ("RVE_FAILED"); for any other code
+    // the text of rve_strerror ("RVE_UNKNOWN").
+    static const char *name_of(int code) noexcept {
+        static constexpr std::pair<int, const char *> kNames[] = {
+            {RVE_OK, "RVE_OK"},
+            {RVE_FAILED, "RVE_FAILED"},
+            {RVE_NOT_READY, "RVE_NOT_READY"},
+            {RVE_BAD_ARGS, "RVE_BAD_ARGS"},
+            {RVE_NO_MEMORY, "RVE_NO_MEMORY"},
+            {RVE_QUEUE_FULL, "RVE_QUEUE_FULL"},
+            {RVE_NO_ACCESS, "RVE_NO_ACCESS"},
+            {RVE_NO_SDK_INFO, "RVE_NO_SDK_INFO"},
+            {RVE_STR_TOO_SHORT, "RVE_STR_TOO_SHORT"},
+            {RVE_NULL_STRING, "RVE_NULL_STRING"},
+            {RVE_BAD_RESPONSE, "RVE_BAD_RESPONSE"},
+            {RVE_SAVE_FAILED, "RVE_SAVE_FAILED"},
+            {RVE_SERVER_ERROR, "RVE_SERVER_ERROR"},
+            {RVE_SERVER_50600, "RVE_SERVER_50600"},
+            {RVE_SERVER_40000, "RVE_SERVER_40000"},
+            {RVE_SERVER_40100, "RVE_SERVER_40100"},
+            {RVE_SERVER_40431, "RVE_SERVER_40431"},
+            {RVE_SERVER_40432, "RVE_SERVER_40432"},
+        };
+        for (const auto &[value, name] : kNames) {
+            if (value == code) {
+                return name;
+            }
+        }
+        return rve_strerror(code);
+    }
+
+  private:
+    static std::string describe(int code, std::string_view context) {
+        std::string text(context);
+        if (!text.empty()) {
+            text += ": ";
+        }
+        return text + name_of(code) + " (" + rve_rve2str(code) + ")";
+    }
+
+    int code_;
+};
+
+// Builds one callable out of several lambdas, for the two outcomes of a call:
+//   sdk.get_all_category(rv::overloaded{[](std::vector<rv::Category> c) {...},
+//                                       [](const rv::Error &e) {...}});
+template <class... Fs>
+struct overloaded : Fs... {
+    using Fs::operator()...;
+};
+
+}  // namespace rv
+
+#endif

@@ -1,0 +1,481 @@
+/*
+ * The radio SDK for C++20 (radio_sdk.hpp): the player, its listeners and
+ * the handles that keep them registered.
+ */
+#ifndef RV_PLAYER_HPP
+#define RV_PLAYER_HPP
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "calls.hpp"
+#include "rv_callback_gate.hpp"
+
+namespace rv {
+
+namespace detail {
+
+// rv_fetchMorePlaylist's listener record carries no user pointer, so the
+// fetches started here share one static record and go one at a time: each
+// waits until the one before it has been answered. fetch() has the shape of a
+// data function, so detail::call serves it like the others.
+class FetchQueue {
+  public:
+    // Answers `done` exactly once: RVE_OK with the first item fetched (kept by
+    // the play list), or RVE_FAILED when nothing was fetched.
+    static void fetch(const char *clock_id, rv_result_callback done, void *user) noexcept {
+        FetchQueue &queue = get();
+        bool first = false;
+        try {
+            std::lock_guard lock(queue.mutex_);
+            queue.waiting_.push_back({clock_id != nullptr ? clock_id : "", done, user});
+            first = queue.waiting_.size() == 1;
+        } catch (...) {
+            done(RVE_NO_MEMORY, nullptr, 0, user);
+            return;
+        }
+        if (first) {
+            queue.start_front();
+        }
+    }
+
+  private:
+    struct Waiting {
+        std::string clock_id;  // "" for albums
+        rv_result_callback done;
+        void *user;
+    };
+
+    static FetchQueue &get() {
+        static FetchQueue queue;
+        return queue;
+    }
+    static FetchPlaylistListener &record() {
+        static FetchPlaylistListener record{
+            .onPlayItemReady = [](dao_play_item *item) { get().finish(RVE_OK, item); },
+            .onPlayItemUnavailable = [](void *) { get().finish(RVE_FAILED, nullptr); },
+        };
+        return record;
+    }
+
+    // The SDK may answer on this thread before rv_fetchMorePlaylist returns,
+    // so the clock id is passed as a copy, and no lock of ours is held.
+    void start_front() noexcept {
+        std::string clock_id;
+        try {
+            std::lock_guard lock(mutex_);
+            clock_id = waiting_.front().clock_id;
+        } catch (...) {
+            finish(RVE_NO_MEMORY, nullptr);
+            return;
+        }
+        rv_fetchMorePlaylist(&record(), clock_id.empty() ? nullptr : clock_id.c_str());
+    }
+
+    void finish(int code, dao_play_item *item) noexcept {
+        std::optional<Waiting> answered;
+        bool more = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (waiting_.empty()) {
+                return;  // not one of ours
+            }
+            answered.emplace(std::move(waiting_.front()));
+            waiting_.pop_front();
+            more = !waiting_.empty();
+        }
+        answered->done(code, item, item != nullptr ? 1 : 0, answered->user);
+        if (more) {
+            start_front();
+        }
+    }
+
+    // Guards waiting_ (the front entry is the fetch in flight); taken by the
+    // calling threads and by the answers (worker or calling thread).
+    std::mutex mutex_;
+    std::deque<Waiting> waiting_;
+};
+
+}  // namespace detail
+
+// Receives the player's events; override what you need. Registered with
+// rv::Player::listen for the lifetime of the handle it returns. Methods run on
+// the SDK's threads (named per method); this header holds no lock of its own
+// while they run, and the player's lock is recursive, so they may call any
+// rv::Player method from any method, on_live_program_updated included. They
+// must return promptly and must not destroy the rv::Sdk. An exception they
+// throw is logged and dropped.
+class PlayerListener {
+  public:
+    virtual ~PlayerListener() = default;
+    // The item is ready to play. Engine event thread.
+    virtual void on_prepare_complete() {}
+    // Playing started or resumed. Thread of the command that caused it.
+    virtual void on_playing() {}
+    // Paused. Thread of the command that caused it.
+    virtual void on_paused() {}
+    // Position and duration in ms: kind RV_PROGRESS_PLAYER about every 500 ms
+    // from the engine's event thread; RV_PROGRESS_LIVE once a second from the
+    // live-programme clock's thread.
+    virtual void on_progress(int32_t /*kind*/, int64_t /*position*/, int64_t /*duration*/) {}
+    // An engine error (what 100) with its detail. Engine event thread.
+    virtual void on_error(int32_t /*what*/, int32_t /*detail*/) {}
+    // The item played to its end. Engine event thread.
+    virtual void on_play_end() {}
+    // A seek began. Thread of the rv::Player::seek call.
+    virtual void on_seek_start() {}
+    // A seek finished. Engine event thread.
+    virtual void on_seek_complete() {}
+    // Playback stalls for input / goes on. Engine event thread.
+    virtual void on_buffering_start() {}
+    virtual void on_buffering_complete() {}
+    // Bytes received and total (or ms buffered ahead and duration) about once
+    // a second while an item downloads (setPlayerDownloadProgressListener).
+    // Engine event thread.
+    virtual void on_download_progress(int64_t /*received*/, int64_t /*total*/) {}
+    // A new programme is live on the broadcast being played. SDK worker thread.
+    virtual void on_live_program_updated(const PlayItem & /*item*/) {}
+};
+
+// A listener made of individual callables; unset ones are skipped.
+struct PlayerCallbacks : PlayerListener {
+    std::function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
+        buffering_start, buffering_complete;
+    std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
+    std::function<void(int32_t what, int32_t detail)> error;
+    std::function<void(int64_t received, int64_t total)> download_progress;
+    std::function<void(const PlayItem &)> live_program_updated;
+
+    void on_prepare_complete() override { run(prepare_complete); }
+    void on_playing() override { run(playing); }
+    void on_paused() override { run(paused); }
+    void on_progress(int32_t k, int64_t p, int64_t d) override { run(progress, k, p, d); }
+    void on_error(int32_t what, int32_t detail) override { run(error, what, detail); }
+    void on_play_end() override { run(play_end); }
+    void on_seek_start() override { run(seek_start); }
+    void on_seek_complete() override { run(seek_complete); }
+    void on_buffering_start() override { run(buffering_start); }
+    void on_buffering_complete() override { run(buffering_complete); }
+    void on_download_progress(int64_t r, int64_t t) override { run(download_progress, r, t); }
+    void on_live_program_updated(const PlayItem &i) override { run(live_program_updated, i); }
+
+  private:
+    template <class Fn, class... A>
+    static void run(const Fn &fn, const A &...a) {
+        if (fn) {
+            fn(a...);
+        }
+    }
+};
+
+namespace detail {
+
+// The C listener records hold no user pointer, so one process-wide hub owns
+// them and fans each event out to the registered C++ listeners. No lock of
+// the hub is held while a listener runs: a listener calling into the player
+// can never close a circle with a thread that holds the player's lock and
+// waits to reach the hub.
+class ListenerHub {
+  public:
+    struct Entry {
+        // Cleared through the gate on unregistration, which therefore waits
+        // for a call in progress on another thread.
+        std::atomic<PlayerListener *> listener{nullptr};
+        CallbackGate<PlayerListener *> gate{listener};
+        std::unique_ptr<PlayerListener> owned;  // for rv::PlayerCallbacks
+    };
+
+    static ListenerHub &get() {
+        static ListenerHub hub;
+        return hub;
+    }
+    ~ListenerHub() { uninstall(); }
+
+    std::shared_ptr<Entry> add(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
+        auto entry = std::make_shared<Entry>();
+        entry->listener = listener;
+        entry->owned = std::move(owned);
+        std::lock_guard install(install_mutex_);
+        bool first = false;
+        {
+            std::lock_guard lock(mutex_);
+            entries_.push_back(entry);
+            first = entries_.size() == 1;
+        }
+        if (first) {
+            setPlayerStateListener(&state_record());
+            setPlayerBroadcastListener(&broadcast_record());
+            setPlayerDownloadProgressListener(&download_progress);
+        }
+        return entry;
+    }
+
+    void remove(const std::shared_ptr<Entry> &entry) {
+        entry->gate.set(nullptr);
+        // The C removals wait for events still passing through the hub on
+        // other threads; those no longer reach any listener of this entry.
+        std::lock_guard install(install_mutex_);
+        bool last = false;
+        {
+            std::lock_guard lock(mutex_);
+            std::erase(entries_, entry);
+            last = entries_.empty();
+        }
+        if (last) {
+            uninstall();
+        }
+    }
+
+  private:
+    template <class... P, class... A>
+    static void dispatch(void (PlayerListener::*method)(P...), const A &...args) noexcept {
+        std::vector<std::shared_ptr<Entry>> entries;
+        try {
+            ListenerHub &hub = get();
+            std::lock_guard lock(hub.mutex_);
+            entries = hub.entries_;
+        } catch (...) {
+            log_dropped_exception("player listener");
+            return;
+        }
+        for (const std::shared_ptr<Entry> &entry : entries) {
+            entry->gate.call([&](PlayerListener *listener) {
+                try {
+                    (listener->*method)(args...);
+                } catch (...) {
+                    log_dropped_exception("player listener");
+                }
+            });
+        }
+    }
+
+    static void download_progress(int64_t fetched, int64_t total) noexcept {
+        dispatch(&PlayerListener::on_download_progress, fetched, total);
+    }
+
+    static void live_program_updated(dao_play_item *item) noexcept {
+        std::optional<PlayItem> value;
+        try {
+            value = item_value(item);
+        } catch (...) {
+            log_dropped_exception("player listener");
+        }
+        if (value) {
+            dispatch(&PlayerListener::on_live_program_updated, *value);
+        }
+    }
+
+    static PlayerStateListener &state_record() {
+        static PlayerStateListener record{
+            .OnPrepareComplete = [] { dispatch(&PlayerListener::on_prepare_complete); },
+            .OnPlaying = [] { dispatch(&PlayerListener::on_playing); },
+            .OnPaused = [] { dispatch(&PlayerListener::on_paused); },
+            .OnProgress =
+                [](int32_t kind, int64_t position, int64_t duration) {
+                    dispatch(&PlayerListener::on_progress, kind, position, duration);
+                },
+            .OnError = [](int32_t what,
+                          int32_t detail) { dispatch(&PlayerListener::on_error, what, detail); },
+            .OnPlayEnd = [] { dispatch(&PlayerListener::on_play_end); },
+            .OnSeekStart = [] { dispatch(&PlayerListener::on_seek_start); },
+            .OnSeekComplete = [] { dispatch(&PlayerListener::on_seek_complete); },
+            .OnBufferingStart = [] { dispatch(&PlayerListener::on_buffering_start); },
+            .OnBufferingComplete = [] { dispatch(&PlayerListener::on_buffering_complete); },
+        };
+        return record;
+    }
+    static PlayerBroadcastListener &broadcast_record() {
+        static PlayerBroadcastListener record{.OnLiveProgramUpdated = &live_program_updated};
+        return record;
+    }
+    void uninstall() {
+        removePlayerStateListener();
+        removePlayerBroadcastListener();
+        setPlayerDownloadProgressListener(nullptr);
+    }
+
+    // Orders installing and removing the C records; taken by (un)registration
+    // only, never by an event.
+    std::mutex install_mutex_;
+    // Guards entries_; taken by (un)registration and, briefly, by each event.
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<Entry>> entries_;
+};
+
+}  // namespace detail
+
+// Keeps a listener registered; destroying it unregisters the listener, which
+// receives nothing once the destructor has returned (a call in progress on
+// another thread is waited for; destroy it from inside the listener itself
+// only from the thread it runs on). Move-only.
+class ListenerHandle {
+  public:
+    ListenerHandle() = default;
+    ListenerHandle(ListenerHandle &&) noexcept = default;
+    ListenerHandle &operator=(ListenerHandle &&other) noexcept {
+        reset();
+        entry_ = std::move(other.entry_);
+        return *this;
+    }
+    ~ListenerHandle() { reset(); }
+    // Unregisters now.
+    void reset() noexcept {
+        if (entry_) {
+            detail::ListenerHub::get().remove(entry_);
+            entry_.reset();
+        }
+    }
+
+  private:
+    friend class Player;
+    explicit ListenerHandle(std::shared_ptr<detail::ListenerHub::Entry> entry)
+        : entry_(std::move(entry)) {}
+    std::shared_ptr<detail::ListenerHub::Entry> entry_;
+};
+
+// The player: starts resources and controls playback (rv_player.h). Get it
+// from rv::Sdk::player(); copies are interchangeable. Every method may be
+// called from any thread, also from inside a listener. Queries never block on
+// the network; commands that end an item (stop, reset, starting or moving to
+// another item) wait at most about 200 ms for the engine to let go of it;
+// play lists are fetched in the background. Before a
+// resource has been started the controls do nothing and the queries answer
+// false, -1 or nothing. Playback events arrive through listen().
+class Player {
+  public:
+    /* Starting playback: albums, audios and smartcast radios go to the album
+     * player, broadcasts to the broadcast player, which then serves the
+     * controls below. */
+
+    void play(const AudioBean &bean) const {
+        dao_play_audio_bean c = detail::c_view(bean);
+        rv_playByAudioBean(&c);
+    }
+    // An album from its first audio.
+    void play(const Album &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
+    void play(const AlbumInfo &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
+    // An audio's album, starting at that audio.
+    void play(const Audio &audio) const {
+        play(AudioBean{.type = RV_RESOURCE_ALBUM,
+                       .id = audio.albumId,
+                       .audioId = audio.audioId,
+                       .sortType = 1,
+                       .prePage = 1,
+                       .nextPage = 1,
+                       .name = audio.albumName,
+                       .img = audio.albumPic,
+                       .clockId = std::nullopt});
+    }
+    // A smartcast radio from its first batch.
+    void play(const Smartcast &radio) const {
+        play(bean(RV_RESOURCE_SMARTCAST, radio.id, 0, radio));
+    }
+    // A broadcast, live.
+    void play(const Broadcast &b) const { play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b)); }
+    void play(const BroadcastInfo &b) const {
+        play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b));
+    }
+    // One play item (for example one of play_list()).
+    void play(const PlayItem &item) const {
+        dao_play_item c = detail::c_view(item);
+        rv_playByPlayItem(&c);
+    }
+
+    /* Control */
+
+    void resume() const { rv_Play(); }
+    void pause() const { rv_pause(); }
+    void stop() const { rv_stop(); }
+    void reset() const { rv_reset(); }
+    void toggle_pause() const { rv_switchPlayOrPause(); }
+    void seek(int32_t position_ms) const { rv_seek(position_ms); }
+    void previous() const { rv_playPre(); }
+    void next() const { rv_playNext(); }
+
+    /* State */
+
+    bool is_playing() const { return rv_isPlaying(); }
+    bool is_paused() const { return rv_isPaused(); }
+    bool can_seek() const { return rv_canSeek(); }
+    bool has_previous() const { return rv_hasPre(); }
+    bool has_next() const { return rv_hasNext(); }
+
+    /* The play list: copies, taken at the call. -1 and nothing when no
+     * resource has been started. The SDK may change the list on its own
+     * threads meanwhile (fetching more, a new resource): call these from a
+     * listener, or when nothing else starts or fetches. */
+
+    int32_t current_index() const { return rv_getCurPlayItemIndex(); }
+    std::optional<PlayItem> current_item() const { return detail::item_value(rv_getCurPlayItem()); }
+    // The position of the item with the same audioId, or -1.
+    int32_t index_of(const PlayItem &item) const {
+        dao_play_item c = detail::c_view(item);
+        return rv_getPlayItemIndex(&c);
+    }
+    std::optional<PlayItem> item(int32_t index) const {
+        return detail::item_value(rv_getPlayItem(index));
+    }
+    int32_t size() const { return rv_getPlayListSize(); }
+    std::vector<PlayItem> play_list() const {
+        return detail::values<dao_play_item>(rv_getPlayList());
+    }
+
+    // Fetches the next page of the album (`clock_id` "") or the next batch of
+    // the smartcast radio (`clock_id`: the clockId of the list's last item)
+    // and appends it to the play list; nothing starts playing. The value is
+    // the first item fetched; rv::Error 2 when nothing was fetched (no further
+    // page or batch, the service failed, or the broadcast player is selected).
+    // Two forms, as rv::Sdk's data calls: a callable, called exactly once, or a
+    // std::future. The callable runs on an SDK worker thread with the player's
+    // lock held, or on the calling thread when the answer is known at once: it
+    // may call rv::Player methods but must not wait for a thread that does.
+    // Fetches started here run one after another, in the order of the calls.
+    template <class... F>
+    auto fetch_more(const std::string &clock_id, F &&...on_done) const {
+        return detail::call<detail::One<dao_play_item, false>>(
+            "rv_fetchMorePlaylist", &detail::FetchQueue::fetch, std::tuple(clock_id.c_str()),
+            std::forward<F>(on_done)...);
+    }
+
+    /* Events */
+
+    // Registers `listener` (which must outlive the handle) / callables.
+    // Any thread, also from inside a listener.
+    [[nodiscard]] ListenerHandle listen(PlayerListener &listener) const {
+        return ListenerHandle(detail::ListenerHub::get().add(&listener, nullptr));
+    }
+    [[nodiscard]] ListenerHandle listen(PlayerCallbacks callbacks) const {
+        auto owned = std::make_unique<PlayerCallbacks>(std::move(callbacks));
+        PlayerListener *listener = owned.get();
+        return ListenerHandle(detail::ListenerHub::get().add(listener, std::move(owned)));
+    }
+
+  private:
+    friend class Sdk;
+    Player() = default;
+
+    template <class Resource>
+    static AudioBean bean(int32_t type, int64_t id, int64_t audio_id, const Resource &r) {
+        const bool album = type == RV_RESOURCE_ALBUM;
+        return {.type = type,
+                .id = id,
+                .audioId = audio_id,
+                .sortType = album ? 1 : 0,
+                .prePage = album ? 1 : 0,
+                .nextPage = album ? 1 : 0,
+                .name = r.name,
+                .img = r.img,
+                .clockId = std::nullopt};
+    }
+};
+
+}  // namespace rv
+
+#endif
