@@ -194,8 +194,16 @@ RV_API void rv_getBroadcastCategory(rv_result_callback callback, void *user_data
 RV_API void rv_getBroadcastArea(rv_result_callback callback, void *user_data);
 /* The days the programme guide covers: a List of dao_broadcast_date. */
 RV_API void rv_getBroadcastDate(rv_result_callback callback, void *user_data);
-/* A page of the broadcasts of a type, classification and area: a
- * dao_broadcast_set, count 1. */
+/*
+ * A page of broadcasts: a dao_broadcast_set, count 1. The three filters
+ * narrow the list; 0 (or less) leaves one out:
+ * - `type`: a broadcast category's `type` (dao_broadcast_category.type, from
+ *   rv_getBroadcastCategory), for example national, regional or music;
+ * - `classifyid`: a category's `id` (dao_broadcast_category.id; the
+ *   broadcasts carry it as classifyId);
+ * - `area`: an area's `id` (dao_broadcast_area.id, from rv_getBroadcastArea).
+ * `pagenum` counts from 1.
+ */
 RV_API void rv_getBroadcastList(int type, int classifyid, int pagenum, int pagesize, int area,
                                 rv_result_callback callback, void *user_data);
 /* Broadcast details: a dao_broadcast_info, count 1. */

@@ -222,6 +222,9 @@ typedef struct FetchPlaylistListener {
  * Resource types 0, 1 and 3 go to the album player, 11 to the broadcast player;
  * that player then serves every control function below. Any other type is
  * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
+ * How to fill a bean by hand: dao_play_audio_bean in rv_play_item.h. Playing
+ * adds nothing to the user's listening history; the application saves what
+ * was played with rv_saveListenHistory (rv_user.h).
  */
 
 /*

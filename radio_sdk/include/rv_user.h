@@ -116,8 +116,15 @@ RV_API void rv_getSubscribeStatus(int64_t id, rv_result_callback callback, void 
 /* A page of subscriptions of resource type `type`: a dao_subscribe_set. */
 RV_API void rv_getSubscribeList(int type, int pagenum, int pagesize, rv_result_callback callback,
                                 void *user_data);
-/* Records that audio `audio_id` of `radio_id` was played for `played_time`
- * of `duration` at `time_stamp`: a dao_history_save_result. */
+/*
+ * Records that audio `audio_id` of `radio_id` (its album, smartcast radio or
+ * broadcast id) was played for `played_time` of `duration` at `time_stamp`
+ * (the service keeps the numbers as given; rvcli sends milliseconds, and the
+ * time in milliseconds since the epoch): a dao_history_save_result. Playing
+ * adds nothing to the listening history by itself: the application saves
+ * what it played with this function, for example from a listener's
+ * OnPlayEnd or when it stops.
+ */
 RV_API void rv_saveListenHistory(int64_t radio_id, int64_t audio_id, int64_t played_time,
                                  int64_t duration, int64_t time_stamp, rv_result_callback callback,
                                  void *user_data);
