@@ -128,7 +128,7 @@ int main(void) {
     g_main_loop_run(a.loop);
     g_source_remove(timeout);
     rv_removePlayerListener(a.listener);
-    /* What is still queued for the loop is dropped here; nothing runs later. */
+    /* What is still queued for the loop runs in here; nothing runs later. */
     rv_releaseSdk();
     g_main_loop_unref(a.loop);
     printf(a.failed ? "glib_loop: failed\n" : "quit on the main loop\n");

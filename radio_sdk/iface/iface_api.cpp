@@ -34,23 +34,15 @@ result_callback_args *enter(const char *name, rv_result_callback callback, void 
     return args;
 }
 
-void deliver(result_callback_args *args, int code, void *data, int count,
-             void (*release)(void *data)) {
+void deliver(result_callback_args *args, int code, void *data, int count) {
     if (args == nullptr || args->callback == nullptr) {
         result_callback_args_del(args);
         return;
     }
-    rv::dispatch::deliver(
-        [=] {
-            args->callback(code, data, count, args->user_data);
-            result_callback_args_del(args);
-        },
-        [=] {
-            if (data != nullptr && release != nullptr) {
-                release(data);
-            }
-            result_callback_args_del(args);
-        });
+    rv::dispatch::deliver([=] {
+        args->callback(code, data, count, args->user_data);
+        result_callback_args_del(args);
+    });
 }
 
 void finish(const Outcome &outcome, int code, void *data, int count, void *args) {
@@ -64,7 +56,7 @@ void finish(const Outcome &outcome, int code, void *data, int count, void *args)
         outcome.release(data);  // the application passed no callback: nobody owns it
         data = nullptr;
     }
-    deliver(wrapper, code, data, count, outcome.release);
+    deliver(wrapper, code, data, count);
 }
 
 }  // namespace rv::api

@@ -13,10 +13,8 @@ result_callback_args *enter(const char *name, rv_result_callback callback, void 
                             bool args_ok);
 
 // Calls the wrapped callback (if any) with the outcome and frees the wrapper,
-// now or through the application's dispatcher; `release` frees `data` when
-// the call is discarded at shut-down.
-void deliver(result_callback_args *args, int code, void *data, int count,
-             void (*release)(void *data) = nullptr);
+// now or through the application's dispatcher.
+void deliver(result_callback_args *args, int code, void *data, int count);
 
 // The outcome of a data function: its log phrase and how its data is freed
 // when the application passed no callback.

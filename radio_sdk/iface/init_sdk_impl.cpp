@@ -374,8 +374,9 @@ extern "C" void ipa_sdk_final(void) {
     destroyPlayerManager();
     // Last: the players' final reports are kept too; nothing more is sent.
     rv::req::outbox::close();
-    // Nothing reaches the application after release, also through its loop.
-    rv::dispatch::discard_all();
+    // Nothing reaches the application after release, also through its loop:
+    // what is still queued for it is made now, each answer exactly once.
+    rv::dispatch::run_all();
 }
 
 bool rv::api::sdk_stopped() {

@@ -11,10 +11,11 @@
  * them and in whatever order the loop runs the handed-out `run` calls: each
  * `run` call runs the oldest callback still queued.
  *
- * Release: the callbacks still queued when rv_releaseSdk returns never run
- * (their records are freed by the SDK); a `run` handed out earlier then does
- * nothing. So the application hears nothing from the SDK once rv_releaseSdk
- * has returned. FetchPlaylistListener (rv_player.h) is not dispatched: it
+ * Release: rv_releaseSdk makes the callbacks still queued before it returns,
+ * in order, on its own thread (call it from the loop's thread); a `run`
+ * handed out earlier then does nothing. So every answer still comes exactly
+ * once, and the application hears nothing from the SDK once rv_releaseSdk has
+ * returned. FetchPlaylistListener (rv_player.h) is not dispatched: it
  * runs on a worker as before.
  */
 #ifndef RV_DISPATCH_H

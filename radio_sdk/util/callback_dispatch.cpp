@@ -42,7 +42,7 @@ bool run_oldest() {
         job.emplace(std::move(s_queue.front()));
         s_queue.pop_front();
     }
-    job->run();
+    (*job)();
     return true;
 }
 
@@ -72,14 +72,8 @@ bool enqueue(Job job) {
     return true;
 }
 
-void discard_all() {
-    std::deque<Job> dropped;
-    {
-        std::lock_guard lock(s_mutex);
-        dropped.swap(s_queue);
-    }
-    for (Job &job : dropped) {
-        job.drop();
+void run_all() {
+    while (run_oldest()) {
     }
 }
 

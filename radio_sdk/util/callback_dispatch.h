@@ -5,18 +5,13 @@
 
 #include <functional>
 #include <new>
-#include <utility>
 
 #include "rv_dispatch.h"
 
 namespace rv::dispatch {
 
-// One call into the application: `run` makes it; `drop` (may be empty) frees
-// what it carries when it will never be made.
-struct Job {
-    std::function<void()> run;
-    std::function<void()> drop;
-};
+// One call into the application.
+using Job = std::function<void()>;
 
 // True while a dispatcher is set. Any thread, no lock.
 bool active();
@@ -26,13 +21,12 @@ bool enqueue(Job job);
 
 // Makes the call into the application: on this thread now without a
 // dispatcher (or when memory is short to queue it), else through the
-// dispatcher. `drop` frees what `run` would have handed over, when the call is
-// discarded by discard_all. Call with no SDK lock held.
-template <class Run, class Drop>
-void deliver(Run &&run, Drop &&drop) {
+// dispatcher. Call with no SDK lock held.
+template <class Run>
+void deliver(Run &&run) {
     if (active()) {
         try {
-            if (enqueue(Job{run, drop})) {
+            if (enqueue(Job(run))) {
                 return;
             }
         } catch (const std::bad_alloc &) {
@@ -41,14 +35,10 @@ void deliver(Run &&run, Drop &&drop) {
     }
     run();
 }
-template <class Run>
-void deliver(Run &&run) {
-    deliver(std::forward<Run>(run), [] {});
-}
 
-// Shut-down, last step: every queued call is discarded (dropped on this
-// thread); runs handed out earlier find nothing.
-void discard_all();
+// Shut-down, last step: every call still queued is made now, on this thread,
+// in order; runs handed out earlier find nothing.
+void run_all();
 
 // The setters behind rv_setCallbackDispatcher and rv_getCallbackFd, for the
 // caller that checked the SDK is stopped.
