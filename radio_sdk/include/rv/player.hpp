@@ -336,6 +336,10 @@ class Player {
     bool can_seek() const { return rv_canSeek(); }
     bool has_previous() const { return rv_hasPre(); }
     bool has_next() const { return rv_hasNext(); }
+    // The last play position the engine reported and the current item's
+    // length, in ms (0 when unknown, and for live streams).
+    int64_t position() const { return ijk_GetCurrentPosition(); }
+    int64_t duration() const { return ijk_GetDuration(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
      * resource has been started. The SDK may change the list on its own
