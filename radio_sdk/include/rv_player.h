@@ -173,6 +173,8 @@ typedef struct rv_player_events {
     void (*on_download_progress)(void *user, int64_t fetched, int64_t total);
     /* As PlayerBroadcastListener: `item` is valid during the call only. */
     void (*on_live_program_updated)(void *user, const dao_play_item *item);
+    /* The four slots below are in the record already but not yet called:
+     * the players do not decide these events in one place yet. */
     /* The player's state changed (rv_player_state). */
     void (*on_state_changed)(void *user, rv_player_state state);
     /* Another item became the current one; `item` is a copy the listener
