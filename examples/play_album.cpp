@@ -54,7 +54,8 @@ int main(int argc, char **argv) try {
     player.play(album);
     wait_until([&] { return items == 1 && position >= 1000; });
     player.pause();
-    std::printf("paused: %s\n", player.is_paused() ? "yes" : "no");
+    std::printf("paused: %s at %.1f s of %.1f s\n", player.is_paused() ? "yes" : "no",
+                player.position() / 1000.0, player.duration() / 1000.0);
     std::this_thread::sleep_for(1s);
     player.resume();
     std::printf("resumed\n");

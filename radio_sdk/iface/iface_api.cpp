@@ -1,6 +1,7 @@
 #include "iface/iface_api.h"
 
 #include "rv_error.h"
+#include "util/callback_dispatch.h"
 #include "util/debug.h"
 
 namespace rv::api {
@@ -34,10 +35,14 @@ result_callback_args *enter(const char *name, rv_result_callback callback, void 
 }
 
 void deliver(result_callback_args *args, int code, void *data, int count) {
-    if (args != nullptr && args->callback != nullptr) {
-        args->callback(code, data, count, args->user_data);
+    if (args == nullptr || args->callback == nullptr) {
+        result_callback_args_del(args);
+        return;
     }
-    result_callback_args_del(args);
+    rv::dispatch::deliver([=] {
+        args->callback(code, data, count, args->user_data);
+        result_callback_args_del(args);
+    });
 }
 
 void finish(const Outcome &outcome, int code, void *data, int count, void *args) {

@@ -12,7 +12,8 @@ namespace rv::api {
 result_callback_args *enter(const char *name, rv_result_callback callback, void *user_data,
                             bool args_ok);
 
-// Calls the wrapped callback (if any) with the outcome and frees the wrapper.
+// Calls the wrapped callback (if any) with the outcome and frees the wrapper,
+// now or through the application's dispatcher.
 void deliver(result_callback_args *args, int code, void *data, int count);
 
 // The outcome of a data function: its log phrase and how its data is freed

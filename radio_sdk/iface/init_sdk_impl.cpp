@@ -32,6 +32,7 @@
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "util/util.h"
+#include "util/callback_dispatch.h"
 #include "util/debug.h"
 
 namespace {
@@ -377,6 +378,14 @@ extern "C" void ipa_sdk_final(void) {
     destroyPlayerManager();
     // Last: the players' final reports are kept too; nothing more is sent.
     rv::req::outbox::close();
+    // Nothing reaches the application after release, also through its loop:
+    // what is still queued for it is made now, each answer exactly once.
+    rv::dispatch::run_all();
+}
+
+bool rv::api::sdk_stopped() {
+    const Phase phase = current_phase();
+    return phase == Phase::Stopped || phase == Phase::Failed;
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

@@ -30,4 +30,10 @@ RV_API void make_deviceid(char *out);
 
 RV_END_DECLS
 
+namespace rv::api {
+// True while no start-up is running or has succeeded (before rv_initSdk, after
+// a failed one, after rv_releaseSdk). Any thread.
+bool sdk_stopped();
+}  // namespace rv::api
+
 #endif

@@ -10,12 +10,13 @@
  *      so that the user's subscriptions and history (rv_user.h) carry them;
  *   5. rv_refreshAuthAccessToken, rv_getAuthUserInfo and rv_doAuthRevoke.
  *
- * Every text argument is required (null: code 4) and is form-encoded into the
+ * Every text argument is required (null: RVE_BAD_ARGS) and is form-encoded into the
  * query, so any text arrives as the one value it is. Ownership, threading and
  * result codes as rv_data.h says: every delivered record (count 1) belongs to
  * the receiver, who frees it with its dao_<name>_del. Server refusals arrive
- * as 0x30003 (not authorised), 0x30004 (QR code unknown or expired) and
- * 0x30005 (grant code asked before the QR code was confirmed).
+ * as RVE_SERVER_40100 (not authorised), RVE_SERVER_40431 (QR code unknown or
+ * expired) and RVE_SERVER_40432 (grant code asked before the QR code was
+ * confirmed).
  */
 #ifndef RV_AUTH_H
 #define RV_AUTH_H

@@ -194,8 +194,16 @@ RV_API void rv_getBroadcastCategory(rv_result_callback callback, void *user_data
 RV_API void rv_getBroadcastArea(rv_result_callback callback, void *user_data);
 /* The days the programme guide covers: a List of dao_broadcast_date. */
 RV_API void rv_getBroadcastDate(rv_result_callback callback, void *user_data);
-/* A page of the broadcasts of a type, classification and area: a
- * dao_broadcast_set, count 1. */
+/*
+ * A page of broadcasts: a dao_broadcast_set, count 1. The three filters
+ * narrow the list; 0 (or less) leaves one out:
+ * - `type`: a broadcast category's `type` (dao_broadcast_category.type, from
+ *   rv_getBroadcastCategory), for example national, regional or music;
+ * - `classifyid`: a category's `id` (dao_broadcast_category.id; the
+ *   broadcasts carry it as classifyId);
+ * - `area`: an area's `id` (dao_broadcast_area.id, from rv_getBroadcastArea).
+ * `pagenum` counts from 1.
+ */
 RV_API void rv_getBroadcastList(int type, int classifyid, int pagenum, int pagesize, int area,
                                 rv_result_callback callback, void *user_data);
 /* Broadcast details: a dao_broadcast_info, count 1. */
@@ -215,8 +223,8 @@ RV_API void rv_getBroadcastCurrentProgram(int64_t broadcast_id, rv_result_callba
                                           void *user_data);
 /*
  * The broadcasts of a city, and the city top list. Their answers are not read
- * yet: a call that reaches the server delivers 0 with data null and count 0
- * (a transport failure still gives 2). dao_city_broadcast is reserved for them.
+ * yet: a call that reaches the server delivers RVE_OK with data null and count
+ * 0 (a transport failure still gives RVE_FAILED). dao_city_broadcast is reserved for them.
  */
 RV_API void rv_getCityBroadcastList(int citycode, int pagenum, int pagesize,
                                     rv_result_callback callback, void *user_data);

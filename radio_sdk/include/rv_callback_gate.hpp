@@ -1,5 +1,5 @@
 /*
- * C++ only, header only: how the SDK and radio_sdk.hpp call into an
+ * C++ only, header only: how the SDK calls into an
  * application callback that another thread may unregister at any time. Not
  * part of the C API; nothing here crosses the library boundary.
  */

@@ -28,7 +28,7 @@ RV_API void rv_setCaFile(const char *path);
  * (RV_OPEN_API_HTTP, RV_OPEN_API_HTTPS, RV_REPORT_HOST), else the bundled local
  * service (http://127.0.0.1:8940, https://127.0.0.1:8941, http://127.0.0.1:8940).
  *
- * Returns 0, or 5 when memory is short (nothing changed). The texts are copied;
+ * Returns RVE_OK, or RVE_NO_MEMORY when memory is short (nothing changed). The texts are copied;
  * a request uses the hosts current when it is built.
  */
 RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_https,
@@ -59,7 +59,7 @@ RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_ht
  * signed anew (new timestamp) and logged with one W line, tag "REQUEST":
  * "retry <n> of <count> for <path> in <ms> ms: <reason>". The callback is still
  * called exactly once, with the result of the last attempt; a request waiting for
- * its next attempt when rv_releaseSdk runs gets 3 at once.
+ * its next attempt when rv_releaseSdk runs gets RVE_NOT_READY at once.
  */
 RV_API void rv_setRequestRetries(int count);
 

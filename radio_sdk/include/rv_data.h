@@ -9,9 +9,9 @@
  *
  * Threading: every function may be called from any thread and returns at
  * once. The callback runs exactly once: on the calling thread, before the
- * function returns, when the call is refused (5 no memory, 4 a required
- * argument is null, 3 the SDK is not started, or the code of a request that
- * could not be built or queued); otherwise on one of the SDK's worker
+ * function returns, when the call is refused (RVE_NO_MEMORY, RVE_BAD_ARGS a
+ * required argument is null, RVE_NOT_READY the SDK is not started, or the
+ * code of a request that could not be built or queued); otherwise on one of the SDK's worker
  * threads, where callbacks of different calls may run at the same time and in
  * any order. The checks run in that fixed order: memory, arguments, SDK state.
  * Failures deliver data null and count 0; see rv_error.h for the codes.
@@ -185,8 +185,9 @@ RV_API void rv_getAlbumTopList(const char *type, int pagenum, int pagesize,
 
 /*
  * Keeps copies of the user's credentials; the requests made on the user's
- * behalf carry them from the next request on. Returns 4 when either argument
- * is null, 5 when they cannot be copied (the previous ones stay), else 0 (also
+ * behalf carry them from the next request on. Returns RVE_BAD_ARGS when either
+ * argument is null, RVE_NO_MEMORY when they cannot be copied (the previous
+ * ones stay), else RVE_OK (also
  * before start-up, when nothing is stored). Any thread;
  * blocks only briefly on the SDK's records lock.
  */

@@ -2,6 +2,10 @@
  * Result codes. Every internal function and every result callback of the SDK
  * carries one of these 32-bit values: 0 is success, everything else a failure.
  * Codes pass unchanged from layer to layer.
+ *
+ * The documentation names a code by its constant (RVE_NOT_READY); the log
+ * lines print its value as "0x%08x" (0x00000003). rv_resultName and
+ * rv_resultText turn a code into text for the application's own messages.
  */
 #ifndef RV_ERROR_H
 #define RV_ERROR_H
@@ -45,6 +49,21 @@ RV_API const char *rve_strerror(int code);
  * call. Never free it. Any thread; never blocks.
  */
 RV_API const char *rve_rve2str(int code);
+
+/*
+ * The constant's name of any code above ("RVE_SERVER_40100" for 0x30003),
+ * "RVE_UNKNOWN" for a value that is not a result code. Static text; never
+ * free it. Any thread; never blocks.
+ */
+RV_API const char *rv_resultName(int code);
+
+/*
+ * What a code means, as one English sentence fragment without a final stop
+ * ("the service's answer could not be read"), for messages to a user or a
+ * log; "not a result code of this SDK" for other values. Static text; never
+ * free it. Any thread; never blocks.
+ */
+RV_API const char *rv_resultText(int code);
 
 RV_END_DECLS
 

@@ -81,11 +81,22 @@ typedef struct dao_play_item {
     int32_t type; /* RV_RESOURCE_… */
 } dao_play_item;
 
-/* What the application hands to rv_playByAudioBean: a resource and paging hints. */
+/*
+ * What the application hands to rv_playByAudioBean: a resource and paging
+ * hints. The transform…ToPlayAudioBean functions fill it from a record; by
+ * hand, zero it and set, per resource type:
+ * - album: type RV_RESOURCE_ALBUM, id = the album's id, audioId = the audio to
+ *   begin with (0: the first), sortType, prePage and nextPage 1;
+ * - single audio: type RV_RESOURCE_AUDIO, audioId = the audio's id (id is not
+ *   read); it plays as a one-item list;
+ * - smartcast radio: type RV_RESOURCE_SMARTCAST, id = the radio's id (clockId
+ *   may stay null);
+ * - broadcast: type RV_RESOURCE_BROADCAST, id = the broadcast's id.
+ */
 typedef struct dao_play_audio_bean {
     int32_t type;     /* RV_RESOURCE_… */
-    int64_t id;       /* album id, smartcast radio id or broadcast id */
-    int64_t audioId;  /* audio to start with; 0 = none */
+    int64_t id;       /* album, smartcast radio or broadcast id (see above) */
+    int64_t audioId;  /* album: the audio to start with (0: the first); single audio: its id */
     int32_t sortType; /* sort order of the album's audio list */
     int32_t prePage;  /* page before the start; 2 or more: an earlier page exists */
     int32_t nextPage; /* page to fetch first; below 1: none */

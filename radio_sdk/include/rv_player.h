@@ -25,6 +25,7 @@
 #define RV_PLAYER_H
 
 #include <stdbool.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include "rv_export.h"
@@ -39,18 +40,26 @@ RV_BEGIN_DECLS
 #define RV_PROGRESS_PLAYER 0 /* from the player: on-demand items and past programmes */
 #define RV_PROGRESS_LIVE 1   /* from the live-programme clock, once a second */
 
-/* What of OnError. */
-#define RV_PLAYER_ENGINE_ERROR 100 /* the engine failed; detail: the engine's error detail */
+/* OnError's `what`: where the error comes from. */
+#define RV_ERROR_WHAT_ENGINE 100 /* the media engine; the detail is an RV_ERROR_DETAIL_… */
 /*
  * A start cannot play (a resource or item started, the next or previous item,
  * rv_Play of a stopped item): told once per start, and only for the start the
  * user made last. Detail: the request's result code (rv_error.h) when the
  * play list could not be fetched, else one of RV_START_…
  */
-#define RV_PLAYER_START_FAILED 101
+#define RV_ERROR_WHAT_START_FAILED 101
 #define RV_START_NOTHING_TO_PLAY (-1) /* the answer held no item to play */
 #define RV_START_NOT_ON_AIR (-2)      /* the programme is not on air (yet) */
 #define RV_START_NO_PLAY_URL (-3)     /* the item has no play URL */
+
+/* OnError's detail when `what` is RV_ERROR_WHAT_ENGINE. */
+#define RV_ERROR_DETAIL_NO_SOURCE 1 /* the item has no address to play */
+#define RV_ERROR_DETAIL_OPEN 2      /* the source could not be opened or is not media */
+#define RV_ERROR_DETAIL_NO_AUDIO 3  /* the source has no playable audio stream */
+#define RV_ERROR_DETAIL_DECODE 4    /* the audio could not be decoded */
+#define RV_ERROR_DETAIL_NETWORK 5   /* the input broke off and reconnecting did not help */
+#define RV_ERROR_DETAIL_OUTPUT 6    /* the audio device failed while writing */
 
 /*
  * The application's player-state listener. Any slot may be null. Slots run on:
@@ -73,7 +82,8 @@ typedef struct PlayerStateListener {
     void (*OnPaused)(void);
     /* kind RV_PROGRESS_…, position and duration in ms */
     void (*OnProgress)(int32_t kind, int64_t position, int64_t duration);
-    /* what RV_PLAYER_ENGINE_ERROR or RV_PLAYER_START_FAILED, with its detail */
+    /* what: RV_ERROR_WHAT_ENGINE (detail an RV_ERROR_DETAIL_…) or
+       RV_ERROR_WHAT_START_FAILED (detail a result code or an RV_START_…) */
     void (*OnError)(int32_t what, int32_t detail);
     void (*OnPlayEnd)(void);
     void (*OnSeekStart)(void);
@@ -130,6 +140,101 @@ typedef struct PlayerBroadcastListener {
 RV_API void setPlayerBroadcastListener(PlayerBroadcastListener *listener);
 RV_API void removePlayerBroadcastListener(void);
 
+/* --- Listeners with user data ------------------------------------------------
+ * Any number of listeners, each with the application's own pointer, beside
+ * the one-per-process registrations above (which keep working).
+ */
+
+/*
+ * What the player is doing, as on_state_changed reports it. Transitions:
+ * - IDLE: nothing started yet. A play-start (or next, previous, the automatic
+ *   next item) goes to PREPARING.
+ * - PREPARING: the play list or the item is on its way. Then PLAYING, PAUSED
+ *   (rv_pause while preparing keeps it paused), or ERROR when it cannot start
+ *   (on_start_failed tells why).
+ * - PLAYING <-> PAUSED (rv_pause, rv_Play, rv_switchPlayOrPause);
+ *   PLAYING <-> BUFFERING (the input stalled, then caught up).
+ * - PLAYING -> PREPARING when an item ends and the next one starts; ENDED when
+ *   the last item of the play list ended (on_list_ended), STOPPED on rv_stop;
+ *   ERROR when the engine fails (on_error).
+ * - From STOPPED, ENDED and ERROR a play command goes to PREPARING again.
+ */
+typedef enum rv_player_state {
+    RV_PLAYER_IDLE = 0,
+    RV_PLAYER_PREPARING = 1,
+    RV_PLAYER_PLAYING = 2,
+    RV_PLAYER_PAUSED = 3,
+    RV_PLAYER_BUFFERING = 4,
+    RV_PLAYER_STOPPED = 5,
+    RV_PLAYER_ENDED = 6,
+    RV_PLAYER_ERROR = 7
+} rv_player_state;
+
+/*
+ * A listener: set `struct_size` to sizeof(rv_player_events) and the slots
+ * wanted (the others null; start from a zero-filled record). The SDK copies
+ * the record when it is added, reading only the `struct_size` bytes given, so
+ * a program built against an older, shorter record keeps working and the
+ * record may be freed once rv_addPlayerListener returned. Every slot gets the
+ * `user` pointer given with the record. Slots run on the threads named for
+ * PlayerStateListener (or on the application's loop, rv_dispatch.h), never
+ * while the SDK holds a lock of its own; listeners run in the order they were
+ * added.
+ */
+typedef struct rv_player_events {
+    size_t struct_size;
+    /* The ten slots of PlayerStateListener, with the same arguments. */
+    void (*on_prepare_complete)(void *user);
+    void (*on_playing)(void *user);
+    void (*on_paused)(void *user);
+    void (*on_progress)(void *user, int32_t kind, int64_t position, int64_t duration);
+    void (*on_error)(void *user, int32_t what, int32_t detail);
+    void (*on_play_end)(void *user);
+    void (*on_seek_start)(void *user);
+    void (*on_seek_complete)(void *user);
+    void (*on_buffering_start)(void *user);
+    void (*on_buffering_complete)(void *user);
+    /* As setPlayerDownloadProgressListener. */
+    void (*on_download_progress)(void *user, int64_t fetched, int64_t total);
+    /* As PlayerBroadcastListener: `item` is valid during the call only. */
+    void (*on_live_program_updated)(void *user, const dao_play_item *item);
+    /* The four slots below are in the record already but not yet called:
+     * the players do not decide these events in one place yet. */
+    /* The player's state changed (rv_player_state). */
+    void (*on_state_changed)(void *user, rv_player_state state);
+    /* Another item became the current one; `item` is a copy the listener
+     * owns: it may keep it and frees it with dao_play_item_del. */
+    void (*on_item_changed)(void *user, dao_play_item *item);
+    /* The last item of the play list ended; nothing more plays by itself. */
+    void (*on_list_ended)(void *user);
+    /* A play-start or move could not start its item: the OnError values. */
+    void (*on_start_failed)(void *user, int32_t what, int32_t detail);
+    /* As setPlayerMetadataListener: the texts are valid during the call only. */
+    void (*on_metadata)(void *user, const char *title, const char *artist);
+} rv_player_events;
+
+/* Names one added listener; never 0. */
+typedef uint64_t rv_listener_id;
+
+/*
+ * Adds a listener (a copy of `events`, see above) with `user`; its id goes to
+ * `out` (may be null). Returns RVE_OK; RVE_BAD_ARGS for a null `events` or a
+ * `struct_size` smaller than the size field itself; RVE_NO_MEMORY. Slots
+ * beyond this library's record (a newer program) are never called. Any
+ * thread; never blocks beyond a short internal lock. Events from the moment
+ * it returns reach it.
+ */
+RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out);
+
+/*
+ * Removes a listener: RVE_OK, or RVE_BAD_ARGS for an id that is not added.
+ * It returns once no call into that listener is running on another thread
+ * (not waiting for one on the calling thread: a listener may remove itself),
+ * so `user` may be freed afterwards; no call reaches it later, also none
+ * queued for the application's loop. Same cautions as setPlayerStateListener.
+ */
+RV_API int rv_removePlayerListener(rv_listener_id id);
+
 /*
  * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
  * item fetched (owned by the play list); onPlayItemUnavailable gets null. Runs
@@ -146,6 +251,9 @@ typedef struct FetchPlaylistListener {
  * Resource types 0, 1 and 3 go to the album player, 11 to the broadcast player;
  * that player then serves every control function below. Any other type is
  * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
+ * How to fill a bean by hand: dao_play_audio_bean in rv_play_item.h. Playing
+ * adds nothing to the user's listening history; the application saves what
+ * was played with rv_saveListenHistory (rv_user.h).
  */
 
 /*
@@ -155,7 +263,7 @@ typedef struct FetchPlaylistListener {
  * page (20 audios; with an audioId, the page holding it), smartcast radios
  * batch by batch, a single audio (type 1) as a one-item list. When nothing can
  * be fetched: W "Fetch Playlist Failed, So Can Not Start Play... \n", the
- * engine stays as it was and OnError(RV_PLAYER_START_FAILED, …) is called once.
+ * engine stays as it was and OnError(RV_ERROR_WHAT_START_FAILED, …) is called once.
  */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
 /*

@@ -19,12 +19,13 @@ RV_BEGIN_DECLS
  * may be null. All texts are copied.
  *
  * The outcome reaches `callback` exactly once, with data null and count 0:
- * 0 once the SDK is started (the data functions work from then on); 4 for a
- * null required argument; 3 when the SDK is started, still starting, or its
- * last start-up failed and rv_releaseSdk has not been called since; 5 no
- * memory; 16 a data directory that is not readable and writable; 2 or a
- * server code when neither identity request succeeds; 521 when the identity
- * file cannot be written. Refusals and failures before the identity request
+ * RVE_OK once the SDK is started (the data functions work from then on);
+ * RVE_BAD_ARGS for a null required argument; RVE_NOT_READY when the SDK is
+ * started, still starting, or its last start-up failed and rv_releaseSdk has
+ * not been called since; RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory
+ * that is not readable and writable; RVE_FAILED or a server code when neither
+ * identity request succeeds; RVE_SAVE_FAILED when the identity file cannot be
+ * written. Refusals and failures before the identity request
  * are reported on the calling thread before this returns; the identity outcome
  * on a worker thread. Blocks only while starting the transport.
  *
@@ -35,7 +36,7 @@ RV_API void rv_initSdk(const char *appid, const char *secretkey, const char *cha
                        rv_result_callback callback, void *user_data);
 
 /*
- * Stops the SDK: the data functions refuse with 3 from now on, the transport
+ * Stops the SDK: the data functions refuse with RVE_NOT_READY from now on, the transport
  * is stopped (blocking until the transfers in progress have called back) and
  * the records are released. Safe without a start-up, after a failed one and
  * while requests are in flight. Must not be called from an SDK callback.

@@ -2,7 +2,7 @@
  * The authorised user's subscriptions and listening history. Every function
  * acts for the user whose credentials were cached with
  * rv_cacheSdkAuthAccessInfo (rv_data.h); without them the request goes out
- * without credentials and the service refuses it (0x30003).
+ * without credentials and the service refuses it (RVE_SERVER_40100).
  *
  * Ownership, threading and result codes as rv_data.h says: every delivered
  * record (count 1) belongs to the receiver, who frees it with its
@@ -116,8 +116,15 @@ RV_API void rv_getSubscribeStatus(int64_t id, rv_result_callback callback, void 
 /* A page of subscriptions of resource type `type`: a dao_subscribe_set. */
 RV_API void rv_getSubscribeList(int type, int pagenum, int pagesize, rv_result_callback callback,
                                 void *user_data);
-/* Records that audio `audio_id` of `radio_id` was played for `played_time`
- * of `duration` at `time_stamp`: a dao_history_save_result. */
+/*
+ * Records that audio `audio_id` of `radio_id` (its album, smartcast radio or
+ * broadcast id) was played for `played_time` of `duration` at `time_stamp`
+ * (the service keeps the numbers as given; rvcli sends milliseconds, and the
+ * time in milliseconds since the epoch): a dao_history_save_result. Playing
+ * adds nothing to the listening history by itself: the application saves
+ * what it played with this function, for example from a listener's
+ * OnPlayEnd or when it stops.
+ */
 RV_API void rv_saveListenHistory(int64_t radio_id, int64_t audio_id, int64_t played_time,
                                  int64_t duration, int64_t time_stamp, rv_result_callback callback,
                                  void *user_data);

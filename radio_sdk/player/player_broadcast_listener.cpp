@@ -1,5 +1,10 @@
 #include "player/player_state_listener.h"
 
+#include <memory>
+
+#include "player/player_listeners.h"
+#include "util/callback_dispatch.h"
+
 std::atomic<PlayerBroadcastListener *> mUserPlayerBroadcastListener{nullptr};
 
 namespace {
@@ -17,5 +22,21 @@ void removePlayerBroadcastListener(void) {
 }
 
 void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item) {
-    call_listener_slot<&PlayerBroadcastListener::OnLiveProgramUpdated>(s_broadcast_gate, item);
+    const auto tell = [](dao_play_item *programme) {
+        call_listener_slot<&PlayerBroadcastListener::OnLiveProgramUpdated>(s_broadcast_gate,
+                                                                           programme);
+        rv::listeners::fan_out<&rv_player_events::on_live_program_updated>(
+            static_cast<const dao_play_item *>(programme));
+    };
+    if (!rv::dispatch::active()) {
+        tell(item);
+        return;
+    }
+    // The caller's item is valid during this call only: the loop gets its own copy.
+    std::shared_ptr<dao_play_item> copy(dao_play_item_dup(item), dao_play_item_del);
+    if (copy == nullptr) {
+        tell(item);  // short of memory: heard here rather than lost
+        return;
+    }
+    rv::dispatch::deliver([tell, copy] { tell(copy.get()); });
 }

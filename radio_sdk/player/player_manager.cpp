@@ -315,7 +315,7 @@ void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t de
     record.failed = generation;
     record.phase = PlayerPhase::Error;
     LOGW("PLAYER", "Start Failed, Nothing To Play [detail=%d] \n", detail);
-    player_tell(setUserPlayerStateListener_OnError, RV_PLAYER_START_FAILED, detail);
+    player_tell(setUserPlayerStateListener_OnError, RV_ERROR_WHAT_START_FAILED, detail);
 }
 
 void player_install(PlayerKind kind, void (*disable)(void)) {

@@ -220,7 +220,7 @@ bool player_is_paused(PlayerKind kind);
 // Phases after which rv_Play starts the current item again from its start.
 bool player_needs_restart_locked(PlayerKind kind);
 // A start of `kind` cannot play: the player is in error and the application
-// hears OnError(RV_PLAYER_START_FAILED, detail), once per generation. Lock held.
+// hears OnError(RV_ERROR_WHAT_START_FAILED, detail), once per generation. Lock held.
 void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t detail);
 
 // Installed by each player at start-up (null at shut-down): the function that

@@ -1,5 +1,21 @@
 #include "player/player_state_listener.h"
 
+#include <new>
+#include <string>
+
+#include "orvellaplayer.h"
+#include "player/player_listeners.h"
+#include "util/callback_dispatch.h"
+
+// The engine's error event reaches OnError unchanged.
+static_assert(RV_ERROR_WHAT_ENGINE == ORV_EVENT_ERROR &&
+              RV_ERROR_DETAIL_NO_SOURCE == ORV_ERROR_NO_SOURCE &&
+              RV_ERROR_DETAIL_OPEN == ORV_ERROR_OPEN &&
+              RV_ERROR_DETAIL_NO_AUDIO == ORV_ERROR_NO_AUDIO &&
+              RV_ERROR_DETAIL_DECODE == ORV_ERROR_DECODE &&
+              RV_ERROR_DETAIL_NETWORK == ORV_ERROR_NETWORK &&
+              RV_ERROR_DETAIL_OUTPUT == ORV_ERROR_OUTPUT);
+
 std::atomic<PlayerStateListener *> mUserPlayerStateListener{nullptr};
 
 namespace {
@@ -32,50 +48,84 @@ void setPlayerMetadataListener(void (*listener)(const char *title, const char *a
     s_metadata_gate.set(listener);
 }
 
+namespace {
+
+// One event for the application: the registered record's slot and the same
+// slot of every added listener, now or on the application's loop. The record
+// and the listeners are looked up when the call is made, so one removed
+// meanwhile is not called.
+template <auto Slot, auto EventSlot, class... Args>
+void tell(Args... args) {
+    rv::dispatch::deliver([=] {
+        call_listener_slot<Slot>(s_state_gate, args...);
+        rv::listeners::fan_out<EventSlot>(args...);
+    });
+}
+
+}  // namespace
+
 void setUserPlayerStateListener_OnPrepareComplete(void) {
-    call_listener_slot<&PlayerStateListener::OnPrepareComplete>(s_state_gate);
+    tell<&PlayerStateListener::OnPrepareComplete, &rv_player_events::on_prepare_complete>();
 }
 
 void setUserPlayerStateListener_OnPlaying(void) {
-    call_listener_slot<&PlayerStateListener::OnPlaying>(s_state_gate);
+    tell<&PlayerStateListener::OnPlaying, &rv_player_events::on_playing>();
 }
 
 void setUserPlayerStateListener_OnPaused(void) {
-    call_listener_slot<&PlayerStateListener::OnPaused>(s_state_gate);
+    tell<&PlayerStateListener::OnPaused, &rv_player_events::on_paused>();
 }
 
 void setUserPlayerStateListener_OnProgress(int32_t kind, int64_t position, int64_t duration) {
-    call_listener_slot<&PlayerStateListener::OnProgress>(s_state_gate, kind, position, duration);
+    tell<&PlayerStateListener::OnProgress, &rv_player_events::on_progress>(kind, position,
+                                                                           duration);
 }
 
 void setUserPlayerStateListener_OnError(int32_t what, int32_t detail) {
-    call_listener_slot<&PlayerStateListener::OnError>(s_state_gate, what, detail);
+    tell<&PlayerStateListener::OnError, &rv_player_events::on_error>(what, detail);
 }
 
 void setUserPlayerStateListener_OnPlayEnd(void) {
-    call_listener_slot<&PlayerStateListener::OnPlayEnd>(s_state_gate);
+    tell<&PlayerStateListener::OnPlayEnd, &rv_player_events::on_play_end>();
 }
 
 void setUserPlayerStateListener_OnSeekStart(void) {
-    call_listener_slot<&PlayerStateListener::OnSeekStart>(s_state_gate);
+    tell<&PlayerStateListener::OnSeekStart, &rv_player_events::on_seek_start>();
 }
 
 void setUserPlayerStateListener_OnSeekComplete(void) {
-    call_listener_slot<&PlayerStateListener::OnSeekComplete>(s_state_gate);
+    tell<&PlayerStateListener::OnSeekComplete, &rv_player_events::on_seek_complete>();
 }
 
 void setUserPlayerStateListener_OnBufferingStart(void) {
-    call_listener_slot<&PlayerStateListener::OnBufferingStart>(s_state_gate);
+    tell<&PlayerStateListener::OnBufferingStart, &rv_player_events::on_buffering_start>();
 }
 
 void setUserPlayerStateListener_OnBufferingComplete(void) {
-    call_listener_slot<&PlayerStateListener::OnBufferingComplete>(s_state_gate);
+    tell<&PlayerStateListener::OnBufferingComplete, &rv_player_events::on_buffering_complete>();
 }
 
 void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total) {
-    s_download_gate.call([&](DownloadProgressFn listener) { listener(fetched, total); });
+    rv::dispatch::deliver([=] {
+        s_download_gate.call([&](DownloadProgressFn listener) { listener(fetched, total); });
+        rv::listeners::fan_out<&rv_player_events::on_download_progress>(fetched, total);
+    });
 }
 
 void setUserMetadataListener_OnMetadata(const char *title, const char *artist) {
-    s_metadata_gate.call([&](MetadataFn listener) { listener(title, artist); });
+    // The engine's texts live for this call only; a deferred call keeps copies.
+    std::string title_copy;
+    std::string artist_copy;
+    try {
+        title_copy = title != nullptr ? title : "";
+        artist_copy = artist != nullptr ? artist : "";
+    } catch (const std::bad_alloc &) {
+        return;  // a title is shown again at its next change
+    }
+    rv::dispatch::deliver([title_copy, artist_copy] {
+        s_metadata_gate.call(
+            [&](MetadataFn listener) { listener(title_copy.c_str(), artist_copy.c_str()); });
+        rv::listeners::fan_out<&rv_player_events::on_metadata>(title_copy.c_str(),
+                                                               artist_copy.c_str());
+    });
 }

@@ -77,18 +77,19 @@ RV_API bool check_net_is_ok(void);
 
 /* --- Heap strings (results are rv_error.h codes) ---------------------------- */
 
-/* Zero-filled buffer of length + 1 bytes: 0, or 5 when memory is short. */
+/* Zero-filled buffer of length + 1 bytes: RVE_OK, or RVE_NO_MEMORY when memory is short. */
 RV_API int str_malloc(char **out, int64_t length);
 /* Frees a non-null string; returns 0. */
 RV_API int str_free(char *string);
-/* Copy of `source`: 0; 514 for a null source; 5 when memory is short. */
+/* Copy of `source`: RVE_OK; RVE_NULL_STRING for a null source; RVE_NO_MEMORY when memory is short.
+ */
 RV_API int str_dup(char **out, const char *source);
 /* As str_dup, but a null source stores null and returns 0. */
 RV_API int str_dup_ext(char **out, const char *source);
-/* Copy of the first `length` bytes: 0; 514 null source; 513 source shorter than length (nothing
- * allocated); 5. */
+/* Copy of the first `length` bytes: RVE_OK; RVE_NULL_STRING null source; RVE_STR_TOO_SHORT
+ * source shorter than length (nothing allocated); RVE_NO_MEMORY. */
 RV_API int str_copy(char **out, const char *source, int64_t length);
-/* Decimal text of `value`: 0 or 5. */
+/* Decimal text of `value`: RVE_OK or RVE_NO_MEMORY. */
 RV_API int str_from_number(char **out, int64_t value);
 
 /* --- Recursive mutex --------------------------------------------------------- */

@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -411,6 +413,42 @@ TEST_F(CppSdkStart, AStartThatTakesTooLongIsAbandonedAndReleased) {
     mock_.set_fault("/v2/app/init", {});
     rv::Sdk sdk(config_for(mock_, dir_.path()));
     EXPECT_EQ(sdk.get_sub_category(100).get().size(), 2u);
+}
+
+TEST_F(CppSdkStart, WithADispatcherCallablesRunOnTheLoopAndTheLastInsideTheDestructor) {
+    std::mutex mutex;  // guards jobs: the dispatcher runs on the SDK's threads
+    std::vector<std::function<void()>> jobs;
+    const auto run_jobs = [&] {
+        std::vector<std::function<void()>> taken;
+        {
+            std::lock_guard lock(mutex);
+            taken.swap(jobs);
+        }
+        for (auto &job : taken) {
+            job();
+        }
+    };
+    rv::Config config = config_for(mock_, dir_.path());
+    config.dispatcher = [&](std::function<void()> job) {
+        std::lock_guard lock(mutex);
+        jobs.push_back(std::move(job));
+    };
+    std::optional<rv::Sdk> sdk(std::in_place, config);  // runs its own start-up's callback
+    std::vector<std::thread::id> ran;
+    sdk->get_all_category([&](const auto &) { ran.push_back(std::this_thread::get_id()); });
+    EXPECT_TRUE(ran.empty());
+    for (int i = 0; i < 1000 && ran.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+        run_jobs();
+    }
+    sdk->get_all_category([&](const auto &) { ran.push_back(std::this_thread::get_id()); });
+    sdk.reset();
+    EXPECT_EQ(ran, std::vector<std::thread::id>(2, std::this_thread::get_id()));
+    run_jobs();
+    EXPECT_EQ(ran.size(), 2u);
+    // Gone with the rv::Sdk: the next one calls back on the SDK's threads.
+    rv::Sdk plain(config_for(mock_, dir_.path()));
+    EXPECT_EQ(plain.get_all_category().get().size(), 3u);
 }
 
 TEST_F(CppSdkStart, AnUnusableDataDirectoryIsError16) {

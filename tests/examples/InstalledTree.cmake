@@ -46,6 +46,8 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake -DCMAKE_PREF
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
 set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
 set(players ${WORK_DIR}/cmake/play_album_cpp)
+set(c_players ${WORK_DIR}/cmake/play_album_c)
+set(live ${WORK_DIR}/cmake/live_cpp)
 
 # pkg-config: the flags it gives, nothing else but threads and the run path
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_SYSROOT_DIR=${stage}
@@ -57,12 +59,15 @@ run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/catalogue.cpp ${pc} ${link}
     -o ${WORK_DIR}/pc_catalogue_cpp)
 run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/play_album.cpp ${pc} ${link}
     -o ${WORK_DIR}/pc_play_album_cpp)
+run(${CC} -std=c11 ${SOURCE_DIR}/examples/play_album.c ${pc} ${link} -o ${WORK_DIR}/pc_play_album_c)
 list(APPEND programs ${WORK_DIR}/pc_catalogue_c ${WORK_DIR}/pc_catalogue_cpp)
 list(APPEND players ${WORK_DIR}/pc_play_album_cpp)
+list(APPEND c_players ${WORK_DIR}/pc_play_album_c)
 
-# Runs `program` against the local service; its output must match `expected`.
+# Runs `program` against the local service (started with the options in
+# ARGN); its output must match `expected`.
 function(check program expected)
-  run(${emulator} ${RUNNER} ${emulator} ${program})
+  run(${emulator} ${RUNNER} ${ARGN} ${emulator} ${program})
   if(NOT run_output MATCHES "${expected}")
     message(FATAL_ERROR "${program} did not print \"${expected}\":\n${run_output}")
   endif()
@@ -76,3 +81,11 @@ endforeach()
 foreach(program IN LISTS players)
   check(${program} "playing Glass Islands episode 3.*quit after three items")
 endforeach()
+foreach(program IN LISTS c_players)
+  check(${program} "end of the list.*playing Glass Islands episode 1.*quit after the restart")
+endforeach()
+check(${live} "now on air: .*now on air: .*quit after two programme changes" --short-programmes)
+check(${WORK_DIR}/cmake/poll_loop_c "quit after the categories")
+if(EXISTS ${WORK_DIR}/cmake/glib_loop_c)
+  check(${WORK_DIR}/cmake/glib_loop_c "heard a second.*quit on the main loop")
+endif()

@@ -1,4 +1,5 @@
-// run_example PROGRAM [ARGS...]: starts the local service on free ports, runs
+// run_example [--short-programmes] PROGRAM [ARGS...]: starts the local
+// service on free ports (its programmes a few seconds long with the option), runs
 // PROGRAM in a fresh temporary directory with RV_OPEN_API_HTTP,
 // RV_OPEN_API_HTTPS, RV_REPORT_HOST and RV_CA_FILE pointing at it, and exits
 // with PROGRAM's status (1 when it could not run or was killed).
@@ -16,11 +17,17 @@
 extern char **environ;
 
 int main(int argc, char **argv) {
+    rvmock::Config options;
+    if (argc > 1 && std::string(argv[1]) == "--short-programmes") {
+        options.short_programmes = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: run_example PROGRAM [ARGS...]\n");
+        std::fprintf(stderr, "usage: run_example [--short-programmes] PROGRAM [ARGS...]\n");
         return 2;
     }
-    rvmock::Service service;
+    rvmock::Service service(options);
     if (!service.start()) {
         return 1;
     }

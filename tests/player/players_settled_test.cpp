@@ -133,7 +133,7 @@ TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnc
         const char *name;
         std::function<void()> run;  // until the state to check
         bool playing;               // what rv_isPlaying answers then
-        int start_failures;         // OnError(RV_PLAYER_START_FAILED) heard
+        int start_failures;         // OnError(RV_ERROR_WHAT_START_FAILED) heard
         int32_t detail;             // its detail (0: any)
     } const rows[] = {
         {"stopped",
@@ -186,7 +186,7 @@ TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnc
         ASSERT_FALSE(HasFatalFailure());
         EXPECT_EQ(rv_isPlaying(), row.playing);
         std::this_thread::sleep_for(300ms);  // told once: nothing more comes
-        EXPECT_EQ(errors(RV_PLAYER_START_FAILED), row.start_failures);
+        EXPECT_EQ(errors(RV_ERROR_WHAT_START_FAILED), row.start_failures);
         if (row.detail != 0) {
             for (const Heard &h : Ears::get().snapshot()) {
                 if (h.what == "error") {

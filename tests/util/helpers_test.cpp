@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -132,6 +133,37 @@ TEST(ResultCodes, Texts) {
     EXPECT_STREQ(rve_strerror(RVE_FAILED), "RVE_UNKNOWN");
     EXPECT_STREQ(rve_strerror(RVE_SERVER_40100), "RVE_UNKNOWN");
     EXPECT_STREQ(rve_rve2str(516), "0x00000204");
+}
+
+// Every code of the table is named by its constant's spelling and has a text
+// of its own; anything else is unknown.
+TEST(ResultCodes, NamesAndTextsCoverEveryCode) {
+#define RV_CODE(c)                \
+    std::pair<int, std::string> { \
+        c, #c                     \
+    }
+    const std::pair<int, std::string> codes[] = {
+        RV_CODE(RVE_OK),           RV_CODE(RVE_FAILED),
+        RV_CODE(RVE_NOT_READY),    RV_CODE(RVE_BAD_ARGS),
+        RV_CODE(RVE_NO_MEMORY),    RV_CODE(RVE_QUEUE_FULL),
+        RV_CODE(RVE_NO_ACCESS),    RV_CODE(RVE_LIVE_STREAM),
+        RV_CODE(RVE_NO_SDK_INFO),  RV_CODE(RVE_STR_TOO_SHORT),
+        RV_CODE(RVE_NULL_STRING),  RV_CODE(RVE_BAD_RESPONSE),
+        RV_CODE(RVE_SAVE_FAILED),  RV_CODE(RVE_SERVER_ERROR),
+        RV_CODE(RVE_SERVER_50600), RV_CODE(RVE_SERVER_40000),
+        RV_CODE(RVE_SERVER_40100), RV_CODE(RVE_SERVER_40431),
+        RV_CODE(RVE_SERVER_40432),
+    };
+#undef RV_CODE
+    std::set<std::string> texts;
+    for (const auto &[code, name] : codes) {
+        EXPECT_EQ(rv_resultName(code), name);
+        EXPECT_TRUE(texts.insert(rv_resultText(code)).second) << name;
+    }
+    for (int other : {1, 6, 0x203, 0x30006, -1}) {
+        EXPECT_STREQ(rv_resultName(other), "RVE_UNKNOWN") << other;
+        EXPECT_STREQ(rv_resultText(other), "not a result code of this SDK") << other;
+    }
 }
 
 TEST(Files, ReadWholeFilesIncludingEmptyOnes) {

@@ -69,31 +69,14 @@ void print_usage(const std::vector<Command> &commands) {
     std::fprintf(out(), "\n'rvcli COMMAND --help' describes one command.\n");
 }
 
-// What a result code means to someone at a terminal.
-const char *explain(int code) {
-    static constexpr std::pair<int, const char *> kTexts[] = {
-        {RVE_FAILED, "the service could not be reached or the request failed"},
-        {RVE_NOT_READY, "the SDK is not started or is stopping"},
-        {RVE_BAD_ARGS, "an argument was refused"},
-        {RVE_NO_MEMORY, "out of memory"},
-        {RVE_QUEUE_FULL, "too many requests at once"},
-        {RVE_NO_ACCESS, "the data directory is not readable and writable"},
-        {RVE_LIVE_STREAM, "a live stream plays at normal speed"},
-        {RVE_BAD_RESPONSE, "the service's answer could not be read"},
-        {RVE_SAVE_FAILED, "a file could not be saved"},
-        {RVE_SERVER_ERROR, "the service refused the request"},
-        {RVE_SERVER_50600, "no such item on the service"},
-        {RVE_SERVER_40000, "the service found the request malformed"},
-        {RVE_SERVER_40100, "not authorised: log in first ('rvcli login')"},
-        {RVE_SERVER_40431, "the QR code is unknown or expired"},
-        {RVE_SERVER_40432, "the QR code is not confirmed yet"},
-    };
-    for (const auto &[value, text] : kTexts) {
-        if (value == code) {
-            return text;
-        }
+// What a result code means to someone at a terminal: the SDK's text, and the
+// command that helps where there is one.
+std::string explain(int code) {
+    std::string text = rv_resultText(code);
+    if (code == RVE_SERVER_40100) {
+        text += "; log in first ('rvcli login')";
     }
-    return "unexpected error";
+    return text;
 }
 
 bool is_help(const std::string &arg) {

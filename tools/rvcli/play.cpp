@@ -17,7 +17,6 @@
 #include <tuple>
 
 #include "commands.h"
-#include "orvellaplayer.h"
 #include "output.h"
 #include "rv_error.h"
 #include "screen.h"
@@ -207,7 +206,7 @@ Current current_item() {
 
 // What an error means to someone at a terminal.
 std::string error_text(int64_t what, int64_t detail) {
-    if (what == RV_PLAYER_START_FAILED) {
+    if (what == RV_ERROR_WHAT_START_FAILED) {
         const char *why = detail == RV_START_NOT_ON_AIR    ? "nothing is on air"
                           : detail == RV_START_NO_PLAY_URL ? "the item has no address to play"
                           : detail == RV_START_NOTHING_TO_PLAY
@@ -216,12 +215,12 @@ std::string error_text(int64_t what, int64_t detail) {
         return "cannot start (" + std::to_string(detail) + "): " + why;
     }
     static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{
-        {ORV_ERROR_NO_SOURCE, "no source", "the item has no address to play"},
-        {ORV_ERROR_OPEN, "open", "the source could not be opened or is not media"},
-        {ORV_ERROR_NO_AUDIO, "no audio", "the source has no playable audio stream"},
-        {ORV_ERROR_DECODE, "decode", "the audio could not be decoded"},
-        {ORV_ERROR_NETWORK, "network", "the input broke off and reconnecting did not help"},
-        {ORV_ERROR_OUTPUT, "output", "the audio device failed while writing"},
+        {RV_ERROR_DETAIL_NO_SOURCE, "no source", "the item has no address to play"},
+        {RV_ERROR_DETAIL_OPEN, "open", "the source could not be opened or is not media"},
+        {RV_ERROR_DETAIL_NO_AUDIO, "no audio", "the source has no playable audio stream"},
+        {RV_ERROR_DETAIL_DECODE, "decode", "the audio could not be decoded"},
+        {RV_ERROR_DETAIL_NETWORK, "network", "the input broke off and reconnecting did not help"},
+        {RV_ERROR_DETAIL_OUTPUT, "output", "the audio device failed while writing"},
     }};
     std::string name = "unknown", meaning = "the engine gave no known reason";
     for (const auto &[code, n, m] : kDetails) {

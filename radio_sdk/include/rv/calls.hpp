@@ -5,6 +5,7 @@
 #ifndef RV_CALLS_HPP
 #define RV_CALLS_HPP
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -181,9 +182,21 @@ class InitWait {
         (*self)->code_ = code;
         (*self)->done_.notify_all();
     }
-    std::optional<int> wait_for(std::chrono::milliseconds timeout) {
+    // With `pump`, runs the callbacks queued for the application's loop while
+    // it waits: with a dispatcher the init callback is one of them.
+    std::optional<int> wait_for(std::chrono::milliseconds timeout, bool pump = false) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
         std::unique_lock lock(mutex_);
-        done_.wait_for(lock, timeout, [this] { return code_.has_value(); });
+        while (!code_ && std::chrono::steady_clock::now() < until) {
+            if (pump) {
+                lock.unlock();
+                rv_runCallbacks();
+                lock.lock();
+            }
+            const auto step =
+                pump ? std::chrono::steady_clock::now() + std::chrono::milliseconds(20) : until;
+            done_.wait_until(lock, std::min(step, until), [this] { return code_.has_value(); });
+        }
         return code_;
     }
 

@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "radio_sdk.h"
 
@@ -24,37 +23,11 @@ class Error : public std::runtime_error {
     int code() const noexcept { return code_; }
     const char *name() const noexcept { return name_of(code_); }
 
-    // The name of every code of rv_error.h ("RVE_FAILED"); for any other code
-    // the text of rve_strerror ("RVE_UNKNOWN").
-    static const char *name_of(int code) noexcept {
-        static constexpr std::pair<int, const char *> kNames[] = {
-            {RVE_OK, "RVE_OK"},
-            {RVE_FAILED, "RVE_FAILED"},
-            {RVE_NOT_READY, "RVE_NOT_READY"},
-            {RVE_BAD_ARGS, "RVE_BAD_ARGS"},
-            {RVE_NO_MEMORY, "RVE_NO_MEMORY"},
-            {RVE_QUEUE_FULL, "RVE_QUEUE_FULL"},
-            {RVE_NO_ACCESS, "RVE_NO_ACCESS"},
-            {RVE_LIVE_STREAM, "RVE_LIVE_STREAM"},
-            {RVE_NO_SDK_INFO, "RVE_NO_SDK_INFO"},
-            {RVE_STR_TOO_SHORT, "RVE_STR_TOO_SHORT"},
-            {RVE_NULL_STRING, "RVE_NULL_STRING"},
-            {RVE_BAD_RESPONSE, "RVE_BAD_RESPONSE"},
-            {RVE_SAVE_FAILED, "RVE_SAVE_FAILED"},
-            {RVE_SERVER_ERROR, "RVE_SERVER_ERROR"},
-            {RVE_SERVER_50600, "RVE_SERVER_50600"},
-            {RVE_SERVER_40000, "RVE_SERVER_40000"},
-            {RVE_SERVER_40100, "RVE_SERVER_40100"},
-            {RVE_SERVER_40431, "RVE_SERVER_40431"},
-            {RVE_SERVER_40432, "RVE_SERVER_40432"},
-        };
-        for (const auto &[value, name] : kNames) {
-            if (value == code) {
-                return name;
-            }
-        }
-        return rve_strerror(code);
-    }
+    // The name of every code of rv_error.h ("RVE_FAILED"), "RVE_UNKNOWN" for
+    // any other code (rv_resultName).
+    static const char *name_of(int code) noexcept { return rv_resultName(code); }
+    // What the code means, for people (rv_resultText).
+    const char *text() const noexcept { return rv_resultText(code_); }
 
   private:
     static std::string describe(int code, std::string_view context) {

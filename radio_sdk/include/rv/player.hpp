@@ -5,7 +5,6 @@
 #ifndef RV_PLAYER_HPP
 #define RV_PLAYER_HPP
 
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -16,7 +15,6 @@
 #include <vector>
 
 #include "calls.hpp"
-#include "rv_callback_gate.hpp"
 
 namespace rv {
 
@@ -183,127 +181,19 @@ struct PlayerCallbacks : PlayerListener {
 
 namespace detail {
 
-// The C listener records hold no user pointer, so one process-wide hub owns
-// them and fans each event out to the registered C++ listeners. No lock of
-// the hub is held while a listener runs: a listener calling into the player
-// can never close a circle with a thread that holds the player's lock and
-// waits to reach the hub.
-class ListenerHub {
-  public:
-    struct Entry {
-        // Cleared through the gate on unregistration, which therefore waits
-        // for a call in progress on another thread.
-        std::atomic<PlayerListener *> listener{nullptr};
-        CallbackGate<PlayerListener *> gate{listener};
-        std::unique_ptr<PlayerListener> owned;  // for rv::PlayerCallbacks
-    };
-
-    static ListenerHub &get() {
-        static ListenerHub hub;
-        return hub;
-    }
-    ~ListenerHub() { uninstall(); }
-
-    std::shared_ptr<Entry> add(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
-        auto entry = std::make_shared<Entry>();
-        entry->listener = listener;
-        entry->owned = std::move(owned);
-        std::lock_guard install(install_mutex_);
-        bool first = false;
-        {
-            std::lock_guard lock(mutex_);
-            entries_.push_back(entry);
-            first = entries_.size() == 1;
-        }
-        if (first) {
-            setPlayerStateListener(&state_record());
-            setPlayerBroadcastListener(&broadcast_record());
-            setPlayerDownloadProgressListener(&download_progress);
-            setPlayerMetadataListener(&metadata);
-        }
-        return entry;
-    }
-
-    // Returns once no call into the entry's listener runs on another thread,
-    // unless this thread is inside a listener call itself: then it does not
-    // wait (two listeners dropping each other from two threads would wait for
-    // each other for ever) and a call running elsewhere may still finish.
-    void remove(const std::shared_ptr<Entry> &entry) {
-        std::unique_ptr<PlayerListener> owned;
-        if (dispatch_depth() > 0) {
-            entry->gate.set_without_waiting(nullptr);
-        } else {
-            entry->gate.set(nullptr);
-            // Freed here, not by an event thread still holding the entry.
-            owned = std::move(entry->owned);
-        }
-        // The C removals wait for events still passing through the hub on
-        // other threads; those no longer reach any listener of this entry.
-        std::lock_guard install(install_mutex_);
-        bool last = false;
-        {
-            std::lock_guard lock(mutex_);
-            std::erase(entries_, entry);
-            last = entries_.empty();
-        }
-        if (last) {
-            uninstall();
-        }
-    }
-
-  private:
-    // Listener calls running on this thread.
-    static int &dispatch_depth() noexcept {
-        static thread_local int depth = 0;
-        return depth;
-    }
-    struct Dispatching {
-        Dispatching() noexcept { ++dispatch_depth(); }
-        ~Dispatching() { --dispatch_depth(); }
-        Dispatching(const Dispatching &) = delete;
-        Dispatching &operator=(const Dispatching &) = delete;
-    };
-
+// Each C++ listener is one C listener of rv_addPlayerListener, with the
+// PlayerListener as its user pointer; a method that throws is logged.
+struct ListenerEvents {
     template <class... P, class... A>
-    static void dispatch(void (PlayerListener::*method)(P...), const A &...args) noexcept {
-        const Dispatching dispatching;
-        std::vector<std::shared_ptr<Entry>> entries;
+    static void forward(void *user, void (PlayerListener::*method)(P...),
+                        const A &...args) noexcept {
         try {
-            ListenerHub &hub = get();
-            std::lock_guard lock(hub.mutex_);
-            entries = hub.entries_;
-        } catch (...) {
-            log_dropped_exception("player listener");
-            return;
-        }
-        for (const std::shared_ptr<Entry> &entry : entries) {
-            entry->gate.call([&](PlayerListener *listener) {
-                try {
-                    (listener->*method)(args...);
-                } catch (...) {
-                    log_dropped_exception("player listener");
-                }
-            });
-        }
-    }
-
-    static void download_progress(int64_t fetched, int64_t total) noexcept {
-        dispatch(&PlayerListener::on_download_progress, fetched, total);
-    }
-
-    static void metadata(const char *title, const char *artist) noexcept {
-        std::optional<std::pair<std::string, std::string>> texts;
-        try {
-            texts.emplace(title, artist);
+            (static_cast<PlayerListener *>(user)->*method)(args...);
         } catch (...) {
             log_dropped_exception("player listener");
         }
-        if (texts) {
-            dispatch(&PlayerListener::on_metadata, texts->first, texts->second);
-        }
     }
-
-    static void live_program_updated(dao_play_item *item) noexcept {
+    static void live_program_updated(void *user, const dao_play_item *item) noexcept {
         std::optional<PlayItem> value;
         try {
             value = item_value(item);
@@ -311,46 +201,51 @@ class ListenerHub {
             log_dropped_exception("player listener");
         }
         if (value) {
-            dispatch(&PlayerListener::on_live_program_updated, *value);
+            forward(user, &PlayerListener::on_live_program_updated, *value);
         }
     }
-
-    static PlayerStateListener &state_record() {
-        static PlayerStateListener record{
-            .OnPrepareComplete = [] { dispatch(&PlayerListener::on_prepare_complete); },
-            .OnPlaying = [] { dispatch(&PlayerListener::on_playing); },
-            .OnPaused = [] { dispatch(&PlayerListener::on_paused); },
-            .OnProgress =
-                [](int32_t kind, int64_t position, int64_t duration) {
-                    dispatch(&PlayerListener::on_progress, kind, position, duration);
-                },
-            .OnError = [](int32_t what,
-                          int32_t detail) { dispatch(&PlayerListener::on_error, what, detail); },
-            .OnPlayEnd = [] { dispatch(&PlayerListener::on_play_end); },
-            .OnSeekStart = [] { dispatch(&PlayerListener::on_seek_start); },
-            .OnSeekComplete = [] { dispatch(&PlayerListener::on_seek_complete); },
-            .OnBufferingStart = [] { dispatch(&PlayerListener::on_buffering_start); },
-            .OnBufferingComplete = [] { dispatch(&PlayerListener::on_buffering_complete); },
-        };
-        return record;
+    static void metadata(void *user, const char *title, const char *artist) noexcept {
+        std::optional<std::pair<std::string, std::string>> texts;
+        try {
+            texts.emplace(title, artist);
+        } catch (...) {
+            log_dropped_exception("player listener");
+        }
+        if (texts) {
+            forward(user, &PlayerListener::on_metadata, texts->first, texts->second);
+        }
     }
-    static PlayerBroadcastListener &broadcast_record() {
-        static PlayerBroadcastListener record{.OnLiveProgramUpdated = &live_program_updated};
-        return record;
+    static const rv_player_events &record() {
+        static const rv_player_events events = [] {
+            rv_player_events e{};
+            e.struct_size = sizeof e;
+            e.on_prepare_complete = [](void *u) {
+                forward(u, &PlayerListener::on_prepare_complete);
+            };
+            e.on_playing = [](void *u) { forward(u, &PlayerListener::on_playing); };
+            e.on_paused = [](void *u) { forward(u, &PlayerListener::on_paused); };
+            e.on_progress = [](void *u, int32_t kind, int64_t position, int64_t duration) {
+                forward(u, &PlayerListener::on_progress, kind, position, duration);
+            };
+            e.on_error = [](void *u, int32_t what, int32_t detail) {
+                forward(u, &PlayerListener::on_error, what, detail);
+            };
+            e.on_play_end = [](void *u) { forward(u, &PlayerListener::on_play_end); };
+            e.on_seek_start = [](void *u) { forward(u, &PlayerListener::on_seek_start); };
+            e.on_seek_complete = [](void *u) { forward(u, &PlayerListener::on_seek_complete); };
+            e.on_buffering_start = [](void *u) { forward(u, &PlayerListener::on_buffering_start); };
+            e.on_buffering_complete = [](void *u) {
+                forward(u, &PlayerListener::on_buffering_complete);
+            };
+            e.on_download_progress = [](void *u, int64_t fetched, int64_t total) {
+                forward(u, &PlayerListener::on_download_progress, fetched, total);
+            };
+            e.on_live_program_updated = &live_program_updated;
+            e.on_metadata = &metadata;
+            return e;
+        }();
+        return events;
     }
-    void uninstall() {
-        removePlayerStateListener();
-        removePlayerBroadcastListener();
-        setPlayerDownloadProgressListener(nullptr);
-        setPlayerMetadataListener(nullptr);
-    }
-
-    // Orders installing and removing the C records; taken by (un)registration
-    // only, never by an event.
-    std::mutex install_mutex_;
-    // Guards entries_; taken by (un)registration and, briefly, by each event.
-    std::mutex mutex_;
-    std::vector<std::shared_ptr<Entry>> entries_;
 };
 
 }  // namespace detail
@@ -364,26 +259,35 @@ class ListenerHub {
 class ListenerHandle {
   public:
     ListenerHandle() = default;
-    ListenerHandle(ListenerHandle &&) noexcept = default;
+    ListenerHandle(ListenerHandle &&other) noexcept
+        : id_(std::exchange(other.id_, 0)), owned_(std::move(other.owned_)) {}
     ListenerHandle &operator=(ListenerHandle &&other) noexcept {
         reset();
-        entry_ = std::move(other.entry_);
+        id_ = std::exchange(other.id_, 0);
+        owned_ = std::move(other.owned_);
         return *this;
     }
     ~ListenerHandle() { reset(); }
     // Unregisters now.
     void reset() noexcept {
-        if (entry_) {
-            detail::ListenerHub::get().remove(entry_);
-            entry_.reset();
+        if (id_ != 0) {
+            rv_removePlayerListener(std::exchange(id_, 0));
         }
+        owned_.reset();
     }
 
   private:
     friend class Player;
-    explicit ListenerHandle(std::shared_ptr<detail::ListenerHub::Entry> entry)
-        : entry_(std::move(entry)) {}
-    std::shared_ptr<detail::ListenerHub::Entry> entry_;
+    ListenerHandle(PlayerListener *listener, std::unique_ptr<PlayerListener> owned)
+        : owned_(std::move(owned)) {
+        if (const int code =
+                rv_addPlayerListener(&detail::ListenerEvents::record(), listener, &id_);
+            code != RVE_OK) {
+            throw Error(code, "rv_addPlayerListener");
+        }
+    }
+    rv_listener_id id_ = 0;
+    std::unique_ptr<PlayerListener> owned_;  // for rv::PlayerCallbacks
 };
 
 // The player: starts resources and controls playback (rv_player.h). Get it
@@ -460,6 +364,10 @@ class Player {
     bool can_seek() const { return rv_canSeek(); }
     bool has_previous() const { return rv_hasPre(); }
     bool has_next() const { return rv_hasNext(); }
+    // The last play position the engine reported and the current item's
+    // length, in ms (0 when unknown, and for live streams).
+    int64_t position() const { return ijk_GetCurrentPosition(); }
+    int64_t duration() const { return ijk_GetDuration(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
      * resource has been started. Items stay valid until the application starts
@@ -504,13 +412,14 @@ class Player {
 
     // Registers `listener` (which must outlive the handle) / callables.
     // Any thread, also from inside a listener.
+    // Throws rv::Error (RVE_NO_MEMORY) when it cannot be registered.
     [[nodiscard]] ListenerHandle listen(PlayerListener &listener) const {
-        return ListenerHandle(detail::ListenerHub::get().add(&listener, nullptr));
+        return ListenerHandle(&listener, nullptr);
     }
     [[nodiscard]] ListenerHandle listen(PlayerCallbacks callbacks) const {
         auto owned = std::make_unique<PlayerCallbacks>(std::move(callbacks));
         PlayerListener *listener = owned.get();
-        return ListenerHandle(detail::ListenerHub::get().add(listener, std::move(owned)));
+        return ListenerHandle(listener, std::move(owned));
     }
 
   private:

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -38,7 +39,52 @@ struct Config {
     std::optional<std::string> ca_file;
     // How long the constructor waits for the service's answer to start-up.
     std::chrono::milliseconds start_timeout{20000};
+    // The application's loop (rv_setCallbackDispatcher): when set, every
+    // callback (data results, player listeners) is handed to it as a job to
+    // run once on the loop's thread, in order, none once the rv::Sdk is
+    // destroyed. It is called on the SDK's threads and must only queue the job
+    // (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
+    // connection). With it, wait for futures only off the loop's thread.
+    std::function<void(std::function<void()> job)> dispatcher;
 };
+
+namespace detail {
+
+// Holds the application's dispatcher for the C side while an rv::Sdk lives.
+class DispatcherSlot {
+  public:
+    DispatcherSlot() = default;
+    DispatcherSlot(const DispatcherSlot &) = delete;
+    DispatcherSlot &operator=(const DispatcherSlot &) = delete;
+    ~DispatcherSlot() {
+        if (post_) {
+            rv_setCallbackDispatcher(nullptr, nullptr);  // the SDK is released by now
+        }
+    }
+    // Installs `post`; throws rv::Error 3 while an SDK is started.
+    void install(std::function<void(std::function<void()>)> post) {
+        post_ = std::make_unique<std::function<void(std::function<void()>)>>(std::move(post));
+        if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, post_.get());
+            code != RVE_OK) {
+            post_.reset();
+            throw Error(code, "rv_setCallbackDispatcher");
+        }
+    }
+
+  private:
+    static void post(void (*run)(void *), void *arg, void *user) noexcept {
+        try {
+            (*static_cast<std::function<void(std::function<void()>)> *>(user))(
+                [run, arg] { run(arg); });
+        } catch (...) {
+            log_dropped_exception("dispatcher");
+            run(arg);  // made here rather than never
+        }
+    }
+    std::unique_ptr<std::function<void(std::function<void()>)>> post_;
+};
+
+}  // namespace detail
 
 // The started SDK. One per process; neither copyable nor movable (hold it in a
 // std::optional or std::unique_ptr to control its lifetime).
@@ -60,11 +106,12 @@ struct Config {
 class Sdk {
   public:
     // Starts the SDK and waits up to config.start_timeout for its outcome.
-    // Throws rv::Error with the start-up's code: 3 when an SDK is already
-    // started or starting in this process, 4 a missing credential, 16 a data
-    // directory that is not readable and writable, 2 or a server code when
-    // the service cannot be reached or refuses, and the code of the failure
-    // when no answer came in time. Whatever failed has been released again
+    // Throws rv::Error with the start-up's code: RVE_NOT_READY when an SDK is
+    // already started or starting in this process (or a dispatcher cannot be
+    // set), RVE_BAD_ARGS a missing credential, RVE_NO_ACCESS a data directory
+    // that is not readable and writable, RVE_FAILED or a server code when the
+    // service cannot be reached or refuses, and the code of the failure when
+    // no answer came in time. Whatever failed has been released again
     // (except another instance's SDK). Blocks; call it from an application
     // thread, never from an SDK callback.
     explicit Sdk(const Config &config) {
@@ -80,12 +127,16 @@ class Sdk {
         if (config.ca_file) {
             rv_setCaFile(config.ca_file->c_str());
         }
+        if (config.dispatcher) {
+            dispatcher_.install(config.dispatcher);
+        }
+        const bool pump = static_cast<bool>(config.dispatcher);
         auto wait = std::make_shared<detail::InitWait>();
         auto hold = std::make_unique<std::shared_ptr<detail::InitWait>>(wait);
         rv_initSdk(config.app_id.c_str(), config.secret_key.c_str(), config.channel.c_str(),
                    c_str(config.extra), config.package_name.c_str(), c_str(config.data_dir),
                    &detail::InitWait::deliver, hold.release());
-        std::optional<int> code = wait->wait_for(config.start_timeout);
+        std::optional<int> code = wait->wait_for(config.start_timeout, pump);
         if (code == RVE_OK) {
             return;
         }
@@ -99,7 +150,7 @@ class Sdk {
         if (code) {
             throw Error(*code, "rv::Sdk: start-up failed");
         }
-        code = wait->wait_for(std::chrono::seconds(5));
+        code = wait->wait_for(std::chrono::seconds(5), pump);
         throw Error(code.value_or(RVE_FAILED) != RVE_OK ? code.value_or(RVE_FAILED) : RVE_FAILED,
                     "rv::Sdk: start-up did not finish in time");
     }
@@ -409,6 +460,10 @@ class Sdk {
         }
     }
     void clear_auth_access_info() const { rv_clearSdkAuthAccessInfo(); }
+
+  private:
+    // Destroyed after ~Sdk released the SDK.
+    detail::DispatcherSlot dispatcher_;
 };
 
 // "MAJOR.MINOR.PATCH" of the library loaded at run time.

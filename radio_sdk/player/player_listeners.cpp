@@ -1,0 +1,99 @@
+#include "player/player_listeners.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "rv_callback_gate.hpp"
+#include "rv_error.h"
+
+namespace rv::listeners {
+
+namespace {
+
+struct Listener {
+    rv_listener_id id = 0;
+    rv_player_events events{};
+    void *user = nullptr;
+    // Points at this record while it is added; the gate clears it on removal.
+    std::atomic<Listener *> self{nullptr};
+    rv::detail::CallbackGate<Listener *> gate{self};
+};
+using ListenerPtr = std::shared_ptr<Listener>;
+
+// Guards s_listeners and s_next_id; taken briefly by adding, removing and
+// every event's fan-out (to copy the list), never while a listener runs.
+std::mutex s_mutex;
+std::vector<ListenerPtr> s_listeners;
+rv_listener_id s_next_id = 1;
+
+}  // namespace
+
+void each(void (*visit)(const rv_player_events &events, void *user, void *context), void *context) {
+    std::vector<ListenerPtr> listeners;
+    {
+        std::lock_guard lock(s_mutex);
+        if (s_listeners.empty()) {
+            return;
+        }
+        try {
+            listeners = s_listeners;
+        } catch (const std::bad_alloc &) {
+            return;  // this one event is not heard rather than heard under the lock
+        }
+    }
+    for (const ListenerPtr &listener : listeners) {
+        listener->gate.call([&](Listener *added) { visit(added->events, added->user, context); });
+    }
+}
+
+}  // namespace rv::listeners
+
+using rv::listeners::Listener;
+using rv::listeners::s_listeners;
+using rv::listeners::s_mutex;
+using rv::listeners::s_next_id;
+
+int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out) {
+    if (events == nullptr || events->struct_size < sizeof events->struct_size) {
+        return RVE_BAD_ARGS;
+    }
+    try {
+        auto listener = std::make_shared<Listener>();
+        // An older program's record is shorter: its missing slots stay null.
+        std::memcpy(&listener->events, events,
+                    std::min(events->struct_size, sizeof(rv_player_events)));
+        listener->events.struct_size = sizeof(rv_player_events);
+        listener->user = user;
+        listener->self.store(listener.get());
+        std::lock_guard lock(s_mutex);
+        listener->id = s_next_id++;
+        s_listeners.push_back(listener);
+        if (out != nullptr) {
+            *out = listener->id;
+        }
+    } catch (const std::bad_alloc &) {
+        return RVE_NO_MEMORY;
+    }
+    return RVE_OK;
+}
+
+int rv_removePlayerListener(rv_listener_id id) {
+    std::shared_ptr<Listener> removed;
+    {
+        std::lock_guard lock(s_mutex);
+        const auto found = std::find_if(s_listeners.begin(), s_listeners.end(),
+                                        [id](const auto &listener) { return listener->id == id; });
+        if (found == s_listeners.end()) {
+            return RVE_BAD_ARGS;
+        }
+        removed = std::move(*found);
+        s_listeners.erase(found);
+    }
+    removed->gate.set(nullptr);  // waits for calls into it on other threads
+    return RVE_OK;
+}
