@@ -13,14 +13,20 @@ RV_BEGIN_DECLS
  * directory (created with its parents when missing; the current directory
  * when null), reads or makes the device id, starts the HTTP transport and
  * asks the service for this device's openid (app init, falling back to app
- * active), which it keeps in `data_dir`/openid.dat.
+ * active), which it keeps in `data_dir`/openid.dat. The SDK's files in
+ * `data_dir` (openid.dat, report_outbox.log and report_outbox.lock) are made
+ * 0600 and never opened through a symbolic link or as anything but a regular
+ * file. Several processes may share one `data_dir`: one sends the reports
+ * kept there, the others keep theirs in report_outbox.<n>.log until they are
+ * sent or adopted by the next process that owns the directory.
  *
  * appid, secretkey, channel and packagename are required; extra and data_dir
  * may be null. All texts are copied.
  *
  * The outcome reaches `callback` exactly once, with data null and count 0:
  * 0 once the SDK is started (the data functions work from then on); 4 for a
- * null required argument; 3 when the SDK is started, still starting, or its
+ * null required argument or an HTTPS host (rv_setServiceHosts, RV_OPEN_API_HTTPS)
+ * that is not an https:// URL; 3 when the SDK is started, still starting, or its
  * last start-up failed and rv_releaseSdk has not been called since; 5 no
  * memory; 16 a data directory that is not readable and writable; 2 or a
  * server code when neither identity request succeeds; 521 when the identity
