@@ -131,7 +131,7 @@ int main() {
         return 1;
     }
     const std::string base = service.http_url();
-    rv_setServiceHosts(base.c_str(), base.c_str(), base.c_str());
+    rv_setServiceHosts(base.c_str(), nullptr, base.c_str());
     rv_initSdk("rv-test-app", "rv-test-secret", "bench", nullptr, "com.example.bench", dir.c_str(),
                on_init, nullptr);
     {

@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: album_process <service URL> <data dir>\n");
         return 2;
     }
-    rv_setServiceHosts(argv[1], argv[1], argv[1]);
+    rv_setServiceHosts(argv[1], nullptr, argv[1]);
     rv_initSdk("rv-test-app", "rv-test-secret", "bench", nullptr, "com.example.bench", argv[2],
                on_init, nullptr);
     {

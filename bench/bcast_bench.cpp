@@ -80,7 +80,7 @@ int main() {
         return 1;
     }
     const std::string url = service.http_url();
-    rv_setServiceHosts(url.c_str(), url.c_str(), url.c_str());
+    rv_setServiceHosts(url.c_str(), nullptr, url.c_str());
     rv_initSdk(
         "rv-test-app", "rv-test-secret", "bench", nullptr, "com.example.bench", dir.c_str(),
         [](int code, void *, int, void *) {

@@ -106,8 +106,7 @@ extern "C" int http_client_final(void) {
 }
 
 int rv::http::request(Verb verb, const char *url, const char *body, const char *cainfo,
-                      http_task_callback callback, void *user_data, std::chrono::milliseconds delay,
-                      std::chrono::milliseconds timeout) {
+                      http_task_callback callback, void *user_data, const Options &options) {
     const VerbRow &row = verb_row(verb);
     log_masked(row.url_line, url);
     if (row.body_line != nullptr) {
@@ -129,9 +128,11 @@ int rv::http::request(Verb verb, const char *url, const char *body, const char *
     }
     arg->callback = callback;
     arg->user_data = user_data;
-    arg->timeout_ms = static_cast<long>(timeout.count());
-    const int rc = delay.count() > 0
-                       ? s_delayed.add(delay, row.task, arg.get())
+    arg->timeout_ms = static_cast<long>(options.timeout.count());
+    arg->max_body_bytes = options.max_body_bytes;
+    arg->fresh_connection = options.fresh_connection ? 1 : 0;
+    const int rc = options.delay.count() > 0
+                       ? s_delayed.add(options.delay, row.task, arg.get())
                        : thread_pool_add_task_ex(row.task, arg.get(), http_task_discard);
     if (rc == RVE_OK) {
         arg.release();  // the task owns it now

@@ -45,8 +45,9 @@ RV_API int https_request_get(const char *url, const char *cainfo, http_task_call
                              void *user_data);
 RV_API int https_request_post(const char *url, const char *body, const char *cainfo,
                               http_task_callback callback, void *user_data);
-// HEAD request to `url` following at most 10 redirects (http and https only); the
-// callback gets the URL finally reached and its length, or 2.
+// Redirect probe of `url` (https_task_get_redirect_uri: at most 10 redirects, never
+// from https to http, the hop carrying "code=" or leaving the host handed over
+// unrequested); the callback gets that URL and its length, or 2.
 RV_API int https_request_get_redirect_uri(const char *url, const char *cainfo,
                                           http_task_callback callback, void *user_data);
 
@@ -62,16 +63,21 @@ namespace rv::http {
 
 enum class Verb { HttpGet, HttpPost, HttpsGet, HttpsPost, HttpsProbe };
 
+// How one transfer is made, beyond its verb and URL.
+struct Options {
+    std::chrono::milliseconds delay{};    // queued on the pool once this has passed
+    std::chrono::milliseconds timeout{};  // whole-transfer limit; zero: HTTP_TASK_TIMEOUT_SECONDS
+    size_t max_body_bytes = 0;            // larger answers fail; 0: HTTP_TASK_MAX_BODY_BYTES
+    bool fresh_connection = false;        // never over a reused connection
+};
+
 // The request functions above in one: `body` is required for the POSTs (null for the
-// others), `cainfo` is ignored for plain HTTP. The transfer is queued on the pool once
-// `delay` has passed (the wait occupies no worker) and is limited to `timeout` (zero:
-// HTTP_TASK_TIMEOUT_SECONDS). Results as http_request_get; a request still waiting for
-// its time when the client stops gets its callback with 3 on the thread calling
-// http_client_final; one the pool refuses at its time gets the pool's code on the
-// client's timer thread.
+// others), `cainfo` is ignored for plain HTTP. The delay occupies no worker. Results
+// as http_request_get; a request still waiting for its time when the client stops
+// gets its callback with 3 on the thread calling http_client_final; one the pool
+// refuses at its time gets the pool's code on the client's timer thread.
 int request(Verb verb, const char *url, const char *body, const char *cainfo,
-            http_task_callback callback, void *user_data, std::chrono::milliseconds delay = {},
-            std::chrono::milliseconds timeout = {});
+            http_task_callback callback, void *user_data, const Options &options = {});
 
 }  // namespace rv::http
 #endif

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,9 @@ struct EasyDeleter {
 struct MultiDeleter {
     void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
 };
+struct UrlDeleter {
+    void operator()(CURLU *url) const { curl_url_cleanup(url); }
+};
 
 // Written by http_task_init/http_task_final only, while no transfer runs.
 std::unique_ptr<CURLSH, ShareDeleter> s_curl_share;
@@ -77,6 +82,7 @@ enum class Kind { kGet, kPost, kProbe };
 struct WriteBuffer {
     int error = RVE_OK;
     std::string &data;
+    size_t max;  // a larger answer aborts the transfer
 };
 
 void share_lock(CURL *, curl_lock_data data, curl_lock_access, void *) {
@@ -100,10 +106,9 @@ size_t write_data_cb(char *chunk, size_t size, size_t count, void *user) {
         return 0;
     }
     const size_t n = size * count;
-    if (n > HTTP_TASK_MAX_BODY_BYTES - buffer->data.size()) {
+    if (n > buffer->max - buffer->data.size()) {
         buffer->error = RVE_FAILED;
-        LOGE(kTag, "response body larger than %u bytes, transfer aborted \n",
-             HTTP_TASK_MAX_BODY_BYTES);
+        LOGE(kTag, "response body larger than %zu bytes, transfer aborted \n", buffer->max);
         return 0;
     }
     try {
@@ -305,7 +310,8 @@ rv::http::Transfer answered(CURL *easy, rv::http::Failure failure) {
     curl_off_t retry_after = 0;
     if (curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retry_after) == CURLE_OK &&
         retry_after > 0) {
-        transfer.retry_after_s = static_cast<long>(retry_after);
+        transfer.retry_after_s =
+            static_cast<long>(std::min<curl_off_t>(retry_after, HTTP_TASK_MAX_RETRY_AFTER_SECONDS));
     }
     return transfer;
 }
@@ -344,6 +350,113 @@ void finish(const http_task_arg &arg, int result, const char *data, size_t size,
     t_transfer = {};
 }
 
+// Scheme, host and port of a URL (the port filled in from the scheme), or nothing.
+struct Origin {
+    std::string scheme, host, port, query;
+};
+
+std::optional<Origin> origin_of(const char *url) {
+    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url, 0) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    Origin origin;
+    auto part = [&handle](CURLUPart which, std::string &out, unsigned flags) {
+        char *text = nullptr;
+        if (curl_url_get(handle.get(), which, &text, flags) == CURLUE_OK) {
+            out = text;
+            curl_free(text);
+            return true;
+        }
+        return false;
+    };
+    if (!part(CURLUPART_SCHEME, origin.scheme, 0) || !part(CURLUPART_HOST, origin.host, 0) ||
+        !part(CURLUPART_PORT, origin.port, CURLU_DEFAULT_PORT)) {
+        return std::nullopt;
+    }
+    part(CURLUPART_QUERY, origin.query, 0);
+    return origin;
+}
+
+bool carries_code(const std::string &query) {
+    for (size_t at = 0; at != std::string::npos && at < query.size();) {
+        if (query.compare(at, 5, "code=") == 0) {
+            return true;
+        }
+        at = query.find('&', at);
+        at = at == std::string::npos ? at : at + 1;
+    }
+    return false;
+}
+
+// The grant-code probe steps through the redirects itself, with HEAD requests, so that
+// the hop meant for the application (one carrying "code=", or one leaving the host the
+// probe began on) is handed to the callback and never requested: the grant code stays
+// off the network. Refused with 2: a redirect from https to http, more than
+// HTTP_TASK_MAX_REDIRECTS redirects, a URL that cannot be read.
+void run_probe(CURL *easy, const http_task_arg &arg) {
+    using Clock = std::chrono::steady_clock;
+    const long limit_ms = arg.timeout_ms > 0 ? arg.timeout_ms : HTTP_TASK_TIMEOUT_SECONDS * 1000L;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
+    const std::optional<Origin> start = origin_of(arg.url);
+    std::string url = arg.url;
+    std::optional<Origin> here = start;  // of `url`
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (!start) {
+        LOGE(kTag, "TASK-GET-URI: a URL that cannot be read, refused \n");
+        finish(arg, RVE_FAILED, nullptr, 0);
+        return;
+    }
+    for (long hop = 0;; hop++) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, std::max(1L, static_cast<long>(left.count())));
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        const Performed performed = perform(easy);
+        const rv::http::Transfer transfer = answered(easy, classify(performed.code));
+        if (performed.code != CURLE_OK) {
+            LOGE(kTag, "http request perform failed: %s\n", performed.text);
+            finish(arg, RVE_FAILED, nullptr, 0, transfer);
+            return;
+        }
+        char *location = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+        if (location == nullptr) {
+            log_masked("TASK-GET-URI: redirect to uri = %s\n", url.c_str());
+            finish(arg, RVE_OK, url.c_str(), url.size(), transfer);
+            return;
+        }
+        const std::string next = location;
+        const std::optional<Origin> there = origin_of(next.c_str());
+        if (!there || (there->scheme != "http" && there->scheme != "https")) {
+            LOGE(kTag, "TASK-GET-URI: redirect to a URL that is not http or https, refused \n");
+            finish(arg, RVE_FAILED, nullptr, 0, transfer);
+            return;
+        }
+        if (here->scheme == "https" && there->scheme != "https") {
+            LOGE(kTag, "TASK-GET-URI: redirect from https to http refused \n");
+            finish(arg, RVE_FAILED, nullptr, 0, transfer);
+            return;
+        }
+        if (carries_code(there->query) || there->scheme != start->scheme ||
+            there->host != start->host || there->port != start->port) {
+            log_masked("TASK-GET-URI: redirect to uri = %s\n", next.c_str());
+            finish(arg, RVE_OK, next.c_str(), next.size(), transfer);
+            return;
+        }
+        if (hop >= HTTP_TASK_MAX_REDIRECTS) {
+            LOGE(kTag, "TASK-GET-URI: more than %ld redirects, refused \n",
+                 HTTP_TASK_MAX_REDIRECTS);
+            finish(arg, RVE_FAILED, nullptr, 0, transfer);
+            return;
+        }
+        url = next;
+        here = there;
+    }
+}
+
 void run_transfer(void *argument, Kind kind) {
     HttpTaskArgPtr arg(static_cast<http_task_arg *>(argument));
     if (kind == Kind::kProbe) {
@@ -360,47 +473,38 @@ void run_transfer(void *argument, Kind kind) {
         finish(*arg, RVE_FAILED, nullptr, 0);
         return;
     }
-    WriteBuffer buffer{RVE_OK, thread_body()};
     set_common_options(easy, arg->cainfo);
+    if (kind == Kind::kProbe) {
+        run_probe(easy, *arg);
+        return;
+    }
+    WriteBuffer buffer{RVE_OK, thread_body(),
+                       arg->max_body_bytes > 0
+                           ? std::min(arg->max_body_bytes, size_t{HTTP_TASK_MAX_BODY_BYTES})
+                           : size_t{HTTP_TASK_MAX_BODY_BYTES}};
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
                      arg->timeout_ms > 0 ? arg->timeout_ms : HTTP_TASK_TIMEOUT_SECONDS * 1000L);
     curl_easy_setopt(easy, CURLOPT_URL, arg->url);
-    if (kind == Kind::kProbe) {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, HTTP_TASK_MAX_REDIRECTS);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    } else {
-        curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
-        curl_easy_setopt(easy, CURLOPT_VERBOSE,
-                         static_cast<long>(s_debug_curl_verbose.load(std::memory_order_relaxed)));
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, write_data_cb);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &buffer);
-        if (kind == Kind::kPost) {
-            curl_easy_setopt(easy, CURLOPT_POST, 1L);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, arg->body);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE,
-                             static_cast<long>(std::strlen(arg->body)));
-        }
+    curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE,
+                     static_cast<long>(s_debug_curl_verbose.load(std::memory_order_relaxed)));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, write_data_cb);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &buffer);
+    if (arg->fresh_connection) {
+        // A reused connection the server already closed would have libcurl send the
+        // request again on a new one: a change must reach the service at most once.
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    }
+    if (kind == Kind::kPost) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, arg->body);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(std::strlen(arg->body)));
     }
     const Performed performed = perform(easy);
     const rv::http::Transfer transfer = answered(easy, classify(performed.code));
     if (performed.code != CURLE_OK) {
         LOGE(kTag, "http request perform failed: %s\n", performed.text);
         finish(*arg, RVE_FAILED, nullptr, 0, transfer);
-        return;
-    }
-    if (kind == Kind::kProbe) {
-        char *effective = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
-        if (effective == nullptr) {
-            TASK_LOGV("TASK-GET-URI: redirect to uri = NULL \n");
-            finish(*arg, RVE_FAILED, nullptr, 0);
-            return;
-        }
-        log_masked("TASK-GET-URI: redirect to uri = %s\n", effective);
-        finish(*arg, RVE_OK, effective, std::strlen(effective), transfer);
         return;
     }
     if (buffer.error != RVE_OK || (kind == Kind::kPost && buffer.data.empty())) {

@@ -29,14 +29,20 @@ typedef struct http_task_arg {
     http_task_callback callback;  // may be null: the outcome is then dropped
     void *user_data;              // handed back to the callback untouched
     long timeout_ms;              // whole-transfer limit; 0 for HTTP_TASK_TIMEOUT_SECONDS
+    size_t max_body_bytes;        // a larger answer fails with 2; 0 for HTTP_TASK_MAX_BODY_BYTES
+    int fresh_connection;         // 1: never over a reused connection (nor resent on a new one)
 } http_task_arg;
 
-// An answer larger than this aborts the transfer with result 2.
+// An answer larger than this (or than the record's max_body_bytes) aborts the
+// transfer with result 2 and an E line.
 #define HTTP_TASK_MAX_BODY_BYTES (16u * 1024u * 1024u)
 // Whole-transfer limit of every task, the redirect probe included.
 #define HTTP_TASK_TIMEOUT_SECONDS 20L
-// The redirect probe follows at most this many redirects, to http and https only.
+// The redirect probe takes at most this many redirects (see https_task_get_redirect_uri).
 #define HTTP_TASK_MAX_REDIRECTS 10L
+// A longer Retry-After is taken as this many seconds (so no caller's arithmetic on it
+// can overflow, even with a 32-bit long).
+#define HTTP_TASK_MAX_RETRY_AFTER_SECONDS 300L
 
 // A zero-filled record, or null when memory is short. Any thread.
 RV_API http_task_arg *http_task_arg_new(void);
@@ -55,8 +61,12 @@ RV_API void *http_task_get(void *arg);
 RV_API void *http_task_post(void *arg);
 RV_API void *https_task_get(void *arg);
 RV_API void *https_task_post(void *arg);
-// HEAD request following redirects; the callback gets the URL finally reached (valid
-// only during the call) with its length, or 2.
+// Redirect probe: HEAD requests stepping through the redirects one at a time. The
+// callback gets, with its length (valid only during the call), the URL of the first
+// hop that carries "code=" in its query or leaves the scheme, host and port the probe
+// began on (that hop is not requested), else the last URL reached. Result 2 for a
+// redirect from https to http, more than HTTP_TASK_MAX_REDIRECTS redirects or a
+// transfer failure.
 RV_API void *https_task_get_redirect_uri(void *arg);
 
 // Switches, any thread: V lines of this module (default 1); dump of every received body
@@ -103,7 +113,8 @@ enum class Failure {
 struct Transfer {
     Failure failure = Failure::Stopped;
     long status = 0;          // HTTP status of the (last) answer; 0 without one
-    long retry_after_s = -1;  // the answer's Retry-After in seconds; -1 without one
+    long retry_after_s = -1;  // the answer's Retry-After in seconds (at most
+                              // HTTP_TASK_MAX_RETRY_AFTER_SECONDS); -1 without one
 };
 
 // The transfer whose completion callback is running on this thread (valid during that

@@ -29,6 +29,7 @@
 #include "request/init_dao.h"
 #include "request/init_req.h"
 #include "request/report_outbox.h"
+#include "request/service_hosts.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "util/util.h"
@@ -408,6 +409,12 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
     if (mSdkInitOk != 0) {
         LOGE(kApiTag, "the sdk has been inited already!\n");
         rv::api::deliver(args, RVE_NOT_READY, nullptr, 0);
+        return;
+    }
+    // The signature of the secret key and the user's tokens travel to this host.
+    if (strncasecmp(rv::service_host(rv::Host::OpenApiHttps).c_str(), "https://", 8) != 0) {
+        LOGE(kApiTag, "the HTTPS host is not an https:// URL, refused!\n");
+        rv::api::deliver(args, RVE_BAD_ARGS, nullptr, 0);
         return;
     }
     ipa_sdk_init(appid, secretkey, channel, extra, packagename, data_dir, _cb_ipa_sdk_init, args);

@@ -13,16 +13,22 @@ RV_BEGIN_DECLS
  * directory (created with its parents when missing; the current directory
  * when null), reads or makes the device id, starts the HTTP transport and
  * asks the service for this device's openid (app init, falling back to app
- * active), which it keeps in `data_dir`/openid.dat.
+ * active), which it keeps in `data_dir`/openid.dat. The SDK's files in
+ * `data_dir` (openid.dat, report_outbox.log and report_outbox.lock) are made
+ * 0600 and never opened through a symbolic link or as anything but a regular
+ * file. Several processes may share one `data_dir`: one sends the reports
+ * kept there, the others keep theirs in report_outbox.<n>.log until they are
+ * sent or adopted by the next process that owns the directory.
  *
  * appid, secretkey, channel and packagename are required; extra and data_dir
  * may be null. All texts are copied.
  *
  * The outcome reaches `callback` exactly once, with data null and count 0:
  * RVE_OK once the SDK is started (the data functions work from then on);
- * RVE_BAD_ARGS for a null required argument; RVE_NOT_READY when the SDK is
- * started, still starting, or its last start-up failed and rv_releaseSdk has
- * not been called since; RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory
+ * RVE_BAD_ARGS for a null required argument or an HTTPS host
+ * (rv_setServiceHosts, RV_OPEN_API_HTTPS) that is not an https:// URL;
+ * RVE_NOT_READY when the SDK is started, still starting, or its last
+ * start-up failed and rv_releaseSdk has not been called since; RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory
  * that is not readable and writable; RVE_FAILED or a server code when neither
  * identity request succeeds; RVE_SAVE_FAILED when the identity file cannot be
  * written. Refusals and failures before the identity request

@@ -1,5 +1,6 @@
 #include "request/report_outbox.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -147,8 +148,11 @@ void settle_locked() {
         s_counts.dropped++;
         LOGW(kTag, "report refused by the report host, dropped (%zu dropped)\n", s_counts.dropped);
     } else {
-        const milliseconds wait =
-            std::max(s_backoff, milliseconds(std::max(outcome.retry_after_s, 0L) * 1000));
+        // Capped before it is multiplied: a host's Retry-After never silences the outbox
+        // for longer than the backoff's own cap.
+        const long retry_after_s =
+            std::clamp(outcome.retry_after_s, 0L, static_cast<long>(kMaxBackoff.count() / 1000));
+        const milliseconds wait = std::max(s_backoff, milliseconds(retry_after_s * 1000L));
         s_next_attempt = Clock::now() + wait;
         s_backoff = std::min(s_backoff * 2, kMaxBackoff);
         LOGW(kTag, "report kept, next attempt in %ld ms: %s\n", static_cast<long>(wait.count()),
@@ -171,6 +175,7 @@ void sync_store(std::unique_lock<std::mutex> &lock) {
     lock.unlock();
     for (const ReportStore::Record &record : fresh) {
         if (s_store.is_open() && !s_store.add(record)) {
+            // The file was cut back to its last whole line (or closed, with an E line).
             LOGW(kTag, "report outbox: cannot write to the file, report kept in memory only\n");
         }
     }
@@ -235,13 +240,17 @@ void open(const char *data_dir) {
     std::vector<ReportStore::Record> kept;
     if (data_dir != nullptr) {
         try {
-            kept = s_store.open(std::string(data_dir) + "/" + kOutboxFile);
+            kept = s_store.open(data_dir);
         } catch (const std::bad_alloc &) {
             s_store.close();
         }
     }
     if (!s_store.is_open()) {
         LOGW(kTag, "report outbox: no file in the data directory, reports kept in memory only\n");
+    } else if (!s_store.owns_directory()) {
+        LOGW(kTag,
+             "report outbox: another process sends this directory's reports; ours kept in %s\n",
+             s_store.path().c_str());
     }
     std::lock_guard lock(s_mutex);
     s_counts = {};
@@ -250,7 +259,7 @@ void open(const char *data_dir) {
     try {
         for (ReportStore::Record &record : kept) {
             s_bytes += record.text.size();
-            s_next_seq = record.seq + 1;
+            s_next_seq = std::max(s_next_seq, record.seq + 1);
             s_queue.push_back({record.seq, std::move(record.text), true, nullptr, nullptr, true});
         }
         s_thread = std::thread(run);
@@ -299,7 +308,7 @@ void close() {
     pay(owed);
 }
 
-bool post(std::string event_text, rv_result_callback callback, void *user_data) {
+bool post(std::string &&event_text, rv_result_callback callback, void *user_data) {
     std::vector<Owed> owed;
     bool queued = false;
     {

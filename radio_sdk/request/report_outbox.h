@@ -1,13 +1,14 @@
 /*
  * The report outbox: every report send_report is given while the SDK runs is kept
- * in the data directory (ReportStore, file "report_outbox.log") until the report
+ * in the data directory (ReportStore: "report_outbox.log", or a log of its own while
+ * another process on the same directory holds that one) until the report
  * host answered it with 2xx, and sent one at a time, in the order the reports were
  * made. A transient failure (no connection, time out, connection cut, HTTP 5xx or
  * 429) keeps it and tries again after 2 s, doubling to 5 minutes (at least the
- * answer's Retry-After); any other answer (HTTP 4xx) drops it with a W line. The
- * outbox holds at most kOutboxReports reports or kOutboxBytes of event text; when
- * full, the oldest is dropped with a W line and counted. At release nothing more is
- * sent; what is left stays in the file and goes out after the next start-up.
+ * answer's Retry-After, taken as 5 minutes at most); any other answer (HTTP 4xx) drops it with a W
+ * line. The outbox holds at most kOutboxReports reports or kOutboxBytes of event text; when full,
+ * the oldest is dropped with a W line and counted. At release nothing more is sent; what is left
+ * stays in the file and goes out after the next start-up.
  *
  * Threading: post() may be called from any thread and only takes a short lock: the
  * file is written and the reports sent by the outbox's own thread. open() and
@@ -25,7 +26,6 @@ namespace rv::req::outbox {
 
 inline constexpr size_t kOutboxReports = 2000;
 inline constexpr size_t kOutboxBytes = 1024 * 1024;
-inline constexpr const char *kOutboxFile = "report_outbox.log";
 
 // Reads the reports kept in `data_dir` and starts the outbox's thread; nothing is
 // sent before resume(). Without a usable file the outbox still keeps reports in
@@ -39,8 +39,9 @@ void close();
 // Takes a report (its event text) when the outbox is open and returns true; the
 // callback, when given, gets the result of the report's first attempt (0, or the
 // failure code while the report stays kept), or 3 at close, or 7 when it was
-// dropped from a full outbox first. False when the outbox is not open.
-bool post(std::string event_text, rv_result_callback callback, void *user_data);
+// dropped from a full outbox first. False when the outbox is not open; `event_text`
+// is then left as it was, for the caller to send itself.
+bool post(std::string &&event_text, rv_result_callback callback, void *user_data);
 
 }  // namespace rv::req::outbox
 

@@ -258,8 +258,10 @@ int queue(Call &call, milliseconds delay) {
     }
     const auto left =
         std::chrono::duration_cast<milliseconds>(call.deadline - Clock::now()) - delay;
+    const rv::http::Options options{delay, std::max(left, kLeastAttempt), kMaxAnswerBytes,
+                                    call.endpoint->effect == Effect::Changes};
     return rv::http::request(verb_of(*call.endpoint), url.c_str(), "", nullptr, on_answer, &call,
-                             delay, std::max(left, kLeastAttempt));
+                             options);
 }
 
 }  // namespace

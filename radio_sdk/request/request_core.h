@@ -45,8 +45,13 @@ enum class Method {
 // What a request does on the service, which decides whether it may be sent again.
 enum class Effect {
     Reads,    // only reads: tried again after a transient failure (see send)
-    Changes,  // changes state, or is an authorisation exchange or a report: sent once
+    Changes,  // changes state, or is an authorisation exchange or a report: sent once,
+              // over a connection of its own (a reused one could make libcurl resend it)
 };
+
+// No row's answer is larger (a page is small): a larger one ends the request with 2
+// and an E line instead of growing in memory.
+inline constexpr size_t kMaxAnswerBytes = 2 * 1024 * 1024;
 
 // Appends a block to the URL: 0 or the failure code. `arg` is send()'s block_arg.
 using Block = int (*)(std::string &url, const char *arg);

@@ -35,15 +35,18 @@ RV_API int create_multi_directory(const char *path);
 
 /*
  * Reads the whole file into a new zero-terminated buffer stored in *out
- * (caller frees). 1 on success; 0 when the file cannot be opened or read, or
+ * (caller frees). 1 on success; 0 when the file cannot be opened or read, is a
+ * symbolic link or not a regular file (a FIFO is refused, never waited on), or
  * the buffer cannot be allocated (then *out is null).
  */
 RV_API int read_data_from_file(const char *path, char **out);
 
 /*
  * Replaces the file's contents with the bytes of `text` (no terminator). The
- * bytes go to a temporary file in the same directory, which is then renamed
- * over `path`: readers see the old or the new contents, never a part. 1 on
+ * bytes go to a new temporary file (mode 0600) in the same directory, synced,
+ * which is then renamed over `path` and the directory synced: readers see the
+ * old or the new contents, never a part, and a link or FIFO at `path` is
+ * replaced, never followed. The file ends up 0600 whatever the umask. 1 on
  * success; 0 on failure ("error:<reason>" on stdout), the old file intact.
  * Blocks on the disk.
  */

@@ -11,8 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "util/util.h"
+#include "util/private_file.h"
 #include "util/unique_fd.h"
+#include "util/util.h"
 
 bool check_file_exist(const char *path) {
     return path != nullptr && access(path, F_OK) == 0;
@@ -50,13 +51,9 @@ int read_data_from_file(const char *path, char **out) {
         return 0;
     }
     *out = nullptr;
-    UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return 0;
-    }
-    // Only regular files have a meaningful size (a directory reports a huge one).
+    UniqueFd fd = rv::util::open_private(path, O_RDONLY);
     struct stat st {};
-    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!fd || fstat(fd.get(), &st) != 0) {
         return 0;
     }
     off_t size = st.st_size;
@@ -112,8 +109,9 @@ int write_failed(const std::string &temp) {
 
 }  // namespace
 
-// The bytes go to a temporary file beside the target and replace it by
-// rename, so a crash or a full disk never leaves a half-written file.
+// The bytes go to a private temporary file beside the target and replace it by
+// rename, so a crash or a full disk never leaves a half-written file, and a link
+// put in the target's place is replaced, never followed.
 int write_data_to_file(const char *path, const char *text) {
     if (path == nullptr || text == nullptr) {
         errno = EINVAL;
@@ -122,7 +120,7 @@ int write_data_to_file(const char *path, const char *text) {
     static std::atomic<unsigned> counter{0};
     std::string temp = std::string(path) + ".tmp." + std::to_string(getpid()) + "." +
                        std::to_string(counter.fetch_add(1));
-    UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    UniqueFd fd = rv::util::open_private(temp, O_WRONLY | O_CREAT | O_EXCL);
     if (!fd) {
         return write_failed({});
     }
@@ -132,5 +130,6 @@ int write_data_to_file(const char *path, const char *text) {
     if (rename(temp.c_str(), path) != 0) {
         return write_failed(temp);
     }
+    rv::util::sync_parent_directory(path);  // the file is whole either way; this keeps the new one
     return 1;
 }

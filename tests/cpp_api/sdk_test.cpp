@@ -294,7 +294,7 @@ TEST_F(CppSdk, SearchAndTheUsersHistoryAsValues) {
 }
 
 TEST_F(CppSdk, AUserAuthorisedByQrCodeKeepsAHistory) {
-    const std::string redirect = mock_.http_url() + "/oauth2/callback";
+    const std::string redirect = mock_.https_url() + "/oauth2/callback";
     rv::AuthQrCode qr = sdk_->get_auth_qrcode("code", "basic", redirect, "st-1").get();
     int32_t status = 0;
     for (int i = 0; i < 10 && status != 2; ++i) {

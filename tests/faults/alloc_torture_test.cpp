@@ -101,7 +101,7 @@ TEST_F(AllocTorture, EveryPublicDataRequest) {
         SCOPED_TRACE(row.path);
         const long runs = torture([&](long n) {
             const Session session =
-                rv::test::prepare_session(row.needs, mock_.http_url() + "/oauth2/callback");
+                rv::test::prepare_session(row.needs, mock_.https_url() + "/oauth2/callback");
             return run_failing(
                 n, [&](rv_result_callback cb, void *u) { row.call(session, cb, u); }, row.release);
         });

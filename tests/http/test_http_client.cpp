@@ -39,13 +39,7 @@ class HttpClient : public testing::Test {
         EXPECT_TRUE(log.wait_for(1));
         return log.outcomes().at(0);
     }
-    Outcome probe(const std::string &url) {
-        CallbackLog log;
-        EXPECT_EQ(RVE_OK, https_request_get_redirect_uri(url.c_str(), nullptr,
-                                                         &CallbackLog::callback, log.slot(0)));
-        EXPECT_TRUE(log.wait_for(1));
-        return log.outcomes().at(0);
-    }
+    Outcome probe(const std::string &url) { return rv::test::probe_once(url); }
 
     // Log settings change only while no worker runs: the capture outlives the client.
     LogCapture log_;
@@ -140,6 +134,30 @@ TEST_F(HttpClient, RedirectProbeReportsTheFinalUrlAfterTwoHops) {
     ASSERT_EQ(3u, requests.size());
     for (const auto &r : requests) {
         EXPECT_EQ("HEAD", r.method);
+    }
+}
+
+// The hop meant for the application (a "code=" in its query, or another host or port)
+// is handed over without being requested; hops on the same host are followed.
+TEST_F(HttpClient, RedirectProbeHandsOverTheHopWithACodeOrOffTheHostUnrequested) {
+    const struct {
+        const char *path;
+        std::string handed;
+        size_t requests;
+    } rows[] = {
+        {"/authorize", server_.url("/callback?code=GRANT-SECRET&state=7"), 1},
+        {"/redirect-to?url=http://127.0.0.1:1/cb", "http://127.0.0.1:1/cb", 1},
+        {"/redirect-to?url=/redirect/1", server_.url("/redirect/0"), 3},
+        {"/redirect-to?url=/redirect-to%3Furl%3D%252Fx%253Fcode%253D1", server_.url("/x?code=1"),
+         2},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.path);
+        const size_t before = server_.requests().size();
+        const Outcome o = probe(server_.url(row.path));
+        EXPECT_EQ(RVE_OK, o.result);
+        EXPECT_EQ(row.handed, o.data);
+        EXPECT_EQ(before + row.requests, server_.requests().size());
     }
 }
 

@@ -65,6 +65,28 @@ TEST_F(HttpTls, TrustedServerAnswersOverGetPostAndTheProbe) {
     }
 }
 
+// From https the probe goes on over https only: a redirect to http, whether it would
+// be handed over (it carries the code) or followed (a hop on the way), ends it with 2.
+TEST_F(HttpTls, RedirectProbeRefusesHttpsToHttp) {
+    rv_setCaFile(cert_file("ca.pem").c_str());
+    ASSERT_EQ(RVE_OK, http_client_init());
+    for (const char *target :
+         {"http%3A%2F%2F127.0.0.1%3A1%2Fcb%3Fcode%3DGRANT",
+          "%2Fredirect-to%3Furl%3Dhttp%253A%252F%252F127.0.0.1%253A1%252Fcb"}) {
+        SCOPED_TRACE(target);
+        const Outcome o =
+            rv::test::probe_once(server_.url(std::string("/redirect-to?url=") + target));
+        EXPECT_EQ(RVE_FAILED, o.result);
+        EXPECT_TRUE(o.null_data);
+    }
+    EXPECT_EQ(
+        2u, log_.messages("HTTP_TASK", "TASK-GET-URI: redirect from https to http refused").size());
+    const Outcome kept = rv::test::probe_once(
+        server_.url("/redirect-to?url=https%3A%2F%2F127.0.0.1%3A1%2Fcb%3Fcode%3DGRANT"));
+    EXPECT_EQ(RVE_OK, kept.result);
+    EXPECT_EQ("https://127.0.0.1:1/cb?code=GRANT", kept.data);
+}
+
 TEST_F(HttpTls, WithoutAConfiguredCaTheTestServerIsRejected) {
     ASSERT_EQ(RVE_OK, http_client_init());
     const Outcome o = get(server_.url("/bytes/10"));

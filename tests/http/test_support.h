@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "http/http_client.h"
+#include "rv_error.h"
 #include "rv_log.h"
 
 namespace rv::test {
@@ -139,6 +143,15 @@ class LogCapture {
     std::mutex lock_;
     std::vector<LogLine> lines_;
 };
+
+// The outcome of one redirect probe of `url` (the client started).
+inline Outcome probe_once(const std::string &url) {
+    CallbackLog log;
+    EXPECT_EQ(RVE_OK, https_request_get_redirect_uri(url.c_str(), nullptr, &CallbackLog::callback,
+                                                     log.slot(0)));
+    EXPECT_TRUE(log.wait_for(1));
+    return log.outcomes().at(0);
+}
 
 }  // namespace rv::test
 

@@ -2,7 +2,12 @@
 // and search, through the public functions against the local service over
 // HTTPS with certificate checks on: the exact requests the service received
 // and the records it answered.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -250,6 +255,61 @@ TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
     d = call([](Catcher *c) { rv_getSubscribeStatus(7, cb, c); });
     EXPECT_EQ(d.code, 0x30003);
     EXPECT_EQ(seen_one(), "POST https /v2/authuser/issubscribe?id=7&" + block_);
+}
+
+// The grant code is read out of the redirect that carries it; that URL is never
+// requested (a listener standing for the application's redirect target sees no
+// connection), and a redirect from the HTTPS host to plain HTTP is refused.
+TEST_F(UserApi, GrantCodeIsReadFromItsRedirectWithoutRequestingIt) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/cb";
+    const struct {
+        std::string redirect;
+        int code;
+    } rows[] = {
+        {mock_.https_url() + "/oauth2/callback", 0},  // the service's own landing page
+        {"https://" + target, 0},
+        {"http://" + target, 2},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.redirect);
+        Delivery d = call([&](Catcher *c) {
+            rv_getAuthQRCode("code", "user_info", row.redirect.c_str(), "st-28", cb, c);
+        });
+        std::string uuid;
+        {
+            Owned<dao_auth_qrcode, dao_auth_qrcode_del> qr(d);
+            ASSERT_NE(qr.record, nullptr);
+            uuid = qr->uuid;
+        }
+        for (int status = 0, polls = 0; status != 2 && polls < 10; polls++) {
+            d = call([&](Catcher *c) { rv_getAuthQRCodeStatus(uuid.c_str(), cb, c); });
+            Owned<dao_auth_qrcode_status, dao_auth_qrcode_status_del> s(d);
+            ASSERT_NE(s.record, nullptr);
+            status = s->status;
+        }
+        seen();
+        d = call([&](Catcher *c) { rv_getAuthGrantCode(uuid.c_str(), cb, c); });
+        EXPECT_EQ(d.code, row.code);
+        if (row.code == 0) {
+            Owned<dao_auth_grant_code, dao_auth_grant_code_del> grant(d);
+            ASSERT_NE(grant.record, nullptr);
+            EXPECT_EQ(std::string(grant->code).rfind("code-", 0), 0u) << grant->code;
+            EXPECT_STREQ(grant->state, "st-28");
+        }
+        EXPECT_EQ(seen(), std::vector<std::string>{"HEAD https /v2/oauth2/grantcode?uuid=" + uuid +
+                                                   "&" + block_});
+        pollfd waiting{listener, POLLIN, 0};
+        EXPECT_EQ(poll(&waiting, 1, 0), 0) << "the redirect target was requested";
+    }
+    close(listener);
 }
 
 TEST_F(UserApi, SearchFindsAKeywordWithAQuoteASpaceAndChineseCharacters) {

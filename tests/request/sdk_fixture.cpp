@@ -130,11 +130,15 @@ void write_file(const std::string &path, const std::string &text) {
 }
 
 int start_sdk(const std::string &base_url, const std::string &data_dir, const App &app) {
-    rv_setServiceHosts(base_url.c_str(), base_url.c_str(), base_url.c_str());
+    // rv_initSdk takes only an https:// HTTPS host; the plain server serves that part
+    // too once the SDK runs.
+    rv_setServiceHosts(base_url.c_str(), "https://127.0.0.1:1", base_url.c_str());
     Catcher init;
     rv_initSdk(app.appid, app.secret, app.channel, nullptr, app.packagename, data_dir.c_str(),
                Catcher::callback, &init);
-    return init.wait().code;
+    const int code = init.wait().code;
+    rv_setServiceHosts(nullptr, base_url.c_str(), nullptr);
+    return code;
 }
 
 std::string common_block() {

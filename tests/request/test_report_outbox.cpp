@@ -106,4 +106,33 @@ TEST_F(ReportOutbox, ReportsKeptAtReleaseArriveOnceInOrderAfterTheNextStart) {
     EXPECT_EQ(mock_.reports().size(), 4u);
 }
 
+// However long a Retry-After the report host asks for, the outbox waits no longer
+// than its own backoff cap (5 minutes) before the next attempt.
+TEST_F(ReportOutbox, RetryAfterIsCappedAtTheBackoffCap) {
+    const struct {
+        int retry_after;
+        const char *line;
+    } rows[] = {
+        {7, "report kept, next attempt in 7000 ms: 0x00000002\n"},
+        {86400000, "report kept, next attempt in 300000 ms: 0x00000002\n"},
+        {2147483647, "report kept, next attempt in 300000 ms: 0x00000002\n"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.retry_after);
+        rv::test::LogCapture log;
+        rvmock::Fault busy;
+        busy.kind = rvmock::Fault::Kind::Status;
+        busy.status = 503;
+        busy.retry_after = row.retry_after;
+        mock_.set_fault("/c.gif", busy);
+        send(3000000201);
+        EXPECT_TRUE(log.wait_for(row.line));
+        // The next start-up begins afresh.
+        rv_releaseSdk();
+        mock_.clear_faults();
+        ASSERT_EQ(rv::test::start_sdk(mock_.http_url(), dir_.path()), 0);
+        ASSERT_TRUE(wait_until([&] { return stats().waiting == 0; }));
+    }
+}
+
 }  // namespace

@@ -15,10 +15,11 @@
 namespace rvcli {
 namespace {
 
-// Where the service sends the grant code: the SDK follows the redirect, so it
-// must be a page that answers; the service's own landing page is one.
+// Where the service sends the grant code. The SDK reads the code out of that
+// redirect without requesting it, and refuses a redirect from https to http: the
+// service's own landing page over HTTPS.
 std::string redirect_uri(const Session &session) {
-    return session.api_http() + "/oauth2/callback";
+    return session.api_https() + "/oauth2/callback";
 }
 constexpr int kQuietZone = 2;
 

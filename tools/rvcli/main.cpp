@@ -1,6 +1,7 @@
 // rvcli: browse, search, log in and play with the radio SDK from a terminal.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -9,9 +10,25 @@
 #include "commands.h"
 #include "output.h"
 #include "screen.h"
+#include "util/util.h"
 
 namespace rvcli {
 namespace {
+
+// The first line of `path`, read only from a regular file that is not a link.
+std::string read_secret_file(const std::string &path) {
+    char *raw = nullptr;
+    if (read_data_from_file(path.c_str(), &raw) != 1) {
+        throw UsageError("cannot read the secret file " + path);
+    }
+    std::string text(raw);
+    str_free(raw);
+    text.erase(std::min(text.find_first_of("\r\n"), text.size()));
+    if (text.empty()) {
+        throw UsageError("the secret file " + path + " is empty");
+    }
+    return text;
+}
 
 struct GlobalOption {
     const char *name;
@@ -32,8 +49,12 @@ const GlobalOption kOptions[] = {
      [](Options &o, std::string v) { o.data_dir = std::move(v); }},
     {"--appid", "application id (default rv-test-app)",
      [](Options &o, std::string v) { o.appid = std::move(v); }},
-    {"--secret", "application secret key (default rv-test-secret)",
+    {"--secret",
+     "application secret key (default: $RV_SECRET, else rv-test-secret); seen by every\n"
+     "                 user in the process list: prefer RV_SECRET or --secret-file",
      [](Options &o, std::string v) { o.secret = std::move(v); }},
+    {"--secret-file", "file whose first line is the application secret key",
+     [](Options &o, std::string v) { o.secret = read_secret_file(v); }},
     {"--channel", "distribution channel (default rvcli)",
      [](Options &o, std::string v) { o.channel = std::move(v); }},
     {"--package", "package name (default org.radio.rvcli)",
@@ -181,6 +202,9 @@ Session &Context::session() {
 int run(int argc, char **argv) {
     const std::vector<Command> commands = all_commands();
     Options options;
+    if (const char *secret = std::getenv("RV_SECRET"); secret != nullptr && *secret != '\0') {
+        options.secret = secret;
+    }
     const Command *command = nullptr;
     try {
         const int at = parse_globals(argc, argv, options);

@@ -1,18 +1,15 @@
 #include "session.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "mock_service.h"
 #include "screen.h"
+#include "util/util.h"
 
 namespace rvcli {
 namespace {
@@ -95,8 +92,8 @@ Session::Session(const Options &options) : options_(options) {
         }
     }
     // The SDK's own default when nothing names a host.
-    api_http_ =
-        config.open_api_http.value_or(env("RV_OPEN_API_HTTP").value_or("http://127.0.0.1:8940"));
+    api_https_ =
+        config.open_api_https.value_or(env("RV_OPEN_API_HTTPS").value_or("https://127.0.0.1:8941"));
     sdk_ = std::make_unique<rv::Sdk>(config);
     if (auto saved = credentials()) {
         sdk_->cache_auth_access_info(saved->access_token, saved->open_uid);
@@ -114,7 +111,12 @@ std::string Session::openid() const {
 }
 
 std::optional<Credentials> Session::credentials() const {
-    std::ifstream in(data_dir_ + "/" + kCredentialsFile);
+    char *raw = nullptr;
+    if (read_data_from_file((data_dir_ + "/" + kCredentialsFile).c_str(), &raw) != 1) {
+        return std::nullopt;
+    }
+    std::istringstream in(raw);
+    str_free(raw);
     Credentials c;
     if (std::getline(in, c.access_token) && std::getline(in, c.open_uid) &&
         !c.access_token.empty()) {
@@ -126,16 +128,9 @@ std::optional<Credentials> Session::credentials() const {
 
 void Session::save_credentials(const Credentials &c) const {
     const std::string path = data_dir_ + "/" + kCredentialsFile;
-    // Created 0600 from the start: the token is never readable by others.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        throw std::runtime_error("cannot write " + path);
-    }
-    ::fchmod(fd, 0600);
     const std::string text = c.access_token + "\n" + c.open_uid + "\n" + c.refresh_token + "\n";
-    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    if (!written) {
+    // A private file renamed into place: a crash leaves the old login or the new one.
+    if (write_data_to_file(path.c_str(), text.c_str()) != 1) {
         throw std::runtime_error("cannot write " + path);
     }
 }

@@ -50,17 +50,19 @@ class Session {
     rvmock::Service *local() const { return local_.get(); }
     std::string openid() const;
     const std::string &data_dir() const { return data_dir_; }
-    // The open API's base URL over HTTP, as the SDK uses it.
-    const std::string &api_http() const { return api_http_; }
+    // The open API's base URL over HTTPS, as the SDK uses it.
+    const std::string &api_https() const { return api_https_; }
 
     std::optional<Credentials> credentials() const;
-    void save_credentials(const Credentials &credentials) const;  // mode 0600
+    // Mode 0600, replaced whole through a temporary file; a link or anything but a
+    // regular file in its place is never read.
+    void save_credentials(const Credentials &credentials) const;
     void forget_credentials() const;
 
   private:
     Options options_;
     std::string data_dir_;
-    std::string api_http_;
+    std::string api_https_;
     std::unique_ptr<rvmock::Service> local_;
     std::unique_ptr<rv::Sdk> sdk_;
 };
