@@ -369,7 +369,7 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     char *location = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
     head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
-    if (head_.size == 0) {
+    if (head_.size == 0 || t.metaint > 0) {  // a length with ICY blocks is not the audio's
         head_.size = -1;
     }
     head_.ranges = status == 206 || t.accept_ranges;
@@ -396,7 +396,8 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
         t.icy = true;
         if (starts_with_nocase(line, "icy-metaint:")) {
             const long long metaint = std::atoll(std::string(line.substr(12)).c_str());
-            t.metaint = metaint > 0 && metaint <= kMaxMetaint ? static_cast<std::size_t>(metaint) : 0;
+            t.metaint =
+                metaint > 0 && metaint <= kMaxMetaint ? static_cast<std::size_t>(metaint) : 0;
         }
     } else if (starts_with_nocase(line, "content-range:")) {
         long long first = -1;
@@ -485,8 +486,9 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
             if (icy_marks_.size() == kMaxIcyMarks) {
                 icy_marks_.pop_front();
             }
-            icy_marks_.emplace_back(window_end_locked() + static_cast<std::int64_t>(mark.at - skipped),
-                                    std::move(mark.now));
+            icy_marks_.emplace_back(
+                window_end_locked() + static_cast<std::int64_t>(mark.at - skipped),
+                std::move(mark.now));
         }
     }
     window_.insert(window_.end(), data + skipped, data + skipped + take);

@@ -142,8 +142,9 @@ class IcyStation {
         std::size_t change = 0;
         std::string title;
         for (std::size_t at = 0; at < audio.size(); at += kMetaint) {
-            body_.insert(body_.end(), audio.begin() + static_cast<std::ptrdiff_t>(at),
-                         audio.begin() + static_cast<std::ptrdiff_t>(std::min(at + kMetaint, audio.size())));
+            body_.insert(
+                body_.end(), audio.begin() + static_cast<std::ptrdiff_t>(at),
+                audio.begin() + static_cast<std::ptrdiff_t>(std::min(at + kMetaint, audio.size())));
             const std::size_t next = at + kMetaint;  // the block's audio starts here
             if (change < changes.size() && change * per < starts.size() &&
                 starts[change * per] < next) {
@@ -316,39 +317,41 @@ TEST_P(NowPlayingHeard, OncePerChangeWhenItsAudioIsHeard) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, NowPlayingHeard,
-                         ::testing::Values(
-                             Row{"HlsId3",
-                                 Source::HlsId3,
-                                 -150,
-                                 500,
-                                 {{0.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
-                                  {2.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
-                                  {4.0, 0, "M\xfcller Song", "Band", "M\xc3\xbcller Song"},
-                                  {6.0, 3, "\xd0\x9d\xd0\xbe\xd1\x87\xd1\x8c", "Artist", ""}}},
-                             Row{"IcyLatin1",
-                                 Source::Icy,
-                                 -150,
-                                 2000,
-                                 {{0.0, 0, "M\xfcller - Sommerlied", "", "M\xc3\xbcller - Sommerlied"},
-                                  {2.0, 0, "M\xfcller - Sommerlied", "", "M\xc3\xbcller - Sommerlied"},
-                                  {4.0, 0, "Band - Caf\xe9", "", "Band - Caf\xc3\xa9"}}},
-                             Row{"IcyUtf8",
-                                 Source::Icy,
-                                 -150,
-                                 2000,
-                                 {{0.0, 0, "\xd0\x9d\xd0\xbe\xd1\x87\xd1\x8c - Song", "", ""},
-                                  {2.0, 0, "Rock 'n' Roll; Live", "", ""},
-                                  {4.0, 0, "Caf\xc3\xa9 - Noir", "", ""}}},
-                             // Icecast may send an MP3 mount's titles in Latin-1.
-                             Row{"Icecast",
-                                 Source::Icecast,
-                                 0,
-                                 2000,
-                                 {{0.0, 0, "M\xc3\xbcller - Caf\xc3\xa9", "", ""},
-                                  {2.0, 0, "Band - Stra\xc3\x9f" "e", "", ""},
-                                  {4.0, 0, "Band - Stra\xc3\x9f" "e", "", ""},
-                                  {6.0, 0, "Trio - Rock 'n' Roll", "", ""}}}),
+const Row kRows[] = {
+    Row{"HlsId3",
+        Source::HlsId3,
+        -150,
+        500,
+        {{0.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
+         {2.0, 3, "Caf\xc3\xa9 Noir", "Quartet", ""},
+         {4.0, 0, "M\xfcller Song", "Band", "M\xc3\xbcller Song"},
+         {6.0, 3, "\xd0\x9d\xd0\xbe\xd1\x87\xd1\x8c", "Artist", ""}}},
+    Row{"IcyLatin1",
+        Source::Icy,
+        -150,
+        2000,
+        {{0.0, 0, "M\xfcller - Sommerlied", "", "M\xc3\xbcller - Sommerlied"},
+         {2.0, 0, "M\xfcller - Sommerlied", "", "M\xc3\xbcller - Sommerlied"},
+         {4.0, 0, "Band - Caf\xe9", "", "Band - Caf\xc3\xa9"}}},
+    Row{"IcyUtf8",
+        Source::Icy,
+        -150,
+        2000,
+        {{0.0, 0, "\xd0\x9d\xd0\xbe\xd1\x87\xd1\x8c - Song", "", ""},
+         {2.0, 0, "Rock 'n' Roll; Live", "", ""},
+         {4.0, 0, "Caf\xc3\xa9 - Noir", "", ""}}},
+    // Icecast may send an MP3 mount's titles in Latin-1.
+    Row{"Icecast",
+        Source::Icecast,
+        0,
+        2000,
+        {{0.0, 0, "M\xc3\xbcller - Caf\xc3\xa9", "", ""},
+         {2.0, 0, "Band - Stra\u00dfe", "", ""},
+         {4.0, 0, "Band - Stra\u00dfe", "", ""},
+         {6.0, 0, "Trio - Rock 'n' Roll", "", ""}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, NowPlayingHeard, ::testing::ValuesIn(kRows),
                          [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

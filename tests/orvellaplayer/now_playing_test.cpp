@@ -150,8 +150,13 @@ TEST(NowPlaying, ReadersGiveCleanTextsOrNothing) {
 TEST(NowPlaying, IcyStripperSplitsBodyWhateverItsPieces) {
     const std::string block = "StreamTitle='A - B';";
     const Bytes title = cat({{2}, bytes(block), Bytes(32 - block.size(), 0)});
-    const Bytes body = cat({bytes("01234"sv), title, bytes("56789"sv), {0}, bytes("abcde"sv),
-                            cat({{1}, bytes("Other='x';\0\0\0\0\0\0"sv)}), bytes("fg"sv)});
+    const Bytes body = cat({bytes("01234"sv),
+                            title,
+                            bytes("56789"sv),
+                            {0},
+                            bytes("abcde"sv),
+                            cat({{1}, bytes("Other='x';\0\0\0\0\0\0"sv)}),
+                            bytes("fg"sv)});
     for (std::size_t piece = 1; piece <= body.size(); ++piece) {
         orv::IcyStripper stripper(5);
         Bytes audio;
