@@ -5,7 +5,9 @@
 #include <arpa/inet.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 extern "C" {
@@ -32,6 +34,8 @@ constexpr auto kReaderPoll = 20ms;
 constexpr int kIoBufferSize = 32 * 1024;
 constexpr std::int64_t kTailBytes = 64 * 1024;
 constexpr std::size_t kTailSlack = 4096;
+constexpr long long kMaxMetaint = 1 << 20;
+constexpr std::size_t kMaxIcyMarks = 64;  // titles not yet reached by the reader
 
 struct EasyFree {
     void operator()(CURL *e) const { curl_easy_cleanup(e); }
@@ -107,6 +111,8 @@ struct Fetcher::Transfer {
     bool accept_ranges = false;
     bool refuse_ranges = false;
     bool icy = false;
+    std::size_t metaint = 0;  // audio bytes between its ICY metadata blocks; 0: none
+    std::optional<IcyStripper> stripper;
     std::int64_t range_start = -1;
     std::int64_t range_total = -1;
     char error[CURL_ERROR_SIZE] = {};
@@ -169,8 +175,9 @@ bool Fetcher::start_transfer(Transfer &t) {
     if (!options_.proxy.empty()) {
         curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str());
     }
-    // Stations send their stream metadata only to a client that asks; none is asked for yet.
-    t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 0"));
+    // Stations send their song titles in band only to a client that asks; other servers
+    // ignore the header. on_body() takes the blocks out again.
+    t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 1"));
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
     if (t.from > 0) {
         const std::string range = std::to_string(t.from) + "-";
@@ -362,7 +369,7 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     char *location = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
     head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
-    if (head_.size == 0) {
+    if (head_.size == 0 || t.metaint > 0) {  // a length with ICY blocks is not the audio's
         head_.size = -1;
     }
     head_.ranges = status == 206 || t.accept_ranges;
@@ -380,12 +387,18 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
     if (starts_with_nocase(line, "HTTP/")) {  // a new answer (after a redirect, say)
         t.accept_ranges = t.refuse_ranges = false;
         t.icy = false;
+        t.metaint = 0;
         t.range_start = t.range_total = -1;
     } else if (starts_with_nocase(line, "accept-ranges:")) {
         t.accept_ranges = line.find("bytes") != std::string_view::npos;
         t.refuse_ranges = line.find("none") != std::string_view::npos;
     } else if (starts_with_nocase(line, "icy-")) {
         t.icy = true;
+        if (starts_with_nocase(line, "icy-metaint:")) {
+            const long long metaint = std::atoll(std::string(line.substr(12)).c_str());
+            t.metaint =
+                metaint > 0 && metaint <= kMaxMetaint ? static_cast<std::size_t>(metaint) : 0;
+        }
     } else if (starts_with_nocase(line, "content-range:")) {
         long long first = -1;
         long long last = -1;
@@ -405,10 +418,29 @@ std::size_t Fetcher::on_write(char *data, std::size_t size, std::size_t n, void 
 }
 
 std::size_t Fetcher::on_body(Transfer &t, const char *data, std::size_t n) {
-    return deliver(t, data, n);
+    if (t.tail || t.metaint == 0) {
+        return deliver(t, data, n, {});
+    }
+    if (!t.stripper) {
+        t.stripper.emplace(t.metaint);
+    }
+    // The stripper's new state is kept only once the audio is taken: a pause for room
+    // brings the same bytes again.
+    IcyStripper next = *t.stripper;
+    std::vector<std::uint8_t> audio;
+    std::vector<IcyStripper::Mark> marks;
+    next.feed({reinterpret_cast<const std::uint8_t *>(data), n}, audio, marks);
+    const std::size_t taken =
+        deliver(t, reinterpret_cast<const char *>(audio.data()), audio.size(), marks);
+    if (taken != audio.size()) {
+        return taken == CURL_WRITEFUNC_PAUSE ? taken : 0;
+    }
+    *t.stripper = std::move(next);
+    return n;
 }
 
-std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n) {
+std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
+                             std::span<IcyStripper::Mark> marks) {
     std::lock_guard lock(mu_);
     if (stop_) {
         return 0;
@@ -448,6 +480,16 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n) {
     if (head_.size >= 0) {  // never past the length, whatever follows
         take = static_cast<std::size_t>(std::clamp<std::int64_t>(
             head_.size - window_end_locked(), 0, static_cast<std::int64_t>(take)));
+    }
+    for (IcyStripper::Mark &mark : marks) {
+        if (mark.at >= skipped && mark.at - skipped <= take) {
+            if (icy_marks_.size() == kMaxIcyMarks) {
+                icy_marks_.pop_front();
+            }
+            icy_marks_.emplace_back(
+                window_end_locked() + static_cast<std::int64_t>(mark.at - skipped),
+                std::move(mark.now));
+        }
     }
     window_.insert(window_.end(), data + skipped, data + skipped + take);
     t.delivered += static_cast<std::int64_t>(take);
@@ -577,11 +619,22 @@ std::int64_t Fetcher::seek(std::int64_t pos) {
     }
     in_tail_ = false;
     window_.clear();
+    icy_marks_.clear();
     window_start_ = read_pos_ = pos;
     end_ = End::None;
     ++restart_;
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
     return pos;
+}
+
+std::vector<NowPlaying> Fetcher::take_now_playing(std::int64_t upto) {
+    std::lock_guard lock(mu_);
+    std::vector<NowPlaying> out;
+    while (!icy_marks_.empty() && icy_marks_.front().first <= upto) {
+        out.push_back(std::move(icy_marks_.front().second));
+        icy_marks_.pop_front();
+    }
+    return out;
 }
 
 std::int64_t Fetcher::position() const {

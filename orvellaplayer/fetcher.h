@@ -14,9 +14,12 @@ extern "C" {
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "now_playing.h"
 
 namespace orv {
 
@@ -76,6 +79,9 @@ class Fetcher {
     // A new bound for the buffer (for example once the bit rate tells what 4 minutes are).
     void set_limit(std::int64_t max_bytes);
     std::size_t buffered_bytes() const;
+    // The ICY titles (the server's icy-metaint blocks, taken out of the body) whose audio
+    // starts at or before byte `upto` of the source, in order; each is handed out once.
+    std::vector<NowPlaying> take_now_playing(std::int64_t upto);
 
   private:
     struct Transfer;
@@ -95,10 +101,11 @@ class Fetcher {
 
     static std::size_t on_header(char *data, std::size_t size, std::size_t n, void *opaque);
     static std::size_t on_write(char *data, std::size_t size, std::size_t n, void *opaque);
-    // The body's bytes as the server sent them. An in-band metadata filter (ICY blocks
-    // interleaved into a station's body) belongs here, before deliver().
+    // The body's bytes as the server sent them; ICY metadata blocks are taken out here,
+    // before deliver(), which gets the audio and where each title's audio starts.
     std::size_t on_body(Transfer &t, const char *data, std::size_t n);
-    std::size_t deliver(Transfer &t, const char *data, std::size_t n);
+    std::size_t deliver(Transfer &t, const char *data, std::size_t n,
+                        std::span<IcyStripper::Mark> marks);
     bool wait_locked(std::unique_lock<std::mutex> &lock, const AVIOInterruptCB *interrupt);
 
     const FetchOptions options_;
@@ -112,6 +119,7 @@ class Fetcher {
     std::deque<std::uint8_t> window_;  // source bytes [window_start_, window_end)
     std::int64_t window_start_ = 0;
     std::int64_t read_pos_ = 0;
+    std::deque<std::pair<std::int64_t, NowPlaying>> icy_marks_;  // source byte, title
     std::uint64_t restart_ = 0;  // bumped by a seek outside the window
     bool head_ready_ = false;
     FetchHead head_;

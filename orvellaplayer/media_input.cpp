@@ -575,6 +575,12 @@ MediaInput::Read MediaInput::read(std::vector<std::int16_t> &out, int *detail, i
 }
 
 bool MediaInput::take_metadata_packet(const AVPacket *packet) {
+    if (fetch_) {
+        const std::int64_t at = packet->pos >= 0 ? packet->pos : avio_tell(fmt_->pb);
+        for (NowPlaying &now : fetch_->fetcher().take_now_playing(at)) {
+            now_playing_.push_back(std::move(now));
+        }
+    }
     // HLS adds a segment's streams as it reads them: the stream may be newer than open().
     if (fmt_->streams[packet->stream_index]->codecpar->codec_id != AV_CODEC_ID_TIMED_ID3) {
         return false;

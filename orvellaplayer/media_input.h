@@ -96,8 +96,9 @@ class MediaInput {
     bool ended_cleanly() const;
     // The fetch of the source (null for local files and HLS): its buffer, its bound.
     Fetcher *fetcher() const { return fetch_ ? &fetch_->fetcher() : nullptr; }
-    // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata), in
-    // the order read: each belongs to the PCM that read() gives after it was read.
+    // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata, a
+    // station's ICY titles once the demuxer reaches their byte), in the order read: each
+    // belongs to the PCM that read() gives after it was read.
     std::vector<NowPlaying> take_now_playing();
 
   private:
@@ -144,7 +145,8 @@ class MediaInput {
     bool make_resampler();
     void convert(const AVFrame *frame, std::vector<std::int16_t> &out);
     void drain_decoder(std::vector<std::int16_t> &out);
-    // Takes a packet of a timed ID3 stream; false for any other packet.
+    // Takes the ICY titles up to the packet's byte, and the packet itself when it is of a
+    // timed ID3 stream; false for any other packet.
     bool take_metadata_packet(const AVPacket *packet);
 
     AVIOInterruptCB interrupt_;

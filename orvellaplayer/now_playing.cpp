@@ -240,6 +240,35 @@ std::optional<NowPlaying> parse_icy_block(std::span<const std::uint8_t> block) {
     return now;
 }
 
+void IcyStripper::feed(std::span<const std::uint8_t> data, std::vector<std::uint8_t> &audio,
+                       std::vector<Mark> &marks) {
+    while (!data.empty()) {
+        if (audio_left_ > 0) {
+            const std::size_t take = std::min(audio_left_, data.size());
+            audio.insert(audio.end(), data.begin(), data.begin() + take);
+            audio_left_ -= take;
+            data = data.subspan(take);
+        } else if (!in_meta_) {
+            meta_left_ = std::size_t{data[0]} * 16;
+            in_meta_ = true;
+            block_.clear();
+            data = data.subspan(1);
+        } else {
+            const std::size_t take = std::min(meta_left_, data.size());
+            block_.insert(block_.end(), data.begin(), data.begin() + take);
+            meta_left_ -= take;
+            data = data.subspan(take);
+        }
+        if (in_meta_ && meta_left_ == 0) {
+            if (auto now = parse_icy_block(block_)) {
+                marks.push_back({audio.size(), std::move(*now)});
+            }
+            in_meta_ = false;
+            audio_left_ = metaint_;
+        }
+    }
+}
+
 std::optional<NowPlaying> parse_id3v2(std::span<const std::uint8_t> tag) {
     if (tag.size() < 10 || tag[0] != 'I' || tag[1] != 'D' || tag[2] != '3') {
         return std::nullopt;

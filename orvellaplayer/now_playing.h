@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv {
 
@@ -33,6 +34,27 @@ std::string clean_text(std::string_view bytes);
 // ends at the "';" before the next field or the end. Null when the block names neither
 // field (an empty block keeps the title that was).
 std::optional<NowPlaying> parse_icy_block(std::span<const std::uint8_t> block);
+
+// A station's body split into its audio and its ICY metadata blocks: a length byte (times
+// 16) follows every `metaint` bytes of audio. Any bytes are safe; state carries across feeds.
+class IcyStripper {
+  public:
+    struct Mark {
+        std::size_t at;  // offset of the audio that follows the block, in this feed's audio
+        NowPlaying now;
+    };
+    explicit IcyStripper(std::size_t metaint) : metaint_(metaint), audio_left_(metaint) {}
+    // Appends the audio of `data` to `audio` and the blocks that name a title to `marks`.
+    void feed(std::span<const std::uint8_t> data, std::vector<std::uint8_t> &audio,
+              std::vector<Mark> &marks);
+
+  private:
+    std::size_t metaint_;
+    std::size_t audio_left_;  // bytes of audio before the next length byte
+    std::size_t meta_left_ = 0;
+    bool in_meta_ = false;  // the length byte has come: meta_left_ bytes of block follow
+    std::vector<std::uint8_t> block_;
+};
 
 // TIT2 and TPE1 (TT2 and TP1 in version 2.2) of an ID3v2 tag (versions 2.2 to 2.4, text in
 // Latin-1, UTF-16 with BOM, UTF-16BE or UTF-8; unsynchronised tags and frames read). Null

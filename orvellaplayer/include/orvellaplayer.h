@@ -89,8 +89,9 @@ typedef void (*orv_event_fn)(int what, int arg1, int arg2);
 
 /*
  * Now playing, as the source tells it in band: the song title and artist, from an HLS
- * stream's ID3 timed metadata (TIT2 and TPE1), and the station's URL ("" when none; for
- * ICY streams' StreamUrl, not read yet).
+ * stream's ID3 timed metadata (TIT2 and TPE1) or an Icecast/SHOUTcast station's ICY
+ * StreamTitle (the whole "Artist - Song" in the title, artist ""), and the station's URL
+ * (ICY StreamUrl; "" when none).
  * UTF-8, at most 256 bytes each, without control characters (a text that is not valid
  * UTF-8 is read as Latin-1). Called once per change, when the audio it belongs to is
  * heard (not when it is read ahead), on the event thread in order with the events;

@@ -118,7 +118,8 @@ RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, 
 /*
  * Now playing on a live stream: the song's title and artist as the station
  * sends them in band (HLS: ID3 timed metadata, TIT2 and TPE1; Icecast and
- * SHOUTcast titles are not read yet). Called once per change, at the moment
+ * SHOUTcast: the ICY StreamTitle, "Artist - Song" whole in title, artist "").
+ * Called once per change, at the moment
  * its audio is heard (not when it is read ahead). Texts are UTF-8 (a
  * station's Latin-1 is converted), at most 256 bytes, without control
  * characters; never null; valid during the call only. Runs on the media

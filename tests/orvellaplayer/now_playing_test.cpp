@@ -1,6 +1,8 @@
 // The in-band now-playing readers over the bytes stations really send, and worse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -140,6 +142,33 @@ TEST(NowPlaying, ReadersGiveCleanTextsOrNothing) {
             EXPECT_EQ(got->artist, row.expect.artist) << row.name;
             EXPECT_EQ(got->url, row.expect.url) << row.name;
         }
+    }
+}
+
+// A station body with metaint 5 cut into pieces of every size: the same audio, the titles
+// at the byte their audio starts, empty and title-less blocks skipped.
+TEST(NowPlaying, IcyStripperSplitsBodyWhateverItsPieces) {
+    const std::string block = "StreamTitle='A - B';";
+    const Bytes title = cat({{2}, bytes(block), Bytes(32 - block.size(), 0)});
+    const Bytes body = cat({bytes("01234"sv),
+                            title,
+                            bytes("56789"sv),
+                            {0},
+                            bytes("abcde"sv),
+                            cat({{1}, bytes("Other='x';\0\0\0\0\0\0"sv)}),
+                            bytes("fg"sv)});
+    for (std::size_t piece = 1; piece <= body.size(); ++piece) {
+        orv::IcyStripper stripper(5);
+        Bytes audio;
+        std::vector<orv::IcyStripper::Mark> marks;
+        for (std::size_t at = 0; at < body.size(); at += piece) {
+            stripper.feed(std::span(body).subspan(at, std::min(piece, body.size() - at)), audio,
+                          marks);
+        }
+        EXPECT_EQ(audio, bytes("0123456789abcdefg"sv)) << piece;
+        ASSERT_EQ(marks.size(), 1u) << piece;
+        EXPECT_EQ(marks[0].at, 5u) << piece;
+        EXPECT_EQ(marks[0].now.title, "A - B") << piece;
     }
 }
 
