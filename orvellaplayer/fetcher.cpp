@@ -721,6 +721,10 @@ std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
     }
     const FetchHead head = io->fetcher_->head();
     io->io_->seekable = head.size > 0 && !head.no_ranges ? AVIO_SEEKABLE_NORMAL : 0;
+    // Every seek comes to the fetcher, which knows what is in hand: FFmpeg would otherwise
+    // read its way to a target up to 32 KiB ahead (a look at a short file's end for tags),
+    // waiting on bytes that may never come instead of fetching the end beside the buffer.
+    io->io_->direct = io->io_->seekable != 0 ? 1 : 0;
     return io;
 }
 

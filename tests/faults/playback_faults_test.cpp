@@ -194,7 +194,9 @@ TEST_F(PlaybackFaults, AlbumItemOnAClosedPortEndsInOneOpenError) {
 }
 
 // An address no route leads to: the engine gives up on its own (no hang),
-// with one error, and stopping while it still tries returns promptly.
+// with one error, and stopping it returns promptly. Where the host says at once
+// that there is no route, the error may come before the stop; either way the
+// stopped source says nothing after it.
 TEST_F(PlaybackFaults, AlbumItemOnAnUnroutableHostEndsInOneErrorAndStopsPromptly) {
     ItemPtr item = audio_item(kFiveSeconds);
     ASSERT_NE(item, nullptr);
@@ -205,9 +207,12 @@ TEST_F(PlaybackFaults, AlbumItemOnAnUnroutableHostEndsInOneErrorAndStopsPromptly
     const auto before = std::chrono::steady_clock::now();
     rv_stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    const int at_stop = Ears::get().count("error");
+    EXPECT_LE(at_stop, 1);
     std::this_thread::sleep_for(1s);
-    EXPECT_EQ(Ears::get().count("error"), 0);  // a stopped source says nothing more
+    EXPECT_EQ(Ears::get().count("error"), at_stop);  // a stopped source says nothing more
 
+    Ears::get().clear();
     rv_playByPlayItem(item.get());
     // Where the address is really routed nowhere, each connection attempt waits
     // for its time-out before the engine gives up.
