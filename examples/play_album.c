@@ -49,7 +49,9 @@ static void on_progress(void *user, int32_t kind, int64_t position, int64_t dura
 static void on_play_end(void *user) {
     app *a = user;
     pthread_mutex_lock(&a->lock);
-    if (!rv_hasNext()) {
+    /* Listeners run after the player moved on: the list ended when nothing
+     * follows and nothing plays. */
+    if (!rv_hasNext() && !rv_isPlaying()) {
         a->ended = 1;
         printf("end of the list\n");
     }

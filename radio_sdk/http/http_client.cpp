@@ -8,8 +8,8 @@
 #include "http/secret_mask.h"
 #include "http/thread_pool.h"
 #include "rv_error.h"
-#include "util/util.h"
 #include "util/debug.h"
+#include "util/util.h"
 
 namespace {
 

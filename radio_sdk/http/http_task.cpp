@@ -18,8 +18,8 @@
 #include "http/secret_mask.h"
 #include "rv_config.h"
 #include "rv_error.h"
-#include "util/util.h"
 #include "util/debug.h"
+#include "util/util.h"
 
 namespace {
 
@@ -363,12 +363,12 @@ std::optional<Origin> origin_of(const char *url) {
     Origin origin;
     auto part = [&handle](CURLUPart which, std::string &out, unsigned flags) {
         char *text = nullptr;
-        if (curl_url_get(handle.get(), which, &text, flags) == CURLUE_OK) {
-            out = text;
-            curl_free(text);
-            return true;
+        if (curl_url_get(handle.get(), which, &text, flags) != CURLUE_OK) {
+            return false;
         }
-        return false;
+        const std::unique_ptr<char, decltype(&curl_free)> owned(text, &curl_free);
+        out = text;
+        return true;
     };
     if (!part(CURLUPART_SCHEME, origin.scheme, 0) || !part(CURLUPART_HOST, origin.host, 0) ||
         !part(CURLUPART_PORT, origin.port, CURLU_DEFAULT_PORT)) {
@@ -394,7 +394,7 @@ bool carries_code(const std::string &query) {
 // probe began on) is handed to the callback and never requested: the grant code stays
 // off the network. Refused with 2: a redirect from https to http, more than
 // HTTP_TASK_MAX_REDIRECTS redirects, a URL that cannot be read.
-void run_probe(CURL *easy, const http_task_arg &arg) {
+void probe_steps(CURL *easy, const http_task_arg &arg) {
     using Clock = std::chrono::steady_clock;
     const long limit_ms = arg.timeout_ms > 0 ? arg.timeout_ms : HTTP_TASK_TIMEOUT_SECONDS * 1000L;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
@@ -454,6 +454,15 @@ void run_probe(CURL *easy, const http_task_arg &arg) {
         }
         url = next;
         here = there;
+    }
+}
+
+// A task body cannot fail: memory running out while stepping answers with 5.
+void run_probe(CURL *easy, const http_task_arg &arg) {
+    try {
+        probe_steps(easy, arg);
+    } catch (const std::bad_alloc &) {
+        finish(arg, RVE_NO_MEMORY, nullptr, 0);
     }
 }
 

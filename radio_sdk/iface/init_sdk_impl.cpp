@@ -32,9 +32,9 @@
 #include "request/service_hosts.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
-#include "util/util.h"
 #include "util/callback_dispatch.h"
 #include "util/debug.h"
+#include "util/util.h"
 
 namespace {
 
@@ -412,7 +412,15 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
         return;
     }
     // The signature of the secret key and the user's tokens travel to this host.
-    if (strncasecmp(rv::service_host(rv::Host::OpenApiHttps).c_str(), "https://", 8) != 0) {
+    bool https_host = false;
+    try {
+        https_host =
+            strncasecmp(rv::service_host(rv::Host::OpenApiHttps).c_str(), "https://", 8) == 0;
+    } catch (const std::bad_alloc &) {
+        rv::api::deliver(args, RVE_NO_MEMORY, nullptr, 0);
+        return;
+    }
+    if (!https_host) {
         LOGE(kApiTag, "the HTTPS host is not an https:// URL, refused!\n");
         rv::api::deliver(args, RVE_BAD_ARGS, nullptr, 0);
         return;

@@ -28,12 +28,11 @@
 #ifndef RADIO_SDK_HPP
 #define RADIO_SDK_HPP
 
-
-#include "rv/error.hpp"
-#include "rv/values.hpp"
 #include "rv/calls.hpp"
+#include "rv/error.hpp"
+#include "rv/log.hpp"
 #include "rv/player.hpp"
 #include "rv/sdk.hpp"
-#include "rv/log.hpp"
+#include "rv/values.hpp"
 
 #endif

@@ -28,12 +28,12 @@ RV_BEGIN_DECLS
  * RVE_BAD_ARGS for a null required argument or an HTTPS host
  * (rv_setServiceHosts, RV_OPEN_API_HTTPS) that is not an https:// URL;
  * RVE_NOT_READY when the SDK is started, still starting, or its last
- * start-up failed and rv_releaseSdk has not been called since; RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory
- * that is not readable and writable; RVE_FAILED or a server code when neither
- * identity request succeeds; RVE_SAVE_FAILED when the identity file cannot be
- * written. Refusals and failures before the identity request
- * are reported on the calling thread before this returns; the identity outcome
- * on a worker thread. Blocks only while starting the transport.
+ * start-up failed and rv_releaseSdk has not been called since;
+ * RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory that is not readable and
+ * writable; RVE_FAILED or a server code when neither identity request
+ * succeeds; RVE_SAVE_FAILED when the identity file cannot be written.
+ * Refusals and failures before the identity request are reported on the calling thread before this
+ * returns; the identity outcome on a worker thread. Blocks only while starting the transport.
  *
  * Must not be called from an SDK callback.
  */

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "rv_callback_gate.hpp"
@@ -19,10 +20,26 @@ struct Listener {
     rv_listener_id id = 0;
     rv_player_events events{};
     void *user = nullptr;
+    // Hands `user` back once no call into it can run; called at most once.
+    void (*release)(void *user) = nullptr;
     // Points at this record while it is added; the gate clears it on removal.
     std::atomic<Listener *> self{nullptr};
     rv::detail::CallbackGate<Listener *> gate{self};
+
+    void release_user() noexcept {
+        if (const auto hand_back = std::exchange(release, nullptr)) {
+            hand_back(user);
+        }
+    }
+    // Removed from inside a listener call: the last fan-out holding the
+    // record has left it by now.
+    ~Listener() { release_user(); }
 };
+
+// Listener calls running on this thread: a removal from inside one does not
+// wait for calls on other threads (two listeners removing each other from two
+// threads would wait for each other for ever).
+thread_local int t_calls_inside = 0;
 using ListenerPtr = std::shared_ptr<Listener>;
 
 // Guards s_listeners and s_next_id; taken briefly by adding, removing and
@@ -47,7 +64,11 @@ void each(void (*visit)(const rv_player_events &events, void *user, void *contex
         }
     }
     for (const ListenerPtr &listener : listeners) {
-        listener->gate.call([&](Listener *added) { visit(added->events, added->user, context); });
+        listener->gate.call([&](Listener *added) {
+            ++t_calls_inside;
+            visit(added->events, added->user, context);
+            --t_calls_inside;
+        });
     }
 }
 
@@ -59,6 +80,11 @@ using rv::listeners::s_mutex;
 using rv::listeners::s_next_id;
 
 int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out) {
+    return rv_addPlayerListenerWithRelease(events, user, nullptr, out);
+}
+
+int rv_addPlayerListenerWithRelease(const rv_player_events *events, void *user,
+                                    void (*release)(void *user), rv_listener_id *out) {
     if (events == nullptr || events->struct_size < sizeof events->struct_size) {
         return RVE_BAD_ARGS;
     }
@@ -69,6 +95,7 @@ int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener
                     std::min(events->struct_size, sizeof(rv_player_events)));
         listener->events.struct_size = sizeof(rv_player_events);
         listener->user = user;
+        listener->release = release;
         listener->self.store(listener.get());
         std::lock_guard lock(s_mutex);
         listener->id = s_next_id++;
@@ -94,6 +121,12 @@ int rv_removePlayerListener(rv_listener_id id) {
         removed = std::move(*found);
         s_listeners.erase(found);
     }
-    removed->gate.set(nullptr);  // waits for calls into it on other threads
+    if (rv::listeners::t_calls_inside > 0) {
+        // Released when the last call still running into it has left.
+        removed->gate.set_without_waiting(nullptr);
+    } else {
+        removed->gate.set(nullptr);  // waits for calls into it on other threads
+        removed->release_user();
+    }
     return RVE_OK;
 }

@@ -56,7 +56,8 @@ TEST(Dispatcher, DataResultsRunOnTheLoopAndTheLastInsideRelease) {
     const int fd = rv_getCallbackFd();
     ASSERT_GE(fd, 0);
     EXPECT_EQ(rv_getCallbackFd(), fd);
-    rv_setServiceHosts(mock.http_url().c_str(), mock.http_url().c_str(), mock.http_url().c_str());
+    rv_setServiceHosts(mock.http_url().c_str(), mock.https_url().c_str(), mock.http_url().c_str());
+    rv_setCaFile(mock.ca_file().c_str());
     rv_initSdk("rv-test-app", "rv-test-secret", "rv-channel", nullptr, "com.example.radio",
                dir.path().c_str(), record, tag("init"));
     loop_until(fd, 1);

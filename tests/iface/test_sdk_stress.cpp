@@ -14,6 +14,7 @@
 #include "request/helper_url.h"
 #include "request/scripted_server.h"
 #include "request/sdk_fixture.h"
+#include "rv_config.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
 
@@ -169,10 +170,13 @@ TEST(SdkStress, EveryCallIsAnsweredExactlyOnceAcrossCredentialChangesAndRestarts
             while (issued_while_down.load() < round * kCallsWhileDown) {
                 std::this_thread::sleep_for(1ms);
             }
+            // As start_sdk: an https:// HTTPS host to start, the plain server after.
+            rv_setServiceHosts(nullptr, "https://127.0.0.1:1", nullptr);
             rv::test::Catcher init;
             rv_initSdk("rv-test-app", "rv-test-secret", "c", nullptr, "p", dir.path().c_str(),
                        rv::test::Catcher::callback, &init);
             EXPECT_EQ(init.wait().code, 0) << "restart " << round;
+            rv_setServiceHosts(nullptr, server.url().c_str(), nullptr);
             down = false;
         }
     });

@@ -93,7 +93,7 @@ Bytes ts_segment(const std::vector<Bytes> &frames, std::size_t first, std::size_
 
 // One change of what is playing: the bytes the station sends and what the listener gets.
 struct Change {
-    double at_s;  // media time it belongs to
+    double at_s;                // media time it belongs to
     std::uint8_t encoding;      // of an ID3 tag
     std::string title, artist;  // as sent (ICY: the title only, "Artist - Song")
     std::string expect_title;   // as heard ("": the same as sent)

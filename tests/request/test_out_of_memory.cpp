@@ -12,8 +12,8 @@
 #include "rv_broadcast.h"
 #include "rv_data.h"
 #include "rv_sdk.h"
-#include "util/util.h"
 #include "support/failing_alloc.h"
+#include "util/util.h"
 
 namespace {
 

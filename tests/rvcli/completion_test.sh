@@ -25,7 +25,7 @@ rvcli --js|--json
 rvcli --json a|album albums audios
 rvcli play |album audio broadcast radio
 rvcli play b|broadcast
-rvcli play album 1 --s|--seconds
+rvcli play album 1 --s|--seconds --speed
 rvcli albums 3 --|--help --page
 rvcli album |
 rvcli --appid |

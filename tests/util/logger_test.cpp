@@ -11,8 +11,8 @@
 
 #include "radio_sdk.h"
 #include "rv_logout.h"
-#include "util/util.h"
 #include "support/capture_stdout.h"
+#include "util/util.h"
 
 namespace {
 

@@ -13,17 +13,18 @@
 namespace {
 
 void usage(FILE *out) {
-    fprintf(out,
-            "usage: rv-mock-service [options]\n"
-            "  --http-port N       open API, reports and media over HTTP (default 8940, 0: any)\n"
-            "  --https-port N      open API over HTTPS (default 8941, 0: any)\n"
-            "  --host ADDR         address to listen on (default 127.0.0.1)\n"
-            "  --fixtures DIR      catalogue fixtures (default: the installed ones)\n"
-            "  --certs DIR         server.pem, server.key and ca.pem (default: the installed ones)\n"
-            "  --appid ID          the app id accepted (default rv-test-app)\n"
-            "  --secret KEY        its secret key (default rv-test-secret)\n"
-            "  --qr-polls N        QR status polls before confirmation (default 3)\n"
-            "  --short-programmes  live programmes last 5 seconds\n");
+    fprintf(
+        out,
+        "usage: rv-mock-service [options]\n"
+        "  --http-port N       open API, reports and media over HTTP (default 8940, 0: any)\n"
+        "  --https-port N      open API over HTTPS (default 8941, 0: any)\n"
+        "  --host ADDR         address to listen on (default 127.0.0.1)\n"
+        "  --fixtures DIR      catalogue fixtures (default: the installed ones)\n"
+        "  --certs DIR         server.pem, server.key and ca.pem (default: the installed ones)\n"
+        "  --appid ID          the app id accepted (default rv-test-app)\n"
+        "  --secret KEY        its secret key (default rv-test-secret)\n"
+        "  --qr-polls N        QR status polls before confirmation (default 3)\n"
+        "  --short-programmes  live programmes last 5 seconds\n");
 }
 
 bool parse_port(const char *text, uint16_t &port) {

@@ -123,9 +123,9 @@ bool Service::start() {
     std::signal(SIGPIPE, SIG_IGN);
 
     const Config &config = s.context.config;
-    std::string fixtures_dir =
-        config.fixtures_dir.empty() ? default_dir("fixtures", RV_MOCK_FIXTURES_DIR)
-                                    : config.fixtures_dir;
+    std::string fixtures_dir = config.fixtures_dir.empty()
+                                   ? default_dir("fixtures", RV_MOCK_FIXTURES_DIR)
+                                   : config.fixtures_dir;
     std::string error;
     if (!s.context.fixtures.load(fixtures_dir, error)) {
         fprintf(stderr, "rv-mock-service: fixtures: %s\n", error.c_str());

@@ -88,7 +88,8 @@ extern "C" void sdk_logout(int level, int color, const char *letter, const char 
     __attribute__((format(printf, 5, 6)));
 
 inline void log_dropped_exception(const char *where) noexcept {
-    sdk_logout(2, 2, "E", "RADIO_SDK_HPP", "%s: the application's callable threw; dropped\n", where);
+    sdk_logout(2, 2, "E", "RADIO_SDK_HPP", "%s: the application's callable threw; dropped\n",
+               where);
 }
 
 // One call in flight: the application's callable, reclaimed by the SDK's

@@ -259,12 +259,10 @@ struct ListenerEvents {
 class ListenerHandle {
   public:
     ListenerHandle() = default;
-    ListenerHandle(ListenerHandle &&other) noexcept
-        : id_(std::exchange(other.id_, 0)), owned_(std::move(other.owned_)) {}
+    ListenerHandle(ListenerHandle &&other) noexcept : id_(std::exchange(other.id_, 0)) {}
     ListenerHandle &operator=(ListenerHandle &&other) noexcept {
         reset();
         id_ = std::exchange(other.id_, 0);
-        owned_ = std::move(other.owned_);
         return *this;
     }
     ~ListenerHandle() { reset(); }
@@ -273,21 +271,28 @@ class ListenerHandle {
         if (id_ != 0) {
             rv_removePlayerListener(std::exchange(id_, 0));
         }
-        owned_.reset();
     }
 
   private:
     friend class Player;
-    ListenerHandle(PlayerListener *listener, std::unique_ptr<PlayerListener> owned)
-        : owned_(std::move(owned)) {
-        if (const int code =
-                rv_addPlayerListener(&detail::ListenerEvents::record(), listener, &id_);
-            code != RVE_OK) {
-            throw Error(code, "rv_addPlayerListener");
+    // `owned` (for rv::PlayerCallbacks) goes to the SDK, which hands it back
+    // for destruction once no call into it can run.
+    ListenerHandle(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
+        void (*release)(void *) = nullptr;
+        if (owned) {
+            release = [](void *user) {
+                const std::unique_ptr<PlayerListener> destroyed(
+                    static_cast<PlayerListener *>(user));
+            };
         }
+        if (const int code = rv_addPlayerListenerWithRelease(&detail::ListenerEvents::record(),
+                                                             listener, release, &id_);
+            code != RVE_OK) {
+            throw Error(code, "rv_addPlayerListenerWithRelease");
+        }
+        static_cast<void>(owned.release());  // now the SDK's
     }
     rv_listener_id id_ = 0;
-    std::unique_ptr<PlayerListener> owned_;  // for rv::PlayerCallbacks
 };
 
 // The player: starts resources and controls playback (rv_player.h). Get it
