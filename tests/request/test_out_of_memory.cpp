@@ -29,11 +29,12 @@ class OutOfMemory : public rv::test::ScriptedSdkTest {
         ScriptedSdkTest::TearDown();
     }
 
-    // Runs `request` with the next SDK calloc of `bytes` failing; the failure
-    // must really have happened.
+    // Runs `request` with the next SDK calloc of `bytes` made while the answer
+    // is read failing (the request's own copies, made on this thread, may be
+    // of any size); the failure must really have happened.
     template <class Fn>
     Delivery failing_calloc(size_t bytes, Fn &&request) {
-        rv::test::fail_sdk_allocations(Alloc::Calloc, bytes);
+        rv::test::fail_sdk_allocations(Alloc::Calloc, bytes, 1, rv::test::On::OtherThreads);
         Delivery d = call(request);
         EXPECT_EQ(rv::test::pending_failures(Alloc::Calloc), 0) << "nothing of that size allocated";
         rv::test::stop_failing_allocations();

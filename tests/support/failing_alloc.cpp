@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace {
 
 struct Armed {
     std::atomic<int> left{0};
     std::atomic<size_t> bytes{0};
+    // The thread whose calls are spared; a default id spares none.
+    std::atomic<std::thread::id> spared{};
 };
 
 Armed s_armed[2];
@@ -89,7 +92,8 @@ bool take(rv::test::Alloc kind, size_t bytes, void *caller) {
         return true;
     }
     Armed &a = armed(kind);
-    if (a.left.load() <= 0 || bytes != a.bytes.load() || !from_sdk(caller)) {
+    if (a.left.load() <= 0 || bytes != a.bytes.load() ||
+        std::this_thread::get_id() == a.spared.load() || !from_sdk(caller)) {
         return false;
     }
     int left = a.left.load();
@@ -107,7 +111,8 @@ Fn next(const char *name) {
 
 namespace rv::test {
 
-void fail_sdk_allocations(Alloc kind, size_t bytes, int count) {
+void fail_sdk_allocations(Alloc kind, size_t bytes, int count, On on) {
+    armed(kind).spared = on == On::OtherThreads ? std::this_thread::get_id() : std::thread::id{};
     armed(kind).bytes = bytes;
     armed(kind).left = count;
 }

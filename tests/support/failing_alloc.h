@@ -10,12 +10,16 @@
 namespace rv::test {
 
 enum class Alloc { Calloc, Strdup };
+// Which threads an armed failure applies to: answers are built on the
+// transport's threads, while the caller's thread copies the request.
+enum class On { AnyThread, OtherThreads };
 
 // The next `count` calls of `kind` that the SDK library itself makes (from any
 // thread) for exactly `bytes` bytes (calloc: count times size; strdup: the
 // length plus the terminator) return null. Calls from elsewhere, or of other
-// sizes, are untouched. Re-arming replaces the previous setting.
-void fail_sdk_allocations(Alloc kind, size_t bytes, int count = 1);
+// sizes, are untouched; with On::OtherThreads, so are the calls of the thread
+// that arms. Re-arming replaces the previous setting.
+void fail_sdk_allocations(Alloc kind, size_t bytes, int count = 1, On on = On::AnyThread);
 // Armed failures of `kind` that have not happened yet.
 int pending_failures(Alloc kind);
 // From now on, the `n`th allocation the SDK library makes (calloc, strdup or
