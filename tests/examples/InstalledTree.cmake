@@ -4,8 +4,11 @@
 # with pkg-config (PKG_CONFIG_SYSROOT_DIR the staging directory), and runs every
 # program (the player with the ALSA configuration of the environment). A cross
 # build gives its toolchain file and emulator ("|"-separated).
+# With CPACK given, the staging directory is the Debian packages instead, made
+# by it and unpacked with dpkg-deb -x (the loader's path is theirs, as on a
+# system they are installed on): the programs and the pkg-config builds run.
 #   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DPREFIX= -DLIBDIR= -DDATADIR= -DRUNNER= -DCC= -DCXX=
-#         -DSAN_FLAGS= -DTOOLCHAIN= -DEMULATOR= -P InstalledTree.cmake
+#         -DSAN_FLAGS= -DTOOLCHAIN= -DEMULATOR= [-DCPACK=] -P InstalledTree.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -16,58 +19,83 @@ endfunction()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 set(stage ${WORK_DIR}/stage)
-set(prefix ${stage}${PREFIX})
-run(${CMAKE_COMMAND} -E env DESTDIR=${stage} ${CMAKE_COMMAND} --install ${BUILD_DIR})
-separate_arguments(san NATIVE_COMMAND "${SAN_FLAGS}")
+if(CPACK)
+  set(prefix ${stage}/usr)
+  run(${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
+  file(GLOB packages ${WORK_DIR}/packages/*.deb)
+  foreach(package IN LISTS packages)
+    run(dpkg-deb -x ${package} ${stage})
+  endforeach()
+  set(loader LD_LIBRARY_PATH=${prefix}/${LIBDIR})
+else()
+  set(prefix ${stage}${PREFIX})
+  run(${CMAKE_COMMAND} -E env DESTDIR=${stage} ${CMAKE_COMMAND} --install ${BUILD_DIR})
+  set(loader --unset=LD_LIBRARY_PATH)
+endif()
+separate_arguments(cflags NATIVE_COMMAND "${SAN_FLAGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
+set(find_prefix -DCMAKE_PREFIX_PATH=${prefix})
 if(TOOLCHAIN)
-  set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+  list(APPEND find_prefix -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
 endif()
 
 # The local service serves with the certificates installed beside it (it runs
 # until stopped: the lines it printed are read after a few seconds).
-execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${emulator}
+execute_process(COMMAND ${CMAKE_COMMAND} -E env ${loader} ${emulator}
     ${prefix}/bin/rv-mock-service --http-port 0 --https-port 0
   TIMEOUT 10 OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(installed_ca "${prefix}/${DATADIR}/radio_sdk/mock_service/certs/ca.pem")
 if(NOT out MATCHES "CA ${installed_ca}\n")
   message(FATAL_ERROR "the installed rv-mock-service did not use ${installed_ca}:\n${out}\n${err}")
 endif()
-run(${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${emulator} ${prefix}/bin/rvcli
-    --data-dir ${WORK_DIR} demo)
-if(NOT run_output MATCHES "The tour is over")
-  message(FATAL_ERROR "the installed rvcli demo did not finish:\n${run_output}")
+# rvcli runs its own local service on the same data: the whole tour, or (the
+# packages) one catalogue page.
+set(rvcli_command demo)
+set(rvcli_expected "The tour is over")
+if(CPACK)
+  set(rvcli_command categories)
+  set(rvcli_expected "100 +Stories")
+endif()
+run(${CMAKE_COMMAND} -E env ${loader} ${emulator} ${prefix}/bin/rvcli
+    --data-dir ${WORK_DIR} ${rvcli_command})
+if(NOT run_output MATCHES "${rvcli_expected}")
+  message(FATAL_ERROR "the installed rvcli ${rvcli_command} did not finish:\n${run_output}")
 endif()
 
-# find_package
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake -DCMAKE_PREFIX_PATH=${prefix}
-    ${toolchain} -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
-    "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
-set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
-set(players ${WORK_DIR}/cmake/play_album_cpp)
-set(c_players ${WORK_DIR}/cmake/play_album_c)
-set(live ${WORK_DIR}/cmake/live_cpp)
+# find_package (the packages' CMake files are the installed tree's)
+if(NOT CPACK)
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake ${find_prefix}
+      -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
+      "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
+  set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
+  set(players ${WORK_DIR}/cmake/play_album_cpp)
+  set(c_players ${WORK_DIR}/cmake/play_album_c)
+endif()
 
 # pkg-config: the flags it gives, nothing else but threads and the run path
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_SYSROOT_DIR=${stage}
     PKG_CONFIG_LIBDIR=${prefix}/${LIBDIR}/pkgconfig pkg-config --cflags --libs radio_sdk)
 separate_arguments(pc NATIVE_COMMAND "${run_output}")
-set(link -pthread -Wl,-rpath,${prefix}/${LIBDIR} -Wall -Wextra -Werror ${san})
+set(link -pthread -Wl,-rpath,${prefix}/${LIBDIR} -Wall -Wextra -Werror ${cflags})
 run(${CC} -std=c11 ${SOURCE_DIR}/examples/catalogue.c ${pc} ${link} -o ${WORK_DIR}/pc_catalogue_c)
-run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/catalogue.cpp ${pc} ${link}
-    -o ${WORK_DIR}/pc_catalogue_cpp)
 run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/play_album.cpp ${pc} ${link}
     -o ${WORK_DIR}/pc_play_album_cpp)
-run(${CC} -std=c11 ${SOURCE_DIR}/examples/play_album.c ${pc} ${link} -o ${WORK_DIR}/pc_play_album_c)
-list(APPEND programs ${WORK_DIR}/pc_catalogue_c ${WORK_DIR}/pc_catalogue_cpp)
+list(APPEND programs ${WORK_DIR}/pc_catalogue_c)
 list(APPEND players ${WORK_DIR}/pc_play_album_cpp)
-list(APPEND c_players ${WORK_DIR}/pc_play_album_c)
+# The packages: one C and one C++ program are enough to show their files whole.
+if(NOT CPACK)
+  run(${CXX} -std=c++20 ${SOURCE_DIR}/examples/catalogue.cpp ${pc} ${link}
+      -o ${WORK_DIR}/pc_catalogue_cpp)
+  run(${CC} -std=c11 ${SOURCE_DIR}/examples/play_album.c ${pc} ${link} -o ${WORK_DIR}/pc_play_album_c)
+  list(APPEND programs ${WORK_DIR}/pc_catalogue_cpp)
+  list(APPEND c_players ${WORK_DIR}/pc_play_album_c)
+endif()
 
 # Runs `program` against the local service (started with the options in
 # ARGN); its output must match `expected`.
 function(check program expected)
-  run(${emulator} ${RUNNER} ${ARGN} ${emulator} ${program})
+  run(${CMAKE_COMMAND} -E env ${loader} ${emulator} ${RUNNER} ${ARGN} ${emulator} ${program})
   if(NOT run_output MATCHES "${expected}")
     message(FATAL_ERROR "${program} did not print \"${expected}\":\n${run_output}")
   endif()
@@ -84,7 +112,11 @@ endforeach()
 foreach(program IN LISTS c_players)
   check(${program} "end of the list.*playing Glass Islands episode 1.*quit after the restart")
 endforeach()
-check(${live} "now on air: .*now on air: .*quit after two programme changes" --short-programmes)
+if(CPACK)
+  return()
+endif()
+check(${WORK_DIR}/cmake/live_cpp "now on air: .*now on air: .*quit after two programme changes"
+  --short-programmes)
 check(${WORK_DIR}/cmake/poll_loop_c "quit after the categories")
 if(EXISTS ${WORK_DIR}/cmake/glib_loop_c)
   check(${WORK_DIR}/cmake/glib_loop_c "heard a second.*quit on the main loop")
