@@ -206,8 +206,17 @@ ORV_API int64_t IjkMediaPlayer_getDuration(void);
 #define ORV_MAX_SPEED 2.0f
 ORV_API int IjkMediaPlayer_setPlaybackSpeed(float speed);
 
-/* Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left). */
+/*
+ * Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left;
+ * negative is taken as 0), from the next written audio on. Kept for later sources.
+ */
 ORV_API void IjkMediaPlayer_setVolume(float left_volume, float right_volume);
+/*
+ * As setVolume, but the gains move there evenly over `ramp_ms` of played audio (0: at
+ * once), from wherever the previous change had brought them: ducking under a prompt
+ * without a click. A source prepared meanwhile starts at the new gains.
+ */
+ORV_API void IjkMediaPlayer_rampVolume(float left_volume, float right_volume, int ramp_ms);
 
 /*
  * IPv4 address of a DNS server (for example "192.168.1.1" or "192.168.1.1:5353") that

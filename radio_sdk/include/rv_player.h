@@ -199,20 +199,32 @@ typedef struct rv_player_events {
     void (*on_download_progress)(void *user, int64_t fetched, int64_t total);
     /* As PlayerBroadcastListener: `item` is valid during the call only. */
     void (*on_live_program_updated)(void *user, const dao_play_item *item);
-    /* The four slots below are in the record already but not yet called:
-     * the players do not decide these events in one place yet. */
-    /* The player's state changed (rv_player_state). */
+    /* The four below concern the player chosen last (by a play-start, a
+     * move or the automatic next item); they run on the thread of the command
+     * or event that caused them, after the players' lock is released. */
+    /* The player's state changed (rv_player_state): told once per change,
+     * the state it settled on (passing states within one step, such as ENDED
+     * between two programmes of a broadcast, are not told). A state older
+     * than one already told (two threads at once) is left out, so the last
+     * one heard is the player's. */
     void (*on_state_changed)(void *user, rv_player_state state);
-    /* Another item became the current one; `item` is a copy the listener
-     * owns: it may keep it and frees it with dao_play_item_del. */
+    /* Another item became the current one (not told again when the same item
+     * is played again); `item` is a copy the listener owns: it may keep it and
+     * frees it with dao_play_item_del. */
     void (*on_item_changed)(void *user, dao_play_item *item);
     /* The last item of the play list ended; nothing more plays by itself. */
     void (*on_list_ended)(void *user);
-    /* A play-start or move could not start its item: the OnError values. */
+    /* A play-start or move could not start its item: what is
+     * RV_ERROR_WHAT_START_FAILED, detail an RV_START_… value (on_error is
+     * called as well, as for PlayerStateListener). */
     void (*on_start_failed)(void *user, int32_t what, int32_t detail);
     /* As setPlayerMetadataListener: the texts are valid during the call only. */
     void (*on_metadata)(void *user, const char *title, const char *artist);
 } rv_player_events;
+
+/* The state on_state_changed told last; RV_PLAYER_IDLE before any play-start
+ * and after rv_releaseSdk. Any thread; never blocks. */
+RV_API rv_player_state rv_getPlayerState(void);
 
 /* Names one added listener; never 0. */
 typedef uint64_t rv_listener_id;
@@ -331,6 +343,22 @@ RV_API void rv_seek(int32_t msec);
 #define RV_MIN_SPEED 0.5f
 #define RV_MAX_SPEED 2.0f
 RV_API int32_t rv_setPlaybackSpeed(float speed);
+/*
+ * Volume, RV_MIN_VOLUME..RV_MAX_VOLUME (1 = as the audio is), reached evenly
+ * over `ramp_ms` of played audio (0: at once; at most RV_MAX_VOLUME_RAMP_MS),
+ * from wherever an earlier ramp had brought it: ducking under a navigation
+ * prompt is rv_setVolume(0.2f, 300) and back rv_setVolume(1, 300), without a
+ * click. Kept for the items after it and by rv_releaseSdk. Returns RVE_OK;
+ * RVE_BAD_ARGS (E "Volume … out of 0..1, ramp … out of 0..10000 ms") when
+ * either is out of range, leaving the volume as it was. Works before and
+ * without a player. Any thread; never blocks.
+ */
+#define RV_MIN_VOLUME 0.0f
+#define RV_MAX_VOLUME 1.0f
+#define RV_MAX_VOLUME_RAMP_MS 10000
+RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
+/* The volume last set with rv_setVolume (where a ramp is going); 1 at first. */
+RV_API float rv_getVolume(void);
 /*
  * Album player: report the current audio's play end and start the item before
  * or after it. At the list's end the next page or batch is fetched first; at

@@ -144,14 +144,26 @@ class PlayerListener {
     virtual void on_metadata(const std::string & /*title*/, const std::string & /*artist*/) {}
     // A new programme is live on the broadcast being played. SDK worker thread.
     virtual void on_live_program_updated(const PlayItem & /*item*/) {}
+    // The player's state changed (transitions: rv_player_state in rv_player.h).
+    // Thread of the command or event that caused it.
+    virtual void on_state_changed(rv_player_state /*state*/) {}
+    // Another item became the current one. Same threads.
+    virtual void on_item_changed(const PlayItem & /*item*/) {}
+    // The last item of the play list ended. Engine event thread.
+    virtual void on_list_ended() {}
+    // A start could not play its item (what RV_ERROR_WHAT_START_FAILED, detail
+    // RV_START_…). SDK worker thread or the commanding thread.
+    virtual void on_start_failed(int32_t /*what*/, int32_t /*detail*/) {}
 };
 
 // A listener made of individual callables; unset ones are skipped.
 struct PlayerCallbacks : PlayerListener {
     std::function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
-        buffering_start, buffering_complete;
+        buffering_start, buffering_complete, list_ended;
     std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
-    std::function<void(int32_t what, int32_t detail)> error;
+    std::function<void(int32_t what, int32_t detail)> error, start_failed;
+    std::function<void(rv_player_state)> state_changed;
+    std::function<void(const PlayItem &)> item_changed;
     std::function<void(int64_t received, int64_t total)> download_progress;
     std::function<void(const std::string &title, const std::string &artist)> metadata;
     std::function<void(const PlayItem &)> live_program_updated;
@@ -169,6 +181,10 @@ struct PlayerCallbacks : PlayerListener {
     void on_download_progress(int64_t r, int64_t t) override { run(download_progress, r, t); }
     void on_metadata(const std::string &t, const std::string &a) override { run(metadata, t, a); }
     void on_live_program_updated(const PlayItem &i) override { run(live_program_updated, i); }
+    void on_state_changed(rv_player_state s) override { run(state_changed, s); }
+    void on_item_changed(const PlayItem &i) override { run(item_changed, i); }
+    void on_list_ended() override { run(list_ended); }
+    void on_start_failed(int32_t what, int32_t detail) override { run(start_failed, what, detail); }
 
   private:
     template <class Fn, class... A>
@@ -193,7 +209,8 @@ struct ListenerEvents {
             log_dropped_exception("player listener");
         }
     }
-    static void live_program_updated(void *user, const dao_play_item *item) noexcept {
+    template <void (PlayerListener::*Method)(const PlayItem &)>
+    static void item(void *user, const dao_play_item *item) noexcept {
         std::optional<PlayItem> value;
         try {
             value = item_value(item);
@@ -201,8 +218,12 @@ struct ListenerEvents {
             log_dropped_exception("player listener");
         }
         if (value) {
-            forward(user, &PlayerListener::on_live_program_updated, *value);
+            forward(user, Method, *value);
         }
+    }
+    static void item_changed(void *user, dao_play_item *owned) noexcept {
+        item<&PlayerListener::on_item_changed>(user, owned);
+        dao_play_item_del(owned);
     }
     static void metadata(void *user, const char *title, const char *artist) noexcept {
         std::optional<std::pair<std::string, std::string>> texts;
@@ -240,8 +261,16 @@ struct ListenerEvents {
             e.on_download_progress = [](void *u, int64_t fetched, int64_t total) {
                 forward(u, &PlayerListener::on_download_progress, fetched, total);
             };
-            e.on_live_program_updated = &live_program_updated;
+            e.on_live_program_updated = &item<&PlayerListener::on_live_program_updated>;
             e.on_metadata = &metadata;
+            e.on_state_changed = [](void *u, rv_player_state state) {
+                forward(u, &PlayerListener::on_state_changed, state);
+            };
+            e.on_item_changed = &item_changed;
+            e.on_list_ended = [](void *u) { forward(u, &PlayerListener::on_list_ended); };
+            e.on_start_failed = [](void *u, int32_t what, int32_t detail) {
+                forward(u, &PlayerListener::on_start_failed, what, detail);
+            };
             return e;
         }();
         return events;
@@ -373,6 +402,16 @@ class Player {
     // length, in ms (0 when unknown, and for live streams).
     int64_t position() const { return ijk_GetCurrentPosition(); }
     int64_t duration() const { return ijk_GetDuration(); }
+    // As on_state_changed told it last.
+    rv_player_state state() const { return rv_getPlayerState(); }
+    // Volume 0..1 reached over `ramp_ms` (rv_setVolume); throws rv::Error
+    // (RVE_BAD_ARGS) out of range. volume() is the value set last.
+    void set_volume(float gain, int32_t ramp_ms = 0) const {
+        if (const int code = rv_setVolume(gain, ramp_ms); code != RVE_OK) {
+            throw Error(code, "rv_setVolume");
+        }
+    }
+    float volume() const { return rv_getVolume(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
      * resource has been started. Items stay valid until the application starts
