@@ -45,7 +45,7 @@ typedef struct dao_auth_qrcode_status {
  * the empty text when absent). Not read from JSON. */
 typedef struct dao_auth_grant_code {
     char *code;  /**< the grant code, traded for a token */
-    char *state; /**< the service's "state" as sent */
+    char *state; /**< the redirect's "state": the one given to rv_getAuthQRCode */
 } dao_auth_grant_code;
 
 /** An access token, from the exchange and from a refresh. */

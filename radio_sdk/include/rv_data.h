@@ -78,7 +78,7 @@ typedef struct dao_album_info {
     int64_t lastCheckDate; /**< ms since the epoch, as sent */
     int32_t followedNum;   /**< number of followers */
     int32_t countNum;      /**< number of audios */
-    int32_t isOnline;      /**< non-zero when the album is published */
+    int32_t isOnline;      /**< non-zero when the service lists it as online */
     int32_t listenNum;     /**< times listened, as counted by the service */
     int32_t sortType;      /**< default sort order of its audio list (the sorttype of
                               rv_getAlbumAudioList) */

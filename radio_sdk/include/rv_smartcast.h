@@ -28,7 +28,7 @@ typedef struct dao_smartcast {
     int64_t id;   /**< smartcast radio id (dao_play_audio_bean.id with RV_RESOURCE_SMARTCAST) */
     int32_t type; /**< the service's "type" as sent */
     int32_t followedNum; /**< number of followers */
-    int32_t isOnline;    /**< non-zero when the radio is published */
+    int32_t isOnline;    /**< non-zero when the service lists it as online */
     int32_t listenNum;   /**< times listened, as counted by the service */
     int32_t commentNum;  /**< number of comments */
     int32_t isSubscribe; /**< non-zero when the authorised user subscribed to it */

@@ -26,7 +26,7 @@ typedef struct dao_subscribe {
     char *name;           /**< display name */
     char *desc;           /**< description */
     char *img;            /**< picture URL */
-    int32_t isOnline;     /**< non-zero when it is published */
+    int32_t isOnline;     /**< non-zero when the service lists it as online */
     int32_t hasCopyright; /**< non-zero when the service holds the rights */
     int32_t countNum;     /**< number of audios */
     int64_t updateTime;   /**< when it was subscribed, ms since the epoch */
