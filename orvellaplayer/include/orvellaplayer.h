@@ -43,9 +43,11 @@ extern "C" {
 #define ORV_FADE_MS 15
 
 /**
- * Events (what, arg1, arg2). They arrive on one dedicated event thread, in the order they
+ * @name Events (what, arg1, arg2)
+ * They arrive on one dedicated event thread, in the order they
  * happened, with no player lock held. Events of a source that was stopped, reset or
  * replaced by a new prepare are dropped, so a callback never sees an earlier item's events.
+ * @{
  */
 #define ORV_EVENT_PREPARED 1      /**< ready; playback begins unless paused */
 #define ORV_EVENT_COMPLETED 2     /**< a finite source played to its end; once per prepare */
@@ -69,19 +71,25 @@ extern "C" {
  * Values beyond INT_MAX are reported as INT_MAX.
  */
 #define ORV_EVENT_DOWNLOAD_PROGRESS 8
+/** @} */
 
-/** Every ORV_INFO_BUFFERING_START is followed by ORV_INFO_BUFFERING_END, or by ORV_EVENT_ERROR
-   (ORV_ERROR_NETWORK) once the input has stalled for the reconnect window (30 s). */
+/** @name Information codes of ORV_EVENT_INFO (arg1)
+ * Every ORV_INFO_BUFFERING_START is followed by ORV_INFO_BUFFERING_END, or by ORV_EVENT_ERROR
+   (ORV_ERROR_NETWORK) once the input has stalled for the reconnect window (30 s).
+   @{ */
 #define ORV_INFO_BUFFERING_START 701 /**< input stalled: the output ran dry */
 #define ORV_INFO_BUFFERING_END 702   /**< audio flows again */
+/** @} */
 
-/** Detail codes of ORV_EVENT_ERROR (arg1). */
+/** @name Detail codes of ORV_EVENT_ERROR (arg1) */
+/** @{ */
 #define ORV_ERROR_NO_SOURCE 1 /**< prepareAsync without a data source */
 #define ORV_ERROR_OPEN 2      /**< the source could not be opened or is not media */
 #define ORV_ERROR_NO_AUDIO 3  /**< the source has no playable audio stream */
 #define ORV_ERROR_DECODE 4    /**< the audio could not be decoded */
 #define ORV_ERROR_NETWORK 5   /**< the input broke off and reconnecting did not help */
 #define ORV_ERROR_OUTPUT 6    /**< the audio device failed while writing */
+/** @} */
 
 /** Event callback: what, arg1, arg2. Runs on the player's event thread. */
 typedef void (*orv_event_fn)(int what, int arg1, int arg2);

@@ -25,16 +25,20 @@
 
 RV_BEGIN_DECLS
 
-/** Resource types (the `type` field of the three records). */
+/** @name Resource types (the type field of the three records) */
+/** @{ */
 #define RV_RESOURCE_ALBUM 0      /**< album: played by the album player */
 #define RV_RESOURCE_AUDIO 1      /**< single audio: album player */
 #define RV_RESOURCE_SMARTCAST 3  /**< smartcast radio: album player */
 #define RV_RESOURCE_BROADCAST 11 /**< broadcast: broadcast player */
+/** @} */
 
-/** Values of dao_play_item.status for programmes and broadcasts. */
+/** @name Values of dao_play_item.status for programmes and broadcasts */
+/** @{ */
 #define RV_PLAY_STATUS_LIVE 1     /**< on air now: playUrl is the live stream */
 #define RV_PLAY_STATUS_PLAYBACK 2 /**< past programme: playUrl is its back-play URL */
 #define RV_PLAY_STATUS_OFF_AIR 3  /**< nothing to play: playUrl is "" */
+/** @} */
 
 /**
  * One playable entry of a play list: an audio (album, single audio or

@@ -36,11 +36,14 @@ RV_BEGIN_DECLS
 
 /* --- Listeners -------------------------------------------------------------- */
 
-/** Kinds of OnProgress. */
+/** @name Kinds of OnProgress */
+/** @{ */
 #define RV_PROGRESS_PLAYER 0 /**< from the player: on-demand items and past programmes */
 #define RV_PROGRESS_LIVE 1   /**< from the live-programme clock, once a second */
+/** @} */
 
-/** OnError's `what`: where the error comes from. */
+/** @name OnError's what: where the error comes from */
+/** @{ */
 #define RV_ERROR_WHAT_ENGINE 100 /**< the media engine; the detail is an RV_ERROR_DETAIL_… */
 /**
  * A start cannot play (a resource or item started, the next or previous item,
@@ -52,14 +55,17 @@ RV_BEGIN_DECLS
 #define RV_START_NOTHING_TO_PLAY (-1) /**< the answer held no item to play */
 #define RV_START_NOT_ON_AIR (-2)      /**< the programme is not on air (yet) */
 #define RV_START_NO_PLAY_URL (-3)     /**< the item has no play URL */
+/** @} */
 
-/** OnError's detail when `what` is RV_ERROR_WHAT_ENGINE. */
+/** @name OnError's detail when what is RV_ERROR_WHAT_ENGINE */
+/** @{ */
 #define RV_ERROR_DETAIL_NO_SOURCE 1 /**< the item has no address to play */
 #define RV_ERROR_DETAIL_OPEN 2      /**< the source could not be opened or is not media */
 #define RV_ERROR_DETAIL_NO_AUDIO 3  /**< the source has no playable audio stream */
 #define RV_ERROR_DETAIL_DECODE 4    /**< the audio could not be decoded */
 #define RV_ERROR_DETAIL_NETWORK 5   /**< the input broke off and reconnecting did not help */
 #define RV_ERROR_DETAIL_OUTPUT 6    /**< the audio device failed while writing */
+/** @} */
 
 /**
  * The application's player-state listener. Any slot may be null. Slots run on:
