@@ -123,7 +123,9 @@ class PlayerListener {
     /// from the engine's event thread; RV_PROGRESS_LIVE once a second from the
     /// live-programme clock's thread.
     virtual void on_progress(int32_t /*kind*/, int64_t /*position*/, int64_t /*duration*/) {}
-    /// An engine error (what 100) with its detail. Engine event thread.
+    /// An error, as OnError (rv_player.h): RV_ERROR_WHAT_ENGINE with an
+    /// RV_ERROR_DETAIL_… (engine event thread), or RV_ERROR_WHAT_START_FAILED
+    /// with a result code or an RV_START_….
     virtual void on_error(int32_t /*what*/, int32_t /*detail*/) {}
     /// The item played to its end. Engine event thread.
     virtual void on_play_end() {}
