@@ -22,8 +22,8 @@ void GainStage::fade_out(int frames) {
 }
 
 void GainStage::set_volume(float left, float right, int ramp_ms) {
-    const float frames =
-        std::max(static_cast<float>(rate_) * static_cast<float>(std::max(ramp_ms, 0)) / 1000.0f, 1.0f);
+    const float frames = std::max(
+        static_cast<float>(rate_) * static_cast<float>(std::max(ramp_ms, 0)) / 1000.0f, 1.0f);
     for (auto [volume, target] : {std::pair{&left_, left}, std::pair{&right_, right}}) {
         volume->target = target;
         volume->step = std::fabs(target - volume->now) / frames;

@@ -40,7 +40,9 @@ class GainStage {
         float now = 1.0f;
         float target = 1.0f;
         float step = 0.0f;
-        void move() { now = now < target ? std::min(now + step, target) : std::max(now - step, target); }
+        void move() {
+            now = now < target ? std::min(now + step, target) : std::max(now - step, target);
+        }
     };
 
     int rate_;

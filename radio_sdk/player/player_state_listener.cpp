@@ -138,7 +138,8 @@ void setUserPlayerStateListener_OnItemChanged(std::shared_ptr<const dao_play_ite
                 if (events.on_item_changed == nullptr) {
                     return;
                 }
-                if (dao_play_item *copy = dao_play_item_dup(static_cast<const dao_play_item *>(context))) {
+                if (dao_play_item *copy =
+                        dao_play_item_dup(static_cast<const dao_play_item *>(context))) {
                     events.on_item_changed(user, copy);
                 }
             },

@@ -172,8 +172,8 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
     };
     struct {
         const char *name;
-        std::function<void()> run;  // until the state to check
-        bool playing;               // what rv_isPlaying answers then, and whether it is heard
+        std::function<void()> run;    // until the state to check
+        bool playing;                 // what rv_isPlaying answers then, and whether it is heard
         std::vector<int64_t> states;  // told from the start of the row
         int64_t item;                 // the audioId told current last (0: not checked)
         int start_failures;           // OnError(RV_ERROR_WHAT_START_FAILED) heard
@@ -185,40 +185,64 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
              ASSERT_TRUE(Ears::get().wait_for("playing"));
              rv_stop();
          },
-         false, {Preparing, Playing, Stopped}, kAudioA1, 0, 0},
+         false,
+         {Preparing, Playing, Stopped},
+         kAudioA1,
+         0,
+         0},
         {"paused",
          [] {
              album_a();
              ASSERT_TRUE(Ears::get().wait_for("playing"));
              rv_pause();
          },
-         false, {Preparing, Playing, Paused}, kAudioA1, 0, 0},
+         false,
+         {Preparing, Playing, Paused},
+         kAudioA1,
+         0,
+         0},
         {"engine error",
          [this] {
              service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::Error});
              album_a();
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, {Preparing, Error}, kAudioA1, 0, 0},
+         false,
+         {Preparing, Error},
+         kAudioA1,
+         0,
+         0},
         {"play list ended",
          [] {
              rv::test::play_bean(RV_RESOURCE_AUDIO, 0, kAudioA1);
              ASSERT_TRUE(Ears::get().wait_for("end"));
              std::this_thread::sleep_for(300ms);
          },
-         false, {Preparing, Playing, Ended}, kAudioA1, 0, 0},
+         false,
+         {Preparing, Playing, Ended},
+         kAudioA1,
+         0,
+         0},
         {"album the service does not know",
          [] {
              rv::test::play_bean(RV_RESOURCE_ALBUM, kUnknownAlbum);
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, {Preparing, Error}, 0, 1, 0},
+         false,
+         {Preparing, Error},
+         0,
+         1,
+         0},
         {"broadcast with nothing on air",
          [] {
              rv::test::play_bean(RV_RESOURCE_BROADCAST, kOffAir);
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, {Preparing, Error}, 0, 1, RV_START_NOT_ON_AIR},
+         false,
+         {Preparing, Error},
+         0,
+         1,
+         RV_START_NOT_ON_AIR},
         {"first page answered after the application's own fetch",
          [this] {
              static FetchPlaylistListener ignored{[](dao_play_item *) {}, [](void *) {}};
@@ -227,22 +251,31 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
              rv_fetchMorePlaylist(&ignored, nullptr);  // the same page, answered first
              ASSERT_TRUE(Ears::get().wait_for("playing", 1, 5s));
          },
-         true, {Preparing, Playing}, kAudioA1, 0, 0},
+         true,
+         {Preparing, Playing},
+         kAudioA1,
+         0,
+         0},
         {"a stall of the service",
          [this] {
              // A live stream whose connection is cut, and whose reconnection is
              // answered late enough for the output to run dry.
              const std::string path = "/live/1003.aac";
-             service_.set_fault(path, {.kind = rvmock::Fault::Kind::Cut, .bytes = 30000, .times = 1});
+             service_.set_fault(path,
+                                {.kind = rvmock::Fault::Kind::Cut, .bytes = 30000, .times = 1});
              service_.set_fault("/live/*", {.delay_ms = 2500, .times = 1});
-             std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> item(
-                 dao_play_item_new(), dao_play_item_del);
+             std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> item(dao_play_item_new(),
+                                                                               dao_play_item_del);
              item->audioId = kAudioA1;
              item->playUrl = strdup((service_.http_url() + path).c_str());
              rv_playByPlayItem(item.get());
              ASSERT_TRUE(Ears::get().wait_for("buffered"));
          },
-         true, {Preparing, Playing, Buffering, Playing}, kAudioA1, 0, 0},
+         true,
+         {Preparing, Playing, Buffering, Playing},
+         kAudioA1,
+         0,
+         0},
     };
     int64_t item_told = 0;  // told once per new item: the same one again is not told
     for (const auto &row : rows) {

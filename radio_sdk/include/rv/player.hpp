@@ -168,8 +168,10 @@ struct PlayerCallbacks : PlayerListener {
     ///@}
     /// Called by on_progress.
     std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
-    /// Called by on_error and on_start_failed.
-    std::function<void(int32_t what, int32_t detail)> error, start_failed;
+    /// Called by on_error.
+    std::function<void(int32_t what, int32_t detail)> error;
+    /// Called by on_start_failed.
+    std::function<void(int32_t what, int32_t detail)> start_failed;
     /// Called by on_state_changed.
     std::function<void(rv_player_state)> state_changed;
     /// Called by on_item_changed.
