@@ -151,9 +151,12 @@ int Engine::set_speed(float speed) {
     return 0;
 }
 
-void Engine::set_volume(float left, float right) {
+void Engine::set_volume(float left, float right, int ramp_ms) {
+    std::lock_guard lock(mu_);  // one change at a time: the serial marks a whole one
     settings_.gain_left.store(std::max(left, 0.0f));
     settings_.gain_right.store(std::max(right, 0.0f));
+    settings_.gain_ramp_ms.store(std::max(ramp_ms, 0));
+    settings_.gain_serial.fetch_add(1);
 }
 
 void Engine::set_dns(const char *address) {

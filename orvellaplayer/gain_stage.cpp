@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace orv {
 
@@ -20,18 +21,33 @@ void GainStage::fade_out(int frames) {
     }
 }
 
+void GainStage::set_volume(float left, float right, int ramp_ms) {
+    const float frames = std::max(
+        static_cast<float>(rate_) * static_cast<float>(std::max(ramp_ms, 0)) / 1000.0f, 1.0f);
+    for (auto [volume, target] : {std::pair{&left_, left}, std::pair{&right_, right}}) {
+        volume->target = target;
+        volume->step = std::fabs(target - volume->now) / frames;
+        if (ramp_ms <= 0) {
+            volume->now = target;
+        }
+    }
+}
+
 const std::int16_t *GainStage::apply(const std::int16_t *frames, int count, int channels,
-                                     float left, float right, std::vector<std::int16_t> &scratch) {
-    if (ramp_ == 1.0f && target_ == 1.0f && left == 1.0f && right == 1.0f) {
+                                     std::vector<std::int16_t> &scratch) {
+    if (ramp_ == 1.0f && target_ == 1.0f && left_.now == 1.0f && left_.target == 1.0f &&
+        right_.now == 1.0f && right_.target == 1.0f) {
         return frames;
     }
     scratch.resize(static_cast<std::size_t>(count) * channels);
     for (int f = 0; f < count; ++f) {
         ramp_ =
             ramp_ < target_ ? std::min(ramp_ + step_, target_) : std::max(ramp_ - step_, target_);
+        left_.move();
+        right_.move();
         for (int c = 0; c < channels; ++c) {
             const std::size_t i = static_cast<std::size_t>(f) * channels + c;
-            const float gain = ramp_ * (channels == 2 && c == 1 ? right : left);
+            const float gain = ramp_ * (channels == 2 && c == 1 ? right_.now : left_.now);
             const float s = std::round(static_cast<float>(frames[i]) * gain);
             scratch[i] = static_cast<std::int16_t>(std::clamp(s, -32768.0f, 32767.0f));
         }

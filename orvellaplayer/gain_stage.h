@@ -16,7 +16,8 @@ constexpr int kFadeMs = ORV_FADE_MS;
 
 class GainStage {
   public:
-    explicit GainStage(int rate) : fade_frames_(std::max(rate * kFadeMs / 1000, 1)) {}
+    explicit GainStage(int rate)
+        : rate_(std::max(rate, 1)), fade_frames_(std::max(rate * kFadeMs / 1000, 1)) {}
 
     int fade_frames() const { return fade_frames_; }
     // Ramps from silence up to full over the fade length, from the next frame on.
@@ -26,12 +27,28 @@ class GainStage {
     // Nothing more is heard until fade_in.
     bool silent() const { return ramp_ == 0.0f && target_ == 0.0f; }
 
+    // The user's volume from now on: reached over `ramp_ms` (0: at once).
+    void set_volume(float left, float right, int ramp_ms);
+
     // The frames scaled by volume and ramp: `frames` itself when both are 1, else `scratch`.
-    const std::int16_t *apply(const std::int16_t *frames, int count, int channels, float left,
-                              float right, std::vector<std::int16_t> &scratch);
+    const std::int16_t *apply(const std::int16_t *frames, int count, int channels,
+                              std::vector<std::int16_t> &scratch);
 
   private:
+    // One channel's volume on its way to `target`, `step` per frame.
+    struct Volume {
+        float now = 1.0f;
+        float target = 1.0f;
+        float step = 0.0f;
+        void move() {
+            now = now < target ? std::min(now + step, target) : std::max(now - step, target);
+        }
+    };
+
+    int rate_;
     int fade_frames_;
+    Volume left_;
+    Volume right_;
     float ramp_ = 0.0f;  // the first audio fades in
     float target_ = 0.0f;
     float step_ = 0.0f;  // change of ramp_ per frame, towards target_

@@ -91,7 +91,11 @@ int IjkMediaPlayer_setPlaybackSpeed(float speed) {
 }
 
 void IjkMediaPlayer_setVolume(float left_volume, float right_volume) {
-    guarded(__func__, [&] { engine().set_volume(left_volume, right_volume); });
+    guarded(__func__, [&] { engine().set_volume(left_volume, right_volume, 0); });
+}
+
+void IjkMediaPlayer_rampVolume(float left_volume, float right_volume, int ramp_ms) {
+    guarded(__func__, [&] { engine().set_volume(left_volume, right_volume, ramp_ms); });
 }
 
 void IJKMediaPlayer_setDns_Address(const char *address) {

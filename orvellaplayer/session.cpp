@@ -136,6 +136,9 @@ void Session::run() {
     clock_.restart(Clock::now());
     tempo_ = std::make_unique<Tempo>(input_->sample_rate(), input_->channels());
     gain_ = std::make_unique<GainStage>(input_->sample_rate());
+    // A new source starts at the volume reached, not on the way to it.
+    gain_serial_ = settings_.gain_serial.load();
+    gain_->set_volume(settings_.gain_left.load(), settings_.gain_right.load(), 0);
     if (aborted()) {
         return;
     }
@@ -463,9 +466,13 @@ bool Session::write_out(const std::int16_t *frames, int count, int media) {
     if (count == 0) {
         return true;
     }
-    const std::int16_t *data =
-        gain_->apply(frames, count, input_->channels(), settings_.gain_left.load(),
-                     settings_.gain_right.load(), scratch_);
+    const std::uint32_t serial = settings_.gain_serial.load();
+    if (serial != gain_serial_) {
+        gain_serial_ = serial;
+        gain_->set_volume(settings_.gain_left.load(), settings_.gain_right.load(),
+                          settings_.gain_ramp_ms.load());
+    }
+    const std::int16_t *data = gain_->apply(frames, count, input_->channels(), scratch_);
     const int rc = output_->write(data, count);
     if (rc < 0) {
         post(ORV_EVENT_ERROR, ORV_ERROR_OUTPUT, rc);

@@ -28,6 +28,9 @@ namespace orv {
 struct PlayerSettings {
     std::atomic<float> gain_left{1.0f};
     std::atomic<float> gain_right{1.0f};
+    std::atomic<int> gain_ramp_ms{0};  // how long the way to the gains above takes
+    // Moves on after the three above were stored: a session takes them up together.
+    std::atomic<std::uint32_t> gain_serial{0};
     std::atomic<std::int64_t> duration_override_ms{-1};
     std::atomic<std::int64_t> read_ahead_seconds{kDefaultReadAheadSeconds};
     std::atomic<float> speed{1.0f};  // ORV_MIN_SPEED..ORV_MAX_SPEED; live sources play at 1
@@ -143,6 +146,7 @@ class Session {
     Clock::time_point next_download_{};
     bool download_done_ = false;  // the whole of a sized source was fetched and reported
     std::vector<std::int16_t> scratch_;
+    std::uint32_t gain_serial_ = 0;  // the settings' volume change taken up last
 
     std::thread thread_;  // last member: starts once everything above exists
 };

@@ -1,4 +1,4 @@
-/*
+/** @file
  * libpcmsink: PCM output to ALSA's "default" playback device.
  *
  * A record is created by SDL_Linux_Audio_Out_new_from_sdl_spec and belongs to the caller,
@@ -21,24 +21,25 @@
 extern "C" {
 #endif
 
-/* Device state. `params` is only used while opening and is null afterwards. */
+/** Device state. `params` is only used while opening and is null afterwards. */
 typedef struct ALSA_Context {
-    void *handle; /* the open snd_pcm_t, null once released */
-    void *params; /* snd_pcm_hw_params_t during creation only */
+    void *handle; /**< the open snd_pcm_t, null once released */
+    void *params; /**< snd_pcm_hw_params_t during creation only */
 } ALSA_Context;
 
+/** An ALSA playback device opened by SDL_Linux_Audio_Out_new_from_sdl_spec. */
 typedef struct SDL_Linux_Audio_Out {
-    ALSA_Context *priv_data; /* the device state */
-    int sample_rate_in_hz;   /* rate asked for at creation (the device may run a near rate) */
-    int channels;            /* 1 or 2 */
-    int audio_format;        /* stored only: the device always takes signed 16-bit little-endian */
-    int buffer_capacity;     /* never set (0) */
-    int min_buffer_size;     /* bytes: 4 x the device period in frames, at least 128 */
-    float max_volume;        /* never set (0) */
-    float min_volume;        /* never set (0) */
+    ALSA_Context *priv_data; /**< the device state */
+    int sample_rate_in_hz;   /**< rate asked for at creation (the device may run a near rate) */
+    int channels;            /**< 1 or 2 */
+    int audio_format;    /**< stored only: the device always takes signed 16-bit little-endian */
+    int buffer_capacity; /**< never set (0) */
+    int min_buffer_size; /**< bytes: 4 x the device period in frames, at least 128 */
+    float max_volume;    /**< never set (0) */
+    float min_volume;    /**< never set (0) */
 } SDL_Linux_Audio_Out;
 
-/*
+/**
  * Opens "default" for blocking playback of interleaved S16_LE frames at `samplerate`
  * (4000..48000 Hz) with `channels` (1 or 2) and a period near 32 frames.
  * Returns the new record, or null after printing why. Blocks while ALSA opens the device.
@@ -46,7 +47,7 @@ typedef struct SDL_Linux_Audio_Out {
 PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int channels,
                                                                        int audioformat);
 
-/*
+/**
  * Writes `samplenum` interleaved frames (blocking). Returns the frames written (may be
  * fewer), 0 after EAGAIN or a recovered underrun/suspend (the frames of this call are
  * dropped), `samplenum` itself when it is <= 0, and a negative errno when the device
@@ -55,25 +56,25 @@ PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int sampl
 PCMSINK_API int SDL_Linux_Audio_Out_write_byte(SDL_Linux_Audio_Out *audioout, const void *data,
                                                int samplenum);
 
-/* Plays out what is queued (drain), then prepares the device for more frames. Blocks. */
+/** Plays out what is queued (drain), then prepares the device for more frames. Blocks. */
 PCMSINK_API void SDL_Linux_Audio_Out_flush(SDL_Linux_Audio_Out *audioout);
 
-/* Discards queued frames at once. The device needs a flush before it takes frames again. */
+/** Discards queued frames at once. The device needs a flush before it takes frames again. */
 PCMSINK_API void SDL_Linux_Audio_Out_stop(SDL_Linux_Audio_Out *audioout);
 
-/* Closes the device; the record stays valid (writes then fail) until freed. */
+/** Closes the device; the record stays valid (writes then fail) until freed. */
 PCMSINK_API void SDL_Linux_Audio_Out_release(SDL_Linux_Audio_Out *audioout);
 
-/* Closes the device unless already released, then frees the record. Null is ignored. */
+/** Closes the device unless already released, then frees the record. Null is ignored. */
 PCMSINK_API void SDL_Linux_Audio_Out_free(SDL_Linux_Audio_Out *audioout);
 
-/* No effect: the device runs while frames are written. */
+/** No effect: the device runs while frames are written. */
 PCMSINK_API void SDL_Linux_Audio_Out_play(SDL_Linux_Audio_Out *audioout);
 
-/* No effect. */
+/** No effect. */
 PCMSINK_API void SDL_Linux_Audio_Out_pause(SDL_Linux_Audio_Out *audioout);
 
-/* No effect: volume is applied by the engine before writing. */
+/** No effect: volume is applied by the engine before writing. */
 PCMSINK_API void SDL_Linux_Audio_Out_set_volume(SDL_Linux_Audio_Out *audioout, float left_volume,
                                                 float right_volume);
 

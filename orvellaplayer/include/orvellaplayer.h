@@ -1,4 +1,4 @@
-/*
+/** @file
  * liborvellaplayer: a single audio player over FFmpeg with ALSA output.
  *
  * One process-wide player instance. Every function may be called from any thread,
@@ -28,38 +28,39 @@
 #include <stdint.h>
 
 #if defined(__GNUC__)
-#define ORV_API __attribute__((visibility("default")))
+#define ORV_API __attribute__((visibility("default"))) /**< the engine's exported functions */
 #else
-#define ORV_API
+#define ORV_API /**< the engine's exported functions */
 #endif
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* How far output may run ahead of the wall clock. */
+/** How far output may run ahead of the wall clock. */
 #define ORV_MAX_AHEAD_MS 250
-/* Length of the fades around a pause, stop, seek, change of source or of speed. */
+/** Length of the fades around a pause, stop, seek, change of source or of speed. */
 #define ORV_FADE_MS 15
 
-/*
- * Events (what, arg1, arg2). They arrive on one dedicated event thread, in the order they
+/**
+ * @name Events (what, arg1, arg2)
+ * They arrive on one dedicated event thread, in the order they
  * happened, with no player lock held. Events of a source that was stopped, reset or
  * replaced by a new prepare are dropped, so a callback never sees an earlier item's events.
+ * @{
  */
-#define ORV_EVENT_PREPARED 1      /* ready; playback begins unless paused */
-#define ORV_EVENT_COMPLETED 2     /* a finite source played to its end; once per prepare */
-#define ORV_EVENT_SEEK_COMPLETE 4 /* a seekTo finished; the position is the target */
-#define ORV_EVENT_POSITION                                      \
-    6 /* arg1 position ms, arg2 duration ms; about every 500 ms \
-         while playing, only when the duration is known, and    \
-         always with 0 <= arg1 <= arg2 */
-#define ORV_EVENT_ERROR                                                              \
-    100                    /* arg1 one of ORV_ERROR_*, arg2 the FFmpeg or ALSA error \
-                              code (negative) or 0; playback of the source is over */
-#define ORV_EVENT_INFO 200 /* arg1 one of ORV_INFO_* */
+#define ORV_EVENT_PREPARED 1      /**< ready; playback begins unless paused */
+#define ORV_EVENT_COMPLETED 2     /**< a finite source played to its end; once per prepare */
+#define ORV_EVENT_SEEK_COMPLETE 4 /**< a seekTo finished; the position is the target */
+/** arg1 position ms, arg2 duration ms; about every 500 ms while playing, only when the
+ * duration is known, and always with 0 <= arg1 <= arg2. */
+#define ORV_EVENT_POSITION 6
+/** arg1 one of ORV_ERROR_*, arg2 the FFmpeg or ALSA error code (negative) or 0; playback of
+ * the source is over. */
+#define ORV_EVENT_ERROR 100
+#define ORV_EVENT_INFO 200 /**< arg1 one of ORV_INFO_* */
 
-/*
+/**
  * Download progress, about once a second while playing:
  * - a source whose size is known (files over HTTP, local files): arg1 = bytes fetched so
  *   far, arg2 = the size in bytes, until the whole source is fetched; the last report has
@@ -70,24 +71,30 @@ extern "C" {
  * Values beyond INT_MAX are reported as INT_MAX.
  */
 #define ORV_EVENT_DOWNLOAD_PROGRESS 8
+/** @} */
 
-/* Every ORV_INFO_BUFFERING_START is followed by ORV_INFO_BUFFERING_END, or by ORV_EVENT_ERROR
-   (ORV_ERROR_NETWORK) once the input has stalled for the reconnect window (30 s). */
-#define ORV_INFO_BUFFERING_START 701 /* input stalled: the output ran dry */
-#define ORV_INFO_BUFFERING_END 702   /* audio flows again */
+/** @name Information codes of ORV_EVENT_INFO (arg1)
+ * Every ORV_INFO_BUFFERING_START is followed by ORV_INFO_BUFFERING_END, or by ORV_EVENT_ERROR
+   (ORV_ERROR_NETWORK) once the input has stalled for the reconnect window (30 s).
+   @{ */
+#define ORV_INFO_BUFFERING_START 701 /**< input stalled: the output ran dry */
+#define ORV_INFO_BUFFERING_END 702   /**< audio flows again */
+/** @} */
 
-/* Detail codes of ORV_EVENT_ERROR (arg1). */
-#define ORV_ERROR_NO_SOURCE 1 /* prepareAsync without a data source */
-#define ORV_ERROR_OPEN 2      /* the source could not be opened or is not media */
-#define ORV_ERROR_NO_AUDIO 3  /* the source has no playable audio stream */
-#define ORV_ERROR_DECODE 4    /* the audio could not be decoded */
-#define ORV_ERROR_NETWORK 5   /* the input broke off and reconnecting did not help */
-#define ORV_ERROR_OUTPUT 6    /* the audio device failed while writing */
+/** @name Detail codes of ORV_EVENT_ERROR (arg1) */
+/** @{ */
+#define ORV_ERROR_NO_SOURCE 1 /**< prepareAsync without a data source */
+#define ORV_ERROR_OPEN 2      /**< the source could not be opened or is not media */
+#define ORV_ERROR_NO_AUDIO 3  /**< the source has no playable audio stream */
+#define ORV_ERROR_DECODE 4    /**< the audio could not be decoded */
+#define ORV_ERROR_NETWORK 5   /**< the input broke off and reconnecting did not help */
+#define ORV_ERROR_OUTPUT 6    /**< the audio device failed while writing */
+/** @} */
 
-/* Event callback: what, arg1, arg2. Runs on the player's event thread. */
+/** Event callback: what, arg1, arg2. Runs on the player's event thread. */
 typedef void (*orv_event_fn)(int what, int arg1, int arg2);
 
-/*
+/**
  * Now playing, as the source tells it in band: the song title and artist, from an HLS
  * stream's ID3 timed metadata (TIT2 and TPE1) or an Icecast/SHOUTcast station's ICY
  * StreamTitle (the whole "Artist - Song" in the title, artist ""), and the station's URL
@@ -99,25 +106,25 @@ typedef void (*orv_event_fn)(int what, int arg1, int arg2);
  */
 typedef void (*orv_metadata_fn)(const char *title, const char *artist, const char *url);
 
-/*
+/**
  * Sets the callback for all later events (null: events are dropped). The callback may
  * call any function of this library. May be called before or after native_init.
  */
 ORV_API void Register_post_event(orv_event_fn callback);
 
-/* Sets the callback for later now-playing changes (null: dropped). As Register_post_event. */
+/** Sets the callback for later now-playing changes (null: dropped). As Register_post_event. */
 ORV_API void Register_metadata_event(orv_metadata_fn callback);
 
-/* Makes the player ready (idempotent); a player already running is reset. */
+/** Makes the player ready (idempotent); a player already running is reset. */
 ORV_API void IjkMediaPlayer_native_init(void);
 
-/*
+/**
  * Stops playback, drops pending events and ends the player's threads. Returns within
  * about 200 ms whatever the network does. A later call of any function starts afresh.
  */
 ORV_API void IjkMediaPlayer_native_finalize(void);
 
-/*
+/**
  * URL (http, https, HLS .m3u8, or a local path) used by the next prepareAsync.
  * The demuxer of a network source is chosen by the Content-Type of the answer (audio/mpeg
  * and audio/mp3: MP3; audio/aac, audio/aacp, audio/x-aac: ADTS AAC; audio/ogg,
@@ -143,7 +150,7 @@ ORV_API void IjkMediaPlayer_native_finalize(void);
  */
 ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
 
-/*
+/**
  * Opens the data source on the player's thread and returns at once; a source being
  * played is stopped first. ORV_EVENT_PREPARED follows, or ORV_EVENT_ERROR.
  * start_ms: position to begin at (0 = start; ignored on sources that cannot seek).
@@ -153,16 +160,16 @@ ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
  */
 ORV_API int IjkMediaPlayer_prepareAsync(int start_ms, int buffer_s);
 
-/* Plays (or resumes) the prepared source. Does nothing without one. */
+/** Plays (or resumes) the prepared source. Does nothing without one. */
 ORV_API void IjkMediaPlayer_start(void);
 
-/*
+/**
  * Pauses output within ORV_MAX_AHEAD_MS; the position holds. The sound fades out over
  * ORV_FADE_MS before it pauses and fades in again on start, so the wave is never cut.
  */
 ORV_API void IjkMediaPlayer_pause(void);
 
-/*
+/**
  * Ends playback of the source (a new prepareAsync is needed). What was written plays out
  * and fades over ORV_FADE_MS (so the device is not cut mid-wave); returns within ~300 ms.
  * The same holds for reset, for a prepareAsync that replaces a playing source and for a
@@ -170,17 +177,17 @@ ORV_API void IjkMediaPlayer_pause(void);
  */
 ORV_API void IjkMediaPlayer_stop(void);
 
-/* As stop, and forgets the data source. Returns within ~300 ms. */
+/** As stop, and forgets the data source. Returns within ~300 ms. */
 ORV_API void IjkMediaPlayer_reset(void);
 
-/*
+/**
  * Moves to msec (clamped to 0..duration); ORV_EVENT_SEEK_COMPLETE follows. Also works
  * after the end was reached. On a source that cannot seek the position stays and the
  * event still follows.
  */
 ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
 
-/*
+/**
  * Duration for sources that do not carry one (live streams, raw files over chunked HTTP):
  * `duration_s` when positive, else `original_duration_s`. A duration found in the stream
  * wins. Cleared by setDataSourceAndHeaders.
@@ -190,10 +197,12 @@ ORV_API void IjkMediaPlayer_seekTo(int64_t msec);
  */
 ORV_API void IjkMediaPlayer_setdurtion(int64_t duration_s, int32_t original_duration_s);
 
-/* Duration in ms of the current source, or 0 when unknown. */
+/** Duration in ms of the current source, or 0 when unknown. */
 ORV_API int64_t IjkMediaPlayer_getDuration(void);
 
-/*
+#define ORV_MIN_SPEED 0.5f /**< slowest playback speed */
+#define ORV_MAX_SPEED 2.0f /**< fastest playback speed */
+/**
  * Playback speed, ORV_MIN_SPEED..ORV_MAX_SPEED (1 = normal), with the pitch kept. Taken up
  * within about 20 ms by the audio being written (heard after the up to ORV_MAX_AHEAD_MS
  * already written) and kept for later sources until changed. Positions, durations, seeks
@@ -202,30 +211,37 @@ ORV_API int64_t IjkMediaPlayer_getDuration(void);
  * Returns 0; -1 when `speed` is outside the range; -2 while a live source is playing
  * (the speed is left as it was).
  */
-#define ORV_MIN_SPEED 0.5f
-#define ORV_MAX_SPEED 2.0f
 ORV_API int IjkMediaPlayer_setPlaybackSpeed(float speed);
 
-/* Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left). */
+/**
+ * Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left;
+ * negative is taken as 0), from the next written audio on. Kept for later sources.
+ */
 ORV_API void IjkMediaPlayer_setVolume(float left_volume, float right_volume);
+/**
+ * As setVolume, but the gains move there evenly over `ramp_ms` of played audio (0: at
+ * once), from wherever the previous change had brought them: ducking under a prompt
+ * without a click. A source prepared meanwhile starts at the new gains.
+ */
+ORV_API void IjkMediaPlayer_rampVolume(float left_volume, float right_volume, int ramp_ms);
 
-/*
+/**
  * IPv4 address of a DNS server (for example "192.168.1.1" or "192.168.1.1:5353") that
  * resolves media host names from the next prepare on. When it does not answer, the
  * system resolver is used.
  */
 ORV_API void IJKMediaPlayer_setDns_Address(const char *address);
 
-/* Back to the system resolver. */
+/** Back to the system resolver. */
 ORV_API void IjkMediaPlayer_clearDns_Address(void);
 
-/* HTTP proxy ("host:port" or "http://host:port") for media requests from the next prepare. */
+/** HTTP proxy ("host:port" or "http://host:port") for media requests from the next prepare. */
 ORV_API void IJKMediaPlayer_setProxyAddress(const char *proxy);
 
-/* No proxy from the next prepare on. */
+/** No proxy from the next prepare on. */
 ORV_API void IjkMediaPlayer_clearProxyAdress(void);
 
-/*
+/**
  * CA bundle (PEM file) that HTTPS media servers are checked against from the next prepare
  * on; null or "" (the default): the system's CA store. The check itself is always on: every
  * HTTPS request of a source (HLS playlists and segments included) verifies the server's
@@ -236,7 +252,7 @@ ORV_API void IjkMediaPlayer_clearProxyAdress(void);
  */
 ORV_API void IjkMediaPlayer_setCaFile(const char *path);
 
-/*
+/**
  * Cap in bits per second for choosing among the variants of an HLS master playlist, from
  * the next prepare on: the variant with the highest BANDWIDTH not above it is played, or
  * the lowest when all are above it. 0 or less restores the default, 192000. Variants are
@@ -244,7 +260,7 @@ ORV_API void IjkMediaPlayer_setCaFile(const char *path);
  */
 ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
 
-/*
+/**
  * Bound of the read-ahead, from the next prepare on. A source over HTTP(S) is fetched ahead
  * of playback, at the link's speed, into a buffer in memory that holds at most `max_bytes`
  * and at most `max_seconds` of audio (judged by the source's average rate, once known):
@@ -253,7 +269,7 @@ ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
  */
 ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds);
 
-/*
+/**
  * Starts fetching the http(s) `url` ahead (into a buffer bounded as above), so that when
  * it is next set as data source and prepared, its first audio comes from memory. One
  * prefetch at a time: a new one (or null) drops the one before; so does reset. Returns at
@@ -261,7 +277,7 @@ ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds)
  */
 ORV_API void IjkMediaPlayer_prefetch(const char *url);
 
-/* FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
+/** FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);
 
 #ifdef __cplusplus

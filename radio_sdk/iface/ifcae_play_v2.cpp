@@ -1,5 +1,7 @@
 #include "iface/ifcae_play_v2.h"
 
+#include <mutex>
+
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
 #include "rv_error.h"
@@ -138,6 +140,36 @@ int32_t rv_setPlaybackSpeed(float speed) {
             LOGE(kTag, "Speed %.2f out of 0.5..2.0 \n", static_cast<double>(speed));
             return RVE_BAD_ARGS;
     }
+}
+
+namespace {
+// The volume asked for last; the lock keeps it and the engine's in step.
+std::mutex s_volume_mutex;
+float s_volume = 1.0f;
+}  // namespace
+
+int32_t rv_setVolume(float gain, int32_t ramp_ms) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_setVolume");
+    // Written so that NaN is out of range too.
+    if (!(gain >= RV_MIN_VOLUME && gain <= RV_MAX_VOLUME) || ramp_ms < 0 ||
+        ramp_ms > RV_MAX_VOLUME_RAMP_MS) {
+        LOGE(kTag, "Volume %.2f out of 0..1, ramp %d out of 0..10000 ms \n",
+             static_cast<double>(gain), ramp_ms);
+        return RVE_BAD_ARGS;
+    }
+    std::lock_guard lock(s_volume_mutex);
+    s_volume = gain;
+    ijk_RampMediaVolume(gain, ramp_ms);
+    return RVE_OK;
+}
+
+rv_player_state rv_getPlayerState(void) {
+    return player_state();
+}
+
+float rv_getVolume(void) {
+    std::lock_guard lock(s_volume_mutex);
+    return s_volume;
 }
 
 void rv_playPre(void) {

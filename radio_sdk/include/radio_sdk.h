@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK: umbrella header. Include this one; it pulls in every public
  * header of the SDK. Usable from C11 and C++.
  */

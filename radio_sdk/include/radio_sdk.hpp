@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK for C++20: a header-only layer over the C API of radio_sdk.h.
  *
  * Nothing here is compiled into libradio_sdk.so: only the C functions cross

@@ -1,4 +1,4 @@
-/*
+/** @file
  * Where the SDK connects and how it trusts servers. Call these before rv_initSdk;
  * values set later take effect at the next start.
  *
@@ -11,7 +11,7 @@
 
 RV_BEGIN_DECLS
 
-/*
+/**
  * Names a PEM file of CA certificates that HTTPS servers are verified against; the
  * SDK keeps its own copy of the path. Null or "" returns to the system's CA store.
  * The environment variable RV_CA_FILE, when set and non-empty at start-up, takes
@@ -19,7 +19,7 @@ RV_BEGIN_DECLS
  */
 RV_API void rv_setCaFile(const char *path);
 
-/*
+/**
  * Sets the open-API host reached over plain HTTP ("http://host:port"), the
  * open-API host reached over HTTPS ("https://host:port") and the report host.
  * A null argument leaves that host as it is; a trailing "/" is dropped.
@@ -34,7 +34,7 @@ RV_API void rv_setCaFile(const char *path);
 RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_https,
                               const char *report_host);
 
-/*
+/**
  * How many times a data request that only reads is sent again after a transient
  * failure: 0 turns retries off, a negative count is taken as 0; the default is 2.
  * Takes effect for requests made after the call, also while the SDK runs.

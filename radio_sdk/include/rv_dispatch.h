@@ -1,4 +1,4 @@
-/*
+/** @file
  * Callbacks on the application's own thread. Without a dispatcher the SDK
  * calls the application on its own threads (workers, the media engine's event
  * thread, the programme clock). With one, every result callback of the data
@@ -25,7 +25,7 @@
 
 RV_BEGIN_DECLS
 
-/*
+/**
  * The application's dispatcher: arrange for run(arg) to be called once, soon,
  * on the application's loop thread. Called on the SDK's threads (also on a
  * thread calling an SDK function) with no lock of the SDK held; it must not
@@ -34,7 +34,7 @@ RV_BEGIN_DECLS
  */
 typedef void (*rv_dispatch_post)(void (*run)(void *arg), void *arg, void *user);
 
-/*
+/**
  * Sets the dispatcher (null `post`: callbacks run on the SDK's threads again).
  * Call it while the SDK is stopped: before rv_initSdk or after rv_releaseSdk.
  * Returns RVE_OK, or RVE_NOT_READY (nothing changed) while the SDK is
@@ -43,7 +43,7 @@ typedef void (*rv_dispatch_post)(void (*run)(void *arg), void *arg, void *user);
  */
 RV_API int rv_setCallbackDispatcher(rv_dispatch_post post, void *user);
 
-/*
+/**
  * For loops that watch descriptors (poll, epoll, select): makes the SDK its
  * own dispatcher, signalling an eventfd whenever a callback is queued, and
  * returns that descriptor (readable while callbacks may be waiting), or -1
@@ -55,7 +55,7 @@ RV_API int rv_setCallbackDispatcher(rv_dispatch_post post, void *user);
  */
 RV_API int rv_getCallbackFd(void);
 
-/*
+/**
  * Runs, on the calling thread, every callback queued when it is called, in
  * order, and clears the descriptor of rv_getCallbackFd. Returns how many ran.
  * Call it from the application's loop thread only. The callbacks it runs (and

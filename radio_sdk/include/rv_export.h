@@ -1,4 +1,4 @@
-/*
+/** @file
  * Export and linkage macros shared by every public header of the radio SDK.
  */
 #ifndef RV_EXPORT_H

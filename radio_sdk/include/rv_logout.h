@@ -1,4 +1,4 @@
-/*
+/** @file
  * Writing a line through the SDK's logger (settings in rv_log.h). Not pulled
  * in by radio_sdk.h: the name logout() is also declared, differently, by the C
  * library's <utmp.h>, so a unit that logs through the SDK includes this header
@@ -13,7 +13,7 @@
 
 RV_BEGIN_DECLS
 
-/*
+/**
  * Writes one line. Levels: 1 warning (shown when the level setting >= 2),
  * 2 error (>= 1), 3 debug (when debug mode is on), 4 verbose (when verbose mode
  * is on), 0 (>= 3), 5 always; any other level is never shown. `color` indexes

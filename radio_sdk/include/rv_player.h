@@ -1,4 +1,4 @@
-/*
+/** @file
  * Playback: the application's listeners, the playback API and the engine
  * settings.
  *
@@ -36,32 +36,38 @@ RV_BEGIN_DECLS
 
 /* --- Listeners -------------------------------------------------------------- */
 
-/* Kinds of OnProgress. */
-#define RV_PROGRESS_PLAYER 0 /* from the player: on-demand items and past programmes */
-#define RV_PROGRESS_LIVE 1   /* from the live-programme clock, once a second */
+/** @name Kinds of OnProgress */
+/** @{ */
+#define RV_PROGRESS_PLAYER 0 /**< from the player: on-demand items and past programmes */
+#define RV_PROGRESS_LIVE 1   /**< from the live-programme clock, once a second */
+/** @} */
 
-/* OnError's `what`: where the error comes from. */
-#define RV_ERROR_WHAT_ENGINE 100 /* the media engine; the detail is an RV_ERROR_DETAIL_… */
-/*
+/** @name OnError's what: where the error comes from */
+/** @{ */
+#define RV_ERROR_WHAT_ENGINE 100 /**< the media engine; the detail is an RV_ERROR_DETAIL_… */
+/**
  * A start cannot play (a resource or item started, the next or previous item,
  * rv_Play of a stopped item): told once per start, and only for the start the
  * user made last. Detail: the request's result code (rv_error.h) when the
  * play list could not be fetched, else one of RV_START_…
  */
 #define RV_ERROR_WHAT_START_FAILED 101
-#define RV_START_NOTHING_TO_PLAY (-1) /* the answer held no item to play */
-#define RV_START_NOT_ON_AIR (-2)      /* the programme is not on air (yet) */
-#define RV_START_NO_PLAY_URL (-3)     /* the item has no play URL */
+#define RV_START_NOTHING_TO_PLAY (-1) /**< the answer held no item to play */
+#define RV_START_NOT_ON_AIR (-2)      /**< the programme is not on air (yet) */
+#define RV_START_NO_PLAY_URL (-3)     /**< the item has no play URL */
+/** @} */
 
-/* OnError's detail when `what` is RV_ERROR_WHAT_ENGINE. */
-#define RV_ERROR_DETAIL_NO_SOURCE 1 /* the item has no address to play */
-#define RV_ERROR_DETAIL_OPEN 2      /* the source could not be opened or is not media */
-#define RV_ERROR_DETAIL_NO_AUDIO 3  /* the source has no playable audio stream */
-#define RV_ERROR_DETAIL_DECODE 4    /* the audio could not be decoded */
-#define RV_ERROR_DETAIL_NETWORK 5   /* the input broke off and reconnecting did not help */
-#define RV_ERROR_DETAIL_OUTPUT 6    /* the audio device failed while writing */
+/** @name OnError's detail when what is RV_ERROR_WHAT_ENGINE */
+/** @{ */
+#define RV_ERROR_DETAIL_NO_SOURCE 1 /**< the item has no address to play */
+#define RV_ERROR_DETAIL_OPEN 2      /**< the source could not be opened or is not media */
+#define RV_ERROR_DETAIL_NO_AUDIO 3  /**< the source has no playable audio stream */
+#define RV_ERROR_DETAIL_DECODE 4    /**< the audio could not be decoded */
+#define RV_ERROR_DETAIL_NETWORK 5   /**< the input broke off and reconnecting did not help */
+#define RV_ERROR_DETAIL_OUTPUT 6    /**< the audio device failed while writing */
+/** @} */
 
-/*
+/**
  * The application's player-state listener. Any slot may be null. Slots run on:
  * - the media engine's event thread: OnPrepareComplete, OnProgress of kind 0,
  *   OnError, OnPlayEnd, OnSeekComplete, OnBufferingStart, OnBufferingComplete;
@@ -77,22 +83,30 @@ RV_BEGIN_DECLS
  * The record has exactly these ten slots; the SDK never reads past them.
  */
 typedef struct PlayerStateListener {
+    /** The item is ready to play. */
     void (*OnPrepareComplete)(void);
+    /** Playing started or resumed. */
     void (*OnPlaying)(void);
+    /** Paused. */
     void (*OnPaused)(void);
-    /* kind RV_PROGRESS_…, position and duration in ms */
+    /** kind RV_PROGRESS_…, position and duration in ms */
     void (*OnProgress)(int32_t kind, int64_t position, int64_t duration);
-    /* what: RV_ERROR_WHAT_ENGINE (detail an RV_ERROR_DETAIL_…) or
+    /** what: RV_ERROR_WHAT_ENGINE (detail an RV_ERROR_DETAIL_…) or
        RV_ERROR_WHAT_START_FAILED (detail a result code or an RV_START_…) */
     void (*OnError)(int32_t what, int32_t detail);
+    /** The item played to its end. */
     void (*OnPlayEnd)(void);
+    /** A seek began (rv_seek). */
     void (*OnSeekStart)(void);
+    /** A seek finished. */
     void (*OnSeekComplete)(void);
+    /** Playback stalls for input. */
     void (*OnBufferingStart)(void);
+    /** Playback goes on after a stall. */
     void (*OnBufferingComplete)(void);
 } PlayerStateListener;
 
-/*
+/**
  * Registering listeners (the three set functions below and their removals):
  * each registers its listener in place of the previous one; null, or the
  * remove function, removes it. Any thread. They return once no call into the
@@ -104,9 +118,10 @@ typedef struct PlayerStateListener {
  * a FetchPlaylistListener, which runs under the player's lock).
  */
 RV_API void setPlayerStateListener(PlayerStateListener *listener);
+/** As setPlayerStateListener(NULL). */
 RV_API void removePlayerStateListener(void);
 
-/*
+/**
  * The download progress of the item playing, about once a second while it
  * downloads, for either player: bytes fetched and total bytes when the size is
  * known, otherwise the ms of audio buffered ahead of the play position and
@@ -115,7 +130,7 @@ RV_API void removePlayerStateListener(void);
  */
 RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, int64_t total));
 
-/*
+/**
  * Now playing on a live stream: the song's title and artist as the station
  * sends them in band (HLS: ID3 timed metadata, TIT2 and TPE1; Icecast and
  * SHOUTcast: the ICY StreamTitle, "Artist - Song" whole in title, artist "").
@@ -128,9 +143,9 @@ RV_API void setPlayerDownloadProgressListener(void (*listener)(int64_t fetched, 
  */
 RV_API void setPlayerMetadataListener(void (*listener)(const char *title, const char *artist));
 
-/* The application's broadcast listener. */
+/** The application's broadcast listener. */
 typedef struct PlayerBroadcastListener {
-    /*
+    /**
      * A refreshed programme list brought a new live programme. Runs on a worker
      * thread after the broadcast player released its lock; `item` is a copy of
      * the play list's item, valid during the call only (the SDK frees it).
@@ -138,7 +153,9 @@ typedef struct PlayerBroadcastListener {
     void (*OnLiveProgramUpdated)(dao_play_item *item);
 } PlayerBroadcastListener;
 
+/** Registers the broadcast listener (see "Registering listeners" above). */
 RV_API void setPlayerBroadcastListener(PlayerBroadcastListener *listener);
+/** As setPlayerBroadcastListener(NULL). */
 RV_API void removePlayerBroadcastListener(void);
 
 /* --- Listeners with user data ------------------------------------------------
@@ -146,7 +163,7 @@ RV_API void removePlayerBroadcastListener(void);
  * the one-per-process registrations above (which keep working).
  */
 
-/*
+/**
  * What the player is doing, as on_state_changed reports it. Transitions:
  * - IDLE: nothing started yet. A play-start (or next, previous, the automatic
  *   next item) goes to PREPARING.
@@ -171,7 +188,7 @@ typedef enum rv_player_state {
     RV_PLAYER_ERROR = 7
 } rv_player_state;
 
-/*
+/**
  * A listener: set `struct_size` to sizeof(rv_player_events) and the slots
  * wanted (the others null; start from a zero-filled record). The SDK copies
  * the record when it is added, reading only the `struct_size` bytes given, so
@@ -183,8 +200,10 @@ typedef enum rv_player_state {
  * added.
  */
 typedef struct rv_player_events {
+    /** sizeof(rv_player_events) as the application was built. */
     size_t struct_size;
-    /* The ten slots of PlayerStateListener, with the same arguments. */
+    /** @{ */
+    /** The ten slots of PlayerStateListener, with the same arguments. */
     void (*on_prepare_complete)(void *user);
     void (*on_playing)(void *user);
     void (*on_paused)(void *user);
@@ -195,29 +214,42 @@ typedef struct rv_player_events {
     void (*on_seek_complete)(void *user);
     void (*on_buffering_start)(void *user);
     void (*on_buffering_complete)(void *user);
-    /* As setPlayerDownloadProgressListener. */
+    /** @} */
+    /** As setPlayerDownloadProgressListener. */
     void (*on_download_progress)(void *user, int64_t fetched, int64_t total);
-    /* As PlayerBroadcastListener: `item` is valid during the call only. */
+    /** As PlayerBroadcastListener: `item` is valid during the call only. */
     void (*on_live_program_updated)(void *user, const dao_play_item *item);
-    /* The four slots below are in the record already but not yet called:
-     * the players do not decide these events in one place yet. */
-    /* The player's state changed (rv_player_state). */
+    /** The player's state changed (rv_player_state): told once per change,
+     * the state it settled on (passing states within one step, such as ENDED
+     * between two programmes of a broadcast, are not told). A state older
+     * than one already told (two threads at once) is left out, so the last
+     * one heard is the player's. Runs after the players' lock is released, on
+     * the thread of the command or event that caused it, and concerns the
+     * player chosen last (by a play-start, a move or the automatic next item),
+     * as do the three slots after it. */
     void (*on_state_changed)(void *user, rv_player_state state);
-    /* Another item became the current one; `item` is a copy the listener
-     * owns: it may keep it and frees it with dao_play_item_del. */
+    /** Another item became the current one (not told again when the same item
+     * is played again); `item` is a copy the listener owns: it may keep it and
+     * frees it with dao_play_item_del. */
     void (*on_item_changed)(void *user, dao_play_item *item);
-    /* The last item of the play list ended; nothing more plays by itself. */
+    /** The last item of the play list ended; nothing more plays by itself. */
     void (*on_list_ended)(void *user);
-    /* A play-start or move could not start its item: the OnError values. */
+    /** A play-start or move could not start its item: what is
+     * RV_ERROR_WHAT_START_FAILED, detail an RV_START_… value (on_error is
+     * called as well, as for PlayerStateListener). */
     void (*on_start_failed)(void *user, int32_t what, int32_t detail);
-    /* As setPlayerMetadataListener: the texts are valid during the call only. */
+    /** As setPlayerMetadataListener: the texts are valid during the call only. */
     void (*on_metadata)(void *user, const char *title, const char *artist);
 } rv_player_events;
 
-/* Names one added listener; never 0. */
+/** The state on_state_changed told last; RV_PLAYER_IDLE before any play-start
+ * and after rv_releaseSdk. Any thread; never blocks. */
+RV_API rv_player_state rv_getPlayerState(void);
+
+/** Names one added listener; never 0. */
 typedef uint64_t rv_listener_id;
 
-/*
+/**
  * Adds a listener (a copy of `events`, see above) with `user`; its id goes to
  * `out` (may be null). Returns RVE_OK; RVE_BAD_ARGS for a null `events` or a
  * `struct_size` smaller than the size field itself; RVE_NO_MEMORY. Slots
@@ -227,7 +259,7 @@ typedef uint64_t rv_listener_id;
  */
 RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out);
 
-/*
+/**
  * As rv_addPlayerListener, and `release` (may be null) gets `user` back once,
  * when the listener is removed and no call into it runs any longer: on the
  * removing thread before rv_removePlayerListener returns, or, for a removal
@@ -237,7 +269,7 @@ RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_l
 RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void *user,
                                            void (*release)(void *user), rv_listener_id *out);
 
-/*
+/**
  * Removes a listener: RVE_OK, or RVE_BAD_ARGS for an id that is not added.
  * It returns once no call into that listener is running on another thread,
  * so `user` may be freed afterwards; called from inside a listener call
@@ -249,7 +281,7 @@ RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void 
  */
 RV_API int rv_removePlayerListener(rv_listener_id id);
 
-/*
+/**
  * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
  * item fetched (owned by the play list); onPlayItemUnavailable gets null. Runs
  * on a worker thread (or on the calling thread when nothing could be asked),
@@ -257,7 +289,9 @@ RV_API int rv_removePlayerListener(rv_listener_id id);
  * should not wait for another thread that does.
  */
 typedef struct FetchPlaylistListener {
+    /** The first item fetched, owned by the play list. */
     void (*onPlayItemReady)(dao_play_item *item);
+    /** Nothing was fetched; `unused` is null. */
     void (*onPlayItemUnavailable)(void *unused);
 } FetchPlaylistListener;
 
@@ -270,7 +304,7 @@ typedef struct FetchPlaylistListener {
  * was played with rv_saveListenHistory (rv_user.h).
  */
 
-/*
+/**
  * Starts a resource: fetches its play list and plays the bean's audio or the
  * first item. Returns at once; the fetch runs on a worker and playing starts by
  * itself once the engine is prepared (OnPrepareComplete). Albums come page by
@@ -280,7 +314,7 @@ typedef struct FetchPlaylistListener {
  * engine stays as it was and OnError(RV_ERROR_WHAT_START_FAILED, …) is called once.
  */
 RV_API void rv_playByAudioBean(dao_play_audio_bean *bean);
-/*
+/**
  * Plays one item (for example one built with transformAudioToPlayItem). An
  * item of the player's play list (same audioId) plays there; any other item
  * becomes the only item of a new play list (a copy; reports and next/previous
@@ -308,15 +342,20 @@ RV_API void rv_playByPlayItem(dao_play_item *item);
  * start (with none, nothing happens); rv_Play or rv_switchPlayOrPause on a
  * paused live programme starts it afresh at the live point.
  */
+/** Plays on after a pause, or plays a stopped item again (see above). */
 RV_API void rv_Play(void);
+/** Pauses the item. */
 RV_API void rv_pause(void);
+/** Stops the item. */
 RV_API void rv_stop(void);
+/** Stops as rv_stop, and forgets the album item's play position. */
 RV_API void rv_reset(void);
-/* Pauses, or resumes; a paused live programme is started afresh at the live
+/** Pauses, or resumes; a paused live programme is started afresh at the live
  * point (prepared again) rather than resumed where it stopped. */
 RV_API void rv_switchPlayOrPause(void);
+/** Moves to `msec` ms into the item (OnSeekStart, then OnSeekComplete). */
 RV_API void rv_seek(int32_t msec);
-/*
+/**
  * Playback speed, RV_MIN_SPEED..RV_MAX_SPEED (1 = normal), with the voice at its
  * pitch. The item playing takes it up within about 20 ms (heard after the
  * quarter second the engine holds ahead) and the items after it keep it until
@@ -329,9 +368,30 @@ RV_API void rv_seek(int32_t msec);
  * before and without a player. Any thread; never blocks.
  */
 #define RV_MIN_SPEED 0.5f
+/** The fastest playback speed. */
 #define RV_MAX_SPEED 2.0f
+/** Sets the playback speed: see RV_MIN_SPEED just above. */
 RV_API int32_t rv_setPlaybackSpeed(float speed);
-/*
+/** The lowest volume of rv_setVolume: silent. */
+#define RV_MIN_VOLUME 0.0f
+/** The highest volume of rv_setVolume: the audio as it is. */
+#define RV_MAX_VOLUME 1.0f
+/** The longest ramp of rv_setVolume, in ms. */
+#define RV_MAX_VOLUME_RAMP_MS 10000
+/**
+ * Volume, RV_MIN_VOLUME..RV_MAX_VOLUME (1 = as the audio is), reached evenly
+ * over `ramp_ms` of played audio (0: at once; at most RV_MAX_VOLUME_RAMP_MS),
+ * from wherever an earlier ramp had brought it: ducking under a navigation
+ * prompt is rv_setVolume(0.2f, 300) and back rv_setVolume(1, 300), without a
+ * click. Kept for the items after it and by rv_releaseSdk. Returns RVE_OK;
+ * RVE_BAD_ARGS (E "Volume … out of 0..1, ramp … out of 0..10000 ms") when
+ * either is out of range, leaving the volume as it was. Works before and
+ * without a player. Any thread; never blocks.
+ */
+RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
+/** The volume last set with rv_setVolume (where a ramp is going); 1 at first. */
+RV_API float rv_getVolume(void);
+/**
  * Album player: report the current audio's play end and start the item before
  * or after it. At the list's end the next page or batch is fetched first; at
  * its start the earlier page, when there is one (then its last audio plays).
@@ -340,28 +400,36 @@ RV_API int32_t rv_setPlaybackSpeed(float speed);
  * to the next one by itself. Any thread, listener slots included.
  */
 RV_API void rv_playPre(void);
+/** See rv_playPre. */
 RV_API void rv_playNext(void);
-/* True while the item is heard, and while it is prepared or seeks after the
+/** True while the item is heard, and while it is prepared or seeks after the
  * user's last play; false after stop, an engine error, a start that failed
  * and the end of the play list. rv_isPaused likewise for pause. */
 RV_API bool rv_isPlaying(void);
+/** See rv_isPlaying. */
 RV_API bool rv_isPaused(void);
+/** False while a live programme plays (and before any play-start), else true. */
 RV_API bool rv_canSeek(void);
+/** True when rv_playPre has an item, or an earlier page, to move to. */
 RV_API bool rv_hasPre(void);
+/** True when rv_playNext has an item, or a later page or batch, to move to. */
 RV_API bool rv_hasNext(void);
+/** Position of the current item in the play list; -1 before any play-start. */
 RV_API int32_t rv_getCurPlayItemIndex(void);
-/* Owned by the play list (see the top of this header). */
+/** Owned by the play list (see the top of this header). */
 RV_API dao_play_item *rv_getCurPlayItem(void);
-/* Position of the item with the same audioId, or -1. */
+/** Position of the item with the same audioId, or -1. */
 RV_API int32_t rv_getPlayItemIndex(dao_play_item *item);
+/** The item at `index`, owned by the play list; null when out of range. */
 RV_API dao_play_item *rv_getPlayItem(int32_t index);
+/** Number of items in the play list. */
 RV_API int32_t rv_getPlayListSize(void);
-/* The play list itself (a List of dao_play_item), owned by the SDK. A
+/** The play list itself (a List of dao_play_item), owned by the SDK. A
  * broadcast's list is never changed once handed out. The album player's list
  * grows at its ends as pages arrive on a worker thread: walk it only from
  * inside a FetchPlaylistListener or listener slot, or while nothing fetches. */
 RV_API List *rv_getPlayList(void);
-/*
+/**
  * Fetches the next page (album) or batch (smartcast radio, with `clock_id`;
  * null for albums) of the album player's resource and appends it to the play
  * list; the outcome goes to `listener` (kept until it is called), nothing
@@ -374,15 +442,22 @@ RV_API void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *cl
 /* --- Engine settings -------------------------------------------------------------
  * Passed on to the media engine as they are; any thread, never block.
  */
+/** Gains of the left and right channel (IjkMediaPlayer_setVolume). */
 RV_API void ijk_SetMediaVolume(float left, float right);
+/** DNS server for media host names (IJKMediaPlayer_setDns_Address). */
 RV_API void ijk_SetDnsAddress(const char *address);
+/** Back to the system resolver (IjkMediaPlayer_clearDns_Address). */
 RV_API void ijk_ClearDns(void);
-RV_API void ijk_GetDnsAddress(void); /* does nothing */
+RV_API void ijk_GetDnsAddress(void); /**< does nothing */
+/** HTTP proxy for media requests (IJKMediaPlayer_setProxyAddress). */
 RV_API void ijk_SetProxyAddress(const char *proxy);
+/** No proxy (IjkMediaPlayer_clearProxyAdress). */
 RV_API void ijk_ClearProxyAddress(void);
+/** FFmpeg's log level (IjkMediaPlayer_setDebugVerose). */
 RV_API void ijk_SetDebugVerbose(int level);
+/** As ijk_SetDebugVerbose. */
 RV_API void player_inner_verbose(int level);
-/*
+/**
  * Read-ahead bound for the next items played (IjkMediaPlayer_setReadAhead): at most
  * `max_bytes` and `max_seconds` of audio are fetched ahead of playback, so a dropout of the
  * link shorter than that is not heard. 0 or less: each default (8 MiB, 240 s). While an
@@ -390,9 +465,9 @@ RV_API void player_inner_verbose(int level);
  * next item of its play list fetched within the same bound, so it starts from memory.
  */
 RV_API void ijk_SetReadAhead(int64_t max_bytes, int32_t max_seconds);
-/* Duration of the current item in ms (0 when unknown). */
+/** Duration of the current item in ms (0 when unknown). */
 RV_API int64_t ijk_GetDuration(void);
-/* Last position the engine reported, in ms. */
+/** Last position the engine reported, in ms. */
 RV_API int64_t ijk_GetCurrentPosition(void);
 
 RV_END_DECLS

@@ -1,4 +1,4 @@
-/*
+/** @file
  * Start-up and shut-down of the SDK.
  */
 #ifndef RV_SDK_H
@@ -8,7 +8,7 @@
 
 RV_BEGIN_DECLS
 
-/*
+/**
  * Starts the SDK: keeps the application's credentials, prepares the data
  * directory (created with its parents when missing; the current directory
  * when null), reads or makes the device id, starts the HTTP transport and
@@ -17,7 +17,7 @@ RV_BEGIN_DECLS
  * `data_dir` (openid.dat, report_outbox.log and report_outbox.lock) are made
  * 0600 and never opened through a symbolic link or as anything but a regular
  * file. Several processes may share one `data_dir`: one sends the reports
- * kept there, the others keep theirs in report_outbox.<n>.log until they are
+ * kept there, the others keep theirs in `report_outbox.<n>.log` until they are
  * sent or adopted by the next process that owns the directory.
  *
  * appid, secretkey, channel and packagename are required; extra and data_dir
@@ -41,7 +41,7 @@ RV_API void rv_initSdk(const char *appid, const char *secretkey, const char *cha
                        const char *extra, const char *packagename, const char *data_dir,
                        rv_result_callback callback, void *user_data);
 
-/*
+/**
  * Stops the SDK: the data functions refuse with RVE_NOT_READY from now on, the transport
  * is stopped (blocking until the transfers in progress have called back) and
  * the records are released. Safe without a start-up, after a failed one and

@@ -278,14 +278,15 @@ int initBroadcastPlayManager(void) {
         return 0;
     }
     ipa_set_play_manager(kPlayerTypeBroadcast, &kBroadcastOps);
-    player_install(kBroadcastPlayer, bcast_disablePlayer);
+    player_install(kBroadcastPlayer, bcast_disablePlayer,
+                   []() -> const dao_play_item * { return bcast_getCurPlayItem(); });
     return 1;
 }
 
 void freeBroadcastPlayManager(void) {
     _time_monitor_stop();
     ipa_set_play_manager(kPlayerTypeBroadcast, nullptr);
-    player_install(kBroadcastPlayer, nullptr);
+    player_install(kBroadcastPlayer, nullptr, nullptr);
     std::unique_ptr<playlist_listener> obtain(mObtainPlaylistLisenter.exchange(nullptr));
     std::unique_ptr<playlist_listener> update(mUpdatePlaylistLisenter.exchange(nullptr));
 }

@@ -132,6 +132,10 @@ void ijk_SetMediaVolume(float left, float right) {
     IjkMediaPlayer_setVolume(left, right);
 }
 
+void ijk_RampMediaVolume(float gain, int32_t ramp_ms) {
+    IjkMediaPlayer_rampVolume(gain, gain, ramp_ms);
+}
+
 void ijk_SetDnsAddress(const char *address) {
     IJKMediaPlayer_setDns_Address(address);
 }

@@ -381,14 +381,15 @@ dao_play_audio_item *audio_item_of(const dao_play_audio_bean *bean) {
 
 int initPlayerAlbumManager(void) {
     mFetchPlaylistLisenter.store(&kFetchListener);
-    player_install(kAlbumPlayer, album_disablePlayer);
+    player_install(kAlbumPlayer, album_disablePlayer,
+                   []() -> const dao_play_item * { return album_getCurPlayItem(); });
     ipa_set_play_manager(kPlayerTypeAlbum, &kAlbumOps);
     return 1;
 }
 
 void destroyPlayerAlbumManager(void) {
     ipa_set_play_manager(kPlayerTypeAlbum, nullptr);
-    player_install(kAlbumPlayer, nullptr);
+    player_install(kAlbumPlayer, nullptr, nullptr);
     mFetchPlaylistLisenter.store(nullptr);
 }
 

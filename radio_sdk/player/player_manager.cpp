@@ -81,6 +81,8 @@ namespace {
 thread_local int t_lock_depth = 0;
 thread_local std::vector<std::function<void()>> t_deferred;
 
+void publish_locked();
+
 }  // namespace
 
 PlayerGlobalLock::PlayerGlobalLock() {
@@ -89,6 +91,10 @@ PlayerGlobalLock::PlayerGlobalLock() {
 }
 
 PlayerGlobalLock::~PlayerGlobalLock() {
+    if (t_lock_depth == 1) {
+        // What the players settled on in this section, not the steps on the way.
+        publish_locked();
+    }
     player_global_mutex_unlock();
     if (--t_lock_depth > 0) {
         return;
@@ -131,6 +137,54 @@ uint64_t next_generation_locked(PlayerKind kind) {
 std::atomic<bool> s_enabled[2] = {false, false};
 std::atomic<int32_t> s_owner{-1};
 std::atomic<void (*)(void)> s_disable[2] = {nullptr, nullptr};
+std::atomic<const dao_play_item *(*)(void)> s_current_item[2] = {nullptr, nullptr};
+
+// What the application was told last; guarded by the player global mutex.
+// The player it concerns is the one that moved last.
+PlayerKind s_current = kAlbumPlayer;
+PlayerPhase s_shown_phase = PlayerPhase::Idle;
+struct ItemIdentity {
+    int32_t kind = -1;
+    int32_t type = 0;
+    int64_t album = 0;
+    int64_t audio = 0;
+    bool operator==(const ItemIdentity &) const = default;
+};
+ItemIdentity s_shown_item;
+uint64_t s_state_serial = 0;  // numbers the state changes told
+std::atomic<rv_player_state> s_state{RV_PLAYER_IDLE};
+
+static_assert(static_cast<int>(PlayerPhase::Error) == RV_PLAYER_ERROR &&
+              static_cast<int>(PlayerPhase::Buffering) == RV_PLAYER_BUFFERING);
+
+void publish_locked() {
+    const PlayerPhase phase = s_records[s_current].phase;
+    if (phase != s_shown_phase) {
+        s_shown_phase = phase;
+        const auto state = static_cast<rv_player_state>(phase);
+        s_state.store(state);
+        player_tell(setUserPlayerStateListener_OnStateChanged, ++s_state_serial, state);
+        if (phase == PlayerPhase::Ended) {
+            player_tell(setUserPlayerStateListener_OnListEnded);
+        }
+    }
+    const auto current_item = s_current_item[s_current].load();
+    const dao_play_item *item = current_item != nullptr ? current_item() : nullptr;
+    if (item == nullptr) {
+        return;
+    }
+    const ItemIdentity identity{s_current, item->type, item->albumId, item->audioId};
+    if (identity == s_shown_item) {
+        return;
+    }
+    s_shown_item = identity;
+    std::shared_ptr<const dao_play_item> copy(dao_play_item_dup(item), dao_play_item_del);
+    if (copy == nullptr) {
+        player_listener_call_dropped();
+        return;
+    }
+    player_listener_call([copy] { setUserPlayerStateListener_OnItemChanged(copy); });
+}
 
 PlayerKind other_than(PlayerKind kind) {
     return kind == kAlbumPlayer ? kBroadcastPlayer : kAlbumPlayer;
@@ -180,6 +234,7 @@ uint64_t player_navigate_locked(PlayerKind kind, PlayerMove move) {
         record.intent = PlayerIntent::Play;
     }
     record.phase = PlayerPhase::Preparing;
+    s_current = kind;
     return next_generation_locked(kind);
 }
 
@@ -316,10 +371,17 @@ void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t de
     record.phase = PlayerPhase::Error;
     LOGW("PLAYER", "Start Failed, Nothing To Play [detail=%d] \n", detail);
     player_tell(setUserPlayerStateListener_OnError, RV_ERROR_WHAT_START_FAILED, detail);
+    player_tell(setUserPlayerStateListener_OnStartFailed, RV_ERROR_WHAT_START_FAILED, detail);
 }
 
-void player_install(PlayerKind kind, void (*disable)(void)) {
+void player_install(PlayerKind kind, void (*disable)(void),
+                    const dao_play_item *(*current_item)(void)) {
     s_disable[kind].store(disable);
+    s_current_item[kind].store(current_item);
+}
+
+rv_player_state player_state() {
+    return s_state.load();
 }
 
 bool player_is_enabled(PlayerKind kind) {
@@ -394,6 +456,11 @@ void player_reset_all() {
         enabled.store(false);
     }
     s_owner.store(-1);
+    // A new start of the SDK tells its state and item afresh.
+    s_current = kAlbumPlayer;
+    s_shown_phase = PlayerPhase::Idle;
+    s_shown_item = ItemIdentity{};
+    s_state.store(RV_PLAYER_IDLE);
 }
 
 void send_item_report(const dao_play_item *item, std::initializer_list<ReportField> fields) {

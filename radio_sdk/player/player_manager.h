@@ -18,6 +18,7 @@
 #include "request/report_dao.h"
 #include "rv_export.h"
 #include "rv_play_item.h"
+#include "rv_player.h"
 #include "util/util.h"
 
 RV_BEGIN_DECLS
@@ -224,8 +225,15 @@ bool player_needs_restart_locked(PlayerKind kind);
 void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t detail);
 
 // Installed by each player at start-up (null at shut-down): the function that
-// makes it give the engine up.
-void player_install(PlayerKind kind, void (*disable)(void));
+// makes it give the engine up, and the one that gives its current item (lock
+// held; null when none). When the outermost PlayerGlobalLock is released, the
+// phase and the current item of the player that moved last are compared with
+// what the application was told, and a change is told (on_state_changed,
+// on_list_ended, on_item_changed).
+void player_install(PlayerKind kind, void (*disable)(void),
+                    const dao_play_item *(*current_item)(void));
+// The state told last (rv_getPlayerState). Any thread, no lock.
+rv_player_state player_state();
 // True while `kind` owns the engine. Any thread, no lock.
 bool player_is_enabled(PlayerKind kind);
 // The owner of the engine (a PlayerKind) or -1. Any thread, no lock.

@@ -1,5 +1,6 @@
 #include "player/player_state_listener.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -103,6 +104,47 @@ void setUserPlayerStateListener_OnBufferingStart(void) {
 
 void setUserPlayerStateListener_OnBufferingComplete(void) {
     tell<&PlayerStateListener::OnBufferingComplete, &rv_player_events::on_buffering_complete>();
+}
+
+void setUserPlayerStateListener_OnStateChanged(uint64_t serial, rv_player_state state) {
+    // Told from several threads: a state older than one already told is left out,
+    // so that the last one heard is the player's.
+    static std::atomic<uint64_t> s_told{0};
+    rv::dispatch::deliver([=] {
+        uint64_t told = s_told.load();
+        do {
+            if (serial <= told) {
+                return;
+            }
+        } while (!s_told.compare_exchange_weak(told, serial));
+        rv::listeners::fan_out<&rv_player_events::on_state_changed>(state);
+    });
+}
+
+void setUserPlayerStateListener_OnListEnded(void) {
+    rv::dispatch::deliver([] { rv::listeners::fan_out<&rv_player_events::on_list_ended>(); });
+}
+
+void setUserPlayerStateListener_OnStartFailed(int32_t what, int32_t detail) {
+    rv::dispatch::deliver(
+        [=] { rv::listeners::fan_out<&rv_player_events::on_start_failed>(what, detail); });
+}
+
+void setUserPlayerStateListener_OnItemChanged(std::shared_ptr<const dao_play_item> item) {
+    rv::dispatch::deliver([item] {
+        // Each listener gets a copy of its own to keep.
+        rv::listeners::each(
+            [](const rv_player_events &events, void *user, void *context) {
+                if (events.on_item_changed == nullptr) {
+                    return;
+                }
+                if (dao_play_item *copy =
+                        dao_play_item_dup(static_cast<const dao_play_item *>(context))) {
+                    events.on_item_changed(user, copy);
+                }
+            },
+            const_cast<dao_play_item *>(item.get()));
+    });
 }
 
 void setUserDownloadProgressListener_OnDownloadProgress(int64_t fetched, int64_t total) {

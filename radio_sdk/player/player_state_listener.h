@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "rv_callback_gate.hpp"
 #include "rv_export.h"
@@ -39,6 +40,14 @@ RV_API void setUserMetadataListener_OnMetadata(const char *title, const char *ar
 RV_API void setUserBroadcastListener_OnLiveProgramUpdated(dao_play_item *item);
 
 RV_END_DECLS
+
+// The events of rv_addPlayerListener alone. `serial` numbers the state changes:
+// one that arrives after a later one was told is left out.
+void setUserPlayerStateListener_OnStateChanged(uint64_t serial, rv_player_state state);
+void setUserPlayerStateListener_OnListEnded(void);
+void setUserPlayerStateListener_OnStartFailed(int32_t what, int32_t detail);
+// Every listener with the slot gets a copy of `item` of its own.
+void setUserPlayerStateListener_OnItemChanged(std::shared_ptr<const dao_play_item> item);
 
 // Calls `Slot` of the record registered in `gate`, if both are there. The
 // slot is read once: one the application clears meanwhile is skipped or

@@ -1,6 +1,7 @@
 #include "player/listener_recorder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace rv::test {
 
@@ -28,6 +29,21 @@ PlayerBroadcastListener g_broadcast_listener{
         [](dao_play_item *item) { Ears::add("live", item != nullptr ? item->audioId : -1); },
 };
 
+// The events only rv_addPlayerListener has.
+const rv_player_events g_events = [] {
+    rv_player_events e{};
+    e.struct_size = sizeof e;
+    e.on_state_changed = [](void *, rv_player_state state) { Ears::add("state", state); };
+    e.on_item_changed = [](void *, dao_play_item *item) {
+        Ears::add("item", item->audioId);
+        dao_play_item_del(item);
+    };
+    e.on_list_ended = [](void *) { Ears::add("list ended"); };
+    e.on_start_failed = [](void *, int32_t w, int32_t d) { Ears::add("start failed", w, d); };
+    return e;
+}();
+rv_listener_id g_events_id = 0;
+
 }  // namespace
 
 Ears &Ears::get() {
@@ -48,12 +64,14 @@ void Ears::listen() {
     setPlayerStateListener(&g_listener);
     setPlayerBroadcastListener(&g_broadcast_listener);
     setPlayerDownloadProgressListener(heard_download);
+    rv_addPlayerListener(&g_events, nullptr, &g_events_id);
 }
 
 void Ears::stop_listening() {
     removePlayerStateListener();
     removePlayerBroadcastListener();
     setPlayerDownloadProgressListener(nullptr);
+    rv_removePlayerListener(std::exchange(g_events_id, 0));
 }
 
 bool Ears::wait_for(const std::string &what, int n, std::chrono::milliseconds timeout) {

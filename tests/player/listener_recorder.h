@@ -17,7 +17,9 @@ namespace rv::test {
 
 // One slot call: "prepared", "playing", "paused", "progress" (kind, position,
 // duration), "error" (what, detail), "end", "seek", "seeked", "buffering",
-// "buffered", "download" (received, total), "live" (the new item's audioId).
+// "buffered", "download" (received, total), "live" (the new item's audioId);
+// from rv_addPlayerListener: "state" (rv_player_state), "item" (audioId),
+// "list ended", "start failed" (what, detail).
 struct Heard {
     std::string what;
     int64_t a = 0, b = 0, c = 0;

@@ -4,10 +4,14 @@
 // programme clock, so that programme changes come within seconds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "player/bcast_data_manager.h"
 #include "player/listener_recorder.h"
@@ -128,13 +132,52 @@ TEST_F(PlayersSettled, AStopHoldsOverEverythingOnItsWay) {
     }
 }
 
-TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnce) {
+// Whether the states told (on_state_changed) since the start of a row are
+// `expected` in order, ending with its last; a state decided on one thread may
+// be overtaken by a later one decided on another, and is then left out.
+::testing::AssertionResult states_told(const std::vector<int64_t> &expected) {
+    std::vector<int64_t> told;
+    for (const Heard &h : Ears::get().snapshot()) {
+        if (h.what == "state") {
+            told.push_back(h.a);
+        }
+    }
+    auto next = expected.begin();
+    for (const int64_t state : told) {
+        next = std::find(next, expected.end(), state);
+        if (next == expected.end()) {
+            break;
+        }
+        ++next;
+    }
+    if (!told.empty() && next == expected.end() && told.back() == expected.back()) {
+        return ::testing::AssertionSuccess();
+    }
+    std::string text;
+    for (const int64_t state : told) {
+        text += std::to_string(state) + " ";
+    }
+    return ::testing::AssertionFailure() << "told: " << text;
+}
+
+TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
+    enum : int64_t {
+        Preparing = RV_PLAYER_PREPARING,
+        Playing = RV_PLAYER_PLAYING,
+        Paused = RV_PLAYER_PAUSED,
+        Buffering = RV_PLAYER_BUFFERING,
+        Stopped = RV_PLAYER_STOPPED,
+        Ended = RV_PLAYER_ENDED,
+        Error = RV_PLAYER_ERROR,
+    };
     struct {
         const char *name;
-        std::function<void()> run;  // until the state to check
-        bool playing;               // what rv_isPlaying answers then
-        int start_failures;         // OnError(RV_ERROR_WHAT_START_FAILED) heard
-        int32_t detail;             // its detail (0: any)
+        std::function<void()> run;    // until the state to check
+        bool playing;                 // what rv_isPlaying answers then, and whether it is heard
+        std::vector<int64_t> states;  // told from the start of the row
+        int64_t item;                 // the audioId told current last (0: not checked)
+        int start_failures;           // OnError(RV_ERROR_WHAT_START_FAILED) heard
+        int32_t detail;               // its detail (0: any)
     } const rows[] = {
         {"stopped",
          [] {
@@ -142,33 +185,64 @@ TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnc
              ASSERT_TRUE(Ears::get().wait_for("playing"));
              rv_stop();
          },
-         false, 0, 0},
+         false,
+         {Preparing, Playing, Stopped},
+         kAudioA1,
+         0,
+         0},
+        {"paused",
+         [] {
+             album_a();
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             rv_pause();
+         },
+         false,
+         {Preparing, Playing, Paused},
+         kAudioA1,
+         0,
+         0},
         {"engine error",
          [this] {
              service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::Error});
              album_a();
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, 0, 0},
+         false,
+         {Preparing, Error},
+         kAudioA1,
+         0,
+         0},
         {"play list ended",
          [] {
              rv::test::play_bean(RV_RESOURCE_AUDIO, 0, kAudioA1);
              ASSERT_TRUE(Ears::get().wait_for("end"));
              std::this_thread::sleep_for(300ms);
          },
-         false, 0, 0},
+         false,
+         {Preparing, Playing, Ended},
+         kAudioA1,
+         0,
+         0},
         {"album the service does not know",
          [] {
              rv::test::play_bean(RV_RESOURCE_ALBUM, kUnknownAlbum);
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, 1, 0},
+         false,
+         {Preparing, Error},
+         0,
+         1,
+         0},
         {"broadcast with nothing on air",
          [] {
              rv::test::play_bean(RV_RESOURCE_BROADCAST, kOffAir);
              ASSERT_TRUE(Ears::get().wait_for("error"));
          },
-         false, 1, RV_START_NOT_ON_AIR},
+         false,
+         {Preparing, Error},
+         0,
+         1,
+         RV_START_NOT_ON_AIR},
         {"first page answered after the application's own fetch",
          [this] {
              static FetchPlaylistListener ignored{[](dao_play_item *) {}, [](void *) {}};
@@ -177,22 +251,56 @@ TEST_F(PlayersSettled, IsPlayingTellsWhatIsHeardAndAStartThatCannotPlayIsToldOnc
              rv_fetchMorePlaylist(&ignored, nullptr);  // the same page, answered first
              ASSERT_TRUE(Ears::get().wait_for("playing", 1, 5s));
          },
-         true, 0, 0},
+         true,
+         {Preparing, Playing},
+         kAudioA1,
+         0,
+         0},
+        {"a stall of the service",
+         [this] {
+             // A live stream whose connection is cut, and whose reconnection is
+             // answered late enough for the output to run dry.
+             const std::string path = "/live/1003.aac";
+             service_.set_fault(path,
+                                {.kind = rvmock::Fault::Kind::Cut, .bytes = 30000, .times = 1});
+             service_.set_fault("/live/*", {.delay_ms = 2500, .times = 1});
+             std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> item(dao_play_item_new(),
+                                                                               dao_play_item_del);
+             item->audioId = kAudioA1;
+             item->playUrl = strdup((service_.http_url() + path).c_str());
+             rv_playByPlayItem(item.get());
+             ASSERT_TRUE(Ears::get().wait_for("buffered"));
+         },
+         true,
+         {Preparing, Playing, Buffering, Playing},
+         kAudioA1,
+         0,
+         0},
     };
+    int64_t item_told = 0;  // told once per new item: the same one again is not told
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         settle();
         row.run();
         ASSERT_FALSE(HasFatalFailure());
         EXPECT_EQ(rv_isPlaying(), row.playing);
-        std::this_thread::sleep_for(300ms);  // told once: nothing more comes
+        std::this_thread::sleep_for(300ms);  // told once: nothing more comes; faded out
+        EXPECT_EQ(silent(), !row.playing);
+        EXPECT_TRUE(states_told(row.states));
+        EXPECT_EQ(rv_getPlayerState(), row.states.back());
+        EXPECT_EQ(Ears::get().count("list ended"), row.states.back() == Ended);
         EXPECT_EQ(errors(RV_ERROR_WHAT_START_FAILED), row.start_failures);
-        if (row.detail != 0) {
-            for (const Heard &h : Ears::get().snapshot()) {
-                if (h.what == "error") {
-                    EXPECT_EQ(h.b, row.detail);
-                }
+        EXPECT_EQ(Ears::get().count("start failed"), row.start_failures);
+        for (const Heard &h : Ears::get().snapshot()) {
+            if (h.what == "item") {
+                item_told = h.a;
             }
+            if ((h.what == "error" || h.what == "start failed") && row.detail != 0) {
+                EXPECT_EQ(h.b, row.detail);
+            }
+        }
+        if (row.item != 0) {
+            EXPECT_EQ(item_told, row.item);
         }
     }
 }

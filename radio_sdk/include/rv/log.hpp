@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK for C++20 (radio_sdk.hpp): the log sink.
  */
 #ifndef RV_LOG_HPP
@@ -16,13 +16,13 @@ namespace rv {
 
 /* --- Log sink -------------------------------------------------------------- */
 
-// One log line as the SDK emits it; the views are valid only during the call.
+/// One log line as the SDK emits it; the views are valid only during the call.
 struct LogLine {
-    int level;                 // as logout(): 1 warning, 2 error, 3 debug, 4 verbose, ...
-    std::string_view letter;   // "W", "E", "D", "V"
-    std::string_view tag;      // the module ("IFACE_V2", "HTTP_TASK", ...)
-    std::string_view header;   // "MM-DD hh:mm:ss.mmm pid tid L/TAG >"
-    std::string_view message;  // the formatted message, usually ending in "\n"
+    int level;                 ///< as logout(): 1 warning, 2 error, 3 debug, 4 verbose, ...
+    std::string_view letter;   ///< "W", "E", "D", "V"
+    std::string_view tag;      ///< the module ("IFACE_V2", "HTTP_TASK", ...)
+    std::string_view header;   ///< "MM-DD hh:mm:ss.mmm pid tid L/TAG >"
+    std::string_view message;  ///< the formatted message, usually ending in "\n"
 };
 
 namespace detail {
@@ -63,19 +63,19 @@ class LogSinkSlot {
 
 }  // namespace detail
 
-// Sends the SDK's standard-output log lines to `sink` (any callable taking a
-// const rv::LogLine &) until replaced or reset; the log file is unaffected.
-// The sink runs on whichever thread logs, with the logger's lock held: it must
-// not log through the SDK or call into it, and should return quickly. An
-// exception it throws is dropped. Any thread; after it returns no line reaches
-// the previous sink.
+/// Sends the SDK's standard-output log lines to `sink` (any callable taking a
+/// const rv::LogLine &) until replaced or reset; the log file is unaffected.
+/// The sink runs on whichever thread logs, with the logger's lock held: it must
+/// not log through the SDK or call into it, and should return quickly. An
+/// exception it throws is dropped. Any thread; after it returns no line reaches
+/// the previous sink.
 template <class F>
 void set_log_sink(F &&sink) {
     detail::LogSinkSlot::get().install(
         std::make_unique<std::function<void(const LogLine &)>>(std::forward<F>(sink)));
 }
 
-// Returns the log lines to standard output.
+/// Returns the log lines to standard output.
 inline void reset_log_sink() {
     detail::LogSinkSlot::get().install(nullptr);
 }

@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK for C++20 (radio_sdk.hpp): the player, its listeners and
  * the handles that keep them registered.
  */
@@ -103,57 +103,84 @@ class FetchQueue {
 
 }  // namespace detail
 
-// Receives the player's events; override what you need. Registered with
-// rv::Player::listen for the lifetime of the handle it returns. Methods run on
-// the SDK's threads (named per method); this header holds no lock of its own
-// while they run, and the player's lock is recursive, so they may call any
-// rv::Player method from any method, on_live_program_updated included. They
-// must return promptly and must not destroy the rv::Sdk. An exception they
-// throw is logged and dropped.
+/// Receives the player's events; override what you need. Registered with
+/// rv::Player::listen for the lifetime of the handle it returns. Methods run on
+/// the SDK's threads (named per method); this header holds no lock of its own
+/// while they run, and the player's lock is recursive, so they may call any
+/// rv::Player method from any method, on_live_program_updated included. They
+/// must return promptly and must not destroy the rv::Sdk. An exception they
+/// throw is logged and dropped.
 class PlayerListener {
   public:
     virtual ~PlayerListener() = default;
-    // The item is ready to play. Engine event thread.
+    /// The item is ready to play. Engine event thread.
     virtual void on_prepare_complete() {}
-    // Playing started or resumed. Thread of the command that caused it.
+    /// Playing started or resumed. Thread of the command that caused it.
     virtual void on_playing() {}
-    // Paused. Thread of the command that caused it.
+    /// Paused. Thread of the command that caused it.
     virtual void on_paused() {}
-    // Position and duration in ms: kind RV_PROGRESS_PLAYER about every 500 ms
-    // from the engine's event thread; RV_PROGRESS_LIVE once a second from the
-    // live-programme clock's thread.
+    /// Position and duration in ms: kind RV_PROGRESS_PLAYER about every 500 ms
+    /// from the engine's event thread; RV_PROGRESS_LIVE once a second from the
+    /// live-programme clock's thread.
     virtual void on_progress(int32_t /*kind*/, int64_t /*position*/, int64_t /*duration*/) {}
-    // An engine error (what 100) with its detail. Engine event thread.
+    /// An error, as OnError (rv_player.h): RV_ERROR_WHAT_ENGINE with an
+    /// RV_ERROR_DETAIL_… (engine event thread), or RV_ERROR_WHAT_START_FAILED
+    /// with a result code or an RV_START_….
     virtual void on_error(int32_t /*what*/, int32_t /*detail*/) {}
-    // The item played to its end. Engine event thread.
+    /// The item played to its end. Engine event thread.
     virtual void on_play_end() {}
-    // A seek began. Thread of the rv::Player::seek call.
+    /// A seek began. Thread of the rv::Player::seek call.
     virtual void on_seek_start() {}
-    // A seek finished. Engine event thread.
+    /// A seek finished. Engine event thread.
     virtual void on_seek_complete() {}
-    // Playback stalls for input / goes on. Engine event thread.
+    /// Playback stalls for input. Engine event thread.
     virtual void on_buffering_start() {}
+    /// Playback goes on after a stall. Engine event thread.
     virtual void on_buffering_complete() {}
-    // Bytes received and total (or ms buffered ahead and duration) about once
-    // a second while an item downloads (setPlayerDownloadProgressListener).
-    // Engine event thread.
+    /// Bytes received and total (or ms buffered ahead and duration) about once
+    /// a second while an item downloads (setPlayerDownloadProgressListener).
+    /// Engine event thread.
     virtual void on_download_progress(int64_t /*received*/, int64_t /*total*/) {}
-    // Now playing on a live stream changed, as its audio is heard: title and
-    // artist, UTF-8, either may be empty (setPlayerMetadataListener). Engine
-    // event thread.
+    /// Now playing on a live stream changed, as its audio is heard: title and
+    /// artist, UTF-8, either may be empty (setPlayerMetadataListener). Engine
+    /// event thread.
     virtual void on_metadata(const std::string & /*title*/, const std::string & /*artist*/) {}
-    // A new programme is live on the broadcast being played. SDK worker thread.
+    /// A new programme is live on the broadcast being played. SDK worker thread.
     virtual void on_live_program_updated(const PlayItem & /*item*/) {}
+    /// The player's state changed (transitions: rv_player_state in rv_player.h).
+    /// Thread of the command or event that caused it.
+    virtual void on_state_changed(rv_player_state /*state*/) {}
+    /// Another item became the current one. Same threads.
+    virtual void on_item_changed(const PlayItem & /*item*/) {}
+    /// The last item of the play list ended. Engine event thread.
+    virtual void on_list_ended() {}
+    /// A start could not play its item (what RV_ERROR_WHAT_START_FAILED, detail
+    /// RV_START_…). SDK worker thread or the commanding thread.
+    virtual void on_start_failed(int32_t /*what*/, int32_t /*detail*/) {}
 };
 
-// A listener made of individual callables; unset ones are skipped.
+/// A listener made of individual callables; unset ones are skipped.
 struct PlayerCallbacks : PlayerListener {
+    ///@{
+    /// Each is called by the on_… method of the same name; unset: skipped.
     std::function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
-        buffering_start, buffering_complete;
+        buffering_start, buffering_complete, list_ended;
+    ///@}
+    /// Called by on_progress.
     std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
+    /// Called by on_error.
     std::function<void(int32_t what, int32_t detail)> error;
+    /// Called by on_start_failed.
+    std::function<void(int32_t what, int32_t detail)> start_failed;
+    /// Called by on_state_changed.
+    std::function<void(rv_player_state)> state_changed;
+    /// Called by on_item_changed.
+    std::function<void(const PlayItem &)> item_changed;
+    /// Called by on_download_progress.
     std::function<void(int64_t received, int64_t total)> download_progress;
+    /// Called by on_metadata.
     std::function<void(const std::string &title, const std::string &artist)> metadata;
+    /// Called by on_live_program_updated.
     std::function<void(const PlayItem &)> live_program_updated;
 
     void on_prepare_complete() override { run(prepare_complete); }
@@ -169,6 +196,10 @@ struct PlayerCallbacks : PlayerListener {
     void on_download_progress(int64_t r, int64_t t) override { run(download_progress, r, t); }
     void on_metadata(const std::string &t, const std::string &a) override { run(metadata, t, a); }
     void on_live_program_updated(const PlayItem &i) override { run(live_program_updated, i); }
+    void on_state_changed(rv_player_state s) override { run(state_changed, s); }
+    void on_item_changed(const PlayItem &i) override { run(item_changed, i); }
+    void on_list_ended() override { run(list_ended); }
+    void on_start_failed(int32_t what, int32_t detail) override { run(start_failed, what, detail); }
 
   private:
     template <class Fn, class... A>
@@ -193,7 +224,8 @@ struct ListenerEvents {
             log_dropped_exception("player listener");
         }
     }
-    static void live_program_updated(void *user, const dao_play_item *item) noexcept {
+    template <void (PlayerListener::*Method)(const PlayItem &)>
+    static void item(void *user, const dao_play_item *item) noexcept {
         std::optional<PlayItem> value;
         try {
             value = item_value(item);
@@ -201,8 +233,12 @@ struct ListenerEvents {
             log_dropped_exception("player listener");
         }
         if (value) {
-            forward(user, &PlayerListener::on_live_program_updated, *value);
+            forward(user, Method, *value);
         }
+    }
+    static void item_changed(void *user, dao_play_item *owned) noexcept {
+        item<&PlayerListener::on_item_changed>(user, owned);
+        dao_play_item_del(owned);
     }
     static void metadata(void *user, const char *title, const char *artist) noexcept {
         std::optional<std::pair<std::string, std::string>> texts;
@@ -240,8 +276,16 @@ struct ListenerEvents {
             e.on_download_progress = [](void *u, int64_t fetched, int64_t total) {
                 forward(u, &PlayerListener::on_download_progress, fetched, total);
             };
-            e.on_live_program_updated = &live_program_updated;
+            e.on_live_program_updated = &item<&PlayerListener::on_live_program_updated>;
             e.on_metadata = &metadata;
+            e.on_state_changed = [](void *u, rv_player_state state) {
+                forward(u, &PlayerListener::on_state_changed, state);
+            };
+            e.on_item_changed = &item_changed;
+            e.on_list_ended = [](void *u) { forward(u, &PlayerListener::on_list_ended); };
+            e.on_start_failed = [](void *u, int32_t what, int32_t detail) {
+                forward(u, &PlayerListener::on_start_failed, what, detail);
+            };
             return e;
         }();
         return events;
@@ -250,23 +294,25 @@ struct ListenerEvents {
 
 }  // namespace detail
 
-// Keeps a listener registered; destroying it unregisters the listener, which
-// receives nothing once the destructor has returned (a call in progress on
-// another thread is waited for, and callables given to listen() are destroyed
-// before it returns). From inside a listener call it does not wait: no call
-// starts afterwards, but one running on another thread may still finish, and
-// callables are destroyed with the last call. Move-only.
+/// Keeps a listener registered; destroying it unregisters the listener, which
+/// receives nothing once the destructor has returned (a call in progress on
+/// another thread is waited for, and callables given to listen() are destroyed
+/// before it returns). From inside a listener call it does not wait: no call
+/// starts afterwards, but one running on another thread may still finish, and
+/// callables are destroyed with the last call. Move-only.
 class ListenerHandle {
   public:
     ListenerHandle() = default;
+    /// Takes over `other`'s registration; `other` is left empty.
     ListenerHandle(ListenerHandle &&other) noexcept : id_(std::exchange(other.id_, 0)) {}
+    /// Unregisters this handle's listener, then takes over `other`'s.
     ListenerHandle &operator=(ListenerHandle &&other) noexcept {
         reset();
         id_ = std::exchange(other.id_, 0);
         return *this;
     }
     ~ListenerHandle() { reset(); }
-    // Unregisters now.
+    /// Unregisters now.
     void reset() noexcept {
         if (id_ != 0) {
             rv_removePlayerListener(std::exchange(id_, 0));
@@ -275,8 +321,8 @@ class ListenerHandle {
 
   private:
     friend class Player;
-    // `owned` (for rv::PlayerCallbacks) goes to the SDK, which hands it back
-    // for destruction once no call into it can run.
+    /// `owned` (for rv::PlayerCallbacks) goes to the SDK, which hands it back
+    /// for destruction once no call into it can run.
     ListenerHandle(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
         void (*release)(void *) = nullptr;
         if (owned) {
@@ -295,28 +341,30 @@ class ListenerHandle {
     rv_listener_id id_ = 0;
 };
 
-// The player: starts resources and controls playback (rv_player.h). Get it
-// from rv::Sdk::player(); copies are interchangeable. Every method may be
-// called from any thread, also from inside a listener. Queries never block on
-// the network; commands that end an item (stop, reset, starting or moving to
-// another item) wait at most about 200 ms for the engine to let go of it;
-// play lists are fetched in the background. Before a
-// resource has been started the controls do nothing and the queries answer
-// false, -1 or nothing. Playback events arrive through listen().
+/// The player: starts resources and controls playback (rv_player.h). Get it
+/// from rv::Sdk::player(); copies are interchangeable. Every method may be
+/// called from any thread, also from inside a listener. Queries never block on
+/// the network; commands that end an item (stop, reset, starting or moving to
+/// another item) wait at most about 200 ms for the engine to let go of it;
+/// play lists are fetched in the background. Before a
+/// resource has been started the controls do nothing and the queries answer
+/// false, -1 or nothing. Playback events arrive through listen().
 class Player {
   public:
     /* Starting playback: albums, audios and smartcast radios go to the album
      * player, broadcasts to the broadcast player, which then serves the
      * controls below. */
 
+    /// Starts the resource `bean` names (rv_playByAudioBean).
     void play(const AudioBean &bean) const {
         dao_play_audio_bean c = detail::c_view(bean);
         rv_playByAudioBean(&c);
     }
-    // An album from its first audio.
+    /// An album from its first audio.
     void play(const Album &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
+    /// An album from its first audio.
     void play(const AlbumInfo &album) const { play(bean(RV_RESOURCE_ALBUM, album.id, 0, album)); }
-    // An audio's album, starting at that audio.
+    /// An audio's album, starting at that audio.
     void play(const Audio &audio) const {
         play(AudioBean{.type = RV_RESOURCE_ALBUM,
                        .id = audio.albumId,
@@ -328,16 +376,17 @@ class Player {
                        .img = audio.albumPic,
                        .clockId = std::nullopt});
     }
-    // A smartcast radio from its first batch.
+    /// A smartcast radio from its first batch.
     void play(const Smartcast &radio) const {
         play(bean(RV_RESOURCE_SMARTCAST, radio.id, 0, radio));
     }
-    // A broadcast, live.
+    /// A broadcast, live.
     void play(const Broadcast &b) const { play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b)); }
+    /// A broadcast, live.
     void play(const BroadcastInfo &b) const {
         play(bean(RV_RESOURCE_BROADCAST, b.broadcastId, 0, b));
     }
-    // One play item (for example one of play_list()).
+    /// One play item (for example one of play_list()).
     void play(const PlayItem &item) const {
         dao_play_item c = detail::c_view(item);
         rv_playByPlayItem(&c);
@@ -345,34 +394,59 @@ class Player {
 
     /* Control */
 
+    /// Plays on after a pause, or a stopped item again (rv_Play).
     void resume() const { rv_Play(); }
+    /// Pauses (rv_pause).
     void pause() const { rv_pause(); }
+    /// Stops the item (rv_stop).
     void stop() const { rv_stop(); }
+    /// Stops and lets go of the item (rv_reset).
     void reset() const { rv_reset(); }
+    /// Pauses when playing, plays on when paused (rv_switchPlayOrPause).
     void toggle_pause() const { rv_switchPlayOrPause(); }
+    /// Moves to `position_ms` (rv_seek).
     void seek(int32_t position_ms) const { rv_seek(position_ms); }
-    // Playback speed, 0.5..2.0 with the pitch kept, for this item and the next
-    // ones (rv_setPlaybackSpeed). rv::Error RVE_BAD_ARGS outside the range,
-    // RVE_LIVE_STREAM while a live stream plays.
+    /// Playback speed, 0.5..2.0 with the pitch kept, for this item and the next
+    /// ones (rv_setPlaybackSpeed). rv::Error RVE_BAD_ARGS outside the range,
+    /// RVE_LIVE_STREAM while a live stream plays.
     void set_speed(float speed) const {
         if (const int32_t code = rv_setPlaybackSpeed(speed); code != RVE_OK) {
             throw Error(code, "rv_setPlaybackSpeed");
         }
     }
+    /// The previous item of the play list (rv_playPre).
     void previous() const { rv_playPre(); }
+    /// The next item of the play list (rv_playNext).
     void next() const { rv_playNext(); }
 
     /* State */
 
+    /// rv_isPlaying.
     bool is_playing() const { return rv_isPlaying(); }
+    /// rv_isPaused.
     bool is_paused() const { return rv_isPaused(); }
+    /// rv_canSeek.
     bool can_seek() const { return rv_canSeek(); }
+    /// rv_hasPre.
     bool has_previous() const { return rv_hasPre(); }
+    /// rv_hasNext.
     bool has_next() const { return rv_hasNext(); }
-    // The last play position the engine reported and the current item's
-    // length, in ms (0 when unknown, and for live streams).
+    /// The last play position the engine reported and the current item's
+    /// length, in ms (0 when unknown, and for live streams).
     int64_t position() const { return ijk_GetCurrentPosition(); }
+    /// See position().
     int64_t duration() const { return ijk_GetDuration(); }
+    /// As on_state_changed told it last.
+    rv_player_state state() const { return rv_getPlayerState(); }
+    /// Volume 0..1 reached over `ramp_ms` (rv_setVolume); throws rv::Error
+    /// (RVE_BAD_ARGS) out of range.
+    void set_volume(float gain, int32_t ramp_ms = 0) const {
+        if (const int code = rv_setVolume(gain, ramp_ms); code != RVE_OK) {
+            throw Error(code, "rv_setVolume");
+        }
+    }
+    /// The volume set last.
+    float volume() const { return rv_getVolume(); }
 
     /* The play list: copies, taken at the call. -1 and nothing when no
      * resource has been started. Items stay valid until the application starts
@@ -381,31 +455,36 @@ class Player {
      * list is never changed once handed out; the album's grows as pages
      * arrive: call play_list() from a listener, or when nothing fetches. */
 
+    /// The position of the current item in the play list.
     int32_t current_index() const { return rv_getCurPlayItemIndex(); }
+    /// The current item.
     std::optional<PlayItem> current_item() const { return detail::item_value(rv_getCurPlayItem()); }
-    // The position of the item with the same audioId, or -1.
+    /// The position of the item with the same audioId, or -1.
     int32_t index_of(const PlayItem &item) const {
         dao_play_item c = detail::c_view(item);
         return rv_getPlayItemIndex(&c);
     }
+    /// The item at `index`; nothing when out of range.
     std::optional<PlayItem> item(int32_t index) const {
         return detail::item_value(rv_getPlayItem(index));
     }
+    /// The number of items.
     int32_t size() const { return rv_getPlayListSize(); }
+    /// Every item, in play order.
     std::vector<PlayItem> play_list() const {
         return detail::values<dao_play_item>(rv_getPlayList());
     }
 
-    // Fetches the next page of the album (`clock_id` "") or the next batch of
-    // the smartcast radio (`clock_id`: the clockId of the list's last item)
-    // and appends it to the play list; nothing starts playing. The value is
-    // the first item fetched; rv::Error 2 when nothing was fetched (no further
-    // page or batch, the service failed, or the broadcast player is selected).
-    // Two forms, as rv::Sdk's data calls: a callable, called exactly once, or a
-    // std::future. The callable runs on an SDK worker thread with the player's
-    // lock held, or on the calling thread when the answer is known at once: it
-    // may call rv::Player methods but must not wait for a thread that does.
-    // Fetches started here run one after another, in the order of the calls.
+    /// Fetches the next page of the album (`clock_id` "") or the next batch of
+    /// the smartcast radio (`clock_id`: the clockId of the list's last item)
+    /// and appends it to the play list; nothing starts playing. The value is
+    /// the first item fetched; rv::Error 2 when nothing was fetched (no further
+    /// page or batch, the service failed, or the broadcast player is selected).
+    /// Two forms, as rv::Sdk's data calls: a callable, called exactly once, or a
+    /// std::future. The callable runs on an SDK worker thread with the player's
+    /// lock held, or on the calling thread when the answer is known at once: it
+    /// may call rv::Player methods but must not wait for a thread that does.
+    /// Fetches started here run one after another, in the order of the calls.
     template <class... F>
     auto fetch_more(const std::string &clock_id, F &&...on_done) const {
         return detail::call<detail::One<dao_play_item, false>>(
@@ -415,12 +494,13 @@ class Player {
 
     /* Events */
 
-    // Registers `listener` (which must outlive the handle) / callables.
-    // Any thread, also from inside a listener.
-    // Throws rv::Error (RVE_NO_MEMORY) when it cannot be registered.
+    /// Registers `listener` (which must outlive the handle) / callables.
+    /// Any thread, also from inside a listener.
+    /// Throws rv::Error (RVE_NO_MEMORY) when it cannot be registered.
     [[nodiscard]] ListenerHandle listen(PlayerListener &listener) const {
         return ListenerHandle(&listener, nullptr);
     }
+    /// As listen(PlayerListener &), for callables the SDK keeps until the handle unregisters.
     [[nodiscard]] ListenerHandle listen(PlayerCallbacks callbacks) const {
         auto owned = std::make_unique<PlayerCallbacks>(std::move(callbacks));
         PlayerListener *listener = owned.get();

@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK for C++20 (radio_sdk.hpp): the started SDK and its data
  * calls.
  */
@@ -22,29 +22,30 @@ namespace rv {
 
 /* --- The SDK ----------------------------------------------------------------- */
 
+/// What rv::Sdk starts with (rv_initSdk's arguments, and the process's settings).
 struct Config {
-    std::string app_id;
-    std::string secret_key;
-    std::string channel;
-    std::string package_name;
-    std::optional<std::string> data_dir;  // the current directory when absent
-    std::optional<std::string> extra;     // kept by the SDK, read by no request
-    // Hosts and CA bundle (rv_setServiceHosts, rv_setCaFile); absent values
-    // leave the process's current setting: the environment variables
-    // RV_OPEN_API_HTTP, RV_OPEN_API_HTTPS, RV_REPORT_HOST, RV_CA_FILE, else
-    // the bundled local service.
+    std::string app_id;        ///< the application's id, as the service issued it
+    std::string secret_key;    ///< the application's secret key, as the service issued it
+    std::string channel;       ///< the distribution channel
+    std::string package_name;  ///< the application's package name
+    std::optional<std::string> data_dir;  ///< the current directory when absent
+    std::optional<std::string> extra;     ///< kept by the SDK, read by no request
+    /// Hosts and CA bundle (rv_setServiceHosts, rv_setCaFile); absent values
+    /// leave the process's current setting: the environment variables
+    /// RV_OPEN_API_HTTP, RV_OPEN_API_HTTPS, RV_REPORT_HOST, RV_CA_FILE, else
+    /// the bundled local service.
     std::optional<std::string> open_api_http;
-    std::optional<std::string> open_api_https;
-    std::optional<std::string> report_host;
-    std::optional<std::string> ca_file;
-    // How long the constructor waits for the service's answer to start-up.
+    std::optional<std::string> open_api_https;  ///< see open_api_http
+    std::optional<std::string> report_host;     ///< see open_api_http
+    std::optional<std::string> ca_file;         ///< see open_api_http
+    /// How long the constructor waits for the service's answer to start-up.
     std::chrono::milliseconds start_timeout{20000};
-    // The application's loop (rv_setCallbackDispatcher): when set, every
-    // callback (data results, player listeners) is handed to it as a job to
-    // run once on the loop's thread, in order, none once the rv::Sdk is
-    // destroyed. It is called on the SDK's threads and must only queue the job
-    // (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
-    // connection). With it, wait for futures only off the loop's thread.
+    /// The application's loop (rv_setCallbackDispatcher): when set, every
+    /// callback (data results, player listeners) is handed to it as a job to
+    /// run once on the loop's thread, in order, none once the rv::Sdk is
+    /// destroyed. It is called on the SDK's threads and must only queue the job
+    /// (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
+    /// connection). With it, wait for futures only off the loop's thread.
     std::function<void(std::function<void()> job)> dispatcher;
 };
 
@@ -86,34 +87,34 @@ class DispatcherSlot {
 
 }  // namespace detail
 
-// The started SDK. One per process; neither copyable nor movable (hold it in a
-// std::optional or std::unique_ptr to control its lifetime).
-//
-// Data calls: each method below starts one query of the service and returns
-// at once, in two forms:
-//   - with a callable, which is called exactly once with either the value or
-//     an rv::Error (a generic lambda, or rv::overloaded{...}). It runs on the
-//     calling thread before the method returns when the call is refused (for
-//     example rv::Error 3 while the SDK is stopping), otherwise on one of the
-//     SDK's three worker threads, where callables of different calls may run
-//     at the same time and in any order. Inside it the application may start
-//     further calls; it must not block on the SDK (wait on one of its
-//     futures, destroy the rv::Sdk), since that would hold a worker.
-//   - without one, returning a std::future of the value; get() throws the
-//     rv::Error. Wait on it from the application's own threads only.
-// Every call is answered, also when the rv::Sdk is destroyed meanwhile (then
-// with rv::Error 2 or 3). Methods may be called from any thread at once.
+/// The started SDK. One per process; neither copyable nor movable (hold it in a
+/// std::optional or std::unique_ptr to control its lifetime).
+///
+/// Data calls: each method below starts one query of the service and returns
+/// at once, in two forms:
+///   - with a callable, which is called exactly once with either the value or
+///     an rv::Error (a generic lambda, or rv::overloaded{...}). It runs on the
+///     calling thread before the method returns when the call is refused (for
+///     example rv::Error 3 while the SDK is stopping), otherwise on one of the
+///     SDK's three worker threads, where callables of different calls may run
+///     at the same time and in any order. Inside it the application may start
+///     further calls; it must not block on the SDK (wait on one of its
+///     futures, destroy the rv::Sdk), since that would hold a worker.
+///   - without one, returning a std::future of the value; get() throws the
+///     rv::Error. Wait on it from the application's own threads only.
+/// Every call is answered, also when the rv::Sdk is destroyed meanwhile (then
+/// with rv::Error 2 or 3). Methods may be called from any thread at once.
 class Sdk {
   public:
-    // Starts the SDK and waits up to config.start_timeout for its outcome.
-    // Throws rv::Error with the start-up's code: RVE_NOT_READY when an SDK is
-    // already started or starting in this process (or a dispatcher cannot be
-    // set), RVE_BAD_ARGS a missing credential, RVE_NO_ACCESS a data directory
-    // that is not readable and writable, RVE_FAILED or a server code when the
-    // service cannot be reached or refuses, and the code of the failure when
-    // no answer came in time. Whatever failed has been released again
-    // (except another instance's SDK). Blocks; call it from an application
-    // thread, never from an SDK callback.
+    /// Starts the SDK and waits up to config.start_timeout for its outcome.
+    /// Throws rv::Error with the start-up's code: RVE_NOT_READY when an SDK is
+    /// already started or starting in this process (or a dispatcher cannot be
+    /// set), RVE_BAD_ARGS a missing credential, RVE_NO_ACCESS a data directory
+    /// that is not readable and writable, RVE_FAILED or a server code when the
+    /// service cannot be reached or refuses, and the code of the failure when
+    /// no answer came in time. Whatever failed has been released again
+    /// (except another instance's SDK). Blocks; call it from an application
+    /// thread, never from an SDK callback.
     explicit Sdk(const Config &config) {
         using detail::c_str;
         if (config.open_api_http || config.open_api_https || config.report_host) {
@@ -155,50 +156,50 @@ class Sdk {
                     "rv::Sdk: start-up did not finish in time");
     }
 
-    // Stops the SDK: calls in flight are answered (rv::Error 2 or 3) before it
-    // returns, which it does promptly also when a server does not answer.
-    // Never call it from an SDK callback.
+    /// Stops the SDK: calls in flight are answered (rv::Error 2 or 3) before it
+    /// returns, which it does promptly also when a server does not answer.
+    /// Never call it from an SDK callback.
     ~Sdk() { rv_releaseSdk(); }
 
     Sdk(const Sdk &) = delete;
     Sdk &operator=(const Sdk &) = delete;
 
-    // The player (rv_player.h); valid while this rv::Sdk lives.
+    /// The player (rv_player.h); valid while this rv::Sdk lives.
     Player player() const { return Player(); }
 
-    // Retries of reading calls after transient failures (rv_setRequestRetries:
-    // which calls, which failures, the waits); 0 turns them off. Any thread.
+    /// Retries of reading calls after transient failures (rv_setRequestRetries:
+    /// which calls, which failures, the waits); 0 turns them off. Any thread.
     void set_request_retries(int count) const noexcept { rv_setRequestRetries(count); }
 
     /* Catalogue */
 
-    // Every top-level category.
+    /// Every top-level category.
     template <class... F>
     auto get_all_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>(
             "rv_getAllCategory", rv_getAllCategory, std::tuple(), std::forward<F>(on_done)...);
     }
-    // The sub-categories of `cid`.
+    /// The sub-categories of `cid`.
     template <class... F>
     auto get_sub_category(int cid, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>(
             "rv_getSubCategory", rv_getSubCategory, std::tuple(cid), std::forward<F>(on_done)...);
     }
-    // A page of the albums of category `cid` (sorttype 2: most listened first).
+    /// A page of the albums of category `cid` (sorttype 2: most listened first).
     template <class... F>
     auto get_album_list(int cid, int sorttype, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_album_set>>(
             "rv_getAlbumList", rv_getAlbumList, std::tuple(cid, sorttype, pagenum, pagesize),
             std::forward<F>(on_done)...);
     }
-    // An album's details.
+    /// An album's details.
     template <class... F>
     auto get_album_info(int64_t album_id, F &&...on_done) const {
         return detail::call<detail::One<dao_album_info>>(
             "rv_getAlbumInfo", rv_getAlbumInfo, std::tuple(album_id), std::forward<F>(on_done)...);
     }
-    // A page of an album's audios; with pagenum 0 and an audio_id of 1 or
-    // more, the page holding that audio.
+    /// A page of an album's audios; with pagenum 0 and an audio_id of 1 or
+    /// more, the page holding that audio.
     template <class... F>
     auto get_album_audio_list(int64_t album_id, int sorttype, int pagenum, int pagesize,
                               int64_t audio_id, F &&...on_done) const {
@@ -207,14 +208,14 @@ class Sdk {
             std::tuple(album_id, sorttype, pagenum, pagesize, audio_id),
             std::forward<F>(on_done)...);
     }
-    // An audio's details.
+    /// An audio's details.
     template <class... F>
     auto get_album_audio_info(int64_t audio_id, F &&...on_done) const {
         return detail::call<detail::One<dao_audio>>("rv_getAlbumAudioInfo", rv_getAlbumAudioInfo,
                                                     std::tuple(audio_id),
                                                     std::forward<F>(on_done)...);
     }
-    // A page of the top albums of list `type`.
+    /// A page of the top albums of list `type`.
     template <class... F>
     auto get_album_top_list(const std::string &type, int pagenum, int pagesize,
                             F &&...on_done) const {
@@ -225,36 +226,36 @@ class Sdk {
 
     /* Smartcast radios and the operate list */
 
-    // A page of the operate list (featured entries).
+    /// A page of the operate list (featured entries).
     template <class... F>
     auto get_operate_list(int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_operate_set>>("rv_getOperateList", rv_getOperateList,
                                                           std::tuple(pagenum, pagesize),
                                                           std::forward<F>(on_done)...);
     }
-    // The smartcast categories.
+    /// The smartcast categories.
     template <class... F>
     auto get_smartcast_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>("rv_getSmartcastCategory",
                                                           rv_getSmartcastCategory, std::tuple(),
                                                           std::forward<F>(on_done)...);
     }
-    // The smartcast radios of category `cid`.
+    /// The smartcast radios of category `cid`.
     template <class... F>
     auto get_smartcast_list(int cid, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_smartcast>>("rv_getSmartcastList",
                                                            rv_getSmartcastList, std::tuple(cid),
                                                            std::forward<F>(on_done)...);
     }
-    // A smartcast radio's details.
+    /// A smartcast radio's details.
     template <class... F>
     auto get_smartcast_info(int64_t smartcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_smartcast>>("rv_getSmartcastInfo", rv_getSmartcastInfo,
                                                         std::tuple(smartcast_id),
                                                         std::forward<F>(on_done)...);
     }
-    // The next batch of a radio's audios: `clock_id` "" for the first batch,
-    // else the clockId of the last audio received; empty when no more.
+    /// The next batch of a radio's audios: `clock_id` "" for the first batch,
+    /// else the clockId of the last audio received; empty when no more.
     template <class... F>
     auto get_smartcast_audio_list(int64_t smartcast_id, const std::string &clock_id,
                                   F &&...on_done) const {
@@ -265,24 +266,26 @@ class Sdk {
 
     /* Broadcasts */
 
+    /// Every broadcast category.
     template <class... F>
     auto get_broadcast_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_broadcast_category>>(
             "rv_getBroadcastCategory", rv_getBroadcastCategory, std::tuple(),
             std::forward<F>(on_done)...);
     }
+    /// Every broadcast area.
     template <class... F>
     auto get_broadcast_area(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_broadcast_area>>(
             "rv_getBroadcastArea", rv_getBroadcastArea, std::tuple(), std::forward<F>(on_done)...);
     }
-    // The days the programme guide covers.
+    /// The days the programme guide covers.
     template <class... F>
     auto get_broadcast_date(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_broadcast_date>>(
             "rv_getBroadcastDate", rv_getBroadcastDate, std::tuple(), std::forward<F>(on_done)...);
     }
-    // A page of the broadcasts of a type, classification and area.
+    /// A page of the broadcasts of a type, classification and area.
     template <class... F>
     auto get_broadcast_list(int type, int classifyid, int pagenum, int pagesize, int area,
                             F &&...on_done) const {
@@ -290,13 +293,14 @@ class Sdk {
             "rv_getBroadcastList", rv_getBroadcastList,
             std::tuple(type, classifyid, pagenum, pagesize, area), std::forward<F>(on_done)...);
     }
+    /// A broadcast's details.
     template <class... F>
     auto get_broadcast_info(int64_t broadcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_broadcast_info>>(
             "rv_getBroadcastInfo", rv_getBroadcastInfo, std::tuple(broadcast_id),
             std::forward<F>(on_done)...);
     }
-    // The programmes of a broadcast on `date` ("" today, "YYYY-MM-DD"), in time order.
+    /// The programmes of a broadcast on `date` ("" today, "YYYY-MM-DD"), in time order.
     template <class... F>
     auto get_broadcast_program_list(int64_t broadcast_id, const std::string &date,
                                     F &&...on_done) const {
@@ -304,28 +308,30 @@ class Sdk {
             "rv_getBroadcastProgramList", rv_getBroadcastProgramList,
             std::tuple(broadcast_id, date.c_str()), std::forward<F>(on_done)...);
     }
+    /// A programme's details (serverTime absent).
     template <class... F>
     auto get_broadcast_program_info(int64_t program_id, F &&...on_done) const {
         return detail::call<detail::One<dao_program>>(
             "rv_getBroadcastProgramInfo", rv_getBroadcastProgramInfo, std::tuple(program_id),
             std::forward<F>(on_done)...);
     }
-    // The programme on air now, with serverTime set.
+    /// The programme on air now, with serverTime set.
     template <class... F>
     auto get_broadcast_current_program(int64_t broadcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_program>>(
             "rv_getBroadcastCurrentProgram", rv_getBroadcastCurrentProgram,
             std::tuple(broadcast_id), std::forward<F>(on_done)...);
     }
-    // City broadcast lists: the SDK does not read these answers yet, so a
-    // success carries no value (the callable is called with no argument; the
-    // future is a std::future<void>).
+    /// City broadcast lists: the SDK does not read these answers yet, so a
+    /// success carries no value (the callable is called with no argument; the
+    /// future is a std::future<void>).
     template <class... F>
     auto get_city_broadcast_list(int citycode, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::NoData>("rv_getCityBroadcastList", rv_getCityBroadcastList,
                                             std::tuple(citycode, pagenum, pagesize),
                                             std::forward<F>(on_done)...);
     }
+    /// See get_city_broadcast_list.
     template <class... F>
     auto get_city_broadcast_top_list(F &&...on_done) const {
         return detail::call<detail::NoData>("rv_getCityBroadcastTopList",
@@ -335,14 +341,14 @@ class Sdk {
 
     /* Search */
 
-    // At most `limit` words that complete `word`.
+    /// At most `limit` words that complete `word`.
     template <class... F>
     auto get_search_suggest_word(const std::string &word, int limit, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_search_suggest_word>>(
             "rv_getSearchSuggestWord", rv_getSearchSuggestWord, std::tuple(word.c_str(), limit),
             std::forward<F>(on_done)...);
     }
-    // Everything whose name holds `keyword`; empty when nothing matches.
+    /// Everything whose name holds `keyword`; empty when nothing matches.
     template <class... F>
     auto do_search(const std::string &keyword, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_search_result>>(
@@ -351,6 +357,7 @@ class Sdk {
 
     /* Authorisation of a user by QR code */
 
+    /// A new QR code for the user to scan (rv_getAuthQRCode).
     template <class... F>
     auto get_auth_qrcode(const std::string &response_type, const std::string &scope,
                          const std::string &redirect_uri, const std::string &state,
@@ -360,18 +367,21 @@ class Sdk {
             std::tuple(response_type.c_str(), scope.c_str(), redirect_uri.c_str(), state.c_str()),
             std::forward<F>(on_done)...);
     }
+    /// The status of QR code `uuid`.
     template <class... F>
     auto get_auth_qrcode_status(const std::string &uuid, F &&...on_done) const {
         return detail::call<detail::One<dao_auth_qrcode_status>>(
             "rv_getAuthQRCodeStatus", rv_getAuthQRCodeStatus, std::tuple(uuid.c_str()),
             std::forward<F>(on_done)...);
     }
+    /// The grant code of confirmed QR code `uuid` (poll its status first).
     template <class... F>
     auto get_auth_grant_code(const std::string &uuid, F &&...on_done) const {
         return detail::call<detail::One<dao_auth_grant_code>>(
             "rv_getAuthGrantCode", rv_getAuthGrantCode, std::tuple(uuid.c_str()),
             std::forward<F>(on_done)...);
     }
+    /// Exchanges a grant code for an access token.
     template <class... F>
     auto get_auth_access_token(const std::string &code, const std::string &grant_type,
                                const std::string &redirect_uri, F &&...on_done) const {
@@ -380,6 +390,7 @@ class Sdk {
             std::tuple(code.c_str(), grant_type.c_str(), redirect_uri.c_str()),
             std::forward<F>(on_done)...);
     }
+    /// A new access token for `refresh_token`.
     template <class... F>
     auto refresh_auth_access_token(const std::string &refresh_token, const std::string &grant_type,
                                    F &&...on_done) const {
@@ -387,6 +398,7 @@ class Sdk {
             "rv_refreshAuthAccessToken", rv_refreshAuthAccessToken,
             std::tuple(refresh_token.c_str(), grant_type.c_str()), std::forward<F>(on_done)...);
     }
+    /// The user's profile.
     template <class... F>
     auto get_auth_user_info(const std::string &access_token, const std::string &open_uid,
                             F &&...on_done) const {
@@ -394,6 +406,7 @@ class Sdk {
             "rv_getAuthUserInfo", rv_getAuthUserInfo,
             std::tuple(access_token.c_str(), open_uid.c_str()), std::forward<F>(on_done)...);
     }
+    /// Ends the authorisation.
     template <class... F>
     auto do_auth_revoke(const std::string &access_token, const std::string &open_uid,
                         F &&...on_done) const {
@@ -405,28 +418,33 @@ class Sdk {
     /* The authorised user's subscriptions and history (with the credentials
      * of cache_auth_access_info) */
 
+    /// Subscribes to album, smartcast radio or broadcast `id`.
     template <class... F>
     auto do_subscribe(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_result>>(
             "rv_doSubscribe", rv_doSubscribe, std::tuple(id), std::forward<F>(on_done)...);
     }
+    /// Ends the subscription to `id`.
     template <class... F>
     auto do_unsubscribe(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_unsubscribe_result>>(
             "rv_doUnSubscribe", rv_doUnSubscribe, std::tuple(id), std::forward<F>(on_done)...);
     }
+    /// Whether `id` is subscribed.
     template <class... F>
     auto get_subscribe_status(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_status>>(
             "rv_getSubscribeStatus", rv_getSubscribeStatus, std::tuple(id),
             std::forward<F>(on_done)...);
     }
+    /// A page of subscriptions of resource type `type` (RV_RESOURCE_…).
     template <class... F>
     auto get_subscribe_list(int type, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_set>>(
             "rv_getSubscribeList", rv_getSubscribeList, std::tuple(type, pagenum, pagesize),
             std::forward<F>(on_done)...);
     }
+    /// Records what was played (rv_saveListenHistory: the units, when to call it).
     template <class... F>
     auto save_listen_history(int64_t radio_id, int64_t audio_id, int64_t played_time,
                              int64_t duration, int64_t time_stamp, F &&...on_done) const {
@@ -435,12 +453,13 @@ class Sdk {
             std::tuple(radio_id, audio_id, played_time, duration, time_stamp),
             std::forward<F>(on_done)...);
     }
-    // Newest first; the page carries no count, sumPage or pageSize (0).
+    /// Newest first; the page carries no count, sumPage or pageSize (0).
     template <class... F>
     auto get_listen_history(F &&...on_done) const {
         return detail::call<detail::One<dao_history_set>>(
             "rv_getListenHistory", rv_getListenHistory, std::tuple(), std::forward<F>(on_done)...);
     }
+    /// Empties the listening history.
     template <class... F>
     auto clear_listen_history(F &&...on_done) const {
         return detail::call<detail::One<dao_history_clear_result>>(
@@ -450,8 +469,8 @@ class Sdk {
 
     /* The authorised user (synchronous; any thread) */
 
-    // Requests made on the user's behalf carry these credentials from the
-    // next request on.
+    /// Requests made on the user's behalf carry these credentials from the
+    /// next request on.
     void cache_auth_access_info(const std::string &access_token,
                                 const std::string &open_uid) const {
         const int code = rv_cacheSdkAuthAccessInfo(access_token.c_str(), open_uid.c_str());
@@ -459,14 +478,15 @@ class Sdk {
             throw Error(code, "rv_cacheSdkAuthAccessInfo");
         }
     }
+    /// Forgets the credentials of cache_auth_access_info.
     void clear_auth_access_info() const { rv_clearSdkAuthAccessInfo(); }
 
   private:
-    // Destroyed after ~Sdk released the SDK.
+    /// Destroyed after ~Sdk released the SDK.
     detail::DispatcherSlot dispatcher_;
 };
 
-// "MAJOR.MINOR.PATCH" of the library loaded at run time.
+/// "MAJOR.MINOR.PATCH" of the library loaded at run time.
 inline std::string_view version() {
     return rv_sdk_version();
 }

@@ -1,4 +1,4 @@
-/*
+/** @file
  * The radio SDK for C++20 (radio_sdk.hpp): the records it delivers, as
  * values, and their conversions from and to the C records.
  */
@@ -22,258 +22,278 @@ namespace rv {
  * become std::vector.
  */
 
+/// Value copy of dao_category.
 struct Category {
-    int32_t cid = 0;
-    bool hasSub = false;
-    std::string name;
-    std::string img;
+    int32_t cid = 0;      ///< @copydoc dao_category::cid
+    bool hasSub = false;  ///< @copydoc dao_category::hasSub
+    std::string name;     ///< @copydoc dao_category::name
+    std::string img;      ///< @copydoc dao_category::img
 };
 
+/// Value copy of dao_album.
 struct Album {
-    int32_t source = 0;
-    int64_t id = 0;
-    int64_t listenNum = 0;
-    std::string name;
-    std::string img;
-    std::string sourceName;
+    int32_t source = 0;      ///< @copydoc dao_album::source
+    int64_t id = 0;          ///< @copydoc dao_album::id
+    int64_t listenNum = 0;   ///< @copydoc dao_album::listenNum
+    std::string name;        ///< @copydoc dao_album::name
+    std::string img;         ///< @copydoc dao_album::img
+    std::string sourceName;  ///< @copydoc dao_album::sourceName
 };
 
+/// Value copy of dao_host.
 struct Host {
-    std::string name;
-    std::string des;
-    std::string img;
+    std::string name;  ///< @copydoc dao_host::name
+    std::string des;   ///< @copydoc dao_host::des
+    std::string img;   ///< @copydoc dao_host::img
 };
 
+/// Value copy of dao_album_info.
 struct AlbumInfo {
-    int64_t id = 0;
-    int64_t lastCheckDate = 0;
-    int32_t followedNum = 0;
-    int32_t countNum = 0;
-    int32_t isOnline = 0;
-    int32_t listenNum = 0;
-    int32_t sortType = 0;
-    int32_t hasCopyright = 0;
-    int32_t commentNum = 0;
-    int32_t type = 0;
-    int32_t isSubscribe = 0;
-    std::string name;
-    std::string img;
-    std::string desc;
-    std::vector<Host> host;  // empty when the album has no presenters
-    std::string produce;
-    std::string status;
-    std::string updateDay;
-    std::string copyrightLabel;
-    std::string keyWords;  // the key words joined with "&"
+    int64_t id = 0;              ///< @copydoc dao_album_info::id
+    int64_t lastCheckDate = 0;   ///< @copydoc dao_album_info::lastCheckDate
+    int32_t followedNum = 0;     ///< @copydoc dao_album_info::followedNum
+    int32_t countNum = 0;        ///< @copydoc dao_album_info::countNum
+    int32_t isOnline = 0;        ///< @copydoc dao_album_info::isOnline
+    int32_t listenNum = 0;       ///< @copydoc dao_album_info::listenNum
+    int32_t sortType = 0;        ///< @copydoc dao_album_info::sortType
+    int32_t hasCopyright = 0;    ///< @copydoc dao_album_info::hasCopyright
+    int32_t commentNum = 0;      ///< @copydoc dao_album_info::commentNum
+    int32_t type = 0;            ///< @copydoc dao_album_info::type
+    int32_t isSubscribe = 0;     ///< @copydoc dao_album_info::isSubscribe
+    std::string name;            ///< @copydoc dao_album_info::name
+    std::string img;             ///< @copydoc dao_album_info::img
+    std::string desc;            ///< @copydoc dao_album_info::desc
+    std::vector<Host> host;      ///< empty when the album has no presenters
+    std::string produce;         ///< @copydoc dao_album_info::produce
+    std::string status;          ///< @copydoc dao_album_info::status
+    std::string updateDay;       ///< @copydoc dao_album_info::updateDay
+    std::string copyrightLabel;  ///< @copydoc dao_album_info::copyrightLabel
+    std::string keyWords;        ///< the key words joined with "&"
 };
 
+/// Value copy of dao_audio.
 struct Audio {
-    std::string audioName;
-    std::string audioPic;
-    std::string audioDes;
-    std::string albumName;
-    std::string albumPic;
-    std::string mp3PlayUrl32;
-    std::string mp3PlayUrl64;
-    std::string aacPlayUrl;
-    std::string aacPlayUrl32;
-    std::string aacPlayUrl64;
-    std::string aacPlayUrl128;
-    std::optional<std::string> clockId;  // smartcast play lists only
-    int64_t albumId = 0;
-    int64_t audioId = 0;
-    int64_t updateTime = 0;
-    int32_t aacFileSize = 0;
-    int32_t mp3FileSize32 = 0;
-    int32_t mp3FileSize64 = 0;
-    int32_t orderNum = 0;
-    int32_t duration = 0;
-    int32_t originalDuration = 0;
-    int32_t listenNum = 0;
-    int32_t likedNum = 0;
-    int32_t hasCopyright = 0;
-    int32_t commentNum = 0;
-    int32_t trailerStart = 0;
-    int32_t trailerEnd = 0;
-    int32_t categoryId = 0;
-    int32_t isListened = 0;
+    std::string audioName;               ///< @copydoc dao_audio::audioName
+    std::string audioPic;                ///< @copydoc dao_audio::audioPic
+    std::string audioDes;                ///< @copydoc dao_audio::audioDes
+    std::string albumName;               ///< @copydoc dao_audio::albumName
+    std::string albumPic;                ///< @copydoc dao_audio::albumPic
+    std::string mp3PlayUrl32;            ///< @copydoc dao_audio::mp3PlayUrl32
+    std::string mp3PlayUrl64;            ///< @copydoc dao_audio::mp3PlayUrl64
+    std::string aacPlayUrl;              ///< @copydoc dao_audio::aacPlayUrl
+    std::string aacPlayUrl32;            ///< @copydoc dao_audio::aacPlayUrl32
+    std::string aacPlayUrl64;            ///< @copydoc dao_audio::aacPlayUrl64
+    std::string aacPlayUrl128;           ///< @copydoc dao_audio::aacPlayUrl128
+    std::optional<std::string> clockId;  ///< smartcast play lists only
+    int64_t albumId = 0;                 ///< @copydoc dao_audio::albumId
+    int64_t audioId = 0;                 ///< @copydoc dao_audio::audioId
+    int64_t updateTime = 0;              ///< @copydoc dao_audio::updateTime
+    int32_t aacFileSize = 0;             ///< @copydoc dao_audio::aacFileSize
+    int32_t mp3FileSize32 = 0;           ///< @copydoc dao_audio::mp3FileSize32
+    int32_t mp3FileSize64 = 0;           ///< @copydoc dao_audio::mp3FileSize64
+    int32_t orderNum = 0;                ///< @copydoc dao_audio::orderNum
+    int32_t duration = 0;                ///< @copydoc dao_audio::duration
+    int32_t originalDuration = 0;        ///< @copydoc dao_audio::originalDuration
+    int32_t listenNum = 0;               ///< @copydoc dao_audio::listenNum
+    int32_t likedNum = 0;                ///< @copydoc dao_audio::likedNum
+    int32_t hasCopyright = 0;            ///< @copydoc dao_audio::hasCopyright
+    int32_t commentNum = 0;              ///< @copydoc dao_audio::commentNum
+    int32_t trailerStart = 0;            ///< @copydoc dao_audio::trailerStart
+    int32_t trailerEnd = 0;              ///< @copydoc dao_audio::trailerEnd
+    int32_t categoryId = 0;              ///< @copydoc dao_audio::categoryId
+    int32_t isListened = 0;              ///< @copydoc dao_audio::isListened
 };
 
-// A page of a paged list (the C dao_<name>_set records).
+/// A page of a paged list (the C dao_<name>_set records).
 template <class T>
 struct Page {
-    bool haveNext = false;
-    int32_t nextPage = 0;
-    bool havePre = false;
-    int32_t prePage = 0;
-    int32_t currentPage = 0;
-    int32_t count = 0;     // item count as sent by the server
-    int32_t sumPage = 0;   // page count as sent by the server
-    int32_t pageSize = 0;  // page size as sent by the server
-    std::vector<T> list;
+    bool haveNext = false;    ///< @copydoc dao_album_set::haveNext
+    int32_t nextPage = 0;     ///< @copydoc dao_album_set::nextPage
+    bool havePre = false;     ///< @copydoc dao_album_set::havePre
+    int32_t prePage = 0;      ///< @copydoc dao_album_set::prePage
+    int32_t currentPage = 0;  ///< @copydoc dao_album_set::currentPage
+    int32_t count = 0;        ///< item count as sent by the server
+    int32_t sumPage = 0;      ///< page count as sent by the server
+    int32_t pageSize = 0;     ///< page size as sent by the server
+    std::vector<T> list;      ///< @copydoc dao_album_set::list
 };
 
+/// Value copy of dao_broadcast_category.
 struct BroadcastCategory {
-    int32_t id = 0;
-    int32_t type = 0;
-    std::string name;
-    std::string img;
+    int32_t id = 0;    ///< @copydoc dao_broadcast_category::id
+    int32_t type = 0;  ///< @copydoc dao_broadcast_category::type
+    std::string name;  ///< @copydoc dao_broadcast_category::name
+    std::string img;   ///< @copydoc dao_broadcast_category::img
 };
 
+/// Value copy of dao_broadcast_area.
 struct BroadcastArea {
-    int32_t id = 0;
-    std::string name;
+    int32_t id = 0;    ///< @copydoc dao_broadcast_area::id
+    std::string name;  ///< @copydoc dao_broadcast_area::name
 };
 
+/// Value copy of dao_broadcast_date.
 struct BroadcastDate {
-    std::string weekDay;
-    std::string dateTime;
-    std::string time;
+    std::string weekDay;   ///< @copydoc dao_broadcast_date::weekDay
+    std::string dateTime;  ///< @copydoc dao_broadcast_date::dateTime
+    std::string time;      ///< @copydoc dao_broadcast_date::time
 };
 
+/// Value copy of dao_broadcast.
 struct Broadcast {
-    int64_t broadcastId = 0;
-    int32_t status = 0;
-    int32_t onLineNum = 0;
-    int32_t likedNum = 0;
-    int32_t isSubscribe = 0;
-    std::string name;
-    std::string img;
-    std::string currentProgramTitle;
-    std::string playUrl;
+    int64_t broadcastId = 0;          ///< @copydoc dao_broadcast::broadcastId
+    int32_t status = 0;               ///< @copydoc dao_broadcast::status
+    int32_t onLineNum = 0;            ///< @copydoc dao_broadcast::onLineNum
+    int32_t likedNum = 0;             ///< @copydoc dao_broadcast::likedNum
+    int32_t isSubscribe = 0;          ///< @copydoc dao_broadcast::isSubscribe
+    std::string name;                 ///< @copydoc dao_broadcast::name
+    std::string img;                  ///< @copydoc dao_broadcast::img
+    std::string currentProgramTitle;  ///< @copydoc dao_broadcast::currentProgramTitle
+    std::string playUrl;              ///< @copydoc dao_broadcast::playUrl
 };
 
+/// Value copy of dao_broadcast_info.
 struct BroadcastInfo {
-    int64_t broadcastId = 0;
-    int32_t status = 0;
-    int32_t onLineNum = 0;
-    int32_t likedNum = 0;
-    int32_t isSubscribe = 0;
-    int32_t roomId = 0;
-    int32_t classifyId = 0;
-    std::string name;
-    std::string img;
-    std::string classifyName;
-    std::string playUrl;
+    int64_t broadcastId = 0;   ///< @copydoc dao_broadcast_info::broadcastId
+    int32_t status = 0;        ///< @copydoc dao_broadcast_info::status
+    int32_t onLineNum = 0;     ///< @copydoc dao_broadcast_info::onLineNum
+    int32_t likedNum = 0;      ///< @copydoc dao_broadcast_info::likedNum
+    int32_t isSubscribe = 0;   ///< @copydoc dao_broadcast_info::isSubscribe
+    int32_t roomId = 0;        ///< @copydoc dao_broadcast_info::roomId
+    int32_t classifyId = 0;    ///< @copydoc dao_broadcast_info::classifyId
+    std::string name;          ///< @copydoc dao_broadcast_info::name
+    std::string img;           ///< @copydoc dao_broadcast_info::img
+    std::string classifyName;  ///< @copydoc dao_broadcast_info::classifyName
+    std::string playUrl;       ///< @copydoc dao_broadcast_info::playUrl
 };
 
+/// Value copy of dao_program.
 struct Program {
-    int64_t programId = 0;
-    int64_t broadcastId = 0;
-    int64_t nextProgramId = 0;
-    int64_t preProgramId = 0;
-    int64_t startTime = 0;
-    int64_t finishTime = 0;
-    int32_t status = 0;
-    int32_t isSubscribe = 0;
-    std::string title;
-    std::string backLiveUrl;
-    std::string playUrl;
-    std::string comperes;
-    std::string beginTime;
-    std::string endTime;
-    std::string desc;
-    std::string broadcastDesc;
-    std::string broadcastName;
-    std::string broadcastImg;
-    std::optional<std::string> serverTime;  // the current programme only
+    int64_t programId = 0;                  ///< @copydoc dao_program::programId
+    int64_t broadcastId = 0;                ///< @copydoc dao_program::broadcastId
+    int64_t nextProgramId = 0;              ///< @copydoc dao_program::nextProgramId
+    int64_t preProgramId = 0;               ///< @copydoc dao_program::preProgramId
+    int64_t startTime = 0;                  ///< @copydoc dao_program::startTime
+    int64_t finishTime = 0;                 ///< @copydoc dao_program::finishTime
+    int32_t status = 0;                     ///< @copydoc dao_program::status
+    int32_t isSubscribe = 0;                ///< @copydoc dao_program::isSubscribe
+    std::string title;                      ///< @copydoc dao_program::title
+    std::string backLiveUrl;                ///< @copydoc dao_program::backLiveUrl
+    std::string playUrl;                    ///< @copydoc dao_program::playUrl
+    std::string comperes;                   ///< @copydoc dao_program::comperes
+    std::string beginTime;                  ///< @copydoc dao_program::beginTime
+    std::string endTime;                    ///< @copydoc dao_program::endTime
+    std::string desc;                       ///< @copydoc dao_program::desc
+    std::string broadcastDesc;              ///< @copydoc dao_program::broadcastDesc
+    std::string broadcastName;              ///< @copydoc dao_program::broadcastName
+    std::string broadcastImg;               ///< @copydoc dao_program::broadcastImg
+    std::optional<std::string> serverTime;  ///< the current programme only
 };
 
+/// Value copy of dao_smartcast.
 struct Smartcast {
-    int64_t id = 0;
-    int32_t type = 0;
-    int32_t followedNum = 0;
-    int32_t isOnline = 0;
-    int32_t listenNum = 0;
-    int32_t commentNum = 0;
-    int32_t isSubscribe = 0;
-    std::string name;
-    std::string img;
-    std::string desc;
+    int64_t id = 0;           ///< @copydoc dao_smartcast::id
+    int32_t type = 0;         ///< @copydoc dao_smartcast::type
+    int32_t followedNum = 0;  ///< @copydoc dao_smartcast::followedNum
+    int32_t isOnline = 0;     ///< @copydoc dao_smartcast::isOnline
+    int32_t listenNum = 0;    ///< @copydoc dao_smartcast::listenNum
+    int32_t commentNum = 0;   ///< @copydoc dao_smartcast::commentNum
+    int32_t isSubscribe = 0;  ///< @copydoc dao_smartcast::isSubscribe
+    std::string name;         ///< @copydoc dao_smartcast::name
+    std::string img;          ///< @copydoc dao_smartcast::img
+    std::string desc;         ///< @copydoc dao_smartcast::desc
 };
 
+/// Value copy of dao_operate.
 struct Operate {
-    int64_t rid = 0;
-    int64_t listenNum = 0;
-    int32_t rtype = 0;
-    int32_t cornerMark = 0;
-    std::string image;
-    std::string rname;
-    std::string rvalue;
+    int64_t rid = 0;         ///< @copydoc dao_operate::rid
+    int64_t listenNum = 0;   ///< @copydoc dao_operate::listenNum
+    int32_t rtype = 0;       ///< @copydoc dao_operate::rtype
+    int32_t cornerMark = 0;  ///< @copydoc dao_operate::cornerMark
+    std::string image;       ///< @copydoc dao_operate::image
+    std::string rname;       ///< @copydoc dao_operate::rname
+    std::string rvalue;      ///< @copydoc dao_operate::rvalue
 };
 
-// The service's status value of an operation (dao_subscribe_result,
-// dao_unsubscribe_result, dao_subscribe_status, dao_history_save_result,
-// dao_history_clear_result, dao_auth_qrcode_status, dao_auth_revoke_result).
+/// The service's status value of an operation (dao_subscribe_result,
+/// dao_unsubscribe_result, dao_subscribe_status, dao_history_save_result,
+/// dao_history_clear_result, dao_auth_qrcode_status, dao_auth_revoke_result).
 struct Status {
-    int32_t status = 0;
+    int32_t status = 0;  ///< @copydoc dao_subscribe_result::status
 };
 
+/// Value copy of dao_auth_qrcode.
 struct AuthQrCode {
-    int32_t status = 0;
-    std::string uuid;         // names this QR code in the next steps
-    std::string qrcode_path;  // the URL the QR code stands for
+    int32_t status = 0;       ///< @copydoc dao_auth_qrcode::status
+    std::string uuid;         ///< names this QR code in the next steps
+    std::string qrcode_path;  ///< the URL the QR code stands for
 };
 
+/// Value copy of dao_auth_grant_code.
 struct AuthGrantCode {
-    std::string code;
-    std::string state;
+    std::string code;   ///< @copydoc dao_auth_grant_code::code
+    std::string state;  ///< @copydoc dao_auth_grant_code::state
 };
 
+/// Value copy of dao_auth_access_token.
 struct AuthAccessToken {
-    std::string access_token;
-    std::string refresh_token;
-    std::string open_uid;
-    std::string scope;
-    int32_t expires_in = 0;  // seconds
+    std::string access_token;   ///< @copydoc dao_auth_access_token::access_token
+    std::string refresh_token;  ///< @copydoc dao_auth_access_token::refresh_token
+    std::string open_uid;       ///< @copydoc dao_auth_access_token::open_uid
+    std::string scope;          ///< @copydoc dao_auth_access_token::scope
+    int32_t expires_in = 0;     ///< seconds
 };
 
+/// Value copy of dao_auth_user_info.
 struct AuthUserInfo {
-    std::string nickname;
-    std::string avatar;
+    std::string nickname;  ///< @copydoc dao_auth_user_info::nickname
+    std::string avatar;    ///< @copydoc dao_auth_user_info::avatar
 };
 
+/// Value copy of dao_subscribe.
 struct Subscription {
-    int32_t type = 0;  // 0 album, 3 smartcast radio, 11 broadcast
-    int64_t id = 0;
-    std::string name;
-    std::string desc;
-    std::string img;
-    int32_t isOnline = 0;
-    int32_t hasCopyright = 0;
-    int32_t countNum = 0;
-    int64_t updateTime = 0;
+    int32_t type = 0;          ///< 0 album, 3 smartcast radio, 11 broadcast
+    int64_t id = 0;            ///< @copydoc dao_subscribe::id
+    std::string name;          ///< @copydoc dao_subscribe::name
+    std::string desc;          ///< @copydoc dao_subscribe::desc
+    std::string img;           ///< @copydoc dao_subscribe::img
+    int32_t isOnline = 0;      ///< @copydoc dao_subscribe::isOnline
+    int32_t hasCopyright = 0;  ///< @copydoc dao_subscribe::hasCopyright
+    int32_t countNum = 0;      ///< @copydoc dao_subscribe::countNum
+    int64_t updateTime = 0;    ///< @copydoc dao_subscribe::updateTime
 };
 
+/// Value copy of dao_history.
 struct History {
-    std::string radioId;
-    std::string radioTitle;
-    std::string picUrl;
-    std::string audioId;
-    std::string audioTitle;
-    std::string playUrl;
-    std::string shareUrl;
-    int64_t playedTime = 0;
-    int64_t duration = 0;
-    int64_t orderNum = 0;
-    int64_t timeStamp = 0;
+    std::string radioId;     ///< @copydoc dao_history::radioId
+    std::string radioTitle;  ///< @copydoc dao_history::radioTitle
+    std::string picUrl;      ///< @copydoc dao_history::picUrl
+    std::string audioId;     ///< @copydoc dao_history::audioId
+    std::string audioTitle;  ///< @copydoc dao_history::audioTitle
+    std::string playUrl;     ///< @copydoc dao_history::playUrl
+    std::string shareUrl;    ///< @copydoc dao_history::shareUrl
+    int64_t playedTime = 0;  ///< @copydoc dao_history::playedTime
+    int64_t duration = 0;    ///< @copydoc dao_history::duration
+    int64_t orderNum = 0;    ///< @copydoc dao_history::orderNum
+    int64_t timeStamp = 0;   ///< @copydoc dao_history::timeStamp
 };
 
+/// Value copy of dao_search_result.
 struct SearchResult {
-    int64_t id = 0;
-    int64_t oldId = 0;
-    int32_t type = 0;  // 0 album, 1 audio, 3 smartcast radio, 11 broadcast
-    int32_t listenNum = 0;
-    int32_t source = 0;
-    int32_t isShowRed = 0;
-    int32_t isRequest = 0;
-    int32_t duration = 0;
-    int32_t originalDuration = 0;
-    std::string name;
-    std::string img;
-    std::string albumName;
-    std::string sourceName;
-    std::string playUrl;
+    int64_t id = 0;                ///< @copydoc dao_search_result::id
+    int64_t oldId = 0;             ///< @copydoc dao_search_result::oldId
+    int32_t type = 0;              ///< 0 album, 1 audio, 3 smartcast radio, 11 broadcast
+    int32_t listenNum = 0;         ///< @copydoc dao_search_result::listenNum
+    int32_t source = 0;            ///< @copydoc dao_search_result::source
+    int32_t isShowRed = 0;         ///< @copydoc dao_search_result::isShowRed
+    int32_t isRequest = 0;         ///< @copydoc dao_search_result::isRequest
+    int32_t duration = 0;          ///< @copydoc dao_search_result::duration
+    int32_t originalDuration = 0;  ///< @copydoc dao_search_result::originalDuration
+    std::string name;              ///< @copydoc dao_search_result::name
+    std::string img;               ///< @copydoc dao_search_result::img
+    std::string albumName;         ///< @copydoc dao_search_result::albumName
+    std::string sourceName;        ///< @copydoc dao_search_result::sourceName
+    std::string playUrl;           ///< @copydoc dao_search_result::playUrl
 };
 
 namespace detail {
@@ -701,60 +721,61 @@ struct Record<dao_search_suggest_word> {
 
 }  // namespace detail
 
-// album or smartcast radio, or a programme of a broadcast. Fields that the
-// item's source does not fill are empty or 0.
+/// One item of a play list (dao_play_item): an audio of an album, single audio or
+/// smartcast radio, or a programme of a broadcast. Fields that the
+/// item's source does not fill are empty or 0.
 struct PlayItem {
-    std::string audioName;
-    std::string audioPic;
-    std::string audioDes;
-    std::string radioName;
-    std::string albumName;
-    std::string albumPic;
-    std::string mp3PlayUrl32;
-    std::string mp3PlayUrl64;
-    std::string aacPlayUrl;
-    std::string aacPlayUrl32;
-    std::string aacPlayUrl64;
-    std::string aacPlayUrl128;
-    std::string clockId;
-    std::string playUrl;
-    std::string title;
-    std::string beginTime;
-    std::string endTime;
-    int64_t albumId = 0;
-    int64_t updateTime = 0;
-    int64_t audioId = 0;
-    int64_t duration = 0;
-    int64_t startTime = 0;
-    int64_t finishTime = 0;
-    int64_t reserved64 = 0;
-    int32_t orderNum = 0;
-    int32_t originalDuration = 0;
-    int32_t listenNum = 0;
-    int32_t likedNum = 0;
-    int32_t hasCopyright = 0;
-    int32_t commentNum = 0;
-    int32_t categoryId = 0;
-    int32_t reserved32a = 0;
-    int32_t isListened = 0;
-    int32_t status = 0;
-    int32_t needRestart = 0;
-    int32_t reserved32b = 0;
-    int32_t type = 0;
+    std::string audioName;         ///< @copydoc dao_play_item::audioName
+    std::string audioPic;          ///< @copydoc dao_play_item::audioPic
+    std::string audioDes;          ///< @copydoc dao_play_item::audioDes
+    std::string radioName;         ///< @copydoc dao_play_item::radioName
+    std::string albumName;         ///< @copydoc dao_play_item::albumName
+    std::string albumPic;          ///< @copydoc dao_play_item::albumPic
+    std::string mp3PlayUrl32;      ///< @copydoc dao_play_item::mp3PlayUrl32
+    std::string mp3PlayUrl64;      ///< @copydoc dao_play_item::mp3PlayUrl64
+    std::string aacPlayUrl;        ///< @copydoc dao_play_item::aacPlayUrl
+    std::string aacPlayUrl32;      ///< @copydoc dao_play_item::aacPlayUrl32
+    std::string aacPlayUrl64;      ///< @copydoc dao_play_item::aacPlayUrl64
+    std::string aacPlayUrl128;     ///< @copydoc dao_play_item::aacPlayUrl128
+    std::string clockId;           ///< @copydoc dao_play_item::clockId
+    std::string playUrl;           ///< @copydoc dao_play_item::playUrl
+    std::string title;             ///< @copydoc dao_play_item::title
+    std::string beginTime;         ///< @copydoc dao_play_item::beginTime
+    std::string endTime;           ///< @copydoc dao_play_item::endTime
+    int64_t albumId = 0;           ///< @copydoc dao_play_item::albumId
+    int64_t updateTime = 0;        ///< @copydoc dao_play_item::updateTime
+    int64_t audioId = 0;           ///< @copydoc dao_play_item::audioId
+    int64_t duration = 0;          ///< @copydoc dao_play_item::duration
+    int64_t startTime = 0;         ///< @copydoc dao_play_item::startTime
+    int64_t finishTime = 0;        ///< @copydoc dao_play_item::finishTime
+    int64_t reserved64 = 0;        ///< @copydoc dao_play_item::reserved64
+    int32_t orderNum = 0;          ///< @copydoc dao_play_item::orderNum
+    int32_t originalDuration = 0;  ///< @copydoc dao_play_item::originalDuration
+    int32_t listenNum = 0;         ///< @copydoc dao_play_item::listenNum
+    int32_t likedNum = 0;          ///< @copydoc dao_play_item::likedNum
+    int32_t hasCopyright = 0;      ///< @copydoc dao_play_item::hasCopyright
+    int32_t commentNum = 0;        ///< @copydoc dao_play_item::commentNum
+    int32_t categoryId = 0;        ///< @copydoc dao_play_item::categoryId
+    int32_t reserved32a = 0;       ///< @copydoc dao_play_item::reserved32a
+    int32_t isListened = 0;        ///< @copydoc dao_play_item::isListened
+    int32_t status = 0;            ///< @copydoc dao_play_item::status
+    int32_t needRestart = 0;       ///< @copydoc dao_play_item::needRestart
+    int32_t reserved32b = 0;       ///< @copydoc dao_play_item::reserved32b
+    int32_t type = 0;              ///< @copydoc dao_play_item::type
 };
 
-// What starts a resource (dao_play_audio_bean). Usually made by the
-// rv::Player::play overloads from a catalogue value.
+/// What starts a resource (dao_play_audio_bean). Usually made by the
+/// rv::Player::play overloads from a catalogue value.
 struct AudioBean {
-    int32_t type = RV_RESOURCE_ALBUM;
-    int64_t id = 0;
-    int64_t audioId = 0;  // the audio to start with; 0: the first
-    int32_t sortType = 0;
-    int32_t prePage = 0;
-    int32_t nextPage = 0;
-    std::string name;
-    std::string img;
-    std::optional<std::string> clockId;
+    int32_t type = RV_RESOURCE_ALBUM;    ///< @copydoc dao_play_audio_bean::type
+    int64_t id = 0;                      ///< @copydoc dao_play_audio_bean::id
+    int64_t audioId = 0;                 ///< the audio to start with; 0: the first
+    int32_t sortType = 0;                ///< @copydoc dao_play_audio_bean::sortType
+    int32_t prePage = 0;                 ///< @copydoc dao_play_audio_bean::prePage
+    int32_t nextPage = 0;                ///< @copydoc dao_play_audio_bean::nextPage
+    std::string name;                    ///< @copydoc dao_play_audio_bean::name
+    std::string img;                     ///< @copydoc dao_play_audio_bean::img
+    std::optional<std::string> clockId;  ///< @copydoc dao_play_audio_bean::clockId
 };
 
 namespace detail {
