@@ -23,4 +23,5 @@ function(rv_exports target)
     COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:${target}> "-DEXPORT_LISTS=${lists}"
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake)
   set_tests_properties(exports.${target} PROPERTIES LABELS unit)
+  rv_test_targets(unit ${target})
 endfunction()

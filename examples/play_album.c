@@ -23,15 +23,29 @@ typedef struct app {
     char title[128];
 } app;
 
+static void on_item_changed(void *user, dao_play_item *item) {
+    app *a = user;
+    /* The item is this listener's own copy: kept or freed here. */
+    pthread_mutex_lock(&a->lock);
+    snprintf(a->title, sizeof a->title, "%s", item->audioName ? item->audioName : "?");
+    pthread_mutex_unlock(&a->lock);
+    dao_play_item_del(item);
+}
+
 static void on_prepare_complete(void *user) {
     app *a = user;
-    /* The current item belongs to the play list: copy what is kept. */
-    dao_play_item *item = rv_getCurPlayItem();
     pthread_mutex_lock(&a->lock);
-    snprintf(a->title, sizeof a->title, "%s", item && item->audioName ? item->audioName : "?");
-    a->started++;
     a->position = 0;
-    printf("playing %s\n", a->title);
+    pthread_mutex_unlock(&a->lock);
+}
+
+static void on_state_changed(void *user, rv_player_state state) {
+    app *a = user;
+    pthread_mutex_lock(&a->lock);
+    if (state == RV_PLAYER_PLAYING && a->position == 0) { /* a start, not a resume */
+        a->started++;
+        printf("playing %s\n", a->title);
+    }
     pthread_cond_broadcast(&a->changed);
     pthread_mutex_unlock(&a->lock);
 }
@@ -46,15 +60,11 @@ static void on_progress(void *user, int32_t kind, int64_t position, int64_t dura
     pthread_mutex_unlock(&a->lock);
 }
 
-static void on_play_end(void *user) {
+static void on_list_ended(void *user) {
     app *a = user;
     pthread_mutex_lock(&a->lock);
-    /* Listeners run after the player moved on: the list ended when nothing
-     * follows and nothing plays. */
-    if (!rv_hasNext() && !rv_isPlaying()) {
-        a->ended = 1;
-        printf("end of the list\n");
-    }
+    a->ended = 1;
+    printf("end of the list\n");
     pthread_cond_broadcast(&a->changed);
     pthread_mutex_unlock(&a->lock);
 }
@@ -101,9 +111,11 @@ int main(void) {
     rv_player_events events;
     memset(&events, 0, sizeof events);
     events.struct_size = sizeof events;
+    events.on_item_changed = on_item_changed;
     events.on_prepare_complete = on_prepare_complete;
+    events.on_state_changed = on_state_changed;
     events.on_progress = on_progress;
-    events.on_play_end = on_play_end;
+    events.on_list_ended = on_list_ended;
     events.on_error = on_error;
     rv_listener_id listener = 0;
     if (rv_addPlayerListener(&events, &a, &listener) != RVE_OK) {
