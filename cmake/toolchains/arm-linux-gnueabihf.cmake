@@ -1,4 +1,4 @@
-# 32-bit hard-float ARM with Debian's cross compiler and the :armhf multiarch -dev
+# 32-bit hard-float ARM with Debian's cross compiler and a sysroot of the armhf -dev
 # packages (scripts/install-deps --target armhf).
 set(RV_TARGET_TRIPLET arm-linux-gnueabihf)
 set(CMAKE_SYSTEM_PROCESSOR arm)

@@ -3,12 +3,12 @@
 # local service's data found relative to themselves), builds the examples against it with find_package(radio_sdk) and
 # with pkg-config (PKG_CONFIG_SYSROOT_DIR the staging directory), and runs every
 # program (the player with the ALSA configuration of the environment). A cross
-# build gives its toolchain file and emulator ("|"-separated).
+# build gives its toolchain file, sysroot and emulator ("|"-separated).
 # With CPACK given, the staging directory is the Debian packages instead, made
 # by it and unpacked with dpkg-deb -x (the loader's path is theirs, as on a
 # system they are installed on): the programs and the pkg-config builds run.
 #   cmake -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DPREFIX= -DLIBDIR= -DDATADIR= -DRUNNER= -DCC= -DCXX=
-#         -DSAN_FLAGS= -DTOOLCHAIN= -DEMULATOR= [-DCPACK=] -P InstalledTree.cmake
+#         -DSAN_FLAGS= -DTOOLCHAIN= -DSYSROOT= -DEMULATOR= [-DCPACK=] -P InstalledTree.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -36,7 +36,10 @@ separate_arguments(cflags NATIVE_COMMAND "${SAN_FLAGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 set(find_prefix -DCMAKE_PREFIX_PATH=${prefix})
 if(TOOLCHAIN)
-  list(APPEND find_prefix -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+  # The staging directory is one more root, beside the sysroot.
+  set(find_prefix -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_SYSROOT=${SYSROOT}
+    -DCMAKE_FIND_ROOT_PATH=${stage} -DCMAKE_PREFIX_PATH=${PREFIX})
+  list(APPEND cflags --sysroot=${SYSROOT})
 endif()
 
 # The local service serves with the certificates installed beside it (it runs

@@ -431,9 +431,12 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     rv_playByAudioBean(bean.get());
 
     const auto started = std::chrono::steady_clock::now();
-    // An end with no next item for this long ends the run.
+    // An end with no next item for this long ends the run. A deadline rather
+    // than an optional time of the end: 32-bit ARM's GCC takes an optional
+    // time_point read for one that may be uninitialised (-Werror).
     constexpr auto kIdleAfterEnd = std::chrono::seconds(4);
-    std::optional<std::chrono::steady_clock::time_point> ended_at;
+    constexpr auto kNoEnd = std::chrono::steady_clock::time_point::max();
+    auto idle_deadline = kNoEnd;
     Current shown;
     int ended = 0;
     bool keys = limits.keys;
@@ -442,7 +445,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
         if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
             break;
         }
-        if (ended_at && std::chrono::steady_clock::now() - *ended_at >= kIdleAfterEnd) {
+        if (std::chrono::steady_clock::now() >= idle_deadline) {
             display.event("end of the play list");
             break;
         }
@@ -489,7 +492,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             switch (e->kind) {
                 case Event::Playing:
                     display.pause(false);
-                    ended_at.reset();
+                    idle_deadline = kNoEnd;
                     break;
                 case Event::Paused:
                     display.pause(true);
@@ -512,7 +515,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
                     break;
                 case Event::End:
                     display.event("ended " + std::to_string(shown.id));
-                    ended_at = std::chrono::steady_clock::now();
+                    idle_deadline = std::chrono::steady_clock::now() + kIdleAfterEnd;
                     if (limits.items > 0 && ++ended >= limits.items) {
                         return 0;
                     }
@@ -528,7 +531,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
         if (now.id != 0 && now.id != shown.id) {
             shown = now;
             position = 0;
-            ended_at.reset();
+            idle_deadline = kNoEnd;
             display.item(shown);
         }
     }
