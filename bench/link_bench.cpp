@@ -62,8 +62,9 @@ bool have_mpv() {
 
 // Seconds mpv takes to play `url` to its end through its timed null output; < 0 on failure.
 double mpv_play_s(const std::string &url) {
-    const std::string command = "timeout 200 mpv --no-config --no-video --ao=null --really-quiet '" +
-                                url + "' >/dev/null 2>&1";
+    const std::string command =
+        "timeout 200 mpv --no-config --no-video --ao=null --really-quiet '" + url +
+        "' >/dev/null 2>&1";
     const auto t0 = Clock::now();
     const int status = std::system(command.c_str());
     const double s = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -71,11 +72,10 @@ double mpv_play_s(const std::string &url) {
 }
 
 struct Ours {
-    double play_s = -1;      // first PCM to completion; < 0: never completed
-    double heard_s = 0;      // PCM the device got
-    double tone_s = 0;       // of it, the tone
-    int buffering = 0;       // times the output ran dry
-    double anon_mib = 0;     // growth of this process's anonymous memory while playing
+    double play_s = -1;   // first PCM to completion; < 0: never completed
+    double tone_s = 0;    // of it, the tone
+    int buffering = 0;    // times the output ran dry
+    double anon_mib = 0;  // growth of this process's anonymous memory while playing
 };
 
 Ours ours_play_s(const std::string &url, double length_s) {
@@ -103,7 +103,6 @@ Ours ours_play_s(const std::string &url, double length_s) {
     }
     IjkMediaPlayer_reset();
     const auto mono = capture.read(kRate, 2).mono();
-    o.heard_s = static_cast<double>(mono.size()) / kRate;
     o.tone_s = rvtone::tone_seconds(mono, kRate, kHz);
     o.buffering = rvtest::Events::get().count(ORV_EVENT_INFO, ORV_INFO_BUFFERING_START);
     o.anon_mib = (anon_max - anon_before) / 1024.0;
