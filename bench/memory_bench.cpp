@@ -1,5 +1,6 @@
 // memory_bench: resident memory and thread count of an application that started the SDK
-// and plays an album (album_process), against player_demo alone driving the engine, both
+// and plays an album (album_process), against player_demo alone driving the engine (with
+// its read-ahead as by default and bounded to 64 KiB, to tell what it costs), all
 // playing AAC 64 kbit/s from the local service run here, each in its own process.
 // Output goes to ALSA's file plugin (tests/libpcmsink/alsa-test.conf.in). Each process
 // plays for a while before sampling starts; /proc/<pid>/status is then read every 500 ms.
@@ -12,12 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mock_service.h"
+#include "proc_status.h"
 
 extern char **environ;
 
@@ -34,21 +35,6 @@ struct Figures {
     std::vector<long> threads;
     std::uintmax_t pcm_bytes = 0;
 };
-
-// The value of `key` ("VmRSS:", "Threads:") in /proc/<pid>/status; -1 when gone.
-long status_value(pid_t pid, const std::string &key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string word;
-    while (status >> word) {
-        if (word == key) {
-            long value = -1;
-            status >> value;
-            return value;
-        }
-        status.ignore(4096, '\n');
-    }
-    return -1;
-}
 
 long median(std::vector<long> values) {
     std::sort(values.begin(), values.end());
@@ -71,9 +57,9 @@ Figures measure(const std::vector<std::string> &argv, const std::string &capture
     }
     std::this_thread::sleep_for(kSettle);
     for (int i = 0; i < kSamples; ++i) {
-        f.rss_kib.push_back(status_value(pid, "VmRSS:"));
-        f.anon_kib.push_back(status_value(pid, "RssAnon:"));
-        f.threads.push_back(status_value(pid, "Threads:"));
+        f.rss_kib.push_back(bench::status_value(pid, "VmRSS:"));
+        f.anon_kib.push_back(bench::status_value(pid, "RssAnon:"));
+        f.threads.push_back(bench::status_value(pid, "Threads:"));
         std::this_thread::sleep_for(500ms);
     }
     std::error_code ec;
@@ -112,9 +98,13 @@ int main() {
     setenv("RV_MEDIA_HOST", base.c_str(), 1);  // player_demo's stream host
 
     const Figures demo = measure({RV_PLAYER_DEMO}, capture);
+    // The same with the read-ahead bounded to 64 KiB (a few seconds of this stream).
+    setenv("RV_READ_AHEAD_BYTES", "65536", 1);
+    const Figures bounded = measure({RV_PLAYER_DEMO}, capture);
+    unsetenv("RV_READ_AHEAD_BYTES");
     const Figures sdk = measure({RV_ALBUM_PROCESS, base, dir.string()}, capture);
-    if (demo.rss_kib.empty() || sdk.rss_kib.empty() || demo.rss_kib.front() <= 0 ||
-        sdk.rss_kib.front() <= 0) {
+    if (demo.rss_kib.empty() || bounded.rss_kib.empty() || sdk.rss_kib.empty() ||
+        demo.rss_kib.front() <= 0 || bounded.rss_kib.front() <= 0 || sdk.rss_kib.front() <= 0) {
         std::fprintf(stderr, "memory_bench: a process did not run\n");
         return 1;
     }
@@ -122,7 +112,11 @@ int main() {
         "resident memory and threads while playing (%d samples, 500 ms apart, after %lld s):\n",
         kSamples, static_cast<long long>(kSettle.count()));
     print_row("player_demo (engine alone)", demo);
+    print_row("player_demo, read-ahead 64K", bounded);
     print_row("SDK + album player", sdk);
+    std::printf("  read-ahead cost              VmRSS %.1f MiB, anonymous %.1f MiB\n",
+                (median(demo.rss_kib) - median(bounded.rss_kib)) / 1024.0,
+                (median(demo.anon_kib) - median(bounded.anon_kib)) / 1024.0);
     std::printf("  ratio SDK / demo             VmRSS %.2f, extra %.1f MiB\n",
                 static_cast<double>(median(sdk.rss_kib)) / median(demo.rss_kib),
                 (median(sdk.rss_kib) - median(demo.rss_kib)) / 1024.0);

@@ -1,6 +1,8 @@
 // The player demo: drives the media engine directly in an endless loop of play, seek,
 // reset and stop on one AAC stream. The stream's host comes from RV_MEDIA_HOST
-// ("host[:port]" or "http://host[:port]"; default the bundled local service).
+// ("host[:port]" or "http://host[:port]"; default the bundled local service); its
+// read-ahead bound in bytes from RV_READ_AHEAD_BYTES (default the engine's), so that
+// memory_bench can tell what the read-ahead costs.
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -34,6 +36,9 @@ int main() {
     const std::string url = stream_url();
     Register_post_event(post_event);
     IjkMediaPlayer_native_init();
+    if (const char *bytes = std::getenv("RV_READ_AHEAD_BYTES")) {
+        IjkMediaPlayer_setReadAhead(std::atoll(bytes), 0);
+    }
     for (;;) {
         IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
         IjkMediaPlayer_prepareAsync(1, 5);

@@ -178,7 +178,11 @@ void publish_locked() {
         return;
     }
     s_shown_item = identity;
-    std::shared_ptr<const dao_play_item> copy(dao_play_item_dup(item), dao_play_item_del);
+    std::shared_ptr<const dao_play_item> copy;
+    try {  // runs in a destructor: nothing may escape
+        copy.reset(dao_play_item_dup(item), dao_play_item_del);
+    } catch (const std::bad_alloc &) {
+    }
     if (copy == nullptr) {
         player_listener_call_dropped();
         return;
