@@ -68,6 +68,17 @@ void move_to(dao_play_item *item, const std::string &host) {
 
 class PlaybackFaults : public rv::test::SdkPlaybackTest {
   protected:
+    void SetUp() override {
+        // The local service's programmes change at the top of each hour: a live row
+        // running across one would hear the next programme's stream. Rows begin clear.
+        using namespace std::chrono;
+        const auto into_hour =
+            duration_cast<milliseconds>(system_clock::now().time_since_epoch()) % hours(1);
+        if (into_hour > 59min) {
+            std::this_thread::sleep_for(hours(1) - into_hour + 2s);
+        }
+        SdkPlaybackTest::SetUp();
+    }
     static ItemPtr audio_item(int64_t audio_id) {
         rv::test::Delivery d = rv::test::call([&](rv::test::Catcher *c) {
             rv_getAlbumAudioInfo(audio_id, rv::test::Catcher::callback, c);
