@@ -14,7 +14,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <tuple>
+#include <utility>
 
 #include "commands.h"
 #include "output.h"
@@ -132,42 +134,74 @@ class RawInput {
 
 enum class Key { None, Pause, Next, Previous, Forward, Back, Slower, Faster, Quit, Closed };
 
-// One key if one is waiting; escape sequences for the arrow keys.
-Key read_key() {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    if (poll(&p, 1, 0) <= 0) {
-        return Key::None;
+// The keys typed, one at a time. Keys typed faster than the loop takes them come
+// in one read, and an arrow's escape sequence may come split over two: what is
+// read is kept until each key in it has been taken.
+class KeyReader {
+  public:
+    // One key if one is waiting; escape sequences for the arrow keys.
+    Key next() {
+        if (!complete() && !read_more()) {
+            return closed_ ? Key::Closed : Key::None;
+        }
+        for (const auto &[sequence, key] :
+             {std::pair{"\x1b[C", Key::Forward}, std::pair{"\x1b[D", Key::Back}}) {
+            if (pending_.starts_with(sequence)) {
+                pending_.erase(0, std::char_traits<char>::length(sequence));
+                return key;
+            }
+        }
+        const char c = pending_.front();
+        pending_.erase(0, 1);
+        switch (c) {
+            case ' ':
+                return Key::Pause;
+            case 'n':
+                return Key::Next;
+            case 'p':
+                return Key::Previous;
+            case '[':
+                return Key::Slower;
+            case ']':
+                return Key::Faster;
+            case 'q':
+            case '\x03':  // Ctrl-C
+                return Key::Quit;
+            default:  // another escape sequence's bytes, one by one
+                return Key::None;
+        }
     }
-    char buffer[8];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) {
-        return Key::Closed;
+
+  private:
+    // Whether pending_ starts with a whole key: not an escape sequence still
+    // being typed.
+    bool complete() const { return !pending_.empty() && pending_ != "\x1b" && pending_ != "\x1b["; }
+    // Reads what is waiting; false when nothing whole can be taken yet.
+    bool read_more() {
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0) {
+            // A lone Escape, or one whose sequence never came, is no key.
+            if (!pending_.empty() && ++waited_ > kEscapeWaits) {
+                pending_.clear();
+            }
+            return false;
+        }
+        char buffer[64];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            closed_ = true;
+            return false;
+        }
+        pending_.append(buffer, static_cast<size_t>(n));
+        waited_ = 0;
+        return complete();
     }
-    const std::string_view keys(buffer, static_cast<size_t>(n));
-    if (keys.starts_with("\x1b[C")) {
-        return Key::Forward;
-    }
-    if (keys.starts_with("\x1b[D")) {
-        return Key::Back;
-    }
-    switch (keys.front()) {
-        case ' ':
-            return Key::Pause;
-        case 'n':
-            return Key::Next;
-        case 'p':
-            return Key::Previous;
-        case '[':
-            return Key::Slower;
-        case ']':
-            return Key::Faster;
-        case 'q':
-        case '\x03':  // Ctrl-C
-            return Key::Quit;
-        default:
-            return Key::None;
-    }
-}
+
+    static constexpr int kEscapeWaits = 5;  // loop turns an unfinished sequence may wait
+    std::string pending_;
+    int waited_ = 0;
+    bool closed_ = false;
+};
 
 std::string bar(int64_t position, int64_t duration, int width) {
     const int filled =
@@ -440,6 +474,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     Current shown;
     int ended = 0;
     bool keys = limits.keys;
+    KeyReader key_reader;
     int64_t position = 0;
     while (true) {
         if (limits.time && std::chrono::steady_clock::now() - started >= *limits.time) {
@@ -449,7 +484,7 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
             display.event("end of the play list");
             break;
         }
-        const Key key = keys ? read_key() : Key::None;
+        const Key key = keys ? key_reader.next() : Key::None;
         if (key == Key::Quit) {
             break;
         }
