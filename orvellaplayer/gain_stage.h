@@ -25,7 +25,7 @@ class GainStage {
     // Ramps down to silence over `frames` (at most the fade length); silent from then on.
     void fade_out(int frames);
     // Nothing more is heard until fade_in.
-    bool silent() const { return ramp_ == 0.0f && target_ == 0.0f; }
+    bool silent() const { return fade_.now == 0.0f && fade_.target == 0.0f; }
 
     // The user's volume from now on: reached over `ramp_ms` (0: at once).
     void set_volume(float left, float right, int ramp_ms);
@@ -35,8 +35,8 @@ class GainStage {
                               std::vector<std::int16_t> &scratch);
 
   private:
-    // One channel's volume on its way to `target`, `step` per frame.
-    struct Volume {
+    // A gain on its way to `target`, `step` per frame: the fade, and each channel's volume.
+    struct Ramp {
         float now = 1.0f;
         float target = 1.0f;
         float step = 0.0f;
@@ -47,11 +47,9 @@ class GainStage {
 
     int rate_;
     int fade_frames_;
-    Volume left_;
-    Volume right_;
-    float ramp_ = 0.0f;  // the first audio fades in
-    float target_ = 0.0f;
-    float step_ = 0.0f;  // change of ramp_ per frame, towards target_
+    Ramp left_;
+    Ramp right_;
+    Ramp fade_{0.0f, 0.0f, 0.0f};  // the first audio fades in
 };
 
 }  // namespace orv
