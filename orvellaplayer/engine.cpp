@@ -37,7 +37,7 @@ void Engine::set_source(const char *url) {
     settings_.duration_override_ms.store(-1);
 }
 
-int Engine::prepare(int start_ms) {
+int Engine::prepare(int start_ms, bool paused) {
     std::lock_guard lock(mu_);
     end_session_locked();
     if (url_.empty()) {
@@ -48,6 +48,7 @@ int Engine::prepare(int start_ms) {
     config.input = input_options_locked(url_);
     config.start_ms = start_ms > 0 ? start_ms : 0;
     config.generation = generation_;
+    config.paused = paused;
     std::unique_ptr<Fetcher> prefetched;
     if (prefetch_ && prefetch_url_ == url_ && !prefetch_->failed()) {
         prefetched = std::move(prefetch_);

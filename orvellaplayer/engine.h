@@ -22,7 +22,8 @@ class Engine {
     void finalize();
 
     void set_source(const char *url);
-    int prepare(int start_ms);
+    // `paused`: the source opens paused (IjkMediaPlayer_prepareAsyncPaused).
+    int prepare(int start_ms, bool paused = false);
     void start();
     void pause();
     void stop();

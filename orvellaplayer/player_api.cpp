@@ -58,6 +58,10 @@ int IjkMediaPlayer_prepareAsync(int start_ms, int /*buffer_s*/) {
     return guarded_result(__func__, -1, [&] { return engine().prepare(start_ms); });
 }
 
+int IjkMediaPlayer_prepareAsyncPaused(int start_ms) {
+    return guarded_result(__func__, -1, [&] { return engine().prepare(start_ms, true); });
+}
+
 void IjkMediaPlayer_start(void) {
     guarded(__func__, [] { engine().start(); });
 }

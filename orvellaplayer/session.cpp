@@ -134,6 +134,9 @@ void Session::run() {
     output_ = PcmOutput::open(input_->sample_rate(), input_->channels());
     clock_ = PaceClock(input_->sample_rate());
     clock_.restart(Clock::now());
+    if (config_.paused) {
+        clock_.pause(Clock::now());  // nothing is written, not even a fade, until play()
+    }
     tempo_ = std::make_unique<Tempo>(input_->sample_rate(), input_->channels());
     gain_ = std::make_unique<GainStage>(input_->sample_rate());
     // A new source starts at the volume reached, not on the way to it.

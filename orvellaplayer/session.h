@@ -40,6 +40,7 @@ struct SessionConfig {
     InputOptions input;
     std::int64_t start_ms = 0;
     std::uint64_t generation = 0;
+    bool paused = false;  // opens paused: silent until play()
 };
 
 class Session {
@@ -112,12 +113,12 @@ class Session {
     std::mutex mu_;  // protects abort_, paused_, seek_, version_ (command threads, session thread)
     std::condition_variable cv_;
     bool abort_ = false;
-    bool paused_ = false;
+    bool paused_ = config_.paused;
     std::optional<std::int64_t> seek_;
     std::uint64_t version_ = 0;  // bumped by every command, so waits can tell one came
 
-    std::atomic<bool> abort_flag_{false};   // read by FFmpeg's interrupt callback
-    std::atomic<bool> paused_flag_{false};  // read by the stall check inside FFmpeg waits
+    std::atomic<bool> abort_flag_{false};            // read by FFmpeg's interrupt callback
+    std::atomic<bool> paused_flag_{config_.paused};  // read by the stall check inside FFmpeg waits
     std::atomic<std::int64_t> duration_ms_{0};
     std::atomic<bool> live_{false};
 

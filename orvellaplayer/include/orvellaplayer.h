@@ -160,6 +160,13 @@ ORV_API void IjkMediaPlayer_setDataSourceAndHeaders(const char *url);
  */
 ORV_API int IjkMediaPlayer_prepareAsync(int start_ms, int buffer_s);
 
+/**
+ * As IjkMediaPlayer_prepareAsync, but the source opens paused: nothing is heard until
+ * IjkMediaPlayer_start, so a caller that decides on ORV_EVENT_PREPARED whether to play
+ * never lets the first audio out meanwhile.
+ */
+ORV_API int IjkMediaPlayer_prepareAsyncPaused(int start_ms);
+
 /** Plays (or resumes) the prepared source. Does nothing without one. */
 ORV_API void IjkMediaPlayer_start(void);
 

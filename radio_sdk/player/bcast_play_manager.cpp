@@ -373,7 +373,7 @@ void bcast_startPlayItem(dao_play_item *item) {
     }
     LOGD(kTag, "Now play by ijkplayer: %s \n", item->playUrl);
     ijk_SetDataSource(item->playUrl);
-    ijk_Prepare();
+    ijk_PreparePaused();
 }
 
 // --- Control ----------------------------------------------------------------------------------

@@ -69,6 +69,12 @@ void ijk_PrepareSeek(int32_t start_ms) {
     IjkMediaPlayer_prepareAsync(start_ms, 4);
 }
 
+void ijk_PreparePaused(void) {
+    playerStatus.store(kPlayerPreparing);
+    s_end_notified.store(false);
+    IjkMediaPlayer_prepareAsyncPaused(0);
+}
+
 void ijk_Play(void) {
     IjkMediaPlayer_start();
     playerStatus.store(kPlayerPlaying);

@@ -39,6 +39,9 @@ RV_API void ijk_Release(void);
 RV_API void ijk_SetDataSource(const char *url);
 RV_API void ijk_Prepare(void);
 RV_API void ijk_PrepareSeek(int32_t start_ms);
+// As ijk_Prepare, but silent until ijk_Play: the players decide on prepare-complete,
+// under their lock, whether the user still wants to hear it.
+void ijk_PreparePaused(void);
 RV_API void ijk_Play(void);
 RV_API void ijk_Pause(void);
 RV_API void ijk_Stop(void);

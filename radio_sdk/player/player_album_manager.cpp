@@ -639,7 +639,7 @@ void album_startPlayItem(dao_play_item *item) {
         return;
     }
     ijk_SetDataSource(item->playUrl);
-    ijk_Prepare();
+    ijk_PreparePaused();
     ijk_Setdurtion(item->duration / 1000, item->originalDuration / 1000);
 }
 

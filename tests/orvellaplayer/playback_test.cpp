@@ -174,6 +174,28 @@ TEST_F(PlayerTest, PauseStopsOutputAndResumeLosesNothing) {
     EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 3.0, 0.15);
 }
 
+// Opened paused, a source is silent (not even a fade is written) until started, and then
+// plays from its first frame.
+TEST_F(PlayerTest, PreparedPausedIsSilentUntilStartedAndLosesNothing) {
+    const double hz = rvtone::frequency_for_audio_id(6);
+    MediaServer server;
+    server.add("q.aac", tone_file(rvtone::Codec::Aac, hz, 1.5), "audio/aac");
+    Capture capture("prepared_paused");
+
+    IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "q.aac").c_str());
+    IjkMediaPlayer_prepareAsyncPaused(0);
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 20s));
+    std::this_thread::sleep_for(std::chrono::milliseconds(ORV_MAX_AHEAD_MS + 400));
+    EXPECT_EQ(capture.size(), 0u);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_POSITION), 0);
+
+    IjkMediaPlayer_start();
+    ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
+    IjkMediaPlayer_stop();
+    const auto mono = capture.read(44100, 1).mono();
+    EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 1.5, 0.1);
+}
+
 TEST_F(PlayerTest, VolumeScalesTheSamplesWritten) {
     MediaServer server;
     server.add("v.aac", tone_file(rvtone::Codec::Aac, 1000, 1.5), "audio/aac");

@@ -27,9 +27,8 @@ using rv::test::LogCapture;
 std::string programme(int n, int status, const std::string &prefix) {
     const std::string id = std::to_string(100 + n);
     return R"({"programId":)" + id + R"(,"broadcastId":7,"status":)" + std::to_string(status) +
-           R"(,"startTime":1000,"finishTime":900000000000,"title":"P)" + id +
-           R"(","playUrl":")" + prefix + "live-" + id + R"(","backLiveUrl":")" + prefix +
-           "back-" + id + R"("})";
+           R"(,"startTime":1000,"finishTime":900000000000,"title":"P)" + id + R"(","playUrl":")" +
+           prefix + "live-" + id + R"(","backLiveUrl":")" + prefix + "back-" + id + R"("})";
 }
 
 std::string programme_list(std::initializer_list<int> statuses, const std::string &prefix = "") {
