@@ -9,7 +9,9 @@
 // since the last resource still reads as it did; once the answers have come,
 // a stop or pause is silent and rv_isPlaying false; and (at the end) one
 // play-end report for every audio item started. A second thread queries the
-// player all along.
+// player all along; a listener's slots read items, query and pause from the
+// threads they run on, and are added and removed during the walk (no call after
+// a removal).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,11 +19,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <random>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "player/bcast_data_manager.h"
@@ -33,6 +37,7 @@
 #include "player/player_manager.h"
 #include "player/sdk_playback_fixture.h"
 #include "rv_data.h"
+#include "rv_error.h"
 #include "support/play_bean.h"
 
 namespace {
@@ -51,6 +56,76 @@ rvmock::Config short_programmes() {
 
 // The user's last word, as the model keeps it.
 enum class Said { Play, Pause, Stop };
+
+// A listener whose slots act as an application's would: they read the item
+// handed to them and the current one, query the player, and now and then
+// pause (never play, so the user's pause or stop still holds). It counts the
+// calls that reach it after rv_removePlayerListener returned.
+class ActingListener {
+  public:
+    ~ActingListener() { remove(); }
+    void toggle() { id_ != 0 ? remove() : add(); }
+    void remove() {
+        if (id_ != 0) {
+            rv_removePlayerListener(std::exchange(id_, 0));
+            current_->removed.store(true);
+        }
+    }
+    static int late_calls() { return late_.load(); }
+
+  private:
+    struct Added {
+        std::atomic<bool> removed{false};
+    };
+    static Added *heard(void *user) {
+        auto *added = static_cast<Added *>(user);
+        if (added->removed.load()) {
+            ++late_;
+        }
+        return added;
+    }
+    static void on_state(void *user, rv_player_state) {
+        heard(user);
+        if (++calls_ % 7 == 0) {
+            rv_pause();
+        } else {
+            (void)rv_hasNext();
+        }
+    }
+    // The sanitizers judge these reads: the copy is the slot's, the current item
+    // is read under the lock.
+    static void on_item(void *user, dao_play_item *item) {
+        heard(user);
+        int64_t read = item->audioId;
+        player_global_mutex_lock();
+        if (const dao_play_item *current = rv_getCurPlayItem()) {
+            read += current->audioId;
+        }
+        player_global_mutex_unlock();
+        sink_.store(read);
+        dao_play_item_del(item);
+    }
+    static void on_progress(void *user, int32_t, int64_t, int64_t) {
+        heard(user);
+        (void)rv_getPlayListSize();
+    }
+    void add() {
+        rv_player_events events{};
+        events.struct_size = sizeof events;
+        events.on_state_changed = on_state;
+        events.on_item_changed = on_item;
+        events.on_progress = on_progress;
+        current_ = &added_.emplace_back();
+        ASSERT_EQ(rv_addPlayerListener(&events, current_, &id_), RVE_OK);
+    }
+
+    std::deque<Added> added_;  // every registration's record outlives the walk
+    Added *current_ = nullptr;
+    rv_listener_id id_ = 0;
+    static inline std::atomic<int> late_{0};
+    static inline std::atomic<unsigned> calls_{0};
+    static inline std::atomic<int64_t> sink_{0};
+};
 
 class PlaybackModel : public rv::test::SdkPlaybackTest {
   protected:
@@ -89,6 +164,9 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         const dao_play_item *held = nullptr;
         int64_t held_id = 0;
         bool seeked = false;  // since the user last played
+        ActingListener acting;
+        acting.toggle();  // added
+        const int late_before = ActingListener::late_calls();
         const auto new_resource = [&](Said now) {
             said = now;
             held = nullptr;
@@ -148,6 +226,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
                  rv_stop();
              }},
             {"fetch more", [] { rv_fetchMorePlaylist(&g_fetch, nullptr); }},
+            {"add or remove the acting listener", [&] { acting.toggle(); }},
             {"hold the current item",
              [&] {
                  player_global_mutex_lock();
@@ -220,6 +299,8 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         }
         walking.store(false);
         second.join();
+        acting.remove();
+        EXPECT_EQ(ActingListener::late_calls(), late_before) << "a call after its removal";
         ASSERT_FALSE(HasFatalFailure());
         // Every audio item started is reported once it is left: release leaves the last.
         service_.clear_faults();
