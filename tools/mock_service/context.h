@@ -8,7 +8,6 @@
 #include "auth_state.h"
 #include "faults.h"
 #include "fixtures.h"
-#include "media_store.h"
 #include "mock_service.h"
 #include "reports.h"
 #include "stop_signal.h"
@@ -27,7 +26,6 @@ struct Context {
     AnswerLog answers;
     AuthState auth;
     UserState users;
-    MediaStore media;
     StopSignal stop;
     std::atomic<uint16_t> http_port{0};
 };

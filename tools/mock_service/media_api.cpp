@@ -14,6 +14,7 @@
 
 #include "adts.h"
 #include "endpoints.h"
+#include "media_store.h"
 #include "programme_guide.h"
 
 namespace rvmock {
@@ -29,18 +30,23 @@ constexpr double kHlsSegmentSeconds = 4;
 constexpr int kHlsWindow = 3;
 constexpr double kBackPlayMaxSeconds = 20;
 
-std::string encode(rvtone::Codec codec, double hz, double seconds, int bitrate) {
-    rvtone::ToneSpec tone;
-    tone.frequency_hz = hz;
-    tone.duration_s = seconds;
-    tone.bitrate = bitrate;
-    try {
-        std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, tone);
-        return std::string(bytes.begin(), bytes.end());
-    } catch (const std::exception &error) {
-        fprintf(stderr, "rv-mock-service: encoding failed: %s\n", error.what());
-        return {};
-    }
+MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitrate) {
+    char key[96];
+    snprintf(key, sizeof key, "tone %s %.17g Hz %.17g s %d b/s", rvtone::mime_type(codec), hz, seconds,
+             bitrate);
+    return MediaStore::shared().get(key, [=]() -> std::string {
+        rvtone::ToneSpec spec;
+        spec.frequency_hz = hz;
+        spec.duration_s = seconds;
+        spec.bitrate = bitrate;
+        try {
+            std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, spec);
+            return std::string(bytes.begin(), bytes.end());
+        } catch (const std::exception &error) {
+            fprintf(stderr, "rv-mock-service: encoding failed: %s\n", error.what());
+            return {};
+        }
+    });
 }
 
 // Long files are whole loops of a short encode: the same bytes a long encode
@@ -99,10 +105,8 @@ class MediaApi {
 
   private:
     MediaStore::Bytes live_loop(int64_t broadcast_id) {
-        return context_.media.get("live/" + std::to_string(broadcast_id), [broadcast_id] {
-            return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(broadcast_id),
-                          kLoopSeconds, 64000);
-        });
+        return tone(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(broadcast_id), kLoopSeconds,
+                    64000);
     }
 
     const cJSON *on_air(int64_t broadcast_id) const {
@@ -130,10 +134,8 @@ void MediaApi::serve_audio(const httplib::Request &req, httplib::Response &res, 
     int bitrate = std::stoi(format.substr(4)) * 1000;
     double seconds = static_cast<double>(get_int(audio, "duration")) / 1000.0;
     rvtone::Codec codec = mp3 ? rvtone::Codec::Mp3 : rvtone::Codec::Aac;
-    MediaStore::Bytes bytes = context_.media.get(req.path, [=] {
-        return encode(codec, rvtone::frequency_for_audio_id(id), seconds, bitrate);
-    });
-    send_media(res, bytes, codec, cut_after);
+    send_media(res, tone(codec, rvtone::frequency_for_audio_id(id), seconds, bitrate), codec,
+               cut_after);
 }
 
 void MediaApi::serve_live(int64_t broadcast_id, httplib::Response &res, size_t cut_after) {
@@ -213,17 +215,16 @@ void MediaApi::add(Router &router) {
                    }
                    double seconds = std::min(kBackPlayMaxSeconds,
                                              static_cast<double>(guide_.slot_ms()) / 1000.0);
-                   MediaStore::Bytes bytes = context_.media.get(req.path, [=] {
-                       return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id),
-                                     seconds, 64000);
-                   });
-                   send_media(res, bytes, rvtone::Codec::Aac, cut_after);
+                   send_media(res,
+                              tone(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id), seconds,
+                                   64000),
+                              rvtone::Codec::Aac, cut_after);
                });
 
     router.raw(std::regex_replace(kDemoPath, std::regex(R"(\.)"), R"(\.)"), Method::Get,
                [this](const httplib::Request &, httplib::Response &res, size_t cut_after) {
-                   MediaStore::Bytes bytes = context_.media.get(kDemoPath, [] {
-                       return looped(encode(rvtone::Codec::Aac, kDemoHz, kLoopSeconds, 64000),
+                   MediaStore::Bytes bytes = MediaStore::shared().get(kDemoPath, [] {
+                       return looped(*tone(rvtone::Codec::Aac, kDemoHz, kLoopSeconds, 64000),
                                      kLoopSeconds, kDemoSeconds);
                    });
                    send_media(res, bytes, rvtone::Codec::Aac, cut_after);
@@ -247,11 +248,10 @@ void MediaApi::add(Router &router) {
                        not_found(res);
                        return;
                    }
-                   MediaStore::Bytes bytes = context_.media.get("hls/" + std::to_string(id), [id] {
-                       return encode(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id),
-                                     kHlsSegmentSeconds, 64000);
-                   });
-                   send_media(res, bytes, rvtone::Codec::Aac, cut_after);
+                   send_media(res,
+                              tone(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id),
+                                   kHlsSegmentSeconds, 64000),
+                              rvtone::Codec::Aac, cut_after);
                });
 
     router.raw(R"(/img/.*)", Method::Get,

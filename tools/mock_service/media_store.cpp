@@ -2,6 +2,11 @@
 
 namespace rvmock {
 
+MediaStore &MediaStore::shared() {
+    static MediaStore store;
+    return store;
+}
+
 MediaStore::Bytes MediaStore::get(const std::string &key,
                                   const std::function<std::string()> &make) {
     std::promise<Bytes> promise;

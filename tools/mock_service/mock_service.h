@@ -97,6 +97,13 @@ class Service {
     std::string https_url() const;  // "https://127.0.0.1:<port>"
     std::string ca_file() const;    // the CA that signed the HTTPS certificate
 
+    // Makes the media file or live stream at `path` ready to be served at once:
+    // media are encoded on their first request, for seconds on a slow or
+    // emulated board, during which a player hears nothing. Call it before
+    // setting a fault on the path (it would take one use). True when the
+    // service sent bytes for it.
+    bool prepare_media(const std::string &path);
+
     void set_fault(const std::string &path, const Fault &fault);  // same as POST /__mock/faults
     void clear_faults();                                          // same as DELETE /__mock/faults
     std::vector<Report> reports() const;                          // same as GET /__mock/reports

@@ -190,6 +190,18 @@ std::string Service::ca_file() const {
     return state_->cert_dir + "/ca.pem";
 }
 
+bool Service::prepare_media(const std::string &path) {
+    httplib::Client client(url_host(state_->context.config.host), state_->http.port);
+    client.set_read_timeout(std::chrono::minutes(2));  // an encode under a loaded emulator
+    bool sent = false;
+    // The first bytes are enough, and all a live stream ever gives.
+    client.Get(path, [&sent](const char *, size_t) {
+        sent = true;
+        return false;
+    });
+    return sent;
+}
+
 void Service::set_fault(const std::string &path, const Fault &fault) {
     state_->context.faults.set(path, fault);
 }
