@@ -32,8 +32,8 @@ constexpr double kBackPlayMaxSeconds = 20;
 
 MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitrate) {
     char key[96];
-    snprintf(key, sizeof key, "tone %s %.17g Hz %.17g s %d b/s", rvtone::mime_type(codec), hz, seconds,
-             bitrate);
+    snprintf(key, sizeof key, "tone %s %.17g Hz %.17g s %d b/s", rvtone::mime_type(codec), hz,
+             seconds, bitrate);
     return MediaStore::shared().get(key, [=]() -> std::string {
         rvtone::ToneSpec spec;
         spec.frequency_hz = hz;
@@ -205,21 +205,21 @@ void MediaApi::add(Router &router) {
                    serve_audio(req, res, cut_after);
                });
 
-    router.raw(R"(/media/programme/(\d+)\.aac)", Method::Get,
-               [this](const httplib::Request &req, httplib::Response &res, size_t cut_after) {
-                   int64_t id = match_int(req, 1);
-                   std::optional<Programme> programme = guide_.by_id(id, now_ms());
-                   if (!programme) {
-                       not_found(res);
-                       return;
-                   }
-                   double seconds = std::min(kBackPlayMaxSeconds,
-                                             static_cast<double>(guide_.slot_ms()) / 1000.0);
-                   send_media(res,
-                              tone(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id), seconds,
-                                   64000),
-                              rvtone::Codec::Aac, cut_after);
-               });
+    router.raw(
+        R"(/media/programme/(\d+)\.aac)", Method::Get,
+        [this](const httplib::Request &req, httplib::Response &res, size_t cut_after) {
+            int64_t id = match_int(req, 1);
+            std::optional<Programme> programme = guide_.by_id(id, now_ms());
+            if (!programme) {
+                not_found(res);
+                return;
+            }
+            double seconds =
+                std::min(kBackPlayMaxSeconds, static_cast<double>(guide_.slot_ms()) / 1000.0);
+            send_media(res,
+                       tone(rvtone::Codec::Aac, rvtone::frequency_for_audio_id(id), seconds, 64000),
+                       rvtone::Codec::Aac, cut_after);
+        });
 
     router.raw(std::regex_replace(kDemoPath, std::regex(R"(\.)"), R"(\.)"), Method::Get,
                [this](const httplib::Request &, httplib::Response &res, size_t cut_after) {
