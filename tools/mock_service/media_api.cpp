@@ -35,12 +35,12 @@ MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitra
     snprintf(key, sizeof key, "tone %s %.17g Hz %.17g s %d b/s", rvtone::mime_type(codec), hz,
              seconds, bitrate);
     return MediaStore::shared().get(key, [=]() -> std::string {
-        rvtone::ToneSpec spec;
-        spec.frequency_hz = hz;
-        spec.duration_s = seconds;
-        spec.bitrate = bitrate;
+        rvtone::ToneSpec sine;
+        sine.frequency_hz = hz;
+        sine.duration_s = seconds;
+        sine.bitrate = bitrate;
         try {
-            std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, spec);
+            std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, sine);
             return std::string(bytes.begin(), bytes.end());
         } catch (const std::exception &error) {
             fprintf(stderr, "rv-mock-service: encoding failed: %s\n", error.what());
