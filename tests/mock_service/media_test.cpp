@@ -78,6 +78,23 @@ TEST_F(Media, LiveStreamsAreEndlessChunkedTonesPerBroadcast) {
     EXPECT_EQ(fetch(http("/live/1004.aac")).status, 404);  // off the air
 }
 
+// prepare_media comes back from an endless stream too, and what one service
+// encoded another in the process serves as its own.
+TEST_F(Media, PreparedMediaAreServedByEveryServiceOfTheProcess) {
+    const std::string file = "/media/audio/3000000105/aac_32.aac";
+    for (const auto &[path, exists] : {std::pair<std::string, bool>{file, true},
+                                       {"/live/1001.aac", true},
+                                       {"/media/audio/42/aac_64.aac", false},
+                                       {"/live/1004.aac", false}}) {
+        EXPECT_EQ(service().prepare_media(path), exists) << path;
+    }
+    rvmock::Service other;
+    ASSERT_TRUE(other.start());
+    EXPECT_EQ(fetch(other.http_url() + file).body, fetch(http(file)).body);
+    expect_tone(decode(fetch(other.http_url() + file).body),
+                rvtone::frequency_for_audio_id(3000000105));
+}
+
 TEST_F(Media, LiveStreamsArePacedInRealTime) {
     Options brief;
     brief.timeout_ms = 3000;

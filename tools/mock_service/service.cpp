@@ -195,10 +195,12 @@ bool Service::prepare_media(const std::string &path) {
     client.set_read_timeout(std::chrono::minutes(2));  // an encode under a loaded emulator
     bool sent = false;
     // The first bytes are enough, and all a live stream ever gives.
-    client.Get(path, [&sent](const char *, size_t) {
-        sent = true;
-        return false;
-    });
+    client.Get(
+        path, [](const httplib::Response &res) { return res.status / 100 == 2; },
+        [&sent](const char *, size_t) {
+            sent = true;
+            return false;
+        });
     return sent;
 }
 
