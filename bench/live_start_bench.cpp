@@ -5,9 +5,15 @@
 //      ffmpeg's hls muxer: prepareAsync to the first PCM frame on the device, median of 10
 //      connects; ffmpeg's start (process start to its first decoded PCM byte), median of 10,
 //      probing as it does by default and with the demuxer named on its command line; and the
-//      server floor: request to the first byte of the body (Icecast 2.4 hands a joining
-//      listener its burst on the source's next 4 KB block, so a 64 kbit/s mount cannot
-//      start much before half a second for any player).
+//      server floor: a plain socket listener connecting at the same moment as the engine,
+//      request to the first byte of the body.
+//      Icecast hands a joining listener its data only when the source next sends, and the
+//      Ogg Vorbis source sends a page about once a second: a start lies anywhere between
+//      0.3 and 1 s, by where in that second the connect falls. Back-to-back connects fall at
+//      the same point every time, so a change in the time between two of them (a reset
+//      that lets the written audio play out) moved a whole median. Every connect therefore
+//      waits a random part of a second first (the same seeded draws for each client), and
+//      the engine is compared with the listener of the same connect.
 //   2. HTTPS against HTTP on the local service: prepareAsync to the first PCM frame of the
 //      same file, with the CA file that signed the server.
 #include <stdio.h>
@@ -17,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,14 +38,27 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 constexpr int kRuns = 10;
+constexpr int kSeed = 26;
 
-// Process start to the first byte of decoded PCM ffmpeg writes, median of kRuns.
+// A random point of the next second, so that a connect samples the source's send cadence.
+class RandomJoin {
+  public:
+    void wait() { std::this_thread::sleep_for(std::chrono::milliseconds(within_(draws_))); }
+
+  private:
+    std::mt19937 draws_{kSeed};
+    std::uniform_int_distribution<int> within_{0, 999};
+};
+
+// Process start to the first byte of decoded PCM ffmpeg writes, median of kRuns joins.
 double ffmpeg_start_ms(const std::string &url, const char *demuxer) {
+    RandomJoin join;
     std::vector<double> times;
     const std::string forced = demuxer != nullptr ? std::string("-f ") + demuxer + " " : "";
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel quiet " + forced + "-i '" +
                                 url + "' -t 0.2 -f s16le - 2>/dev/null";
     for (int i = 0; i < kRuns; ++i) {
+        join.wait();
         const auto t0 = Clock::now();
         FILE *pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -53,22 +73,44 @@ double ffmpeg_start_ms(const std::string &url, const char *demuxer) {
 }
 
 // Request to the first byte of the answer's body from the server itself (the floor any
-// player starts from), median of kRuns.
+// player starts from).
 double server_first_byte_ms(int port, const std::string &path) {
-    std::vector<double> times;
+    httplib::Client client("127.0.0.1", port);
+    const auto t0 = Clock::now();
+    double took = 10000.0;
+    client.Get(
+        path, [](const httplib::Response &) { return true; },
+        [&](const char *, std::size_t) {
+            took = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+            return false;
+        });
+    return took;
+}
+
+// Medians of kRuns joins; the lag is engine - floor taken per join.
+struct Start {
+    double engine;
+    double floor;
+    double lag;
+};
+
+// The engine and the plain listener joining a mount at the same moment, kRuns times.
+Start engine_and_floor_ms(const std::string &url, int port, const std::string &mount,
+                          const std::string &capture) {
+    RandomJoin join;
+    std::vector<double> engine;
+    std::vector<double> floor;
+    std::vector<double> lag;
     for (int i = 0; i < kRuns; ++i) {
-        httplib::Client client("127.0.0.1", port);
-        const auto t0 = Clock::now();
-        double took = 10000.0;
-        client.Get(
-            path, [](const httplib::Response &) { return true; },
-            [&](const char *, std::size_t) {
-                took = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-                return false;
-            });
-        times.push_back(took);
+        join.wait();
+        double listener = 0;
+        std::thread plain([&] { listener = server_first_byte_ms(port, mount); });
+        engine.push_back(bench::first_pcm_ms(url, capture, 1));
+        plain.join();
+        floor.push_back(listener);
+        lag.push_back(engine.back() - listener);
     }
-    return bench::median(times);
+    return {bench::median(engine), bench::median(floor), bench::median(lag)};
 }
 
 }  // namespace
@@ -116,17 +158,17 @@ int main() {
         "live start, median of %d connects: prepareAsync -> first PCM frame on the\n"
         "device (engine); process start -> first PCM byte (ffmpeg command line)\n",
         kRuns);
-    std::printf("  %-18s %10s %12s %16s %14s\n", "stream", "engine", "ffmpeg", "ffmpeg -f named",
-                "server floor");
+    std::printf("  %-18s %10s %12s %16s %14s %16s\n", "stream", "engine", "ffmpeg",
+                "ffmpeg -f named", "server floor", "engine-floor");
     for (const Station &s : stations) {
         const std::string mount = std::string("/live.") + rvtest::extension(s.codec);
         const std::string url = icecast.url(mount);
-        const double engine = bench::first_pcm_ms(url, capture, kRuns);
+        const Start start = engine_and_floor_ms(url, icecast.port(), mount, capture);
         const double probed = ffmpeg_start_ms(url, nullptr);
         const double named = ffmpeg_start_ms(url, s.demuxer);
-        const double floor = server_first_byte_ms(icecast.port(), mount);
-        std::printf("  %-18s %7.1f ms %9.1f ms %13.1f ms %11.1f ms   engine/ffmpeg %.2f\n", s.name,
-                    engine, probed, named, floor, engine / probed);
+        std::printf(
+            "  %-18s %7.1f ms %9.1f ms %13.1f ms %11.1f ms %13.1f ms   engine/ffmpeg %.2f\n",
+            s.name, start.engine, probed, named, start.floor, start.lag, start.engine / probed);
     }
     const double hls_engine = bench::first_pcm_ms(hls.url(), capture, kRuns);
     const double hls_ffmpeg = ffmpeg_start_ms(hls.url(), nullptr);
