@@ -633,6 +633,7 @@ void album_startPlayItem(dao_play_item *item) {
     record.phase = PlayerPhase::Preparing;
     RV_CALL_FUNC("album_startPlayItemInner");
     LOGD(kTag, "Now really start to play by ijkplayer. \n");
+    LOGD(kTag, "Audio To Play [audioId=%lld] \n", static_cast<long long>(item->audioId));
     if (item->playUrl == nullptr) {
         LOGW(kTag, "The playUrl Is NULL, So Abandon Left Operations ... \n");
         player_start_failed_locked(kAlbumPlayer, record.generation, RV_START_NO_PLAY_URL);

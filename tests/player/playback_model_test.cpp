@@ -8,7 +8,8 @@
 // twice in the album play list, at most one programme clock, an item held
 // since the last resource still reads as it did; once the answers have come,
 // a stop or pause is silent and rv_isPlaying false; and (at the end) one
-// play-end report for every audio item started. A second thread queries the
+// play-end report for every audio item started, none for an audio more
+// often than it was started. A second thread queries the
 // player all along; a listener's slots read items, query and pause from the
 // threads they run on, and are added and removed during the walk (no call after
 // a removal).
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -148,6 +150,8 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         service_.clear_reports();
         const char *start_line = "Call func album_startPlayItemInner() \n";
         const int starts_before = log_.count(start_line);
+        const char *audio_line = "Audio To Play [audioId=";
+        const std::size_t audios_before = log_.starting_with(audio_line).size();
         const int again_before = log_.count("Play The Current Item Again From Its Start ... \n");
         const auto pick = [&rng](std::size_t n) {
             return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
@@ -310,9 +314,21 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         const int started = log_.count(start_line) - starts_before;
         const int again =
             log_.count("Play The Current Item Again From Its Start ... \n") - again_before;
-        const int reported = static_cast<int>(wait_reports("101010", started).size());
+        const auto reports = wait_reports("101010", started);
+        const int reported = static_cast<int>(reports.size());
         EXPECT_LE(reported, started);
         EXPECT_GE(reported, started - again);
+        // By audio: none reported more often than it was started.
+        std::map<std::string, int> balance;  // starts less reports
+        const auto audios = log_.starting_with(audio_line);
+        for (std::size_t i = audios_before; i < audios.size(); ++i) {
+            const std::string &line = audios[i];
+            ++balance[line.substr(std::strlen(audio_line),
+                                  line.find(']') - std::strlen(audio_line))];
+        }
+        for (const rvmock::Report &report : reports) {
+            EXPECT_GE(--balance[report.value("audioid")], 0) << report.value("audioid");
+        }
     }
 
     // An item of the play list that is not the current one, taken and started
