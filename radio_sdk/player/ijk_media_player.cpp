@@ -36,6 +36,12 @@ void notify_end_once() {
     }
 }
 
+// The wrapper's side of every prepare, before the engine is asked.
+void begin_prepare() {
+    playerStatus.store(kPlayerPreparing);
+    s_end_notified.store(false);
+}
+
 }  // namespace
 
 void ijk_Init(void) {
@@ -64,14 +70,12 @@ void ijk_Prepare(void) {
 }
 
 void ijk_PrepareSeek(int32_t start_ms) {
-    playerStatus.store(kPlayerPreparing);
-    s_end_notified.store(false);
+    begin_prepare();
     IjkMediaPlayer_prepareAsync(start_ms, 4);
 }
 
 void ijk_PreparePaused(void) {
-    playerStatus.store(kPlayerPreparing);
-    s_end_notified.store(false);
+    begin_prepare();
     IjkMediaPlayer_prepareAsyncPaused(0);
 }
 
