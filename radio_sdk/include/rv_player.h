@@ -8,7 +8,8 @@
  * started on that player (rv_playByAudioBean, or rv_playByPlayItem of an item
  * that is not in its play list) or rv_releaseSdk; a programme change never
  * frees or changes them (rv_getPlayList then gives the new list, the old one
- * stays readable). Listener records stay the application's:
+ * stays readable for the next 32 list changes, about a day). An item of such
+ * a replaced list may be passed to rv_playByPlayItem. Listener records stay the application's:
  * the SDK keeps only the pointer, never copies or frees the record, so it must
  * stay valid until it is removed; once the removal has returned, the record
  * may be freed (see "Registering listeners" below).
@@ -49,12 +50,14 @@ RV_BEGIN_DECLS
  * A start cannot play (a resource or item started, the next or previous item,
  * rv_Play of a stopped item): told once per start, and only for the start the
  * user made last. Detail: the request's result code (rv_error.h) when the
- * play list could not be fetched, else one of RV_START_…
+ * play list could not be fetched, RVE_NOT_READY for a play-start before
+ * rv_initSdk succeeded or after rv_releaseSdk, else one of RV_START_…
  */
 #define RV_ERROR_WHAT_START_FAILED 101
 #define RV_START_NOTHING_TO_PLAY (-1) /**< the answer held no item to play */
 #define RV_START_NOT_ON_AIR (-2)      /**< the programme is not on air (yet) */
 #define RV_START_NO_PLAY_URL (-3)     /**< the item has no play URL */
+#define RV_START_UNKNOWN_TYPE (-4)    /**< no player plays the resource type */
 /** @} */
 
 /** @name OnError's detail when what is RV_ERROR_WHAT_ENGINE */
@@ -235,8 +238,8 @@ typedef struct rv_player_events {
     /** The last item of the play list ended; nothing more plays by itself. */
     void (*on_list_ended)(void *user);
     /** A play-start or move could not start its item: what is
-     * RV_ERROR_WHAT_START_FAILED, detail an RV_START_… value (on_error is
-     * called as well, as for PlayerStateListener). */
+     * RV_ERROR_WHAT_START_FAILED, detail as for OnError of that what (OnError
+     * is called as well, as for PlayerStateListener). */
     void (*on_start_failed)(void *user, int32_t what, int32_t detail);
     /** As setPlayerMetadataListener: the texts are valid during the call only. */
     void (*on_metadata)(void *user, const char *title, const char *artist);
@@ -298,7 +301,10 @@ typedef struct FetchPlaylistListener {
 /* --- Starting playback ---------------------------------------------------------
  * Resource types 0, 1 and 3 go to the album player, 11 to the broadcast player;
  * that player then serves every control function below. Any other type is
- * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
+ * refused (E "Unknown Resource Type ! \n", then OnError and on_start_failed
+ * with RV_ERROR_WHAT_START_FAILED, RV_START_UNKNOWN_TYPE, on the calling
+ * thread or the loop) and leaves the player chosen before as it was; so does
+ * a play-start while the SDK is not started (detail RVE_NOT_READY).
  * How to fill a bean by hand: dao_play_audio_bean in rv_play_item.h. Playing
  * adds nothing to the user's listening history; the application saves what
  * was played with rv_saveListenHistory (rv_user.h).

@@ -35,7 +35,7 @@ using ListPtr = std::unique_ptr<List, ListDel>;
 // is in the broadcast player's record. A list handed out is never changed: a
 // new answer builds a new list and swaps it in; the lists it replaced stay in
 // s_old_lists (the application may hold them or their items) until the next
-// resource or shut-down.
+// resource or shut-down, kBcastKeptLists at most.
 List *mPlayItemList = nullptr;
 std::vector<ListPtr> s_old_lists;
 // The live programme told last (its programme id), 0 when none.
@@ -93,6 +93,10 @@ void install_list_locked(ListPtr fresh, dao_play_item **item) {
         s_old_lists.emplace_back(mPlayItemList);
     } catch (const std::bad_alloc &) {
         // Kept in no list: leaked rather than freed under the application.
+    }
+    if (s_old_lists.size() > static_cast<size_t>(kBcastKeptLists)) {
+        LOGD(kTag, "Forget the oldest replaced play list \n");
+        s_old_lists.erase(s_old_lists.begin());
     }
     mPlayItemList = fresh.release();
     player_record_locked(kBroadcastPlayer).index = kept >= 0 ? kept : 0;
@@ -387,6 +391,12 @@ void _result_broadcast_program_list(int result, void *data, int, void *user) {
         _notify_onPlayItemReady(std::move(request), live);
         return;
     }
+    if (request->listener != nullptr && request->listener->on_ready == onUpdatePlaylistReady) {
+        // A gap between shows or a late guide: what plays goes on, the list
+        // and the clock stay, and the clock asks again.
+        _notify_onPlayItemUnavailable(std::move(request), RV_START_NOTHING_TO_PLAY);
+        return;
+    }
     // No live programme: the broadcast's details decide.
     const int64_t id = request->broadcast_id;
     request_broadcast_info(id, _result_broadcast_info, request.release());
@@ -599,8 +609,13 @@ void onUpdatePlaylistReady(dao_play_item *item) {
     if (mIsCurPlayLiving.load()) {
         PlayerRecord &record = player_record_locked(kBroadcastPlayer);
         if (record.intent == PlayerIntent::Play && record.phase != PlayerPhase::Error) {
-            player_navigate_locked(kBroadcastPlayer, PlayerMove::Auto);
-            bcast_startPlayItem(item);
+            if (bcast_plays_url_locked(item->playUrl)) {
+                // The same stream goes on: restarting it would only drop out.
+                bcast_updateCurPlayItemIndex(item);
+            } else {
+                player_navigate_locked(kBroadcastPlayer, PlayerMove::Auto);
+                bcast_startPlayItem(item);
+            }
         } else {
             bcast_updateCurPlayItemIndex(item);
         }
