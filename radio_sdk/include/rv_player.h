@@ -152,6 +152,8 @@ typedef struct PlayerBroadcastListener {
      * A refreshed programme list brought a new live programme. Runs on a worker
      * thread after the broadcast player released its lock; `item` is a copy of
      * the play list's item, valid during the call only (the SDK frees it).
+     * When the new programme's play URL is the stream playing, that stream
+     * plays on; another URL is opened afresh.
      */
     void (*OnLiveProgramUpdated)(dao_play_item *item);
 } PlayerBroadcastListener;
@@ -402,8 +404,10 @@ RV_API float rv_getVolume(void);
  * or after it. At the list's end the next page or batch is fetched first; at
  * its start the earlier page, when there is one (then its last audio plays).
  * With nothing there: W "Do Not Have Prev , So Can Not Start Play... \n" /
- * "Do Not Have Next , So Can Not Start Play... \n". An item that ends moves on
- * to the next one by itself. Any thread, listener slots included.
+ * "Do Not Have Next , So Can Not Start Play... \n"; rv_playNext then tells
+ * on_list_ended (also for a broadcast whose next programme is not on air), and
+ * what plays goes on. An item that ends moves on to the next one by itself.
+ * Any thread, listener slots included.
  */
 RV_API void rv_playPre(void);
 /** See rv_playPre. */
