@@ -1,7 +1,5 @@
 #include "iface/ifcae_play_v2.h"
 
-#include <mutex>
-
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
@@ -153,12 +151,6 @@ int32_t rv_setPlaybackSpeed(float speed) {
     }
 }
 
-namespace {
-// The volume asked for last; the lock keeps it and the engine's in step.
-std::mutex s_volume_mutex;
-float s_volume = 1.0f;
-}  // namespace
-
 int32_t rv_setVolume(float gain, int32_t ramp_ms) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setVolume");
     // Written so that NaN is out of range too.
@@ -168,8 +160,6 @@ int32_t rv_setVolume(float gain, int32_t ramp_ms) {
              static_cast<double>(gain), ramp_ms);
         return RVE_BAD_ARGS;
     }
-    std::lock_guard lock(s_volume_mutex);
-    s_volume = gain;
     ijk_RampMediaVolume(gain, ramp_ms);
     return RVE_OK;
 }
@@ -179,8 +169,7 @@ rv_player_state rv_getPlayerState(void) {
 }
 
 float rv_getVolume(void) {
-    std::lock_guard lock(s_volume_mutex);
-    return s_volume;
+    return ijk_GetMediaVolume();
 }
 
 void rv_playPre(void) {

@@ -257,7 +257,8 @@ typedef uint64_t rv_listener_id;
 /**
  * Adds a listener (a copy of `events`, see above) with `user`; its id goes to
  * `out` (may be null). Returns RVE_OK; RVE_BAD_ARGS for a null `events` or a
- * `struct_size` smaller than the size field itself; RVE_NO_MEMORY. Slots
+ * `struct_size` that does not end at a slot's end (smaller than the record's
+ * first slot, or inside a slot); RVE_NO_MEMORY. Slots
  * beyond this library's record (a newer program) are never called. Any
  * thread; never blocks beyond a short internal lock. Events from the moment
  * it returns reach it.
@@ -397,7 +398,8 @@ RV_API int32_t rv_setPlaybackSpeed(float speed);
  * without a player. Any thread; never blocks.
  */
 RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
-/** The volume last set with rv_setVolume (where a ramp is going); 1 at first. */
+/** The volume last set with rv_setVolume (where a ramp is going) or
+ * ijk_SetMediaVolume (the louder channel's gain); 1 at first. */
 RV_API float rv_getVolume(void);
 /**
  * Album player: report the current audio's play end and start the item before
@@ -450,9 +452,10 @@ RV_API List *rv_getPlayList(void);
 RV_API void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id);
 
 /* --- Engine settings -------------------------------------------------------------
- * Passed on to the media engine as they are; any thread, never block.
+ * Passed on to the media engine (the gains clamped); any thread, never block.
  */
-/** Gains of the left and right channel (IjkMediaPlayer_setVolume). */
+/** Gains of the left and right channel (IjkMediaPlayer_setVolume), each
+ * clamped to 0..1 (NaN: 0), as rv_getVolume then tells. */
 RV_API void ijk_SetMediaVolume(float left, float right);
 /** DNS server for media host names (IJKMediaPlayer_setDns_Address). */
 RV_API void ijk_SetDnsAddress(const char *address);

@@ -142,6 +142,28 @@ PlayerStateListener make_error_listener() {
 }
 PlayerStateListener g_error_listener = make_error_listener();
 
+// The volume told is the one the engine got, whichever function set it; the
+// engine never gets a gain beyond 1 (it would amplify and clip).
+TEST_F(PlaybackApi, TheVolumeToldIsTheEnginesAndStaysWithinOne) {
+    const struct {
+        float left, right;
+        float told;
+    } rows[] = {{0.5f, 0.5f, 0.5f},
+                {0.2f, 0.7f, 0.7f},
+                {4.0f, 4.0f, 1.0f},
+                {-1.0f, 0.0f, 0.0f},
+                {NAN, NAN, 0.0f}};
+    for (const auto &row : rows) {
+        ijk_SetMediaVolume(row.left, row.right);
+        EXPECT_EQ(rv_getVolume(), row.told) << row.left << " " << row.right;
+    }
+    EXPECT_EQ(rv_setVolume(0.25f, 0), RVE_OK);
+    EXPECT_EQ(rv_getVolume(), 0.25f);
+    EXPECT_EQ(rv_setVolume(1.5f, 0), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_getVolume(), 0.25f);
+    EXPECT_EQ(rv_setVolume(1.0f, 0), RVE_OK);
+}
+
 TEST_F(PlaybackApi, WithoutManagersEvenAChosenPlayerIsRefused) {
     g_errors.clear();
     setPlayerStateListener(&g_error_listener);

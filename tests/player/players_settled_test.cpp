@@ -257,6 +257,30 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
          kAudioA1,
          0,
          0},
+        {"next page answered after the application's own fetch",
+         [this] {
+             static FetchPlaylistListener ignored{[](dao_play_item *) {}, [](void *) {}};
+             const auto pages = [this] {
+                 const auto seen = service_.requests();
+                 return std::count_if(seen.begin(), seen.end(),
+                                      [](const auto &r) { return r.path == "/v2/audio/list"; });
+             };
+             rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbumA, kAudioA1 + 19);  // page 1's last
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             const auto asked = pages();
+             delay("/v2/audio/list", 600);
+             rv_playNext();  // asks for page 2, answered late
+             for (int i = 0; i < 500 && pages() == asked; ++i) {
+                 std::this_thread::sleep_for(10ms);
+             }
+             rv_fetchMorePlaylist(&ignored, nullptr);  // the same page, answered first
+             ASSERT_TRUE(Ears::get().wait_for("playing", 2, 5s));
+         },
+         true,
+         {Preparing, Playing, Preparing, Playing},
+         kAudioA1 + 20,
+         0,
+         0},
         {"a stall of the service",
          [this] {
              // A live stream whose connection is cut, and whose reconnection is
