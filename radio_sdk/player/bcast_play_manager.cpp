@@ -55,6 +55,9 @@ bool play_neighbour_locked(dao_play_item *(*neighbour)(void), PlayerMove move) {
     }
     player_navigate_locked(kBroadcastPlayer, move);
     bcast_startPlayItem(item);
+    if (item->status == RV_PLAY_STATUS_LIVE) {
+        bcast_processProgramTime(item);  // the clock follows a live item however it started
+    }
     return true;
 }
 

@@ -369,6 +369,35 @@ TEST_F(BroadcastPlayList, PlayNextStopsAtTheEndAndBeforeAProgrammeNotOnAir) {
     EXPECT_EQ(log_.starting_with("Now play by ijkplayer: ").size(), 1u);
 }
 
+// The live programme gets its clock however it is reached from a past one.
+TEST_F(BroadcastPlayList, LiveReachedByMovingOnGetsTheProgrammeClock) {
+    const rvtest::SilentServer silent;  // no engine error ends what plays
+    const std::string prefix = silent.url() + "?";
+    const char *clock_line = "Living program time start from";
+    const struct {
+        const char *name;
+        void (*move)();
+    } rows[] = {
+        {"rv_playNext", bcast_playNext},
+        {"the past programme's end",
+         [] {
+             notifyOnPrepareComplete();
+             notifyOnPlayEnd();
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::size_t clocks = log_.starting_with(clock_line).size() + 1;
+        play(programme_list({2, 1}, prefix), started(prefix + "live-102"));
+        ASSERT_TRUE(log_.wait_for_prefix(clock_line, clocks));
+        bcast_playPre();
+        const int live_starts = log_.count(started(prefix + "live-102"));
+        row.move();
+        EXPECT_EQ(log_.count(started(prefix + "live-102")), live_starts + 1);
+        EXPECT_TRUE(log_.wait_for_prefix(clock_line, clocks + 1, 5s));
+    }
+}
+
 TEST_F(BroadcastPlayList, ResumingAPausedPastProgrammeContinuesIt) {
     // A host that never answers: no engine error (as a bare name would raise, at any
     // moment on a slow board) can end the programme before it is resumed.
