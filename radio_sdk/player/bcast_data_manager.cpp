@@ -38,14 +38,16 @@ using ListPtr = std::unique_ptr<List, ListDel>;
 // resource or shut-down, kBcastKeptLists at most.
 List *mPlayItemList = nullptr;
 std::vector<ListPtr> s_old_lists;
-// The live programme told last (its programme id), 0 when none.
+// The live programme told last (its programme id), 0 when none, and the
+// finish time its clock counts to.
 int64_t s_live_programme = 0;
+int64_t s_live_finish = 0;
 
 ListPtr new_play_list() {
     return ListPtr(ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del)));
 }
 
-// True when both lists hold the same programmes in the same state.
+// True when both lists hold the same programmes in the same state and times.
 bool same_programmes(const List *a, const List *b) {
     if (ListLength(a) != ListLength(b)) {
         return false;
@@ -54,7 +56,7 @@ bool same_programmes(const List *a, const List *b) {
          x = ListNext(x), y = ListNext(y)) {
         const auto *p = static_cast<const dao_play_item *>(x->data);
         const auto *q = static_cast<const dao_play_item *>(y->data);
-        if (p->audioId != q->audioId || p->status != q->status) {
+        if (p->audioId != q->audioId || p->status != q->status || p->finishTime != q->finishTime) {
             return false;
         }
     }
@@ -468,12 +470,14 @@ void freeBroadcastDataManager(void) {
     mPlayItemList = nullptr;
     s_old_lists.clear();
     s_live_programme = 0;
+    s_live_finish = 0;
 }
 
 void bcast_forget_old_lists() {
     PlayerGlobalLock lock;
     s_old_lists.clear();
     s_live_programme = 0;
+    s_live_finish = 0;
 }
 
 // --- The play list --------------------------------------------------------------------
@@ -601,7 +605,11 @@ void onUpdatePlaylistReady(dao_play_item *item) {
         return;
     }
     if (item->audioId == s_live_programme) {
-        // The guide lags: the same programme is still live. The clock tries again.
+        // The guide lags, and the clock tries again; or the programme runs
+        // longer or shorter, and the clock counts to its new finish.
+        if (item->finishTime != s_live_finish) {
+            bcast_processProgramTime(item);
+        }
         return;
     }
     // The user on the live programme follows it: at once while playing; when
@@ -643,6 +651,7 @@ void bcast_processProgramTime(dao_play_item *item) {
         return;
     }
     s_live_programme = item->audioId;
+    s_live_finish = item->finishTime;
     std::unique_ptr<time_request> request;
     try {
         request = std::make_unique<time_request>(

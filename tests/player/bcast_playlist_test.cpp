@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -278,7 +279,8 @@ TEST_F(BroadcastPlayList, AnUpdateLeavesAPastProgrammeAloneButTellsTheApplicatio
 }
 
 // The clock's refresh while the live programme plays: the same stream goes
-// on, another one starts, a guide without a live programme changes nothing.
+// on, another one starts, a guide without a live programme changes nothing,
+// a finish time that moved moves the clock.
 TEST_F(BroadcastPlayList, ARefreshRestartsOnlyAnotherStream) {
     const rvtest::SilentServer silent;  // no engine error ends what plays
     const std::string prefix = silent.url() + "?";
@@ -289,13 +291,18 @@ TEST_F(BroadcastPlayList, ARefreshRestartsOnlyAnotherStream) {
         const char *started;    // the stream started by the refresh (null: none)
         int64_t current;        // the current programme afterwards
         int64_t updated;        // told by OnLiveProgramUpdated (0: nothing told)
+        bool clock;             // the clock is set again
     } const rows[] = {
         {"same stream", programme_list({2, 1}, prefix, 100, true),
-         "Notify Broadcast Listener, Live Program Was Updated ... \n", nullptr, 102, 102},
+         "Notify Broadcast Listener, Live Program Was Updated ... \n", nullptr, 102, 102, true},
         {"another stream", programme_list({2, 1}, prefix),
-         "Notify Broadcast Listener, Live Program Was Updated ... \n", "live-102", 102, 102},
+         "Notify Broadcast Listener, Live Program Was Updated ... \n", "live-102", 102, 102, true},
         {"no live programme", programme_list({2, 2}, prefix),
-         "Update Playlist Failed, So Can Not Start Play... \n", nullptr, 101, 0},
+         "Update Playlist Failed, So Can Not Start Play... \n", nullptr, 101, 0, false},
+        {"the live programme runs longer",
+         std::regex_replace(programme_list({1}, prefix), std::regex("900000000000"),
+                            "950000000000"),
+         "Obtain Playlist Ready, So Continue Left Operations ... \n", nullptr, 101, 0, true},
     };
     server_.script("/v2/broadcast/detail",
                    R"({"result":{"broadcastId":7,"status":1,"name":"FM","playUrl":"live-7"}})");
@@ -327,13 +334,16 @@ TEST_F(BroadcastPlayList, ARefreshRestartsOnlyAnotherStream) {
         }
         EXPECT_EQ(bcast_getCurPlayItem()->audioId, row.current);
         EXPECT_NE(rv_getPlayerState(), RV_PLAYER_ERROR);
-        if (row.updated != 0) {
-            EXPECT_TRUE(log_.wait_for_prefix(clock_line, clocks + 1));
-            for (int i = 0; i < 500 && updated.load() != row.updated; ++i) {
-                std::this_thread::sleep_for(10ms);  // the slot runs just after the line
-            }
+        if (row.clock) {
+            EXPECT_TRUE(log_.wait_for_prefix(clock_line, clocks + 1, 5s));
+            EXPECT_EQ(
+                log_.starting_with(clock_line).back().find("950000000000") != std::string::npos,
+                row.updated == 0);
         } else {
             EXPECT_EQ(log_.starting_with(clock_line).size(), clocks);  // the clock stays
+        }
+        for (int i = 0; i < 500 && updated.load() != row.updated; ++i) {
+            std::this_thread::sleep_for(10ms);  // the slot runs just after the line
         }
         EXPECT_EQ(updated.load(), row.updated);
     }
