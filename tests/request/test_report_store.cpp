@@ -211,7 +211,7 @@ TEST(ReportStore, AppendsStoppedMidLineAreCutBackAndTheLogStaysWhole) {
 // one there and writes; the file ends up a private regular file of ours (or is
 // refused), the link's target is untouched, nothing blocks.
 TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
-    enum class There { Nothing, OldFile, Link, Fifo };
+    enum class There { Nothing, OldFile, Loose, Link, Fifo };
     enum class Expect { Written, Refused };
     struct Row {
         const char *name;
@@ -248,6 +248,10 @@ TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
         {"outbox log is a FIFO", "report_outbox.log", There::Fifo, outbox, Expect::Refused},
         {"outbox lock is a link", "report_outbox.lock", There::Link, outbox, Expect::Refused},
         {"outbox lock is a FIFO", "report_outbox.lock", There::Fifo, outbox, Expect::Refused},
+        {"outbox log of an older version", "report_outbox.log", There::Loose, outbox,
+         Expect::Written},
+        {"outbox lock of an older version", "report_outbox.lock", There::Loose, outbox,
+         Expect::Written},
     };
     const mode_t old_mask = umask(0);  // the modes below are the SDK's own, not the umask's
     for (const Row &row : rows) {
@@ -270,6 +274,10 @@ TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
                 old_inode = st.st_ino;
                 break;
             }
+            case There::Loose:  // empty, readable by all, as an older version made it
+                rv::test::write_file(path, "");
+                chmod(path.c_str(), 0644);
+                break;
             case There::Link:
                 ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
                 break;
