@@ -30,6 +30,7 @@
 #include "request/init_req.h"
 #include "request/report_outbox.h"
 #include "request/service_hosts.h"
+#include "rv_config.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "util/callback_dispatch.h"
@@ -162,7 +163,7 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
                  const char *extra, const char *packagename, const char *data_dir) {
     if (current_phase() != Phase::Stopped) {
         LOGE(kTag, "the sdk has been inited already!\n");
-        return RVE_NOT_READY;
+        return RVE_ALREADY_STARTED;
     }
     std::unique_ptr<sdk_info, SdkInfoDel> info(sdk_info_new());
     if (info == nullptr) {
@@ -408,7 +409,7 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
     }
     if (mSdkInitOk != 0) {
         LOGE(kApiTag, "the sdk has been inited already!\n");
-        rv::api::deliver(args, RVE_NOT_READY, nullptr, 0);
+        rv::api::deliver(args, RVE_ALREADY_STARTED, nullptr, 0);
         return;
     }
     // The signature of the secret key and the user's tokens travel to this host.
@@ -426,6 +427,20 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
         return;
     }
     ipa_sdk_init(appid, secretkey, channel, extra, packagename, data_dir, _cb_ipa_sdk_init, args);
+}
+
+extern "C" void rv_setCaFile(const char *path) {
+    try {
+        // Under the lifecycle mutex, so that a start-up at the same time hands the
+        // engine this value or the one before it, never an older one after it.
+        std::lock_guard lock(s_lifecycle_mutex);
+        const std::string ca = http_task_set_app_ca(path);
+        if (current_phase() != Phase::Stopped) {
+            IjkMediaPlayer_setCaFile(ca.c_str());
+        }
+    } catch (const std::bad_alloc &) {
+        LOGE(kApiTag, "rv_setCaFile: out of memory\n");
+    }
 }
 
 extern "C" void rv_releaseSdk(void) {

@@ -121,7 +121,7 @@ class Pending {
         owned.reset();
         try {
             if (!value) {
-                std::invoke(self->fn_, Error(code, self->name_));
+                std::invoke(self->fn_, Error(code, self->name_, rv_lastServiceMessage()));
             } else if constexpr (std::is_void_v<Value>) {
                 std::invoke(self->fn_);
             } else {
@@ -180,8 +180,18 @@ class InitWait {
         std::unique_ptr<std::shared_ptr<InitWait>> self(
             static_cast<std::shared_ptr<InitWait> *>(user));
         std::lock_guard lock((*self)->mutex_);
+        try {
+            (*self)->service_message_ = rv_lastServiceMessage();
+        } catch (...) {
+            // The code alone still ends the wait.
+        }
         (*self)->code_ = code;
         (*self)->done_.notify_all();
+    }
+    // The service's message with the outcome (rv_lastServiceMessage); "" before it.
+    std::string service_message() {
+        std::lock_guard lock(mutex_);
+        return service_message_;
     }
     // With `pump`, runs the callbacks queued for the application's loop while
     // it waits: with a dispatcher the init callback is one of them.
@@ -202,10 +212,12 @@ class InitWait {
     }
 
   private:
-    // Guards code_; written by the init callback (calling or worker thread).
+    // Guards code_ and service_message_; written by the init callback (calling or
+    // worker thread).
     std::mutex mutex_;
     std::condition_variable done_;
     std::optional<int> code_;
+    std::string service_message_;
 };
 
 }  // namespace detail
