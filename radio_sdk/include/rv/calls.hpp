@@ -5,11 +5,9 @@
 #ifndef RV_CALLS_HPP
 #define RV_CALLS_HPP
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -17,7 +15,6 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
-#include <variant>
 
 #include "error.hpp"
 #include "values.hpp"
@@ -62,9 +59,10 @@ struct NoData {
     static void del(void *) {}
 };
 
-// How a value waits in a call: std::monostate for calls without data.
+// How a value waits in a call: Nothing for calls without data.
+struct Nothing {};
 template <class T>
-using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
+using Stored = std::conditional_t<std::is_void_v<T>, Nothing, T>;
 
 // The callable behind the future form of a call.
 template <class T>
@@ -121,11 +119,11 @@ class Pending {
         owned.reset();
         try {
             if (!value) {
-                std::invoke(self->fn_, Error(code, self->name_, rv_lastServiceMessage()));
+                self->fn_(Error(code, self->name_, rv_lastServiceMessage()));
             } else if constexpr (std::is_void_v<Value>) {
-                std::invoke(self->fn_);
+                self->fn_();
             } else {
-                std::invoke(self->fn_, std::move(*value));
+                self->fn_(std::move(*value));
             }
         } catch (...) {
             log_dropped_exception(self->name_);
@@ -206,7 +204,8 @@ class InitWait {
             }
             const auto step =
                 pump ? std::chrono::steady_clock::now() + std::chrono::milliseconds(20) : until;
-            done_.wait_until(lock, std::min(step, until), [this] { return code_.has_value(); });
+            done_.wait_until(lock, step < until ? step : until,
+                             [this] { return code_.has_value(); });
         }
         return code_;
     }
