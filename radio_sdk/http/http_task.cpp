@@ -638,14 +638,13 @@ const rv::http::Transfer &rv::http::current_transfer() {
     return t_transfer;
 }
 
-std::string http_task_set_app_ca(const char *path) {
+void http_task_set_app_ca(const char *path) {
     std::lock_guard<std::mutex> lock(s_ca_lock);
     try {
         s_app_ca_file = (path != nullptr) ? path : "";
     } catch (const std::bad_alloc &) {
         s_app_ca_file.clear();
     }
-    return default_ca_locked(lock);
 }
 
 std::string http_task_default_ca() {

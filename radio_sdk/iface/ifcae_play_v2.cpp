@@ -1,7 +1,6 @@
 #include "iface/ifcae_play_v2.h"
 
-#include <mutex>
-
+#include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
 #include "rv_error.h"
@@ -78,14 +77,20 @@ void play_start(const char *name, const char *null_line, Record *record) {
         return;
     }
     const int32_t type = player_for(record->type);
-    mCurPlayerType.store(type);
     if (type == kPlayerTypeNone) {
         LOGE(kTag, "Unknown Resource Type ! \n");
+        player_start_refused(RV_START_UNKNOWN_TYPE);
         return;
     }
-    if (const play_manager_ops *ops = offering<Op>(type)) {
-        (ops->*Op)(record);
+    const play_manager_ops *ops = offering<Op>(type);
+    if (ops == nullptr) {
+        player_start_refused(RVE_NOT_READY);  // before start-up or after release
+        return;
     }
+    // Only a start a player takes chooses it: a refused one leaves the controls
+    // with the player the user started before.
+    mCurPlayerType.store(type);
+    (ops->*Op)(record);
 }
 
 }  // namespace
@@ -130,7 +135,11 @@ void rv_seek(int32_t msec) {
 
 int32_t rv_setPlaybackSpeed(float speed) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setPlaybackSpeed");
-    switch (ijk_SetPlaybackSpeed(speed)) {
+    // The engine knows a live stream only once it answered; the player knows
+    // it from the start, and a speed taken meanwhile would go to the next item.
+    const bool live = mCurPlayerType.load() == kPlayerTypeBroadcast && bcast_resource_is_live();
+    const bool in_range = speed >= RV_MIN_SPEED && speed <= RV_MAX_SPEED;
+    switch (live && in_range ? -2 : ijk_SetPlaybackSpeed(speed)) {
         case 0:
             return RVE_OK;
         case -2:
@@ -142,12 +151,6 @@ int32_t rv_setPlaybackSpeed(float speed) {
     }
 }
 
-namespace {
-// The volume asked for last; the lock keeps it and the engine's in step.
-std::mutex s_volume_mutex;
-float s_volume = 1.0f;
-}  // namespace
-
 int32_t rv_setVolume(float gain, int32_t ramp_ms) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setVolume");
     // Written so that NaN is out of range too.
@@ -157,8 +160,6 @@ int32_t rv_setVolume(float gain, int32_t ramp_ms) {
              static_cast<double>(gain), ramp_ms);
         return RVE_BAD_ARGS;
     }
-    std::lock_guard lock(s_volume_mutex);
-    s_volume = gain;
     ijk_RampMediaVolume(gain, ramp_ms);
     return RVE_OK;
 }
@@ -168,8 +169,7 @@ rv_player_state rv_getPlayerState(void) {
 }
 
 float rv_getVolume(void) {
-    std::lock_guard lock(s_volume_mutex);
-    return s_volume;
+    return ijk_GetMediaVolume();
 }
 
 void rv_playPre(void) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "http/http_client.h"
@@ -45,8 +47,57 @@ constexpr const char *kApiTag = "IFACE_V2";
 enum class Phase { Stopped, Starting, Started, Failed };
 
 // Serialises the synchronous parts of start-up and release (records, data
-// directory, transport start and stop). Never held while a callback runs.
-std::mutex s_lifecycle_mutex;
+// directory, transport start and stop). Not a mutex held across them: release
+// makes calls into the application (refused requests, the outbox's last
+// answers), which may call rv_releaseSdk or rv_initSdk on the same thread.
+class LifecycleGate {
+  public:
+    // Waits while another thread is inside; false (nothing held) when this
+    // thread already is.
+    bool enter() {
+        std::unique_lock lock(mutex_);
+        if (busy_ && owner_ == std::this_thread::get_id()) {
+            return false;
+        }
+        free_.wait(lock, [this] { return !busy_; });
+        busy_ = true;
+        owner_ = std::this_thread::get_id();
+        return true;
+    }
+    void leave() {
+        {
+            std::lock_guard lock(mutex_);
+            busy_ = false;
+            owner_ = {};
+        }
+        free_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;  // guards busy_ and owner_; any thread, never held over a step
+    std::condition_variable free_;
+    bool busy_ = false;
+    std::thread::id owner_;
+};
+LifecycleGate s_lifecycle;
+
+// Inside the gate for its life; `entered()` false on a re-entry from a call
+// the same thread's start-up or release makes into the application.
+class LifecycleScope {
+  public:
+    LifecycleScope() : entered_(s_lifecycle.enter()) {}
+    ~LifecycleScope() {
+        if (entered_) {
+            s_lifecycle.leave();
+        }
+    }
+    LifecycleScope(const LifecycleScope &) = delete;
+    LifecycleScope &operator=(const LifecycleScope &) = delete;
+    bool entered() const { return entered_; }
+
+  private:
+    bool entered_;
+};
 
 // Guards s_phase and s_generation, and is held while mSdkInitOk changes so that
 // flag and phase move together. Taken briefly by start-up, release and the
@@ -54,6 +105,20 @@ std::mutex s_lifecycle_mutex;
 std::mutex s_phase_mutex;
 Phase s_phase = Phase::Stopped;
 uint64_t s_generation = 0;  // one per start-up; a release makes older outcomes stale
+
+// Held while the CA file in force is read and handed to the engine (start-up and
+// rv_setCaFile, any thread, also an SDK callback's): whichever runs last hands over
+// the newest value. Nothing else is locked under it.
+std::mutex s_engine_ca_mutex;
+
+void pass_ca_to_engine() {
+    std::lock_guard lock(s_engine_ca_mutex);
+    try {
+        IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
+    } catch (const std::bad_alloc &) {
+        LOGE(kApiTag, "the CA file could not be handed to the engine: out of memory\n");
+    }
+}
 
 // The init wrapper: the init callback and which start-up it belongs to.
 struct InitCall {
@@ -191,7 +256,7 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
         return code;
     }
     // Media over HTTPS is checked against the same CA as the SDK's own requests.
-    IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
+    pass_ca_to_engine();
     // Reports kept by an earlier run wait in the data directory.
     rv::req::outbox::open(s_sdk_info->data_dir);
     std::lock_guard lock(s_phase_mutex);
@@ -327,7 +392,12 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
     }
     int code;
     {
-        std::lock_guard lock(s_lifecycle_mutex);
+        const LifecycleScope scope;
+        if (!scope.entered()) {
+            LOGE(kTag, "the sdk is being released on this thread!\n");
+            report(std::move(call), RVE_NOT_READY);
+            return;
+        }
         try {
             code = start_locked(*call, appid, secretkey, channel, extra, packagename, data_dir);
         } catch (const std::bad_alloc &) {
@@ -354,8 +424,10 @@ extern "C" void ipa_sdk_init(const char *appid, const char *secretkey, const cha
     request_init_app(_request_init_app_result, call.release());
 }
 
-extern "C" void ipa_sdk_final(void) {
-    std::lock_guard lock(s_lifecycle_mutex);
+namespace {
+
+// The release itself, inside the lifecycle gate.
+void release_entered() {
     {
         std::lock_guard phase(s_phase_mutex);
         s_phase = Phase::Stopped;
@@ -380,8 +452,21 @@ extern "C" void ipa_sdk_final(void) {
     destroyPlayerManager();
     // Last: the players' final reports are kept too; nothing more is sent.
     rv::req::outbox::close();
+}
+
+}  // namespace
+
+extern "C" void ipa_sdk_final(void) {
+    {
+        const LifecycleScope scope;
+        if (!scope.entered()) {
+            return;  // called back from this thread's release, which goes on
+        }
+        release_entered();
+    }
     // Nothing reaches the application after release, also through its loop:
-    // what is still queued for it is made now, each answer exactly once.
+    // what is still queued for it is made now, each answer exactly once. Out
+    // of the gate: these callbacks may start the SDK again.
     rv::dispatch::run_all();
 }
 
@@ -430,17 +515,8 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
 }
 
 extern "C" void rv_setCaFile(const char *path) {
-    try {
-        // Under the lifecycle mutex, so that a start-up at the same time hands the
-        // engine this value or the one before it, never an older one after it.
-        std::lock_guard lock(s_lifecycle_mutex);
-        const std::string ca = http_task_set_app_ca(path);
-        if (current_phase() != Phase::Stopped) {
-            IjkMediaPlayer_setCaFile(ca.c_str());
-        }
-    } catch (const std::bad_alloc &) {
-        LOGE(kApiTag, "rv_setCaFile: out of memory\n");
-    }
+    http_task_set_app_ca(path);
+    pass_ca_to_engine();
 }
 
 extern "C" void rv_releaseSdk(void) {

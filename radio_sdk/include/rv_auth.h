@@ -100,9 +100,10 @@ RV_API void rv_getAuthQRCode(const char *response_type, const char *scope, const
                              const char *state, rv_result_callback callback, void *user_data);
 /** The status of QR code `uuid`: a dao_auth_qrcode_status. */
 RV_API void rv_getAuthQRCodeStatus(const char *uuid, rv_result_callback callback, void *user_data);
-/** The grant code of confirmed QR code `uuid`: a dao_auth_grant_code. Asked
- * before the user confirmed, the service does not redirect and the record's
- * code is empty: poll rv_getAuthQRCodeStatus until confirmed first. */
+/** The grant code of confirmed QR code `uuid`: a dao_auth_grant_code, whose
+ * code is never empty. When the service does not redirect to a code (asked
+ * before the user confirmed, or an unknown uuid): RVE_SERVER_40432 and no
+ * record; poll rv_getAuthQRCodeStatus until confirmed first. */
 RV_API void rv_getAuthGrantCode(const char *uuid, rv_result_callback callback, void *user_data);
 /** Exchanges a grant code (with the redirect URI of its QR code): a
  * dao_auth_access_token. */

@@ -22,8 +22,8 @@ RV_BEGIN_DECLS
  * Names a PEM file of CA certificates that HTTPS servers (the service's and the
  * media's) are verified against; the SDK keeps its own copy of the path. Null or ""
  * returns to the system's CA store. The environment variable RV_CA_FILE, when set
- * and non-empty at rv_initSdk, takes precedence until rv_releaseSdk. Certificate
- * and host-name checks are never switched off.
+ * and non-empty, takes precedence (it is read at each rv_initSdk). Certificate and
+ * host-name checks are never switched off.
  */
 RV_API void rv_setCaFile(const char *path);
 

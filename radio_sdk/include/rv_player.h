@@ -8,7 +8,8 @@
  * started on that player (rv_playByAudioBean, or rv_playByPlayItem of an item
  * that is not in its play list) or rv_releaseSdk; a programme change never
  * frees or changes them (rv_getPlayList then gives the new list, the old one
- * stays readable). Listener records stay the application's:
+ * stays readable for the next 32 list changes, about a day). An item of such
+ * a replaced list may be passed to rv_playByPlayItem. Listener records stay the application's:
  * the SDK keeps only the pointer, never copies or frees the record, so it must
  * stay valid until it is removed; once the removal has returned, the record
  * may be freed (see "Registering listeners" below).
@@ -66,12 +67,14 @@ RV_BEGIN_DECLS
  * A start cannot play (a resource or item started, the next or previous item,
  * rv_Play of a stopped item): told once per start, and only for the start the
  * user made last. Detail: the request's result code (rv_error.h) when the
- * play list could not be fetched, else one of RV_START_…
+ * play list could not be fetched, RVE_NOT_READY for a play-start before
+ * rv_initSdk succeeded or after rv_releaseSdk, else one of RV_START_…
  */
 #define RV_ERROR_WHAT_START_FAILED 101
 #define RV_START_NOTHING_TO_PLAY (-1) /**< the answer held no item to play */
 #define RV_START_NOT_ON_AIR (-2)      /**< the programme is not on air (yet) */
 #define RV_START_NO_PLAY_URL (-3)     /**< the item has no play URL */
+#define RV_START_UNKNOWN_TYPE (-4)    /**< no player plays the resource type */
 /** @} */
 
 /** @name OnError's detail when what is RV_ERROR_WHAT_ENGINE */
@@ -166,6 +169,8 @@ typedef struct PlayerBroadcastListener {
      * A refreshed programme list brought a new live programme. Runs on a worker
      * thread after the broadcast player released its lock; `item` is a copy of
      * the play list's item, valid during the call only (the SDK frees it).
+     * When the new programme's play URL is the stream playing, that stream
+     * plays on; another URL is opened afresh.
      */
     void (*OnLiveProgramUpdated)(dao_play_item *item);
 } PlayerBroadcastListener;
@@ -252,8 +257,8 @@ typedef struct rv_player_events {
     /** The last item of the play list ended; nothing more plays by itself. */
     void (*on_list_ended)(void *user);
     /** A play-start or move could not start its item: what is
-     * RV_ERROR_WHAT_START_FAILED, detail an RV_START_… value (on_error is
-     * called as well, as for PlayerStateListener). */
+     * RV_ERROR_WHAT_START_FAILED, detail as for OnError of that what (OnError
+     * is called as well, as for PlayerStateListener). */
     void (*on_start_failed)(void *user, int32_t what, int32_t detail);
     /** As setPlayerMetadataListener: the texts are valid during the call only. */
     void (*on_metadata)(void *user, const char *title, const char *artist);
@@ -269,7 +274,8 @@ typedef uint64_t rv_listener_id;
 /**
  * Adds a listener (a copy of `events`, see above) with `user`; its id goes to
  * `out` (may be null). Returns RVE_OK; RVE_BAD_ARGS for a null `events` or a
- * `struct_size` smaller than the size field itself; RVE_NO_MEMORY. Slots
+ * `struct_size` that does not end at a slot's end (smaller than the record's
+ * first slot, or inside a slot); RVE_NO_MEMORY. Slots
  * beyond this library's record (a newer program) are never called. Any
  * thread; never blocks beyond a short internal lock. Events from the moment
  * it returns reach it.
@@ -315,7 +321,10 @@ typedef struct FetchPlaylistListener {
 /* --- Starting playback ---------------------------------------------------------
  * Resource types 0, 1 and 3 go to the album player, 11 to the broadcast player;
  * that player then serves every control function below. Any other type is
- * refused (E "Unknown Resource Type ! \n") and leaves no player selected.
+ * refused (E "Unknown Resource Type ! \n", then OnError and on_start_failed
+ * with RV_ERROR_WHAT_START_FAILED, RV_START_UNKNOWN_TYPE, on the calling
+ * thread or the loop) and leaves the player chosen before as it was; so does
+ * a play-start while the SDK is not started (detail RVE_NOT_READY).
  * How to fill a bean by hand: dao_play_audio_bean in rv_play_item.h. Playing
  * adds nothing to the user's listening history; the application saves what
  * was played with rv_saveListenHistory (rv_user.h).
@@ -406,15 +415,18 @@ RV_API int32_t rv_setPlaybackSpeed(float speed);
  * without a player. Any thread; never blocks.
  */
 RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
-/** The volume last set with rv_setVolume (where a ramp is going); 1 at first. */
+/** The volume last set with rv_setVolume (where a ramp is going) or
+ * ijk_SetMediaVolume (the louder channel's gain); 1 at first. */
 RV_API float rv_getVolume(void);
 /**
  * Album player: report the current audio's play end and start the item before
  * or after it. At the list's end the next page or batch is fetched first; at
  * its start the earlier page, when there is one (then its last audio plays).
  * With nothing there: W "Do Not Have Prev , So Can Not Start Play... \n" /
- * "Do Not Have Next , So Can Not Start Play... \n". An item that ends moves on
- * to the next one by itself. Any thread, listener slots included.
+ * "Do Not Have Next , So Can Not Start Play... \n"; rv_playNext then tells
+ * on_list_ended (also for a broadcast whose next programme is not on air), and
+ * what plays goes on. An item that ends moves on to the next one by itself.
+ * Any thread, listener slots included.
  */
 RV_API void rv_playPre(void);
 /** See rv_playPre. */
@@ -457,9 +469,10 @@ RV_API List *rv_getPlayList(void);
 RV_API void rv_fetchMorePlaylist(FetchPlaylistListener *listener, const char *clock_id);
 
 /* --- Engine settings -------------------------------------------------------------
- * Passed on to the media engine as they are; any thread, never block.
+ * Passed on to the media engine (the gains clamped); any thread, never block.
  */
-/** Gains of the left and right channel (IjkMediaPlayer_setVolume). */
+/** Gains of the left and right channel (IjkMediaPlayer_setVolume), each
+ * clamped to 0..1 (NaN: 0), as rv_getVolume then tells. */
 RV_API void ijk_SetMediaVolume(float left, float right);
 /** DNS server for media host names (IJKMediaPlayer_setDns_Address). */
 RV_API void ijk_SetDnsAddress(const char *address);

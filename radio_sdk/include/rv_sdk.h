@@ -36,7 +36,10 @@ RV_BEGIN_DECLS
  * Refusals and failures before the identity request are reported on the calling thread before this
  * returns; the identity outcome on a worker thread. Blocks only while starting the transport.
  *
- * Must not be called from an SDK callback.
+ * Must not be called from an SDK callback, except one run on the
+ * application's loop (rv_dispatch.h), also inside rv_releaseSdk. Called from
+ * a callback that rv_releaseSdk makes on its own thread before the SDK is
+ * stopped (a refused request, a report's outcome), it reports RVE_NOT_READY.
  */
 RV_API void rv_initSdk(const char *appid, const char *secretkey, const char *channel,
                        const char *extra, const char *packagename, const char *data_dir,
@@ -46,7 +49,10 @@ RV_API void rv_initSdk(const char *appid, const char *secretkey, const char *cha
  * Stops the SDK: the data functions refuse with RVE_NOT_READY from now on, the transport
  * is stopped (blocking until the transfers in progress have called back) and
  * the records are released. Safe without a start-up, after a failed one and
- * while requests are in flight. Must not be called from an SDK callback.
+ * while requests are in flight. Must not be called from an SDK callback,
+ * except one run on the application's loop (rv_dispatch.h). A call from a
+ * callback that a release on the same thread is making returns at once; that
+ * release completes.
  */
 RV_API void rv_releaseSdk(void);
 

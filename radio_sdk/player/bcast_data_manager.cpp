@@ -35,17 +35,19 @@ using ListPtr = std::unique_ptr<List, ListDel>;
 // is in the broadcast player's record. A list handed out is never changed: a
 // new answer builds a new list and swaps it in; the lists it replaced stay in
 // s_old_lists (the application may hold them or their items) until the next
-// resource or shut-down.
+// resource or shut-down, kBcastKeptLists at most.
 List *mPlayItemList = nullptr;
 std::vector<ListPtr> s_old_lists;
-// The live programme told last (its programme id), 0 when none.
+// The live programme told last (its programme id), 0 when none, and the
+// finish time its clock counts to.
 int64_t s_live_programme = 0;
+int64_t s_live_finish = 0;
 
 ListPtr new_play_list() {
     return ListPtr(ListNew(reinterpret_cast<ListFreeItem>(dao_play_item_del)));
 }
 
-// True when both lists hold the same programmes in the same state.
+// True when both lists hold the same programmes in the same state and times.
 bool same_programmes(const List *a, const List *b) {
     if (ListLength(a) != ListLength(b)) {
         return false;
@@ -54,7 +56,7 @@ bool same_programmes(const List *a, const List *b) {
          x = ListNext(x), y = ListNext(y)) {
         const auto *p = static_cast<const dao_play_item *>(x->data);
         const auto *q = static_cast<const dao_play_item *>(y->data);
-        if (p->audioId != q->audioId || p->status != q->status) {
+        if (p->audioId != q->audioId || p->status != q->status || p->finishTime != q->finishTime) {
             return false;
         }
     }
@@ -93,6 +95,10 @@ void install_list_locked(ListPtr fresh, dao_play_item **item) {
         s_old_lists.emplace_back(mPlayItemList);
     } catch (const std::bad_alloc &) {
         // Kept in no list: leaked rather than freed under the application.
+    }
+    if (s_old_lists.size() > static_cast<size_t>(kBcastKeptLists)) {
+        LOGD(kTag, "Forget the oldest replaced play list \n");
+        s_old_lists.erase(s_old_lists.begin());
     }
     mPlayItemList = fresh.release();
     player_record_locked(kBroadcastPlayer).index = kept >= 0 ? kept : 0;
@@ -387,6 +393,12 @@ void _result_broadcast_program_list(int result, void *data, int, void *user) {
         _notify_onPlayItemReady(std::move(request), live);
         return;
     }
+    if (request->listener != nullptr && request->listener->on_ready == onUpdatePlaylistReady) {
+        // A gap between shows or a late guide: what plays goes on, the list
+        // and the clock stay, and the clock asks again.
+        _notify_onPlayItemUnavailable(std::move(request), RV_START_NOTHING_TO_PLAY);
+        return;
+    }
     // No live programme: the broadcast's details decide.
     const int64_t id = request->broadcast_id;
     request_broadcast_info(id, _result_broadcast_info, request.release());
@@ -458,12 +470,14 @@ void freeBroadcastDataManager(void) {
     mPlayItemList = nullptr;
     s_old_lists.clear();
     s_live_programme = 0;
+    s_live_finish = 0;
 }
 
 void bcast_forget_old_lists() {
     PlayerGlobalLock lock;
     s_old_lists.clear();
     s_live_programme = 0;
+    s_live_finish = 0;
 }
 
 // --- The play list --------------------------------------------------------------------
@@ -591,7 +605,11 @@ void onUpdatePlaylistReady(dao_play_item *item) {
         return;
     }
     if (item->audioId == s_live_programme) {
-        // The guide lags: the same programme is still live. The clock tries again.
+        // The guide lags, and the clock tries again; or the programme runs
+        // longer or shorter, and the clock counts to its new finish.
+        if (item->finishTime != s_live_finish) {
+            bcast_processProgramTime(item);
+        }
         return;
     }
     // The user on the live programme follows it: at once while playing; when
@@ -599,8 +617,13 @@ void onUpdatePlaylistReady(dao_play_item *item) {
     if (mIsCurPlayLiving.load()) {
         PlayerRecord &record = player_record_locked(kBroadcastPlayer);
         if (record.intent == PlayerIntent::Play && record.phase != PlayerPhase::Error) {
-            player_navigate_locked(kBroadcastPlayer, PlayerMove::Auto);
-            bcast_startPlayItem(item);
+            if (bcast_plays_url_locked(item->playUrl)) {
+                // The same stream goes on: restarting it would only drop out.
+                bcast_updateCurPlayItemIndex(item);
+            } else {
+                player_navigate_locked(kBroadcastPlayer, PlayerMove::Auto);
+                bcast_startPlayItem(item);
+            }
         } else {
             bcast_updateCurPlayItemIndex(item);
         }
@@ -628,6 +651,7 @@ void bcast_processProgramTime(dao_play_item *item) {
         return;
     }
     s_live_programme = item->audioId;
+    s_live_finish = item->finishTime;
     std::unique_ptr<time_request> request;
     try {
         request = std::make_unique<time_request>(

@@ -86,6 +86,10 @@ RV_END_DECLS
 // until now because the application may hold them or their items).
 void bcast_forget_old_lists();
 
+// The replaced lists kept readable meanwhile, newest first: about a day of
+// programme changes; the oldest goes when one more is replaced.
+constexpr int kBcastKeptLists = 32;
+
 // Tells the clock to stop (at once) and leaves the join to the next start or
 // stop: for callers that may hold the player global mutex, which a listener
 // slot on the clock's thread may be waiting for.

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "iface/ifcae_play_v2.h"
@@ -27,6 +28,8 @@ std::atomic<int64_t> mCurAudioPlayedTime{0};
 std::atomic<time_t> mBufferingStartTime{0};
 std::atomic<time_t> mBufferingStopTime{0};
 std::atomic<int> isFirstPlay{1};
+// The URL the engine was given last; guarded by the player global mutex.
+std::string s_source;
 
 void log_call(const char *name) {
     LOGD(kTag, "Call func %s() \n", name);
@@ -44,19 +47,27 @@ Result when_enabled(const char *name, const char *refusal, Fn enabled) {
 }
 
 // Starts the item the list gives next to the current one, unless it is not
-// on air. Lock held.
-void play_neighbour_locked(dao_play_item *(*neighbour)(void), PlayerMove move) {
+// on air; false when there is none to start. Lock held.
+bool play_neighbour_locked(dao_play_item *(*neighbour)(void), PlayerMove move) {
     dao_play_item *item = neighbour();
-    if (item != nullptr && item->status != RV_PLAY_STATUS_OFF_AIR) {
-        player_navigate_locked(kBroadcastPlayer, move);
-        bcast_startPlayItem(item);
+    if (item == nullptr || item->status == RV_PLAY_STATUS_OFF_AIR) {
+        return false;
     }
+    player_navigate_locked(kBroadcastPlayer, move);
+    bcast_startPlayItem(item);
+    if (item->status == RV_PLAY_STATUS_LIVE) {
+        bcast_processProgramTime(item);  // the clock follows a live item however it started
+    }
+    return true;
 }
 
 void play_neighbour(const char *name, dao_play_item *(*neighbour)(void)) {
     when_enabled(name, kNotEnabledShort, [neighbour] {
         PlayerGlobalLock lock;
-        play_neighbour_locked(neighbour, PlayerMove::User);
+        if (!play_neighbour_locked(neighbour, PlayerMove::User) &&
+            neighbour == bcast_getNextPlayItem) {
+            player_list_end_reached();
+        }
     });
 }
 
@@ -68,6 +79,7 @@ void obtain_playlist(int64_t broadcast_id) {
         player_navigate_locked(kBroadcastPlayer, PlayerMove::Resource);
         bcast_forget_old_lists();
         mCurBroadcastId.store(broadcast_id);
+        mIsCurPlayLiving.store(true);  // its live programme is on its way
     }
     bcast_fetchPlayList(mObtainPlaylistLisenter.load(), broadcast_id);
 }
@@ -329,21 +341,24 @@ void bcast_playByPlayItem(dao_play_item *item) {
     }
     player_navigate_locked(kBroadcastPlayer, PlayerMove::Resource);
     mCurBroadcastId.store(item->albumId);
-    if (bcast_getPlayItemIndex(item) < 0) {
-        bcast_forget_old_lists();
+    // The list's own item plays: the caller's may be one of a replaced list.
+    dao_play_item *own = bcast_getPlayItem(bcast_getPlayItemIndex(item));
+    if (own == nullptr) {
         // Not in the play list: a copy becomes its only item (the clock's next
-        // refresh brings its broadcast's programmes).
-        dao_play_item *copy = dao_play_item_dup(item);
+        // refresh brings its broadcast's programmes). Copied before the
+        // replaced lists go, as `item` may be in one of them.
+        own = dao_play_item_dup(item);
+        bcast_forget_old_lists();
         bcast_clearPlayList();
-        if (copy == nullptr || ListAppend(bcast_getPlayList(), copy) == nullptr) {
-            dao_play_item_del(copy);
+        if (own == nullptr || ListAppend(bcast_getPlayList(), own) == nullptr) {
+            dao_play_item_del(own);
             LOGW(kTag, "%s", kInvalidItem);
             return;
         }
     }
-    bcast_startPlayItem(item);
-    if (item->status == RV_PLAY_STATUS_LIVE) {
-        bcast_processProgramTime(item);  // the clock follows a live item however it started
+    bcast_startPlayItem(own);
+    if (own->status == RV_PLAY_STATUS_LIVE) {
+        bcast_processProgramTime(own);  // the clock follows a live item however it started
     }
 }
 
@@ -372,6 +387,11 @@ void bcast_startPlayItem(dao_play_item *item) {
         return;
     }
     LOGD(kTag, "Now play by ijkplayer: %s \n", item->playUrl);
+    try {
+        s_source = item->playUrl;
+    } catch (const std::bad_alloc &) {
+        s_source.clear();  // not known: the next programme change restarts
+    }
     ijk_SetDataSource(item->playUrl);
     ijk_PreparePaused();
 }
@@ -432,6 +452,18 @@ bool bcast_isPaused(void) {
 
 bool bcast_isLiving(void) {
     return when_enabled("bcast_isLiving", kNotEnabled, [] { return mIsCurPlayLiving.load(); });
+}
+
+bool bcast_plays_url_locked(const char *url) {
+    const PlayerPhase phase = player_record_locked(kBroadcastPlayer).phase;
+    const bool live_phase = phase == PlayerPhase::Preparing || phase == PlayerPhase::Playing ||
+                            phase == PlayerPhase::Buffering;
+    return live_phase && player_is_enabled(kBroadcastPlayer) && url != nullptr &&
+           !s_source.empty() && s_source == url;
+}
+
+bool bcast_resource_is_live() {
+    return mIsCurPlayLiving.load();
 }
 
 bool bcast_canSeek(void) {

@@ -73,4 +73,11 @@ RV_API void bcast_reportPlayBackEnd(dao_play_item *item);
 
 RV_END_DECLS
 
+// True while the broadcast player's resource is live: its live programme
+// plays or prepares, or a broadcast's list is on its way. Any thread, no lock.
+bool bcast_resource_is_live();
+// True when the engine was last given `url` and is preparing or playing it
+// for the broadcast player. Lock held.
+bool bcast_plays_url_locked(const char *url);
+
 #endif

@@ -1,5 +1,8 @@
 #include "player/ijk_media_player.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include "orvellaplayer.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
@@ -138,12 +141,35 @@ int ijk_SetPlaybackSpeed(float speed) {
     return IjkMediaPlayer_setPlaybackSpeed(speed);
 }
 
+namespace {
+// The gain set last (the louder channel's); the lock keeps it and the engine's in step.
+std::mutex s_volume_mutex;
+float s_volume = 1.0f;
+
+// Within 0..1 (NaN: 0): the engine would amplify, and clip, beyond 1.
+float clamped_gain(float gain) {
+    return gain > 0.0f ? std::min(gain, 1.0f) : 0.0f;
+}
+}  // namespace
+
 void ijk_SetMediaVolume(float left, float right) {
+    left = clamped_gain(left);
+    right = clamped_gain(right);
+    std::lock_guard lock(s_volume_mutex);
+    s_volume = std::max(left, right);
     IjkMediaPlayer_setVolume(left, right);
 }
 
 void ijk_RampMediaVolume(float gain, int32_t ramp_ms) {
+    gain = clamped_gain(gain);
+    std::lock_guard lock(s_volume_mutex);
+    s_volume = gain;
     IjkMediaPlayer_rampVolume(gain, gain, ramp_ms);
+}
+
+float ijk_GetMediaVolume() {
+    std::lock_guard lock(s_volume_mutex);
+    return s_volume;
 }
 
 void ijk_SetDnsAddress(const char *address) {

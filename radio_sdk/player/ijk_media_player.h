@@ -53,8 +53,10 @@ RV_API bool ijk_IsPaused(void);
 void ijk_Prefetch(const char *url);
 // The engine's answer: 0, -1 outside 0.5..2.0, -2 a live stream is playing.
 RV_API int ijk_SetPlaybackSpeed(float speed);
-// Both channels to `gain` over `ramp_ms` (IjkMediaPlayer_rampVolume).
+// Both channels to `gain` (clamped to 0..1) over `ramp_ms` (IjkMediaPlayer_rampVolume).
 void ijk_RampMediaVolume(float gain, int32_t ramp_ms);
+// The gain set last by either volume function (the louder channel's). Any thread.
+float ijk_GetMediaVolume();
 
 // The event pump registered with the engine. Events: 1 prepared, 2 end,
 // 4 seek done, 6 position (arg1 ms, arg2 duration ms), 8 download progress,

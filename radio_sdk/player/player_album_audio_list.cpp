@@ -134,12 +134,14 @@ ListPtr album_items_locked(const dao_audio_set *set, dao_play_audio_item *resour
     return items;
 }
 
-// The item a first answer plays when the play list already held what it
-// brought (an rv_fetchMorePlaylist answered first): the wanted audio, else the
-// list's first item. Lock held.
+// The item an answer plays when the play list already held what it brought
+// (the same page asked for by rv_fetchMorePlaylist was answered first): for a
+// first answer the wanted audio, else the list's first item; going on or
+// back, the item next to the current one. Lock held.
 dao_play_item *first_of_listed_locked(Direction direction, int64_t wanted) {
     if (direction != Direction::First) {
-        return nullptr;
+        const int32_t current = album_getCurPlayItemIndex();
+        return album_getPlayItem(direction == Direction::Backward ? current - 1 : current + 1);
     }
     const int32_t at = wanted >= 1 ? last_index_of_locked(wanted) : -1;
     return album_getPlayItem(at >= 0 ? at : 0);

@@ -105,6 +105,9 @@ bool leave_current_locked(bool (*there_is)(), const char *nothing_there, PlayerM
 void play_next_locked(PlayerMove move) {
     if (!leave_current_locked(album_hasNext, "Do Not Have Next , So Can Not Start Play... \n",
                               move)) {
+        if (move == PlayerMove::User) {
+            player_list_end_reached();
+        }
         return;
     }
     const int32_t index = album_getCurPlayItemIndex();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -79,13 +80,24 @@ using rv::listeners::s_listeners;
 using rv::listeners::s_mutex;
 using rv::listeners::s_next_id;
 
+namespace {
+// Every slot after the size is a function pointer: a size ending inside one is
+// no version's record but garbage, which would copy half a pointer.
+bool record_size_ok(size_t size) {
+    constexpr size_t kHead = offsetof(rv_player_events, on_prepare_complete);
+    constexpr size_t kSlot = sizeof(rv_player_events::on_prepare_complete);
+    static_assert(sizeof(rv_player_events) % kSlot == kHead % kSlot);
+    return size >= kHead && (size - kHead) % kSlot == 0;
+}
+}  // namespace
+
 int rv_addPlayerListener(const rv_player_events *events, void *user, rv_listener_id *out) {
     return rv_addPlayerListenerWithRelease(events, user, nullptr, out);
 }
 
 int rv_addPlayerListenerWithRelease(const rv_player_events *events, void *user,
                                     void (*release)(void *user), rv_listener_id *out) {
-    if (events == nullptr || events->struct_size < sizeof events->struct_size) {
+    if (events == nullptr || !record_size_ok(events->struct_size)) {
         return RVE_BAD_ARGS;
     }
     try {

@@ -373,6 +373,14 @@ void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t de
     }
     record.failed = generation;
     record.phase = PlayerPhase::Error;
+    player_start_refused(detail);
+}
+
+void player_list_end_reached() {
+    player_tell(setUserPlayerStateListener_OnListEnded);
+}
+
+void player_start_refused(int32_t detail) {
     LOGW("PLAYER", "Start Failed, Nothing To Play [detail=%d] \n", detail);
     player_tell(setUserPlayerStateListener_OnError, RV_ERROR_WHAT_START_FAILED, detail);
     player_tell(setUserPlayerStateListener_OnStartFailed, RV_ERROR_WHAT_START_FAILED, detail);

@@ -223,6 +223,13 @@ bool player_needs_restart_locked(PlayerKind kind);
 // A start of `kind` cannot play: the player is in error and the application
 // hears OnError(RV_ERROR_WHAT_START_FAILED, detail), once per generation. Lock held.
 void player_start_failed_locked(PlayerKind kind, uint64_t generation, int32_t detail);
+// A play-start no player took (unknown resource type, SDK not started): the
+// application hears OnError and on_start_failed (RV_ERROR_WHAT_START_FAILED,
+// detail) once, no player's state changes. Any thread, lock held or not.
+void player_start_refused(int32_t detail);
+// The user asked for the next item at the end of the play list: the
+// application hears on_list_ended; nothing else changes. Any thread.
+void player_list_end_reached();
 
 // Installed by each player at start-up (null at shut-down): the function that
 // makes it give the engine up, and the one that gives its current item (lock

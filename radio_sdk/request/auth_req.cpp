@@ -22,7 +22,9 @@ using namespace rv::dao;
 
 // The grant code and state of a redirect target (`size` bytes of `uri`): what
 // follows the first "?" split at "&", the last "code=" and "state=" pieces
-// form-decoded; both empty without a "?".
+// form-decoded. Without a code the service did not redirect (the probe reads
+// no body, so not why): RVE_SERVER_40432, the refusal it gives an unconfirmed
+// QR code, rather than a success nobody can use.
 Answer grant_code_answer(const char *uri, size_t size, long /*status*/) {
     std::string_view text(uri != nullptr ? uri : "", uri != nullptr ? size : 0);
     std::string code, state;
@@ -37,6 +39,9 @@ Answer grant_code_answer(const char *uri, size_t size, long /*status*/) {
         } else if (piece.starts_with("state=")) {
             state = rv::url_decode(piece.substr(6));
         }
+    }
+    if (code.empty()) {
+        return {RVE_SERVER_40432};
     }
     dao_auth_grant_code *record = dao_auth_grant_code_new();
     if (record == nullptr) {

@@ -183,6 +183,12 @@ ReportStore::Log ReportStore::load(const std::string &path, UniqueFd &fd) {
     return log;
 }
 
+// The size of our log now (0 while there is none).
+size_t ReportStore::logged_bytes() const {
+    struct stat st {};
+    return fd_ && ::fstat(fd_.get(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+}
+
 // Moves the reports of slot `slot`'s log, when no process holds it, into our own.
 void ReportStore::adopt(const std::string &dir, unsigned slot, uint64_t &next_seq) {
     if (!lock(slot)) {
@@ -192,6 +198,17 @@ void ReportStore::adopt(const std::string &dir, unsigned slot, uint64_t &next_se
     try {
         UniqueFd fd;
         std::vector<Record> theirs = load(path, fd).kept;
+        // Our log must stay one that the next start reads: what does not fit now
+        // waits in its own file for a start after some reports were sent.
+        size_t bytes = logged_bytes();
+        uint64_t seq = next_seq;
+        for (const Record &record : theirs) {
+            bytes += line_of('R', seq++, record.text).size();
+        }
+        if (bytes > kMaxLogBytes) {
+            unlock(slot);
+            return;
+        }
         bool all = true;
         for (Record &record : theirs) {
             record.seq = next_seq++;

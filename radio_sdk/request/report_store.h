@@ -22,8 +22,9 @@
  * directory's log "report_outbox.log"; any other takes the first free slot n of
  * 1..kSlots and keeps its reports in "report_outbox.<n>.log". The owner adopts, when
  * it opens, every slot log whose slot no process holds: their reports move into its
- * own log and the slot log is removed. No process ever touches a log whose lock
- * another holds. Files are made 0600; links and non-regular files are refused.
+ * own log and the slot log is removed, unless its own log would grow past
+ * kMaxLogBytes (then the slot log waits for a later start). No process ever touches a log whose
+ * lock another holds. Files are made 0600; links and non-regular files are refused.
  *
  * Threading: not thread-safe; the outbox calls it under its own lock. Blocks for the
  * file writes.
@@ -91,6 +92,7 @@ class ReportStore {
     void unlock(unsigned slot);
     Log load(const std::string &path, UniqueFd &fd);
     void adopt(const std::string &dir, unsigned slot, uint64_t &next_seq);
+    size_t logged_bytes() const;
     bool append(char kind, uint64_t seq, const std::string &text);
     void rewrite();
 

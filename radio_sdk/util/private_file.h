@@ -16,7 +16,8 @@ namespace rv::util {
 
 // open(2) of `path` with `flags` (O_CREAT makes the file 0600) that refuses a
 // symbolic link in the last component and anything not a regular file (a FIFO,
-// a device, a directory) without blocking on it. Invalid (errno set) on refusal
+// a device, a directory) without blocking on it. A file of ours that others may
+// read (made by an older version) is made 0600. Invalid (errno set) on refusal
 // or failure. Any thread.
 inline UniqueFd open_private(const std::string &path, int flags) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
@@ -28,6 +29,9 @@ inline UniqueFd open_private(const std::string &path, int flags) {
     if (!S_ISREG(st.st_mode)) {
         errno = EINVAL;
         return UniqueFd();
+    }
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+        ::fchmod(fd.get(), S_IRUSR | S_IWUSR);  // best effort: the file stays usable
     }
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd;

@@ -67,7 +67,8 @@ std::vector<FaultCase> fault_cases() {
     late.delay_ms = 300;
     std::vector<FaultCase> cases = {
         {"short delay", late, 0, 0, 0},
-        {"malformed JSON", fault(Kind::Malformed), 516, 0, 0},
+        // Without a redirect no grant code: the refusal of an unconfirmed QR code.
+        {"malformed JSON", fault(Kind::Malformed), 516, 0, 0x30005},
         {"no result", fault(Kind::Strip, "", 0, "result"), 516, 0, kSkip},
         {"closed without an answer", fault(Kind::Drop), 2, 2, 2},
         // Past every row's answer limit of 2 MiB.
@@ -83,7 +84,7 @@ std::vector<FaultCase> fault_cases() {
         {"40431", 0x30004}, {"40432", 0x30005}, {"12345", 0x30000},
     };
     for (const auto &[errcode, code] : mapping) {
-        cases.push_back({"errcode", fault(Kind::Error, errcode), code, 0, 0});
+        cases.push_back({"errcode", fault(Kind::Error, errcode), code, 0, 0x30005});
     }
     return cases;
 }

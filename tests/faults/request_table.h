@@ -26,7 +26,7 @@ enum class Needs {
 enum class Reading {
     Envelope,  // the JSON envelope, "result" turned into a record
     Unread,    // any answer counts as success; only the transfer can fail
-    Redirect,  // the target of a redirect; no redirect gives empty texts
+    Redirect,  // the target of a redirect; no redirect gives RVE_SERVER_40432
 };
 
 // What the Needs steps produced.

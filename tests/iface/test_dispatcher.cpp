@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -94,6 +95,57 @@ TEST(Dispatcher, DataResultsRunOnTheLoopAndTheLastInsideRelease) {
     EXPECT_EQ(rv_runCallbacks(), 0);
     EXPECT_EQ(g_heard.size(), 5u);
 
+    EXPECT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_OK);
+}
+
+// A callback made inside rv_releaseSdk (it was still queued) is on the loop's
+// thread, so it may release again or start the SDK afresh.
+TEST(Dispatcher, ACallbackMadeInsideReleaseMayReleaseOrStartAgain) {
+    rvmock::Service mock;
+    ASSERT_TRUE(mock.start());
+    rv::test::TempDir dir;
+    const int fd = rv_getCallbackFd();
+    ASSERT_GE(fd, 0);
+    rv_setServiceHosts(mock.http_url().c_str(), mock.https_url().c_str(), mock.http_url().c_str());
+    rv_setCaFile(mock.ca_file().c_str());
+    static std::function<void()> s_inside;
+    static std::string s_dir;
+    s_dir = dir.path();
+    const auto start = [] {
+        rv_initSdk("rv-test-app", "rv-test-secret", "rv-channel", nullptr, "com.example.radio",
+                   s_dir.c_str(), record, tag("init"));
+    };
+    struct Row {
+        const char *name;
+        std::function<void()> inside;
+        size_t starts;  // start-ups heard in all
+    };
+    const Row rows[] = {{"release", [] { rv_releaseSdk(); }, 1}, {"start", start, 2}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        g_heard.clear();
+        start();
+        loop_until(fd, 1);
+        ASSERT_EQ(g_heard.size(), 1u);
+        ASSERT_EQ(g_heard[0].code, RVE_OK);
+        s_inside = row.inside;
+        rv_getAllCategory(
+            [](int code, void *data, int count, void *user) {
+                record(code, data, count, user);
+                s_inside();
+            },
+            tag("late"));
+        rv_releaseSdk();
+        ASSERT_EQ(g_heard.size(), 2u);
+        EXPECT_EQ(g_heard[1].tag, "late");
+        loop_until(fd, row.starts + 1);
+        size_t starts = 0;
+        for (const Heard &h : g_heard) {
+            starts += h.tag == "init" && h.code == RVE_OK;
+        }
+        EXPECT_EQ(starts, row.starts);
+        rv_releaseSdk();
+    }
     EXPECT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_OK);
 }
 

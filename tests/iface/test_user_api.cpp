@@ -21,6 +21,7 @@
 #include "rv_auth.h"
 #include "rv_config.h"
 #include "rv_data.h"
+#include "rv_error.h"
 #include "rv_sdk.h"
 #include "rv_search.h"
 #include "rv_user.h"
@@ -87,15 +88,11 @@ TEST_F(UserApi, QrCodeFlowTokensAndTheUsersDataEndToEnd) {
               "redirect_uri=" +
                   form(redirect) + "&state=" + form(state) + "&" + block_);
 
-    // Asked before the user confirmed: the service does not redirect, and the
-    // probe reads no body, so the record comes back with an empty code.
+    // Asked before the user confirmed: the service does not redirect, and no
+    // code is no success.
     d = call([&](Catcher *c) { rv_getAuthGrantCode(uuid.c_str(), cb, c); });
-    {
-        Owned<dao_auth_grant_code, dao_auth_grant_code_del> early(d);
-        ASSERT_NE(early.record, nullptr);
-        EXPECT_STREQ(early->code, "");
-        EXPECT_STREQ(early->state, "");
-    }
+    EXPECT_EQ(d.code, RVE_SERVER_40432);
+    EXPECT_EQ(d.data, nullptr);
     seen();
 
     std::vector<int> statuses;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -22,21 +24,24 @@ namespace {
 using namespace std::chrono_literals;
 using rv::test::LogCapture;
 
-// A programme of broadcast 7 whose id is 100 + n, with the given status; its
-// URLs are "live-<id>" and "back-<id>" after `prefix`.
-std::string programme(int n, int status, const std::string &prefix) {
-    const std::string id = std::to_string(100 + n);
+// A programme of broadcast 7 whose id is `base` + n, with the given status; its
+// URLs are "live-<id>" (or "live" for all when `one_stream`) and "back-<id>"
+// after `prefix`.
+std::string programme(int n, int status, const std::string &prefix, int base, bool one_stream) {
+    const std::string id = std::to_string(base + n);
     return R"({"programId":)" + id + R"(,"broadcastId":7,"status":)" + std::to_string(status) +
            R"(,"startTime":1000,"finishTime":900000000000,"title":"P)" + id + R"(","playUrl":")" +
-           prefix + "live-" + id + R"(","backLiveUrl":")" + prefix + "back-" + id + R"("})";
+           prefix + (one_stream ? "live" : "live-" + id) + R"(","backLiveUrl":")" + prefix +
+           "back-" + id + R"("})";
 }
 
-std::string programme_list(std::initializer_list<int> statuses, const std::string &prefix = "") {
+std::string programme_list(std::initializer_list<int> statuses, const std::string &prefix = "",
+                           int base = 100, bool one_stream = false) {
     std::string body = R"({"result":[)";
     int n = 0;
     for (int status : statuses) {
         body += n > 0 ? "," : "";
-        body += programme(++n, status, prefix);
+        body += programme(++n, status, prefix, base, one_stream);
     }
     return body + "]}";
 }
@@ -273,6 +278,79 @@ TEST_F(BroadcastPlayList, AnUpdateLeavesAPastProgrammeAloneButTellsTheApplicatio
     EXPECT_EQ(bcast_getCurPlayItemIndex(), 0);
 }
 
+// The clock's refresh while the live programme plays: the same stream goes
+// on, another one starts, a guide without a live programme changes nothing,
+// a finish time that moved moves the clock.
+TEST_F(BroadcastPlayList, ARefreshRestartsOnlyAnotherStream) {
+    const rvtest::SilentServer silent;  // no engine error ends what plays
+    const std::string prefix = silent.url() + "?";
+    struct {
+        const char *name;
+        std::string refreshed;  // the list the refresh brings
+        const char *done;       // logged once the refresh is handled
+        const char *started;    // the stream started by the refresh (null: none)
+        int64_t current;        // the current programme afterwards
+        int64_t updated;        // told by OnLiveProgramUpdated (0: nothing told)
+        bool clock;             // the clock is set again
+    } const rows[] = {
+        {"same stream", programme_list({2, 1}, prefix, 100, true),
+         "Notify Broadcast Listener, Live Program Was Updated ... \n", nullptr, 102, 102, true},
+        {"another stream", programme_list({2, 1}, prefix),
+         "Notify Broadcast Listener, Live Program Was Updated ... \n", "live-102", 102, 102, true},
+        {"no live programme", programme_list({2, 2}, prefix),
+         "Update Playlist Failed, So Can Not Start Play... \n", nullptr, 101, 0, false},
+        {"the live programme runs longer",
+         std::regex_replace(programme_list({1}, prefix), std::regex("900000000000"),
+                            "950000000000"),
+         "Obtain Playlist Ready, So Continue Left Operations ... \n", nullptr, 101, 0, true},
+    };
+    server_.script("/v2/broadcast/detail",
+                   R"({"result":{"broadcastId":7,"status":1,"name":"FM","playUrl":"live-7"}})");
+    static std::atomic<int64_t> updated{0};
+    PlayerBroadcastListener listener{[](dao_play_item *item) { updated = item->audioId; }};
+    setPlayerBroadcastListener(&listener);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        updated = 0;
+        const bool one_stream = row.started == nullptr && row.updated != 0;
+        const char *clock_line = "Living program time start from";
+        const std::size_t clocks = log_.starting_with(clock_line).size() + 1;
+        play(programme_list({1}, prefix, 100, one_stream),
+             started(prefix + (one_stream ? "live" : "live-101")));
+        ASSERT_TRUE(log_.wait_for_prefix(clock_line, clocks));
+        const std::size_t starts = log_.starting_with("Now play by ijkplayer: ").size();
+        const int done = log_.count(row.done);
+        server_.script("/v2/broadcast/programlist", row.refreshed);
+        static playlist_listener refresh{onUpdatePlaylistReady, onUpdatePlaylistFailed};
+        bcast_fetchPlayList(&refresh, 7);  // as the clock's
+        for (int i = 0; i < 500 && log_.count(row.done) == done; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        ASSERT_EQ(log_.count(row.done), done + 1);
+        EXPECT_EQ(log_.starting_with("Now play by ijkplayer: ").size(),
+                  starts + (row.started != nullptr ? 1 : 0));
+        if (row.started != nullptr) {
+            EXPECT_EQ(log_.count(started(prefix + row.started)), 1);
+        }
+        EXPECT_EQ(bcast_getCurPlayItem()->audioId, row.current);
+        EXPECT_NE(rv_getPlayerState(), RV_PLAYER_ERROR);
+        if (row.clock) {
+            EXPECT_TRUE(log_.wait_for_prefix(clock_line, clocks + 1, 5s));
+            EXPECT_EQ(
+                log_.starting_with(clock_line).back().find("950000000000") != std::string::npos,
+                row.updated == 0);
+        } else {
+            EXPECT_EQ(log_.starting_with(clock_line).size(), clocks);  // the clock stays
+        }
+        for (int i = 0; i < 500 && updated.load() != row.updated; ++i) {
+            std::this_thread::sleep_for(10ms);  // the slot runs just after the line
+        }
+        EXPECT_EQ(updated.load(), row.updated);
+    }
+    removePlayerBroadcastListener();
+    EXPECT_EQ(log_.count(started("live-7")), 0);
+}
+
 TEST_F(BroadcastPlayList, AnUpdateThatArrivesAfterTheEngineWentElsewhereChangesNothing) {
     play(programme_list({2, 1}), started("live-102"));
     static std::atomic<int> updates{0};
@@ -299,6 +377,35 @@ TEST_F(BroadcastPlayList, PlayNextStopsAtTheEndAndBeforeAProgrammeNotOnAir) {
     bcast_setCurPlayItemIndex(1);
     bcast_playNext();  // the end of the list
     EXPECT_EQ(log_.starting_with("Now play by ijkplayer: ").size(), 1u);
+}
+
+// The live programme gets its clock however it is reached from a past one.
+TEST_F(BroadcastPlayList, LiveReachedByMovingOnGetsTheProgrammeClock) {
+    const rvtest::SilentServer silent;  // no engine error ends what plays
+    const std::string prefix = silent.url() + "?";
+    const char *clock_line = "Living program time start from";
+    const struct {
+        const char *name;
+        void (*move)();
+    } rows[] = {
+        {"rv_playNext", bcast_playNext},
+        {"the past programme's end",
+         [] {
+             notifyOnPrepareComplete();
+             notifyOnPlayEnd();
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::size_t clocks = log_.starting_with(clock_line).size() + 1;
+        play(programme_list({2, 1}, prefix), started(prefix + "live-102"));
+        ASSERT_TRUE(log_.wait_for_prefix(clock_line, clocks));
+        bcast_playPre();
+        const int live_starts = log_.count(started(prefix + "live-102"));
+        row.move();
+        EXPECT_EQ(log_.count(started(prefix + "live-102")), live_starts + 1);
+        EXPECT_TRUE(log_.wait_for_prefix(clock_line, clocks + 1, 5s));
+    }
 }
 
 TEST_F(BroadcastPlayList, ResumingAPausedPastProgrammeContinuesIt) {
@@ -339,6 +446,53 @@ TEST_F(BroadcastPlayList, WithoutTheEngineTheControlsOnlyLog) {
     EXPECT_EQ(log_.count("The BroadcastId Is Invalid, So Can Not Start Play... \n"), 1);
     EXPECT_EQ(log_.count("The PlayItem Is Invalid, So Can Not Start Play... \n"), 1);
     EXPECT_TRUE(server_.requests_to("/v2/broadcast/programlist").empty());
+}
+
+// The application may keep a list across a programme change or a new station
+// and play one of its items later; the replaced lists kept for it are bounded.
+TEST_F(BroadcastPlayList, AnItemOfAReplacedListPlaysAndReplacedListsAreBounded) {
+    struct Row {
+        const char *name;
+        std::function<void()> replace;
+        int32_t size_after;  // of the play list once the kept item plays
+    };
+    const Row rows[] = {
+        {"programme change, item still listed",
+         [this] {
+             play(programme_list({2, 2, 1}), started("live-103"));
+         },
+         3},
+        {"new station",
+         [this] {
+             play(programme_list({2, 1}, "", 200), started("live-202"));
+         },
+         1},
+        {"cleared", [] { bcast_clearPlayList(); }, 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        play(programme_list({2, 1}), started("live-102"));
+        dao_play_item *kept = bcast_getPlayItem(0);
+        row.replace();
+        const int before = log_.count(started("back-101"));
+        bcast_playByPlayItem(kept);
+        EXPECT_EQ(log_.count(started("back-101")), before + 1);
+        EXPECT_EQ(bcast_getCurPlayItem()->audioId, 101);
+        EXPECT_EQ(bcast_getPlayListSize(), row.size_after);
+    }
+
+    static std::atomic<int> answers{0};
+    playlist_listener quiet{[](dao_play_item *) { ++answers; }, [](int) { ++answers; }};
+    const int extra = 3;
+    for (int i = 0; i < kBcastKeptLists + extra; ++i) {
+        server_.script("/v2/broadcast/programlist", programme_list({2, 1}, "", 300 + 10 * i));
+        const int want = answers.load() + 1;
+        bcast_fetchPlayList(&quiet, 7);
+        for (int wait = 0; wait < 500 && answers.load() < want; ++wait) {
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    EXPECT_EQ(log_.count("Forget the oldest replaced play list \n"), extra);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "iface/ifcae_play_v2.h"
@@ -132,11 +133,48 @@ TEST_F(PlaybackApi, SpeedNeedsNoPlayerAndIsRefusedOutsideItsRange) {
     EXPECT_TRUE(g_calls.empty());
 }
 
+// OnError calls heard: what and detail.
+std::vector<std::pair<int32_t, int32_t>> g_errors;
+PlayerStateListener make_error_listener() {
+    PlayerStateListener listener{};
+    listener.OnError = [](int32_t what, int32_t detail) { g_errors.emplace_back(what, detail); };
+    return listener;
+}
+PlayerStateListener g_error_listener = make_error_listener();
+
+// The volume told is the one the engine got, whichever function set it; the
+// engine never gets a gain beyond 1 (it would amplify and clip).
+TEST_F(PlaybackApi, TheVolumeToldIsTheEnginesAndStaysWithinOne) {
+    const struct {
+        float left, right;
+        float told;
+    } rows[] = {{0.5f, 0.5f, 0.5f},
+                {0.2f, 0.7f, 0.7f},
+                {4.0f, 4.0f, 1.0f},
+                {-1.0f, 0.0f, 0.0f},
+                {NAN, NAN, 0.0f}};
+    for (const auto &row : rows) {
+        ijk_SetMediaVolume(row.left, row.right);
+        EXPECT_EQ(rv_getVolume(), row.told) << row.left << " " << row.right;
+    }
+    EXPECT_EQ(rv_setVolume(0.25f, 0), RVE_OK);
+    EXPECT_EQ(rv_getVolume(), 0.25f);
+    EXPECT_EQ(rv_setVolume(1.5f, 0), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_getVolume(), 0.25f);
+    EXPECT_EQ(rv_setVolume(1.0f, 0), RVE_OK);
+}
+
 TEST_F(PlaybackApi, WithoutManagersEvenAChosenPlayerIsRefused) {
+    g_errors.clear();
+    setPlayerStateListener(&g_error_listener);
     dao_play_item item{};
     item.type = RV_RESOURCE_AUDIO;
     rv_playByPlayItem(&item);
-    EXPECT_EQ(mCurPlayerType.load(), kPlayerTypeAlbum);
+    removePlayerStateListener();
+    EXPECT_EQ(mCurPlayerType.load(), kPlayerTypeNone);
+    EXPECT_EQ(
+        g_errors,
+        (std::vector<std::pair<int32_t, int32_t>>{{RV_ERROR_WHAT_START_FAILED, RVE_NOT_READY}}));
     EXPECT_EQ(call_every_control(), "FFFFF -1 -1 -1 null null null");
     EXPECT_EQ(log_.count("Unknown Player Type ! \n"), 20);  // the play-start included
 }
@@ -169,23 +207,29 @@ TEST_F(PlaybackApi, ResourceTypesChooseThePlayer) {
     EXPECT_EQ(log_.count("CALL API [rv_playByPlayItem] \n"), 2);
 }
 
-TEST_F(PlaybackApi, AnUnknownResourceTypeLeavesNoPlayer) {
+TEST_F(PlaybackApi, AnUnknownResourceTypeIsHeardAndKeepsThePlayerChosenBefore) {
     install();
+    g_errors.clear();
+    setPlayerStateListener(&g_error_listener);
     dao_play_audio_bean bean{};
+    bean.type = RV_RESOURCE_BROADCAST;
     rv_playByAudioBean(&bean);
-    ASSERT_EQ(mCurPlayerType.load(), kPlayerTypeAlbum);
+    ASSERT_EQ(mCurPlayerType.load(), kPlayerTypeBroadcast);
     for (int32_t type : {2, -1, 12, 4}) {
         bean.type = type;
         rv_playByAudioBean(&bean);
-        EXPECT_EQ(mCurPlayerType.load(), kPlayerTypeNone) << type;
+        EXPECT_EQ(mCurPlayerType.load(), kPlayerTypeBroadcast) << type;
     }
     dao_play_item item{};
     item.type = 2;
     rv_playByPlayItem(&item);
+    removePlayerStateListener();
     EXPECT_EQ(log_.count("Unknown Resource Type ! \n"), 5);
+    EXPECT_EQ(g_errors, (std::vector<std::pair<int32_t, int32_t>>(
+                            5, {RV_ERROR_WHAT_START_FAILED, RV_START_UNKNOWN_TYPE})));
     g_calls.clear();
-    EXPECT_EQ(call_every_control(), "FFFFF -1 -1 -1 null null null");
-    EXPECT_TRUE(g_calls.empty());
+    rv_stop();
+    EXPECT_EQ(g_calls, Lines{"bcast stop"});
 }
 
 TEST_F(PlaybackApi, NullBeanOrItemChangesNothing) {

@@ -153,6 +153,13 @@ TEST(PlayerEvents, EveryEventReachesEveryListenerWithItsOwnPointer) {
     no_size.struct_size = 0;
     EXPECT_EQ(rv_addPlayerListener(nullptr, nullptr, nullptr), RVE_BAD_ARGS);
     EXPECT_EQ(rv_addPlayerListener(&no_size, nullptr, nullptr), RVE_BAD_ARGS);
+    // Sizes no record has: they would copy part of a slot's pointer.
+    const size_t slot = sizeof events.on_playing;
+    for (const size_t garbage :
+         {sizeof(size_t) - 1, kTenSlots + slot / 2, sizeof events - 1, sizeof events + 3}) {
+        no_size.struct_size = garbage;
+        EXPECT_EQ(rv_addPlayerListener(&no_size, nullptr, nullptr), RVE_BAD_ARGS) << garbage;
+    }
     EXPECT_EQ(rv_removePlayerListener(a), RVE_OK);
     EXPECT_EQ(rv_removePlayerListener(old), RVE_OK);
     setUserPlayerStateListener_OnPlaying();

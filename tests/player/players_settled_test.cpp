@@ -16,6 +16,7 @@
 #include "player/bcast_data_manager.h"
 #include "player/listener_recorder.h"
 #include "player/sdk_playback_fixture.h"
+#include "rv_error.h"
 #include "support/play_bean.h"
 
 namespace {
@@ -256,6 +257,30 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
          kAudioA1,
          0,
          0},
+        {"next page answered after the application's own fetch",
+         [this] {
+             static FetchPlaylistListener ignored{[](dao_play_item *) {}, [](void *) {}};
+             const auto pages = [this] {
+                 const auto seen = service_.requests();
+                 return std::count_if(seen.begin(), seen.end(),
+                                      [](const auto &r) { return r.path == "/v2/audio/list"; });
+             };
+             rv::test::play_bean(RV_RESOURCE_ALBUM, kAlbumA, kAudioA1 + 19);  // page 1's last
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             const auto asked = pages();
+             delay("/v2/audio/list", 600);
+             rv_playNext();  // asks for page 2, answered late
+             for (int i = 0; i < 500 && pages() == asked; ++i) {
+                 std::this_thread::sleep_for(10ms);
+             }
+             rv_fetchMorePlaylist(&ignored, nullptr);  // the same page, answered first
+             ASSERT_TRUE(Ears::get().wait_for("playing", 2, 5s));
+         },
+         true,
+         {Preparing, Playing, Preparing, Playing},
+         kAudioA1 + 20,
+         0,
+         0},
         {"a stall of the service",
          [this] {
              // A live stream whose connection is cut, and whose reconnection is
@@ -305,11 +330,67 @@ TEST_F(PlayersSettled, StatesAreToldAsHeardAndAStartThatCannotPlayIsToldOnce) {
     }
 }
 
+// What the players refuse is heard, and leaves the user's last command in force.
+TEST_F(PlayersSettled, RefusalsAreHeardOnceAndChangeNothingElse) {
+    struct {
+        const char *name;
+        std::function<void()> run;
+        int32_t refused;  // the detail of the one start failure heard (0: none)
+        int list_ended;   // on_list_ended heard
+        bool playing;     // afterwards
+    } const rows[] = {
+        {"unknown resource type, then stop, while the album's page is on its way",
+         [this] {
+             delay("/v2/audio/list", 1000);
+             album_a();
+             rv::test::play_bean(2, kAlbumA);
+             rv_stop();
+             std::this_thread::sleep_for(1500ms);  // the page has come
+         },
+         RV_START_UNKNOWN_TYPE, 0, false},
+        {"next at the end of the list",
+         [] {
+             rv::test::play_bean(RV_RESOURCE_AUDIO, 0, kAudioB1);
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             rv_playNext();
+         },
+         0, 1, true},
+        {"speed while the live stream prepares and plays",
+         [this] {
+             delay("/live/*", 1000);
+             live();
+             EXPECT_EQ(rv_setPlaybackSpeed(1.5f), RVE_LIVE_STREAM);
+             ASSERT_TRUE(Ears::get().wait_for("playing"));
+             EXPECT_EQ(rv_setPlaybackSpeed(1.5f), RVE_LIVE_STREAM);
+             EXPECT_EQ(rv_setPlaybackSpeed(3.0f), RVE_BAD_ARGS);
+         },
+         0, 0, true},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        row.run();
+        ASSERT_FALSE(HasFatalFailure());
+        std::this_thread::sleep_for(300ms);  // told once: nothing more comes
+        EXPECT_EQ(rv_isPlaying(), row.playing);
+        EXPECT_EQ(Ears::get().count("prepared"), row.playing ? 1 : 0);
+        EXPECT_EQ(Ears::get().count("list ended"), row.list_ended);
+        EXPECT_EQ(errors(RV_ERROR_WHAT_START_FAILED), row.refused != 0 ? 1 : 0);
+        EXPECT_EQ(Ears::get().count("start failed"), row.refused != 0 ? 1 : 0);
+        for (const Heard &h : Ears::get().snapshot()) {
+            if (h.what == "start failed" ||
+                (h.what == "error" && h.a == RV_ERROR_WHAT_START_FAILED)) {
+                EXPECT_EQ(h.b, row.refused);
+            }
+        }
+    }
+}
+
 TEST_F(PlayersSettled, AProgrammeChangeFollowsTheUserAndLeavesHeldItemsAlone) {
     struct {
         const char *name;
         void (*before)();  // once the live programme plays
-        bool follows;      // the new live programme starts by itself
+        bool follows;      // the new live programme plays on by itself
         bool past;         // a past programme plays across the change
     } const rows[] = {
         {"playing", [] {}, true, false},
@@ -347,9 +428,11 @@ TEST_F(PlayersSettled, AProgrammeChangeFollowsTheUserAndLeavesHeldItemsAlone) {
         EXPECT_EQ(static_cast<int32_t>(ListLength(held_list)), held_size);
         ASSERT_NE(rv_getCurPlayItem(), nullptr);
         EXPECT_EQ(rv_getCurPlayItem()->audioId, row.past ? held_id : now_live);
-        EXPECT_EQ(Ears::get().count("prepared"), prepared + (row.follows ? 1 : 0));
+        // The broadcast's programmes share one stream: it is never opened again.
+        EXPECT_EQ(Ears::get().count("prepared"), prepared);
         if (row.follows) {
             EXPECT_TRUE(rv_isPlaying());
+            EXPECT_FALSE(silent());
             continue;
         }
         if (!row.past) {

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -210,8 +211,37 @@ TEST(ReportStore, AppendsStoppedMidLineAreCutBackAndTheLogStaysWhole) {
 // nothing, an old file, a link to a file of someone else's, a FIFO. Each row puts
 // one there and writes; the file ends up a private regular file of ours (or is
 // refused), the link's target is untouched, nothing blocks.
+// Logs of ended processes beyond the owner's cap stay where they are for a later
+// start, instead of pushing the owner's log past the size it will read.
+TEST(ReportStore, AdoptionKeepsTheOwnersLogWithinWhatItReads) {
+    rv::test::TempDir dir;
+    const std::string text(64 * 1024, 'x');
+    {
+        ReportStore owner;  // holds the directory, so the others take slots
+        owner.open(dir.path());
+        std::vector<std::unique_ptr<ReportStore>> others(5);
+        for (auto &other : others) {
+            other = std::make_unique<ReportStore>();
+            ASSERT_FALSE(other->open(dir.path()).size());
+            for (uint64_t seq = 1; seq <= 16; ++seq) {
+                ASSERT_TRUE(other->add({seq, text}));
+            }
+        }
+    }
+    size_t adopted = 0;
+    {
+        ReportStore first;
+        adopted = first.open(dir.path()).size();
+    }
+    ReportStore next;
+    EXPECT_GT(adopted, 0u);
+    EXPECT_EQ(next.open(dir.path()).size(), adopted);  // read again, not set aside
+    struct stat st {};
+    EXPECT_NE(stat((dir.path() + "/report_outbox.log.bad").c_str(), &st), 0);
+}
+
 TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
-    enum class There { Nothing, OldFile, Link, Fifo };
+    enum class There { Nothing, OldFile, Loose, Link, Fifo };
     enum class Expect { Written, Refused };
     struct Row {
         const char *name;
@@ -248,6 +278,10 @@ TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
         {"outbox log is a FIFO", "report_outbox.log", There::Fifo, outbox, Expect::Refused},
         {"outbox lock is a link", "report_outbox.lock", There::Link, outbox, Expect::Refused},
         {"outbox lock is a FIFO", "report_outbox.lock", There::Fifo, outbox, Expect::Refused},
+        {"outbox log of an older version", "report_outbox.log", There::Loose, outbox,
+         Expect::Written},
+        {"outbox lock of an older version", "report_outbox.lock", There::Loose, outbox,
+         Expect::Written},
     };
     const mode_t old_mask = umask(0);  // the modes below are the SDK's own, not the umask's
     for (const Row &row : rows) {
@@ -270,6 +304,10 @@ TEST(PrivateFiles, ModesLinksFifosAndRewritesInOneTable) {
                 old_inode = st.st_ino;
                 break;
             }
+            case There::Loose:  // empty, readable by all, as an older version made it
+                rv::test::write_file(path, "");
+                chmod(path.c_str(), 0644);
+                break;
             case There::Link:
                 ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
                 break;

@@ -241,11 +241,12 @@ Current current_item() {
 // What an error means to someone at a terminal.
 std::string error_text(int64_t what, int64_t detail) {
     if (what == RV_ERROR_WHAT_START_FAILED) {
-        const char *why = detail == RV_START_NOT_ON_AIR    ? "nothing is on air"
-                          : detail == RV_START_NO_PLAY_URL ? "the item has no address to play"
-                          : detail == RV_START_NOTHING_TO_PLAY
-                              ? "the service listed nothing to play"
-                              : rve_strerror(static_cast<int>(detail));
+        const char *why =
+            detail == RV_START_NOT_ON_AIR        ? "nothing is on air"
+            : detail == RV_START_NO_PLAY_URL     ? "the item has no address to play"
+            : detail == RV_START_UNKNOWN_TYPE    ? "no player plays this kind of resource"
+            : detail == RV_START_NOTHING_TO_PLAY ? "the service listed nothing to play"
+                                                 : rve_strerror(static_cast<int>(detail));
         return "cannot start (" + std::to_string(detail) + "): " + why;
     }
     static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{

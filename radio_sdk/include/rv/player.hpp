@@ -155,7 +155,7 @@ class PlayerListener {
     /// The last item of the play list ended. Engine event thread.
     virtual void on_list_ended() {}
     /// A start could not play its item (what RV_ERROR_WHAT_START_FAILED, detail
-    /// RV_START_…). SDK worker thread or the commanding thread.
+    /// as for on_error). SDK worker thread or the commanding thread.
     virtual void on_start_failed(int32_t /*what*/, int32_t /*detail*/) {}
 };
 
