@@ -8,8 +8,8 @@
  * kept across rv_releaseSdk and rv_initSdk for the life of the process. A refused
  * value changes nothing.
  *
- * Threading: any thread, also inside SDK callbacks; they store a copy and never
- * block.
+ * Threading: any thread, also inside SDK callbacks; they store a copy, take only
+ * short locks and never wait for the network.
  */
 #ifndef RV_CONFIG_H
 #define RV_CONFIG_H
