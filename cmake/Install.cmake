@@ -23,3 +23,25 @@ function(rv_install_library target)
   install(TARGETS ${target} ${ARGN} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT lib NAMELINK_COMPONENT dev)
 endfunction()
+
+# rv_install_man_page(target description component): section 1 manual page of a
+# program, made by help2man from its --help (the one text of its options), into
+# the component's package. A cross build cannot run the program at build time
+# and goes without it.
+find_program(HELP2MAN_BIN help2man)
+function(rv_install_man_page target description component)
+  if(CMAKE_CROSSCOMPILING)
+    return()
+  elseif(NOT HELP2MAN_BIN)
+    message(STATUS "${target}.1 not made: help2man not found (scripts/install-deps installs it)")
+    return()
+  endif()
+  add_custom_command(OUTPUT ${target}.1.gz
+    COMMAND ${HELP2MAN_BIN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
+            "--name=${description}" --output=${target}.1 $<TARGET_FILE:${target}>
+    COMMAND gzip -9nf ${target}.1
+    DEPENDS ${target} VERBATIM)
+  add_custom_target(${target}_man ALL DEPENDS ${target}.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT ${component})
+endfunction()

@@ -1,8 +1,12 @@
 # Debian packages of the install components (cmake/Install.cmake):
 #   libradio-sdk0     the three shared libraries
-#   libradio-sdk-dev  headers, link names, radio_sdk.pc, the CMake package, the manual
-#   rvcli             the command-line client, its manual page and completion, and
-#                     the local service with the data its tour plays
+#   libradio-sdk-dev  headers, link names, radio_sdk.pc, the CMake package, the HTML
+#                     manual (made by the install, cmake/Docs.cmake) and the examples
+#                     with a CMake file that builds them against the package
+#   rvcli             the command-line client and the local service, their manual
+#                     pages, rvcli's completion and the data its tour plays (no
+#                     certificate: the service makes its own at first start)
+# player_demo is in none: `cmake --install` puts it in place for benches.
 # `cpack -G DEB` in a build directory makes them, installed under /usr whatever
 # the build's prefix. A release is configured with -DCMAKE_INSTALL_PREFIX=/usr
 # -DRV_RELOCATABLE=OFF: the libraries then land in the multiarch directory and
@@ -40,9 +44,10 @@ liborvellaplayer, the media-player engine over FFmpeg it plays with; and
 libpcmsink, the ALSA output the engine writes to.")
 cpack_add_component(dev DEPENDS lib DISPLAY_NAME "libradio-sdk-dev" DESCRIPTION
 "client SDK of the internet radio service (development files)
-The C and C++ headers, the link names, radio_sdk.pc for pkg-config, the CMake
-package (find_package(radio_sdk) gives radio_sdk::radio_sdk) and the
-reference manual.")
+The C and C++ headers, the link names, radio_sdk.pc for pkg-config, the
+CMake package (find_package(radio_sdk) gives radio_sdk::radio_sdk), the HTML
+reference manual and example programs with a CMake file that builds them,
+both under /usr/share/doc/radio-sdk.")
 cpack_add_component(rvcli DEPENDS lib DISPLAY_NAME "rvcli" DESCRIPTION
 "command-line client of the internet radio service
 Browses and searches the catalogue, logs in by QR code, plays albums and live

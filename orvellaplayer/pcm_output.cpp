@@ -21,7 +21,8 @@ struct SinkApi {
     FreeFn free = nullptr;
 };
 
-constexpr const char *kSinkName = "libpcmsink.so";
+// The SONAME: present wherever the runtime package is, without the -dev link name.
+constexpr const char *kSinkName = "libpcmsink.so.0";
 constexpr int kFormatS16 = 1;
 
 // Next to this library first (the installed and the build layout), then the usual search.

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <iterator>
+#include <mutex>
 
 #include "http/delay_queue.h"
 
 #include "http/secret_mask.h"
 #include "http/thread_pool.h"
+#include "rv_config.h"
 #include "rv_error.h"
 #include "util/debug.h"
 #include "util/util.h"
@@ -18,6 +20,15 @@ constexpr int kWorkers = 3;
 constexpr int kQueueLimit = 30;
 
 std::atomic<int> s_debug_verbose{1};
+// Guards s_queue_limit (rv_setRequestQueueLimit, any thread) and is held while
+// http_client_init makes the pool, so that the pool never keeps an older limit.
+std::mutex s_queue_limit_mutex;
+int s_queue_limit = kQueueLimit;
+
+int start_pool() {
+    std::lock_guard lock(s_queue_limit_mutex);
+    return thread_pool_init(kWorkers, s_queue_limit);
+}
 // True exactly while the client is started; request functions test it.
 std::atomic<bool> s_http_client{false};
 
@@ -68,7 +79,7 @@ extern "C" int http_client_init(void) {
     if (s_http_client.load()) {
         return RVE_NOT_READY;
     }
-    if (int rc = thread_pool_init(kWorkers, kQueueLimit); rc != RVE_OK) {
+    if (int rc = start_pool(); rc != RVE_OK) {
         return rc;
     }
     if (int rc = http_task_init(); rc != RVE_OK) {
@@ -102,6 +113,17 @@ extern "C" int http_client_final(void) {
         http_task_final();
     }
     CLIENT_LOGV("http client shutdown over \n");
+    return RVE_OK;
+}
+
+extern "C" int rv_setRequestQueueLimit(int limit) {
+    if (limit < 1) {
+        return RVE_BAD_ARGS;  // a queue without room would refuse even with idle workers
+    }
+    std::lock_guard lock(s_queue_limit_mutex);
+    s_queue_limit = limit;
+    // No pool (stopped) is fine: the next one is made with the limit.
+    thread_pool_set_queue_limit(limit);
     return RVE_OK;
 }
 

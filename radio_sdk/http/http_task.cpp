@@ -62,11 +62,16 @@ bool s_shared_connections = false;  // the share handle holds connections and TL
 // One lock per kind of data the share handle holds; libcurl takes them from every worker.
 std::array<std::mutex, CURL_LOCK_DATA_LAST> s_share_locks;
 
-// Guards s_app_ca_file (set by rv_setCaFile on any thread) and s_default_ca (fixed by
-// http_task_init, read by every transfer).
+// Guards s_app_ca_file (set by rv_setCaFile on any thread) and s_env_ca (RV_CA_FILE as
+// http_task_init found it); every transfer reads both.
 std::mutex s_ca_lock;
 std::string s_app_ca_file;
-std::string s_default_ca;
+std::string s_env_ca;
+
+// The CA file in force: the environment's, else the application's ("" for the system's).
+const std::string &default_ca_locked(const std::lock_guard<std::mutex> &) {
+    return !s_env_ca.empty() ? s_env_ca : s_app_ca_file;
+}
 
 // Guards s_active (the multi handle of every transfer in flight, registered by the
 // worker running it) and writes of s_aborting (set by http_task_abort_all, cleared by
@@ -335,8 +340,8 @@ void set_common_options(CURL *easy, const char *cainfo) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, cainfo);
     } else {
         std::lock_guard<std::mutex> lock(s_ca_lock);
-        if (!s_default_ca.empty()) {
-            curl_easy_setopt(easy, CURLOPT_CAINFO, s_default_ca.c_str());  // libcurl copies it
+        if (const std::string &ca = default_ca_locked(lock); !ca.empty()) {
+            curl_easy_setopt(easy, CURLOPT_CAINFO, ca.c_str());  // libcurl copies it
         }
     }
 }
@@ -567,9 +572,9 @@ extern "C" int http_task_init(void) {
         std::lock_guard<std::mutex> lock(s_ca_lock);
         const char *env = std::getenv("RV_CA_FILE");
         try {
-            s_default_ca = (env != nullptr && env[0] != '\0') ? env : s_app_ca_file;
+            s_env_ca = env != nullptr ? env : "";
         } catch (const std::bad_alloc &) {
-            s_default_ca.clear();
+            s_env_ca.clear();
         }
     }
     {
@@ -633,7 +638,7 @@ const rv::http::Transfer &rv::http::current_transfer() {
     return t_transfer;
 }
 
-extern "C" void rv_setCaFile(const char *path) {
+void http_task_set_app_ca(const char *path) {
     std::lock_guard<std::mutex> lock(s_ca_lock);
     try {
         s_app_ca_file = (path != nullptr) ? path : "";
@@ -644,7 +649,7 @@ extern "C" void rv_setCaFile(const char *path) {
 
 std::string http_task_default_ca() {
     std::lock_guard<std::mutex> lock(s_ca_lock);
-    return s_default_ca;
+    return default_ca_locked(lock);
 }
 
 extern "C" void http_task_verbose(int on) {

@@ -123,9 +123,11 @@ const Transfer &current_transfer();
 
 }  // namespace rv::http
 
-// The CA file of transfers without their own, as fixed by the last http_task_init ("" for
-// the system's store). Any thread.
+// The CA file of transfers without their own: RV_CA_FILE as the last http_task_init found
+// it, else the application's (rv_setCaFile), else "" for the system's store. Any thread.
 std::string http_task_default_ca();
+// rv_setCaFile's store: keeps `path` (null: none; when memory is short, none). Any thread.
+void http_task_set_app_ca(const char *path);
 
 // Owner of a task record that has not been handed to the pool (or was handed back).
 struct HttpTaskArgDeleter {

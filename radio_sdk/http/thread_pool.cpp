@@ -155,6 +155,15 @@ extern "C" int thread_pool_add_task_ex(thread_pool_task function, void *argument
     return RVE_OK;
 }
 
+extern "C" int thread_pool_set_queue_limit(int max_queue_size) {
+    std::lock_guard<std::mutex> lock(s_lock);
+    if (!s_thread_pool) {
+        return RVE_NOT_READY;
+    }
+    s_thread_pool->queue_limit = max_queue_size;
+    return RVE_OK;
+}
+
 extern "C" int thread_pool_add_task(thread_pool_task function, void *argument) {
     return thread_pool_add_task_ex(function, argument, nullptr);
 }

@@ -34,6 +34,11 @@ RV_API int thread_pool_init(int max_thread_num, int max_queue_size);
 // tasks are already waiting. Never blocks beyond the pool lock.
 RV_API int thread_pool_add_task(thread_pool_task function, void *argument);
 
+// Changes the pool's room for waiting tasks (as thread_pool_init's max_queue_size);
+// tasks already waiting stay. Returns 0, or 3 when there is no pool. Never blocks
+// beyond the pool lock.
+RV_API int thread_pool_set_queue_limit(int max_queue_size);
+
 // Stops the pool: running tasks finish, waiting tasks are dropped unrun, every worker
 // is joined. Returns 0, or 3 when there is no pool (or it is already stopping, or the
 // caller is a worker). Blocks until the running tasks have returned.

@@ -16,7 +16,7 @@ int rv_setCallbackDispatcher(rv_dispatch_post post, void *user) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setCallbackDispatcher");
     if (!rv::api::sdk_stopped()) {
         LOGE(kTag, "the dispatcher can only change while the sdk is stopped\n");
-        return RVE_NOT_READY;
+        return RVE_ALREADY_STARTED;
     }
     rv::dispatch::set_dispatcher(post, user);
     return RVE_OK;

@@ -1,8 +1,12 @@
 #include "iface/iface_api.h"
 
+#include <new>
+#include <string>
+
 #include "rv_error.h"
 #include "util/callback_dispatch.h"
 #include "util/debug.h"
+#include "util/service_message.h"
 
 namespace rv::api {
 
@@ -39,7 +43,17 @@ void deliver(result_callback_args *args, int code, void *data, int count) {
         result_callback_args_del(args);
         return;
     }
-    rv::dispatch::deliver([=] {
+    // The service's message travels with the answer, also through the dispatcher.
+    std::string message;
+    if (code != RVE_OK) {
+        try {
+            message = rv::service_message::current();
+        } catch (const std::bad_alloc &) {
+            // Delivered without it rather than not at all.
+        }
+    }
+    rv::dispatch::deliver([=, message = std::move(message)] {
+        const rv::service_message::Scope scope(message);
         args->callback(code, data, count, args->user_data);
         result_callback_args_del(args);
     });

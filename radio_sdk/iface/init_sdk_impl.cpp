@@ -32,6 +32,7 @@
 #include "request/init_req.h"
 #include "request/report_outbox.h"
 #include "request/service_hosts.h"
+#include "rv_config.h"
 #include "rv_error.h"
 #include "rv_sdk.h"
 #include "util/callback_dispatch.h"
@@ -104,6 +105,20 @@ class LifecycleScope {
 std::mutex s_phase_mutex;
 Phase s_phase = Phase::Stopped;
 uint64_t s_generation = 0;  // one per start-up; a release makes older outcomes stale
+
+// Held while the CA file in force is read and handed to the engine (start-up and
+// rv_setCaFile, any thread, also an SDK callback's): whichever runs last hands over
+// the newest value. Nothing else is locked under it.
+std::mutex s_engine_ca_mutex;
+
+void pass_ca_to_engine() {
+    std::lock_guard lock(s_engine_ca_mutex);
+    try {
+        IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
+    } catch (const std::bad_alloc &) {
+        LOGE(kApiTag, "the CA file could not be handed to the engine: out of memory\n");
+    }
+}
 
 // The init wrapper: the init callback and which start-up it belongs to.
 struct InitCall {
@@ -213,7 +228,7 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
                  const char *extra, const char *packagename, const char *data_dir) {
     if (current_phase() != Phase::Stopped) {
         LOGE(kTag, "the sdk has been inited already!\n");
-        return RVE_NOT_READY;
+        return RVE_ALREADY_STARTED;
     }
     std::unique_ptr<sdk_info, SdkInfoDel> info(sdk_info_new());
     if (info == nullptr) {
@@ -241,7 +256,7 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
         return code;
     }
     // Media over HTTPS is checked against the same CA as the SDK's own requests.
-    IjkMediaPlayer_setCaFile(http_task_default_ca().c_str());
+    pass_ca_to_engine();
     // Reports kept by an earlier run wait in the data directory.
     rv::req::outbox::open(s_sdk_info->data_dir);
     std::lock_guard lock(s_phase_mutex);
@@ -479,7 +494,7 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
     }
     if (mSdkInitOk != 0) {
         LOGE(kApiTag, "the sdk has been inited already!\n");
-        rv::api::deliver(args, RVE_NOT_READY, nullptr, 0);
+        rv::api::deliver(args, RVE_ALREADY_STARTED, nullptr, 0);
         return;
     }
     // The signature of the secret key and the user's tokens travel to this host.
@@ -497,6 +512,11 @@ extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char 
         return;
     }
     ipa_sdk_init(appid, secretkey, channel, extra, packagename, data_dir, _cb_ipa_sdk_init, args);
+}
+
+extern "C" void rv_setCaFile(const char *path) {
+    http_task_set_app_ca(path);
+    pass_ca_to_engine();
 }
 
 extern "C" void rv_releaseSdk(void) {

@@ -1,8 +1,15 @@
 /** @file
- * Where the SDK connects and how it trusts servers. Call these before rv_initSdk;
- * values set later take effect at the next start.
+ * Where the SDK connects, how it trusts servers, how hard it tries and how many
+ * requests may wait.
  *
- * Threading: any thread; they only store a copy and never block.
+ * When values take effect (every function here): a value applies to every request
+ * made after the function returns, whether the SDK is stopped, starting or
+ * started; a request already made keeps the values it was made with. Values are
+ * kept across rv_releaseSdk and rv_initSdk for the life of the process. A refused
+ * value changes nothing.
+ *
+ * Threading: any thread, also inside SDK callbacks; they store a copy, take only
+ * short locks and never wait for the network.
  */
 #ifndef RV_CONFIG_H
 #define RV_CONFIG_H
@@ -12,10 +19,11 @@
 RV_BEGIN_DECLS
 
 /**
- * Names a PEM file of CA certificates that HTTPS servers are verified against; the
- * SDK keeps its own copy of the path. Null or "" returns to the system's CA store.
- * The environment variable RV_CA_FILE, when set and non-empty at start-up, takes
- * precedence. Certificate and host-name checks are never switched off.
+ * Names a PEM file of CA certificates that HTTPS servers (the service's and the
+ * media's) are verified against; the SDK keeps its own copy of the path. Null or ""
+ * returns to the system's CA store. The environment variable RV_CA_FILE, when set
+ * and non-empty, takes precedence (it is read at each rv_initSdk). Certificate and
+ * host-name checks are never switched off.
  */
 RV_API void rv_setCaFile(const char *path);
 
@@ -23,13 +31,19 @@ RV_API void rv_setCaFile(const char *path);
  * Sets the open-API host reached over plain HTTP ("http://host:port"), the
  * open-API host reached over HTTPS ("https://host:port") and the report host.
  * A null argument leaves that host as it is; a trailing "/" is dropped.
+ * Each value must be an absolute http:// or https:// URL with a host name, an
+ * optional port and path, and no user, query or fragment; rv_initSdk further
+ * refuses an HTTPS host that is not https:// (the signature and the user's
+ * tokens travel to it).
  *
  * Precedence, for each host: a value set here, else the environment variable
  * (RV_OPEN_API_HTTP, RV_OPEN_API_HTTPS, RV_REPORT_HOST), else the bundled local
  * service (http://127.0.0.1:8940, https://127.0.0.1:8941, http://127.0.0.1:8940).
  *
- * Returns RVE_OK, or RVE_NO_MEMORY when memory is short (nothing changed). The texts are copied;
- * a request uses the hosts current when it is built.
+ * Returns RVE_OK; RVE_BAD_ARGS when a value is not such a URL; RVE_NO_MEMORY when
+ * memory is short. On a failure none of the three changes. The texts are copied.
+ * Takes effect as the top of this header says: the app init and active requests
+ * of a start-up use the hosts current when rv_initSdk is called.
  */
 RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_https,
                               const char *report_host);
@@ -37,7 +51,7 @@ RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_ht
 /**
  * How many times a data request that only reads is sent again after a transient
  * failure: 0 turns retries off, a negative count is taken as 0; the default is 2.
- * Takes effect for requests made after the call, also while the SDK runs.
+ * Takes effect as the top of this header says.
  *
  * Retried: every catalogue, album, audio, broadcast, programme, smartcast, operate,
  * search, suggestion, subscription-list and subscription-status, history-list,
@@ -62,6 +76,22 @@ RV_API int rv_setServiceHosts(const char *open_api_http, const char *open_api_ht
  * its next attempt when rv_releaseSdk runs gets RVE_NOT_READY at once.
  */
 RV_API void rv_setRequestRetries(int count);
+
+/**
+ * The request queue: three worker threads make the transfers and run the result
+ * callbacks of the data API; a request made while all three are busy waits in a
+ * queue of at most `limit` requests (default 30). A request made while the queue
+ * is full is refused: its callback gets RVE_QUEUE_FULL at once, on the calling
+ * thread. Retries and the SDK's own requests (play lists, reports) wait in the
+ * same queue. So with the defaults, of 40 requests made at once while the three
+ * workers are busy 30 wait and 10 are refused; made while the workers are idle,
+ * up to 33 are taken (three by the workers as they arrive).
+ *
+ * Returns RVE_OK, or RVE_BAD_ARGS for a limit below 1 (nothing changed). Takes
+ * effect as the top of this header says: a lower limit refuses new requests until
+ * the queue has shrunk below it and drops none that already wait.
+ */
+RV_API int rv_setRequestQueueLimit(int limit);
 
 RV_END_DECLS
 

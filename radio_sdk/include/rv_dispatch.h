@@ -37,7 +37,7 @@ typedef void (*rv_dispatch_post)(void (*run)(void *arg), void *arg, void *user);
 /**
  * Sets the dispatcher (null `post`: callbacks run on the SDK's threads again).
  * Call it while the SDK is stopped: before rv_initSdk or after rv_releaseSdk.
- * Returns RVE_OK, or RVE_NOT_READY (nothing changed) while the SDK is
+ * Returns RVE_OK, or RVE_ALREADY_STARTED (nothing changed) while the SDK is
  * starting or started. Any thread; never blocks. The setting outlives
  * rv_releaseSdk.
  */

@@ -17,13 +17,15 @@ RV_BEGIN_DECLS
 enum {
     RVE_OK = 0,       /**< success */
     RVE_FAILED = 0x2, /**< an operation below the SDK failed (transfer, libcurl start-up, mutex) */
-    RVE_NOT_READY = 0x3,        /**< the component is not started, or the SDK is already started */
-    RVE_BAD_ARGS = 0x4,         /**< a required argument is null */
-    RVE_NO_MEMORY = 0x5,        /**< an allocation failed */
-    RVE_QUEUE_FULL = 0x7,       /**< the thread pool already holds its limit of waiting tasks */
-    RVE_NO_ACCESS = 0x10,       /**< the data directory is not readable and writable */
-    RVE_LIVE_STREAM = 0x11,     /**< refused while a live stream plays (its speed stays 1) */
-    RVE_NO_SDK_INFO = 0x200,    /**< the SDK or access record does not exist */
+    RVE_NOT_READY = 0x3,    /**< the component is not started, or is stopping */
+    RVE_BAD_ARGS = 0x4,     /**< a required argument is null */
+    RVE_NO_MEMORY = 0x5,    /**< an allocation failed */
+    RVE_QUEUE_FULL = 0x7,   /**< the thread pool already holds its limit of waiting tasks */
+    RVE_NO_ACCESS = 0x10,   /**< the data directory is not readable and writable */
+    RVE_LIVE_STREAM = 0x11, /**< refused while a live stream plays (its speed stays 1) */
+    RVE_ALREADY_STARTED =
+        0x12,                /**< the SDK is started, starting, or its failed start not released */
+    RVE_NO_SDK_INFO = 0x200, /**< the SDK or access record does not exist */
     RVE_STR_TOO_SHORT = 0x201,  /**< a string copy asked for more characters than the source has */
     RVE_NULL_STRING = 0x202,    /**< a string copy got a null source */
     RVE_BAD_RESPONSE = 0x204,   /**< the answer is not JSON or lacks its "result" */
@@ -64,6 +66,18 @@ RV_API const char *rv_resultName(int code);
  * free it. Any thread; never blocks.
  */
 RV_API const char *rv_resultText(int code);
+
+/**
+ * The service's own words about a refused request: the "errmsg" of the error
+ * answer ("unknown appid") whose result callback is running on the calling
+ * thread, "" when that callback's answer carried none or the failure was not the
+ * service's (a transfer failure, a refusal before sending). Use it inside a result
+ * callback of the data API or of rv_initSdk (also one run through the dispatcher
+ * of rv_dispatch.h): the text belongs to the SDK and is valid until the callback
+ * returns; copy it to keep it. Outside a result callback it gives "". Never null.
+ * Any thread; never blocks.
+ */
+RV_API const char *rv_lastServiceMessage(void);
 
 RV_END_DECLS
 

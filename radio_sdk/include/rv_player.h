@@ -37,10 +37,27 @@ RV_BEGIN_DECLS
 
 /* --- Listeners -------------------------------------------------------------- */
 
-/** @name Kinds of OnProgress */
+/**
+ * @name Kinds of OnProgress
+ * What OnProgress's position and duration mean depends on its kind:
+ * - RV_PROGRESS_PLAYER: an on-demand item (album audio, single audio, smartcast
+ *   item) or a past programme played back. position: milliseconds played from the
+ *   item's start, in the item's own time (a seek moves it, the speed does not
+ *   scale it); duration: the item's length in milliseconds. From the media engine,
+ *   about every 500 ms while playing and only while the length is known; 0 <=
+ *   position <= duration.
+ * - RV_PROGRESS_LIVE: a live programme. position: the service's clock now, in
+ *   milliseconds since 1970-01-01 00:00 UTC (taken from the service's time answer
+ *   when the broadcast started, then advanced by the SDK's clock); duration: the
+ *   live programme's end (its finishTime) on the same clock, or 0
+ *   while the programme has ended and the next one is being fetched. Once a
+ *   second. So position can be past "duration" for a moment; the time played of
+ *   the programme is position minus its dao_program startTime (the same clock),
+ *   and the time left duration minus position.
+ */
 /** @{ */
-#define RV_PROGRESS_PLAYER 0 /**< from the player: on-demand items and past programmes */
-#define RV_PROGRESS_LIVE 1   /**< from the live-programme clock, once a second */
+#define RV_PROGRESS_PLAYER 0 /**< an item's position and length, ms from its start */
+#define RV_PROGRESS_LIVE 1   /**< the service clock and the programme's end, ms since 1970 */
 /** @} */
 
 /** @name OnError's what: where the error comes from */

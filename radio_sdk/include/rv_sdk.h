@@ -27,8 +27,9 @@ RV_BEGIN_DECLS
  * RVE_OK once the SDK is started (the data functions work from then on);
  * RVE_BAD_ARGS for a null required argument or an HTTPS host
  * (rv_setServiceHosts, RV_OPEN_API_HTTPS) that is not an https:// URL;
- * RVE_NOT_READY when the SDK is started, still starting, or its last
- * start-up failed and rv_releaseSdk has not been called since;
+ * RVE_ALREADY_STARTED when the SDK is started, still starting, or its last
+ * start-up failed and rv_releaseSdk has not been called since (applications
+ * built before this code existed saw RVE_NOT_READY: test for any non-zero code);
  * RVE_NO_MEMORY; RVE_NO_ACCESS for a data directory that is not readable and
  * writable; RVE_FAILED or a server code when neither identity request
  * succeeds; RVE_SAVE_FAILED when the identity file cannot be written.

@@ -30,6 +30,7 @@ RV_END_DECLS
 #ifdef __cplusplus
 #include <cstddef>
 #include <span>
+#include <string>
 
 namespace rv::json {
 
@@ -40,6 +41,7 @@ struct Answer {
     void *data = nullptr;
     int count = 0;
     ListFreeItem release = nullptr;
+    std::string message = {};  // an error envelope's "errmsg" ("" otherwise)
 };
 
 // ListFree as a ListFreeItem, for delivered bare lists.

@@ -17,6 +17,7 @@
 #include "rv_config.h"
 #include "rv_error.h"
 #include "util/debug.h"
+#include "util/service_message.h"
 
 namespace rv::req {
 
@@ -273,7 +274,9 @@ json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t si
     }
     int code = cjson_check_request_data(root.get());
     if (code != RVE_OK) {
-        return {code};
+        const cJSON *message = cJSON_GetObjectItem(root.get(), "errmsg");
+        return {code, nullptr, 0, nullptr,
+                cJSON_IsString(message) ? message->valuestring : std::string()};
     }
     const cJSON *result = cJSON_GetObjectItem(root.get(), "result");
     if (result == nullptr) {
@@ -284,6 +287,7 @@ json::Answer read_envelope(const Endpoint &endpoint, const char *body, size_t si
 
 void notify(rv_result_callback callback, void *user_data, const json::Answer &answer) {
     if (callback != nullptr) {
+        const service_message::Scope scope(answer.message);
         callback(answer.code, answer.data, answer.count, user_data);
     } else if (answer.data != nullptr && answer.release != nullptr) {
         answer.release(answer.data);  // nobody receives it

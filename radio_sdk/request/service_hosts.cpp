@@ -1,12 +1,16 @@
 #include "request/service_hosts.h"
 
+#include <curl/curl.h>
+
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 
 #include "rv_config.h"
 #include "rv_error.h"
+#include "util/debug.h"
 
 namespace rv {
 
@@ -34,6 +38,34 @@ std::string without_trailing_slash(std::string host) {
     return host;
 }
 
+struct CurlUrlDel {
+    void operator()(CURLU *url) const { curl_url_cleanup(url); }
+};
+
+struct CurlFree {
+    void operator()(char *text) const { curl_free(text); }
+};
+
+// A service host is an absolute http:// or https:// URL with a host name and
+// nothing after its path: every request appends its own path and query.
+bool acceptable_host(const char *text) {
+    std::unique_ptr<CURLU, CurlUrlDel> url(curl_url());
+    if (!url ||
+        curl_url_set(url.get(), CURLUPART_URL, text, CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+        return false;
+    }
+    auto part = [&url](CURLUPart which) {
+        char *out = nullptr;
+        const bool present = curl_url_get(url.get(), which, &out, 0) == CURLUE_OK;
+        std::unique_ptr<char, CurlFree> owned(out);
+        return present ? std::optional<std::string>(out) : std::nullopt;
+    };
+    const std::optional<std::string> scheme = part(CURLUPART_SCHEME);
+    const std::optional<std::string> host = part(CURLUPART_HOST);
+    return scheme && (*scheme == "http" || *scheme == "https") && host && !host->empty() &&
+           !part(CURLUPART_QUERY) && !part(CURLUPART_FRAGMENT) && !part(CURLUPART_USER);
+}
+
 }  // namespace
 
 std::string service_host(Host host) {
@@ -57,9 +89,15 @@ extern "C" int rv_setServiceHosts(const char *open_api_http, const char *open_ap
         std::optional<std::string> values[3];
         const char *given[3] = {open_api_http, open_api_https, report_host};
         for (int i = 0; i < 3; i++) {
-            if (given[i] != nullptr) {
-                values[i] = rv::without_trailing_slash(given[i]);
+            if (given[i] == nullptr) {
+                continue;
             }
+            if (!rv::acceptable_host(given[i])) {
+                LOGE("REQUEST", "rv_setServiceHosts: not an http:// or https:// URL: %s\n",
+                     given[i]);
+                return RVE_BAD_ARGS;  // none of the three is taken
+            }
+            values[i] = rv::without_trailing_slash(given[i]);
         }
         std::lock_guard lock(rv::s_hosts_mutex);
         for (int i = 0; i < 3; i++) {

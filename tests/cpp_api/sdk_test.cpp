@@ -178,7 +178,8 @@ TEST_F(CppSdk, ErrorsCarryTheServerCodeAndTheTransferFailure) {
     } catch (const rv::Error &e) {
         EXPECT_EQ(e.code(), RVE_SERVER_50600);
         EXPECT_STREQ(e.name(), "RVE_SERVER_50600");
-        EXPECT_STREQ(e.what(), "rv_getAllCategory: RVE_SERVER_50600 (0x00030001)");
+        EXPECT_STREQ(e.what(), "rv_getAllCategory: RVE_SERVER_50600 (0x00030001): fault injected");
+        EXPECT_EQ(e.service_message(), "fault injected");  // the service's own words
     }
 
     rvmock::Fault drop;
@@ -187,7 +188,7 @@ TEST_F(CppSdk, ErrorsCarryTheServerCodeAndTheTransferFailure) {
     std::promise<int> code;
     sdk_->get_album_info(kAlbum, [&](auto outcome) {
         if constexpr (std::is_same_v<decltype(outcome), rv::Error>) {
-            code.set_value(outcome.code());
+            code.set_value(outcome.service_message().empty() ? outcome.code() : -1);
         } else {
             code.set_value(0);
         }
@@ -373,10 +374,24 @@ TEST_F(CppSdkStart, ASecondInstanceIsRefusedAndTheFirstKeepsWorking) {
         rv::Sdk second(config_for(mock_, dir_.path()));
         FAIL() << "second instance started";
     } catch (const rv::Error &e) {
-        EXPECT_EQ(e.code(), RVE_NOT_READY);
+        EXPECT_EQ(e.code(), RVE_ALREADY_STARTED);
         EXPECT_NE(std::string(e.what()).find("already started"), std::string::npos);
+        EXPECT_EQ(e.service_message(), "");
     }
     EXPECT_EQ(first.get_all_category().get().size(), 3u);
+}
+
+TEST_F(CppSdkStart, TheServicesOwnWordsReachTheError) {
+    rv::Config config = config_for(mock_, dir_.path());
+    config.app_id = "nobody";
+    try {
+        rv::Sdk sdk(config);
+        FAIL() << "started with an unknown app id";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_SERVER_40000);
+        EXPECT_EQ(e.service_message(), "unknown appid");
+        EXPECT_NE(std::string(e.what()).find(": unknown appid"), std::string::npos) << e.what();
+    }
 }
 
 TEST_F(CppSdkStart, AFailedStartIsReleasedSoTheNextOneWorks) {

@@ -42,14 +42,19 @@ if(TOOLCHAIN)
   list(APPEND cflags --sysroot=${SYSROOT})
 endif()
 
-# The local service serves with the certificates installed beside it (it runs
-# until stopped: the lines it printed are read after a few seconds).
+# No private key is installed: the local service makes its own certificate in its
+# data directory (it runs until stopped: the lines it printed are read after a few
+# seconds).
+file(GLOB_RECURSE keys ${stage}/*.key)
+if(keys)
+  message(FATAL_ERROR "private keys installed: ${keys}")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E env ${loader} ${emulator}
-    ${prefix}/bin/rv-mock-service --http-port 0 --https-port 0
+    ${prefix}/bin/rv-mock-service --http-port 0 --https-port 0 --data-dir ${WORK_DIR}/mock-data
   TIMEOUT 10 OUTPUT_VARIABLE out ERROR_VARIABLE err)
-set(installed_ca "${prefix}/${DATADIR}/radio_sdk/mock_service/certs/ca.pem")
-if(NOT out MATCHES "CA ${installed_ca}\n")
-  message(FATAL_ERROR "the installed rv-mock-service did not use ${installed_ca}:\n${out}\n${err}")
+set(made_ca "${WORK_DIR}/mock-data/certs/ca.pem")
+if(NOT out MATCHES "CA ${made_ca}\n" OR NOT EXISTS ${made_ca})
+  message(FATAL_ERROR "the installed rv-mock-service did not make ${made_ca}:\n${out}\n${err}")
 endif()
 # rvcli runs its own local service on the same data: the whole tour, or (the
 # packages) one catalogue page.
@@ -65,11 +70,23 @@ if(NOT run_output MATCHES "${rvcli_expected}")
   message(FATAL_ERROR "the installed rvcli ${rvcli_command} did not finish:\n${run_output}")
 endif()
 
-# find_package (the packages' CMake files are the installed tree's)
-if(NOT CPACK)
-  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/cmake ${find_prefix}
-      -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
-      "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
+# The installed manual and examples; the examples build with find_package from their
+# installed CMake file, which sets no C++ standard (the target brings C++20). The
+# packages build one C++ program that way: their CMake files are the installed tree's.
+set(examples ${prefix}/${DATADIR}/doc/radio-sdk/examples)
+foreach(file ${prefix}/${DATADIR}/doc/radio-sdk/html/index.html ${examples}/CMakeLists.txt
+             ${examples}/play_album.c)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+run(${CMAKE_COMMAND} -S ${examples} -B ${WORK_DIR}/cmake ${find_prefix}
+    -DCMAKE_C_COMPILER=${CC} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_C_FLAGS=${SAN_FLAGS}"
+    "-DCMAKE_CXX_FLAGS=${SAN_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${SAN_FLAGS}")
+if(CPACK)
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake --target catalogue_cpp)
+  set(programs ${WORK_DIR}/cmake/catalogue_cpp)
+else()
   run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
   set(programs ${WORK_DIR}/cmake/catalogue_c ${WORK_DIR}/cmake/catalogue_cpp)
   set(players ${WORK_DIR}/cmake/play_album_cpp)

@@ -103,6 +103,12 @@ TEST(ThreadPool, RefusesThe31stWaitingTaskAndShutsDownWithoutRunningWaitingOnes)
     }
     EXPECT_EQ(RVE_OK, thread_pool_add_task(gated_job, &jobs[33]));
     EXPECT_EQ(RVE_QUEUE_FULL, thread_pool_add_task(gated_job, &jobs[34]));
+    // The limit moves while the pool runs; a lower one drops nothing that waits.
+    ASSERT_EQ(RVE_OK, thread_pool_set_queue_limit(31));
+    EXPECT_EQ(RVE_OK, thread_pool_add_task(gated_job, &jobs[34]));
+    EXPECT_EQ(RVE_QUEUE_FULL, thread_pool_add_task(gated_job, &jobs[35]));
+    ASSERT_EQ(RVE_OK, thread_pool_set_queue_limit(10));
+    EXPECT_EQ(RVE_QUEUE_FULL, thread_pool_add_task(gated_job, &jobs[35]));
 
     std::atomic<bool> final_returned{false};
     int final_rc = -1;
@@ -110,7 +116,7 @@ TEST(ThreadPool, RefusesThe31stWaitingTaskAndShutsDownWithoutRunningWaitingOnes)
         final_rc = thread_pool_final();
         final_returned = true;
     });
-    ASSERT_TRUE(wait_for_log(log, "thread pool shutdown: left 30 task ignored"));
+    ASSERT_TRUE(wait_for_log(log, "thread pool shutdown: left 31 task ignored"));
     EXPECT_FALSE(final_returned.load()) << "final must wait for the running tasks";
     gates.release_all();
     stopper.join();
@@ -128,6 +134,7 @@ TEST(ThreadPool, RefusesOutsideItsLifetimeAndBadArguments) {
     int dummy = 0;
     EXPECT_EQ(RVE_NOT_READY, thread_pool_add_task(no_op, &dummy));
     EXPECT_EQ(RVE_NOT_READY, thread_pool_final());
+    EXPECT_EQ(RVE_NOT_READY, thread_pool_set_queue_limit(5));
     EXPECT_EQ(RVE_BAD_ARGS, thread_pool_init(0, 30));  // no worker would ever run a task
     EXPECT_EQ(RVE_NOT_READY, thread_pool_add_task(no_op, &dummy));
     ASSERT_EQ(RVE_OK, thread_pool_init(2, -1));  // no room: every task is refused

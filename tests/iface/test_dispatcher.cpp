@@ -66,7 +66,7 @@ TEST(Dispatcher, DataResultsRunOnTheLoopAndTheLastInsideRelease) {
     EXPECT_EQ(g_heard[0].code, RVE_OK);
 
     // Started: the dispatcher stays as it is.
-    EXPECT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_NOT_READY);
+    EXPECT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_ALREADY_STARTED);
     errno = 0;
     EXPECT_EQ(rv_getCallbackFd(), -1);
     EXPECT_EQ(errno, EBUSY);

@@ -7,7 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "mock_test_support.h"
 
@@ -90,31 +95,63 @@ std::string first_url(const std::string &output, const std::string &scheme) {
     return at == std::string::npos ? "" : output.substr(at, end - at);
 }
 
+std::string file_text(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+mode_t mode_of(const std::string &path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 TEST(MockServiceBinary, StartsInUnderTwoSecondsAnswersAndStopsOnSigterm) {
+    char dir_template[] = "/tmp/rv-mock-data-XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    const std::string data_dir = dir_template, certs = data_dir + "/certs";
     Process process;
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(process.spawn({RV_MOCK_SERVICE_BIN, "--http-port", "0", "--https-port", "0"}));
-    ASSERT_TRUE(process.read_until("CA ", 5000)) << process.output;
+    ASSERT_TRUE(process.spawn(
+        {RV_MOCK_SERVICE_BIN, "--http-port", "0", "--https-port", "0", "--data-dir", data_dir}));
+    ASSERT_TRUE(process.read_until("CA " + certs + "/ca.pem\n", 5000)) << process.output;
     std::string base = first_url(process.output, "http");
     Response answer = fetch(base + "/v2/category?" + common_block());
     auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed, std::chrono::seconds(2));
     EXPECT_NE(answer.body.find("\"cid\":100"), std::string::npos) << answer.body;
 
+    // HTTPS with the certificate it made itself: its key the owner's alone.
     Options tls;
-    tls.ca_file = RV_TEST_CERT_DIR "/ca.pem";
+    tls.ca_file = certs + "/ca.pem";
     Response secure =
         fetch(first_url(process.output, "https") + "/v2/category?" + common_block(), tls);
     EXPECT_EQ(secure.code, CURLE_OK);
+    EXPECT_EQ(mode_of(certs + "/server.key"), 0600u);
+    EXPECT_EQ(mode_of(certs), 0700u);
+    const std::string ca = file_text(certs + "/ca.pem");
+    EXPECT_NE(ca.find("BEGIN CERTIFICATE"), std::string::npos);
 
     kill(process.pid, SIGTERM);
     EXPECT_EQ(process.wait_exit(), 0);
+
+    // The next start keeps it: clients that trust it go on trusting it.
+    Process again;
+    ASSERT_TRUE(again.spawn(
+        {RV_MOCK_SERVICE_BIN, "--http-port", "0", "--https-port", "0", "--data-dir", data_dir}));
+    ASSERT_TRUE(again.read_until("CA " + certs + "/ca.pem\n", 5000)) << again.output;
+    EXPECT_EQ(file_text(certs + "/ca.pem"), ca);
+    EXPECT_EQ(fetch(first_url(again.output, "https") + "/v2/category?" + common_block(), tls).code,
+              CURLE_OK);
+    kill(again.pid, SIGTERM);
+    EXPECT_EQ(again.wait_exit(), 0);
+    std::filesystem::remove_all(data_dir);
 }
 
 TEST(MockServiceBinary, TakesItsAppIdAndSecretFromTheCommandLine) {
     Process process;
-    ASSERT_TRUE(process.spawn({RV_MOCK_SERVICE_BIN, "--http-port", "0", "--https-port", "0",
-                               "--appid", "my-app", "--secret", "my-secret"}));
+    ASSERT_TRUE(
+        process.spawn({RV_MOCK_SERVICE_BIN, "--http-port", "0", "--https-port", "0", "--appid",
+                       "my-app", "--secret", "my-secret", "--certs", RV_TEST_CERT_DIR}));
     ASSERT_TRUE(process.read_until("CA ", 5000)) << process.output;
     std::string base = first_url(process.output, "http");
     EXPECT_NE(fetch(base + "/v2/category?" + common_block()).body.find("40000"), std::string::npos);
@@ -136,7 +173,8 @@ TEST(MockServiceBinary, RefusesBadOptionsAndBusyPorts) {
     ASSERT_TRUE(holder.start());
     std::string port = holder.http_url().substr(holder.http_url().rfind(':') + 1);
     Process busy;
-    ASSERT_TRUE(busy.spawn({RV_MOCK_SERVICE_BIN, "--http-port", port, "--https-port", "0"}));
+    ASSERT_TRUE(busy.spawn({RV_MOCK_SERVICE_BIN, "--http-port", port, "--https-port", "0",
+                            "--certs", RV_TEST_CERT_DIR}));
     EXPECT_EQ(busy.wait_exit(), 1);
 }
 

@@ -12,6 +12,7 @@
 
 #include "request/helper_url.h"
 #include "rv_config.h"
+#include "rv_error.h"
 #include "rv_log.h"
 #include "rv_sdk.h"
 
@@ -20,7 +21,8 @@ namespace rv::test {
 void Catcher::callback(int code, void *data, int count, void *user) {
     auto *self = static_cast<Catcher *>(user);
     std::lock_guard lock(self->mutex_);
-    self->deliveries_.push_back({code, data, count, std::this_thread::get_id()});
+    self->deliveries_.push_back(
+        {code, data, count, std::this_thread::get_id(), rv_lastServiceMessage()});
     self->cv_.notify_all();
 }
 

@@ -20,6 +20,7 @@ struct Delivery {
     void *data = nullptr;
     int count = -1;
     std::thread::id thread;
+    std::string service_message;  // rv_lastServiceMessage() during the callback
 };
 
 // The user pointer of one call: collects its callbacks.

@@ -2,7 +2,9 @@
 // built from scripted answers, and the envelope's failure codes.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -11,6 +13,7 @@
 #include "request/scripted_sdk.h"
 #include "rv_config.h"
 #include "rv_data.h"
+#include "rv_error.h"
 #include "rv_sdk.h"
 
 namespace {
@@ -252,16 +255,19 @@ TEST_F(CatalogueRequests, AudioDetailFillsEveryField) {
     dao_audio_del(a);
 }
 
-TEST_F(CatalogueRequests, EnvelopeFailuresReachTheCallbackWithoutData) {
+TEST_F(CatalogueRequests, EnvelopeFailuresReachTheCallbackWithoutDataAndWithTheirMessage) {
     struct Case {
         const char *body;
         int code;
+        const char *message;  // rv_lastServiceMessage() in the callback
     } cases[] = {
-        {R"({"errcode":"40100","errmsg":"expired","result":[]})", 0x30003},
-        {R"({"errcode":"50600","errmsg":"busy"})", 0x30001},
-        {"<html>not json</html>", 0x204},
-        {R"({"data":[]})", 0x204},
-        {"", 0x204},
+        {R"({"errcode":"40100","errmsg":"expired","result":[]})", 0x30003, "expired"},
+        {R"({"errcode":"40000","errmsg":"unknown appid"})", 0x30002, "unknown appid"},
+        {R"({"errcode":"50600","errmsg":7})", 0x30001, ""},
+        {R"({"errcode":"50600"})", 0x30001, ""},
+        {"<html>not json</html>", 0x204, ""},
+        {R"({"data":[]})", 0x204, ""},
+        {"", 0x204, ""},
     };
     for (const Case &c : cases) {
         server_.script("/v2/category", c.body);
@@ -269,7 +275,60 @@ TEST_F(CatalogueRequests, EnvelopeFailuresReachTheCallbackWithoutData) {
         EXPECT_EQ(d.code, c.code) << c.body;
         EXPECT_EQ(d.data, nullptr);
         EXPECT_EQ(d.count, 0);
+        EXPECT_EQ(d.service_message, c.message) << c.body;
     }
+    // Through the public API too, and only during the callback.
+    server_.script("/v2/category", R"({"errcode":"40000","errmsg":"unknown appid"})");
+    Delivery d = call([](Catcher *k) { rv_getAllCategory(Catcher::callback, k); });
+    EXPECT_EQ(d.code, RVE_SERVER_40000);
+    EXPECT_EQ(d.service_message, "unknown appid");
+    EXPECT_STREQ(rv_lastServiceMessage(), "");
+}
+
+// A result callback that holds its worker until the test opens the gate.
+struct Gate {
+    static void callback(int, void *data, int, void *user) {
+        auto *gate = static_cast<Gate *>(user);
+        ListFree(static_cast<List *>(data));
+        std::unique_lock lock(gate->mutex);
+        ++gate->entered;
+        gate->changed.notify_all();
+        gate->changed.wait(lock, [gate] { return gate->open; });
+    }
+    // Guards entered and open.
+    std::mutex mutex;
+    std::condition_variable changed;
+    int entered = 0;
+    bool open = false;
+};
+
+TEST_F(CatalogueRequests, TheQueueLimitIsTheApplicationsAndMovesWhileRunning) {
+    EXPECT_EQ(rv_setRequestQueueLimit(0), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_setRequestQueueLimit(-3), RVE_BAD_ARGS);
+    server_.script("/v2/category", R"({"result":[]})");
+    Gate gate;
+    for (int i = 0; i < 3; i++) {
+        rv_getAllCategory(Gate::callback, &gate);
+    }
+    {
+        std::unique_lock lock(gate.mutex);
+        gate.changed.wait(lock, [&] { return gate.entered == 3; });  // all three workers held
+    }
+    ASSERT_EQ(rv_setRequestQueueLimit(2), RVE_OK);
+    rv_getAllCategory(Gate::callback, &gate);
+    rv_getAllCategory(Gate::callback, &gate);
+    Delivery full = call([](Catcher *c) { rv_getAllCategory(Catcher::callback, c); });
+    EXPECT_EQ(full.code, RVE_QUEUE_FULL);
+    EXPECT_EQ(full.thread, std::this_thread::get_id());
+    ASSERT_EQ(rv_setRequestQueueLimit(3), RVE_OK);
+    rv_getAllCategory(Gate::callback, &gate);
+    {
+        std::unique_lock lock(gate.mutex);
+        gate.open = true;
+        gate.changed.notify_all();
+        gate.changed.wait(lock, [&] { return gate.entered == 6; });
+    }
+    EXPECT_EQ(rv_setRequestQueueLimit(30), RVE_OK);
 }
 
 TEST_F(CatalogueRequests, UnreachableServerGives2OnAWorker) {

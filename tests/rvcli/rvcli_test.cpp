@@ -155,6 +155,11 @@ TEST_F(RvcliTest, EveryCommandHasHelp) {
         "radios",        "broadcasts", "guide",       "search",  "suggest",
         "subscriptions", "subscribe",  "unsubscribe", "history", "login",
         "logout",        "whoami",     "play",        "demo"};
+    // Lines fit 80 columns, so that each entry stays one in the manual page.
+    std::istringstream lines(all.out);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 80u) << line;
+    }
     for (const std::string &c : commands) {
         EXPECT_NE(all.out.find("\n  " + c + " "), std::string::npos) << c;
         const rvtest::Result one = run_rvcli({c, "--help"}, env());

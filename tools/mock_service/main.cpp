@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,18 +14,39 @@
 namespace {
 
 void usage(FILE *out) {
-    fprintf(
-        out,
-        "usage: rv-mock-service [options]\n"
-        "  --http-port N       open API, reports and media over HTTP (default 8940, 0: any)\n"
-        "  --https-port N      open API over HTTPS (default 8941, 0: any)\n"
-        "  --host ADDR         address to listen on (default 127.0.0.1)\n"
-        "  --fixtures DIR      catalogue fixtures (default: the installed ones)\n"
-        "  --certs DIR         server.pem, server.key and ca.pem (default: the installed ones)\n"
-        "  --appid ID          the app id accepted (default rv-test-app)\n"
-        "  --secret KEY        its secret key (default rv-test-secret)\n"
-        "  --qr-polls N        QR status polls before confirmation (default 3)\n"
-        "  --short-programmes  live programmes last 5 seconds\n");
+    fprintf(out,
+            "usage: rv-mock-service [options]\n\n"
+            "The local stand-in for the radio service: the open API over HTTP and HTTPS, the\n"
+            "report host, media files and live streams, from a catalogue of fixtures. It\n"
+            "runs until SIGINT or SIGTERM. Its HTTPS certificate, with a CA of its own, is\n"
+            "made at the first start in DIR/certs of --data-dir; clients trust the CA file\n"
+            "it prints.\n\n"
+            "options:\n"
+            "  --http-port N       open API, reports and media over HTTP (default 8940,\n"
+            "                      0: any)\n"
+            "  --https-port N      open API over HTTPS (default 8941, 0: any)\n"
+            "  --host ADDR         address to listen on (default 127.0.0.1)\n"
+            "  --fixtures DIR      catalogue fixtures (default: the installed ones)\n"
+            "  --data-dir DIR      where the certificate is made and kept (default\n"
+            "                      $XDG_DATA_HOME/rv-mock-service, else\n"
+            "                      ~/.local/share/rv-mock-service)\n"
+            "  --certs DIR         serve HTTPS with DIR/server.pem and DIR/server.key\n"
+            "                      instead; clients trust DIR/ca.pem\n"
+            "  --appid ID          the app id accepted (default rv-test-app)\n"
+            "  --secret KEY        its secret key (default rv-test-secret)\n"
+            "  --qr-polls N        QR status polls before confirmation (default 3)\n"
+            "  --short-programmes  live programmes last 5 seconds\n");
+}
+
+// The XDG data home's directory of the service ("" when neither variable is set).
+std::string default_data_dir() {
+    const char *xdg = getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/rv-mock-service";
+    }
+    const char *home = getenv("HOME");
+    return home != nullptr && home[0] != '\0' ? std::string(home) + "/.local/share/rv-mock-service"
+                                              : "";
 }
 
 bool parse_port(const char *text, uint16_t &port) {
@@ -62,6 +84,8 @@ int main(int argc, char **argv) {
             config.host = value;
         } else if (arg == "--fixtures") {
             config.fixtures_dir = value;
+        } else if (arg == "--data-dir") {
+            config.data_dir = value;
         } else if (arg == "--certs") {
             config.cert_dir = value;
         } else if (arg == "--appid") {
@@ -81,6 +105,14 @@ int main(int argc, char **argv) {
             return 2;
         }
         ++i;
+    }
+
+    if (config.data_dir.empty() && config.cert_dir.empty()) {
+        config.data_dir = default_data_dir();
+        if (config.data_dir.empty()) {
+            fprintf(stderr, "rv-mock-service: no HOME or XDG_DATA_HOME: give --data-dir\n");
+            return 2;
+        }
     }
 
     // Block the stop signals in every thread; the main thread waits for them.

@@ -22,9 +22,12 @@ struct Config {
     // Empty: the installed fixtures (share/radio_sdk/mock_service/ beside the
     // program's bin/), else the source tree's.
     std::string fixtures_dir;
-    // Empty: the installed test certificates (ca.pem, server.pem, server.key;
-    // found as the fixtures are), else the build tree's generated ones.
+    // ca.pem, server.pem and server.key to serve HTTPS with. Empty: those the
+    // service makes for itself in `data_dir`/certs at its first start
+    // (certificates.h), or without a data_dir the build tree's test certificates.
     std::string cert_dir;
+    // Where the service keeps what it makes (its certificates).
+    std::string data_dir;
     uint16_t http_port = 0, https_port = 0;  // 0: chosen by the OS
     int qr_confirm_polls = 3;                // qrcheck polls before "confirmed"
     bool short_programmes = false;           // programmes last a few seconds

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "certificates.h"
 #include "endpoints.h"
 #include "mock_service.h"
 
@@ -21,7 +22,7 @@ namespace rvmock {
 
 namespace {
 
-// Installed, the fixtures and certificates sit in the data directory found
+// Installed, the fixtures sit in the data directory found
 // relative to the program itself, wherever the tree was installed or moved; in
 // the build tree, where that directory does not exist, the build's own.
 std::string default_dir(const char *name, const char *build_tree_dir) {
@@ -107,7 +108,9 @@ struct Service::State {
 
 Service::Service(Config config) : state_(std::make_unique<State>(std::move(config))) {
     const Config &c = state_->context.config;
-    state_->cert_dir = c.cert_dir.empty() ? default_dir("certs", RV_MOCK_CERT_DIR) : c.cert_dir;
+    state_->cert_dir = !c.cert_dir.empty()   ? c.cert_dir
+                       : !c.data_dir.empty() ? c.data_dir + "/certs"
+                                             : RV_MOCK_CERT_DIR;
 }
 
 Service::~Service() {
@@ -139,6 +142,11 @@ bool Service::start() {
         add(s.router, s.context);
     }
 
+    if (config.cert_dir.empty() && !config.data_dir.empty() &&
+        !ensure_certificates(s.cert_dir, error)) {
+        fprintf(stderr, "rv-mock-service: certificates: %s\n", error.c_str());
+        return false;
+    }
     std::string cert = s.cert_dir + "/server.pem", key = s.cert_dir + "/server.key";
     auto https = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
     if (!https->is_valid()) {

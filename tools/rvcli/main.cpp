@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -50,8 +51,8 @@ const GlobalOption kOptions[] = {
     {"--appid", "application id (default rv-test-app)",
      [](Options &o, std::string v) { o.appid = std::move(v); }},
     {"--secret",
-     "application secret key (default: $RV_SECRET, else rv-test-secret); seen by every\n"
-     "                 user in the process list: prefer RV_SECRET or --secret-file",
+     "application secret key (default: $RV_SECRET, else rv-test-secret); seen by every "
+     "user in the process list: prefer RV_SECRET or --secret-file",
      [](Options &o, std::string v) { o.secret = std::move(v); }},
     {"--secret-file", "file whose first line is the application secret key",
      [](Options &o, std::string v) { o.secret = read_secret_file(v); }},
@@ -73,6 +74,34 @@ std::vector<Command> all_commands() {
     return all;
 }
 
+// One entry of the option or command list: the name in the first columns and the
+// text from `column` on, wrapped at 80 columns (a name too long for its column gets
+// a line of its own). help2man makes one manual entry of each.
+void print_entry(const std::string &name, const char *text, size_t column) {
+    constexpr size_t kWidth = 79;
+    std::string line = "  " + name;
+    if (line.size() + 1 > column) {
+        std::fprintf(out(), "%s\n", line.c_str());
+        line.clear();
+    }
+    line.resize(column, ' ');
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        size_t take = rest.size();
+        if (column + take > kWidth) {
+            const size_t space = rest.rfind(' ', kWidth - column);
+            take = space == std::string_view::npos || space == 0 ? kWidth - column : space;
+        }
+        line += rest.substr(0, take);
+        std::fprintf(out(), "%s\n", line.c_str());
+        rest.remove_prefix(take);
+        while (!rest.empty() && rest.front() == ' ') {
+            rest.remove_prefix(1);
+        }
+        line.assign(column, ' ');
+    }
+}
+
 void print_usage(const std::vector<Command> &commands) {
     std::fprintf(out(),
                  "usage: rvcli [OPTIONS] COMMAND [ARGS]\n\n"
@@ -80,12 +109,12 @@ void print_usage(const std::vector<Command> &commands) {
                  "the environment, rvcli starts the bundled local service and talks to it.\n\n"
                  "options:\n");
     for (const auto &o : kOptions) {
-        std::fprintf(out(), "  %-14s %s\n", o.name, o.help);
+        print_entry(o.name, o.help, 17);
     }
-    std::fprintf(out(), "  %-14s %s\n\ncommands:\n", "--json", "print results as JSON");
+    print_entry("--json", "print results as JSON", 17);
+    std::fprintf(out(), "\ncommands:\n");
     for (const Command &c : commands) {
-        std::fprintf(out(), "  %-40s %s\n", (std::string(c.name) + " " + c.usage).c_str(),
-                     c.summary);
+        print_entry(std::string(c.name) + " " + c.usage, c.summary, 43);
     }
     std::fprintf(out(), "\n'rvcli COMMAND --help' describes one command.\n");
 }

@@ -80,6 +80,7 @@ Session::Session(const Options &options) : options_(options) {
         local.appid = options.appid;
         local.secret = options.secret;
         local.qr_confirm_polls = 2;
+        local.data_dir = data_dir_ + "/local-service";  // its certificate, made once
         local_ = std::make_unique<rvmock::Service>(local);
         if (!local_->start()) {
             throw std::runtime_error("the local service did not start");

@@ -5,11 +5,9 @@
 #ifndef RV_CALLS_HPP
 #define RV_CALLS_HPP
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -17,7 +15,6 @@
 #include <tuple>
 #include <type_traits>
 #include <utility>
-#include <variant>
 
 #include "error.hpp"
 #include "values.hpp"
@@ -62,9 +59,10 @@ struct NoData {
     static void del(void *) {}
 };
 
-// How a value waits in a call: std::monostate for calls without data.
+// How a value waits in a call: Nothing for calls without data.
+struct Nothing {};
 template <class T>
-using Stored = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
+using Stored = std::conditional_t<std::is_void_v<T>, Nothing, T>;
 
 // The callable behind the future form of a call.
 template <class T>
@@ -121,11 +119,11 @@ class Pending {
         owned.reset();
         try {
             if (!value) {
-                std::invoke(self->fn_, Error(code, self->name_));
+                self->fn_(Error(code, self->name_, rv_lastServiceMessage()));
             } else if constexpr (std::is_void_v<Value>) {
-                std::invoke(self->fn_);
+                self->fn_();
             } else {
-                std::invoke(self->fn_, std::move(*value));
+                self->fn_(std::move(*value));
             }
         } catch (...) {
             log_dropped_exception(self->name_);
@@ -180,8 +178,18 @@ class InitWait {
         std::unique_ptr<std::shared_ptr<InitWait>> self(
             static_cast<std::shared_ptr<InitWait> *>(user));
         std::lock_guard lock((*self)->mutex_);
+        try {
+            (*self)->service_message_ = rv_lastServiceMessage();
+        } catch (...) {
+            // The code alone still ends the wait.
+        }
         (*self)->code_ = code;
         (*self)->done_.notify_all();
+    }
+    // The service's message with the outcome (rv_lastServiceMessage); "" before it.
+    std::string service_message() {
+        std::lock_guard lock(mutex_);
+        return service_message_;
     }
     // With `pump`, runs the callbacks queued for the application's loop while
     // it waits: with a dispatcher the init callback is one of them.
@@ -196,16 +204,19 @@ class InitWait {
             }
             const auto step =
                 pump ? std::chrono::steady_clock::now() + std::chrono::milliseconds(20) : until;
-            done_.wait_until(lock, std::min(step, until), [this] { return code_.has_value(); });
+            done_.wait_until(lock, step < until ? step : until,
+                             [this] { return code_.has_value(); });
         }
         return code_;
     }
 
   private:
-    // Guards code_; written by the init callback (calling or worker thread).
+    // Guards code_ and service_message_; written by the init callback (calling or
+    // worker thread).
     std::mutex mutex_;
     std::condition_variable done_;
     std::optional<int> code_;
+    std::string service_message_;
 };
 
 }  // namespace detail

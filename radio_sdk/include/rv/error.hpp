@@ -13,16 +13,23 @@
 
 namespace rv {
 
-/// A failed call: its result code (rv_error.h), the code's name and a text for
-/// people ("rv_getAlbumInfo: RVE_SERVER_50600 (0x00030001)").
+/// A failed call: its result code (rv_error.h), the code's name, the service's own
+/// message when the service refused, and a text for people
+/// ("rv_getAlbumInfo: RVE_SERVER_50600 (0x00030001): no such album").
 class Error : public std::runtime_error {
   public:
-    /// The error of `code`; `context` (the call) leads its text.
-    explicit Error(int code, std::string_view context = {})
-        : std::runtime_error(describe(code, context)), code_(code) {}
+    /// The error of `code`; `context` (the call) leads its text and
+    /// `service_message` (rv_lastServiceMessage) ends it when not empty.
+    explicit Error(int code, std::string_view context = {}, std::string_view service_message = {})
+        : std::runtime_error(describe(code, context, service_message)),
+          code_(code),
+          service_message_(service_message) {}
 
     int code() const noexcept { return code_; }                   ///< the result code (rv_error.h)
     const char *name() const noexcept { return name_of(code_); }  ///< the code's name (name_of)
+    /// What the service said about the refusal ("unknown appid"), "" when it said
+    /// nothing or the failure was not the service's.
+    const std::string &service_message() const noexcept { return service_message_; }
 
     /// The name of every code of rv_error.h ("RVE_FAILED"), "RVE_UNKNOWN" for
     /// any other code (rv_resultName).
@@ -31,15 +38,21 @@ class Error : public std::runtime_error {
     const char *text() const noexcept { return rv_resultText(code_); }
 
   private:
-    static std::string describe(int code, std::string_view context) {
+    static std::string describe(int code, std::string_view context,
+                                std::string_view service_message) {
         std::string text(context);
         if (!text.empty()) {
             text += ": ";
         }
-        return text + name_of(code) + " (" + rve_rve2str(code) + ")";
+        text = text + name_of(code) + " (" + rve_rve2str(code) + ")";
+        if (!service_message.empty()) {
+            text.append(": ").append(service_message);
+        }
+        return text;
     }
 
     int code_;
+    std::string service_message_;
 };
 
 /// Builds one callable out of several lambdas, for the two outcomes of a call:

@@ -33,7 +33,11 @@ struct Config {
     /// Hosts and CA bundle (rv_setServiceHosts, rv_setCaFile); absent values
     /// leave the process's current setting: the environment variables
     /// RV_OPEN_API_HTTP, RV_OPEN_API_HTTPS, RV_REPORT_HOST, RV_CA_FILE, else
-    /// the bundled local service.
+    /// the bundled local service. A host must be an http:// or https:// URL
+    /// (else the constructor throws rv::Error RVE_BAD_ARGS). When values take
+    /// effect is rv_config.h's one rule: set by the constructor before the SDK
+    /// starts, they apply to every request made after that, and the process keeps
+    /// them after the rv::Sdk is gone.
     std::optional<std::string> open_api_http;
     std::optional<std::string> open_api_https;  ///< see open_api_http
     std::optional<std::string> report_host;     ///< see open_api_http
@@ -62,7 +66,7 @@ class DispatcherSlot {
             rv_setCallbackDispatcher(nullptr, nullptr);  // the SDK is released by now
         }
     }
-    // Installs `post`; throws rv::Error 3 while an SDK is started.
+    // Installs `post`; throws rv::Error RVE_ALREADY_STARTED while an SDK is started.
     void install(std::function<void(std::function<void()>)> post) {
         post_ = std::make_unique<std::function<void(std::function<void()>)>>(std::move(post));
         if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, post_.get());
@@ -107,7 +111,7 @@ class DispatcherSlot {
 class Sdk {
   public:
     /// Starts the SDK and waits up to config.start_timeout for its outcome.
-    /// Throws rv::Error with the start-up's code: RVE_NOT_READY when an SDK is
+    /// Throws rv::Error with the start-up's code: RVE_ALREADY_STARTED when an SDK is
     /// already started or starting in this process (or a dispatcher cannot be
     /// set), RVE_BAD_ARGS a missing credential, RVE_NO_ACCESS a data directory
     /// that is not readable and writable, RVE_FAILED or a server code when the
@@ -141,7 +145,7 @@ class Sdk {
         if (code == RVE_OK) {
             return;
         }
-        if (code == RVE_NOT_READY) {
+        if (code == RVE_ALREADY_STARTED) {
             // Another start-up owns the SDK: leave it alone.
             throw Error(*code, "rv::Sdk: the SDK is already started or starting in this process");
         }
@@ -149,7 +153,7 @@ class Sdk {
         // the release also makes a late start-up report its failure.
         rv_releaseSdk();
         if (code) {
-            throw Error(*code, "rv::Sdk: start-up failed");
+            throw Error(*code, "rv::Sdk: start-up failed", wait->service_message());
         }
         code = wait->wait_for(std::chrono::seconds(5), pump);
         throw Error(code.value_or(RVE_FAILED) != RVE_OK ? code.value_or(RVE_FAILED) : RVE_FAILED,
@@ -168,8 +172,18 @@ class Sdk {
     Player player() const { return Player(); }
 
     /// Retries of reading calls after transient failures (rv_setRequestRetries:
-    /// which calls, which failures, the waits); 0 turns them off. Any thread.
+    /// which calls, which failures, the waits); 0 turns them off. Applies to calls
+    /// made after it returns (rv_config.h). Any thread.
     void set_request_retries(int count) const noexcept { rv_setRequestRetries(count); }
+    /// How many requests may wait while the three workers are busy
+    /// (rv_setRequestQueueLimit; default 30); more are refused with
+    /// rv::Error RVE_QUEUE_FULL. Throws rv::Error RVE_BAD_ARGS for a limit below
+    /// 1. Applies to calls made after it returns (rv_config.h). Any thread.
+    void set_request_queue_limit(int limit) const {
+        if (const int code = rv_setRequestQueueLimit(limit); code != RVE_OK) {
+            throw Error(code, "rv_setRequestQueueLimit");
+        }
+    }
 
     /* Catalogue */
 
