@@ -4,11 +4,14 @@
 #include <alsa/asoundlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -18,13 +21,65 @@ constexpr int kMinBufferBytes = 128;
 // millions of frames on the null device): pause and stop would then lag that long.
 constexpr unsigned kBufferTimeUs = 100'000;
 
+constexpr int kWarning = 1;
+constexpr int kDebug = 3;
+
+// The application's channel for our lines and ALSA's, when it has one.
+struct LogHook {
+    SDL_Linux_Audio_Out_log_callback callback = nullptr;
+    void *user = nullptr;
+};
+std::mutex g_hook_mutex;  // guards g_hook; any thread that logs or installs
+LogHook g_hook;
+
+LogHook current_hook() {
+    std::lock_guard lock(g_hook_mutex);
+    return g_hook;
+}
+
+void deliver(const LogHook &hook, int level, const char *tag, char *text) {
+    const size_t len = std::strlen(text);
+    if (len > 0 && text[len - 1] == '\n') {
+        text[len - 1] = '\0';
+    }
+    hook.callback(level, tag, text, hook.user);
+}
+
 // Each message is flushed so that it is in order with the caller's own output.
-__attribute__((format(printf, 1, 2))) void say(const char *fmt, ...) {
+__attribute__((format(printf, 2, 3))) void say(int level, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::vprintf(fmt, ap);
+    if (const LogHook hook = current_hook(); hook.callback != nullptr) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, fmt, ap);
+        deliver(hook, level, "PCMSINK", text);
+    } else {
+        std::vprintf(fmt, ap);
+        std::fflush(stdout);
+    }
     va_end(ap);
-    std::fflush(stdout);
+}
+
+// Installed only while a hook is: ALSA's default handler writes to standard error.
+__attribute__((format(printf, 5, 6))) void alsa_error(const char *file, int line,
+                                                      const char *function, int err,
+                                                      const char *fmt, ...) {
+    const LogHook hook = current_hook();
+    if (hook.callback == nullptr) {
+        return;
+    }
+    char text[512];
+    int used = std::snprintf(text, sizeof text, "%s:%d:(%s) ", file, line, function);
+    used = used < 0 ? 0 : std::min<int>(used, sizeof text - 1);
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(text + used, sizeof text - static_cast<size_t>(used), fmt, ap);
+    va_end(ap);
+    if (err != 0) {
+        const size_t len = std::strlen(text);
+        std::snprintf(text + len, sizeof text - len, ": %s", snd_strerror(err));
+    }
+    deliver(hook, kWarning, "ALSA", text);
 }
 
 struct CFree {
@@ -45,10 +100,11 @@ snd_pcm_t *pcm_of(const SDL_Linux_Audio_Out *out) {
 
 bool channels_ok(int channels) {
     if (channels == 1 || channels == 2) {
-        say("SDL_Linux_Alsa: %s\n", channels == 1 ? "CHANNEL_OUT_MONO" : "CHANNEL_OUT_STEREO");
+        say(kDebug, "SDL_Linux_Alsa: %s\n",
+            channels == 1 ? "CHANNEL_OUT_MONO" : "CHANNEL_OUT_STEREO");
         return true;
     }
-    say("SDL_Linux_Alsa_new_from_spec: invalid channel %d\n", channels);
+    say(kWarning, "SDL_Linux_Alsa_new_from_spec: invalid channel %d\n", channels);
     return false;
 }
 
@@ -57,14 +113,14 @@ std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_
     snd_pcm_t *raw = nullptr;
     int rc = snd_pcm_open(&raw, "default", SND_PCM_STREAM_PLAYBACK, 0);
     if (rc < 0) {
-        say("unable to open pcm device: %s\n", snd_strerror(rc));
+        say(kWarning, "unable to open pcm device: %s\n", snd_strerror(rc));
         return nullptr;
     }
     std::unique_ptr<snd_pcm_t, PcmClose> pcm(raw);
 
     snd_pcm_hw_params_t *params_raw = nullptr;
     if (snd_pcm_hw_params_malloc(&params_raw) < 0) {
-        say("unable to set hw parameters: %s\n", snd_strerror(-ENOMEM));
+        say(kWarning, "unable to set hw parameters: %s\n", snd_strerror(-ENOMEM));
         return nullptr;
     }
     std::unique_ptr<snd_pcm_hw_params_t, HwParamsFree> params(params_raw);
@@ -83,7 +139,7 @@ std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_
     snd_pcm_hw_params_set_buffer_time_near(pcm.get(), params.get(), &buffer_us, nullptr);
     rc = snd_pcm_hw_params(pcm.get(), params.get());
     if (rc < 0) {
-        say("unable to set hw parameters: %s\n", snd_strerror(rc));
+        say(kWarning, "unable to set hw parameters: %s\n", snd_strerror(rc));
         ctx->params = nullptr;
         return nullptr;
     }
@@ -92,7 +148,7 @@ std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_
     ctx->params = nullptr;
     const long size = 4 * static_cast<long>(period);
     if (size <= 0) {
-        say("min_buffer_size return %ld:\n", size);
+        say(kWarning, "min_buffer_size return %ld:\n", size);
         return nullptr;
     }
     out->min_buffer_size = size < kMinBufferBytes ? kMinBufferBytes : static_cast<int>(size);
@@ -104,7 +160,7 @@ void xrun_recovery(snd_pcm_t *pcm, int err) {
     if (err == -EPIPE) {
         int rc = snd_pcm_prepare(pcm);
         if (rc < 0) {
-            say("Can't recovery from underrun, prepare failed: %s\n", snd_strerror(rc));
+            say(kWarning, "Can't recovery from underrun, prepare failed: %s\n", snd_strerror(rc));
         }
     } else {
         int rc = 0;
@@ -114,11 +170,12 @@ void xrun_recovery(snd_pcm_t *pcm, int err) {
         if (rc < 0) {
             rc = snd_pcm_prepare(pcm);
             if (rc < 0) {
-                say("Can't recovery from suspend, prepare failed: %s\n", snd_strerror(rc));
+                say(kWarning, "Can't recovery from suspend, prepare failed: %s\n",
+                    snd_strerror(rc));
             }
         }
     }
-    say(" xrun_recovery\n");
+    say(kDebug, " xrun_recovery\n");
 }
 
 }  // namespace
@@ -130,14 +187,16 @@ SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int c
     std::unique_ptr<SDL_Linux_Audio_Out, CFree> out(
         static_cast<SDL_Linux_Audio_Out *>(std::calloc(1, sizeof(SDL_Linux_Audio_Out))));
     if (!out) {
-        say("Error: SDL_Linux_Audio_Out_new_from_sdl_spec() SDL_Linux_Audio_Out can not be "
+        say(kWarning,
+            "Error: SDL_Linux_Audio_Out_new_from_sdl_spec() SDL_Linux_Audio_Out can not be "
             "allocated.\n");
         return nullptr;
     }
     std::unique_ptr<ALSA_Context, CFree> ctx(
         static_cast<ALSA_Context *>(std::calloc(1, sizeof(ALSA_Context))));
     if (!ctx) {
-        say("Error: SDL_Linux_Audio_Out_new_from_sdl_spec() ALSA_Context can not be "
+        say(kWarning,
+            "Error: SDL_Linux_Audio_Out_new_from_sdl_spec() ALSA_Context can not be "
             "allocated.\n");
         return nullptr;
     }
@@ -148,7 +207,7 @@ SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int c
         return nullptr;
     }
     if (samplerate < 4000 || samplerate > 48000) {
-        say("SDL_Linux_Alsa_new_from_spec: invalid sample rate %d\n", samplerate);
+        say(kWarning, "SDL_Linux_Alsa_new_from_spec: invalid sample rate %d\n", samplerate);
         return nullptr;
     }
     auto pcm = open_device(out.get(), ctx.get());
@@ -174,7 +233,7 @@ int SDL_Linux_Audio_Out_write_byte(SDL_Linux_Audio_Out *audioout, const void *da
         return static_cast<int>(rc);
     }
     if (rc == -EAGAIN) {
-        say("error from writei:EAGAIN\n");
+        say(kWarning, "error from writei:EAGAIN\n");
         return 0;
     }
     if (rc == -EPIPE || rc == -ESTRPIPE) {
@@ -182,7 +241,7 @@ int SDL_Linux_Audio_Out_write_byte(SDL_Linux_Audio_Out *audioout, const void *da
         return 0;
     }
     // The caller decides what a dead device means; the process goes on.
-    say(" SDL_Linux_Alsa_write_byte  error: %s\n", snd_strerror(static_cast<int>(rc)));
+    say(kWarning, " SDL_Linux_Alsa_write_byte  error: %s\n", snd_strerror(static_cast<int>(rc)));
     return static_cast<int>(rc);
 }
 
@@ -191,11 +250,11 @@ void SDL_Linux_Audio_Out_flush(SDL_Linux_Audio_Out *audioout) {
     if (pcm == nullptr) {
         return;
     }
-    say("SDL_Linux_Alsa_flush: \n");
+    say(kDebug, "SDL_Linux_Alsa_flush: \n");
     snd_pcm_drain(pcm);
     int rc = snd_pcm_prepare(pcm);
     if (rc < 0) {
-        say("SDL_Linux_Alsa_flush() error: %s\n", snd_strerror(rc));
+        say(kWarning, "SDL_Linux_Alsa_flush() error: %s\n", snd_strerror(rc));
     }
 }
 
@@ -227,5 +286,11 @@ void SDL_Linux_Audio_Out_play(SDL_Linux_Audio_Out *) {}
 void SDL_Linux_Audio_Out_pause(SDL_Linux_Audio_Out *) {}
 
 void SDL_Linux_Audio_Out_set_volume(SDL_Linux_Audio_Out *, float, float) {}
+
+void SDL_Linux_Audio_Out_set_log_callback(SDL_Linux_Audio_Out_log_callback callback, void *user) {
+    std::lock_guard lock(g_hook_mutex);
+    g_hook = LogHook{callback, user};
+    snd_lib_error_set_handler(callback != nullptr ? &alsa_error : nullptr);
+}
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include "log.h"
 #include "orvellaplayer.h"
 
 extern "C" {
@@ -24,6 +25,7 @@ void Engine::init() {
 void Engine::finalize() {
     reset();
     events_.stop();
+    report_repeats();
 }
 
 void Engine::end_session_locked() {

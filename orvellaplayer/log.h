@@ -1,4 +1,6 @@
-// The player's own diagnostics: one line on standard error, "orvellaplayer: <letter> ...".
+// The player's own diagnostics: one line on standard error, "orvellaplayer: <letter> ...",
+// or, once the application installed a log callback, one call of it (for libpcmsink's and
+// ALSA's lines too). A warning with the same text is written once per process.
 #ifndef ORV_LOG_H
 #define ORV_LOG_H
 
@@ -11,6 +13,21 @@ namespace orv {
 __attribute__((format(printf, 1, 2))) void warn(const char *fmt, ...);
 __attribute__((format(printf, 1, 2))) void error(const char *fmt, ...);
 
+// The application's channel (null: standard error); also handed to libpcmsink when loaded.
+using LogCallback = void (*)(int level, const char *tag, const char *message, void *user);
+void set_log_callback(LogCallback callback, void *user);
+
+// libpcmsink's setter of its callback, once the library is loaded: it gets the channel now
+// and whenever it changes.
+using SinkLogSetter = void (*)(void (*)(int, const char *, const char *, void *), void *);
+void sink_loaded(SinkLogSetter setter);
+
+// libpcmsink's callback: its lines and ALSA's, into the same channel and the same once-only rule.
+void sink_line(int level, const char *tag, const char *message, void *user);
+
+// One debug line per warning held back since the last call, with how often it came.
+void report_repeats();
+
 // While alive, FFmpeg's error lines of the calling thread are kept instead of printed, so
 // that a failure is told once, in the player's own line, with FFmpeg's reason in it.
 class FfmpegErrors {
@@ -22,6 +39,9 @@ class FfmpegErrors {
 
     // The first error line (the cause; later ones tend to be its consequences), or "".
     const std::string &first() const { return first_; }
+
+    // Takes FFmpeg's lines over (idempotent), so that they can follow the application's channel.
+    static void install();
 
   private:
     static void on_log(void *avcl, int level, const char *fmt, va_list args);

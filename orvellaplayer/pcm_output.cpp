@@ -63,6 +63,9 @@ const SinkApi *sink_api() {
             return;
         }
         loaded = &api;
+        // Optional: a libpcmsink without it keeps writing its own lines.
+        sink_loaded(
+            reinterpret_cast<SinkLogSetter>(dlsym(lib, "SDL_Linux_Audio_Out_set_log_callback")));
     });
     return loaded;
 }

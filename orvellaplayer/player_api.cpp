@@ -138,4 +138,8 @@ void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }
 
+void IJKMediaPlayer_setLogCallback(IjkLogCallback callback, void *user) {
+    guarded(__func__, [&] { orv::set_log_callback(callback, user); });
+}
+
 }  // extern "C"

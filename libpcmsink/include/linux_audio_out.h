@@ -4,7 +4,8 @@
  * A record is created by SDL_Linux_Audio_Out_new_from_sdl_spec and belongs to the caller,
  * who ends it with SDL_Linux_Audio_Out_free (which closes the device if it is still open).
  * One record is driven by one thread at a time; the library keeps no global state, so
- * different records may be used from different threads. Messages go to standard output.
+ * different records may be used from different threads. Messages go to standard output
+ * unless a log callback is installed (SDL_Linux_Audio_Out_set_log_callback).
  * The media engine binds these functions by name at run time; their names and argument
  * lists are fixed.
  */
@@ -77,6 +78,24 @@ PCMSINK_API void SDL_Linux_Audio_Out_pause(SDL_Linux_Audio_Out *audioout);
 /** No effect: volume is applied by the engine before writing. */
 PCMSINK_API void SDL_Linux_Audio_Out_set_volume(SDL_Linux_Audio_Out *audioout, float left_volume,
                                                 float right_volume);
+
+/**
+ * Receives one message of the library (`tag` "PCMSINK") or of ALSA's error handler (`tag`
+ * "ALSA"), without a trailing newline. `level`: 1 warning, 2 error, 3 debug. Called on the
+ * thread that uses the library (or that ALSA reports on), with no lock of this library held;
+ * the strings live only during the call.
+ */
+typedef void (*SDL_Linux_Audio_Out_log_callback)(int level, const char *tag, const char *message,
+                                                 void *user);
+
+/**
+ * Sends every message of this library and of ALSA's error handler (snd_lib_error_set_handler,
+ * process-wide) to `callback` instead of standard output and standard error; null restores
+ * both defaults (this library's own lines, ALSA's own handler). Any thread; a message already
+ * being delivered may still reach the previous callback.
+ */
+PCMSINK_API void SDL_Linux_Audio_Out_set_log_callback(SDL_Linux_Audio_Out_log_callback callback,
+                                                      void *user);
 
 #ifdef __cplusplus
 }

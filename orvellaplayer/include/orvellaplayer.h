@@ -287,6 +287,24 @@ ORV_API void IjkMediaPlayer_prefetch(const char *url);
 /** FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);
 
+/**
+ * Receives one diagnostic line without its trailing newline: `tag` "ORVELLAPLAYER" (the
+ * engine), "FFMPEG", "PCMSINK" or "ALSA"; `level` 1 warning, 2 error, 3 debug. Called on
+ * the engine's threads (or the caller's), with no engine lock held; the strings live only
+ * during the call, which must not call the engine back.
+ */
+typedef void (*IjkLogCallback)(int level, const char *tag, const char *message, void *user);
+
+/**
+ * Sends every line of the engine, of FFmpeg, of libpcmsink and of ALSA's error handler to
+ * `callback` instead of standard output and standard error; null restores the defaults (the
+ * engine's lines on standard error, libpcmsink's on standard output, ALSA's own handler).
+ * Either way a warning with the same text is written once per process; at finalize one
+ * debug line per such warning tells how often it came since. Any thread; a line being
+ * delivered meanwhile may still reach the previous callback.
+ */
+ORV_API void IJKMediaPlayer_setLogCallback(IjkLogCallback callback, void *user);
+
 #ifdef __cplusplus
 }
 #endif

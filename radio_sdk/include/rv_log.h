@@ -63,8 +63,16 @@ typedef void (*rv_log_sink)(int level, const char *letter, const char *tag, cons
 
 /**
  * Installs a sink for the lines that would go to standard output (the log file
- * is unaffected); null restores standard output. Any thread; takes mLogMutex,
- * so after it returns no line goes to the previous sink.
+ * is unaffected); null restores standard output. While a sink is installed the
+ * media engine's, FFmpeg's, libpcmsink's and ALSA's lines come through logout()
+ * too, with the tags "ORVELLAPLAYER", "FFMPEG", "PCMSINK" and "ALSA" (their
+ * warnings at level 1, so shown from set_log_level(2) on): nothing of the SDK
+ * is then written to standard output or standard error. A warning of theirs
+ * with the same text comes once per process; rv_releaseSdk adds one "D" line
+ * per such warning with how often it came. Without a sink they keep their own
+ * outputs. This sets ALSA's process-wide error handler (snd_lib_error_set_handler)
+ * while a sink is installed and restores ALSA's default with null.
+ * Any thread; takes mLogMutex, so after it returns no line goes to the previous sink.
  */
 RV_API void set_log_sink(rv_log_sink sink, void *user);
 

@@ -8,7 +8,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
+#include "orvellaplayer.h"
 #include "rv_log.h"
 #include "util/debug.h"
 #include "util/scoped_pthread_lock.h"
@@ -117,6 +119,24 @@ void write_file(const char *hint, const char *text) {
     }
 }
 
+// Serialises set_log_sink, so that the engine's channel follows the last sink set.
+std::mutex s_sink_install_mutex;
+
+// The engine's, FFmpeg's, libpcmsink's and ALSA's lines, while the application has a sink.
+void engine_line(int level, const char *tag, const char *message, void *) {
+    switch (level) {
+        case 2:
+            logout(2, 2, "E", tag, "%s\n", message);
+            break;
+        case 3:
+            logout(3, 3, "D", tag, "%s\n", message);
+            break;
+        default:
+            logout(1, 1, "W", tag, "%s\n", message);
+            break;
+    }
+}
+
 }  // namespace
 
 bool log_level_shown(int level) {
@@ -204,7 +224,12 @@ void set_debug_mode(int mode) {
 }
 
 void set_log_sink(rv_log_sink sink, void *user) {
-    ScopedPthreadLock lock(mLogMutex);
-    s_sink = sink;
-    s_sink_user = user;
+    std::lock_guard install(s_sink_install_mutex);
+    {
+        ScopedPthreadLock lock(mLogMutex);
+        s_sink = sink;
+        s_sink_user = user;
+    }
+    // Outside mLogMutex: the engine's lines take it on their way in.
+    IJKMediaPlayer_setLogCallback(sink != nullptr ? &engine_line : nullptr, nullptr);
 }

@@ -5,6 +5,8 @@
 #include "radio_sdk.hpp"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <latch>
 #include <mutex>
@@ -27,6 +31,10 @@
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
 #include "request/sdk_fixture.h"
+#include "rv_log.h"
+#include "support/capture_stdout.h"
+
+extern char **environ;
 
 namespace {
 
@@ -510,6 +518,101 @@ TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
     EXPECT_EQ(prepares_, 1);  // the fetched pages started nothing
     EXPECT_EQ(player.current_item().value().audioId, 3000000104);
     player.stop();
+}
+
+// Run in a child of its own (SilentWithoutASoundCard below): ALSA reads its configuration
+// once per process. Everything the process writes on its two outputs from before the SDK
+// starts until after it is released is captured; a log sink takes every line.
+class QuietSdkPlayer : public CppSdkPlayer {
+  protected:
+    void SetUp() override {
+        set_log_level(2);
+        set_log_debug_mode(1);
+        rv::set_log_sink([this](const rv::LogLine &line) {
+            std::lock_guard lock(mutex_);
+            lines_.push_back(std::string(line.letter) + "/" + std::string(line.tag) + " " +
+                             std::string(line.message));
+            changed_.notify_all();
+        });
+        CppSdkPlayer::SetUp();
+    }
+    void TearDown() override { rv::reset_log_sink(); }
+
+    // How many lines of `tag` and `letter` contain `text`.
+    int count(const std::string &head, const std::string &text) {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](auto &l) {
+            return l.starts_with(head + " ") && l.find(text) != std::string::npos;
+        }));
+    }
+
+    bool wait_for(const std::string &head, const std::string &text) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 30s, [&] {
+            return std::any_of(lines_.begin(), lines_.end(), [&](auto &l) {
+                return l.starts_with(head + " ") && l.find(text) != std::string::npos;
+            });
+        });
+    }
+
+    CaptureStdout out_{STDOUT_FILENO};
+    CaptureStdout err_{STDERR_FILENO};
+    std::mutex mutex_;  // guards lines_: the sink's threads and the test's
+    std::condition_variable changed_;
+    std::vector<std::string> lines_;
+};
+
+TEST_F(QuietSdkPlayer, DISABLED_NothingOnTheOutputsAndTheWarningOnce) {
+    const char *const kNoDevice = "cannot open the audio device";
+    rv::ListenerHandle handle = play_album_at(3000000104);
+    ASSERT_TRUE(wait_for("W/ORVELLAPLAYER", kNoDevice));
+    // A second start opens the output again (before it reports prepared), for the same cause.
+    sdk_->player().stop();
+    auto prepared = std::make_shared<std::promise<void>>();
+    rv::PlayerCallbacks callbacks;
+    callbacks.prepare_complete = [prepared, once = std::make_shared<std::once_flag>()] {
+        std::call_once(*once, [&] { prepared->set_value(); });
+    };
+    rv::ListenerHandle second = sdk_->player().listen(std::move(callbacks));
+    sdk_->player().play(sdk_->get_album_audio_info(3000000105).get());
+    ASSERT_EQ(prepared->get_future().wait_for(30s), std::future_status::ready);
+    second = {};
+    handle = {};
+    sdk_.reset();
+
+    EXPECT_EQ(out_.take(), "");
+    EXPECT_EQ(err_.take(), "");
+    EXPECT_EQ(count("W/ORVELLAPLAYER", kNoDevice), 1);
+    EXPECT_EQ(count("W/PCMSINK", "unable to open pcm device"), 1);
+    EXPECT_EQ(count("W/ALSA", "Unknown PCM default"), 1);
+    EXPECT_EQ(count("D/ORVELLAPLAYER", "came 1 more times"), 1);
+}
+
+TEST(QuietPlayer, SilentWithoutASoundCard) {
+    rv::test::TempDir dir;
+    const std::string conf = dir.path() + "/no-default.conf";
+    std::ofstream(conf) << "pcm.other { type null }\n";
+    const std::string alsa = "ALSA_CONFIG_PATH=" + conf;
+    std::vector<std::string> env{alsa};
+    for (char **e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("ALSA_CONFIG_PATH=")) {
+            env.emplace_back(*e);
+        }
+    }
+    std::vector<char *> envp;
+    for (auto &e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string filter = "--gtest_filter=QuietSdkPlayer.DISABLED_*";
+    std::string disabled = "--gtest_also_run_disabled_tests";
+    char *argv[] = {self.data(), filter.data(), disabled.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {

@@ -45,9 +45,15 @@ bool set_log_level(const std::string &level) {
     for (const auto &[name, rank] : kLevels) {
         if (level == name) {
             const int keep = rank;
+            // The engine's warnings come through the sink too, and are shown at every level
+            // (a missing sound card is news to the user), in the engine's own form.
+            ::set_log_level(2);
             rv::set_log_sink([keep](const rv::LogLine &line) {
                 const int line_rank = line.level == 2 ? 1 : line.level == 1 ? 2 : line.level;
-                if (line_rank <= keep) {
+                if (line.tag == "ORVELLAPLAYER" && line_rank <= 2) {
+                    print_error("orvellaplayer: " + std::string(line.letter) + " " +
+                                std::string(line.message));
+                } else if (line_rank <= keep) {
                     print_error(std::string(line.header) + " " + std::string(line.message));
                 }
             });
