@@ -35,6 +35,7 @@ constexpr int kIoBufferSize = 32 * 1024;
 constexpr std::int64_t kTailBytes = 64 * 1024;
 constexpr std::size_t kTailSlack = 4096;
 constexpr long long kMaxMetaint = 1 << 20;
+constexpr std::int64_t kRelayLength = 0x7fffffff;
 constexpr std::size_t kMaxIcyMarks = 64;  // titles not yet reached by the reader
 
 struct EasyFree {
@@ -98,6 +99,7 @@ struct Fetcher::Transfer {
     std::unique_ptr<CURL, EasyFree> easy;
     std::unique_ptr<curl_slist, ListFree> resolve;
     std::unique_ptr<curl_slist, ListFree> headers;
+    std::unique_ptr<curl_slist, ListFree> aliases;
     std::uint64_t generation = 0;  // restart_ when it began
     std::int64_t from = 0;
     std::int64_t skip = 0;  // bytes of this answer we have already (a server without ranges)
@@ -179,6 +181,11 @@ bool Fetcher::start_transfer(Transfer &t) {
     // ignore the header. on_body() takes the blocks out again.
     t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 1"));
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
+    // SHOUTcast v1 answers with its own status line; without the alias libcurl takes the
+    // answer for HTTP/0.9 and refuses it. Only the success line is an alias: any other
+    // ICY status stays a failure.
+    t.aliases.reset(curl_slist_append(nullptr, "ICY 200"));
+    curl_easy_setopt(e, CURLOPT_HTTP200ALIASES, t.aliases.get());
     if (t.from > 0) {
         const std::string range = std::to_string(t.from) + "-";
         curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
@@ -369,10 +376,12 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     char *location = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
     head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
-    if (head_.size == 0 || t.metaint > 0) {  // a length with ICY blocks is not the audio's
+    head_.ranges = status == 206 || t.accept_ranges;
+    // A length with ICY blocks is not the audio's; one of 2 GiB or more from a host that
+    // does not range is a relay's stand-in for "endless" (a live station), not a file.
+    if (head_.size == 0 || t.metaint > 0 || (!head_.ranges && head_.size >= kRelayLength)) {
         head_.size = -1;
     }
-    head_.ranges = status == 206 || t.accept_ranges;
     head_.no_ranges = t.refuse_ranges;
     head_.icy = t.icy;
     head_.mime_type = type != nullptr ? type : "";
@@ -384,7 +393,7 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
     auto &t = *static_cast<Transfer *>(opaque);
     const std::size_t bytes = size * n;
     const std::string_view line(data, bytes);
-    if (starts_with_nocase(line, "HTTP/")) {  // a new answer (after a redirect, say)
+    if (starts_with_nocase(line, "HTTP/") || starts_with_nocase(line, "ICY ")) {  // a new answer
         t.accept_ranges = t.refuse_ranges = false;
         t.icy = false;
         t.metaint = 0;
@@ -449,7 +458,12 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
         const bool current = t.tail_generation == tail_generation_;
         long status = 0;
         curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        if (!current || status != 206 || tail_.size() + n > kTailBytes + kTailSlack) {
+        if (current && status == 200) {
+            head_.no_ranges = true;  // it sent the whole: the reader waits for the window
+        }
+        // Only the part asked for, from where it was asked for, is the end of this file.
+        if (!current || status != 206 || t.range_start != tail_start_ ||
+            tail_.size() + n > kTailBytes + kTailSlack) {
             t.rejected = true;
             return 0;
         }
@@ -555,8 +569,14 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         if (tail_state_ == Tail::Ready) {
             return AVERROR_EOF;
         }
-        if (tail_state_ == Tail::Failed) {
+        if (tail_state_ == Tail::Failed && !head_.no_ranges) {
             return AVERROR(EIO);
+        }
+        if (tail_state_ == Tail::Failed) {
+            // The host has no ranges after all: the end comes with the rest of the body.
+            in_tail_ = false;
+            read_pos_ = tail_pos_;
+            break;
         }
         if (!wait_locked(lock, interrupt)) {
             return AVERROR_EXIT;
@@ -689,8 +709,12 @@ const AVClass kFetchIoClass = fetch_io_class();
 
 }  // namespace
 
+IoOpaque io_opaque(void *self) {
+    return {&kFetchIoClass, self};
+}
+
 FetchIo::FetchIo(std::unique_ptr<Fetcher> fetcher, const AVIOInterruptCB &interrupt)
-    : opaque_{&kFetchIoClass, this}, fetcher_(std::move(fetcher)), interrupt_(interrupt) {}
+    : opaque_(io_opaque(this)), fetcher_(std::move(fetcher)), interrupt_(interrupt) {}
 
 FetchIo::~FetchIo() {
     if (io_ != nullptr) {
@@ -721,20 +745,20 @@ std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
     }
     const FetchHead head = io->fetcher_->head();
     io->io_->seekable = head.size > 0 && !head.no_ranges ? AVIO_SEEKABLE_NORMAL : 0;
-    // Every seek comes to the fetcher, which knows what is in hand: FFmpeg would otherwise
-    // read its way to a target up to 32 KiB ahead (a look at a short file's end for tags),
-    // waiting on bytes that may never come instead of fetching the end beside the buffer.
-    io->io_->direct = io->io_->seekable != 0 ? 1 : 0;
+    // Not `direct`: with every seek bypassing FFmpeg's buffer, the Ogg demuxer's page
+    // checksums (kept over that buffer) fail and Vorbis and Opus files cannot be opened.
+    // A short seek ahead is read through instead; a far one (an index at the end) still
+    // comes to the fetcher, which fetches the end beside the buffer.
     return io;
 }
 
 int FetchIo::read(void *opaque, std::uint8_t *buf, int size) {
-    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     return self->fetcher_->read(buf, size, &self->interrupt_);
 }
 
 std::int64_t FetchIo::seek(void *opaque, std::int64_t offset, int whence) {
-    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     const std::int64_t size = self->fetcher_->head().size;
     switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE:

@@ -139,6 +139,14 @@ class Fetcher {
     std::thread thread_;              // last member
 };
 
+// FFmpeg 5 looks for options on an AVIOContext's opaque as if it were a class: our readers
+// give it this, whose first member is an AVClass without options.
+struct IoOpaque {
+    const AVClass *cls;
+    void *self;
+};
+IoOpaque io_opaque(void *self);
+
 // An FFmpeg reader over a Fetcher (as MemoryIo is over bytes in memory). Sources with a
 // length are seekable; with a server without ranges FFmpeg is told they are not, so that
 // probes of the file's end do not re-read it whole.
@@ -160,12 +168,7 @@ class FetchIo {
     static int read(void *opaque, std::uint8_t *buf, int size);
     static std::int64_t seek(void *opaque, std::int64_t offset, int whence);
 
-    // FFmpeg 5 looks for options on an AVIOContext's opaque as if it were a class: the
-    // opaque is this struct, whose first member is an AVClass without options.
-    struct Opaque {
-        const AVClass *cls;
-        FetchIo *self;
-    } opaque_;
+    IoOpaque opaque_;
     std::unique_ptr<Fetcher> fetcher_;
     AVIOInterruptCB interrupt_;
     AVIOContext *io_ = nullptr;

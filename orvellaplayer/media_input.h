@@ -14,6 +14,7 @@ extern "C" {
 #include <string_view>
 #include <vector>
 
+#include "decrypt_io.h"
 #include "fetcher.h"
 #include "hls_variant.h"
 #include "memory_io.h"
@@ -152,7 +153,8 @@ class MediaInput {
     AVIOInterruptCB interrupt_;
     InputOptions options_;
     std::unique_ptr<FetchIo> fetch_;  // the source itself (or an HLS variant's playlist)
-    std::vector<std::unique_ptr<FetchIo>> requests_;  // opened by the demuxer, until it closes
+    std::vector<std::unique_ptr<FetchIo>> requests_;     // opened by the demuxer, until it closes
+    std::vector<std::unique_ptr<DecryptIo>> decrypted_;  // as requests_, its AES-128 segments
     std::unique_ptr<Fetcher> prefetched_;
     std::string playlist_;  // an HLS playlist as read, for the demuxer
     std::unique_ptr<MemoryIo> playlist_io_;

@@ -71,6 +71,11 @@ bool LinkServer::down() const {
     return t >= link_.outage_at_s && t < link_.outage_at_s + link_.outage_s;
 }
 
+bool LinkServer::refusing() const {
+    std::lock_guard lock(mu_);
+    return first_cut_ && link_.refuse_after_cut;
+}
+
 void LinkServer::accept_loop() {
     while (!stop_.load()) {
         pollfd p{listen_fd_, POLLIN, 0};
@@ -81,7 +86,7 @@ void LinkServer::accept_loop() {
         if (fd < 0) {
             continue;
         }
-        if (down() && link_.outage == Outage::CutAndRefuse) {
+        if ((down() && link_.outage == Outage::CutAndRefuse) || refusing()) {
             cut(fd);
             continue;
         }
@@ -131,9 +136,13 @@ void LinkServer::serve(int fd) {
     }
     std::string body;
     std::string mime;
+    bool first = false;
+    double live_s = 0;
     {
         std::lock_guard lock(mu_);
+        first = !first_request_;
         first_request_ = first_request_.value_or(Clock::now());
+        live_s = std::chrono::duration<double>(Clock::now() - *first_request_).count();
         requests_.push_back(request);
         auto it = files_.find(path);
         if (it != files_.end()) {
@@ -148,18 +157,26 @@ void LinkServer::serve(int fd) {
         return;
     }
     const auto size = static_cast<std::int64_t>(body.size());
+    const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
     std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
-    std::string answer = at > 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+    if (station) {
+        at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
+    }
+    std::string answer = link_.body == Body::Icy ? "ICY 200 OK\r\nicy-name: link\r\n"
+                         : at > 0 && !station    ? "HTTP/1.1 206 Partial Content\r\n"
+                                                 : "HTTP/1.1 200 OK\r\n";
     answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
     if (link_.body == Body::Chunked) {
         answer += "Transfer-Encoding: chunked\r\n";
-    } else {
+    } else if (link_.body == Body::FakeLength) {
+        answer += "Content-Length: 2147483647\r\n";
+    } else if (link_.body != Body::Icy) {
         answer += "Content-Length: " + std::to_string(size - at) + "\r\n";
     }
     if (link_.body == Body::Ranged) {
         answer += "Accept-Ranges: bytes\r\n";
     }
-    if (at > 0) {
+    if (at > 0 && !station) {
         answer += "Content-Range: bytes " + std::to_string(at) + "-" + std::to_string(size - 1) +
                   "/" + std::to_string(size) + "\r\n";
     }
@@ -168,10 +185,18 @@ void LinkServer::serve(int fd) {
         ::close(fd);
         return;
     }
+    const std::int64_t cut_at =
+        first && link_.cut_first_after >= 0 ? at + link_.cut_first_after : size;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
     auto last = Clock::now();
     while (at < size && !stop_.load()) {
+        if (at >= cut_at) {
+            std::lock_guard lock(mu_);
+            first_cut_ = true;
+            cut(fd);
+            return;
+        }
         std::this_thread::sleep_for(kTick);
         const auto now = Clock::now();
         if (down()) {
@@ -185,8 +210,8 @@ void LinkServer::serve(int fd) {
         tokens = std::min(tokens + link_.rate * std::chrono::duration<double>(now - last).count(),
                           link_.rate * 0.05);
         last = now;
-        const auto n =
-            static_cast<std::int64_t>(std::min<double>(tokens, static_cast<double>(size - at)));
+        const auto n = static_cast<std::int64_t>(
+            std::min<double>(tokens, static_cast<double>(std::min(size, cut_at) - at)));
         if (n <= 0) {
             continue;
         }
