@@ -36,6 +36,7 @@ class DecryptIo {
 
     // The plain text's reader (not seekable), owned by this object.
     AVIOContext *get() const { return io_; }
+    Fetcher &fetcher() const { return source_->fetcher(); }
 
   private:
     struct AesFree {

@@ -122,7 +122,8 @@ struct Fetcher::Transfer {
 
 Fetcher::Fetcher(FetchOptions options)
     : options_(std::move(options)),
-      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)) {
+      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)),
+      progress_at_(Clock::now()) {
     global_init();
     multi_ = curl_multi_init();
     thread_ = std::thread([this] { run(); });
@@ -246,7 +247,9 @@ void Fetcher::run() {
             if (main && paused_ && make_room_locked()) {
                 paused_ = false;
                 unpause = true;
+                progress_at_ = Clock::now();  // waiting for room is not being stuck
             }
+            give_up_if_stuck_locked();
         }
         if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
             std::lock_guard lock(mu_);
@@ -293,6 +296,18 @@ void Fetcher::run() {
     if (failed_ == 0 && multi == nullptr) {
         failed_ = AVERROR(ENOMEM);
     }
+    cv_.notify_all();
+}
+
+void Fetcher::give_up_if_stuck_locked() {
+    const bool wants = failed_ == 0 && end_ == End::None && !paused_ &&
+                       (head_.size < 0 || window_end_locked() < head_.size);
+    if (!wants || Clock::now() - progress_at_ < kGiveUpAfter) {
+        return;
+    }
+    failed_ = AVERROR(ETIMEDOUT);
+    why_ = "nothing came for " + std::to_string(kGiveUpAfter.count()) + " s";
+    end_ = End::Failed;
     cv_.notify_all();
 }
 
@@ -453,6 +468,9 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
     std::lock_guard lock(mu_);
     if (stop_) {
         return 0;
+    }
+    if (n > 0) {
+        progress_at_ = Clock::now();
     }
     if (t.tail) {
         const bool current = t.tail_generation == tail_generation_;
@@ -642,6 +660,7 @@ std::int64_t Fetcher::seek(std::int64_t pos) {
     icy_marks_.clear();
     window_start_ = read_pos_ = pos;
     end_ = End::None;
+    progress_at_ = Clock::now();
     ++restart_;
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
     return pos;
@@ -686,6 +705,11 @@ void Fetcher::set_limit(std::int64_t max_bytes) {
     std::lock_guard lock(mu_);
     max_bytes_ = std::max<std::int64_t>(max_bytes, 64 << 10);
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
+}
+
+Clock::time_point Fetcher::progress_at() const {
+    std::lock_guard lock(mu_);
+    return progress_at_;
 }
 
 std::size_t Fetcher::buffered_bytes() const {

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -25,6 +26,10 @@ namespace orv {
 
 constexpr std::int64_t kDefaultReadAheadBytes = 8 << 20;
 constexpr int kDefaultReadAheadSeconds = 240;
+// How long the engine keeps trying without a byte coming: a fetch that wants bytes gives
+// up with AVERROR(ETIMEDOUT) after it (whatever the phase: opening, playing, paused after
+// a seek), and a live source is reconnected for as long.
+constexpr std::chrono::seconds kGiveUpAfter{30};
 
 struct FetchOptions {
     std::string url;
@@ -79,6 +84,8 @@ class Fetcher {
     // A new bound for the buffer (for example once the bit rate tells what 4 minutes are).
     void set_limit(std::int64_t max_bytes);
     std::size_t buffered_bytes() const;
+    // When the last byte came (or the fetch began, was sent elsewhere, or found room).
+    std::chrono::steady_clock::time_point progress_at() const;
     // The ICY titles (the server's icy-metaint blocks, taken out of the body) whose audio
     // starts at or before byte `upto` of the source, in order; each is handed out once.
     std::vector<NowPlaying> take_now_playing(std::int64_t upto);
@@ -95,6 +102,8 @@ class Fetcher {
     void finish_tail(Transfer &t, int curl_code);
     void take_head_locked(Transfer &t, long status);
     bool make_room_locked();
+    // Ends a fetch that wants bytes and got none for kGiveUpAfter.
+    void give_up_if_stuck_locked();
     std::int64_t window_end_locked() const {
         return window_start_ + static_cast<std::int64_t>(window_.size());
     }
@@ -127,6 +136,7 @@ class Fetcher {
     std::string why_;
     End end_ = End::None;
     bool paused_ = false;  // the transfer waits for room
+    std::chrono::steady_clock::time_point progress_at_;
     // The source's last bytes, fetched apart when a reader looks there (see seek()).
     std::vector<std::uint8_t> tail_;
     std::int64_t tail_start_ = 0;

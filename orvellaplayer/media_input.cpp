@@ -242,7 +242,7 @@ int MediaInput::open(const InputOptions &options, int *av_error,
     int detail = open_demuxer(true, av_error);
     // The server answered, but the demuxer its type or URL named could not read it: a
     // wrong label, so the content decides after all.
-    if (detail != 0 && named_ && !interrupted()) {
+    if (detail != 0 && named_ && !interrupted() && *av_error != AVERROR(ETIMEDOUT)) {
         detail = open_demuxer(false, av_error);
     }
     if (detail != 0) {
@@ -681,6 +681,20 @@ bool MediaInput::ended_cleanly() const {
 bool MediaInput::is_network() const {
     return caller_io_ == nullptr &&
            (url_.rfind("http://", 0) == 0 || url_.rfind("https://", 0) == 0);
+}
+
+std::chrono::steady_clock::time_point MediaInput::progress_at() const {
+    std::chrono::steady_clock::time_point at{};
+    if (fetch_) {
+        at = fetch_->fetcher().progress_at();
+    }
+    for (const auto &io : requests_) {
+        at = std::max(at, io->fetcher().progress_at());
+    }
+    for (const auto &io : decrypted_) {
+        at = std::max(at, io->fetcher().progress_at());
+    }
+    return at;
 }
 
 std::int64_t MediaInput::bytes_fetched() const {

@@ -8,6 +8,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -97,6 +98,9 @@ class MediaInput {
     bool ended_cleanly() const;
     // The fetch of the source (null for local files and HLS): its buffer, its bound.
     Fetcher *fetcher() const { return fetch_ ? &fetch_->fetcher() : nullptr; }
+    // When the latest byte came from the network (the source's fetch or a request of its
+    // demuxer); the clock's epoch for a source read from a file or the caller.
+    std::chrono::steady_clock::time_point progress_at() const;
     // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata, a
     // station's ICY titles once the demuxer reaches their byte), in the order read: each
     // belongs to the PCM that read() gives after it was read.

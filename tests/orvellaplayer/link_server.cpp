@@ -187,6 +187,7 @@ void LinkServer::serve(int fd) {
     }
     const std::int64_t cut_at =
         first && link_.cut_first_after >= 0 ? at + link_.cut_first_after : size;
+    const double rate = !first && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
     auto last = Clock::now();
@@ -207,8 +208,8 @@ void LinkServer::serve(int fd) {
             last = now;
             continue;
         }
-        tokens = std::min(tokens + link_.rate * std::chrono::duration<double>(now - last).count(),
-                          link_.rate * 0.05);
+        tokens = std::min(tokens + rate * std::chrono::duration<double>(now - last).count(),
+                          std::max(rate * 0.05, 1.0));
         last = now;
         const auto n = static_cast<std::int64_t>(
             std::min<double>(tokens, static_cast<double>(std::min(size, cut_at) - at)));

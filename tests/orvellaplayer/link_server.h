@@ -36,6 +36,7 @@ class LinkServer {
         Body body = Body::Ranged;
         std::int64_t cut_first_after = -1;  // the first answer breaks off after these bytes
         bool refuse_after_cut = false;      // ... and every later connection is cut at once
+        double rate_after_cut = 0;          // > 0: the later connections' rate
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
     };
     struct Request {
