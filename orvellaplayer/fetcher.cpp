@@ -64,6 +64,13 @@ bool starts_with_nocase(std::string_view s, std::string_view prefix) {
            });
 }
 
+std::string header_value(std::string_view v) {
+    const std::size_t first = v.find_first_not_of(" \t");
+    const std::size_t last = v.find_last_not_of(" \t\r\n");
+    return first == std::string_view::npos ? std::string()
+                                           : std::string(v.substr(first, last - first + 1));
+}
+
 // "host:port:address" for CURLOPT_RESOLVE when the user's DNS server names the URL's host.
 std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort) {
     std::unique_ptr<CURLU, UrlFree> u(curl_url());
@@ -103,6 +110,7 @@ struct Fetcher::Transfer {
     std::uint64_t generation = 0;  // restart_ when it began
     std::int64_t from = 0;
     std::int64_t skip = 0;  // bytes of this answer we have already (a server without ranges)
+    bool ranged = true;     // it asks for `from` on (else for the whole, skipping to it)
     bool tail = false;      // it fetches the end into tail_, beside the window
     std::uint64_t tail_generation = 0;
     std::int64_t delivered = 0;
@@ -117,6 +125,8 @@ struct Fetcher::Transfer {
     std::optional<IcyStripper> stripper;
     std::int64_t range_start = -1;
     std::int64_t range_total = -1;
+    std::string etag;
+    std::string last_modified;
     char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -181,13 +191,20 @@ bool Fetcher::start_transfer(Transfer &t) {
     // Stations send their song titles in band only to a client that asks; other servers
     // ignore the header. on_body() takes the blocks out again.
     t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 1"));
+    if (t.from > 0 && t.ranged && !validator_.empty()) {
+        // A file changed since its first answer comes whole (200), not spliced on.
+        const std::string if_range = "If-Range: " + validator_;
+        if (!t.headers || curl_slist_append(t.headers.get(), if_range.c_str()) == nullptr) {
+            return false;
+        }
+    }
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
     // SHOUTcast v1 answers with its own status line; without the alias libcurl takes the
     // answer for HTTP/0.9 and refuses it. Only the success line is an alias: any other
     // ICY status stays a failure.
     t.aliases.reset(curl_slist_append(nullptr, "ICY 200"));
     curl_easy_setopt(e, CURLOPT_HTTP200ALIASES, t.aliases.get());
-    if (t.from > 0) {
+    if (t.from > 0 && t.ranged) {
         const std::string range = std::to_string(t.from) + "-";
         curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     }
@@ -218,6 +235,7 @@ void Fetcher::run() {
         t->from = from;
         t->tail = is_tail;
         t->tail_generation = tail_generation_;
+        t->ranged = is_tail || !head_.no_ranges;
     };
     while (multi != nullptr) {
         bool unpause = false;
@@ -370,6 +388,22 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         }
         return;
     }
+    curl_off_t length = -1;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (head_ready_ && status == 206 && t.range_start < 0) {
+        // A part that does not say where it starts cannot be placed: read the whole again.
+        t.rejected = true;
+        t.retry = true;
+        head_.no_ranges = true;
+        return;
+    }
+    if (head_ready_ && !same_source_locked(t, status, length)) {
+        // Bytes of another file would be spliced onto ours: the source is lost.
+        t.rejected = true;
+        failed_ = AVERROR(ESTALE);
+        why_ = "the source changed while it was read";
+        return;
+    }
     if (status == 206 && t.range_start >= 0) {
         t.skip = t.from - t.range_start;
         if (t.skip < 0) {  // more than asked for is fine, a gap is not
@@ -384,13 +418,16 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     if (head_ready_) {
         return;
     }
-    curl_off_t length = -1;
-    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    // Kept to make sure that a resume continues this very file.
+    etag_ = t.etag;
+    validator_ = !t.etag.empty() && !starts_with_nocase(t.etag, "W/") ? t.etag : t.last_modified;
     char *type = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_TYPE, &type);
     char *location = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
-    head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
+    head_.size = status == 206 && t.range_start >= 0 ? t.range_total
+                 : length >= 0                       ? t.from + length
+                                                     : -1;
     head_.ranges = status == 206 || t.accept_ranges;
     // A length with ICY blocks is not the audio's; one of 2 GiB or more from a host that
     // does not range is a relay's stand-in for "endless" (a live station), not a file.
@@ -404,6 +441,15 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     head_ready_ = true;
 }
 
+bool Fetcher::same_source_locked(const Transfer &t, long status, std::int64_t length) const {
+    if (status == 206) {  // its total must be ours
+        return t.range_total < 0 || head_.size < 0 || t.range_total == head_.size;
+    }
+    // A whole answer to a resume: the host has no ranges, or (If-Range) the file changed.
+    return (etag_.empty() || t.etag.empty() || t.etag == etag_) &&
+           (head_.size < 0 || length < 0 || length == head_.size);
+}
+
 std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void *opaque) {
     auto &t = *static_cast<Transfer *>(opaque);
     const std::size_t bytes = size * n;
@@ -413,6 +459,12 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
         t.icy = false;
         t.metaint = 0;
         t.range_start = t.range_total = -1;
+        t.etag.clear();
+        t.last_modified.clear();
+    } else if (starts_with_nocase(line, "etag:")) {
+        t.etag = header_value(line.substr(5));
+    } else if (starts_with_nocase(line, "last-modified:")) {
+        t.last_modified = header_value(line.substr(14));
     } else if (starts_with_nocase(line, "accept-ranges:")) {
         t.accept_ranges = line.find("bytes") != std::string_view::npos;
         t.refuse_ranges = line.find("none") != std::string_view::npos;
@@ -476,12 +528,12 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
         const bool current = t.tail_generation == tail_generation_;
         long status = 0;
         curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        if (current && status == 200) {
+        if (current && status == 200 && same_source_locked(t, status, -1)) {
             head_.no_ranges = true;  // it sent the whole: the reader waits for the window
         }
         // Only the part asked for, from where it was asked for, is the end of this file.
         if (!current || status != 206 || t.range_start != tail_start_ ||
-            tail_.size() + n > kTailBytes + kTailSlack) {
+            !same_source_locked(t, status, -1) || tail_.size() + n > kTailBytes + kTailSlack) {
             t.rejected = true;
             return 0;
         }

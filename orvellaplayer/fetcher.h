@@ -101,6 +101,8 @@ class Fetcher {
     bool finish_transfer(Transfer &t, int curl_code);
     void finish_tail(Transfer &t, int curl_code);
     void take_head_locked(Transfer &t, long status);
+    // Whether a resumed answer continues the file of the first answer.
+    bool same_source_locked(const Transfer &t, long status, std::int64_t length) const;
     bool make_room_locked();
     // Ends a fetch that wants bytes and got none for kGiveUpAfter.
     void give_up_if_stuck_locked();
@@ -132,7 +134,9 @@ class Fetcher {
     std::uint64_t restart_ = 0;  // bumped by a seek outside the window
     bool head_ready_ = false;
     FetchHead head_;
-    int failed_ = 0;  // AVERROR once the source cannot be had
+    std::string etag_;       // of the first answer
+    std::string validator_;  // its strong ETag, else Last-Modified: a resume's If-Range
+    int failed_ = 0;         // AVERROR once the source cannot be had
     std::string why_;
     End end_ = End::None;
     bool paused_ = false;  // the transfer waits for room

@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Body = LinkServer::Body;
+using Resume = LinkServer::Resume;
 
 constexpr int kRate = 48000;  // every file is encoded at it, mono
 constexpr double kToneS = 2.5;
@@ -59,6 +60,7 @@ struct Row {
     bool refuse_after_cut = false;
     double speed = 4;     // the link's rate in times the file's byte rate
     double reread_s = 0;  // > 0: after the cut, what was had takes this long to come again
+    Resume resume = Resume::AsAsked;
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -86,6 +88,13 @@ const Row kRows[] = {
     // again: still progress, so the file is heard to its end.
     {"mp3_cut_host_ignores_range_slow_reread", kMp3, Body::NoRanges, Expect::Whole, 0.75, false, 4,
      36},
+    {"mp3_resume_206_earlier_start", kMp3, Body::Ranged, Expect::Whole, 0.5, false, 4, 0,
+     Resume::EarlierStart},
+    {"mp3_resume_206_without_content_range", kMp3, Body::Ranged, Expect::Whole, 0.5, false, 4, 0,
+     Resume::NoContentRange},
+    // Another file of the same length behind the same URL after the cut: not spliced on.
+    {"mp3_resume_file_changed", kMp3, Body::Ranged, Expect::Error, 0.5, false, 4, 0,
+     Resume::FileChanged},
     {"hls_aes128", kHlsAes, Body::Ranged, Expect::Whole},
     {"mp3_shoutcast_icy_200", kMp3, Body::Icy, Expect::Live},
     {"mp3_relay_fake_length_cut", kMp3, Body::FakeLength, Expect::Live, 0.15},
@@ -109,7 +118,7 @@ using Files = std::map<std::string, std::vector<std::uint8_t>>;
 
 // The row's tone as the encoder writes it, by file name: the file itself, or a playlist
 // with its segments and key (named relative to the playlist).
-Files encode(const Row &row, double seconds) {
+Files encode(const Row &row, double seconds, double hz) {
     const fs::path dir =
         fs::temp_directory_path() / ("orv-conf-" + std::to_string(getpid()) + "-" + row.label);
     fs::create_directories(dir);
@@ -119,8 +128,7 @@ Files encode(const Row &row, double seconds) {
     std::snprintf(command, sizeof command,
                   "cd '%s' && '%s' -nostdin -hide_banner -loglevel error -y -f lavfi -i "
                   "sine=frequency=%g:duration=%g:sample_rate=%d -ac 1 %s tone.%s",
-                  dir.c_str(), FFMPEG_PATH, pitch(row), seconds, kRate, row.codec.args,
-                  row.codec.ext);
+                  dir.c_str(), FFMPEG_PATH, hz, seconds, kRate, row.codec.args, row.codec.ext);
     EXPECT_EQ(std::system(command), 0) << command;
     Files files;
     for (const auto &entry : fs::directory_iterator(dir)) {
@@ -139,18 +147,22 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
     const bool live = row.expect == Expect::Live;
     // A station's audio outlasts what the row listens to.
     const double seconds = live ? 4 * kToneS : kToneS;
-    const Files files = encode(row, seconds);
+    Files files = encode(row, seconds, pitch(row));
     const std::string name = std::string("tone.") + row.codec.ext;
+    if (row.resume == Resume::FileChanged) {
+        files[name + "~2"] = encode(row, seconds, pitch(row) + 1000)[name];
+    }
     ASSERT_TRUE(files.contains(name));
     double bytes = 0;
     for (const auto &[file, data] : files) {
-        bytes += static_cast<double>(data.size());
+        bytes += file.ends_with("~2") ? 0 : static_cast<double>(data.size());
     }
     LinkServer::Link link;
     link.body = row.body;
     link.rate = row.speed * bytes / seconds;
     link.live_rate = bytes / seconds;
     link.refuse_after_cut = row.refuse_after_cut;
+    link.resume = row.resume;
     if (row.cut_first_at >= 0) {  // at least past the head and the first frames
         link.cut_first_after = std::max<std::int64_t>(
             8192, static_cast<std::int64_t>(row.cut_first_at * static_cast<double>(bytes)));

@@ -134,9 +134,14 @@ void LinkServer::serve(int fd) {
         std::sscanf(head.c_str() + at, "Range: bytes=%lld-", &from);
         request.range_from = from;
     }
+    std::string if_range;
+    if (const auto at = head.find("If-Range: "); at != std::string::npos) {
+        if_range = head.substr(at + 10, head.find("\r\n", at) - at - 10);
+    }
     std::string body;
     std::string mime;
     bool first = false;
+    bool changed = false;
     double live_s = 0;
     {
         std::lock_guard lock(mu_);
@@ -144,7 +149,8 @@ void LinkServer::serve(int fd) {
         first_request_ = first_request_.value_or(Clock::now());
         live_s = std::chrono::duration<double>(Clock::now() - *first_request_).count();
         requests_.push_back(request);
-        auto it = files_.find(path);
+        changed = first_cut_ && link_.resume == Resume::FileChanged;
+        auto it = files_.find(changed ? std::string(path) + "~2" : std::string(path));
         if (it != files_.end()) {
             body.assign(it->second.first.begin(), it->second.first.end());
             mime = it->second.second;
@@ -159,8 +165,13 @@ void LinkServer::serve(int fd) {
     const auto size = static_cast<std::int64_t>(body.size());
     const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
     std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
+    const std::string etag = changed ? "\"2\"" : "\"1\"";
     if (station) {
         at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
+    } else if (at > 0 && link_.resume == Resume::EarlierStart) {
+        at = std::max<std::int64_t>(0, at - 4096);
+    } else if (!if_range.empty() && if_range != etag) {
+        at = 0;
     }
     std::string answer = link_.body == Body::Icy ? "ICY 200 OK\r\nicy-name: link\r\n"
                          : at > 0 && !station    ? "HTTP/1.1 206 Partial Content\r\n"
@@ -176,7 +187,10 @@ void LinkServer::serve(int fd) {
     if (link_.body == Body::Ranged) {
         answer += "Accept-Ranges: bytes\r\n";
     }
-    if (at > 0 && !station) {
+    if (link_.body == Body::Ranged) {
+        answer += "ETag: " + etag + "\r\n";
+    }
+    if (at > 0 && !station && link_.resume != Resume::NoContentRange) {
         answer += "Content-Range: bytes " + std::to_string(at) + "-" + std::to_string(size - 1) +
                   "/" + std::to_string(size) + "\r\n";
     }

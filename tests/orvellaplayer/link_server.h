@@ -28,6 +28,10 @@ class LinkServer {
     // 2147483647", no ranges. Both send from the live clock (seconds since the first
     // request times `live_rate`, in bytes per second) and ignore Range.
     enum class Body { Ranged, NoRanges, Chunked, Icy, FakeLength };
+    // How a resumed request (Range) is answered: as asked; a 206 from 4 KiB before the byte
+    // asked for; a 206 without Content-Range; or, the file having changed after the cut
+    // (another ETag), the new file's part, or its whole when If-Range names the old one.
+    enum class Resume { AsAsked, EarlierStart, NoContentRange, FileChanged };
     struct Link {
         double rate = 96 * 1024;  // bytes per second
         double outage_at_s = -1;  // < 0: no outage
@@ -37,6 +41,7 @@ class LinkServer {
         std::int64_t cut_first_after = -1;  // the first answer breaks off after these bytes
         bool refuse_after_cut = false;      // ... and every later connection is cut at once
         double rate_after_cut = 0;          // > 0: the later connections' rate
+        Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
     };
     struct Request {
