@@ -168,6 +168,7 @@ void LinkServer::serve(int fd) {
     const std::string etag = changed ? "\"2\"" : "\"1\"";
     if (station) {
         at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
+        at -= at % link_.frame_bytes;
     } else if (at > 0 && link_.resume == Resume::EarlierStart) {
         at = std::max<std::int64_t>(0, at - 4096);
     } else if (!if_range.empty() && if_range != etag) {

@@ -43,6 +43,7 @@ class LinkServer {
         double rate_after_cut = 0;          // > 0: the later connections' rate
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
+        std::int64_t frame_bytes = 1;       // ... which sends whole frames of this size
     };
     struct Request {
         std::string path;
