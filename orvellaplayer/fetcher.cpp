@@ -639,11 +639,9 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         if (tail_state_ == Tail::Ready) {
             return AVERROR_EOF;
         }
-        if (tail_state_ == Tail::Failed && !head_.no_ranges) {
-            return AVERROR(EIO);
-        }
         if (tail_state_ == Tail::Failed) {
-            // The host has no ranges after all: the end comes with the rest of the body.
+            // The end comes with the rest of the body instead (the host has no ranges
+            // after all, or refused this one request): the reader waits for the window.
             in_tail_ = false;
             read_pos_ = tail_pos_;
             break;

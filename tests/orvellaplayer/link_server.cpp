@@ -143,9 +143,16 @@ void LinkServer::serve(int fd) {
     bool first = false;
     bool changed = false;
     double live_s = 0;
+    Plan plan;
     {
         std::lock_guard lock(mu_);
         first = !first_request_;
+        plan.rate =
+            !first && first_cut_ && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
+        plan.cut_after = first ? link_.cut_first_after : -1;
+        if (link_.plan) {
+            plan = link_.plan(static_cast<int>(requests_.size()));
+        }
         first_request_ = first_request_.value_or(Clock::now());
         live_s = std::chrono::duration<double>(Clock::now() - *first_request_).count();
         requests_.push_back(request);
@@ -156,11 +163,25 @@ void LinkServer::serve(int fd) {
             mime = it->second.second;
         }
     }
-    if (body.empty()) {
-        send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
-                 63);
+    if (plan.refuse) {
+        cut(fd);
+        return;
+    }
+    for (auto until = Clock::now() + std::chrono::duration<double>(plan.stall_s);
+         Clock::now() < until && !stop_.load();) {
+        std::this_thread::sleep_for(kTick);
+    }
+    if (body.empty() || plan.status != 200) {
+        const std::string status =
+            body.empty() ? "404 Not Found" : std::to_string(plan.status) + " No";
+        const std::string answer =
+            "HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        send_all(fd, answer.data(), answer.size());
         ::close(fd);
         return;
+    }
+    if (plan.ignore_range) {
+        from = -1;
     }
     const auto size = static_cast<std::int64_t>(body.size());
     const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
@@ -200,9 +221,8 @@ void LinkServer::serve(int fd) {
         ::close(fd);
         return;
     }
-    const std::int64_t cut_at =
-        first && link_.cut_first_after >= 0 ? at + link_.cut_first_after : size;
-    const double rate = !first && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
+    const std::int64_t cut_at = plan.cut_after >= 0 ? at + plan.cut_after : size;
+    const double rate = plan.rate;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
     auto last = Clock::now();

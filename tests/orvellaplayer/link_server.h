@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,15 @@ class LinkServer {
     // asked for; a 206 without Content-Range; or, the file having changed after the cut
     // (another ETag), the new file's part, or its whole when If-Range names the old one.
     enum class Resume { AsAsked, EarlierStart, NoContentRange, FileChanged };
+    // What one connection does.
+    struct Plan {
+        double rate = 0;              // bytes per second
+        std::int64_t cut_after = -1;  // body bytes sent before the connection is cut
+        double stall_s = 0;           // silent this long before answering
+        bool refuse = false;          // cut at once
+        bool ignore_range = false;    // the whole body, whatever was asked
+        int status = 200;             // another: that status, without a body
+    };
     struct Link {
         double rate = 96 * 1024;  // bytes per second
         double outage_at_s = -1;  // < 0: no outage
@@ -44,6 +54,8 @@ class LinkServer {
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
         std::int64_t frame_bytes = 1;       // ... which sends whole frames of this size
+        // Decides each connection (numbered from 0) instead of the fields above.
+        std::function<Plan(int connection)> plan;
     };
     struct Request {
         std::string path;
