@@ -147,8 +147,7 @@ void LinkServer::serve(int fd) {
     {
         std::lock_guard lock(mu_);
         first = !first_request_;
-        plan.rate =
-            !first && first_cut_ && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
+        plan.rate = !first && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
         plan.cut_after = first ? link_.cut_first_after : -1;
         if (link_.plan) {
             plan = link_.plan(static_cast<int>(requests_.size()));

@@ -50,7 +50,7 @@ class LinkServer {
         Body body = Body::Ranged;
         std::int64_t cut_first_after = -1;  // the first answer breaks off after these bytes
         bool refuse_after_cut = false;      // ... and every later connection is cut at once
-        double rate_after_cut = 0;          // > 0: the later connections' rate
+        double rate_after_cut = 0;          // > 0: every later connection's rate
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
         std::int64_t frame_bytes = 1;       // ... which sends whole frames of this size
