@@ -378,6 +378,7 @@ int MediaInput::take_playlist(AVFormatContext *raw, std::string &open_url) {
         if (!fetch_) {
             return rc;
         }
+        open_url = fetch_->fetcher().head().location;  // the variant's own redirects, too
         raw->pb = fetch_->get();
         return 0;
     }

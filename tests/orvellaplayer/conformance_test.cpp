@@ -55,6 +55,11 @@ const Codec kHlsAes{
     "-hls_key_info_file keyinfo -hls_segment_filename seg%d.ts",
     "m3u8", "application/vnd.apple.mpegurl"};
 
+const Codec kHls{
+    "-c:a aac -b:a 64k -f hls -hls_time 1 -hls_playlist_type vod "
+    "-hls_segment_filename seg%d.ts",
+    "m3u8", "application/vnd.apple.mpegurl"};
+
 struct Row {
     const char *label;
     Codec codec;
@@ -65,6 +70,7 @@ struct Row {
     double speed = 4;     // the link's rate in times the file's byte rate
     double reread_s = 0;  // > 0: after the cut, what was had takes this long to come again
     Resume resume = Resume::AsAsked;
+    bool redirected_variant = false;  // a master whose variant is redirected elsewhere
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -100,6 +106,9 @@ const Row kRows[] = {
     {"mp3_resume_file_changed", kMp3, Body::Ranged, Expect::Error, 0.5, false, 4, 0,
      Resume::FileChanged},
     {"hls_aes128", kHlsAes, Body::Ranged, Expect::Whole},
+    // Its segments are relative to where the variant really is.
+    {"hls_redirected_variant", kHls, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked,
+     true},
     {"mp3_shoutcast_icy_200", kMp3Live, Body::Icy, Expect::Live},
     {"mp3_relay_fake_length_cut", kMp3Live, Body::FakeLength, Expect::Live, 0.15},
     {"mp3_cut_in_open_then_refused", kMp3High, Body::Ranged, Expect::Error, 0, true},
@@ -162,6 +171,16 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
         bytes += file.ends_with("~2") ? 0 : static_cast<double>(data.size());
     }
     LinkServer::Link link;
+    if (row.redirected_variant) {
+        Files moved;
+        for (auto &[file, data] : files) {
+            moved[(file == name ? "sub/v.m3u8" : "sub/" + file)] = std::move(data);
+        }
+        const std::string master = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\nv.m3u8\n";
+        moved[name] = {master.begin(), master.end()};
+        files = std::move(moved);
+        link.redirects["v.m3u8"] = "/sub/v.m3u8";
+    }
     link.body = row.body;
     link.rate = row.speed * bytes / seconds;
     link.live_rate = bytes / seconds;

@@ -170,11 +170,18 @@ void LinkServer::serve(int fd) {
          Clock::now() < until && !stop_.load();) {
         std::this_thread::sleep_for(kTick);
     }
-    if (body.empty() || plan.status != 200) {
+    if ((body.empty() && !link_.redirects.contains(path)) || plan.status != 200) {
         const std::string status =
             body.empty() ? "404 Not Found" : std::to_string(plan.status) + " No";
         const std::string answer =
             "HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        send_all(fd, answer.data(), answer.size());
+        ::close(fd);
+        return;
+    }
+    if (const auto to = link_.redirects.find(path); to != link_.redirects.end()) {
+        const std::string answer = "HTTP/1.1 302 Found\r\nLocation: " + to->second +
+                                   "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         send_all(fd, answer.data(), answer.size());
         ::close(fd);
         return;
