@@ -100,6 +100,19 @@ std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort
 
 }  // namespace
 
+bool fetchable_url(std::string_view url) {
+    std::unique_ptr<CURLU, UrlFree> u(curl_url());
+    char *raw = nullptr;
+    if (!u ||
+        curl_url_set(u.get(), CURLUPART_URL, std::string(url).c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+            CURLUE_OK ||
+        curl_url_get(u.get(), CURLUPART_SCHEME, &raw, 0) != CURLUE_OK) {
+        return false;
+    }
+    const std::unique_ptr<char, TextFree> scheme(raw);
+    return std::string_view(scheme.get()) == "http" || std::string_view(scheme.get()) == "https";
+}
+
 // One attempt at the resource, from byte `from` on.
 struct Fetcher::Transfer {
     Fetcher *owner = nullptr;

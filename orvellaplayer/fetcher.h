@@ -17,6 +17,7 @@ extern "C" {
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,6 +39,11 @@ struct FetchOptions {
     std::string dns_server;  // "a.b.c.d[:port]": the URL's host is asked of it; empty: system
     std::int64_t max_bytes = kDefaultReadAheadBytes;  // the buffer's bound
 };
+
+// The one rule for every URL the engine fetches (play URLs, prefetches, playlist entries,
+// segments, keys): an absolute http or https URL, the scheme in any case, as libcurl
+// parses it. Any thread.
+bool fetchable_url(std::string_view url);
 
 // What the server said in its first answer.
 struct FetchHead {

@@ -185,7 +185,7 @@ int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *u
             return AVERROR(EINVAL);
         }
     }
-    if (name.rfind("http://", 0) != 0 && name.rfind("https://", 0) != 0) {
+    if (!fetchable_url(name)) {
         // Only the network a radio needs: no local files, pipes or other protocols named
         // by a playlist or a redirect.
         error("refused to open %s: not http or https", loggable_url(url).c_str());
@@ -680,8 +680,7 @@ bool MediaInput::ended_cleanly() const {
 }
 
 bool MediaInput::is_network() const {
-    return caller_io_ == nullptr &&
-           (url_.rfind("http://", 0) == 0 || url_.rfind("https://", 0) == 0);
+    return caller_io_ == nullptr && fetchable_url(url_);
 }
 
 std::chrono::steady_clock::time_point MediaInput::progress_at() const {

@@ -71,6 +71,7 @@ struct Row {
     double reread_s = 0;  // > 0: after the cut, what was had takes this long to come again
     Resume resume = Resume::AsAsked;
     bool redirected_variant = false;  // a master whose variant is redirected elsewhere
+    const char *scheme = "http";      // as the play URL spells it
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -92,6 +93,8 @@ const Row kRows[] = {
     {"flac_without_ranges", kFlac, Body::NoRanges, Expect::Whole},
     {"wav_without_ranges", kWav, Body::NoRanges, Expect::Whole},
     {"mp3_chunked", kMp3, Body::Chunked, Expect::Unsized},
+    {"mp3_scheme_in_capitals", kMp3, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked,
+     false, "HTTP"},
     {"mp3_cut_resumed", kMp3, Body::Ranged, Expect::Whole, 0.5},
     {"mp3_cut_host_ignores_range", kMp3, Body::NoRanges, Expect::Whole, 0.5, false, 1.5},
     // The output runs dry for longer than the give-up time while the bytes it had come
@@ -203,7 +206,8 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
                                 : "application/octet-stream");
     }
     Capture capture(row.label);
-    IjkMediaPlayer_setDataSourceAndHeaders(server.url(name).c_str());
+    const std::string url = row.scheme + server.url(name).substr(4);
+    IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
     ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
     if (row.expect == Expect::Error) {
         EXPECT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, -1,
