@@ -356,6 +356,7 @@ bool Fetcher::finish_transfer(Transfer &t, int curl_code) {
     if (t.generation != restart_) {
         return false;
     }
+    flowing_ = false;
     const auto code = static_cast<CURLcode>(curl_code);
     if (code == CURLE_OK && !t.began && !t.rejected) {
         long status = 0;
@@ -589,6 +590,7 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
         }
     }
     window_.insert(window_.end(), data + skipped, data + skipped + take);
+    flowing_ = true;
     t.delivered += static_cast<std::int64_t>(take);
     if (take > 0) {
         cv_.notify_all();
@@ -651,6 +653,9 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         }
         if (tail_state_ == Tail::Ready) {
             return AVERROR_EOF;
+        }
+        if (tail_state_ == Tail::Failed && !head_.no_ranges && !flowing_) {
+            return AVERROR(EIO);  // nothing else brings the end now: do without it
         }
         if (tail_state_ == Tail::Failed) {
             // The end comes with the rest of the body instead (the host has no ranges
@@ -722,8 +727,12 @@ std::int64_t Fetcher::seek(std::int64_t pos) {
     window_.clear();
     icy_marks_.clear();
     window_start_ = read_pos_ = pos;
+    // A fetch that was done or waiting for room was not stuck: its clock starts now. One
+    // that was waiting for bytes keeps it, however often a demuxer seeks about.
+    if (end_ != End::None || paused_) {
+        progress_at_ = Clock::now();
+    }
     end_ = End::None;
-    progress_at_ = Clock::now();
     ++restart_;
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
     return pos;
@@ -832,10 +841,10 @@ std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
     }
     const FetchHead head = io->fetcher_->head();
     io->io_->seekable = head.size > 0 && !head.no_ranges ? AVIO_SEEKABLE_NORMAL : 0;
-    // Not `direct`: with every seek bypassing FFmpeg's buffer, the Ogg demuxer's page
-    // checksums (kept over that buffer) fail and Vorbis and Opus files cannot be opened.
-    // A short seek ahead is read through instead; a far one (an index at the end) still
-    // comes to the fetcher, which fetches the end beside the buffer.
+    // Every seek comes to the fetcher, which knows what is in hand: FFmpeg would otherwise
+    // read its way to a target up to 32 KiB ahead (a look at a short file's end for tags),
+    // waiting on bytes that may never come instead of fetching the end beside the buffer.
+    io->io_->direct = io->io_->seekable != 0 ? 1 : 0;
     return io;
 }
 

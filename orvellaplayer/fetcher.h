@@ -145,7 +145,8 @@ class Fetcher {
     int failed_ = 0;         // AVERROR once the source cannot be had
     std::string why_;
     End end_ = End::None;
-    bool paused_ = false;  // the transfer waits for room
+    bool paused_ = false;   // the transfer waits for room
+    bool flowing_ = false;  // the body is coming (the window's transfer brought bytes)
     std::chrono::steady_clock::time_point progress_at_;
     // The source's last bytes, fetched apart when a reader looks there (see seek()).
     std::vector<std::uint8_t> tail_;

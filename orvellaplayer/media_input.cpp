@@ -328,6 +328,11 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         return ORV_ERROR_OPEN;
     }
     named_ = format != nullptr;
+    if (fetch_ && named_ && std::string_view(format->name) == "ogg") {
+        // The Ogg demuxer keeps its page checksums over FFmpeg's buffer, which a seek
+        // that bypasses it breaks: every Vorbis or Opus file failed with "CRC mismatch".
+        fetch_->get()->direct = 0;
+    }
     AVDictionary *opts = demuxer_options_owner.release();
     if (caller_io_ == nullptr && !is_network()) {
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
