@@ -81,7 +81,7 @@ void Engine::prefetch(const char *url) {
     }
     prefetch_.reset();
     prefetch_url_.clear();
-    if (next.rfind("http://", 0) != 0 && next.rfind("https://", 0) != 0) {
+    if (!fetchable_url(next)) {
         return;
     }
     prefetch_ = start_fetch(input_options_locked(next), next);

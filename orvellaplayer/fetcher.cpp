@@ -35,6 +35,7 @@ constexpr int kIoBufferSize = 32 * 1024;
 constexpr std::int64_t kTailBytes = 64 * 1024;
 constexpr std::size_t kTailSlack = 4096;
 constexpr long long kMaxMetaint = 1 << 20;
+constexpr std::int64_t kRelayLength = 0x7fffffff;
 constexpr std::size_t kMaxIcyMarks = 64;  // titles not yet reached by the reader
 
 struct EasyFree {
@@ -61,6 +62,13 @@ bool starts_with_nocase(std::string_view s, std::string_view prefix) {
                return std::tolower(static_cast<unsigned char>(a)) ==
                       std::tolower(static_cast<unsigned char>(b));
            });
+}
+
+std::string header_value(std::string_view v) {
+    const std::size_t first = v.find_first_not_of(" \t");
+    const std::size_t last = v.find_last_not_of(" \t\r\n");
+    return first == std::string_view::npos ? std::string()
+                                           : std::string(v.substr(first, last - first + 1));
 }
 
 // "host:port:address" for CURLOPT_RESOLVE when the user's DNS server names the URL's host.
@@ -92,15 +100,30 @@ std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort
 
 }  // namespace
 
+bool fetchable_url(std::string_view url) {
+    std::unique_ptr<CURLU, UrlFree> u(curl_url());
+    char *raw = nullptr;
+    if (!u ||
+        curl_url_set(u.get(), CURLUPART_URL, std::string(url).c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+            CURLUE_OK ||
+        curl_url_get(u.get(), CURLUPART_SCHEME, &raw, 0) != CURLUE_OK) {
+        return false;
+    }
+    const std::unique_ptr<char, TextFree> scheme(raw);
+    return std::string_view(scheme.get()) == "http" || std::string_view(scheme.get()) == "https";
+}
+
 // One attempt at the resource, from byte `from` on.
 struct Fetcher::Transfer {
     Fetcher *owner = nullptr;
     std::unique_ptr<CURL, EasyFree> easy;
     std::unique_ptr<curl_slist, ListFree> resolve;
     std::unique_ptr<curl_slist, ListFree> headers;
+    std::unique_ptr<curl_slist, ListFree> aliases;
     std::uint64_t generation = 0;  // restart_ when it began
     std::int64_t from = 0;
     std::int64_t skip = 0;  // bytes of this answer we have already (a server without ranges)
+    bool ranged = true;     // it asks for `from` on (else for the whole, skipping to it)
     bool tail = false;      // it fetches the end into tail_, beside the window
     std::uint64_t tail_generation = 0;
     std::int64_t delivered = 0;
@@ -115,12 +138,15 @@ struct Fetcher::Transfer {
     std::optional<IcyStripper> stripper;
     std::int64_t range_start = -1;
     std::int64_t range_total = -1;
+    std::string etag;
+    std::string last_modified;
     char error[CURL_ERROR_SIZE] = {};
 };
 
 Fetcher::Fetcher(FetchOptions options)
     : options_(std::move(options)),
-      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)) {
+      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)),
+      progress_at_(Clock::now()) {
     global_init();
     multi_ = curl_multi_init();
     thread_ = std::thread([this] { run(); });
@@ -178,8 +204,20 @@ bool Fetcher::start_transfer(Transfer &t) {
     // Stations send their song titles in band only to a client that asks; other servers
     // ignore the header. on_body() takes the blocks out again.
     t.headers.reset(curl_slist_append(nullptr, "Icy-MetaData: 1"));
+    if (t.from > 0 && t.ranged && !validator_.empty()) {
+        // A file changed since its first answer comes whole (200), not spliced on.
+        const std::string if_range = "If-Range: " + validator_;
+        if (!t.headers || curl_slist_append(t.headers.get(), if_range.c_str()) == nullptr) {
+            return false;
+        }
+    }
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers.get());
-    if (t.from > 0) {
+    // SHOUTcast v1 answers with its own status line; without the alias libcurl takes the
+    // answer for HTTP/0.9 and refuses it. Only the success line is an alias: any other
+    // ICY status stays a failure.
+    t.aliases.reset(curl_slist_append(nullptr, "ICY 200"));
+    curl_easy_setopt(e, CURLOPT_HTTP200ALIASES, t.aliases.get());
+    if (t.from > 0 && t.ranged) {
         const std::string range = std::to_string(t.from) + "-";
         curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     }
@@ -210,6 +248,7 @@ void Fetcher::run() {
         t->from = from;
         t->tail = is_tail;
         t->tail_generation = tail_generation_;
+        t->ranged = is_tail || !head_.no_ranges;
     };
     while (multi != nullptr) {
         bool unpause = false;
@@ -239,7 +278,9 @@ void Fetcher::run() {
             if (main && paused_ && make_room_locked()) {
                 paused_ = false;
                 unpause = true;
+                progress_at_ = Clock::now();  // waiting for room is not being stuck
             }
+            give_up_if_stuck_locked();
         }
         if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
             std::lock_guard lock(mu_);
@@ -289,6 +330,18 @@ void Fetcher::run() {
     cv_.notify_all();
 }
 
+void Fetcher::give_up_if_stuck_locked() {
+    const bool wants = failed_ == 0 && end_ == End::None && !paused_ &&
+                       (head_.size < 0 || window_end_locked() < head_.size);
+    if (!wants || Clock::now() - progress_at_ < kGiveUpAfter) {
+        return;
+    }
+    failed_ = AVERROR(ETIMEDOUT);
+    why_ = "nothing came for " + std::to_string(kGiveUpAfter.count()) + " s";
+    end_ = End::Failed;
+    cv_.notify_all();
+}
+
 void Fetcher::finish_tail(Transfer &t, int curl_code) {
     std::lock_guard lock(mu_);
     if (tail_state_ == Tail::Fetching && t.tail_generation == tail_generation_) {
@@ -303,6 +356,7 @@ bool Fetcher::finish_transfer(Transfer &t, int curl_code) {
     if (t.generation != restart_) {
         return false;
     }
+    flowing_ = false;
     const auto code = static_cast<CURLcode>(curl_code);
     if (code == CURLE_OK && !t.began && !t.rejected) {
         long status = 0;
@@ -348,6 +402,22 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         }
         return;
     }
+    curl_off_t length = -1;
+    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (head_ready_ && status == 206 && t.range_start < 0) {
+        // A part that does not say where it starts cannot be placed: read the whole again.
+        t.rejected = true;
+        t.retry = true;
+        head_.no_ranges = true;
+        return;
+    }
+    if (head_ready_ && !same_source_locked(t, status, length)) {
+        // Bytes of another file would be spliced onto ours: the source is lost.
+        t.rejected = true;
+        failed_ = AVERROR(ESTALE);
+        why_ = "the source changed while it was read";
+        return;
+    }
     if (status == 206 && t.range_start >= 0) {
         t.skip = t.from - t.range_start;
         if (t.skip < 0) {  // more than asked for is fine, a gap is not
@@ -362,17 +432,22 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     if (head_ready_) {
         return;
     }
-    curl_off_t length = -1;
-    curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    // Kept to make sure that a resume continues this very file.
+    etag_ = t.etag;
+    validator_ = !t.etag.empty() && !starts_with_nocase(t.etag, "W/") ? t.etag : t.last_modified;
     char *type = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_TYPE, &type);
     char *location = nullptr;
     curl_easy_getinfo(t.easy.get(), CURLINFO_EFFECTIVE_URL, &location);
-    head_.size = status == 206 ? t.range_total : length >= 0 ? t.from + length : -1;
-    if (head_.size == 0 || t.metaint > 0) {  // a length with ICY blocks is not the audio's
+    head_.size = status == 206 && t.range_start >= 0 ? t.range_total
+                 : length >= 0                       ? t.from + length
+                                                     : -1;
+    head_.ranges = status == 206 || t.accept_ranges;
+    // A length with ICY blocks is not the audio's; one of 2 GiB or more from a host that
+    // does not range is a relay's stand-in for "endless" (a live station), not a file.
+    if (head_.size == 0 || t.metaint > 0 || (!head_.ranges && head_.size >= kRelayLength)) {
         head_.size = -1;
     }
-    head_.ranges = status == 206 || t.accept_ranges;
     head_.no_ranges = t.refuse_ranges;
     head_.icy = t.icy;
     head_.mime_type = type != nullptr ? type : "";
@@ -380,15 +455,30 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
     head_ready_ = true;
 }
 
+bool Fetcher::same_source_locked(const Transfer &t, long status, std::int64_t length) const {
+    if (status == 206) {  // its total must be ours
+        return t.range_total < 0 || head_.size < 0 || t.range_total == head_.size;
+    }
+    // A whole answer to a resume: the host has no ranges, or (If-Range) the file changed.
+    return (etag_.empty() || t.etag.empty() || t.etag == etag_) &&
+           (head_.size < 0 || length < 0 || length == head_.size);
+}
+
 std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void *opaque) {
     auto &t = *static_cast<Transfer *>(opaque);
     const std::size_t bytes = size * n;
     const std::string_view line(data, bytes);
-    if (starts_with_nocase(line, "HTTP/")) {  // a new answer (after a redirect, say)
+    if (starts_with_nocase(line, "HTTP/") || starts_with_nocase(line, "ICY ")) {  // a new answer
         t.accept_ranges = t.refuse_ranges = false;
         t.icy = false;
         t.metaint = 0;
         t.range_start = t.range_total = -1;
+        t.etag.clear();
+        t.last_modified.clear();
+    } else if (starts_with_nocase(line, "etag:")) {
+        t.etag = header_value(line.substr(5));
+    } else if (starts_with_nocase(line, "last-modified:")) {
+        t.last_modified = header_value(line.substr(14));
     } else if (starts_with_nocase(line, "accept-ranges:")) {
         t.accept_ranges = line.find("bytes") != std::string_view::npos;
         t.refuse_ranges = line.find("none") != std::string_view::npos;
@@ -445,11 +535,19 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
     if (stop_) {
         return 0;
     }
+    if (n > 0) {
+        progress_at_ = Clock::now();
+    }
     if (t.tail) {
         const bool current = t.tail_generation == tail_generation_;
         long status = 0;
         curl_easy_getinfo(t.easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        if (!current || status != 206 || tail_.size() + n > kTailBytes + kTailSlack) {
+        if (current && status == 200 && same_source_locked(t, status, -1)) {
+            head_.no_ranges = true;  // it sent the whole: the reader waits for the window
+        }
+        // Only the part asked for, from where it was asked for, is the end of this file.
+        if (!current || status != 206 || t.range_start != tail_start_ ||
+            !same_source_locked(t, status, -1) || tail_.size() + n > kTailBytes + kTailSlack) {
             t.rejected = true;
             return 0;
         }
@@ -492,6 +590,7 @@ std::size_t Fetcher::deliver(Transfer &t, const char *data, std::size_t n,
         }
     }
     window_.insert(window_.end(), data + skipped, data + skipped + take);
+    flowing_ = true;
     t.delivered += static_cast<std::int64_t>(take);
     if (take > 0) {
         cv_.notify_all();
@@ -555,8 +654,15 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         if (tail_state_ == Tail::Ready) {
             return AVERROR_EOF;
         }
+        if (tail_state_ == Tail::Failed && !head_.no_ranges && !flowing_) {
+            return AVERROR(EIO);  // nothing else brings the end now: do without it
+        }
         if (tail_state_ == Tail::Failed) {
-            return AVERROR(EIO);
+            // The end comes with the rest of the body instead (the host has no ranges
+            // after all, or refused this one request): the reader waits for the window.
+            in_tail_ = false;
+            read_pos_ = tail_pos_;
+            break;
         }
         if (!wait_locked(lock, interrupt)) {
             return AVERROR_EXIT;
@@ -621,6 +727,11 @@ std::int64_t Fetcher::seek(std::int64_t pos) {
     window_.clear();
     icy_marks_.clear();
     window_start_ = read_pos_ = pos;
+    // A fetch that was done or waiting for room was not stuck: its clock starts now. One
+    // that was waiting for bytes keeps it, however often a demuxer seeks about.
+    if (end_ != End::None || paused_) {
+        progress_at_ = Clock::now();
+    }
     end_ = End::None;
     ++restart_;
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
@@ -668,6 +779,11 @@ void Fetcher::set_limit(std::int64_t max_bytes) {
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
 }
 
+Clock::time_point Fetcher::progress_at() const {
+    std::lock_guard lock(mu_);
+    return progress_at_;
+}
+
 std::size_t Fetcher::buffered_bytes() const {
     std::lock_guard lock(mu_);
     return window_.size();
@@ -689,8 +805,12 @@ const AVClass kFetchIoClass = fetch_io_class();
 
 }  // namespace
 
+IoOpaque io_opaque(void *self) {
+    return {&kFetchIoClass, self};
+}
+
 FetchIo::FetchIo(std::unique_ptr<Fetcher> fetcher, const AVIOInterruptCB &interrupt)
-    : opaque_{&kFetchIoClass, this}, fetcher_(std::move(fetcher)), interrupt_(interrupt) {}
+    : opaque_(io_opaque(this)), fetcher_(std::move(fetcher)), interrupt_(interrupt) {}
 
 FetchIo::~FetchIo() {
     if (io_ != nullptr) {
@@ -729,12 +849,12 @@ std::unique_ptr<FetchIo> FetchIo::open(std::unique_ptr<Fetcher> fetcher,
 }
 
 int FetchIo::read(void *opaque, std::uint8_t *buf, int size) {
-    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     return self->fetcher_->read(buf, size, &self->interrupt_);
 }
 
 std::int64_t FetchIo::seek(void *opaque, std::int64_t offset, int whence) {
-    FetchIo *self = static_cast<Opaque *>(opaque)->self;
+    auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     const std::int64_t size = self->fetcher_->head().size;
     switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE:

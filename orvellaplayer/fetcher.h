@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -16,6 +17,7 @@ extern "C" {
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,6 +27,10 @@ namespace orv {
 
 constexpr std::int64_t kDefaultReadAheadBytes = 8 << 20;
 constexpr int kDefaultReadAheadSeconds = 240;
+// How long the engine keeps trying without a byte coming: a fetch that wants bytes gives
+// up with AVERROR(ETIMEDOUT) after it (whatever the phase: opening, playing, paused after
+// a seek), and a live source is reconnected for as long.
+constexpr std::chrono::seconds kGiveUpAfter{30};
 
 struct FetchOptions {
     std::string url;
@@ -33,6 +39,11 @@ struct FetchOptions {
     std::string dns_server;  // "a.b.c.d[:port]": the URL's host is asked of it; empty: system
     std::int64_t max_bytes = kDefaultReadAheadBytes;  // the buffer's bound
 };
+
+// The one rule for every URL the engine fetches (play URLs, prefetches, playlist entries,
+// segments, keys): an absolute http or https URL, the scheme in any case, as libcurl
+// parses it. Any thread.
+bool fetchable_url(std::string_view url);
 
 // What the server said in its first answer.
 struct FetchHead {
@@ -79,6 +90,8 @@ class Fetcher {
     // A new bound for the buffer (for example once the bit rate tells what 4 minutes are).
     void set_limit(std::int64_t max_bytes);
     std::size_t buffered_bytes() const;
+    // When the last byte came (or the fetch began, was sent elsewhere, or found room).
+    std::chrono::steady_clock::time_point progress_at() const;
     // The ICY titles (the server's icy-metaint blocks, taken out of the body) whose audio
     // starts at or before byte `upto` of the source, in order; each is handed out once.
     std::vector<NowPlaying> take_now_playing(std::int64_t upto);
@@ -94,7 +107,11 @@ class Fetcher {
     bool finish_transfer(Transfer &t, int curl_code);
     void finish_tail(Transfer &t, int curl_code);
     void take_head_locked(Transfer &t, long status);
+    // Whether a resumed answer continues the file of the first answer.
+    bool same_source_locked(const Transfer &t, long status, std::int64_t length) const;
     bool make_room_locked();
+    // Ends a fetch that wants bytes and got none for kGiveUpAfter.
+    void give_up_if_stuck_locked();
     std::int64_t window_end_locked() const {
         return window_start_ + static_cast<std::int64_t>(window_.size());
     }
@@ -123,10 +140,14 @@ class Fetcher {
     std::uint64_t restart_ = 0;  // bumped by a seek outside the window
     bool head_ready_ = false;
     FetchHead head_;
-    int failed_ = 0;  // AVERROR once the source cannot be had
+    std::string etag_;       // of the first answer
+    std::string validator_;  // its strong ETag, else Last-Modified: a resume's If-Range
+    int failed_ = 0;         // AVERROR once the source cannot be had
     std::string why_;
     End end_ = End::None;
-    bool paused_ = false;  // the transfer waits for room
+    bool paused_ = false;   // the transfer waits for room
+    bool flowing_ = false;  // the body is coming (the window's transfer brought bytes)
+    std::chrono::steady_clock::time_point progress_at_;
     // The source's last bytes, fetched apart when a reader looks there (see seek()).
     std::vector<std::uint8_t> tail_;
     std::int64_t tail_start_ = 0;
@@ -138,6 +159,14 @@ class Fetcher {
     std::atomic<bool> abort_{false};  // read by the DNS query on the fetcher thread
     std::thread thread_;              // last member
 };
+
+// FFmpeg 5 looks for options on an AVIOContext's opaque as if it were a class: our readers
+// give it this, whose first member is an AVClass without options.
+struct IoOpaque {
+    const AVClass *cls;
+    void *self;
+};
+IoOpaque io_opaque(void *self);
 
 // An FFmpeg reader over a Fetcher (as MemoryIo is over bytes in memory). Sources with a
 // length are seekable; with a server without ranges FFmpeg is told they are not, so that
@@ -160,12 +189,7 @@ class FetchIo {
     static int read(void *opaque, std::uint8_t *buf, int size);
     static std::int64_t seek(void *opaque, std::int64_t offset, int whence);
 
-    // FFmpeg 5 looks for options on an AVIOContext's opaque as if it were a class: the
-    // opaque is this struct, whose first member is an AVClass without options.
-    struct Opaque {
-        const AVClass *cls;
-        FetchIo *self;
-    } opaque_;
+    IoOpaque opaque_;
     std::unique_ptr<Fetcher> fetcher_;
     AVIOInterruptCB interrupt_;
     AVIOContext *io_ = nullptr;

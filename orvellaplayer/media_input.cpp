@@ -167,24 +167,48 @@ std::unique_ptr<Fetcher> start_fetch(const InputOptions &options, const std::str
 }
 
 int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int,
-                             AVDictionary **) {
+                             AVDictionary **options) {
     auto *self = static_cast<MediaInput *>(s->opaque);
-    const std::string_view name(url);
-    if (name.rfind("http://", 0) != 0 && name.rfind("https://", 0) != 0) {
+    std::string_view name(url);
+    // An AES-128 segment: FFmpeg's HLS demuxer names it "crypto+<URL>" and passes the key
+    // it fetched (through here) and the IV; the segment itself is fetched as any other.
+    const bool encrypted = name.rfind("crypto+", 0) == 0;
+    AesBlock key{};
+    AesBlock iv{};
+    if (encrypted) {
+        name.remove_prefix(7);
+        const AVDictionaryEntry *k = av_dict_get(options ? *options : nullptr, "key", nullptr, 0);
+        const AVDictionaryEntry *v = av_dict_get(options ? *options : nullptr, "iv", nullptr, 0);
+        if (k == nullptr || v == nullptr || !parse_aes_block(k->value, key) ||
+            !parse_aes_block(v->value, iv)) {
+            error("refused to open %s: no usable key", loggable_url(url).c_str());
+            return AVERROR(EINVAL);
+        }
+    }
+    if (!fetchable_url(name)) {
         // Only the network a radio needs: no local files, pipes or other protocols named
-        // by a playlist or a redirect. (Encrypted segments, "crypto+https://", are not
-        // played yet.)
+        // by a playlist or a redirect.
         error("refused to open %s: not http or https", loggable_url(url).c_str());
         return AVERROR(EPERM);
     }
     int rc = 0;
     std::string why;
-    auto io = FetchIo::open(start_fetch(self->options_, url), s->interrupt_callback, &rc, &why);
+    auto io = FetchIo::open(start_fetch(self->options_, std::string(name)), s->interrupt_callback,
+                            &rc, &why);
     if (!io) {
         if (rc != AVERROR_EXIT) {
             av_log(s, AV_LOG_ERROR, "%s: %s\n", loggable_url(url).c_str(), why.c_str());
         }
         return rc;
+    }
+    if (encrypted) {
+        auto plain = DecryptIo::open(std::move(io), key, iv);
+        if (!plain) {
+            return AVERROR(ENOMEM);
+        }
+        *pb = plain->get();
+        self->decrypted_.push_back(std::move(plain));
+        return 0;
     }
     *pb = io->get();
     self->requests_.push_back(std::move(io));
@@ -194,6 +218,7 @@ int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *u
 int MediaInput::close_request(AVFormatContext *s, AVIOContext *pb) {
     auto *self = static_cast<MediaInput *>(s->opaque);
     std::erase_if(self->requests_, [pb](const auto &io) { return io->get() == pb; });
+    std::erase_if(self->decrypted_, [pb](const auto &io) { return io->get() == pb; });
     return 0;
 }
 
@@ -217,7 +242,7 @@ int MediaInput::open(const InputOptions &options, int *av_error,
     int detail = open_demuxer(true, av_error);
     // The server answered, but the demuxer its type or URL named could not read it: a
     // wrong label, so the content decides after all.
-    if (detail != 0 && named_ && !interrupted()) {
+    if (detail != 0 && named_ && !interrupted() && *av_error != AVERROR(ETIMEDOUT)) {
         detail = open_demuxer(false, av_error);
     }
     if (detail != 0) {
@@ -231,6 +256,7 @@ int MediaInput::open(const InputOptions &options, int *av_error,
 int MediaInput::open_demuxer(bool by_name, int *av_error) {
     fmt_.reset();
     requests_.clear();
+    decrypted_.clear();
     fetch_.reset();
     playlist_io_.reset();
     dec_.reset();
@@ -302,6 +328,11 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         return ORV_ERROR_OPEN;
     }
     named_ = format != nullptr;
+    if (fetch_ && named_ && std::string_view(format->name) == "ogg") {
+        // The Ogg demuxer keeps its page checksums over FFmpeg's buffer, which a seek
+        // that bypasses it breaks: every Vorbis or Opus file failed with "CRC mismatch".
+        fetch_->get()->direct = 0;
+    }
     AVDictionary *opts = demuxer_options_owner.release();
     if (caller_io_ == nullptr && !is_network()) {
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
@@ -352,6 +383,7 @@ int MediaInput::take_playlist(AVFormatContext *raw, std::string &open_url) {
         if (!fetch_) {
             return rc;
         }
+        open_url = fetch_->fetcher().head().location;  // the variant's own redirects, too
         raw->pb = fetch_->get();
         return 0;
     }
@@ -653,8 +685,21 @@ bool MediaInput::ended_cleanly() const {
 }
 
 bool MediaInput::is_network() const {
-    return caller_io_ == nullptr &&
-           (url_.rfind("http://", 0) == 0 || url_.rfind("https://", 0) == 0);
+    return caller_io_ == nullptr && fetchable_url(url_);
+}
+
+std::chrono::steady_clock::time_point MediaInput::progress_at() const {
+    std::chrono::steady_clock::time_point at{};
+    if (fetch_) {
+        at = fetch_->fetcher().progress_at();
+    }
+    for (const auto &io : requests_) {
+        at = std::max(at, io->fetcher().progress_at());
+    }
+    for (const auto &io : decrypted_) {
+        at = std::max(at, io->fetcher().progress_at());
+    }
+    return at;
 }
 
 std::int64_t MediaInput::bytes_fetched() const {

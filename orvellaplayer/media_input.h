@@ -8,12 +8,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "decrypt_io.h"
 #include "fetcher.h"
 #include "hls_variant.h"
 #include "memory_io.h"
@@ -96,6 +98,9 @@ class MediaInput {
     bool ended_cleanly() const;
     // The fetch of the source (null for local files and HLS): its buffer, its bound.
     Fetcher *fetcher() const { return fetch_ ? &fetch_->fetcher() : nullptr; }
+    // When the latest byte came from the network (the source's fetch or a request of its
+    // demuxer); the clock's epoch for a source read from a file or the caller.
+    std::chrono::steady_clock::time_point progress_at() const;
     // Now-playing tags read since the last call (an HLS stream's ID3 timed metadata, a
     // station's ICY titles once the demuxer reaches their byte), in the order read: each
     // belongs to the PCM that read() gives after it was read.
@@ -152,7 +157,8 @@ class MediaInput {
     AVIOInterruptCB interrupt_;
     InputOptions options_;
     std::unique_ptr<FetchIo> fetch_;  // the source itself (or an HLS variant's playlist)
-    std::vector<std::unique_ptr<FetchIo>> requests_;  // opened by the demuxer, until it closes
+    std::vector<std::unique_ptr<FetchIo>> requests_;     // opened by the demuxer, until it closes
+    std::vector<std::unique_ptr<DecryptIo>> decrypted_;  // as requests_, its AES-128 segments
     std::unique_ptr<Fetcher> prefetched_;
     std::string playlist_;  // an HLS playlist as read, for the demuxer
     std::unique_ptr<MemoryIo> playlist_io_;

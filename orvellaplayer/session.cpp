@@ -14,8 +14,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kProgressEvery = 500ms;
 constexpr auto kDownloadEvery = 1s;
-constexpr auto kStallGrace = 50ms;      // dry this long while waiting on input = stalled
-constexpr auto kReconnectWindow = 30s;  // a live source silent this long is given up
+constexpr auto kStallGrace = 50ms;               // dry this long while waiting on input = stalled
+constexpr auto kReconnectWindow = kGiveUpAfter;  // a source without progress is given up
 constexpr auto kReconnectPause = 300ms;
 constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
 constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
@@ -104,7 +104,10 @@ void Session::check_starved() {
     }
     const Clock::time_point now = Clock::now();
     if (buffering_) {
-        starved_out_ = starved_out_ || now - stalled_since_ >= kReconnectWindow;
+        // A source that still brings bytes (read again from its start, what was had being
+        // skipped) is making progress, however long the output has been dry.
+        starved_out_ = starved_out_ ||
+                       now - std::max(stalled_since_, input_->progress_at()) >= kReconnectWindow;
         return;
     }
     if (clock_.dry_for(now) >= kStallGrace) {

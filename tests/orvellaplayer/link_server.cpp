@@ -71,6 +71,11 @@ bool LinkServer::down() const {
     return t >= link_.outage_at_s && t < link_.outage_at_s + link_.outage_s;
 }
 
+bool LinkServer::refusing() const {
+    std::lock_guard lock(mu_);
+    return first_cut_ && link_.refuse_after_cut;
+}
+
 void LinkServer::accept_loop() {
     while (!stop_.load()) {
         pollfd p{listen_fd_, POLLIN, 0};
@@ -81,7 +86,7 @@ void LinkServer::accept_loop() {
         if (fd < 0) {
             continue;
         }
-        if (down() && link_.outage == Outage::CutAndRefuse) {
+        if ((down() && link_.outage == Outage::CutAndRefuse) || refusing()) {
             cut(fd);
             continue;
         }
@@ -129,37 +134,91 @@ void LinkServer::serve(int fd) {
         std::sscanf(head.c_str() + at, "Range: bytes=%lld-", &from);
         request.range_from = from;
     }
+    std::string if_range;
+    if (const auto at = head.find("If-Range: "); at != std::string::npos) {
+        if_range = head.substr(at + 10, head.find("\r\n", at) - at - 10);
+    }
     std::string body;
     std::string mime;
+    bool first = false;
+    bool changed = false;
+    double live_s = 0;
+    Plan plan;
     {
         std::lock_guard lock(mu_);
+        first = !first_request_;
+        plan.rate = !first && link_.rate_after_cut > 0 ? link_.rate_after_cut : link_.rate;
+        plan.cut_after = first ? link_.cut_first_after : -1;
+        if (link_.plan) {
+            plan = link_.plan(static_cast<int>(requests_.size()));
+        }
         first_request_ = first_request_.value_or(Clock::now());
+        live_s = std::chrono::duration<double>(Clock::now() - *first_request_).count();
         requests_.push_back(request);
-        auto it = files_.find(path);
+        changed = first_cut_ && link_.resume == Resume::FileChanged;
+        auto it = files_.find(changed ? std::string(path) + "~2" : std::string(path));
         if (it != files_.end()) {
             body.assign(it->second.first.begin(), it->second.first.end());
             mime = it->second.second;
         }
     }
-    if (body.empty()) {
-        send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
-                 63);
+    if (plan.refuse) {
+        cut(fd);
+        return;
+    }
+    for (auto until = Clock::now() + std::chrono::duration<double>(plan.stall_s);
+         Clock::now() < until && !stop_.load();) {
+        std::this_thread::sleep_for(kTick);
+    }
+    if ((body.empty() && !link_.redirects.contains(path)) || plan.status != 200) {
+        const std::string status =
+            body.empty() ? "404 Not Found" : std::to_string(plan.status) + " No";
+        const std::string answer =
+            "HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        send_all(fd, answer.data(), answer.size());
         ::close(fd);
         return;
     }
+    if (const auto to = link_.redirects.find(path); to != link_.redirects.end()) {
+        const std::string answer = "HTTP/1.1 302 Found\r\nLocation: " + to->second +
+                                   "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        send_all(fd, answer.data(), answer.size());
+        ::close(fd);
+        return;
+    }
+    if (plan.ignore_range) {
+        from = -1;
+    }
     const auto size = static_cast<std::int64_t>(body.size());
+    const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
     std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
-    std::string answer = at > 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+    const std::string etag = changed ? "\"2\"" : "\"1\"";
+    if (station) {
+        at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
+        at -= at % link_.frame_bytes;
+    } else if (at > 0 && link_.resume == Resume::EarlierStart) {
+        at = std::max<std::int64_t>(0, at - 4096);
+    } else if (!if_range.empty() && if_range != etag) {
+        at = 0;
+    }
+    std::string answer = link_.body == Body::Icy ? "ICY 200 OK\r\nicy-name: link\r\n"
+                         : at > 0 && !station    ? "HTTP/1.1 206 Partial Content\r\n"
+                                                 : "HTTP/1.1 200 OK\r\n";
     answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
     if (link_.body == Body::Chunked) {
         answer += "Transfer-Encoding: chunked\r\n";
-    } else {
+    } else if (link_.body == Body::FakeLength) {
+        answer += "Content-Length: 2147483647\r\n";
+    } else if (link_.body != Body::Icy) {
         answer += "Content-Length: " + std::to_string(size - at) + "\r\n";
     }
     if (link_.body == Body::Ranged) {
         answer += "Accept-Ranges: bytes\r\n";
     }
-    if (at > 0) {
+    if (link_.body == Body::Ranged) {
+        answer += "ETag: " + etag + "\r\n";
+    }
+    if (at > 0 && !station && link_.resume != Resume::NoContentRange) {
         answer += "Content-Range: bytes " + std::to_string(at) + "-" + std::to_string(size - 1) +
                   "/" + std::to_string(size) + "\r\n";
     }
@@ -168,10 +227,18 @@ void LinkServer::serve(int fd) {
         ::close(fd);
         return;
     }
+    const std::int64_t cut_at = plan.cut_after >= 0 ? at + plan.cut_after : size;
+    const double rate = plan.rate;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
     auto last = Clock::now();
     while (at < size && !stop_.load()) {
+        if (at >= cut_at) {
+            std::lock_guard lock(mu_);
+            first_cut_ = true;
+            cut(fd);
+            return;
+        }
         std::this_thread::sleep_for(kTick);
         const auto now = Clock::now();
         if (down()) {
@@ -182,11 +249,11 @@ void LinkServer::serve(int fd) {
             last = now;
             continue;
         }
-        tokens = std::min(tokens + link_.rate * std::chrono::duration<double>(now - last).count(),
-                          link_.rate * 0.05);
+        tokens = std::min(tokens + rate * std::chrono::duration<double>(now - last).count(),
+                          std::max(rate * 0.05, 1.0));
         last = now;
-        const auto n =
-            static_cast<std::int64_t>(std::min<double>(tokens, static_cast<double>(size - at)));
+        const auto n = static_cast<std::int64_t>(
+            std::min<double>(tokens, static_cast<double>(std::min(size, cut_at) - at)));
         if (n <= 0) {
             continue;
         }

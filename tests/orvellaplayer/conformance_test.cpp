@@ -1,0 +1,267 @@
+// What the engine must play: every row is a real encoder's file (the ffmpeg command line)
+// behind one behaviour of a host (the link server). Each row is prepared and heard whole
+// and once at its pitch, with its duration and positions where the length is known; a live
+// one plays on without an end; a host that gives nothing ends in an error in time.
+// CTest runs each row as a test of its own.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "link_server.h"
+#include "orvellaplayer.h"
+#include "player_harness.h"
+
+namespace rvtest {
+namespace {
+
+namespace fs = std::filesystem;
+using Body = LinkServer::Body;
+using Resume = LinkServer::Resume;
+
+constexpr int kRate = 48000;  // every file is encoded at it, mono
+constexpr double kToneS = 2.5;
+constexpr double kGiveUpS = 30;  // docs/behaviour.md: a source without progress this long
+
+enum class Expect { Whole, Unsized, Live, Error };
+
+struct Codec {
+    const char *args;  // ffmpeg's output options
+    const char *ext;
+    const char *mime;
+};
+
+const Codec kMp3{"-c:a libmp3lame -b:a 64k", "mp3", "audio/mpeg"};
+// Bare frames of 192 bytes (64 kbit/s at 48 kHz), as a station sends them.
+const Codec kMp3Live{"-c:a libmp3lame -b:a 64k -id3v2_version 0 -write_xing 0", "mp3",
+                     "audio/mpeg"};
+constexpr std::int64_t kMp3LiveFrame = 192;
+const Codec kAdts{"-c:a aac -b:a 64k -f adts", "aac", "audio/aac"};
+const Codec kM4a{"-c:a aac -b:a 64k -f mp4", "m4a", "audio/mp4"};  // the index at the end
+const Codec kVorbis{"-c:a libvorbis -q:a 3", "ogg", "audio/ogg"};
+const Codec kOpus{"-c:a libopus -b:a 64k -f ogg", "opus", "audio/ogg"};
+const Codec kFlac{"-c:a flac", "flac", "audio/flac"};
+const Codec kWav{"-c:a pcm_s16le", "wav", "audio/wav"};
+// AES-128 HLS: ffmpeg's muxer with a key info file; the playlist names the key by its URL.
+const Codec kHlsAes{
+    "-c:a aac -b:a 64k -f hls -hls_time 1 -hls_playlist_type vod "
+    "-hls_key_info_file keyinfo -hls_segment_filename seg%d.ts",
+    "m3u8", "application/vnd.apple.mpegurl"};
+
+const Codec kHls{
+    "-c:a aac -b:a 64k -f hls -hls_time 1 -hls_playlist_type vod "
+    "-hls_segment_filename seg%d.ts",
+    "m3u8", "application/vnd.apple.mpegurl"};
+
+struct Row {
+    const char *label;
+    Codec codec;
+    Body body;
+    Expect expect;
+    double cut_first_at = -1;  // the first answer breaks off at this share of the file
+    bool refuse_after_cut = false;
+    double speed = 4;     // the link's rate in times the file's byte rate
+    double reread_s = 0;  // > 0: after the cut, what was had takes this long to come again
+    Resume resume = Resume::AsAsked;
+    bool redirected_variant = false;  // a master whose variant is redirected elsewhere
+    const char *scheme = "http";      // as the play URL spells it
+};
+
+void PrintTo(const Row &row, std::ostream *os) {
+    *os << row.label;
+}
+
+const Row kRows[] = {
+    {"mp3_ranged", kMp3, Body::Ranged, Expect::Whole},
+    {"adts_ranged", kAdts, Body::Ranged, Expect::Whole},
+    {"m4a_index_at_end_ranged", kM4a, Body::Ranged, Expect::Whole},
+    {"vorbis_ranged", kVorbis, Body::Ranged, Expect::Whole},
+    {"opus_ranged", kOpus, Body::Ranged, Expect::Whole},
+    {"flac_ranged", kFlac, Body::Ranged, Expect::Whole},
+    {"wav_ranged", kWav, Body::Ranged, Expect::Whole},
+    {"mp3_without_ranges", kMp3, Body::NoRanges, Expect::Whole},
+    {"adts_without_ranges", kAdts, Body::NoRanges, Expect::Whole},
+    {"m4a_index_at_end_without_ranges", kM4a, Body::NoRanges, Expect::Whole},
+    {"vorbis_without_ranges", kVorbis, Body::NoRanges, Expect::Whole},
+    {"flac_without_ranges", kFlac, Body::NoRanges, Expect::Whole},
+    {"wav_without_ranges", kWav, Body::NoRanges, Expect::Whole},
+    {"mp3_chunked", kMp3, Body::Chunked, Expect::Unsized},
+    {"mp3_scheme_in_capitals", kMp3, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked,
+     false, "HTTP"},
+    {"mp3_cut_resumed", kMp3, Body::Ranged, Expect::Whole, 0.5},
+    {"mp3_cut_host_ignores_range", kMp3, Body::NoRanges, Expect::Whole, 0.5, false, 1.5},
+    // The output runs dry for longer than the give-up time while the bytes it had come
+    // again: still progress, so the file is heard to its end.
+    {"mp3_cut_host_ignores_range_slow_reread", kMp3, Body::NoRanges, Expect::Whole, 0.75, false, 4,
+     36},
+    {"mp3_resume_206_earlier_start", kMp3, Body::Ranged, Expect::Whole, 0.5, false, 4, 0,
+     Resume::EarlierStart},
+    {"mp3_resume_206_without_content_range", kMp3, Body::Ranged, Expect::Whole, 0.5, false, 4, 0,
+     Resume::NoContentRange},
+    // Another file of the same length behind the same URL after the cut: not spliced on.
+    {"mp3_resume_file_changed", kMp3, Body::Ranged, Expect::Error, 0.5, false, 4, 0,
+     Resume::FileChanged},
+    {"hls_aes128", kHlsAes, Body::Ranged, Expect::Whole},
+    // Its segments are relative to where the variant really is.
+    {"hls_redirected_variant", kHls, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked,
+     true},
+    {"mp3_shoutcast_icy_200", kMp3Live, Body::Icy, Expect::Live},
+    {"mp3_relay_fake_length_cut", kMp3Live, Body::FakeLength, Expect::Live, 0.15},
+    {"wav_cut_then_refused", kWav, Body::Ranged, Expect::Error, 0, true},
+};
+
+// Each row's own pitch, so that no row is heard in another's capture.
+double pitch(const Row &row) {
+    const auto at = std::find_if(std::begin(kRows), std::end(kRows), [&](const Row &r) {
+        return std::string_view(r.label) == row.label;
+    });
+    return 400 + 50.0 * static_cast<double>(at - std::begin(kRows));
+}
+
+std::vector<std::uint8_t> slurp(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+using Files = std::map<std::string, std::vector<std::uint8_t>>;
+
+// The row's tone as the encoder writes it, by file name: the file itself, or a playlist
+// with its segments and key (named relative to the playlist).
+Files encode(const Row &row, double seconds, double hz) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("orv-conf-" + std::to_string(getpid()) + "-" + row.label);
+    fs::create_directories(dir);
+    std::ofstream(dir / "key.bin", std::ios::binary) << "0123456789abcdef";
+    std::ofstream(dir / "keyinfo") << "key.bin\n" << (dir / "key.bin").string() << "\n";
+    char command[1024];
+    std::snprintf(command, sizeof command,
+                  "cd '%s' && '%s' -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                  "sine=frequency=%g:duration=%g:sample_rate=%d -ac 1 %s tone.%s",
+                  dir.c_str(), FFMPEG_PATH, hz, seconds, kRate, row.codec.args, row.codec.ext);
+    EXPECT_EQ(std::system(command), 0) << command;
+    Files files;
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename() != "keyinfo") {
+            files[entry.path().filename()] = slurp(entry.path());
+        }
+    }
+    fs::remove_all(dir);
+    return files;
+}
+
+class Conformance : public PlayerTest, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
+    const Row &row = GetParam();
+    const bool live = row.expect == Expect::Live;
+    // A station's audio outlasts what the row listens to.
+    const double seconds = live ? 6 * kToneS : kToneS;
+    Files files = encode(row, seconds, pitch(row));
+    const std::string name = std::string("tone.") + row.codec.ext;
+    if (row.resume == Resume::FileChanged) {
+        files[name + "~2"] = encode(row, seconds, pitch(row) + 1000)[name];
+    }
+    ASSERT_TRUE(files.contains(name));
+    double bytes = 0;
+    for (const auto &[file, data] : files) {
+        bytes += file.ends_with("~2") ? 0 : static_cast<double>(data.size());
+    }
+    LinkServer::Link link;
+    if (row.redirected_variant) {
+        Files moved;
+        for (auto &[file, data] : files) {
+            moved[(file == name ? "sub/v.m3u8" : "sub/" + file)] = std::move(data);
+        }
+        const std::string master = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=64000\nv.m3u8\n";
+        moved[name] = {master.begin(), master.end()};
+        files = std::move(moved);
+        link.redirects["v.m3u8"] = "/sub/v.m3u8";
+    }
+    link.body = row.body;
+    link.rate = row.speed * bytes / seconds;
+    link.live_rate = bytes / seconds;
+    link.frame_bytes = live ? kMp3LiveFrame : 1;
+    link.refuse_after_cut = row.refuse_after_cut;
+    link.resume = row.resume;
+    if (row.cut_first_at >= 0) {  // at least past the head and the first frames
+        link.cut_first_after = std::max<std::int64_t>(
+            8192, static_cast<std::int64_t>(row.cut_first_at * static_cast<double>(bytes)));
+    }
+    if (row.reread_s > 0) {
+        link.rate_after_cut = static_cast<double>(link.cut_first_after) / row.reread_s;
+    }
+    LinkServer server(link);
+    for (const auto &[file, data] : files) {
+        const bool segment = fs::path(file).extension() == ".ts";
+        server.add(file, data,
+                   file == name ? row.codec.mime
+                   : segment    ? "video/mp2t"
+                                : "application/octet-stream");
+    }
+    Capture capture(row.label);
+    const std::string url = row.scheme + server.url(name).substr(4);
+    IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
+    ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
+    if (row.expect == Expect::Error) {
+        EXPECT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, -1,
+                                           std::chrono::seconds(static_cast<int>(kGiveUpS) + 10)))
+            << "no error from a host that gives nothing";
+        IjkMediaPlayer_stop();
+        return;
+    }
+    if (live) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(3 * kToneS));
+    } else {
+        const auto deadline = Clock::now() + 40s + std::chrono::duration<double>(row.reread_s);
+        while (Events::get().count(ORV_EVENT_COMPLETED) == 0 &&
+               Events::get().count(ORV_EVENT_ERROR) == 0 && Clock::now() < deadline) {
+            std::this_thread::sleep_for(50ms);
+        }
+        std::this_thread::sleep_for(500ms);  // a replay or a second end would show now
+    }
+    IjkMediaPlayer_stop();
+    EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), live ? 0 : 1);
+    int positions = 0;
+    int last = -1;
+    for (const Event &e : Events::get().snapshot()) {
+        if (e.what == ORV_EVENT_POSITION) {
+            ++positions;
+            EXPECT_NEAR(e.arg2, seconds * 1000, 300) << "duration";
+            EXPECT_GE(e.arg1, last);
+            last = e.arg1;
+        }
+    }
+    if (row.expect == Expect::Whole) {
+        EXPECT_GE(positions, static_cast<int>(seconds * 2) - 2) << "no position reports";
+        EXPECT_GT(last, (seconds - 1) * 1000);
+    } else {
+        EXPECT_EQ(positions, 0);
+    }
+    const auto mono = capture.read(kRate, 1).mono();
+    const double heard = rvtone::tone_seconds(mono, kRate, pitch(row));
+    if (live) {
+        EXPECT_GT(heard, kToneS) << Events::get().count(ORV_EVENT_INFO, ORV_INFO_BUFFERING_START)
+                                 << " stalls, " << server.requests().size() << " requests";
+    } else {
+        EXPECT_NEAR(heard, seconds, 0.15);
+        EXPECT_NEAR(static_cast<double>(mono.size()) / kRate, seconds, 0.25) << "not once";
+    }
+    // A live answer is never asked for by the byte: a relay would send the present anyway.
+    for (const auto &r : server.requests()) {
+        if (live) {
+            EXPECT_EQ(r.range_from, -1) << r.path;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Conformance, ::testing::ValuesIn(kRows),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace rvtest
