@@ -294,12 +294,15 @@ struct Gate {
         ++gate->entered;
         gate->changed.notify_all();
         gate->changed.wait(lock, [gate] { return gate->open; });
+        ++gate->left;
+        gate->changed.notify_all();
     }
-    // Guards entered and open.
+    // Guards entered, open and left.
     std::mutex mutex;
     std::condition_variable changed;
     int entered = 0;
     bool open = false;
+    int left = 0;  // callbacks done with the gate: it may go once all have
 };
 
 TEST_F(CatalogueRequests, TheQueueLimitIsTheApplicationsAndMovesWhileRunning) {
@@ -326,7 +329,7 @@ TEST_F(CatalogueRequests, TheQueueLimitIsTheApplicationsAndMovesWhileRunning) {
         std::unique_lock lock(gate.mutex);
         gate.open = true;
         gate.changed.notify_all();
-        gate.changed.wait(lock, [&] { return gate.entered == 6; });
+        gate.changed.wait(lock, [&] { return gate.left == 6; });
     }
     EXPECT_EQ(rv_setRequestQueueLimit(30), RVE_OK);
 }
