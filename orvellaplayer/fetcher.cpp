@@ -662,6 +662,7 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
             // after all, or refused this one request): the reader waits for the window.
             in_tail_ = false;
             read_pos_ = tail_pos_;
+            end_via_window_ = true;
             break;
         }
         if (!wait_locked(lock, interrupt)) {
@@ -690,6 +691,11 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
         if (end_ != End::None) {
             return AVERROR(ECONNRESET);
         }
+        if (end_via_window_ && !flowing_) {
+            // The body that was to bring the end broke off: waiting for a resume would
+            // hold the open for as long as the host refuses, for a look at tags.
+            return AVERROR(EIO);
+        }
         if (!wait_locked(lock, interrupt)) {
             return AVERROR_EXIT;
         }
@@ -698,6 +704,7 @@ int Fetcher::read(std::uint8_t *buf, int size, const AVIOInterruptCB *interrupt)
 
 std::int64_t Fetcher::seek(std::int64_t pos) {
     std::lock_guard lock(mu_);
+    end_via_window_ = false;
     if (pos < 0 || (head_.size >= 0 && pos > head_.size)) {
         return AVERROR(EINVAL);
     }

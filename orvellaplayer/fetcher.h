@@ -155,6 +155,7 @@ class Fetcher {
     std::uint64_t tail_generation_ = 0;
     bool in_tail_ = false;  // the reader is at tail_pos_ in tail_, read_pos_ kept
     std::int64_t tail_pos_ = 0;
+    bool end_via_window_ = false;  // the reader waits in the window for the end it looked at
 
     std::atomic<bool> abort_{false};  // read by the DNS query on the fetcher thread
     std::thread thread_;              // last member

@@ -28,7 +28,8 @@ constexpr int kRate = 48000;  // every file is encoded at it, mono
 constexpr double kToneS = 2.5;
 constexpr double kGiveUpS = 30;  // docs/behaviour.md: a source without progress this long
 
-enum class Expect { Whole, Unsized, Live, Error };
+// PartThenError: what came before the cut is heard at once, then one error.
+enum class Expect { Whole, Unsized, Live, Error, PartThenError };
 
 struct Codec {
     const char *args;  // ffmpeg's output options
@@ -64,7 +65,7 @@ struct Row {
     Body body;
     Expect expect;
     double cut_first_at = -1;  // the first answer breaks off at this share of the file
-    bool refuse_after_cut = false;
+    bool refuse_after_first = false;
     double speed = 4;     // the link's rate in times the file's byte rate
     double reread_s = 0;  // > 0: after the cut, what was had takes this long to come again
     Resume resume = Resume::AsAsked;
@@ -112,7 +113,9 @@ const Row kRows[] = {
      true},
     {"mp3_shoutcast_icy_200", kMp3Live, Body::Icy, Expect::Live},
     {"mp3_relay_fake_length_cut", kMp3Live, Body::FakeLength, Expect::Live, 0.15},
-    {"wav_cut_then_refused", kWav, Body::Ranged, Expect::Error, 0, true},
+    // Every connection after the first is refused: the demuxer's look at the file's end
+    // while the body still comes, then the resume.
+    {"adts_cut_then_refused", kAdts, Body::Ranged, Expect::PartThenError, 0.4, true},
 };
 
 // Each row's own pitch, so that no row is heard in another's capture.
@@ -186,7 +189,7 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
     link.rate = row.speed * bytes / seconds;
     link.live_rate = bytes / seconds;
     link.frame_bytes = live ? kMp3LiveFrame : 1;
-    link.refuse_after_cut = row.refuse_after_cut;
+    link.refuse_after_first = row.refuse_after_first;
     link.resume = row.resume;
     if (row.cut_first_at >= 0) {  // at least past the head and the first frames
         link.cut_first_after = std::max<std::int64_t>(
@@ -212,6 +215,24 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
                                            std::chrono::seconds(static_cast<int>(kGiveUpS) + 10)))
             << "no error from a host that gives nothing";
         IjkMediaPlayer_stop();
+        return;
+    }
+    if (row.expect == Expect::PartThenError) {
+        ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, -1,
+                                           std::chrono::seconds(static_cast<int>(kGiveUpS) + 10)));
+        IjkMediaPlayer_stop();
+        const auto events = Events::get().snapshot();
+        const auto at = [&](int what) {
+            const auto e = std::find_if(events.begin(), events.end(),
+                                        [&](const Event &e) { return e.what == what; });
+            return e == events.end() ? Clock::time_point::max() : e->at;
+        };
+        // Prepared on what came, not after waiting out the refusals.
+        EXPECT_LT(at(ORV_EVENT_PREPARED), at(ORV_EVENT_ERROR) - std::chrono::seconds(15));
+        EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 1);
+        const double heard = rvtone::tone_seconds(capture.read(kRate, 1).mono(), kRate, pitch(row));
+        EXPECT_GT(heard, 0.2 * seconds);
+        EXPECT_LT(heard, 0.6 * seconds);
         return;
     }
     if (live) {

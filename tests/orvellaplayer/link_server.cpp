@@ -73,7 +73,7 @@ bool LinkServer::down() const {
 
 bool LinkServer::refusing() const {
     std::lock_guard lock(mu_);
-    return first_cut_ && link_.refuse_after_cut;
+    return first_request_ && link_.refuse_after_first;
 }
 
 void LinkServer::accept_loop() {

@@ -4,7 +4,7 @@
 // and new ones refused. Files are served with a length and byte ranges, or without ranges,
 // or chunked (no length), or as a station (a SHOUTcast `ICY 200 OK` answer, or a relay's
 // fake length) whose body starts where its live clock stands. The first answer may break off
-// after a number of bytes, with every later connection refused. Plain sockets, an
+// after a number of bytes, and every later connection may be refused. Plain sockets, an
 // OS-chosen port, one thread per connection.
 #ifndef TESTS_ORVELLAPLAYER_LINK_SERVER_H
 #define TESTS_ORVELLAPLAYER_LINK_SERVER_H
@@ -49,7 +49,7 @@ class LinkServer {
         Outage outage = Outage::Stall;
         Body body = Body::Ranged;
         std::int64_t cut_first_after = -1;  // the first answer breaks off after these bytes
-        bool refuse_after_cut = false;      // ... and every later connection is cut at once
+        bool refuse_after_first = false;    // every connection after the first is cut at once
         double rate_after_cut = 0;          // > 0: every later connection's rate
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
