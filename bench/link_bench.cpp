@@ -1,15 +1,18 @@
-// link_bench: playback over a poor mobile link (96 KB/s) that drops out for 30 s twelve
-// seconds into a 60 s file, as in a tunnel, the connection either held open and silent or
-// cut with new connections refused; ours against mpv (when installed) on servers alike and
-// the same file, side by side. Silence heard: play time less the file's length (ours: first
-// PCM on the device to the completion event; mpv with its timed null output: process start
-// to exit). A row without an outage gives each player's floor. Then the first PCM of an
-// item prefetched ahead against the same item not prefetched, alternately in this process.
+// link_bench: playback over a poor mobile link, ours against mpv (when installed) on servers
+// alike and the same file, side by side. Tunnel: a 96 KB/s link that drops out for 30 s twelve
+// seconds into a 60 s file, the connection either held open and silent or cut with new
+// connections refused. Episode: a 150 s MP3 over a link 1.5 times its bit rate, cut for 15 s
+// at 40 s, from a host with byte ranges and from one without. Silence heard: play time less
+// the file's length (ours: first PCM on the device to the completion event; mpv with its timed
+// null output: process start to exit). A row without an outage gives each player's floor.
+// Then the first PCM of an item prefetched ahead against the same item not prefetched,
+// alternately in this process.
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,11 +37,15 @@ struct Row {
     const char *label;
     rvtone::Codec codec;
     int bitrate;
-    double outage_s;  // from 12 s in; 0: none
+    double outage_s;  // 0: none
     LinkServer::Outage outage;
+    double length_s = 60;
+    double outage_at_s = 12;
+    double link_x = 0;  // the link's rate in times the file's bit rate; 0: kLinkRate
+    LinkServer::Body body = LinkServer::Body::Ranged;
 };
 
-const Row kRows[] = {
+const Row kTunnelRows[] = {
     {"MP3 128 kbit/s, no outage", rvtone::Codec::Mp3, 128000, 0, LinkServer::Outage::Stall},
     {"MP3 128 kbit/s, stall", rvtone::Codec::Mp3, 128000, 30, LinkServer::Outage::Stall},
     {"MP3 128 kbit/s, cut", rvtone::Codec::Mp3, 128000, 30, LinkServer::Outage::CutAndRefuse},
@@ -47,12 +54,20 @@ const Row kRows[] = {
     {"AAC 64 kbit/s, cut", rvtone::Codec::Aac, 64000, 30, LinkServer::Outage::CutAndRefuse},
 };
 
+const Row kEpisodeRows[] = {
+    {"MP3 64 kbit/s, ranges, cut", rvtone::Codec::Mp3, 64000, 15,
+     LinkServer::Outage::CutAndRefuse, 150, 40, 1.5},
+    {"MP3 64 kbit/s, no ranges, cut", rvtone::Codec::Mp3, 64000, 15,
+     LinkServer::Outage::CutAndRefuse, 150, 40, 1.5, LinkServer::Body::NoRanges},
+};
+
 LinkServer::Link link_for(const Row &row) {
     LinkServer::Link link;
-    link.rate = kLinkRate;
-    link.outage_at_s = row.outage_s > 0 ? 12 : -1;
+    link.rate = row.link_x > 0 ? row.link_x * row.bitrate / 8 : kLinkRate;
+    link.outage_at_s = row.outage_s > 0 ? row.outage_at_s : -1;
     link.outage_s = row.outage_s;
     link.outage = row.outage;
+    link.body = row.body;
     return link;
 }
 
@@ -63,7 +78,7 @@ bool have_mpv() {
 // Seconds mpv takes to play `url` to its end through its timed null output; < 0 on failure.
 double mpv_play_s(const std::string &url) {
     const std::string command =
-        "timeout 200 mpv --no-config --no-video --ao=null --really-quiet '" + url +
+        "timeout 400 mpv --no-config --no-video --ao=null --really-quiet '" + url +
         "' >/dev/null 2>&1";
     const auto t0 = Clock::now();
     const int status = std::system(command.c_str());
@@ -109,15 +124,13 @@ Ours ours_play_s(const std::string &url, double length_s) {
     return o;
 }
 
-void tunnel_rows(bool mpv) {
-    std::printf("tunnel: 60 s tone over a %.0f KB/s link, 30 s outage from 12 s in\n",
-                kLinkRate / 1024);
+void play_rows(std::span<const Row> rows, bool mpv) {
     std::printf("  %-28s %9s | %8s %8s %8s %6s %9s | %9s %8s\n", "row", "file", "ours play",
                 "silence", "tone", "701s", "anon +MiB", "mpv play", "silence");
-    for (const Row &row : kRows) {
+    for (const Row &row : rows) {
         rvtone::ToneSpec tone;
         tone.frequency_hz = kHz;
-        tone.duration_s = 60;
+        tone.duration_s = row.length_s;
         tone.channels = 2;
         tone.bitrate = row.bitrate;
         const auto file = rvtone::encode_tone(row.codec, tone);
@@ -185,15 +198,21 @@ int main(int argc, char **argv) {
     Register_post_event(&rvtest::Events::callback);
     IjkMediaPlayer_native_init();
     IjkMediaPlayer_setVolume(1.0f, 1.0f);
-    const std::string only = argc > 1 ? argv[1] : "";  // "tunnel" or "prefetch"
-    if (only != "prefetch") {
-        const bool mpv = have_mpv();
-        if (!mpv) {
-            std::printf("mpv not found: its column is skipped\n");
-        }
-        tunnel_rows(mpv);
+    const std::string only = argc > 1 ? argv[1] : "";  // "tunnel", "episode" or "prefetch"
+    const bool mpv = have_mpv();
+    if (!mpv && only != "prefetch") {
+        std::printf("mpv not found: its column is skipped\n");
     }
-    if (only != "tunnel") {
+    if (only.empty() || only == "tunnel") {
+        std::printf("tunnel: 60 s tone over a %.0f KB/s link, 30 s outage from 12 s in\n",
+                    kLinkRate / 1024);
+        play_rows(kTunnelRows, mpv);
+    }
+    if (only.empty() || only == "episode") {
+        std::printf("episode: 150 s tone over a link 1.5x its bit rate, cut 15 s from 40 s in\n");
+        play_rows(kEpisodeRows, mpv);
+    }
+    if (only.empty() || only == "prefetch") {
         prefetch_rows();
     }
     return 0;
