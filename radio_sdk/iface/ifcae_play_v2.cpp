@@ -1,5 +1,8 @@
 #include "iface/ifcae_play_v2.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
