@@ -186,15 +186,17 @@ TEST_F(SdkPlayback, TheChosenAudioDeviceGetsTheSoundAndABadOneIsOneError) {
         const char *name;
         const char *first;      // the device when playback starts (null: default)
         const char *switch_to;  // set after a second of sound, when not null
+        bool paused;            // ... while paused there
         bool error;             // one OnError(engine, audio device) and no end
         double on_default;      // seconds of the tone on each device (-1: some, not all)
         double on_zone;
     };
     const Row rows[] = {
-        {"named", kZone, nullptr, false, 0, kSeconds},
-        {"switch", nullptr, kZone, false, -1, -1},
-        {"missing", kMissing, nullptr, true, 0, 0},
-        {"switch_to_missing", nullptr, kMissing, true, -1, 0},
+        {"named", kZone, nullptr, false, false, 0, kSeconds},
+        {"switch", nullptr, kZone, false, false, -1, -1},
+        {"switch_paused", nullptr, kZone, true, false, -1, -1},
+        {"missing", kMissing, nullptr, false, true, 0, 0},
+        {"switch_to_missing", nullptr, kMissing, false, true, -1, 0},
     };
     const double hz = rvtone::frequency_for_audio_id(kLongAudio);
     for (const Row &row : rows) {
@@ -212,7 +214,14 @@ TEST_F(SdkPlayback, TheChosenAudioDeviceGetsTheSoundAndABadOneIsOneError) {
                 std::this_thread::sleep_for(20ms);
             }
             ASSERT_GE(on_default.size(), second);
+            if (row.paused) {
+                ijk_Pause();
+            }
             ASSERT_EQ(rv_setAudioDevice(row.switch_to), RVE_OK);
+            if (row.paused) {
+                std::this_thread::sleep_for(300ms);  // the engine looks at the setting meanwhile
+                ijk_Play();
+            }
         }
         ASSERT_TRUE(Ears::get().wait_for(row.error ? "error" : "end"));
         std::this_thread::sleep_for(500ms);  // nothing may follow
