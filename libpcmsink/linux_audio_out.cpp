@@ -1,4 +1,4 @@
-// ALSA playback through the "default" device for the media engine.
+// ALSA playback through "default" or a named device for the media engine.
 #include "linux_audio_out.h"
 
 #include <alsa/asoundlib.h>
@@ -109,9 +109,10 @@ bool channels_ok(int channels) {
 }
 
 // Opens and configures the device; null after printing why.
-std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_Context *ctx) {
+std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_Context *ctx,
+                                                 const char *device) {
     snd_pcm_t *raw = nullptr;
-    int rc = snd_pcm_open(&raw, "default", SND_PCM_STREAM_PLAYBACK, 0);
+    int rc = snd_pcm_open(&raw, device, SND_PCM_STREAM_PLAYBACK, 0);
     if (rc < 0) {
         say(kWarning, "unable to open pcm device: %s\n", snd_strerror(rc));
         return nullptr;
@@ -184,6 +185,11 @@ extern "C" {
 
 SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int channels,
                                                            int audioformat) {
+    return SDL_Linux_Audio_Out_new_on_device(nullptr, samplerate, channels, audioformat);
+}
+
+SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_on_device(const char *device, int samplerate,
+                                                       int channels, int audioformat) {
     std::unique_ptr<SDL_Linux_Audio_Out, CFree> out(
         static_cast<SDL_Linux_Audio_Out *>(std::calloc(1, sizeof(SDL_Linux_Audio_Out))));
     if (!out) {
@@ -210,7 +216,8 @@ SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int c
         say(kWarning, "SDL_Linux_Alsa_new_from_spec: invalid sample rate %d\n", samplerate);
         return nullptr;
     }
-    auto pcm = open_device(out.get(), ctx.get());
+    auto pcm = open_device(out.get(), ctx.get(),
+                           device != nullptr && *device != '\0' ? device : "default");
     if (!pcm) {
         return nullptr;
     }

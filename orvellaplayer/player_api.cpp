@@ -134,6 +134,10 @@ void IjkMediaPlayer_prefetch(const char *url) {
     guarded(__func__, [&] { engine().prefetch(url); });
 }
 
+void IJKMediaPlayer_setAudioDevice(const char *alsa_pcm) {
+    guarded(__func__, [&] { engine().set_audio_device(alsa_pcm); });
+}
+
 void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }

@@ -134,7 +134,9 @@ void Session::run() {
         base_ms_ = config_.start_ms;
     }
     live_.store(is_live());
-    output_ = PcmOutput::open(input_->sample_rate(), input_->channels());
+    if (!open_output()) {
+        return;
+    }
     clock_ = PaceClock(input_->sample_rate());
     clock_.restart(Clock::now());
     if (config_.paused) {
@@ -212,7 +214,7 @@ void Session::play_loop() {
             }
             continue;
         }
-        if (!follow_speed()) {
+        if (!follow_speed() || !follow_device()) {
             return;
         }
         progress(now);
@@ -361,6 +363,41 @@ void Session::release_now_playing(Clock::time_point now, bool all) {
         events_.post(config_.generation, std::move(now_playing_.front().second));
         now_playing_.pop_front();
     }
+}
+
+bool Session::open_output() {
+    device_serial_ = settings_.audio_device.serial();
+    output_ =
+        PcmOutput::open(input_->sample_rate(), input_->channels(), settings_.audio_device.name());
+    if (!output_) {
+        post(ORV_EVENT_ERROR, ORV_ERROR_AUDIO_DEVICE, 0);
+        return false;
+    }
+    return true;
+}
+
+// What was written to the old device plays out behind a fade before it closes (one
+// device may stand behind both names), so nothing is skipped; the clock does not count
+// the gap, so the position goes on from where the sound stopped.
+bool Session::follow_device() {
+    if (settings_.audio_device.serial() == device_serial_) {
+        return true;
+    }
+    if (!fade_out()) {
+        return false;
+    }
+    for (auto left = clock_.until_room(Clock::now(), 0, 0); left.count() > 0;
+         left = clock_.until_room(Clock::now(), 0, 0)) {
+        if (!wait_until(Clock::now() + left)) {
+            return false;
+        }
+    }
+    output_.reset();
+    if (!open_output()) {
+        return false;
+    }
+    gain_->fade_in();
+    return true;
 }
 
 void Session::finish_output() {

@@ -34,6 +34,7 @@ struct PlayerSettings {
     std::atomic<std::int64_t> duration_override_ms{-1};
     std::atomic<std::int64_t> read_ahead_seconds{kDefaultReadAheadSeconds};
     std::atomic<float> speed{1.0f};  // ORV_MIN_SPEED..ORV_MAX_SPEED; live sources play at 1
+    AudioDeviceSetting audio_device;
 };
 
 struct SessionConfig {
@@ -83,6 +84,10 @@ class Session {
     void queue_now_playing(std::int64_t at_media);
     // Hands on the changes whose audio has been heard (all of them: `all`).
     void release_now_playing(Clock::time_point now, bool all);
+    // Opens the output on the device set now; false (the error posted) when it cannot.
+    bool open_output();
+    // Moves the sound to a device chosen while this source plays, at the same position.
+    bool follow_device();
     // After a stop: fades out and lets what was written play, so the device is not cut
     // mid-wave when it closes.
     void finish_output();
@@ -147,7 +152,8 @@ class Session {
     Clock::time_point next_download_{};
     bool download_done_ = false;  // the whole of a sized source was fetched and reported
     std::vector<std::int16_t> scratch_;
-    std::uint32_t gain_serial_ = 0;  // the settings' volume change taken up last
+    std::uint32_t gain_serial_ = 0;    // the settings' volume change taken up last
+    std::uint32_t device_serial_ = 0;  // the settings' device choice the output is on
 
     std::thread thread_;  // last member: starts once everything above exists
 };

@@ -1,9 +1,9 @@
 /** @file
- * libpcmsink: PCM output to ALSA's "default" playback device.
+ * libpcmsink: PCM output to ALSA's "default" playback device, or to one named.
  *
- * A record is created by SDL_Linux_Audio_Out_new_from_sdl_spec and belongs to the caller,
- * who ends it with SDL_Linux_Audio_Out_free (which closes the device if it is still open).
- * One record is driven by one thread at a time; the library keeps no global state, so
+ * A record is created by SDL_Linux_Audio_Out_new_from_sdl_spec (or _new_on_device) and belongs to
+ * the caller, who ends it with SDL_Linux_Audio_Out_free (which closes the device if it is still
+ * open). One record is driven by one thread at a time; the library keeps no global state, so
  * different records may be used from different threads. Messages go to standard output
  * unless a log callback is installed (SDL_Linux_Audio_Out_set_log_callback).
  * The media engine binds these functions by name at run time; their names and argument
@@ -47,6 +47,15 @@ typedef struct SDL_Linux_Audio_Out {
  */
 PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int channels,
                                                                        int audioformat);
+
+/**
+ * As SDL_Linux_Audio_Out_new_from_sdl_spec, on the ALSA PCM named `device` ("hw:1,0",
+ * "plug:zone_nav", a name of the ALSA configuration); null or "" is "default". The name is
+ * read during the call only. Returns null, after printing why, when it cannot be opened.
+ */
+PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_on_device(const char *device,
+                                                                   int samplerate, int channels,
+                                                                   int audioformat);
 
 /**
  * Writes `samplenum` interleaved frames (blocking). Returns the frames written (may be

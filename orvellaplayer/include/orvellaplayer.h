@@ -89,6 +89,8 @@ extern "C" {
 #define ORV_ERROR_DECODE 4    /**< the audio could not be decoded */
 #define ORV_ERROR_NETWORK 5   /**< the input broke off and reconnecting did not help */
 #define ORV_ERROR_OUTPUT 6    /**< the audio device failed while writing */
+/** the audio device named with IJKMediaPlayer_setAudioDevice could not be opened (arg2 0) */
+#define ORV_ERROR_AUDIO_DEVICE 7
 /** @} */
 
 /** Event callback: what, arg1, arg2. Runs on the player's event thread. */
@@ -283,6 +285,17 @@ ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds)
  * once and never waits for the network or the resolver. Any thread.
  */
 ORV_API void IjkMediaPlayer_prefetch(const char *url);
+
+/**
+ * The ALSA PCM that sources play on ("hw:1,0", "zone_media", a name of the ALSA
+ * configuration); null or "" restores "default". Takes effect at the next prepare and, while
+ * a source plays, at once: the output fades out, the new device is opened and the sound
+ * fades in at the same position. A named device that cannot be opened ends playback with
+ * ORV_EVENT_ERROR / ORV_ERROR_AUDIO_DEVICE, once, and one "orvellaplayer: E" line; only
+ * "default" falls back to a silent output (a machine without a sound card). The name is
+ * copied. Any thread; never blocks on the device.
+ */
+ORV_API void IJKMediaPlayer_setAudioDevice(const char *alsa_pcm);
 
 /** FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);

@@ -1,5 +1,8 @@
 #include "iface/ifcae_play_v2.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "player/bcast_play_manager.h"
 #include "player/ijk_media_player.h"
 #include "player/player_manager.h"
@@ -161,6 +164,20 @@ int32_t rv_setVolume(float gain, int32_t ramp_ms) {
         return RVE_BAD_ARGS;
     }
     ijk_RampMediaVolume(gain, ramp_ms);
+    return RVE_OK;
+}
+
+int rv_setAudioDevice(const char *alsa_pcm) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_setAudioDevice");
+    // A control character could end the name inside the ALSA configuration's syntax.
+    const std::string_view name = alsa_pcm != nullptr ? alsa_pcm : "";
+    if (name.size() > RV_MAX_AUDIO_DEVICE_NAME || std::any_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+        })) {
+        LOGE(kTag, "Audio device name refused \n");
+        return RVE_BAD_ARGS;
+    }
+    ijk_SetAudioDevice(alsa_pcm);
     return RVE_OK;
 }
 

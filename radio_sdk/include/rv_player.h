@@ -85,6 +85,8 @@ RV_BEGIN_DECLS
 #define RV_ERROR_DETAIL_DECODE 4    /**< the audio could not be decoded */
 #define RV_ERROR_DETAIL_NETWORK 5   /**< the input broke off and reconnecting did not help */
 #define RV_ERROR_DETAIL_OUTPUT 6    /**< the audio device failed while writing */
+/** the device chosen with rv_setAudioDevice could not be opened; playback ended */
+#define RV_ERROR_DETAIL_AUDIO_DEVICE 7
 /** @} */
 
 /**
@@ -415,6 +417,22 @@ RV_API int32_t rv_setPlaybackSpeed(float speed);
  * without a player. Any thread; never blocks.
  */
 RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
+/** The longest name rv_setAudioDevice takes, in bytes. */
+#define RV_MAX_AUDIO_DEVICE_NAME 1024
+/**
+ * The ALSA PCM the audio plays on: a name of the ALSA configuration ("hw:1,0",
+ * "zone_media", "plug:dmix"); null or "" is ALSA's "default". Takes effect at
+ * the next item and, while an item plays, at once: the sound fades out on the
+ * old device and fades in on the new one at the same position. A named device
+ * that cannot be opened ends playback with one OnError(RV_ERROR_WHAT_ENGINE,
+ * RV_ERROR_DETAIL_AUDIO_DEVICE), not a silent fallback; only "default" plays
+ * into silence when there is no sound card. The name is copied. Kept for the
+ * items after it and by rv_releaseSdk. Returns RVE_OK; RVE_BAD_ARGS (E "Audio
+ * device name refused") for a name longer than RV_MAX_AUDIO_DEVICE_NAME or
+ * holding a control character, leaving the device as it was. Works before and
+ * without a player. Any thread; never blocks on the device.
+ */
+RV_API int rv_setAudioDevice(const char *alsa_pcm);
 /** The volume last set with rv_setVolume (where a ramp is going) or
  * ijk_SetMediaVolume (the louder channel's gain); 1 at first. */
 RV_API float rv_getVolume(void);

@@ -167,6 +167,10 @@ void ijk_RampMediaVolume(float gain, int32_t ramp_ms) {
     IjkMediaPlayer_rampVolume(gain, gain, ramp_ms);
 }
 
+void ijk_SetAudioDevice(const char *alsa_pcm) {
+    IJKMediaPlayer_setAudioDevice(alsa_pcm);
+}
+
 float ijk_GetMediaVolume() {
     std::lock_guard lock(s_volume_mutex);
     return s_volume;

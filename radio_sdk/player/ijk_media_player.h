@@ -55,6 +55,8 @@ void ijk_Prefetch(const char *url);
 RV_API int ijk_SetPlaybackSpeed(float speed);
 // Both channels to `gain` (clamped to 0..1) over `ramp_ms` (IjkMediaPlayer_rampVolume).
 void ijk_RampMediaVolume(float gain, int32_t ramp_ms);
+// The ALSA PCM sources play on, null for "default" (IJKMediaPlayer_setAudioDevice).
+void ijk_SetAudioDevice(const char *alsa_pcm);
 // The gain set last by either volume function (the louder channel's). Any thread.
 float ijk_GetMediaVolume();
 

@@ -15,7 +15,8 @@ static_assert(RV_ERROR_WHAT_ENGINE == ORV_EVENT_ERROR &&
               RV_ERROR_DETAIL_NO_AUDIO == ORV_ERROR_NO_AUDIO &&
               RV_ERROR_DETAIL_DECODE == ORV_ERROR_DECODE &&
               RV_ERROR_DETAIL_NETWORK == ORV_ERROR_NETWORK &&
-              RV_ERROR_DETAIL_OUTPUT == ORV_ERROR_OUTPUT);
+              RV_ERROR_DETAIL_OUTPUT == ORV_ERROR_OUTPUT &&
+              RV_ERROR_DETAIL_AUDIO_DEVICE == ORV_ERROR_AUDIO_DEVICE);
 
 std::atomic<PlayerStateListener *> mUserPlayerStateListener{nullptr};
 

@@ -82,14 +82,14 @@ void Events::set_hook(std::function<void(int, int, int)> hook) {
     hook_ = std::move(hook);
 }
 
-Capture::Capture(const std::string &name) {
+Capture::Capture(const std::string &name, const char *variable) {
     std::string pattern = (std::filesystem::temp_directory_path() / "rv-capture-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
     dir_ = pattern;
     path_ = dir_ + "/" + name + ".raw";
-    setenv("RV_PCM_CAPTURE", path_.c_str(), 1);
+    setenv(variable, path_.c_str(), 1);
 }
 
 Capture::~Capture() {

@@ -55,10 +55,11 @@ class Events {
     std::function<void(int, int, int)> hook_;
 };
 
-// Each test writes its own capture file: RV_PCM_CAPTURE names it for the next device open.
+// Each test writes its own capture file: RV_PCM_CAPTURE (or `variable`, for another device
+// of the test configuration) names it for the next device open.
 class Capture {
   public:
-    explicit Capture(const std::string &name);
+    explicit Capture(const std::string &name, const char *variable = "RV_PCM_CAPTURE");
     ~Capture();
     const std::string &path() const { return path_; }
     std::uintmax_t size() const;

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "iface/ifcae_play_v2.h"
@@ -23,6 +24,7 @@
 #include "player_harness.h"
 #include "request/sdk_fixture.h"
 #include "rv_data.h"
+#include "rv_error.h"
 #include "rv_sdk.h"
 
 namespace {
@@ -83,9 +85,10 @@ class SdkPlayback : public ::testing::Test {
     }
 
     // The catalogue's audio as a play item.
-    std::unique_ptr<dao_play_item, void (*)(dao_play_item *)> fixture_item() {
-        rv::test::Delivery d = rv::test::call([](rv::test::Catcher *c) {
-            rv_getAlbumAudioInfo(kAudioId, rv::test::Catcher::callback, c);
+    std::unique_ptr<dao_play_item, void (*)(dao_play_item *)> fixture_item(
+        int64_t audio_id = kAudioId) {
+        rv::test::Delivery d = rv::test::call([audio_id](rv::test::Catcher *c) {
+            rv_getAlbumAudioInfo(audio_id, rv::test::Catcher::callback, c);
         });
         EXPECT_EQ(d.code, 0);
         auto *audio = static_cast<dao_audio *>(d.data);
@@ -169,6 +172,89 @@ TEST_F(SdkPlayback, ReleaseStopsPlaybackAndThePlayerManager) {
     EXPECT_EQ(Ears::get().snapshot().size(), heard);
     EXPECT_EQ(Ears::get().count("end"), 0);
     EXPECT_EQ(Ears::get().count("error"), 0);
+}
+
+// The device chosen by name: the tone is heard there and only there; a switch while
+// playing carries on at the position on the new device; a name that cannot be opened
+// is one OnError, with nothing played anywhere after it.
+TEST_F(SdkPlayback, TheChosenAudioDeviceGetsTheSoundAndABadOneIsOneError) {
+    constexpr int64_t kLongAudio = 3000000104;  // five seconds
+    constexpr double kSeconds = 5.0;
+    constexpr const char *kZone = "rv_zone";  // the test configuration's second device
+    constexpr const char *kMissing = "rv_no_such_device";
+    struct Row {
+        const char *name;
+        const char *first;      // the device when playback starts (null: default)
+        const char *switch_to;  // set after a second of sound, when not null
+        bool paused;            // ... while paused there
+        bool error;             // one OnError(engine, audio device) and no end
+        double on_default;      // seconds of the tone on each device (-1: some, not all)
+        double on_zone;
+    };
+    const Row rows[] = {
+        {"named", kZone, nullptr, false, false, 0, kSeconds},
+        {"switch", nullptr, kZone, false, false, -1, -1},
+        {"switch_paused", nullptr, kZone, true, false, -1, -1},
+        {"missing", kMissing, nullptr, false, true, 0, 0},
+        {"switch_to_missing", nullptr, kMissing, false, true, -1, 0},
+    };
+    const double hz = rvtone::frequency_for_audio_id(kLongAudio);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Ears::get().clear();
+        rvtest::Capture on_default(std::string(row.name) + "-default");
+        rvtest::Capture on_zone(std::string(row.name) + "-zone", "RV_PCM_ZONE_CAPTURE");
+        ASSERT_EQ(rv_setAudioDevice(row.first), RVE_OK);
+        auto item = fixture_item(kLongAudio);
+        ASSERT_NE(item, nullptr);
+        rv_playByPlayItem(item.get());
+        if (row.switch_to != nullptr) {
+            const std::uintmax_t second = 44100 * 2;
+            for (int i = 0; i < 300 && on_default.size() < second; ++i) {
+                std::this_thread::sleep_for(20ms);
+            }
+            ASSERT_GE(on_default.size(), second);
+            if (row.paused) {
+                ijk_Pause();
+            }
+            ASSERT_EQ(rv_setAudioDevice(row.switch_to), RVE_OK);
+            if (row.paused) {
+                std::this_thread::sleep_for(300ms);  // the engine looks at the setting meanwhile
+                ijk_Play();
+            }
+        }
+        ASSERT_TRUE(Ears::get().wait_for(row.error ? "error" : "end"));
+        std::this_thread::sleep_for(500ms);  // nothing may follow
+        rv_stop();
+        ASSERT_EQ(rv_setAudioDevice(nullptr), RVE_OK);
+
+        EXPECT_EQ(Ears::get().count("error"), row.error ? 1 : 0);
+        EXPECT_EQ(Ears::get().count("end"), row.error ? 0 : 1);
+        for (const Heard &h : Ears::get().snapshot()) {
+            if (h.what == "error") {
+                EXPECT_EQ(h.a, RV_ERROR_WHAT_ENGINE);
+                EXPECT_EQ(h.b, RV_ERROR_DETAIL_AUDIO_DEVICE);
+            }
+        }
+        const double heard_default =
+            rvtone::tone_seconds(on_default.read(44100, 1).mono(), 44100, hz);
+        const double heard_zone = rvtone::tone_seconds(on_zone.read(44100, 1).mono(), 44100, hz);
+        if (row.on_default >= 0) {
+            EXPECT_NEAR(heard_default, row.on_default, 0.15);
+        } else {
+            EXPECT_GE(heard_default, 0.9);
+        }
+        if (row.on_zone >= 0) {
+            EXPECT_NEAR(heard_zone, row.on_zone, 0.15);
+        } else {
+            EXPECT_GE(heard_zone, 0.9);
+        }
+        if (row.switch_to != nullptr && !row.error) {
+            // Nothing skipped and nothing played twice across the switch.
+            EXPECT_NEAR(heard_default + heard_zone, kSeconds, 0.15);
+        }
+    }
+    EXPECT_EQ(rv_setAudioDevice("bad\nname"), RVE_BAD_ARGS);
 }
 
 }  // namespace

@@ -60,6 +60,8 @@ const GlobalOption kOptions[] = {
      [](Options &o, std::string v) { o.channel = std::move(v); }},
     {"--package", "package name (default org.radio.rvcli)",
      [](Options &o, std::string v) { o.package = std::move(v); }},
+    {"--audio-device", "ALSA PCM to play on (default: ALSA's default)",
+     [](Options &o, std::string v) { o.audio_device = std::move(v); }},
     {"--log-level", "none (default), error, warning, debug or verbose",
      [](Options &o, std::string v) { o.log_level = std::move(v); }},
 };

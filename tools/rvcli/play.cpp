@@ -249,13 +249,14 @@ std::string error_text(int64_t what, int64_t detail) {
                                                  : rve_strerror(static_cast<int>(detail));
         return "cannot start (" + std::to_string(detail) + "): " + why;
     }
-    static constexpr std::array<std::tuple<int, const char *, const char *>, 6> kDetails{{
+    static constexpr std::array<std::tuple<int, const char *, const char *>, 7> kDetails{{
         {RV_ERROR_DETAIL_NO_SOURCE, "no source", "the item has no address to play"},
         {RV_ERROR_DETAIL_OPEN, "open", "the source could not be opened or is not media"},
         {RV_ERROR_DETAIL_NO_AUDIO, "no audio", "the source has no playable audio stream"},
         {RV_ERROR_DETAIL_DECODE, "decode", "the audio could not be decoded"},
         {RV_ERROR_DETAIL_NETWORK, "network", "the input broke off and reconnecting did not help"},
         {RV_ERROR_DETAIL_OUTPUT, "output", "the audio device failed while writing"},
+        {RV_ERROR_DETAIL_AUDIO_DEVICE, "audio device", "the chosen audio device cannot be opened"},
     }};
     std::string name = "unknown", meaning = "the engine gave no known reason";
     for (const auto &[code, n, m] : kDetails) {

@@ -11,6 +11,7 @@ _rvcli() {
     if grep -qx -- "$prev" <<<"$valued"; then
         [ "$prev" = --data-dir ] && COMPREPLY=($(compgen -d -- "$cur"))
         [ "$prev" = --ca-file ] && COMPREPLY=($(compgen -f -- "$cur"))
+        [ "$prev" = --audio-device ] && COMPREPLY=($(compgen -W "$(aplay -L 2>/dev/null | grep -v "^ ")" -- "$cur"))
         return
     fi
     for ((i = 1; i < COMP_CWORD; i++)); do

@@ -81,6 +81,7 @@ Session::Session(const Options &options) : options_(options) {
     config.open_api_https = options.api_https;
     config.report_host = options.report;
     config.ca_file = options.ca_file;
+    config.audio_device = options.audio_device;
     if (!any_host(options)) {
         rvmock::Config local;
         local.appid = options.appid;

@@ -24,7 +24,8 @@ struct Options {
     std::string channel = "rvcli";
     std::string package = "org.radio.rvcli";
     std::optional<std::string> data_dir;
-    std::string log_level = "none";  // none, error, warning, debug, verbose
+    std::optional<std::string> audio_device;  // ALSA PCM; absent: "default"
+    std::string log_level = "none";           // none, error, warning, debug, verbose
     bool json = false;
 };
 

@@ -445,6 +445,13 @@ class Player {
             throw Error(code, "rv_setVolume");
         }
     }
+    /// The ALSA PCM to play on, "" for "default" (rv_setAudioDevice); throws
+    /// rv::Error (RVE_BAD_ARGS) for a name it refuses.
+    void set_audio_device(const std::string &alsa_pcm) const {
+        if (const int code = rv_setAudioDevice(alsa_pcm.c_str()); code != RVE_OK) {
+            throw Error(code, "rv_setAudioDevice");
+        }
+    }
     /// The volume set last.
     float volume() const { return rv_getVolume(); }
 

@@ -42,6 +42,10 @@ struct Config {
     std::optional<std::string> open_api_https;  ///< see open_api_http
     std::optional<std::string> report_host;     ///< see open_api_http
     std::optional<std::string> ca_file;         ///< see open_api_http
+    /// The ALSA PCM to play on (rv_setAudioDevice; "" for "default"); absent
+    /// leaves the process's setting. A refused name throws rv::Error
+    /// RVE_BAD_ARGS. rv::Player::set_audio_device changes it while playing.
+    std::optional<std::string> audio_device;
     /// How long the constructor waits for the service's answer to start-up.
     std::chrono::milliseconds start_timeout{20000};
     /// The application's loop (rv_setCallbackDispatcher): when set, every
@@ -131,6 +135,11 @@ class Sdk {
         }
         if (config.ca_file) {
             rv_setCaFile(config.ca_file->c_str());
+        }
+        if (config.audio_device) {
+            if (const int code = rv_setAudioDevice(config.audio_device->c_str()); code != RVE_OK) {
+                throw Error(code, "rv_setAudioDevice");
+            }
         }
         if (config.dispatcher) {
             dispatcher_.install(config.dispatcher);
