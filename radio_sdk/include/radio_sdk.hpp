@@ -30,6 +30,8 @@
 
 #include "rv/calls.hpp"
 #include "rv/error.hpp"
+#include "rv/function.hpp"
+#include "rv/future.hpp"
 #include "rv/log.hpp"
 #include "rv/player.hpp"
 #include "rv/sdk.hpp"

@@ -224,7 +224,7 @@ TEST_F(CppSdk, DestroyingTheSdkAnswersEveryCallPromptlyAndOnce) {
     constexpr int kCalls = 12;  // three in transfer, the rest waiting in the queue
     std::vector<std::atomic<int>> calls(kCalls);
     std::vector<std::atomic<int>> codes(kCalls);
-    std::vector<std::future<std::vector<rv::Category>>> futures;
+    std::vector<rv::Future<std::vector<rv::Category>>> futures;
     for (int i = 0; i < kCalls; ++i) {
         sdk_->get_all_category([&, i](auto &&outcome) {
             ++calls[i];
@@ -241,7 +241,7 @@ TEST_F(CppSdk, DestroyingTheSdkAnswersEveryCallPromptlyAndOnce) {
     for (int i = 0; i < kCalls; ++i) {
         EXPECT_EQ(calls[i], 1) << i;
         EXPECT_TRUE(codes[i] == RVE_FAILED || codes[i] == RVE_NOT_READY) << codes[i];
-        ASSERT_EQ(futures[i].wait_for(0s), std::future_status::ready) << i;
+        ASSERT_EQ(futures[i].wait_for(0s), rv::FutureStatus::ready) << i;
         EXPECT_THROW(futures[i].get(), rv::Error);
     }
 }
