@@ -3,8 +3,8 @@
  * (listeners, the dispatcher, the log sink) and the owner behind it.
  *
  * Own types rather than std::function and std::unique_ptr: with GCC 12 and
- * C++20, <functional> and <memory> cost a compile as much as the rest of the
- * header (bench/README.md).
+ * C++20, `<functional>` and `<memory>` cost a compile as much as the rest of
+ * the header (bench/README.md).
  */
 #ifndef RV_FUNCTION_HPP
 #define RV_FUNCTION_HPP
@@ -62,21 +62,26 @@ class Function;
 template <class R, class... A>
 class Function<R(A...)> {
   public:
-    Function() = default;
-    Function(decltype(nullptr)) noexcept {}
+    Function() = default;                    ///< empty
+    Function(decltype(nullptr)) noexcept {}  ///< empty
     /// Keeps a copy of `fn` (a copyable callable taking A... and returning R).
     template <class F>
     requires(!std::is_same_v<std::remove_cvref_t<F>, Function> &&
              std::is_invocable_r_v<R, std::decay_t<F> &, A...> &&
              std::is_copy_constructible_v<std::decay_t<F>>) Function(F &&fn)
         : target_(detail::Box<Model<std::decay_t<F>>>::make(std::forward<F>(fn))) {}
+    /// Copies `other`'s callable.
     Function(const Function &other) : target_(other.target_ ? other.target_->clone() : Target()) {}
-    Function(Function &&) noexcept = default;
+    Function(Function &&) noexcept = default;  ///< takes the callable; `other` is left empty
+    /// Copies `other`'s callable; the old one is destroyed.
     Function &operator=(const Function &other) { return *this = Function(other); }
+    /// Takes the callable; `other` is left empty, the old one destroyed.
     Function &operator=(Function &&) noexcept = default;
     ~Function() = default;
 
+    /// True when it holds a callable.
     explicit operator bool() const noexcept { return static_cast<bool>(target_); }
+    /// Calls the callable (which must be there).
     R operator()(A... args) const { return target_->call(std::forward<A>(args)...); }
 
   private:

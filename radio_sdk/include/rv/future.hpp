@@ -2,10 +2,10 @@
  * The radio SDK for C++20 (radio_sdk.hpp): rv::Future, the value a data call
  * returns when given no callable, and the waiting under it.
  *
- * Own types over POSIX threads rather than <future>, <mutex>,
- * <condition_variable> and <chrono>: with GCC 12 and C++20 those cost a
- * compile more than the rest of the header; <pthread.h> and <atomic> come with
- * radio_sdk.h already (bench/README.md).
+ * Own types over POSIX threads rather than `<future>`, `<mutex>`,
+ * `<condition_variable>` and `<chrono>`: with GCC 12 and C++20 those cost a
+ * compile more than the rest of the header; `<pthread.h>` and `<atomic>` come
+ * with radio_sdk.h already (bench/README.md).
  */
 #ifndef RV_FUTURE_HPP
 #define RV_FUTURE_HPP
@@ -26,7 +26,7 @@
 namespace rv {
 
 /// Anything with count() and a period, as std::chrono::duration; the face
-/// takes durations this way so that it need not include <chrono>.
+/// takes durations this way so that it need not include `<chrono>`.
 template <class D>
 concept Duration = requires(const D &d) {
     d.count();
@@ -38,9 +38,12 @@ concept Duration = requires(const D &d) {
 /// any std::chrono::duration (rounded down), or explicitly from a count.
 class Milliseconds {
   public:
+    /// `count` milliseconds.
     constexpr explicit Milliseconds(int64_t count = 0) noexcept : count_(count) {}
+    /// `d` (a std::chrono::duration), rounded down; below 0 counts as 0.
     template <Duration D>
     constexpr Milliseconds(const D &d) noexcept;
+    /// The number of milliseconds.
     constexpr int64_t count() const noexcept { return count_; }
 
   private:
@@ -48,7 +51,10 @@ class Milliseconds {
 };
 
 /// What rv::Future::wait_for found: the outcome is there, or the time ran out.
-enum class FutureStatus { ready, timeout };
+enum class FutureStatus {
+    ready,   ///< the value or the error is there
+    timeout  ///< not yet
+};
 
 namespace detail {
 
@@ -199,7 +205,8 @@ class Future {
   public:
     /// An empty future: valid() is false.
     Future() noexcept = default;
-    Future(Future &&) noexcept = default;
+    Future(Future &&) noexcept = default;  ///< takes `other`'s outcome; `other` is left empty
+    /// Takes `other`'s outcome, leaving `other` empty; its own is dropped.
     Future &operator=(Future &&) noexcept = default;
     Future(const Future &) = delete;
     Future &operator=(const Future &) = delete;
