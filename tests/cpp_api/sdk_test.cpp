@@ -521,6 +521,26 @@ TEST(CppFunction, CopiesOwnTheirCallableAndTheLastOneFreesIt) {
     EXPECT_EQ(token.use_count(), 1);
 }
 
+// Durations come in as anything shaped like std::chrono::duration.
+TEST(CppFuture, DurationsOfEveryPeriodBecomeWholeMillisecondsAndBoundTheWait) {
+    const std::vector<std::pair<rv::Milliseconds, int64_t>> rows{
+        {2s, 2000},
+        {1500us, 1},
+        {999us, 0},
+        {-5s, 0},
+        {90min, 5'400'000},
+        {std::chrono::duration<double>(0.25), 250},
+        {std::chrono::hours::max(), 1'000'000'000'000}};  // capped at about 30 years
+    for (const auto &[converted, ms] : rows) {
+        EXPECT_EQ(converted.count(), ms);
+    }
+    rv::detail::Promise<void> never;
+    const rv::Future<void> waiting = never.future();
+    EXPECT_EQ(waiting.wait_for(2ms), rv::FutureStatus::timeout);
+    EXPECT_EQ(waiting.wait_for(-1s), rv::FutureStatus::timeout);
+    EXPECT_THROW(rv::Future<int>().wait_for(0s), rv::Error);
+}
+
 // Each outcome (value, error, no answer) is set on another thread, before or
 // after the waiter looks; the waiter sees it once and the state is freed.
 TEST(CppFuture, EveryOutcomeArrivesOnceAcrossThreads) {
