@@ -10,6 +10,10 @@
  * dao_<name>_del before the application's code runs. Nothing the application
  * holds points into SDK memory.
  *
+ * Futures and stored callables are the face's own rv::Future and rv::Function,
+ * used as std::future and std::function are (they keep the standard headers
+ * behind those out of every file that includes this one).
+ *
  * Errors: failures arrive as rv::Error (a std::runtime_error carrying the
  * result code of rv_error.h). No exception ever crosses into the SDK: an
  * exception thrown by an application callable inside an SDK callback is
@@ -30,6 +34,8 @@
 
 #include "rv/calls.hpp"
 #include "rv/error.hpp"
+#include "rv/function.hpp"
+#include "rv/future.hpp"
 #include "rv/log.hpp"
 #include "rv/player.hpp"
 #include "rv/sdk.hpp"

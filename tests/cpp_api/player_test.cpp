@@ -443,7 +443,7 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
     bean.type = RV_RESOURCE_SMARTCAST;
     player.play(bean);
 
-    std::future<rv::PlayItem> first = player.fetch_more("clock-7");
+    rv::Future<rv::PlayItem> first = player.fetch_more("clock-7");
     std::atomic<int> second_calls{0};
     std::promise<int> second_code;
     player.fetch_more("", rv::overloaded{[&](rv::PlayItem) {
@@ -454,7 +454,7 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
                                              ++second_calls;
                                              second_code.set_value(e.code());
                                          }});
-    std::future<rv::PlayItem> third = player.fetch_more("clock-9");
+    rv::Future<rv::PlayItem> third = player.fetch_more("clock-9");
     // The record carries no user pointer: the second waits for the first's answer.
     ASSERT_EQ(Fetches::count(), 1u);
     EXPECT_EQ(Fetches::at(0).second, "clock-7");
@@ -465,7 +465,7 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
     item->title = strdup("Batch 2, first");
     item->audioId = 3000000301;
     std::thread([&] { Fetches::at(0).first->onPlayItemReady(item); }).join();
-    ASSERT_EQ(first.wait_for(0s), std::future_status::ready);
+    ASSERT_EQ(first.wait_for(0s), rv::FutureStatus::ready);
     dao_play_item_del(item);
     const rv::PlayItem got = first.get();
     EXPECT_EQ(got.title, "Batch 2, first");
@@ -478,7 +478,7 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
     EXPECT_EQ(second_code.get_future().get(), RVE_FAILED);
     ASSERT_EQ(Fetches::count(), 3u);
     EXPECT_EQ(Fetches::at(2).second, "clock-9");
-    EXPECT_EQ(third.wait_for(0s), std::future_status::timeout);
+    EXPECT_EQ(third.wait_for(0s), rv::FutureStatus::timeout);
     Fetches::at(2).first->onPlayItemUnavailable(nullptr);
     try {
         third.get();
@@ -494,8 +494,8 @@ TEST_F(CppPlayer, FetchingMoreAnswersEachCallOnceAndOneAtATime) {
     // With the broadcast player selected the refusal comes at once.
     bean.type = RV_RESOURCE_BROADCAST;
     player.play(bean);
-    std::future<rv::PlayItem> refused = player.fetch_more("");
-    ASSERT_EQ(refused.wait_for(0s), std::future_status::ready);
+    rv::Future<rv::PlayItem> refused = player.fetch_more("");
+    ASSERT_EQ(refused.wait_for(0s), rv::FutureStatus::ready);
     EXPECT_THROW(refused.get(), rv::Error);
     EXPECT_EQ(Fetches::count(), 3u);
 }
@@ -508,8 +508,8 @@ TEST_F(CppSdkPlayer, FetchingMorePagesTheAlbumInOrderWithoutStartingAnything) {
 
     // Both asked at once: the second goes out once the first has moved the
     // album's paging on, so they bring pages 2 and 3, not page 2 twice.
-    std::future<rv::PlayItem> second = player.fetch_more("");
-    std::future<rv::PlayItem> third = player.fetch_more("");
+    rv::Future<rv::PlayItem> second = player.fetch_more("");
+    rv::Future<rv::PlayItem> third = player.fetch_more("");
     EXPECT_EQ(second.get().audioId, 3000000121);
     EXPECT_EQ(third.get().audioId, 3000000141);
     EXPECT_EQ(player.size(), 60);
@@ -623,7 +623,7 @@ TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {
     rvmock::Fault slow;
     slow.delay_ms = 20000;
     mock_.set_fault("/v2/audio/list", slow);
-    std::future<rv::PlayItem> in_flight = player.fetch_more("");
+    rv::Future<rv::PlayItem> in_flight = player.fetch_more("");
     std::atomic<int> waiting_calls{0};
     player.fetch_more("", [&](auto &&) { ++waiting_calls; });
     std::this_thread::sleep_for(300ms);  // the first is in transfer
@@ -631,7 +631,7 @@ TEST_F(CppSdkPlayer, DestroyingTheSdkAnswersFetchesInFlightAndWaiting) {
     const auto started = std::chrono::steady_clock::now();
     sdk_.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-    ASSERT_EQ(in_flight.wait_for(0s), std::future_status::ready);
+    ASSERT_EQ(in_flight.wait_for(0s), rv::FutureStatus::ready);
     EXPECT_THROW(in_flight.get(), rv::Error);
     EXPECT_EQ(waiting_calls, 1);
 }

@@ -13,6 +13,7 @@
 #include <future>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -224,7 +225,7 @@ TEST_F(CppSdk, DestroyingTheSdkAnswersEveryCallPromptlyAndOnce) {
     constexpr int kCalls = 12;  // three in transfer, the rest waiting in the queue
     std::vector<std::atomic<int>> calls(kCalls);
     std::vector<std::atomic<int>> codes(kCalls);
-    std::vector<std::future<std::vector<rv::Category>>> futures;
+    std::vector<rv::Future<std::vector<rv::Category>>> futures;
     for (int i = 0; i < kCalls; ++i) {
         sdk_->get_all_category([&, i](auto &&outcome) {
             ++calls[i];
@@ -241,7 +242,7 @@ TEST_F(CppSdk, DestroyingTheSdkAnswersEveryCallPromptlyAndOnce) {
     for (int i = 0; i < kCalls; ++i) {
         EXPECT_EQ(calls[i], 1) << i;
         EXPECT_TRUE(codes[i] == RVE_FAILED || codes[i] == RVE_NOT_READY) << codes[i];
-        ASSERT_EQ(futures[i].wait_for(0s), std::future_status::ready) << i;
+        ASSERT_EQ(futures[i].wait_for(0s), rv::FutureStatus::ready) << i;
         EXPECT_THROW(futures[i].get(), rv::Error);
     }
 }
@@ -501,6 +502,80 @@ TEST(CppError, NamesEveryCodeAndFallsBackToTheLibrary) {
     EXPECT_EQ(e.code(), RVE_BAD_RESPONSE);
     const std::runtime_error &base = e;
     EXPECT_STREQ(base.what(), e.what());
+}
+
+TEST(CppFunction, CopiesOwnTheirCallableAndTheLastOneFreesIt) {
+    const auto token = std::make_shared<int>(0);
+    rv::Function<int(int)> f = [token, sum = 0](int x) mutable { return sum += x; };
+    rv::Function<int(int)> g = f;
+    EXPECT_EQ(token.use_count(), 3);
+    EXPECT_EQ(f(1), 1);
+    EXPECT_EQ(g(5), 5);  // a copy of the state, not a share of it
+    EXPECT_EQ(f(1), 2);
+    rv::Function<int(int)> h = std::move(f);
+    EXPECT_FALSE(f);
+    EXPECT_EQ(h(1), 3);
+    h = nullptr;
+    g = h;
+    EXPECT_FALSE(g);
+    EXPECT_EQ(token.use_count(), 1);
+}
+
+// Durations come in as anything shaped like std::chrono::duration.
+TEST(CppFuture, DurationsOfEveryPeriodBecomeWholeMillisecondsAndBoundTheWait) {
+    const std::vector<std::pair<rv::Milliseconds, int64_t>> rows{
+        {2s, 2000},
+        {1500us, 1},
+        {999us, 0},
+        {-5s, 0},
+        {90min, 5'400'000},
+        {std::chrono::duration<double>(0.25), 250},
+        {std::chrono::hours::max(), 1'000'000'000'000}};  // capped at about 30 years
+    for (const auto &[converted, ms] : rows) {
+        EXPECT_EQ(converted.count(), ms);
+    }
+    rv::detail::Promise<void> never;
+    const rv::Future<void> waiting = never.future();
+    EXPECT_EQ(waiting.wait_for(2ms), rv::FutureStatus::timeout);
+    EXPECT_EQ(waiting.wait_for(-1s), rv::FutureStatus::timeout);
+    EXPECT_THROW(rv::Future<int>().wait_for(0s), rv::Error);
+}
+
+// Each outcome (value, error, no answer) is set on another thread, before or
+// after the waiter looks; the waiter sees it once and the state is freed.
+TEST(CppFuture, EveryOutcomeArrivesOnceAcrossThreads) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int step = 0; step < 200; ++step) {
+        const int kind = static_cast<int>(random() % 3);
+        std::optional<rv::detail::Promise<std::string>> promise(std::in_place);
+        rv::Future<std::string> future = promise->future();
+        ASSERT_EQ(future.wait_for(0s), rv::FutureStatus::timeout);
+        std::thread setter([&] {
+            if (kind == 0) {
+                (*promise)(std::to_string(step));
+            } else if (kind == 1) {
+                (*promise)(rv::Error(RVE_SERVER_40432, "call"));
+            }
+            promise.reset();  // unanswered (kind 2): RVE_FAILED
+        });
+        if (random() % 2 == 0) {
+            setter.join();
+            ASSERT_EQ(future.wait_for(0s), rv::FutureStatus::ready);
+        }
+        try {
+            EXPECT_EQ(future.get(), std::to_string(step));
+            EXPECT_EQ(kind, 0);
+        } catch (const rv::Error &e) {
+            EXPECT_EQ(e.code(), kind == 1 ? RVE_SERVER_40432 : RVE_FAILED);
+        }
+        EXPECT_FALSE(future.valid());
+        EXPECT_THROW(future.wait(), rv::Error);
+        if (setter.joinable()) {
+            setter.join();
+        }
+    }
 }
 
 }  // namespace

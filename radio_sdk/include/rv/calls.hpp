@@ -1,22 +1,19 @@
 /*
  * The radio SDK for C++20 (radio_sdk.hpp): how a C data call becomes a
- * callable or a std::future. Internal to the header; nothing here is API.
+ * callable or an rv::Future. Internal to the header; nothing here is API.
  */
 #ifndef RV_CALLS_HPP
 #define RV_CALLS_HPP
 
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <future>
-#include <memory>
-#include <mutex>
+#include <cstdint>
 #include <optional>
-#include <tuple>
+#include <string>
 #include <type_traits>
 #include <utility>
 
 #include "error.hpp"
+#include "function.hpp"
+#include "future.hpp"
 #include "values.hpp"
 
 namespace rv {
@@ -59,26 +56,6 @@ struct NoData {
     static void del(void *) {}
 };
 
-// How a value waits in a call: Nothing for calls without data.
-struct Nothing {};
-template <class T>
-using Stored = std::conditional_t<std::is_void_v<T>, Nothing, T>;
-
-// The callable behind the future form of a call.
-template <class T>
-class Promise {
-  public:
-    void operator()() requires std::is_void_v<T> { promise_.set_value(); }
-    void operator()(Stored<T> &&value) requires(!std::is_void_v<T>) {
-        promise_.set_value(std::move(value));
-    }
-    void operator()(const Error &error) { promise_.set_exception(std::make_exception_ptr(error)); }
-    std::future<T> future() { return promise_.get_future(); }
-
-  private:
-    std::promise<T> promise_;
-};
-
 // The logger's logout() (rv_logout.h) under another name, so that this header
 // still compiles beside <utmp.h>, which declares a different logout().
 extern "C" void sdk_logout(int level, int color, const char *letter, const char *tag,
@@ -98,9 +75,8 @@ class Pending {
     Pending(F fn, const char *name) : fn_(std::move(fn)), name_(name) {}
 
     static void deliver(int code, void *data, int, void *user) noexcept {
-        std::unique_ptr<Pending> self(static_cast<Pending *>(user));
-        std::unique_ptr<typename Shape::CType, void (*)(typename Shape::CType *)> owned(
-            static_cast<typename Shape::CType *>(data), &Shape::del);
+        const Box<Pending> self(static_cast<Pending *>(user));
+        auto *owned = static_cast<typename Shape::CType *>(data);
         using Value = typename Shape::Value;
         std::optional<Stored<Value>> value;
         if (code == RVE_OK) {
@@ -108,7 +84,7 @@ class Pending {
                 if constexpr (std::is_void_v<Value>) {
                     value.emplace();
                 } else {
-                    value.emplace(Shape::value(owned.get()));
+                    value.emplace(Shape::value(owned));
                 }
             } catch (const Error &e) {
                 code = e.code();
@@ -116,7 +92,7 @@ class Pending {
                 code = RVE_NO_MEMORY;
             }
         }
-        owned.reset();
+        Shape::del(owned);  // every failure of Shape::value is caught above
         try {
             if (!value) {
                 self->fn_(Error(code, self->name_, rv_lastServiceMessage()));
@@ -135,21 +111,29 @@ class Pending {
     const char *name_;
 };
 
-// Starts the C data function `fn` with `args` followed by the result callback
-// and its user pointer. With a callable, that callable gets the value or an
-// rv::Error; without one, the value arrives through the returned future.
+// A data call's leading arguments, kept for the call: args(a...)(fn, done, user)
+// calls fn(a..., done, user).
+template <class... A>
+auto args(A... a) {
+    return [a...](auto fn, rv_result_callback done, void *user) { fn(a..., done, user); };
+}
+
+// Starts the C data function `fn` with `args` (made by args()) followed by the
+// result callback and its user pointer. With a callable, that callable gets the
+// value or an rv::Error; without one, the value arrives through the returned
+// rv::Future.
 template <class Shape, class CFn, class Args, class... F>
 auto call(const char *name, CFn fn, Args args, F &&...on_done) {
-    static_assert(sizeof...(F) <= 1, "pass one callable, or none for a std::future");
+    static_assert(sizeof...(F) <= 1, "pass one callable, or none for an rv::Future");
     using Value = typename Shape::Value;
     const auto start = [&]<class G>(G &&g) {
         using Call = Pending<Shape, std::decay_t<G>>;
-        auto pending = std::make_unique<Call>(std::forward<G>(g), name);
-        std::apply([&](auto... a) { fn(a..., &Call::deliver, pending.release()); }, args);
+        auto pending = Box<Call>::make(std::forward<G>(g), name);
+        args(fn, &Call::deliver, pending.release());
     };
     if constexpr (sizeof...(F) == 0) {
         Promise<Value> promise;
-        std::future<Value> future = promise.future();
+        Future<Value> future = promise.future();
         start(std::move(promise));
         return future;
     } else {
@@ -172,49 +156,48 @@ inline const char *c_str(const std::optional<std::string> &s) {
 
 // The init callback's outcome, shared by the constructor and the callback
 // (which may come late, after a timed-out constructor has given up).
-class InitWait {
+class InitWait : public Counted {
   public:
+    // `user` is a reference made by Ref<InitWait>::share().
     static void deliver(int code, void *, int, void *user) noexcept {
-        std::unique_ptr<std::shared_ptr<InitWait>> self(
-            static_cast<std::shared_ptr<InitWait> *>(user));
-        std::lock_guard lock((*self)->mutex_);
+        const Ref<InitWait> self = Ref<InitWait>::adopt(static_cast<InitWait *>(user));
+        Lock lock(self->signal_.mutex());
         try {
-            (*self)->service_message_ = rv_lastServiceMessage();
+            self->service_message_ = rv_lastServiceMessage();
         } catch (...) {
             // The code alone still ends the wait.
         }
-        (*self)->code_ = code;
-        (*self)->done_.notify_all();
+        self->code_ = code;
+        self->signal_.notify_all();
     }
     // The service's message with the outcome (rv_lastServiceMessage); "" before it.
     std::string service_message() {
-        std::lock_guard lock(mutex_);
+        Lock lock(signal_.mutex());
         return service_message_;
     }
     // With `pump`, runs the callbacks queued for the application's loop while
     // it waits: with a dispatcher the init callback is one of them.
-    std::optional<int> wait_for(std::chrono::milliseconds timeout, bool pump = false) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        std::unique_lock lock(mutex_);
-        while (!code_ && std::chrono::steady_clock::now() < until) {
+    std::optional<int> wait_for(Milliseconds timeout, bool pump = false) {
+        constexpr int64_t kPumpStep = 20'000'000;
+        const int64_t until = now_ns() + timeout.count() * 1'000'000;
+        for (;;) {
             if (pump) {
-                lock.unlock();
                 rv_runCallbacks();
-                lock.lock();
             }
-            const auto step =
-                pump ? std::chrono::steady_clock::now() + std::chrono::milliseconds(20) : until;
-            done_.wait_until(lock, step < until ? step : until,
-                             [this] { return code_.has_value(); });
+            const int64_t step = pump ? now_ns() + kPumpStep : until;
+            Lock lock(signal_.mutex());
+            while (!code_ && signal_.wait_until(step < until ? step : until)) {
+            }
+            if (code_ || now_ns() >= until) {
+                return code_;
+            }
         }
-        return code_;
     }
 
   private:
     // Guards code_ and service_message_; written by the init callback (calling or
     // worker thread).
-    std::mutex mutex_;
-    std::condition_variable done_;
+    Signal signal_;
     std::optional<int> code_;
     std::string service_message_;
 };

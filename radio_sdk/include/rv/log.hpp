@@ -4,12 +4,11 @@
 #ifndef RV_LOG_HPP
 #define RV_LOG_HPP
 
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string_view>
 #include <utility>
 
+#include "function.hpp"
+#include "future.hpp"
 #include "radio_sdk.h"
 
 namespace rv {
@@ -37,8 +36,8 @@ class LogSinkSlot {
     }
     ~LogSinkSlot() { ::set_log_sink(nullptr, nullptr); }
 
-    void install(std::unique_ptr<std::function<void(const LogLine &)>> sink) {
-        std::lock_guard lock(mutex_);
+    void install(Box<Function<void(const LogLine &)>> sink) {
+        Lock lock(mutex_);
         ::set_log_sink(sink ? &LogSinkSlot::deliver : nullptr, sink.get());
         // set_log_sink returns only once no line goes to the previous sink.
         sink_ = std::move(sink);
@@ -48,7 +47,7 @@ class LogSinkSlot {
     static void deliver(int level, const char *letter, const char *tag, const char *header,
                         const char *message, void *user) noexcept {
         try {
-            (*static_cast<std::function<void(const LogLine &)> *>(user))(LogLine{
+            (*static_cast<Function<void(const LogLine &)> *>(user))(LogLine{
                 level, text_view(letter), text_view(tag), text_view(header), text_view(message)});
         } catch (...) {
             // The sink runs inside the logger: nothing may be logged from here.
@@ -57,8 +56,8 @@ class LogSinkSlot {
     static std::string_view text_view(const char *s) { return s != nullptr ? s : ""; }
 
     // Guards sink_; taken by set_log_sink/reset_log_sink callers only.
-    std::mutex mutex_;
-    std::unique_ptr<std::function<void(const LogLine &)>> sink_;
+    Mutex mutex_;
+    Box<Function<void(const LogLine &)>> sink_;
 };
 
 }  // namespace detail
@@ -72,12 +71,12 @@ class LogSinkSlot {
 template <class F>
 void set_log_sink(F &&sink) {
     detail::LogSinkSlot::get().install(
-        std::make_unique<std::function<void(const LogLine &)>>(std::forward<F>(sink)));
+        detail::Box<Function<void(const LogLine &)>>::make(std::forward<F>(sink)));
 }
 
 /// Returns the log lines to standard output.
 inline void reset_log_sink() {
-    detail::LogSinkSlot::get().install(nullptr);
+    detail::LogSinkSlot::get().install({});
 }
 
 }  // namespace rv

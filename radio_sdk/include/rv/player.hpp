@@ -5,16 +5,14 @@
 #ifndef RV_PLAYER_HPP
 #define RV_PLAYER_HPP
 
-#include <deque>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "calls.hpp"
+#include "function.hpp"
+#include "future.hpp"
 
 namespace rv {
 
@@ -32,7 +30,7 @@ class FetchQueue {
         FetchQueue &queue = get();
         bool first = false;
         try {
-            std::lock_guard lock(queue.mutex_);
+            Lock lock(queue.mutex_);
             queue.waiting_.push_back({clock_id != nullptr ? clock_id : "", done, user});
             first = queue.waiting_.size() == 1;
         } catch (...) {
@@ -68,7 +66,7 @@ class FetchQueue {
     void start_front() noexcept {
         std::string clock_id;
         try {
-            std::lock_guard lock(mutex_);
+            Lock lock(mutex_);
             clock_id = waiting_.front().clock_id;
         } catch (...) {
             finish(RVE_NO_MEMORY, nullptr);
@@ -81,12 +79,12 @@ class FetchQueue {
         std::optional<Waiting> answered;
         bool more = false;
         {
-            std::lock_guard lock(mutex_);
+            Lock lock(mutex_);
             if (waiting_.empty()) {
                 return;  // not one of ours
             }
             answered.emplace(std::move(waiting_.front()));
-            waiting_.pop_front();
+            waiting_.erase(waiting_.begin());
             more = !waiting_.empty();
         }
         answered->done(code, item, item != nullptr ? 1 : 0, answered->user);
@@ -97,8 +95,8 @@ class FetchQueue {
 
     // Guards waiting_ (the front entry is the fetch in flight); taken by the
     // calling threads and by the answers (worker or calling thread).
-    std::mutex mutex_;
-    std::deque<Waiting> waiting_;
+    Mutex mutex_;
+    std::vector<Waiting> waiting_;  // a handful at most
 };
 
 }  // namespace detail
@@ -163,25 +161,25 @@ class PlayerListener {
 struct PlayerCallbacks : PlayerListener {
     ///@{
     /// Each is called by the on_… method of the same name; unset: skipped.
-    std::function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
+    Function<void()> prepare_complete, playing, paused, play_end, seek_start, seek_complete,
         buffering_start, buffering_complete, list_ended;
     ///@}
     /// Called by on_progress.
-    std::function<void(int32_t kind, int64_t position, int64_t duration)> progress;
+    Function<void(int32_t kind, int64_t position, int64_t duration)> progress;
     /// Called by on_error.
-    std::function<void(int32_t what, int32_t detail)> error;
+    Function<void(int32_t what, int32_t detail)> error;
     /// Called by on_start_failed.
-    std::function<void(int32_t what, int32_t detail)> start_failed;
+    Function<void(int32_t what, int32_t detail)> start_failed;
     /// Called by on_state_changed.
-    std::function<void(rv_player_state)> state_changed;
+    Function<void(rv_player_state)> state_changed;
     /// Called by on_item_changed.
-    std::function<void(const PlayItem &)> item_changed;
+    Function<void(const PlayItem &)> item_changed;
     /// Called by on_download_progress.
-    std::function<void(int64_t received, int64_t total)> download_progress;
+    Function<void(int64_t received, int64_t total)> download_progress;
     /// Called by on_metadata.
-    std::function<void(const std::string &title, const std::string &artist)> metadata;
+    Function<void(const std::string &title, const std::string &artist)> metadata;
     /// Called by on_live_program_updated.
-    std::function<void(const PlayItem &)> live_program_updated;
+    Function<void(const PlayItem &)> live_program_updated;
 
     void on_prepare_complete() override { run(prepare_complete); }
     void on_playing() override { run(playing); }
@@ -323,12 +321,11 @@ class ListenerHandle {
     friend class Player;
     /// `owned` (for rv::PlayerCallbacks) goes to the SDK, which hands it back
     /// for destruction once no call into it can run.
-    ListenerHandle(PlayerListener *listener, std::unique_ptr<PlayerListener> owned) {
+    ListenerHandle(PlayerListener *listener, detail::Box<PlayerListener> owned) {
         void (*release)(void *) = nullptr;
         if (owned) {
             release = [](void *user) {
-                const std::unique_ptr<PlayerListener> destroyed(
-                    static_cast<PlayerListener *>(user));
+                const detail::Box<PlayerListener> destroyed(static_cast<PlayerListener *>(user));
             };
         }
         if (const int code = rv_addPlayerListenerWithRelease(&detail::ListenerEvents::record(),
@@ -488,14 +485,14 @@ class Player {
     /// the first item fetched; rv::Error 2 when nothing was fetched (no further
     /// page or batch, the service failed, or the broadcast player is selected).
     /// Two forms, as rv::Sdk's data calls: a callable, called exactly once, or a
-    /// std::future. The callable runs on an SDK worker thread with the player's
+    /// rv::Future. The callable runs on an SDK worker thread with the player's
     /// lock held, or on the calling thread when the answer is known at once: it
     /// may call rv::Player methods but must not wait for a thread that does.
     /// Fetches started here run one after another, in the order of the calls.
     template <class... F>
     auto fetch_more(const std::string &clock_id, F &&...on_done) const {
         return detail::call<detail::One<dao_play_item, false>>(
-            "rv_fetchMorePlaylist", &detail::FetchQueue::fetch, std::tuple(clock_id.c_str()),
+            "rv_fetchMorePlaylist", &detail::FetchQueue::fetch, detail::args(clock_id.c_str()),
             std::forward<F>(on_done)...);
     }
 
@@ -505,11 +502,11 @@ class Player {
     /// Any thread, also from inside a listener.
     /// Throws rv::Error (RVE_NO_MEMORY) when it cannot be registered.
     [[nodiscard]] ListenerHandle listen(PlayerListener &listener) const {
-        return ListenerHandle(&listener, nullptr);
+        return ListenerHandle(&listener, {});
     }
     /// As listen(PlayerListener &), for callables the SDK keeps until the handle unregisters.
     [[nodiscard]] ListenerHandle listen(PlayerCallbacks callbacks) const {
-        auto owned = std::make_unique<PlayerCallbacks>(std::move(callbacks));
+        auto owned = detail::Box<PlayerCallbacks>::make(std::move(callbacks));
         PlayerListener *listener = owned.get();
         return ListenerHandle(listener, std::move(owned));
     }

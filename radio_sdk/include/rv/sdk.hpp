@@ -5,17 +5,15 @@
 #ifndef RV_SDK_HPP
 #define RV_SDK_HPP
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <future>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "calls.hpp"
+#include "function.hpp"
+#include "future.hpp"
 #include "player.hpp"
 
 namespace rv {
@@ -46,15 +44,16 @@ struct Config {
     /// leaves the process's setting. A refused name throws rv::Error
     /// RVE_BAD_ARGS. rv::Player::set_audio_device changes it while playing.
     std::optional<std::string> audio_device;
-    /// How long the constructor waits for the service's answer to start-up.
-    std::chrono::milliseconds start_timeout{20000};
+    /// How long the constructor waits for the service's answer to start-up
+    /// (assign any std::chrono::duration).
+    Milliseconds start_timeout{20000};
     /// The application's loop (rv_setCallbackDispatcher): when set, every
     /// callback (data results, player listeners) is handed to it as a job to
     /// run once on the loop's thread, in order, none once the rv::Sdk is
     /// destroyed. It is called on the SDK's threads and must only queue the job
     /// (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
     /// connection). With it, wait for futures only off the loop's thread.
-    std::function<void(std::function<void()> job)> dispatcher;
+    Function<void(Function<void()> job)> dispatcher;
 };
 
 namespace detail {
@@ -71,11 +70,11 @@ class DispatcherSlot {
         }
     }
     // Installs `post`; throws rv::Error RVE_ALREADY_STARTED while an SDK is started.
-    void install(std::function<void(std::function<void()>)> post) {
-        post_ = std::make_unique<std::function<void(std::function<void()>)>>(std::move(post));
+    void install(Function<void(Function<void()>)> post) {
+        post_ = Box<Function<void(Function<void()>)>>::make(std::move(post));
         if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, post_.get());
             code != RVE_OK) {
-            post_.reset();
+            post_ = {};
             throw Error(code, "rv_setCallbackDispatcher");
         }
     }
@@ -83,14 +82,14 @@ class DispatcherSlot {
   private:
     static void post(void (*run)(void *), void *arg, void *user) noexcept {
         try {
-            (*static_cast<std::function<void(std::function<void()>)> *>(user))(
-                [run, arg] { run(arg); });
+            (*static_cast<Function<void(Function<void()>)> *>(user))(
+                Function<void()>([run, arg] { run(arg); }));
         } catch (...) {
             log_dropped_exception("dispatcher");
             run(arg);  // made here rather than never
         }
     }
-    std::unique_ptr<std::function<void(std::function<void()>)>> post_;
+    Box<Function<void(Function<void()>)>> post_;
 };
 
 }  // namespace detail
@@ -108,8 +107,9 @@ class DispatcherSlot {
 ///     at the same time and in any order. Inside it the application may start
 ///     further calls; it must not block on the SDK (wait on one of its
 ///     futures, destroy the rv::Sdk), since that would hold a worker.
-///   - without one, returning a std::future of the value; get() throws the
-///     rv::Error. Wait on it from the application's own threads only.
+///   - without one, returning an rv::Future of the value (as std::future:
+///     get(), wait(), wait_for(), valid()); get() throws the rv::Error. Wait on
+///     it from the application's own threads only.
 /// Every call is answered, also when the rv::Sdk is destroyed meanwhile (then
 /// with rv::Error 2 or 3). Methods may be called from any thread at once.
 class Sdk {
@@ -145,11 +145,10 @@ class Sdk {
             dispatcher_.install(config.dispatcher);
         }
         const bool pump = static_cast<bool>(config.dispatcher);
-        auto wait = std::make_shared<detail::InitWait>();
-        auto hold = std::make_unique<std::shared_ptr<detail::InitWait>>(wait);
+        const auto wait = detail::Ref<detail::InitWait>::make();
         rv_initSdk(config.app_id.c_str(), config.secret_key.c_str(), config.channel.c_str(),
                    c_str(config.extra), config.package_name.c_str(), c_str(config.data_dir),
-                   &detail::InitWait::deliver, hold.release());
+                   &detail::InitWait::deliver, wait.share());
         std::optional<int> code = wait->wait_for(config.start_timeout, pump);
         if (code == RVE_OK) {
             return;
@@ -164,7 +163,7 @@ class Sdk {
         if (code) {
             throw Error(*code, "rv::Sdk: start-up failed", wait->service_message());
         }
-        code = wait->wait_for(std::chrono::seconds(5), pump);
+        code = wait->wait_for(Milliseconds(5000), pump);
         throw Error(code.value_or(RVE_FAILED) != RVE_OK ? code.value_or(RVE_FAILED) : RVE_FAILED,
                     "rv::Sdk: start-up did not finish in time");
     }
@@ -200,26 +199,27 @@ class Sdk {
     template <class... F>
     auto get_all_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>(
-            "rv_getAllCategory", rv_getAllCategory, std::tuple(), std::forward<F>(on_done)...);
+            "rv_getAllCategory", rv_getAllCategory, detail::args(), std::forward<F>(on_done)...);
     }
     /// The sub-categories of `cid`.
     template <class... F>
     auto get_sub_category(int cid, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>(
-            "rv_getSubCategory", rv_getSubCategory, std::tuple(cid), std::forward<F>(on_done)...);
+            "rv_getSubCategory", rv_getSubCategory, detail::args(cid), std::forward<F>(on_done)...);
     }
     /// A page of the albums of category `cid` (sorttype 2: most listened first).
     template <class... F>
     auto get_album_list(int cid, int sorttype, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_album_set>>(
-            "rv_getAlbumList", rv_getAlbumList, std::tuple(cid, sorttype, pagenum, pagesize),
+            "rv_getAlbumList", rv_getAlbumList, detail::args(cid, sorttype, pagenum, pagesize),
             std::forward<F>(on_done)...);
     }
     /// An album's details.
     template <class... F>
     auto get_album_info(int64_t album_id, F &&...on_done) const {
-        return detail::call<detail::One<dao_album_info>>(
-            "rv_getAlbumInfo", rv_getAlbumInfo, std::tuple(album_id), std::forward<F>(on_done)...);
+        return detail::call<detail::One<dao_album_info>>("rv_getAlbumInfo", rv_getAlbumInfo,
+                                                         detail::args(album_id),
+                                                         std::forward<F>(on_done)...);
     }
     /// A page of an album's audios; with pagenum 0 and an audio_id of 1 or
     /// more, the page holding that audio.
@@ -228,23 +228,23 @@ class Sdk {
                               int64_t audio_id, F &&...on_done) const {
         return detail::call<detail::One<dao_audio_set>>(
             "rv_getAlbumAudioList", rv_getAlbumAudioList,
-            std::tuple(album_id, sorttype, pagenum, pagesize, audio_id),
+            detail::args(album_id, sorttype, pagenum, pagesize, audio_id),
             std::forward<F>(on_done)...);
     }
     /// An audio's details.
     template <class... F>
     auto get_album_audio_info(int64_t audio_id, F &&...on_done) const {
         return detail::call<detail::One<dao_audio>>("rv_getAlbumAudioInfo", rv_getAlbumAudioInfo,
-                                                    std::tuple(audio_id),
+                                                    detail::args(audio_id),
                                                     std::forward<F>(on_done)...);
     }
     /// A page of the top albums of list `type`.
     template <class... F>
     auto get_album_top_list(const std::string &type, int pagenum, int pagesize,
                             F &&...on_done) const {
-        return detail::call<detail::One<dao_album_set>>("rv_getAlbumTopList", rv_getAlbumTopList,
-                                                        std::tuple(type.c_str(), pagenum, pagesize),
-                                                        std::forward<F>(on_done)...);
+        return detail::call<detail::One<dao_album_set>>(
+            "rv_getAlbumTopList", rv_getAlbumTopList, detail::args(type.c_str(), pagenum, pagesize),
+            std::forward<F>(on_done)...);
     }
 
     /* Smartcast radios and the operate list */
@@ -253,28 +253,28 @@ class Sdk {
     template <class... F>
     auto get_operate_list(int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_operate_set>>("rv_getOperateList", rv_getOperateList,
-                                                          std::tuple(pagenum, pagesize),
+                                                          detail::args(pagenum, pagesize),
                                                           std::forward<F>(on_done)...);
     }
     /// The smartcast categories.
     template <class... F>
     auto get_smartcast_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_category>>("rv_getSmartcastCategory",
-                                                          rv_getSmartcastCategory, std::tuple(),
+                                                          rv_getSmartcastCategory, detail::args(),
                                                           std::forward<F>(on_done)...);
     }
     /// The smartcast radios of category `cid`.
     template <class... F>
     auto get_smartcast_list(int cid, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_smartcast>>("rv_getSmartcastList",
-                                                           rv_getSmartcastList, std::tuple(cid),
+                                                           rv_getSmartcastList, detail::args(cid),
                                                            std::forward<F>(on_done)...);
     }
     /// A smartcast radio's details.
     template <class... F>
     auto get_smartcast_info(int64_t smartcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_smartcast>>("rv_getSmartcastInfo", rv_getSmartcastInfo,
-                                                        std::tuple(smartcast_id),
+                                                        detail::args(smartcast_id),
                                                         std::forward<F>(on_done)...);
     }
     /// The next batch of a radio's audios: `clock_id` "" for the first batch,
@@ -284,7 +284,7 @@ class Sdk {
                                   F &&...on_done) const {
         return detail::call<detail::ListOf<dao_audio>>(
             "rv_getSmartcastAudioList", rv_getSmartcastAudioList,
-            std::tuple(smartcast_id, clock_id.c_str()), std::forward<F>(on_done)...);
+            detail::args(smartcast_id, clock_id.c_str()), std::forward<F>(on_done)...);
     }
 
     /* Broadcasts */
@@ -293,20 +293,22 @@ class Sdk {
     template <class... F>
     auto get_broadcast_category(F &&...on_done) const {
         return detail::call<detail::ListOf<dao_broadcast_category>>(
-            "rv_getBroadcastCategory", rv_getBroadcastCategory, std::tuple(),
+            "rv_getBroadcastCategory", rv_getBroadcastCategory, detail::args(),
             std::forward<F>(on_done)...);
     }
     /// Every broadcast area.
     template <class... F>
     auto get_broadcast_area(F &&...on_done) const {
-        return detail::call<detail::ListOf<dao_broadcast_area>>(
-            "rv_getBroadcastArea", rv_getBroadcastArea, std::tuple(), std::forward<F>(on_done)...);
+        return detail::call<detail::ListOf<dao_broadcast_area>>("rv_getBroadcastArea",
+                                                                rv_getBroadcastArea, detail::args(),
+                                                                std::forward<F>(on_done)...);
     }
     /// The days the programme guide covers.
     template <class... F>
     auto get_broadcast_date(F &&...on_done) const {
-        return detail::call<detail::ListOf<dao_broadcast_date>>(
-            "rv_getBroadcastDate", rv_getBroadcastDate, std::tuple(), std::forward<F>(on_done)...);
+        return detail::call<detail::ListOf<dao_broadcast_date>>("rv_getBroadcastDate",
+                                                                rv_getBroadcastDate, detail::args(),
+                                                                std::forward<F>(on_done)...);
     }
     /// A page of the broadcasts of a type, classification and area.
     template <class... F>
@@ -314,13 +316,13 @@ class Sdk {
                             F &&...on_done) const {
         return detail::call<detail::One<dao_broadcast_set>>(
             "rv_getBroadcastList", rv_getBroadcastList,
-            std::tuple(type, classifyid, pagenum, pagesize, area), std::forward<F>(on_done)...);
+            detail::args(type, classifyid, pagenum, pagesize, area), std::forward<F>(on_done)...);
     }
     /// A broadcast's details.
     template <class... F>
     auto get_broadcast_info(int64_t broadcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_broadcast_info>>(
-            "rv_getBroadcastInfo", rv_getBroadcastInfo, std::tuple(broadcast_id),
+            "rv_getBroadcastInfo", rv_getBroadcastInfo, detail::args(broadcast_id),
             std::forward<F>(on_done)...);
     }
     /// The programmes of a broadcast on `date` ("" today, "YYYY-MM-DD"), in time order.
@@ -329,13 +331,13 @@ class Sdk {
                                     F &&...on_done) const {
         return detail::call<detail::ListOf<dao_program>>(
             "rv_getBroadcastProgramList", rv_getBroadcastProgramList,
-            std::tuple(broadcast_id, date.c_str()), std::forward<F>(on_done)...);
+            detail::args(broadcast_id, date.c_str()), std::forward<F>(on_done)...);
     }
     /// A programme's details (serverTime absent).
     template <class... F>
     auto get_broadcast_program_info(int64_t program_id, F &&...on_done) const {
         return detail::call<detail::One<dao_program>>(
-            "rv_getBroadcastProgramInfo", rv_getBroadcastProgramInfo, std::tuple(program_id),
+            "rv_getBroadcastProgramInfo", rv_getBroadcastProgramInfo, detail::args(program_id),
             std::forward<F>(on_done)...);
     }
     /// The programme on air now, with serverTime set.
@@ -343,22 +345,22 @@ class Sdk {
     auto get_broadcast_current_program(int64_t broadcast_id, F &&...on_done) const {
         return detail::call<detail::One<dao_program>>(
             "rv_getBroadcastCurrentProgram", rv_getBroadcastCurrentProgram,
-            std::tuple(broadcast_id), std::forward<F>(on_done)...);
+            detail::args(broadcast_id), std::forward<F>(on_done)...);
     }
     /// City broadcast lists: the SDK does not read these answers yet, so a
     /// success carries no value (the callable is called with no argument; the
-    /// future is a std::future<void>).
+    /// future is an rv::Future<void>).
     template <class... F>
     auto get_city_broadcast_list(int citycode, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::NoData>("rv_getCityBroadcastList", rv_getCityBroadcastList,
-                                            std::tuple(citycode, pagenum, pagesize),
+                                            detail::args(citycode, pagenum, pagesize),
                                             std::forward<F>(on_done)...);
     }
     /// See get_city_broadcast_list.
     template <class... F>
     auto get_city_broadcast_top_list(F &&...on_done) const {
         return detail::call<detail::NoData>("rv_getCityBroadcastTopList",
-                                            rv_getCityBroadcastTopList, std::tuple(),
+                                            rv_getCityBroadcastTopList, detail::args(),
                                             std::forward<F>(on_done)...);
     }
 
@@ -368,14 +370,14 @@ class Sdk {
     template <class... F>
     auto get_search_suggest_word(const std::string &word, int limit, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_search_suggest_word>>(
-            "rv_getSearchSuggestWord", rv_getSearchSuggestWord, std::tuple(word.c_str(), limit),
+            "rv_getSearchSuggestWord", rv_getSearchSuggestWord, detail::args(word.c_str(), limit),
             std::forward<F>(on_done)...);
     }
     /// Everything whose name holds `keyword`; empty when nothing matches.
     template <class... F>
     auto do_search(const std::string &keyword, F &&...on_done) const {
         return detail::call<detail::ListOf<dao_search_result>>(
-            "rv_doSearch", rv_doSearch, std::tuple(keyword.c_str()), std::forward<F>(on_done)...);
+            "rv_doSearch", rv_doSearch, detail::args(keyword.c_str()), std::forward<F>(on_done)...);
     }
 
     /* Authorisation of a user by QR code */
@@ -387,21 +389,21 @@ class Sdk {
                          F &&...on_done) const {
         return detail::call<detail::One<dao_auth_qrcode>>(
             "rv_getAuthQRCode", rv_getAuthQRCode,
-            std::tuple(response_type.c_str(), scope.c_str(), redirect_uri.c_str(), state.c_str()),
+            detail::args(response_type.c_str(), scope.c_str(), redirect_uri.c_str(), state.c_str()),
             std::forward<F>(on_done)...);
     }
     /// The status of QR code `uuid`.
     template <class... F>
     auto get_auth_qrcode_status(const std::string &uuid, F &&...on_done) const {
         return detail::call<detail::One<dao_auth_qrcode_status>>(
-            "rv_getAuthQRCodeStatus", rv_getAuthQRCodeStatus, std::tuple(uuid.c_str()),
+            "rv_getAuthQRCodeStatus", rv_getAuthQRCodeStatus, detail::args(uuid.c_str()),
             std::forward<F>(on_done)...);
     }
     /// The grant code of confirmed QR code `uuid` (poll its status first).
     template <class... F>
     auto get_auth_grant_code(const std::string &uuid, F &&...on_done) const {
         return detail::call<detail::One<dao_auth_grant_code>>(
-            "rv_getAuthGrantCode", rv_getAuthGrantCode, std::tuple(uuid.c_str()),
+            "rv_getAuthGrantCode", rv_getAuthGrantCode, detail::args(uuid.c_str()),
             std::forward<F>(on_done)...);
     }
     /// Exchanges a grant code for an access token.
@@ -410,7 +412,7 @@ class Sdk {
                                const std::string &redirect_uri, F &&...on_done) const {
         return detail::call<detail::One<dao_auth_access_token>>(
             "rv_getAuthAccessToken", rv_getAuthAccessToken,
-            std::tuple(code.c_str(), grant_type.c_str(), redirect_uri.c_str()),
+            detail::args(code.c_str(), grant_type.c_str(), redirect_uri.c_str()),
             std::forward<F>(on_done)...);
     }
     /// A new access token for `refresh_token`.
@@ -419,7 +421,7 @@ class Sdk {
                                    F &&...on_done) const {
         return detail::call<detail::One<dao_auth_access_token>>(
             "rv_refreshAuthAccessToken", rv_refreshAuthAccessToken,
-            std::tuple(refresh_token.c_str(), grant_type.c_str()), std::forward<F>(on_done)...);
+            detail::args(refresh_token.c_str(), grant_type.c_str()), std::forward<F>(on_done)...);
     }
     /// The user's profile.
     template <class... F>
@@ -427,15 +429,15 @@ class Sdk {
                             F &&...on_done) const {
         return detail::call<detail::One<dao_auth_user_info>>(
             "rv_getAuthUserInfo", rv_getAuthUserInfo,
-            std::tuple(access_token.c_str(), open_uid.c_str()), std::forward<F>(on_done)...);
+            detail::args(access_token.c_str(), open_uid.c_str()), std::forward<F>(on_done)...);
     }
     /// Ends the authorisation.
     template <class... F>
     auto do_auth_revoke(const std::string &access_token, const std::string &open_uid,
                         F &&...on_done) const {
         return detail::call<detail::One<dao_auth_revoke_result>>(
-            "rv_doAuthRevoke", rv_doAuthRevoke, std::tuple(access_token.c_str(), open_uid.c_str()),
-            std::forward<F>(on_done)...);
+            "rv_doAuthRevoke", rv_doAuthRevoke,
+            detail::args(access_token.c_str(), open_uid.c_str()), std::forward<F>(on_done)...);
     }
 
     /* The authorised user's subscriptions and history (with the credentials
@@ -445,26 +447,26 @@ class Sdk {
     template <class... F>
     auto do_subscribe(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_result>>(
-            "rv_doSubscribe", rv_doSubscribe, std::tuple(id), std::forward<F>(on_done)...);
+            "rv_doSubscribe", rv_doSubscribe, detail::args(id), std::forward<F>(on_done)...);
     }
     /// Ends the subscription to `id`.
     template <class... F>
     auto do_unsubscribe(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_unsubscribe_result>>(
-            "rv_doUnSubscribe", rv_doUnSubscribe, std::tuple(id), std::forward<F>(on_done)...);
+            "rv_doUnSubscribe", rv_doUnSubscribe, detail::args(id), std::forward<F>(on_done)...);
     }
     /// Whether `id` is subscribed.
     template <class... F>
     auto get_subscribe_status(int64_t id, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_status>>(
-            "rv_getSubscribeStatus", rv_getSubscribeStatus, std::tuple(id),
+            "rv_getSubscribeStatus", rv_getSubscribeStatus, detail::args(id),
             std::forward<F>(on_done)...);
     }
     /// A page of subscriptions of resource type `type` (RV_RESOURCE_…).
     template <class... F>
     auto get_subscribe_list(int type, int pagenum, int pagesize, F &&...on_done) const {
         return detail::call<detail::One<dao_subscribe_set>>(
-            "rv_getSubscribeList", rv_getSubscribeList, std::tuple(type, pagenum, pagesize),
+            "rv_getSubscribeList", rv_getSubscribeList, detail::args(type, pagenum, pagesize),
             std::forward<F>(on_done)...);
     }
     /// Records what was played (rv_saveListenHistory: the units, when to call it).
@@ -473,20 +475,21 @@ class Sdk {
                              int64_t duration, int64_t time_stamp, F &&...on_done) const {
         return detail::call<detail::One<dao_history_save_result>>(
             "rv_saveListenHistory", rv_saveListenHistory,
-            std::tuple(radio_id, audio_id, played_time, duration, time_stamp),
+            detail::args(radio_id, audio_id, played_time, duration, time_stamp),
             std::forward<F>(on_done)...);
     }
     /// Newest first; the page carries no count, sumPage or pageSize (0).
     template <class... F>
     auto get_listen_history(F &&...on_done) const {
-        return detail::call<detail::One<dao_history_set>>(
-            "rv_getListenHistory", rv_getListenHistory, std::tuple(), std::forward<F>(on_done)...);
+        return detail::call<detail::One<dao_history_set>>("rv_getListenHistory",
+                                                          rv_getListenHistory, detail::args(),
+                                                          std::forward<F>(on_done)...);
     }
     /// Empties the listening history.
     template <class... F>
     auto clear_listen_history(F &&...on_done) const {
         return detail::call<detail::One<dao_history_clear_result>>(
-            "rv_clearListenHistory", rv_clearListenHistory, std::tuple(),
+            "rv_clearListenHistory", rv_clearListenHistory, detail::args(),
             std::forward<F>(on_done)...);
     }
 
