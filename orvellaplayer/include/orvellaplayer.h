@@ -119,8 +119,9 @@ ORV_API void Register_metadata_event(orv_metadata_fn callback);
 ORV_API void IjkMediaPlayer_native_init(void);
 
 /**
- * Stops playback, drops pending events and ends the player's threads. Returns within
- * about 200 ms whatever the network does. A later call of any function starts afresh.
+ * Stops playback, drops pending events and ends the player's threads. As stop, what was
+ * written plays out and fades: returns within ~300 ms whatever the network does. A later
+ * call of any function starts afresh.
  */
 ORV_API void IjkMediaPlayer_native_finalize(void);
 

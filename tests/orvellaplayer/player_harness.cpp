@@ -112,13 +112,17 @@ int thread_count() {
     return n;
 }
 
-void PlayerTest::SetUp() {
-    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+void ready_engine() {
     Register_post_event(&Events::callback);
     Register_metadata_event(&Events::now_playing);
     IjkMediaPlayer_native_init();
     IjkMediaPlayer_setVolume(1.0f, 1.0f);
     IjkMediaPlayer_setPlaybackSpeed(1.0f);
+}
+
+void PlayerTest::SetUp() {
+    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+    ready_engine();
     Events::get().set_hook(nullptr);
     Events::get().clear();
 }

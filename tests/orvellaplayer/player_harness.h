@@ -77,6 +77,9 @@ int thread_count();
 // after, under qemu-user), so a count right after a join may still include it.
 int thread_count_settled(int expected);
 
+// Registers the recorder and makes the engine ready (again, after a native_finalize).
+void ready_engine();
+
 // Registers the recorder, makes the engine ready and resets it after each test.
 class PlayerTest : public ::testing::Test {
   protected:
