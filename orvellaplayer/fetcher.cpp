@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,6 @@ constexpr auto kReaderPoll = 20ms;
 constexpr int kIoBufferSize = 32 * 1024;
 constexpr std::int64_t kTailBytes = 64 * 1024;
 constexpr std::size_t kTailSlack = 4096;
-constexpr long long kMaxMetaint = 1 << 20;
 constexpr std::int64_t kRelayLength = 0x7fffffff;
 constexpr std::size_t kMaxIcyMarks = 64;  // titles not yet reached by the reader
 
@@ -134,7 +134,8 @@ struct Fetcher::Transfer {
     bool accept_ranges = false;
     bool refuse_ranges = false;
     bool icy = false;
-    std::size_t metaint = 0;  // audio bytes between its ICY metadata blocks; 0: none
+    std::size_t metaint = 0;   // audio bytes between its ICY metadata blocks; 0: none
+    bool bad_metaint = false;  // blocks are said to come, but not where
     std::optional<IcyStripper> stripper;
     std::int64_t range_start = -1;
     std::int64_t range_total = -1;
@@ -402,6 +403,12 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         }
         return;
     }
+    if (t.bad_metaint) {
+        t.rejected = true;
+        failed_ = AVERROR_INVALIDDATA;
+        why_ = "icy-metaint unusable";
+        return;
+    }
     curl_off_t length = -1;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (head_ready_ && status == 206 && t.range_start < 0) {
@@ -472,6 +479,7 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
         t.accept_ranges = t.refuse_ranges = false;
         t.icy = false;
         t.metaint = 0;
+        t.bad_metaint = false;
         t.range_start = t.range_total = -1;
         t.etag.clear();
         t.last_modified.clear();
@@ -485,9 +493,14 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
     } else if (starts_with_nocase(line, "icy-")) {
         t.icy = true;
         if (starts_with_nocase(line, "icy-metaint:")) {
-            const long long metaint = std::atoll(std::string(line.substr(12)).c_str());
-            t.metaint =
-                metaint > 0 && metaint <= kMaxMetaint ? static_cast<std::size_t>(metaint) : 0;
+            // Any interval is kept to: the blocks were asked for, and one left in would
+            // be decoded as audio.
+            const std::string value = header_value(line.substr(12));
+            std::size_t metaint = 0;
+            const auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), metaint);
+            t.bad_metaint = ec != std::errc() || end != value.data() + value.size() || metaint == 0;
+            t.metaint = t.bad_metaint ? 0 : metaint;
         }
     } else if (starts_with_nocase(line, "content-range:")) {
         long long first = -1;

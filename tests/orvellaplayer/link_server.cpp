@@ -22,6 +22,21 @@ void cut(int fd) {
     ::close(fd);
 }
 
+// `audio` with an empty ICY metadata block (a zero length byte) after every `metaint`
+// bytes of the answer; `since_block` carries the count from piece to piece.
+std::string with_icy_blocks(const std::string &audio, std::int64_t &since_block,
+                            std::int64_t metaint) {
+    std::string out;
+    for (const char c : audio) {
+        out += c;
+        if (++since_block == metaint) {
+            out += '\0';
+            since_block = 0;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 LinkServer::LinkServer(Link link) : link_(link) {
@@ -204,6 +219,10 @@ void LinkServer::serve(int fd) {
     std::string answer = link_.body == Body::Icy ? "ICY 200 OK\r\nicy-name: link\r\n"
                          : at > 0 && !station    ? "HTTP/1.1 206 Partial Content\r\n"
                                                  : "HTTP/1.1 200 OK\r\n";
+    const std::int64_t metaint = link_.body == Body::Icy ? link_.icy_metaint : 0;
+    if (metaint > 0) {
+        answer += "icy-metaint: " + std::to_string(metaint) + "\r\n";
+    }
     answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
     if (link_.body == Body::Chunked) {
         answer += "Transfer-Encoding: chunked\r\n";
@@ -231,6 +250,7 @@ void LinkServer::serve(int fd) {
     const double rate = plan.rate;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
+    std::int64_t since_block = 0;
     auto last = Clock::now();
     while (at < size && !stop_.load()) {
         if (at >= cut_at) {
@@ -263,6 +283,8 @@ void LinkServer::serve(int fd) {
             char len[32];
             std::snprintf(len, sizeof len, "%llx\r\n", static_cast<unsigned long long>(n));
             piece = len + piece + "\r\n";
+        } else if (metaint > 0) {
+            piece = with_icy_blocks(piece, since_block, metaint);
         }
         if (!send_all(fd, piece.data(), piece.size())) {
             ::close(fd);

@@ -54,6 +54,7 @@ class LinkServer {
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
         std::int64_t frame_bytes = 1;       // ... which sends whole frames of this size
+        std::int64_t icy_metaint = 0;       // Icy: announced, an empty block after this many bytes
         std::map<std::string, std::string> redirects;  // path: where a 302 sends it
         // Decides each connection (numbered from 0) instead of the fields above.
         std::function<Plan(int connection)> plan;
