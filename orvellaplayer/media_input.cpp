@@ -336,6 +336,11 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
     AVDictionary *opts = demuxer_options_owner.release();
     if (caller_io_ == nullptr && !is_network()) {
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    } else {
+        // Every open of ours goes through io_open; a demuxer that opens entries itself
+        // (concat, found by probing) inherits an empty list, so FFmpeg's own network,
+        // which knows nothing of our TLS, proxy and resolver settings, is never used.
+        av_dict_set(&opts, "protocol_whitelist", "", 0);
     }
     int rc = avformat_open_input(&raw, open_url.c_str(), format, &opts);
     av_dict_free(&opts);

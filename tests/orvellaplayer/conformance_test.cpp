@@ -74,6 +74,7 @@ struct Row {
     bool redirected_variant = false;  // a master whose variant is redirected elsewhere
     const char *scheme = "http";      // as the play URL spells it
     std::int64_t icy_metaint = 0;     // Icy: its metadata interval
+    bool concat_list = false;         // played through an ffconcat list that names the file
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -122,6 +123,10 @@ const Row kRows[] = {
     // Every connection after the first is refused: the demuxer's look at the file's end
     // while the body still comes, then the resume.
     {"adts_cut_then_refused", kAdts, Body::Ranged, Expect::PartThenError, 0.4, true},
+    // A demuxer found by probing opens its entries itself: none may reach the network
+    // past our fetcher, whose TLS, proxy and resolver settings it would skip.
+    {"mp3_behind_concat_list", kMp3, Body::Ranged, Expect::Error, -1, false, 4, 0, Resume::AsAsked,
+     false, "http", 0, true},
 };
 
 // Each row's own pitch, so that no row is heard in another's capture.
@@ -213,8 +218,12 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
                    : segment    ? "video/mp2t"
                                 : "application/octet-stream");
     }
+    if (row.concat_list) {
+        const std::string list = "ffconcat version 1.0\nfile " + name + "\n";
+        server.add("list", {list.begin(), list.end()}, "application/octet-stream");
+    }
     Capture capture(row.label);
-    const std::string url = row.scheme + server.url(name).substr(4);
+    const std::string url = row.scheme + server.url(row.concat_list ? "list" : name).substr(4);
     IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
     ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
     if (row.expect == Expect::Error) {
