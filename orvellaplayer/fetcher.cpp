@@ -876,18 +876,29 @@ int FetchIo::read(void *opaque, std::uint8_t *buf, int size) {
 std::int64_t FetchIo::seek(void *opaque, std::int64_t offset, int whence) {
     auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     const std::int64_t size = self->fetcher_->head().size;
+    std::int64_t pos = AVERROR(EINVAL);
     switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE:
             return size >= 0 ? size : AVERROR(ENOSYS);
         case SEEK_SET:
-            return self->fetcher_->seek(offset);
+            pos = self->fetcher_->seek(offset);
+            break;
         case SEEK_CUR:
-            return self->fetcher_->seek(self->fetcher_->position() + offset);
+            pos = self->fetcher_->seek(self->fetcher_->position() + offset);
+            break;
         case SEEK_END:
-            return size >= 0 ? self->fetcher_->seek(size + offset) : AVERROR(EINVAL);
+            pos = size >= 0 ? self->fetcher_->seek(size + offset) : AVERROR(EINVAL);
+            break;
         default:
-            return AVERROR(EINVAL);
+            break;
     }
+    // FFmpeg keeps a read error until the context is closed, and hands it out for the end
+    // of the file instead of AVERROR_EOF: a failed look at the end (tags) would turn a
+    // file heard whole into an error. A read at the new place has its own outcome.
+    if (pos >= 0 && self->io_ != nullptr) {
+        self->io_->error = 0;
+    }
+    return pos;
 }
 
 }  // namespace orv
