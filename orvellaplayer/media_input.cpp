@@ -1,5 +1,7 @@
 #include "media_input.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -325,6 +327,13 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         reason_ = "only http and https sources and local paths are opened";
         avformat_free_context(raw);
         *av_error = AVERROR_PROTOCOL_NOT_FOUND;
+        return ORV_ERROR_OPEN;
+    } else if (struct stat st{}; ::stat(url_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // Opening a FIFO or a device can wait for ever, beyond any interrupt: only
+        // files are read.
+        reason_ = "not a regular file";
+        avformat_free_context(raw);
+        *av_error = AVERROR(EINVAL);
         return ORV_ERROR_OPEN;
     }
     named_ = format != nullptr;

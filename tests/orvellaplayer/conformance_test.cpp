@@ -3,6 +3,7 @@
 // and once at its pitch, with its duration and positions where the length is known; a live
 // one plays on without an end; a host that gives nothing ends in an error in time.
 // CTest runs each row as a test of its own.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,6 +76,7 @@ struct Row {
     const char *scheme = "http";      // as the play URL spells it
     std::int64_t icy_metaint = 0;     // Icy: its metadata interval
     bool concat_list = false;         // played through an ffconcat list that names the file
+    bool local_fifo = false;          // the play URL is the path of a FIFO no one writes to
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -127,6 +129,9 @@ const Row kRows[] = {
     // past our fetcher, whose TLS, proxy and resolver settings it would skip.
     {"mp3_behind_concat_list", kMp3, Body::Ranged, Expect::Error, -1, false, 4, 0, Resume::AsAsked,
      false, "http", 0, true},
+    // Opening a FIFO waits for a writer, uninterruptibly: stop would wait for ever.
+    {"local_fifo", kMp3, Body::Ranged, Expect::Error, -1, false, 4, 0, Resume::AsAsked, false,
+     "http", 0, false, true},
 };
 
 // Each row's own pitch, so that no row is heard in another's capture.
@@ -223,7 +228,15 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
         server.add("list", {list.begin(), list.end()}, "application/octet-stream");
     }
     Capture capture(row.label);
-    const std::string url = row.scheme + server.url(row.concat_list ? "list" : name).substr(4);
+    std::string url = row.scheme + server.url(row.concat_list ? "list" : name).substr(4);
+    if (row.local_fifo) {
+        url = (fs::temp_directory_path() / ("orv-fifo-" + std::to_string(getpid()))).string();
+        ASSERT_EQ(mkfifo(url.c_str(), 0600), 0);
+    }
+    const struct Unlink {
+        std::string path;
+        ~Unlink() { ::unlink(path.c_str()); }
+    } fifo{row.local_fifo ? url : std::string()};
     IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
     ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
     if (row.expect == Expect::Error) {
