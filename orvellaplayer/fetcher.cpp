@@ -146,11 +146,23 @@ struct Fetcher::Transfer {
 
 Fetcher::Fetcher(FetchOptions options)
     : options_(std::move(options)),
-      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)),
+      max_bytes_(std::clamp(options_.max_bytes, kMinReadAheadBytes, kMaxReadAheadBytes)),
       progress_at_(Clock::now()) {
     global_init();
     multi_ = curl_multi_init();
-    thread_ = std::thread([this] { run(); });
+    try {
+        thread_ = std::thread([this] {
+            if (!guarded("fetcher", [this] { run(); })) {
+                std::lock_guard lock(mu_);
+                failed_ = failed_ != 0 ? failed_ : AVERROR(ENOMEM);
+                end_ = End::Failed;
+                cv_.notify_all();
+            }
+        });
+    } catch (...) {
+        curl_multi_cleanup(static_cast<CURLM *>(multi_));
+        throw;
+    }
 }
 
 Fetcher::~Fetcher() {
@@ -174,16 +186,23 @@ bool Fetcher::start_transfer(Transfer &t) {
     if (e == nullptr) {
         return false;
     }
+    // What keeps the fetch safe (protocols, TLS checks, CA, proxy, resolver) is set or the
+    // transfer is not made: a refused option would otherwise be silently left out.
+    bool kept = true;
+    const auto require = [&kept](CURLcode rc) { kept = kept && rc == CURLE_OK; };
     if (!options_.dns_server.empty()) {
         const std::string pinned = pinned_address(options_, abort_);
         if (!pinned.empty()) {
             t.resolve.reset(curl_slist_append(nullptr, pinned.c_str()));
-            curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get());
+            require(t.resolve ? curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get())
+                              : CURLE_OUT_OF_MEMORY);
         }
     }
-    curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    require(curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str()));
+    require(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
+    require(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    require(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+    require(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
@@ -197,10 +216,13 @@ bool Fetcher::start_transfer(Transfer &t) {
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kSilentS);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
     if (!options_.ca_file.empty()) {
-        curl_easy_setopt(e, CURLOPT_CAINFO, options_.ca_file.c_str());
+        require(curl_easy_setopt(e, CURLOPT_CAINFO, options_.ca_file.c_str()));
     }
     if (!options_.proxy.empty()) {
-        curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str());
+        require(curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str()));
+    }
+    if (!kept) {
+        return false;
     }
     // Stations send their song titles in band only to a client that asks; other servers
     // ignore the header. on_body() takes the blocks out again.
@@ -286,6 +308,7 @@ void Fetcher::run() {
         if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
             std::lock_guard lock(mu_);
             failed_ = AVERROR(ENOMEM);
+            why_ = "the request could not be set up as asked (memory, TLS, CA, proxy)";
             cv_.notify_all();
             break;
         }
@@ -472,8 +495,13 @@ bool Fetcher::same_source_locked(const Transfer &t, long status, std::int64_t le
 }
 
 std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void *opaque) {
-    auto &t = *static_cast<Transfer *>(opaque);
-    const std::size_t bytes = size * n;
+    std::size_t taken = 0;  // none: libcurl ends the transfer as broken off
+    guarded("header",
+            [&] { taken = take_header(*static_cast<Transfer *>(opaque), data, size * n); });
+    return taken;
+}
+
+std::size_t Fetcher::take_header(Transfer &t, const char *data, std::size_t bytes) {
     const std::string_view line(data, bytes);
     if (starts_with_nocase(line, "HTTP/") || starts_with_nocase(line, "ICY ")) {  // a new answer
         t.accept_ranges = t.refuse_ranges = false;
@@ -517,7 +545,9 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
 
 std::size_t Fetcher::on_write(char *data, std::size_t size, std::size_t n, void *opaque) {
     auto &t = *static_cast<Transfer *>(opaque);
-    return t.owner->on_body(t, data, size * n);
+    std::size_t taken = 0;
+    guarded("body", [&] { taken = t.owner->on_body(t, data, size * n); });
+    return taken;
 }
 
 std::size_t Fetcher::on_body(Transfer &t, const char *data, std::size_t n) {
@@ -795,7 +825,7 @@ bool Fetcher::ended_cleanly() const {
 
 void Fetcher::set_limit(std::int64_t max_bytes) {
     std::lock_guard lock(mu_);
-    max_bytes_ = std::max<std::int64_t>(max_bytes, 64 << 10);
+    max_bytes_ = std::clamp(max_bytes, kMinReadAheadBytes, kMaxReadAheadBytes);
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
 }
 

@@ -168,8 +168,15 @@ std::unique_ptr<Fetcher> start_fetch(const InputOptions &options, const std::str
     return std::make_unique<Fetcher>(std::move(o));
 }
 
-int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int,
+int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                              AVDictionary **options) {
+    int rc = AVERROR(ENOMEM);  // FFmpeg is C: nothing may be thrown through it
+    guarded("open", [&] { rc = open_fetch(s, pb, url, flags, options); });
+    return rc;
+}
+
+int MediaInput::open_fetch(AVFormatContext *s, AVIOContext **pb, const char *url, int,
+                           AVDictionary **options) {
     auto *self = static_cast<MediaInput *>(s->opaque);
     std::string_view name(url);
     // An AES-128 segment: FFmpeg's HLS demuxer names it "crypto+<URL>" and passes the key

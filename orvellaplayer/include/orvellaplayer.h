@@ -273,7 +273,8 @@ ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
  * of playback, at the link's speed, into a buffer in memory that holds at most `max_bytes`
  * and at most `max_seconds` of audio (judged by the source's average rate, once known):
  * a dropout of the link shorter than what is buffered is not heard. 0 or less restores
- * each default: 8 MiB, 240 s. The same bound applies to a prefetch.
+ * each default: 8 MiB, 240 s; `max_bytes` is kept within 64 KiB and 256 MiB. The same
+ * bound applies to a prefetch.
  */
 ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds);
 
