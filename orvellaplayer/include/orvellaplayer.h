@@ -281,8 +281,11 @@ ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds)
 /**
  * Starts fetching the http(s) `url` ahead (into a buffer bounded as above), so that when
  * it is next set as data source and prepared, its first audio comes from memory. One
- * prefetch at a time: a new one (or null) drops the one before; so does reset. Returns at
- * once and never waits for the network or the resolver. Any thread.
+ * prefetch at a time: a new one (or null) drops the one before; so does reset. Only a
+ * file is played from it (a live station's answer, or one not in yet, is fetched again at
+ * prepare), and only if the proxy, CA file, DNS server and read-ahead are still those it
+ * was started with. Returns at once and never waits for the network or the resolver.
+ * Any thread.
  */
 ORV_API void IjkMediaPlayer_prefetch(const char *url);
 

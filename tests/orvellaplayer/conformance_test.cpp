@@ -77,6 +77,7 @@ struct Row {
     std::int64_t icy_metaint = 0;     // Icy: its metadata interval
     bool concat_list = false;         // played through an ffconcat list that names the file
     bool local_fifo = false;          // the play URL is the path of a FIFO no one writes to
+    double prefetched_s = 0;          // > 0: prefetched this long before it is prepared
 };
 
 void PrintTo(const Row &row, std::ostream *os) {
@@ -129,6 +130,12 @@ const Row kRows[] = {
     // past our fetcher, whose TLS, proxy and resolver settings it would skip.
     {"mp3_behind_concat_list", kMp3, Body::Ranged, Expect::Error, -1, false, 4, 0, Resume::AsAsked,
      false, "http", 0, true},
+    // A prefetched file is played from what was fetched; a station's prefetch holds the
+    // past and is not used: the station is asked again.
+    {"mp3_prefetched", kMp3, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked, false,
+     "http", 0, false, false, 3},
+    {"mp3_shoutcast_prefetched", kMp3Live, Body::Icy, Expect::Live, -1, false, 4, 0,
+     Resume::AsAsked, false, "http", 0, false, false, 3},
     // Opening a FIFO waits for a writer, uninterruptibly: stop would wait for ever.
     {"local_fifo", kMp3, Body::Ranged, Expect::Error, -1, false, 4, 0, Resume::AsAsked, false,
      "http", 0, false, true},
@@ -237,6 +244,10 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
         std::string path;
         ~Unlink() { ::unlink(path.c_str()); }
     } fifo{row.local_fifo ? url : std::string()};
+    if (row.prefetched_s > 0) {
+        IjkMediaPlayer_prefetch(url.c_str());
+        std::this_thread::sleep_for(std::chrono::duration<double>(row.prefetched_s));
+    }
     IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
     ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
     if (row.expect == Expect::Error) {
@@ -303,6 +314,9 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
     } else {
         EXPECT_NEAR(heard, seconds, 0.15);
         EXPECT_NEAR(static_cast<double>(mono.size()) / kRate, seconds, 0.25) << "not once";
+    }
+    if (row.prefetched_s > 0) {
+        EXPECT_EQ(server.requests().size(), live ? 2U : 1U) << "prefetch used or not";
     }
     // A live answer is never asked for by the byte: a relay would send the present anyway.
     for (const auto &r : server.requests()) {
