@@ -191,9 +191,13 @@ bool Fetcher::start_transfer(Transfer &t) {
     bool kept = true;
     const auto require = [&kept](CURLcode rc) { kept = kept && rc == CURLE_OK; };
     if (!options_.dns_server.empty()) {
-        const std::string pinned = pinned_address(options_, abort_);
-        if (!pinned.empty()) {
-            t.resolve.reset(curl_slist_append(nullptr, pinned.c_str()));
+        // Asked once per source: a resume or a look at the end uses the first answer (or
+        // the system resolver, when there was none) instead of waiting on it again.
+        if (!pinned_) {
+            pinned_ = pinned_address(options_, abort_);
+        }
+        if (!pinned_->empty()) {
+            t.resolve.reset(curl_slist_append(nullptr, pinned_->c_str()));
             require(t.resolve ? curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get())
                               : CURLE_OUT_OF_MEMORY);
         }

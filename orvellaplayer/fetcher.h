@@ -15,6 +15,7 @@ extern "C" {
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -132,6 +133,9 @@ class Fetcher {
 
     const FetchOptions options_;
     void *multi_ = nullptr;  // CURLM*, fetcher thread (curl_multi_wakeup from any thread)
+    // The DNS server's "host:port:address" for CURLOPT_RESOLVE, empty when it gave none;
+    // unset until asked. Fetcher thread.
+    std::optional<std::string> pinned_;
 
     // Protects everything below up to thread_; the fetcher thread fills, readers take.
     mutable std::mutex mu_;

@@ -1,6 +1,9 @@
 #include "player_harness.h"
 
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -101,6 +104,29 @@ std::uintmax_t Capture::size() const {
     std::error_code ec;
     const auto n = std::filesystem::file_size(path_, ec);
     return ec ? 0 : n;
+}
+
+DeafDns::DeafDns() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+}
+
+DeafDns::~DeafDns() {
+    ::close(fd_);
+}
+
+int DeafDns::queries() {
+    int n = 0;
+    char datagram[512];
+    while (::recv(fd_, datagram, sizeof datagram, MSG_DONTWAIT) >= 0) {
+        ++n;
+    }
+    return n;
 }
 
 int thread_count() {

@@ -71,6 +71,22 @@ class Capture {
     std::string path_;
 };
 
+// A UDP port that takes DNS queries and never answers.
+class DeafDns {
+  public:
+    DeafDns();
+    ~DeafDns();
+    DeafDns(const DeafDns &) = delete;
+    DeafDns &operator=(const DeafDns &) = delete;
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Queries that came since the last call.
+    int queries();
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
+
 int thread_count();
 // The thread count once it is `expected`, or whatever it is after five seconds:
 // a joined thread leaves /proc/self/task a little after its join returned (long
