@@ -406,6 +406,9 @@ bool Fetcher::finish_transfer(Transfer &t, int curl_code) {
         return false;
     }
     if (head_.size < 0) {
+        if (code != CURLE_OK && head_.ranges && !head_.icy) {
+            return true;  // a file without a length from a host with ranges: at the byte
+        }
         end_ = code == CURLE_OK ? End::Clean : End::Broken;
         return false;
     }
@@ -443,6 +446,12 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         t.rejected = true;
         t.retry = true;
         head_.no_ranges = true;
+        return;
+    }
+    if (head_ready_ && head_.size < 0 && status != 206) {
+        // A whole answer to the resume of a body without a length: a stream after all, whose
+        // present is no continuation of ours. It ends as broken, to be opened again.
+        t.rejected = true;
         return;
     }
     if (head_ready_ && !same_source_locked(t, status, length)) {

@@ -100,6 +100,8 @@ const Row kRows[] = {
     {"flac_without_ranges", kFlac, Body::NoRanges, Expect::Whole},
     {"wav_without_ranges", kWav, Body::NoRanges, Expect::Whole},
     {"mp3_chunked", kMp3, Body::Chunked, Expect::Unsized},
+    // A file without a length from a host with ranges resumes at the byte, not from 0.
+    {"mp3_chunked_with_ranges_cut", kMp3, Body::ChunkedRanged, Expect::Unsized, 0.5},
     {"mp3_scheme_in_capitals", kMp3, Body::Ranged, Expect::Whole, -1, false, 4, 0, Resume::AsAsked,
      false, "HTTP"},
     {"mp3_cut_resumed", kMp3, Body::Ranged, Expect::Whole, 0.5},

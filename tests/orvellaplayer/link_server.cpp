@@ -206,7 +206,9 @@ void LinkServer::serve(int fd) {
     }
     const auto size = static_cast<std::int64_t>(body.size());
     const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
-    std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
+    const bool chunked = link_.body == Body::Chunked || link_.body == Body::ChunkedRanged;
+    const bool ranged = link_.body == Body::Ranged || link_.body == Body::ChunkedRanged;
+    std::int64_t at = ranged && from > 0 && from < size ? from : 0;
     const std::string etag = changed ? "\"2\"" : "\"1\"";
     if (station) {
         at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
@@ -224,14 +226,14 @@ void LinkServer::serve(int fd) {
         answer += "icy-metaint: " + std::to_string(metaint) + "\r\n";
     }
     answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
-    if (link_.body == Body::Chunked) {
+    if (chunked) {
         answer += "Transfer-Encoding: chunked\r\n";
     } else if (link_.body == Body::FakeLength) {
         answer += "Content-Length: 2147483647\r\n";
     } else if (link_.body != Body::Icy) {
         answer += "Content-Length: " + std::to_string(size - at) + "\r\n";
     }
-    if (link_.body == Body::Ranged) {
+    if (ranged) {
         answer += "Accept-Ranges: bytes\r\n";
     }
     if (link_.body == Body::Ranged) {
@@ -279,7 +281,7 @@ void LinkServer::serve(int fd) {
         }
         tokens -= static_cast<double>(n);
         std::string piece(body.data() + at, static_cast<std::size_t>(n));
-        if (link_.body == Body::Chunked) {
+        if (chunked) {
             char len[32];
             std::snprintf(len, sizeof len, "%llx\r\n", static_cast<unsigned long long>(n));
             piece = len + piece + "\r\n";
@@ -292,7 +294,7 @@ void LinkServer::serve(int fd) {
         }
         at += n;
     }
-    if (link_.body == Body::Chunked) {
+    if (chunked) {
         send_all(fd, "0\r\n\r\n", 5);
     }
     ::close(fd);

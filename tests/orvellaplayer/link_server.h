@@ -28,7 +28,8 @@ class LinkServer {
     // Icy: "ICY 200 OK", icy-name, close-delimited. FakeLength: "Content-Length:
     // 2147483647", no ranges. Both send from the live clock (seconds since the first
     // request times `live_rate`, in bytes per second) and ignore Range.
-    enum class Body { Ranged, NoRanges, Chunked, Icy, FakeLength };
+    // ChunkedRanged: chunked, but Accept-Ranges and Range answered with a 206.
+    enum class Body { Ranged, NoRanges, Chunked, ChunkedRanged, Icy, FakeLength };
     // How a resumed request (Range) is answered: as asked; a 206 from 4 KiB before the byte
     // asked for; a 206 without Content-Range; or, the file having changed after the cut
     // (another ETag), the new file's part, or its whole when If-Range names the old one.
