@@ -52,7 +52,7 @@ int Engine::prepare(int start_ms, bool paused) {
     config.generation = generation_;
     config.paused = paused;
     std::unique_ptr<Fetcher> prefetched;
-    if (prefetch_ && prefetch_url_ == url_ && !prefetch_->failed()) {
+    if (prefetch_ && usable_prefetch_locked(config.input)) {
         prefetched = std::move(prefetch_);
     }
     prefetch_.reset();
@@ -60,6 +60,17 @@ int Engine::prepare(int start_ms, bool paused) {
     session_ =
         std::make_unique<Session>(std::move(config), events_, settings_, std::move(prefetched));
     return 0;
+}
+
+// A prefetch stands in for the source only as a file fetched with today's settings: a
+// station's holds audio of the past, and one started before the proxy, CA, resolver or
+// read-ahead changed would bypass the change.
+bool Engine::usable_prefetch_locked(const InputOptions &now) const {
+    const InputOptions &then = prefetch_options_;
+    const FetchHead head = prefetch_->head();
+    return prefetch_url_ == now.url && !prefetch_->failed() && head.size > 0 && !head.icy &&
+           then.proxy == now.proxy && then.ca_file == now.ca_file &&
+           then.dns_server == now.dns_server && then.read_ahead_bytes == now.read_ahead_bytes;
 }
 
 InputOptions Engine::input_options_locked(const std::string &url) const {
@@ -84,7 +95,8 @@ void Engine::prefetch(const char *url) {
     if (!fetchable_url(next)) {
         return;
     }
-    prefetch_ = start_fetch(input_options_locked(next), next);
+    prefetch_options_ = input_options_locked(next);
+    prefetch_ = start_fetch(prefetch_options_, next);
     prefetch_url_ = next;
 }
 

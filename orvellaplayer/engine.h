@@ -50,11 +50,12 @@ class Engine {
     // Ends the current session and retires its pending events. Caller holds mu_.
     void end_session_locked();
     InputOptions input_options_locked(const std::string &url) const;
+    bool usable_prefetch_locked(const InputOptions &now) const;
 
     PlayerSettings settings_;
     EventThread events_;  // declared before session_: outlives every session
     // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, read_ahead_bytes_, session_,
-    // generation_, prefetch_, prefetch_url_. Held by command
+    // generation_, prefetch_, prefetch_url_, prefetch_options_. Held by command
     // threads (the event thread too, when a callback commands); never by the session or event
     // thread on their own, so joining a session under it cannot deadlock.
     std::mutex mu_;
@@ -67,6 +68,7 @@ class Engine {
     std::uint64_t generation_ = 0;
     std::unique_ptr<Session> session_;
     std::string prefetch_url_;
+    InputOptions prefetch_options_;  // what the prefetch was started with
     std::unique_ptr<Fetcher> prefetch_;
 };
 

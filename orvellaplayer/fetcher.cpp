@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,6 @@ constexpr auto kReaderPoll = 20ms;
 constexpr int kIoBufferSize = 32 * 1024;
 constexpr std::int64_t kTailBytes = 64 * 1024;
 constexpr std::size_t kTailSlack = 4096;
-constexpr long long kMaxMetaint = 1 << 20;
 constexpr std::int64_t kRelayLength = 0x7fffffff;
 constexpr std::size_t kMaxIcyMarks = 64;  // titles not yet reached by the reader
 
@@ -134,7 +134,8 @@ struct Fetcher::Transfer {
     bool accept_ranges = false;
     bool refuse_ranges = false;
     bool icy = false;
-    std::size_t metaint = 0;  // audio bytes between its ICY metadata blocks; 0: none
+    std::size_t metaint = 0;   // audio bytes between its ICY metadata blocks; 0: none
+    bool bad_metaint = false;  // blocks are said to come, but not where
     std::optional<IcyStripper> stripper;
     std::int64_t range_start = -1;
     std::int64_t range_total = -1;
@@ -145,11 +146,23 @@ struct Fetcher::Transfer {
 
 Fetcher::Fetcher(FetchOptions options)
     : options_(std::move(options)),
-      max_bytes_(std::max<std::int64_t>(options_.max_bytes, 64 << 10)),
+      max_bytes_(std::clamp(options_.max_bytes, kMinReadAheadBytes, kMaxReadAheadBytes)),
       progress_at_(Clock::now()) {
     global_init();
     multi_ = curl_multi_init();
-    thread_ = std::thread([this] { run(); });
+    try {
+        thread_ = std::thread([this] {
+            if (!guarded("fetcher", [this] { run(); })) {
+                std::lock_guard lock(mu_);
+                failed_ = failed_ != 0 ? failed_ : AVERROR(ENOMEM);
+                end_ = End::Failed;
+                cv_.notify_all();
+            }
+        });
+    } catch (...) {
+        curl_multi_cleanup(static_cast<CURLM *>(multi_));
+        throw;
+    }
 }
 
 Fetcher::~Fetcher() {
@@ -173,16 +186,27 @@ bool Fetcher::start_transfer(Transfer &t) {
     if (e == nullptr) {
         return false;
     }
+    // What keeps the fetch safe (protocols, TLS checks, CA, proxy, resolver) is set or the
+    // transfer is not made: a refused option would otherwise be silently left out.
+    bool kept = true;
+    const auto require = [&kept](CURLcode rc) { kept = kept && rc == CURLE_OK; };
     if (!options_.dns_server.empty()) {
-        const std::string pinned = pinned_address(options_, abort_);
-        if (!pinned.empty()) {
-            t.resolve.reset(curl_slist_append(nullptr, pinned.c_str()));
-            curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get());
+        // Asked once per source: a resume or a look at the end uses the first answer (or
+        // the system resolver, when there was none) instead of waiting on it again.
+        if (!pinned_) {
+            pinned_ = pinned_address(options_, abort_);
+        }
+        if (!pinned_->empty()) {
+            t.resolve.reset(curl_slist_append(nullptr, pinned_->c_str()));
+            require(t.resolve ? curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get())
+                              : CURLE_OUT_OF_MEMORY);
         }
     }
-    curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    require(curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str()));
+    require(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
+    require(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    require(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+    require(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
@@ -196,10 +220,13 @@ bool Fetcher::start_transfer(Transfer &t) {
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kSilentS);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error);
     if (!options_.ca_file.empty()) {
-        curl_easy_setopt(e, CURLOPT_CAINFO, options_.ca_file.c_str());
+        require(curl_easy_setopt(e, CURLOPT_CAINFO, options_.ca_file.c_str()));
     }
     if (!options_.proxy.empty()) {
-        curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str());
+        require(curl_easy_setopt(e, CURLOPT_PROXY, options_.proxy.c_str()));
+    }
+    if (!kept) {
+        return false;
     }
     // Stations send their song titles in band only to a client that asks; other servers
     // ignore the header. on_body() takes the blocks out again.
@@ -285,6 +312,7 @@ void Fetcher::run() {
         if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
             std::lock_guard lock(mu_);
             failed_ = AVERROR(ENOMEM);
+            why_ = "the request could not be set up as asked (memory, TLS, CA, proxy)";
             cv_.notify_all();
             break;
         }
@@ -378,6 +406,9 @@ bool Fetcher::finish_transfer(Transfer &t, int curl_code) {
         return false;
     }
     if (head_.size < 0) {
+        if (code != CURLE_OK && head_.ranges && !head_.icy) {
+            return true;  // a file without a length from a host with ranges: at the byte
+        }
         end_ = code == CURLE_OK ? End::Clean : End::Broken;
         return false;
     }
@@ -402,6 +433,12 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         }
         return;
     }
+    if (t.bad_metaint) {
+        t.rejected = true;
+        failed_ = AVERROR_INVALIDDATA;
+        why_ = "icy-metaint unusable";
+        return;
+    }
     curl_off_t length = -1;
     curl_easy_getinfo(t.easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (head_ready_ && status == 206 && t.range_start < 0) {
@@ -409,6 +446,12 @@ void Fetcher::take_head_locked(Transfer &t, long status) {
         t.rejected = true;
         t.retry = true;
         head_.no_ranges = true;
+        return;
+    }
+    if (head_ready_ && head_.size < 0 && status != 206) {
+        // A whole answer to the resume of a body without a length: a stream after all, whose
+        // present is no continuation of ours. It ends as broken, to be opened again.
+        t.rejected = true;
         return;
     }
     if (head_ready_ && !same_source_locked(t, status, length)) {
@@ -465,13 +508,19 @@ bool Fetcher::same_source_locked(const Transfer &t, long status, std::int64_t le
 }
 
 std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void *opaque) {
-    auto &t = *static_cast<Transfer *>(opaque);
-    const std::size_t bytes = size * n;
+    std::size_t taken = 0;  // none: libcurl ends the transfer as broken off
+    guarded("header",
+            [&] { taken = take_header(*static_cast<Transfer *>(opaque), data, size * n); });
+    return taken;
+}
+
+std::size_t Fetcher::take_header(Transfer &t, const char *data, std::size_t bytes) {
     const std::string_view line(data, bytes);
     if (starts_with_nocase(line, "HTTP/") || starts_with_nocase(line, "ICY ")) {  // a new answer
         t.accept_ranges = t.refuse_ranges = false;
         t.icy = false;
         t.metaint = 0;
+        t.bad_metaint = false;
         t.range_start = t.range_total = -1;
         t.etag.clear();
         t.last_modified.clear();
@@ -485,9 +534,14 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
     } else if (starts_with_nocase(line, "icy-")) {
         t.icy = true;
         if (starts_with_nocase(line, "icy-metaint:")) {
-            const long long metaint = std::atoll(std::string(line.substr(12)).c_str());
-            t.metaint =
-                metaint > 0 && metaint <= kMaxMetaint ? static_cast<std::size_t>(metaint) : 0;
+            // Any interval is kept to: the blocks were asked for, and one left in would
+            // be decoded as audio.
+            const std::string value = header_value(line.substr(12));
+            std::size_t metaint = 0;
+            const auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), metaint);
+            t.bad_metaint = ec != std::errc() || end != value.data() + value.size() || metaint == 0;
+            t.metaint = t.bad_metaint ? 0 : metaint;
         }
     } else if (starts_with_nocase(line, "content-range:")) {
         long long first = -1;
@@ -504,7 +558,9 @@ std::size_t Fetcher::on_header(char *data, std::size_t size, std::size_t n, void
 
 std::size_t Fetcher::on_write(char *data, std::size_t size, std::size_t n, void *opaque) {
     auto &t = *static_cast<Transfer *>(opaque);
-    return t.owner->on_body(t, data, size * n);
+    std::size_t taken = 0;
+    guarded("body", [&] { taken = t.owner->on_body(t, data, size * n); });
+    return taken;
 }
 
 std::size_t Fetcher::on_body(Transfer &t, const char *data, std::size_t n) {
@@ -782,7 +838,7 @@ bool Fetcher::ended_cleanly() const {
 
 void Fetcher::set_limit(std::int64_t max_bytes) {
     std::lock_guard lock(mu_);
-    max_bytes_ = std::max<std::int64_t>(max_bytes, 64 << 10);
+    max_bytes_ = std::clamp(max_bytes, kMinReadAheadBytes, kMaxReadAheadBytes);
     curl_multi_wakeup(static_cast<CURLM *>(multi_));
 }
 
@@ -863,18 +919,29 @@ int FetchIo::read(void *opaque, std::uint8_t *buf, int size) {
 std::int64_t FetchIo::seek(void *opaque, std::int64_t offset, int whence) {
     auto *self = static_cast<FetchIo *>(static_cast<IoOpaque *>(opaque)->self);
     const std::int64_t size = self->fetcher_->head().size;
+    std::int64_t pos = AVERROR(EINVAL);
     switch (whence & ~AVSEEK_FORCE) {
         case AVSEEK_SIZE:
             return size >= 0 ? size : AVERROR(ENOSYS);
         case SEEK_SET:
-            return self->fetcher_->seek(offset);
+            pos = self->fetcher_->seek(offset);
+            break;
         case SEEK_CUR:
-            return self->fetcher_->seek(self->fetcher_->position() + offset);
+            pos = self->fetcher_->seek(self->fetcher_->position() + offset);
+            break;
         case SEEK_END:
-            return size >= 0 ? self->fetcher_->seek(size + offset) : AVERROR(EINVAL);
+            pos = size >= 0 ? self->fetcher_->seek(size + offset) : AVERROR(EINVAL);
+            break;
         default:
-            return AVERROR(EINVAL);
+            break;
     }
+    // FFmpeg keeps a read error until the context is closed, and hands it out for the end
+    // of the file instead of AVERROR_EOF: a failed look at the end (tags) would turn a
+    // file heard whole into an error. A read at the new place has its own outcome.
+    if (pos >= 0 && self->io_ != nullptr) {
+        self->io_->error = 0;
+    }
+    return pos;
 }
 
 }  // namespace orv

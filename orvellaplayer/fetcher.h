@@ -15,6 +15,7 @@ extern "C" {
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ extern "C" {
 namespace orv {
 
 constexpr std::int64_t kDefaultReadAheadBytes = 8 << 20;
+// The read-ahead's byte bound is kept within these, whatever is asked (a 4 GiB bound
+// would not fit a 32-bit size and read as none: no room, a prepare waiting for ever).
+constexpr std::int64_t kMinReadAheadBytes = 64 << 10;
+constexpr std::int64_t kMaxReadAheadBytes = 256 << 20;
 constexpr int kDefaultReadAheadSeconds = 240;
 // How long the engine keeps trying without a byte coming: a fetch that wants bytes gives
 // up with AVERROR(ETIMEDOUT) after it (whatever the phase: opening, playing, paused after
@@ -117,6 +122,7 @@ class Fetcher {
     }
 
     static std::size_t on_header(char *data, std::size_t size, std::size_t n, void *opaque);
+    static std::size_t take_header(Transfer &t, const char *data, std::size_t bytes);
     static std::size_t on_write(char *data, std::size_t size, std::size_t n, void *opaque);
     // The body's bytes as the server sent them; ICY metadata blocks are taken out here,
     // before deliver(), which gets the audio and where each title's audio starts.
@@ -127,6 +133,9 @@ class Fetcher {
 
     const FetchOptions options_;
     void *multi_ = nullptr;  // CURLM*, fetcher thread (curl_multi_wakeup from any thread)
+    // The DNS server's "host:port:address" for CURLOPT_RESOLVE, empty when it gave none;
+    // unset until asked. Fetcher thread.
+    std::optional<std::string> pinned_;
 
     // Protects everything below up to thread_; the fetcher thread fills, readers take.
     mutable std::mutex mu_;

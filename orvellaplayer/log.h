@@ -5,6 +5,7 @@
 #define ORV_LOG_H
 
 #include <cstdarg>
+#include <exception>
 #include <string>
 
 namespace orv {
@@ -52,6 +53,21 @@ class FfmpegErrors {
 
 // The URL without its query and fragment, which may carry tokens.
 std::string loggable_url(const std::string &url);
+
+// Runs `f` where no exception may pass (a C entry point or callback, a thread's entry): one
+// that comes is told as a warning naming `what`, and false returned. Any thread.
+template <typename F>
+bool guarded(const char *what, F &&f) noexcept {
+    try {
+        f();
+        return true;
+    } catch (const std::exception &e) {
+        warn("%s failed: %s", what, e.what());
+    } catch (...) {
+        warn("%s failed", what);
+    }
+    return false;
+}
 
 }  // namespace orv
 

@@ -1,5 +1,7 @@
 #include "media_input.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -166,8 +168,15 @@ std::unique_ptr<Fetcher> start_fetch(const InputOptions &options, const std::str
     return std::make_unique<Fetcher>(std::move(o));
 }
 
-int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int,
+int MediaInput::open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                              AVDictionary **options) {
+    int rc = AVERROR(ENOMEM);  // FFmpeg is C: nothing may be thrown through it
+    guarded("open", [&] { rc = open_fetch(s, pb, url, flags, options); });
+    return rc;
+}
+
+int MediaInput::open_fetch(AVFormatContext *s, AVIOContext **pb, const char *url, int,
+                           AVDictionary **options) {
     auto *self = static_cast<MediaInput *>(s->opaque);
     std::string_view name(url);
     // An AES-128 segment: FFmpeg's HLS demuxer names it "crypto+<URL>" and passes the key
@@ -326,6 +335,13 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
         avformat_free_context(raw);
         *av_error = AVERROR_PROTOCOL_NOT_FOUND;
         return ORV_ERROR_OPEN;
+    } else if (struct stat st{}; ::stat(url_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // Opening a FIFO or a device can wait for ever, beyond any interrupt: only
+        // files are read.
+        reason_ = "not a regular file";
+        avformat_free_context(raw);
+        *av_error = AVERROR(EINVAL);
+        return ORV_ERROR_OPEN;
     }
     named_ = format != nullptr;
     if (fetch_ && named_ && std::string_view(format->name) == "ogg") {
@@ -336,6 +352,11 @@ int MediaInput::open_demuxer(bool by_name, int *av_error) {
     AVDictionary *opts = demuxer_options_owner.release();
     if (caller_io_ == nullptr && !is_network()) {
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    } else {
+        // Every open of ours goes through io_open; a demuxer that opens entries itself
+        // (concat, found by probing) inherits an empty list, so FFmpeg's own network,
+        // which knows nothing of our TLS, proxy and resolver settings, is never used.
+        av_dict_set(&opts, "protocol_whitelist", "", 0);
     }
     int rc = avformat_open_input(&raw, open_url.c_str(), format, &opts);
     av_dict_free(&opts);

@@ -130,6 +130,8 @@ class MediaInput {
     // fetch of ours with the same options (TLS checks, proxy, resolver, read-ahead).
     static int open_request(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
                             AVDictionary **options);
+    static int open_fetch(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                          AVDictionary **options);
     static int close_request(AVFormatContext *s, AVIOContext *pb);
     // One attempt: by_name lets the Content-Type or extension pick the demuxer.
     int open_demuxer(bool by_name, int *av_error);

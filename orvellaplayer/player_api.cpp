@@ -1,23 +1,12 @@
 // The C entry points. No exception leaves them: a failure to allocate ends the call quietly
 // (and, for prepareAsync, returns -1).
-#include <exception>
-
 #include "engine.h"
 #include "log.h"
 #include "orvellaplayer.h"
 
 namespace {
 
-template <typename F>
-void guarded(const char *name, F &&f) {
-    try {
-        f();
-    } catch (const std::exception &e) {
-        orv::warn("%s failed: %s", name, e.what());
-    } catch (...) {
-        orv::warn("%s failed", name);
-    }
-}
+using orv::guarded;
 
 template <typename R, typename F>
 R guarded_result(const char *name, R failed, F &&f) {

@@ -30,7 +30,12 @@ Session::Session(SessionConfig config, EventThread &events, const PlayerSettings
       events_(events),
       settings_(settings),
       prefetched_(std::move(prefetched)),
-      thread_([this] { run(); }) {}
+      thread_([this] {
+          if (!guarded("session", [this] { run(); })) {
+              guarded("session",
+                      [this] { post(ORV_EVENT_ERROR, ORV_ERROR_DECODE, AVERROR(ENOMEM)); });
+          }
+      }) {}
 
 Session::~Session() {
     {

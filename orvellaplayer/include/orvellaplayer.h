@@ -121,8 +121,9 @@ ORV_API void Register_metadata_event(orv_metadata_fn callback);
 ORV_API void IjkMediaPlayer_native_init(void);
 
 /**
- * Stops playback, drops pending events and ends the player's threads. Returns within
- * about 200 ms whatever the network does. A later call of any function starts afresh.
+ * Stops playback, drops pending events and ends the player's threads. As stop, what was
+ * written plays out and fades: returns within ~300 ms whatever the network does. A later
+ * call of any function starts afresh.
  */
 ORV_API void IjkMediaPlayer_native_finalize(void);
 
@@ -274,15 +275,19 @@ ORV_API void IjkMediaPlayer_setMaxBitrate(int64_t bits_per_second);
  * of playback, at the link's speed, into a buffer in memory that holds at most `max_bytes`
  * and at most `max_seconds` of audio (judged by the source's average rate, once known):
  * a dropout of the link shorter than what is buffered is not heard. 0 or less restores
- * each default: 8 MiB, 240 s. The same bound applies to a prefetch.
+ * each default: 8 MiB, 240 s; `max_bytes` is kept within 64 KiB and 256 MiB. The same
+ * bound applies to a prefetch.
  */
 ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds);
 
 /**
  * Starts fetching the http(s) `url` ahead (into a buffer bounded as above), so that when
  * it is next set as data source and prepared, its first audio comes from memory. One
- * prefetch at a time: a new one (or null) drops the one before; so does reset. Returns at
- * once and never waits for the network or the resolver. Any thread.
+ * prefetch at a time: a new one (or null) drops the one before; so does reset. Only a
+ * file is played from it (a live station's answer, or one not in yet, is fetched again at
+ * prepare), and only if the proxy, CA file, DNS server and read-ahead are still those it
+ * was started with. Returns at once and never waits for the network or the resolver.
+ * Any thread.
  */
 ORV_API void IjkMediaPlayer_prefetch(const char *url);
 

@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -36,10 +35,12 @@
 #include "rv_log.h"
 #include "rv_player.h"
 #include "rv_sdk.h"
+#include "support/resident_memory.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using rvtest::resident_kib;
 using Clock = std::chrono::steady_clock;
 using Kind = rvmock::Fault::Kind;
 
@@ -52,21 +53,6 @@ constexpr auto kStint = 30s;  // the player switches between album and broadcast
 long env_or(const char *name, long fallback) {
     const char *text = std::getenv(name);
     return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
-}
-
-// VmRSS of this process in KiB; 0 when unreadable.
-long resident_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
 }
 
 // --- Requests --------------------------------------------------------------------

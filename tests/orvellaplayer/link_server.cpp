@@ -22,6 +22,21 @@ void cut(int fd) {
     ::close(fd);
 }
 
+// `audio` with an empty ICY metadata block (a zero length byte) after every `metaint`
+// bytes of the answer; `since_block` carries the count from piece to piece.
+std::string with_icy_blocks(const std::string &audio, std::int64_t &since_block,
+                            std::int64_t metaint) {
+    std::string out;
+    for (const char c : audio) {
+        out += c;
+        if (++since_block == metaint) {
+            out += '\0';
+            since_block = 0;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 LinkServer::LinkServer(Link link) : link_(link) {
@@ -191,7 +206,9 @@ void LinkServer::serve(int fd) {
     }
     const auto size = static_cast<std::int64_t>(body.size());
     const bool station = link_.body == Body::Icy || link_.body == Body::FakeLength;
-    std::int64_t at = link_.body == Body::Ranged && from > 0 && from < size ? from : 0;
+    const bool chunked = link_.body == Body::Chunked || link_.body == Body::ChunkedRanged;
+    const bool ranged = link_.body == Body::Ranged || link_.body == Body::ChunkedRanged;
+    std::int64_t at = ranged && from > 0 && from < size ? from : 0;
     const std::string etag = changed ? "\"2\"" : "\"1\"";
     if (station) {
         at = std::min(size, static_cast<std::int64_t>(live_s * link_.live_rate));
@@ -204,15 +221,19 @@ void LinkServer::serve(int fd) {
     std::string answer = link_.body == Body::Icy ? "ICY 200 OK\r\nicy-name: link\r\n"
                          : at > 0 && !station    ? "HTTP/1.1 206 Partial Content\r\n"
                                                  : "HTTP/1.1 200 OK\r\n";
+    const std::int64_t metaint = link_.body == Body::Icy ? link_.icy_metaint : 0;
+    if (metaint > 0) {
+        answer += "icy-metaint: " + std::to_string(metaint) + "\r\n";
+    }
     answer += "Content-Type: " + mime + "\r\nConnection: close\r\n";
-    if (link_.body == Body::Chunked) {
+    if (chunked) {
         answer += "Transfer-Encoding: chunked\r\n";
     } else if (link_.body == Body::FakeLength) {
         answer += "Content-Length: 2147483647\r\n";
     } else if (link_.body != Body::Icy) {
         answer += "Content-Length: " + std::to_string(size - at) + "\r\n";
     }
-    if (link_.body == Body::Ranged) {
+    if (ranged) {
         answer += "Accept-Ranges: bytes\r\n";
     }
     if (link_.body == Body::Ranged) {
@@ -231,6 +252,7 @@ void LinkServer::serve(int fd) {
     const double rate = plan.rate;
     // A token bucket of at most one tick's bytes: no burst after a stall.
     double tokens = 0;
+    std::int64_t since_block = 0;
     auto last = Clock::now();
     while (at < size && !stop_.load()) {
         if (at >= cut_at) {
@@ -259,10 +281,12 @@ void LinkServer::serve(int fd) {
         }
         tokens -= static_cast<double>(n);
         std::string piece(body.data() + at, static_cast<std::size_t>(n));
-        if (link_.body == Body::Chunked) {
+        if (chunked) {
             char len[32];
             std::snprintf(len, sizeof len, "%llx\r\n", static_cast<unsigned long long>(n));
             piece = len + piece + "\r\n";
+        } else if (metaint > 0) {
+            piece = with_icy_blocks(piece, since_block, metaint);
         }
         if (!send_all(fd, piece.data(), piece.size())) {
             ::close(fd);
@@ -270,7 +294,7 @@ void LinkServer::serve(int fd) {
         }
         at += n;
     }
-    if (link_.body == Body::Chunked) {
+    if (chunked) {
         send_all(fd, "0\r\n\r\n", 5);
     }
     ::close(fd);

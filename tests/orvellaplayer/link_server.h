@@ -28,7 +28,8 @@ class LinkServer {
     // Icy: "ICY 200 OK", icy-name, close-delimited. FakeLength: "Content-Length:
     // 2147483647", no ranges. Both send from the live clock (seconds since the first
     // request times `live_rate`, in bytes per second) and ignore Range.
-    enum class Body { Ranged, NoRanges, Chunked, Icy, FakeLength };
+    // ChunkedRanged: chunked, but Accept-Ranges and Range answered with a 206.
+    enum class Body { Ranged, NoRanges, Chunked, ChunkedRanged, Icy, FakeLength };
     // How a resumed request (Range) is answered: as asked; a 206 from 4 KiB before the byte
     // asked for; a 206 without Content-Range; or, the file having changed after the cut
     // (another ETag), the new file's part, or its whole when If-Range names the old one.
@@ -54,6 +55,7 @@ class LinkServer {
         Resume resume = Resume::AsAsked;    // Ranged only; the changed file is "<name>~2"
         double live_rate = 0;               // Icy and FakeLength: the live clock's bytes/s
         std::int64_t frame_bytes = 1;       // ... which sends whole frames of this size
+        std::int64_t icy_metaint = 0;       // Icy: announced, an empty block after this many bytes
         std::map<std::string, std::string> redirects;  // path: where a 302 sends it
         // Decides each connection (numbered from 0) instead of the fields above.
         std::function<Plan(int connection)> plan;

@@ -1,6 +1,9 @@
 #include "player_harness.h"
 
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -103,6 +106,29 @@ std::uintmax_t Capture::size() const {
     return ec ? 0 : n;
 }
 
+DeafDns::DeafDns() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+}
+
+DeafDns::~DeafDns() {
+    ::close(fd_);
+}
+
+int DeafDns::queries() {
+    int n = 0;
+    char datagram[512];
+    while (::recv(fd_, datagram, sizeof datagram, MSG_DONTWAIT) >= 0) {
+        ++n;
+    }
+    return n;
+}
+
 int thread_count() {
     int n = 0;
     for ([[maybe_unused]] const auto &entry :
@@ -112,13 +138,17 @@ int thread_count() {
     return n;
 }
 
-void PlayerTest::SetUp() {
-    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+void ready_engine() {
     Register_post_event(&Events::callback);
     Register_metadata_event(&Events::now_playing);
     IjkMediaPlayer_native_init();
     IjkMediaPlayer_setVolume(1.0f, 1.0f);
     IjkMediaPlayer_setPlaybackSpeed(1.0f);
+}
+
+void PlayerTest::SetUp() {
+    ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
+    ready_engine();
     Events::get().set_hook(nullptr);
     Events::get().clear();
 }

@@ -72,11 +72,30 @@ class Capture {
     std::string path_;
 };
 
+// A UDP port that takes DNS queries and never answers.
+class DeafDns {
+  public:
+    DeafDns();
+    ~DeafDns();
+    DeafDns(const DeafDns &) = delete;
+    DeafDns &operator=(const DeafDns &) = delete;
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Queries that came since the last call.
+    int queries();
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
+
 int thread_count();
 // The thread count once it is `expected`, or whatever it is after five seconds:
 // a joined thread leaves /proc/self/task a little after its join returned (long
 // after, under qemu-user), so a count right after a join may still include it.
 int thread_count_settled(int expected);
+
+// Registers the recorder and makes the engine ready (again, after a native_finalize).
+void ready_engine();
 
 // Registers the recorder, makes the engine ready and resets it after each test.
 class PlayerTest : public ::testing::Test {

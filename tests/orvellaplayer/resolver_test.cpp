@@ -1,9 +1,5 @@
 // A resolver that hangs never holds a control: with the prepare of a source whose name takes
 // 20 s to (not) resolve under way, each control returns within 500 ms.
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <functional>
 
 #include "media_server.h"
@@ -13,26 +9,6 @@
 
 namespace rvtest {
 namespace {
-
-// A UDP port that takes DNS queries and never answers.
-class DeafDns {
-  public:
-    DeafDns() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-    }
-    ~DeafDns() { ::close(fd_); }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    int fd_;
-    int port_ = 0;
-};
 
 struct Row {
     const char *label;
