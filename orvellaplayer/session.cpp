@@ -33,6 +33,11 @@ Session::Session(SessionConfig config, EventThread &events, const PlayerSettings
       thread_([this] { run(); }) {}
 
 Session::~Session() {
+    abort();
+    thread_.join();
+}
+
+void Session::abort() {
     {
         std::lock_guard lock(mu_);
         abort_ = true;
@@ -40,7 +45,6 @@ Session::~Session() {
     }
     abort_flag_.store(true);
     cv_.notify_all();
-    thread_.join();
 }
 
 void Session::play() {
@@ -134,6 +138,12 @@ void Session::run() {
         base_ms_ = config_.start_ms;
     }
     live_.store(is_live());
+    if (config_.await_output) {
+        config_.await_output(abort_flag_);  // the device is the previous session's until closed
+        if (aborted()) {
+            return;
+        }
+    }
     output_ = PcmOutput::open(input_->sample_rate(), input_->channels());
     clock_ = PaceClock(input_->sample_rate());
     clock_.restart(Clock::now());

@@ -16,8 +16,10 @@
  *
  * Threading: every function may be called from any thread, also from inside a
  * listener slot (the play managers' lock is recursive). Queries never block
- * on the network; commands that end an item (stop, reset, starting or moving
- * to another item) wait at most about 200 ms for the engine to let go of it.
+ * on the network; commands (rv_stop, rv_reset, rv_pause, rv_Play, starting
+ * or moving to another item) record what the user asked and return within a
+ * few milliseconds: the item left fades out and lets go of the device on the
+ * engine's own thread, and the next item is heard once it has.
  * Play lists are fetched in the background. Listener slots run on the thread
  * that caused them (see PlayerStateListener); they must return promptly and
  * must not call rv_releaseSdk.
