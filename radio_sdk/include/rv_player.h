@@ -97,6 +97,10 @@ RV_BEGIN_DECLS
  *   event thread or a worker when an item starts by itself): OnPlaying,
  *   OnPaused, OnSeekStart;
  * - the live-programme clock's thread: OnProgress of kind 1.
+ * Events are told in the order the players decided them, one at a time: when
+ * another thread is telling earlier events at that moment, it tells the later
+ * ones too, after them (so a slot may run on a thread other than the one
+ * named above, never inside another slot's call on a different thread).
  * Slots are never called while the SDK holds a lock of its own. Each slot is
  * read once per call: a slot the application sets to null while registered
  * (with an atomic store if events may arrive meanwhile) is either called or
