@@ -292,7 +292,7 @@ RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_l
  * As rv_addPlayerListener, and `release` (may be null) gets `user` back once,
  * when the listener is removed and no call into it runs any longer: on the
  * removing thread before rv_removePlayerListener returns, or, for a removal
- * from inside a listener call, on the thread whose call into it ends last.
+ * from inside that listener's own call, on the thread whose call into it ends last.
  * Lets a language binding own what `user` points at.
  */
 RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void *user,
@@ -301,12 +301,14 @@ RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void 
 /**
  * Removes a listener: RVE_OK, or RVE_BAD_ARGS for an id that is not added.
  * It returns once no call into that listener is running on another thread,
- * so `user` may be freed afterwards; called from inside a listener call
- * (any listener's), it does not wait (two listeners removing each other from
- * two threads would wait for ever): no call starts into the removed listener,
- * but one running elsewhere may still finish (use
- * rv_addPlayerListenerWithRelease to learn when); no call reaches it later, also none
- * queued for the application's loop. Same cautions as setPlayerStateListener.
+ * so `user` may be freed afterwards, also when called from inside another
+ * listener's call (the SDK makes its listener calls one thread at a time, so
+ * two listeners removing each other do not wait on each other). Called from
+ * inside a call of the listener it removes, it cannot wait for that call: no
+ * call starts into the removed listener, but one running elsewhere may still
+ * finish (use rv_addPlayerListenerWithRelease to learn when); no call reaches
+ * it later, also none queued for the application's loop. Same cautions as
+ * setPlayerStateListener.
  */
 RV_API int rv_removePlayerListener(rv_listener_id id);
 
