@@ -4,6 +4,8 @@
 //      included), against rv_playByPlayItem of the same audio (no fetch) as baseline.
 //   2. The pause between two audios: play end of one -> prepare complete of the next,
 //      within a page and across a page boundary (a page fetch included).
+//   3. How long each control holds the caller's thread while an audio plays, against
+//      rv_isPlaying (a lock and a read) as baseline.
 // Output goes to ALSA's file plugin (tests/libpcmsink/alsa-test.conf.in).
 #include <stdlib.h>
 
@@ -83,7 +85,8 @@ double median(std::vector<double> v) {
 template <class Start>
 double to_first_frame(const std::string &capture, Start start) {
     rv_stop();
-    std::this_thread::sleep_for(100ms);
+    // The stopped audio fades and plays out (up to 300 ms) before the device is free.
+    std::this_thread::sleep_for(400ms);
     std::filesystem::remove(capture);
     const auto t0 = Clock::now();
     start();
@@ -114,6 +117,45 @@ double gap_after(int n) {
     }
     lock.lock();
     return std::chrono::duration<double, std::milli>(g_marks.ready - g_marks.ended).count();
+}
+
+// Milliseconds `control` held this thread, while audio `n` plays after its prepare.
+template <class Control>
+double control_time(int n, Control control) {
+    std::unique_lock lock(g_marks.mutex);
+    const int before = g_marks.prepared;
+    lock.unlock();
+    play_bean(kFirstAudio + n - 1);
+    if (!wait_prepared(before + 1)) {
+        return -1;
+    }
+    std::this_thread::sleep_for(300ms);  // output under way: a stop has something to fade
+    const auto t0 = Clock::now();
+    control();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+void print_control_times() {
+    struct Row {
+        const char *name;
+        void (*control)();
+    };
+    const Row rows[] = {
+        {"rv_isPlaying (baseline)", [] { (void)rv_isPlaying(); }},
+        {"rv_pause", [] { rv_pause(); }},
+        {"rv_Play", [] { rv_Play(); }},
+        {"rv_stop", [] { rv_stop(); }},
+        {"rv_playNext", [] { rv_playNext(); }},
+        {"rv_playPre", [] { rv_playPre(); }},
+    };
+    std::printf("time a control holds the caller's thread while an audio plays (median of 5):\n");
+    for (const Row &row : rows) {
+        std::vector<double> times;
+        for (int run = 0; run < 5; ++run) {
+            times.push_back(control_time(12 + run, row.control));
+        }
+        std::printf("  %-30s %7.2f ms\n", row.name, median(times));
+    }
 }
 
 }  // namespace
@@ -186,6 +228,7 @@ int main() {
     std::printf("play end -> prepare complete of the next audio (median of 5):\n");
     std::printf("  within a page                                   %.1f ms\n", median(within));
     std::printf("  across a page boundary (page fetch included)    %.1f ms\n", median(across));
+    print_control_times();
 
     removePlayerStateListener();
     rv_releaseSdk();

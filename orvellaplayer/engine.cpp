@@ -24,12 +24,13 @@ void Engine::init() {
 
 void Engine::finalize() {
     reset();
+    retirer_.await_idle();  // nothing of ours runs once finalize returns
     events_.stop();
     report_repeats();
 }
 
 void Engine::end_session_locked() {
-    session_.reset();
+    retirer_.retire(std::move(session_));
     events_.set_generation(++generation_);
 }
 
@@ -51,6 +52,7 @@ int Engine::prepare(int start_ms, bool paused) {
     config.start_ms = start_ms > 0 ? start_ms : 0;
     config.generation = generation_;
     config.paused = paused;
+    config.await_output = [this](const std::atomic<bool> &abort) { retirer_.await_idle(abort); };
     std::unique_ptr<Fetcher> prefetched;
     if (prefetch_ && usable_prefetch_locked(config.input)) {
         prefetched = std::move(prefetch_);

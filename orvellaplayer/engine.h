@@ -9,6 +9,7 @@
 
 #include "event_thread.h"
 #include "session.h"
+#include "session_retirer.h"
 
 namespace orv {
 
@@ -54,6 +55,8 @@ class Engine {
 
     PlayerSettings settings_;
     EventThread events_;  // declared before session_: outlives every session
+    // Ends the sessions left behind; between events_ and session_ for the same reason.
+    SessionRetirer retirer_;
     // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, read_ahead_bytes_, session_,
     // generation_, prefetch_, prefetch_url_, prefetch_options_. Held by command
     // threads (the event thread too, when a callback commands); never by the session or event

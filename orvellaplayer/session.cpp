@@ -38,6 +38,11 @@ Session::Session(SessionConfig config, EventThread &events, const PlayerSettings
       }) {}
 
 Session::~Session() {
+    abort();
+    thread_.join();
+}
+
+void Session::abort() {
     {
         std::lock_guard lock(mu_);
         abort_ = true;
@@ -45,7 +50,6 @@ Session::~Session() {
     }
     abort_flag_.store(true);
     cv_.notify_all();
-    thread_.join();
 }
 
 void Session::play() {
@@ -139,6 +143,12 @@ void Session::run() {
         base_ms_ = config_.start_ms;
     }
     live_.store(is_live());
+    if (config_.await_output) {
+        config_.await_output(abort_flag_);  // the device is the previous session's until closed
+        if (aborted()) {
+            return;
+        }
+    }
     if (!open_output()) {
         return;
     }

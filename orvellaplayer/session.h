@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +43,9 @@ struct SessionConfig {
     std::int64_t start_ms = 0;
     std::uint64_t generation = 0;
     bool paused = false;  // opens paused: silent until play()
+    // Run on the session's thread before it opens the output: returns once the sessions
+    // before it closed theirs, or once `abort` is set. Null: opens at once.
+    std::function<void(const std::atomic<bool> &abort)> await_output;
 };
 
 class Session {
@@ -51,6 +55,8 @@ class Session {
             std::unique_ptr<Fetcher> prefetched);
     // Aborts every wait (network included) and joins the thread.
     ~Session();
+    // Aborts every wait without waiting: the thread fades out and ends by itself.
+    void abort();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 

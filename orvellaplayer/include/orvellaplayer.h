@@ -121,8 +121,8 @@ ORV_API void Register_metadata_event(orv_metadata_fn callback);
 ORV_API void IjkMediaPlayer_native_init(void);
 
 /**
- * Stops playback, drops pending events and ends the player's threads. As stop, what was
- * written plays out and fades: returns within ~300 ms whatever the network does. A later
+ * Stops playback, drops pending events and ends the player's threads, waiting for what
+ * was written to play out and fade: returns within ~300 ms whatever the network does. A later
  * call of any function starts afresh.
  */
 ORV_API void IjkMediaPlayer_native_finalize(void);
@@ -180,14 +180,15 @@ ORV_API void IjkMediaPlayer_start(void);
 ORV_API void IjkMediaPlayer_pause(void);
 
 /**
- * Ends playback of the source (a new prepareAsync is needed). What was written plays out
- * and fades over ORV_FADE_MS (so the device is not cut mid-wave); returns within ~300 ms.
- * The same holds for reset, for a prepareAsync that replaces a playing source and for a
- * seek (whose new audio fades in).
+ * Ends playback of the source (a new prepareAsync is needed) and returns at once. What was
+ * written plays out and fades over ORV_FADE_MS (so the device is not cut mid-wave) on the
+ * engine's own thread; the next source opens the device once it is closed. The same holds
+ * for reset and for a prepareAsync that replaces a playing source; a seek fades out and its
+ * new audio fades in.
  */
 ORV_API void IjkMediaPlayer_stop(void);
 
-/** As stop, and forgets the data source. Returns within ~300 ms. */
+/** As stop, and forgets the data source. Returns at once. */
 ORV_API void IjkMediaPlayer_reset(void);
 
 /**

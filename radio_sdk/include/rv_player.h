@@ -16,8 +16,10 @@
  *
  * Threading: every function may be called from any thread, also from inside a
  * listener slot (the play managers' lock is recursive). Queries never block
- * on the network; commands that end an item (stop, reset, starting or moving
- * to another item) wait at most about 200 ms for the engine to let go of it.
+ * on the network; commands (rv_stop, rv_reset, rv_pause, rv_Play, starting
+ * or moving to another item) record what the user asked and return within a
+ * few milliseconds: the item left fades out and lets go of the device on the
+ * engine's own thread, and the next item is heard once it has.
  * Play lists are fetched in the background. Listener slots run on the thread
  * that caused them (see PlayerStateListener); they must return promptly and
  * must not call rv_releaseSdk.
@@ -97,6 +99,10 @@ RV_BEGIN_DECLS
  *   event thread or a worker when an item starts by itself): OnPlaying,
  *   OnPaused, OnSeekStart;
  * - the live-programme clock's thread: OnProgress of kind 1.
+ * Events are told in the order the players decided them, one at a time: when
+ * another thread is telling earlier events at that moment, it tells the later
+ * ones too, after them (so a slot may run on a thread other than the one
+ * named above, never inside another slot's call on a different thread).
  * Slots are never called while the SDK holds a lock of its own. Each slot is
  * read once per call: a slot the application sets to null while registered
  * (with an atomic store if events may arrive meanwhile) is either called or
@@ -288,7 +294,7 @@ RV_API int rv_addPlayerListener(const rv_player_events *events, void *user, rv_l
  * As rv_addPlayerListener, and `release` (may be null) gets `user` back once,
  * when the listener is removed and no call into it runs any longer: on the
  * removing thread before rv_removePlayerListener returns, or, for a removal
- * from inside a listener call, on the thread whose call into it ends last.
+ * from inside that listener's own call, on the thread whose call into it ends last.
  * Lets a language binding own what `user` points at.
  */
 RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void *user,
@@ -297,12 +303,14 @@ RV_API int rv_addPlayerListenerWithRelease(const rv_player_events *events, void 
 /**
  * Removes a listener: RVE_OK, or RVE_BAD_ARGS for an id that is not added.
  * It returns once no call into that listener is running on another thread,
- * so `user` may be freed afterwards; called from inside a listener call
- * (any listener's), it does not wait (two listeners removing each other from
- * two threads would wait for ever): no call starts into the removed listener,
- * but one running elsewhere may still finish (use
- * rv_addPlayerListenerWithRelease to learn when); no call reaches it later, also none
- * queued for the application's loop. Same cautions as setPlayerStateListener.
+ * so `user` may be freed afterwards, also when called from inside another
+ * listener's call (the SDK makes its listener calls one thread at a time, so
+ * two listeners removing each other do not wait on each other). Called from
+ * inside a call of the listener it removes, it cannot wait for that call: no
+ * call starts into the removed listener, but one running elsewhere may still
+ * finish (use rv_addPlayerListenerWithRelease to learn when); no call reaches
+ * it later, also none queued for the application's loop. Same cautions as
+ * setPlayerStateListener.
  */
 RV_API int rv_removePlayerListener(rv_listener_id id);
 

@@ -229,7 +229,8 @@ void _time_monitor_clock(int64_t cur_time, int64_t end_time) {
          static_cast<long long>(end_time));
     // Live progress belongs to a live programme of the engine's owner only.
     if (player_is_enabled(kBroadcastPlayer) && mIsCurPlayLiving.load()) {
-        setUserPlayerStateListener_OnProgress(RV_PROGRESS_LIVE, cur_time, end_time);
+        // On the players' sequence: after the events decided before it, never beside them.
+        player_tell(setUserPlayerStateListener_OnProgress, RV_PROGRESS_LIVE, cur_time, end_time);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <new>
+#include <string>
 
 #include "orvellaplayer.h"
 #include "player/player_manager.h"
@@ -53,10 +55,17 @@ void ijk_Init(void) {
     Register_metadata_event(ijk_post_metadata_im);
 }
 
-// Straight to the application: no play manager acts on what is playing, and the engine has
-// already dropped the changes of sources it left.
+// To the application on the players' sequence: no play manager acts on what is playing, and
+// the engine has already dropped the changes of sources it left. The texts live for this call.
 void ijk_post_metadata_im(const char *title, const char *artist, const char * /*url*/) {
-    setUserMetadataListener_OnMetadata(title, artist);
+    try {
+        player_listener_call([title = std::string(title != nullptr ? title : ""),
+                              artist = std::string(artist != nullptr ? artist : "")] {
+            setUserMetadataListener_OnMetadata(title.c_str(), artist.c_str());
+        });
+    } catch (const std::bad_alloc &) {
+        player_listener_call_dropped();  // the title is shown again at its next change
+    }
 }
 
 void ijk_Release(void) {

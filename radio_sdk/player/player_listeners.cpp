@@ -37,10 +37,12 @@ struct Listener {
     ~Listener() { release_user(); }
 };
 
-// Listener calls running on this thread: a removal from inside one does not
-// wait for calls on other threads (two listeners removing each other from two
-// threads would wait for each other for ever).
-thread_local int t_calls_inside = 0;
+// The listeners whose calls run on this thread, innermost last: a listener
+// removed from inside its own call cannot be waited for; one removed from
+// inside another's call is (its calls on other threads end first). The
+// players deliver their calls one thread at a time, so two slots removing
+// each other cannot wait on each other.
+thread_local std::vector<const Listener *> t_inside;
 using ListenerPtr = std::shared_ptr<Listener>;
 
 // Guards s_listeners and s_next_id; taken briefly by adding, removing and
@@ -66,9 +68,13 @@ void each(void (*visit)(const rv_player_events &events, void *user, void *contex
     }
     for (const ListenerPtr &listener : listeners) {
         listener->gate.call([&](Listener *added) {
-            ++t_calls_inside;
+            try {
+                t_inside.push_back(added);
+            } catch (const std::bad_alloc &) {
+                return;  // this one call is not made rather than made untracked
+            }
             visit(added->events, added->user, context);
-            --t_calls_inside;
+            t_inside.pop_back();
         });
     }
 }
@@ -133,7 +139,8 @@ int rv_removePlayerListener(rv_listener_id id) {
         removed = std::move(*found);
         s_listeners.erase(found);
     }
-    if (rv::listeners::t_calls_inside > 0) {
+    const auto &inside = rv::listeners::t_inside;
+    if (std::find(inside.begin(), inside.end(), removed.get()) != inside.end()) {
         // Released when the last call still running into it has left.
         removed->gate.set_without_waiting(nullptr);
     } else {

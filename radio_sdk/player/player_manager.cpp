@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -79,7 +80,12 @@ int player_global_mutex_unlock(void) {
 namespace {
 
 thread_local int t_lock_depth = 0;
-thread_local std::vector<std::function<void()>> t_deferred;
+
+// The sequence of listener calls; s_sequence_mutex guards it and s_delivering (any
+// thread that tells the application something). Never held while a call runs.
+std::mutex s_sequence_mutex;
+std::deque<std::function<void()>> s_sequence;
+bool s_delivering = false;
 
 void publish_locked();
 
@@ -96,16 +102,8 @@ PlayerGlobalLock::~PlayerGlobalLock() {
         publish_locked();
     }
     player_global_mutex_unlock();
-    if (--t_lock_depth > 0) {
-        return;
-    }
-    // A deferred call may itself lock and defer more: run until none is left.
-    while (!t_deferred.empty()) {
-        std::vector<std::function<void()>> calls;
-        calls.swap(t_deferred);
-        for (auto &call : calls) {
-            call();
-        }
+    if (--t_lock_depth == 0) {
+        player_deliver_listener_calls();
     }
 }
 
@@ -113,8 +111,30 @@ bool player_lock_held_here() {
     return t_lock_depth > 0;
 }
 
-void player_defer_listener_call(std::function<void()> call) {
-    t_deferred.push_back(std::move(call));
+void player_queue_listener_call(std::function<void()> call) {
+    std::lock_guard lock(s_sequence_mutex);
+    s_sequence.push_back(std::move(call));
+}
+
+void player_deliver_listener_calls() {
+    std::unique_lock lock(s_sequence_mutex);
+    if (s_delivering) {
+        return;  // the thread delivering takes ours too, after what was decided before them
+    }
+    s_delivering = true;
+    // A call may lock, decide and queue more: delivered here, in turn, until none is left.
+    while (!s_sequence.empty()) {
+        std::function<void()> call = std::move(s_sequence.front());
+        s_sequence.pop_front();
+        lock.unlock();
+        try {  // a call that fails is lost, not the sequence
+            call();
+        } catch (const std::bad_alloc &) {
+            player_listener_call_dropped();
+        }
+        lock.lock();
+    }
+    s_delivering = false;
 }
 
 void player_listener_call_dropped() {

@@ -95,8 +95,8 @@ RV_END_DECLS
 // Holds the player global mutex for a scope (results unchecked, as everywhere:
 // without a mutex the play managers run unlocked). Application listener calls
 // made through player_listener_call while a PlayerGlobalLock is held on this
-// thread run when the outermost one is released, so no listener slot runs
-// under the mutex.
+// thread are delivered once the outermost one is released, so no listener slot
+// runs under the mutex.
 class PlayerGlobalLock {
   public:
     PlayerGlobalLock();
@@ -105,23 +105,27 @@ class PlayerGlobalLock {
     PlayerGlobalLock &operator=(const PlayerGlobalLock &) = delete;
 };
 
-// Runs `call` now, or, when this thread holds a PlayerGlobalLock, right after
-// the outermost one is released (in the order of the calls).
-// A call that cannot be deferred for want of memory is dropped (with an E
-// line): it must not run under the lock, nor throw through C frames.
-void player_defer_listener_call(std::function<void()> call);
+// Puts `call` on the players' one sequence of listener calls: under the lock,
+// in the order the players decided. The sequence is delivered when this
+// thread's outermost PlayerGlobalLock is released (without one: at once), by
+// one thread at a time: a thread that finds another delivering leaves its
+// calls to that one, so no call overtakes one decided before it and no slot
+// runs inside another. A call that cannot be queued for want of memory is
+// dropped (with an E line): it must not run under the lock, nor throw through
+// C frames.
+void player_queue_listener_call(std::function<void()> call);
+void player_deliver_listener_calls();
 bool player_lock_held_here();
 void player_listener_call_dropped();
 template <class Fn>
 void player_listener_call(Fn &&call) {
-    if (!player_lock_held_here()) {
-        call();
-        return;
-    }
     try {
-        player_defer_listener_call(std::forward<Fn>(call));
+        player_queue_listener_call(std::forward<Fn>(call));
     } catch (const std::bad_alloc &) {
         player_listener_call_dropped();
+    }
+    if (!player_lock_held_here()) {
+        player_deliver_listener_calls();
     }
 }
 

@@ -1,12 +1,15 @@
 // Commands against slow or silent servers, callbacks that command the engine, and the
 // network setters.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 
 #include "media_server.h"
 #include "orvellaplayer.h"
@@ -67,7 +70,9 @@ TEST_F(PlayerTest, HundredPrepareResetCyclesLeaveNoThreadBehind) {
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "c.aac").c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
-    IjkMediaPlayer_reset();
+    // Quiet: finalize returns once every ended source has let its threads go.
+    IjkMediaPlayer_native_finalize();
+    IjkMediaPlayer_native_init();
     const int baseline = thread_count();
 
     for (int i = 0; i < 100; ++i) {
@@ -78,7 +83,118 @@ TEST_F(PlayerTest, HundredPrepareResetCyclesLeaveNoThreadBehind) {
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 * 5));
         IjkMediaPlayer_reset();
     }
+    IjkMediaPlayer_native_finalize();
+    IjkMediaPlayer_native_init();
     EXPECT_EQ(thread_count_settled(baseline), baseline);
+}
+
+// The capture as a pipe that the test drains only while it lets it: held, the engine's
+// writes block, and with them its fade and the close of the device.
+class HeldDevice {
+  public:
+    explicit HeldDevice(const Capture &capture) {
+        if (mkfifo(capture.path().c_str(), 0600) != 0 ||
+            (fd_ = open(capture.path().c_str(), O_RDWR | O_CLOEXEC)) < 0) {
+            throw std::runtime_error("no pipe for the device");
+        }
+        fcntl(fd_, F_SETPIPE_SZ, 4096);  // full after a few periods
+        reader_ = std::thread([this] { drain(); });
+    }
+    ~HeldDevice() {
+        set(true, true);
+        reader_.join();
+        close(fd_);
+    }
+    void hold() { set(false, false); }
+    void release() { set(true, false); }
+    // True once the pipe takes no more: the engine's next writes block.
+    bool wait_full() const {
+        for (int i = 0; i < 1000; ++i) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, 0) == 0) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+  private:
+    void set(bool flowing, bool stop) {
+        std::lock_guard lock(mu_);
+        flowing_ = flowing;
+        stop_ = stop;
+        cv_.notify_all();
+    }
+    void drain() {
+        char buffer[4096];
+        std::unique_lock lock(mu_);
+        while (!stop_) {
+            if (!flowing_) {
+                cv_.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                (void)!read(fd_, buffer, sizeof buffer);
+            }
+            lock.lock();
+        }
+    }
+
+    int fd_ = -1;
+    std::mutex mu_;  // guards flowing_, stop_ (the test and the reader)
+    std::condition_variable cv_;
+    bool flowing_ = true;
+    bool stop_ = false;
+    std::thread reader_;
+};
+
+// A command that ends a playing source returns while that source still holds the device
+// (its fade cannot be written); the next source opens the device only once it is closed.
+TEST_F(PlayerTest, CommandsEndingASourceNeverWaitForItsDevice) {
+    MediaServer server;
+    server.add("a.aac", tone_file(rvtone::Codec::Aac, 700, 6.0), "audio/aac");
+    server.add("b.aac", tone_file(rvtone::Codec::Aac, 900, 1.0), "audio/aac");
+    struct Row {
+        const char *name;
+        void (*command)();
+        bool next_source;
+    };
+    const Row rows[] = {
+        {"stop", [] { IjkMediaPlayer_stop(); }, false},
+        {"reset", [] { IjkMediaPlayer_reset(); }, false},
+        {"prepare", [] { IjkMediaPlayer_prepareAsync(0, 4); }, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Capture capture(std::string("held-") + row.name);
+        HeldDevice device(capture);
+        Events::get().clear();
+        IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "a.aac").c_str());
+        IjkMediaPlayer_prepareAsync(0, 4);
+        ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+        IjkMediaPlayer_start();
+        device.hold();
+        ASSERT_TRUE(device.wait_full());
+        Events::get().clear();
+        if (row.next_source) {
+            IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "b.aac").c_str());
+        }
+        auto done = std::async(std::launch::async, row.command);
+        const bool returned = done.wait_for(10s) == std::future_status::ready;
+        EXPECT_TRUE(returned) << "the command waited for the device";
+        EXPECT_EQ(Events::get().count(ORV_EVENT_PREPARED), 0) << "opened beside the old one";
+        device.release();
+        done.get();
+        if (row.next_source) {
+            EXPECT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
+        }
+        // Every source has left the pipe before it closes.
+        IjkMediaPlayer_native_finalize();
+        IjkMediaPlayer_native_init();
+    }
 }
 
 TEST_F(PlayerTest, CallbacksMayCommandTheEngine) {

@@ -21,7 +21,7 @@ constexpr int kRate = 44100;
 constexpr double kToneS = 1.5;  // two tones per source, in order
 constexpr double kGiveUpS = 30;
 // A control waits for nothing: one that takes longer is held by the network or a lock.
-// Stop and release play out what was written ahead and fade it, as documented.
+// Release waits for what was written ahead to play out and fade, as documented.
 constexpr auto kControlBound = 50ms;
 constexpr auto kPlayOutBound = std::chrono::milliseconds(ORV_MAX_AHEAD_MS + 2 * ORV_FADE_MS) + 50ms;
 constexpr long kGrowthKib = 24 << 10;  // three read-ahead buffers of slack, whatever the count
@@ -82,7 +82,7 @@ bool apply(Control what, ControlClock &clock) {
             return false;
         case Control::Stop:
             clock.time(
-                "stop", [] { IjkMediaPlayer_stop(); }, kPlayOutBound);
+                "stop", [] { IjkMediaPlayer_stop(); });
             return true;
         case Control::Release:
             clock.time(
@@ -168,7 +168,7 @@ void play_one(std::uint64_t seed, int source, ControlClock &controls) {
     const int ends_before = Events::get().count(ORV_EVENT_COMPLETED);
     std::this_thread::sleep_for(300ms);  // a second end or an error after it would show now
     controls.time(
-        "stop", [] { IjkMediaPlayer_stop(); }, kPlayOutBound);
+        "stop", [] { IjkMediaPlayer_stop(); });
     const int ends = Events::get().count(ORV_EVENT_COMPLETED);
     const int errors = Events::get().count(ORV_EVENT_ERROR);
     const auto events = Events::get().snapshot();

@@ -12,8 +12,12 @@
 // often than it was started. A second thread queries the
 // player all along; a listener's slots read items, query and pause from the
 // threads they run on, and are added and removed during the walk (no call after
-// a removal).
+// a removal). Events must come in the order decided: no state told twice in a
+// row, and once things settle the state and item heard last are the player's.
+// The walk runs with the calls made on the SDK's threads and, for one seed, on
+// an application loop (a dispatcher).
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <atomic>
 #include <chrono>
@@ -23,6 +27,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -39,6 +45,7 @@
 #include "player/player_manager.h"
 #include "player/sdk_playback_fixture.h"
 #include "rv_data.h"
+#include "rv_dispatch.h"
 #include "rv_error.h"
 #include "support/play_bean.h"
 
@@ -131,6 +138,88 @@ class ActingListener {
     static inline std::atomic<unsigned> calls_{0};
 };
 
+// What a plain listener heard: the state and item last told, and whether a state was
+// told twice in a row (a later change told before an earlier one).
+class OrderListener {
+  public:
+    OrderListener() {
+        rv_player_events events{};
+        events.struct_size = sizeof events;
+        events.on_state_changed = [](void *user, rv_player_state state) {
+            auto *self = static_cast<OrderListener *>(user);
+            std::lock_guard lock(self->mutex_);
+            self->repeated_ += self->heard_ && state == self->state_;
+            self->heard_ = true;
+            self->state_ = state;
+        };
+        events.on_item_changed = [](void *user, dao_play_item *item) {
+            auto *self = static_cast<OrderListener *>(user);
+            std::lock_guard lock(self->mutex_);
+            self->item_ = item->audioId;
+            dao_play_item_del(item);
+        };
+        EXPECT_EQ(rv_addPlayerListener(&events, this, &id_), RVE_OK);
+    }
+    ~OrderListener() { rv_removePlayerListener(id_); }
+    // Waits up to 2 s for the last state and item told to be the player's (a programme
+    // change may be on its way).
+    void expect_settled() const {
+        int64_t current = 0;
+        rv_player_state state = RV_PLAYER_IDLE;
+        for (int i = 0; i < 40; ++i) {
+            player_global_mutex_lock();
+            const dao_play_item *item = rv_getCurPlayItem();
+            current = item != nullptr ? item->audioId : item_;
+            state = rv_getPlayerState();
+            player_global_mutex_unlock();
+            std::lock_guard lock(mutex_);
+            if (item_ == current && state_ == state) {
+                break;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        std::lock_guard lock(mutex_);
+        EXPECT_EQ(item_, current) << "the item told last is not the current one";
+        EXPECT_EQ(state_, state) << "the state told last is not the player's";
+        EXPECT_EQ(repeated_, 0) << "a state told twice in a row";
+    }
+
+  private:
+    mutable std::mutex mutex_;                // guards the fields below (slots run on any thread)
+    rv_player_state state_ = RV_PLAYER_IDLE;  // as at start-up, until one is told
+    bool heard_ = false;
+    int64_t item_ = 0;
+    int repeated_ = 0;
+    rv_listener_id id_ = 0;
+};
+
+// The application's loop: a thread that runs the SDK's calls when its descriptor says so.
+class CallbackLoop {
+  public:
+    CallbackLoop() : fd_(rv_getCallbackFd()) {
+        EXPECT_GE(fd_, 0);
+        thread_ = std::thread([this] {
+            while (running_.load()) {
+                pollfd p{fd_, POLLIN, 0};
+                if (poll(&p, 1, 50) > 0) {
+                    rv_runCallbacks();
+                }
+            }
+        });
+    }
+    // Call with the SDK stopped (what is queued ran at release).
+    ~CallbackLoop() {
+        running_.store(false);
+        thread_.join();
+        rv_setCallbackDispatcher(nullptr, nullptr);
+    }
+
+  private:
+    int fd_;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
 class PlaybackModel : public rv::test::SdkPlaybackTest {
   protected:
     PlaybackModel() : SdkPlaybackTest(short_programmes()) {}
@@ -172,6 +261,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         bool seeked = false;  // since the user last played
         ActingListener acting;
         acting.toggle();  // added
+        std::optional<OrderListener> order(std::in_place);
         const int late_before = ActingListener::late_calls();
         const auto new_resource = [&](Said now) {
             said = now;
@@ -243,8 +333,10 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             {"release and start again",
              [&] {
                  new_resource(Said::Stop);
+                 order.reset();
                  rv_releaseSdk();
                  ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
+                 order.emplace();
              }},
         };
         const char *paths[] = {
@@ -296,6 +388,7 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
             if (said != Said::Play && !seeked && pick(3) == 0) {
                 std::this_thread::sleep_for(700ms);
                 EXPECT_FALSE(rv_isPlaying());
+                order->expect_settled();
                 const auto before = capture_->size();
                 std::this_thread::sleep_for(400ms);
                 EXPECT_EQ(capture_->size(), before) << "heard after the user's stop or pause";
@@ -318,6 +411,8 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
         // Every audio item started is reported once it is left: release leaves the last.
         service_.clear_faults();
         std::this_thread::sleep_for(500ms);  // delayed answers still on their way
+        order->expect_settled();
+        order.reset();
         rv_releaseSdk();
         // An item played again after a stop is the same visit unless it had ended.
         const int started = log_.count(start_line) - starts_before;
@@ -415,8 +510,15 @@ class PlaybackModel : public rv::test::SdkPlaybackTest {
 };
 
 TEST_F(PlaybackModel, FixedSeeds) {
-    for (uint32_t seed : {1u, 2u, 3u}) {
-        walk(seed, 25);
+    for (const auto &[seed, on_loop] : {std::pair{1u, false}, {2u, true}, {3u, false}}) {
+        std::optional<CallbackLoop> loop;
+        if (on_loop) {
+            rv_releaseSdk();
+            loop.emplace();
+            ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
+        }
+        walk(seed, 25);  // leaves the SDK stopped
+        loop.reset();
         ASSERT_FALSE(HasFatalFailure());
         ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
     }

@@ -193,6 +193,33 @@ TEST(PlayerEvents, RemovalWaitsForACallOnAnotherThreadButNotForItsOwn) {
     g_inside = nullptr;
     setUserPlayerStateListener_OnPlaying();
     EXPECT_EQ(take(), Lines{"A"});
+
+    // From inside another listener's call, while the removed one runs on another thread:
+    // the removal waits for that call (the application frees the listener's data next).
+    static std::promise<void> s_entered, s_removed;
+    static std::atomic<bool> s_finished{false}, s_waited{false};
+    rv_player_events slow{}, remover{};
+    slow.struct_size = remover.struct_size = sizeof slow;
+    slow.on_playing = [](void *) {
+        s_entered.set_value();
+        // A removal that does not wait returns meanwhile.
+        (void)s_removed.get_future().wait_for(2s);
+        s_finished = true;
+    };
+    remover.on_paused = [](void *user) {
+        EXPECT_EQ(rv_removePlayerListener(*static_cast<rv_listener_id *>(user)), RVE_OK);
+        s_waited = s_finished.load();
+        s_removed.set_value();
+    };
+    rv_listener_id slow_id = 0, remover_id = 0;
+    ASSERT_EQ(rv_addPlayerListener(&slow, nullptr, &slow_id), RVE_OK);
+    ASSERT_EQ(rv_addPlayerListener(&remover, &slow_id, &remover_id), RVE_OK);
+    std::thread slow_event(setUserPlayerStateListener_OnPlaying);
+    s_entered.get_future().wait();
+    setUserPlayerStateListener_OnPaused();
+    slow_event.join();
+    EXPECT_TRUE(s_waited) << "removed from another listener, it still ran on another thread";
+    EXPECT_EQ(rv_removePlayerListener(remover_id), RVE_OK);
 }
 
 // The application's loop: the runs handed out, run when the test says.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include "player/bcast_data_manager.h"
 #include "player/listener_recorder.h"
+#include "player/player_manager.h"
 #include "player/sdk_playback_fixture.h"
 #include "rv_error.h"
 #include "support/play_bean.h"
@@ -465,3 +467,59 @@ TEST_F(PlayersSettled, AnEndAfterTheUsersPendingStartDoesNotMoveOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs `g_inner` on a thread of its own (joined) from the first state slot that hears
+// preparing once armed: a move decided while the move before it is being told.
+std::function<void()> g_inner;
+std::atomic<bool> g_armed{false};
+
+void on_state_nesting(void *, rv_player_state state) {
+    if (state == RV_PLAYER_PREPARING && g_armed.exchange(false)) {
+        std::thread(g_inner).join();
+    }
+}
+
+}  // namespace
+
+// Events are told in the order the players decided them: a move made on another thread
+// while an earlier move is being told is heard after it, whatever thread tells it.
+TEST_F(PlayersSettled, EventsAreToldInTheOrderTheyWereDecided) {
+    rv_player_events events{};
+    events.struct_size = sizeof events;
+    events.on_state_changed = on_state_nesting;
+    rv_listener_id id = 0;
+    ASSERT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+    const struct {
+        const char *name;
+        std::function<void()> inner;
+    } rows[] = {
+        {"next while the next is told", [] { rv_playNext(); }},
+        {"another album while the next is told", [] { album_b(); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        album_a();
+        ASSERT_TRUE(Ears::get().wait_for("playing"));
+        g_inner = row.inner;
+        g_armed.store(true);
+        rv_playNext();
+        ASSERT_TRUE(Ears::get().wait_for("playing", 2));
+        std::this_thread::sleep_for(300ms);  // nothing more on its way
+        player_global_mutex_lock();
+        const dao_play_item *current = rv_getCurPlayItem();
+        const int64_t current_audio = current != nullptr ? current->audioId : 0;
+        player_global_mutex_unlock();
+        int64_t last_item = 0;
+        int64_t last_state = -1;
+        for (const Heard &h : Ears::get().snapshot()) {
+            last_item = h.what == "item" ? h.a : last_item;
+            last_state = h.what == "state" ? h.a : last_state;
+        }
+        EXPECT_EQ(last_item, current_audio) << "the item heard last is not the current one";
+        EXPECT_EQ(last_state, rv_getPlayerState());
+    }
+    rv_removePlayerListener(id);
+}

@@ -295,9 +295,10 @@ struct ListenerEvents {
 /// Keeps a listener registered; destroying it unregisters the listener, which
 /// receives nothing once the destructor has returned (a call in progress on
 /// another thread is waited for, and callables given to listen() are destroyed
-/// before it returns). From inside a listener call it does not wait: no call
-/// starts afterwards, but one running on another thread may still finish, and
-/// callables are destroyed with the last call. Move-only.
+/// before it returns), also from inside another listener's call. From inside a
+/// call of its own listener it does not wait: no call starts afterwards, but one
+/// running on another thread may still finish, and callables are destroyed with
+/// the last call. Move-only.
 class ListenerHandle {
   public:
     ListenerHandle() = default;
