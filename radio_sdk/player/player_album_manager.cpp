@@ -13,6 +13,7 @@
 #include "player/player_album_audio_list.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
+#include "request/download_manager.h"
 #include "request/report_req.h"
 #include "util/debug.h"
 
@@ -642,7 +643,9 @@ void album_startPlayItem(dao_play_item *item) {
         player_start_failed_locked(kAlbumPlayer, record.generation, RV_START_NO_PLAY_URL);
         return;
     }
-    ijk_SetDataSource(item->playUrl);
+    // A downloaded audio plays from its file: no data used, and no coverage needed.
+    const std::string stored = rv::dl::playable_path(item->audioId);
+    ijk_SetDataSource(stored.empty() ? item->playUrl : stored.c_str());
     ijk_PreparePaused();
     ijk_Setdurtion(item->duration / 1000, item->originalDuration / 1000);
 }
