@@ -253,7 +253,7 @@ void cb_OnBufferingComplete() {
 void prefetch_next_item() {
     PlayerGlobalLock lock;
     const dao_play_item *next = album_getPlayItem(album_getCurPlayItemIndex() + 1);
-    if (next != nullptr && next->playUrl != nullptr) {
+    if (next != nullptr && next->playUrl != nullptr && !rv::dl::stored(next->audioId)) {
         ijk_Prefetch(next->playUrl);
     }
 }

@@ -632,7 +632,7 @@ int list(std::vector<rv_download_info> &out) {
         info.album_id = album.id;
         info.state = m.runs.count(album.id) != 0 ? RV_DOWNLOAD_RUNNING : album.state;
         for (const StoredItem *item : m.store.items_of(album.id)) {
-            info.items_done += item->whole ? 1 : 0;
+            info.items_done += m.store.playable(item->audio).empty() ? 0 : 1;
         }
         info.items_total = album.items_total;
         info.bytes = m.store.album_bytes(album.id);
@@ -646,6 +646,12 @@ int64_t store_bytes() {
     Manager &m = manager();
     std::lock_guard lock(m.mutex);
     return m.store.is_open() ? m.store.bytes().load() : 0;
+}
+
+bool stored(int64_t audio_id) {
+    Manager &m = manager();
+    std::lock_guard lock(m.mutex);
+    return m.store.is_open() && !m.store.playable(audio_id).empty();
 }
 
 std::string playable_path(int64_t audio_id) {

@@ -34,6 +34,8 @@ int64_t store_bytes();
 // The file a downloaded audio plays from ("" when it is not whole in the store);
 // notes the album's last play.
 std::string playable_path(int64_t audio_id);
+// Whether the audio is whole in the store (its last play is not noted).
+bool stored(int64_t audio_id);
 
 }  // namespace rv::dl
 
