@@ -105,7 +105,8 @@ typedef enum rv_download_state {
     RV_DOWNLOAD_PARTIAL = 2   /**< ended with some audios missing */
 } rv_download_state;
 
-/** One album of the store. */
+/** One album of the store. Handed out as an array, so it never grows: later
+ * facts come through functions of their own. */
 typedef struct rv_download_info {
     int64_t album_id;
     int32_t state;       /**< rv_download_state */
