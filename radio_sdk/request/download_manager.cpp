@@ -176,7 +176,7 @@ class Fetch : public rv::http::DownloadSink {
     Job job_;
     std::shared_ptr<std::atomic<bool>> cancelled_;
     rv_download_events events_;
-    std::string part_, whole_, etag_;
+    std::string part_, etag_;
     UniqueFd fd_;
     int64_t offset_ = 0;  // bytes of the partial file
     int64_t total_ = -1;
@@ -192,7 +192,6 @@ int Fetch::prepare() {
         return RVE_NOT_READY;
     }
     part_ = m_.store.part_of(*item);
-    whole_ = m_.store.path_of(item->name);
     etag_ = item->etag;
     total_ = item->total;
     fd_ = rv::util::open_private(part_, O_WRONLY | O_CREAT);
@@ -290,14 +289,7 @@ int Fetch::complete() {
     if (item == nullptr || cancelled_->load()) {
         return RVE_NOT_READY;
     }
-    if (::rename(part_.c_str(), whole_.c_str()) != 0) {
-        return RVE_FAILED;
-    }
-    rv::util::sync_parent_directory(whole_);
-    item->whole = true;
-    item->total = offset_;
-    m_.store.save();
-    return RVE_OK;
+    return m_.store.enter(*item, offset_) ? RVE_OK : RVE_FAILED;
 }
 
 int Fetch::run() {

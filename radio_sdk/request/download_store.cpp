@@ -226,6 +226,18 @@ int64_t Store::album_bytes(int64_t album) const {
     return total;
 }
 
+bool Store::enter(StoredItem &item, int64_t size) {
+    const std::string whole = path_of(item.name);
+    if (::rename(part_of(item).c_str(), whole.c_str()) != 0) {
+        return false;
+    }
+    rv::util::sync_parent_directory(whole);
+    item.whole = true;
+    item.total = size;
+    save();
+    return true;
+}
+
 bool Store::save() const {
     std::ostringstream out;
     out << kMagic << '\n';

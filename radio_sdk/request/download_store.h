@@ -55,6 +55,11 @@ class Store {
     // Bytes of the album's files, partial ones included.
     int64_t album_bytes(int64_t album) const;
 
+    // Enters the item's partial file, synced by the caller and `size` bytes long, into
+    // the store: renamed whole, the directory synced, the item listed whole in a
+    // rewritten index. False (nothing listed) when the rename fails.
+    bool enter(StoredItem &item, int64_t size);
+
     // Rewrites the index atomically. False (index unchanged on disk) on failure.
     bool save() const;
 
