@@ -42,10 +42,14 @@ RV_BEGIN_DECLS
  * What an album's download tells. Set `struct_size` to
  * sizeof(rv_download_events) and the slots wanted (the others null; start from
  * a zero-filled record); the SDK copies the `struct_size` bytes given, so the
- * record may be freed once rv_downloadAlbum returned. Slots run on a download
- * thread of the SDK (on_album_done of a list that could not be fetched on a
- * transport worker, of a download stopped by rv_releaseSdk on its thread),
- * never while the SDK holds a lock, and get `user`.
+ * record may be freed once rv_downloadAlbum returned. Slots get `user` and
+ * run on the SDK's threads, never while the SDK holds a lock and never through
+ * the application's loop (rv_dispatch.h): on_progress on a download thread;
+ * on_item_done and on_album_done on a download thread, on a transport worker
+ * (as the album's list arrives: audios already in the store, a list that
+ * failed), on the thread of rv_cancelDownload or rv_removeDownload (audios not
+ * begun), or on the thread of rv_releaseSdk (downloads it stopped). A slot
+ * must not call rv_releaseSdk.
  */
 typedef struct rv_download_events {
     /** sizeof(rv_download_events) as the application was built. */
