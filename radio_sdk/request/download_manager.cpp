@@ -131,6 +131,10 @@ void Manager::finish_if_done(int64_t album, Tells &tells) {
 }
 
 void Manager::end_item(const Job &job, int result) {
+    if (result != RVE_OK) {
+        LOGW(kTag, "download of audio %lld ended: %s \n", static_cast<long long>(job.audio),
+             rve_rve2str(result));
+    }
     Tells tells;
     {
         std::lock_guard lock(mutex);
