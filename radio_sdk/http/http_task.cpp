@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -13,6 +15,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "http/secret_mask.h"
@@ -533,6 +536,86 @@ void run_transfer(void *argument, Kind kind) {
            transfer);
 }
 
+// What a streamed download learnt from its answer's head.
+struct DownloadState {
+    CURL *easy;
+    rv::http::DownloadSink &sink;
+    int64_t offset;
+    std::string etag;
+    int64_t range_first = -1;  // from Content-Range
+    int64_t range_total = -1;
+    bool begun = false;
+    bool refused = false;  // not 2xx: the body is not the file's
+};
+
+std::string_view trimmed_value(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+size_t download_header_cb(char *line, size_t size, size_t count, void *user) {
+    auto *state = static_cast<DownloadState *>(user);
+    const std::string_view header(line, size * count);
+    const size_t colon = header.find(':');
+    if (colon == std::string_view::npos) {
+        return size * count;
+    }
+    std::string name(header.substr(0, colon));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string_view value = trimmed_value(header.substr(colon + 1));
+    if (name == "etag") {
+        state->etag.assign(value);
+    } else if (name == "content-range") {
+        long long first = -1, last = -1, total = -1;
+        if (std::sscanf(std::string(value).c_str(), "bytes %lld-%lld/%lld", &first, &last,
+                        &total) >= 2) {
+            state->range_first = first;
+            state->range_total = total;
+        }
+    }
+    return size * count;
+}
+
+bool download_begin(DownloadState &state) {
+    state.begun = true;
+    long status = 0;
+    curl_easy_getinfo(state.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200 || status > 299) {
+        state.refused = true;
+        return true;
+    }
+    curl_off_t length = -1;
+    curl_easy_getinfo(state.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    int64_t first = 0;
+    int64_t total = length >= 0 ? static_cast<int64_t>(length) : -1;
+    if (status == 206) {
+        first = state.range_first;
+        total = state.range_total;
+    }
+    return state.sink.begin(status, first, total, state.etag);
+}
+
+size_t download_write_cb(char *chunk, size_t size, size_t count, void *user) {
+    auto *state = static_cast<DownloadState *>(user);
+    const size_t n = size * count;
+    if (!state->begun && !download_begin(*state)) {
+        return 0;
+    }
+    if (state->refused) {
+        return n;
+    }
+    return state->sink.write(chunk, n) ? n : 0;
+}
+
+int download_progress_cb(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<DownloadState *>(user)->sink.stopped() ? 1 : 0;
+}
+
 }  // namespace
 
 extern "C" http_task_arg *http_task_arg_new(void) {
@@ -666,4 +749,51 @@ extern "C" void http_task_http_verbose(int on) {
 
 extern "C" void http_task_share_connections(int on) {
     s_share_connections.store(on, std::memory_order_relaxed);
+}
+
+rv::http::Failure rv::http::download(const char *url, int64_t offset, const std::string &if_range,
+                                     DownloadSink &sink, long &status) {
+    status = 0;
+    log_masked("TASK-DOWNLOAD: url = %s\n", url);
+    const std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy) {
+        LOGE(kTag, "curl easy init failed\n");
+        return Failure::Other;
+    }
+    set_common_options(easy.get(), nullptr);
+    DownloadState state{easy.get(), sink, offset, {}};
+    const std::string range = std::to_string(offset) + "-";
+    if (offset > 0) {
+        curl_easy_setopt(easy.get(), CURLOPT_RANGE, range.c_str());
+    }
+    const std::string condition = "If-Range: " + if_range;
+    const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(
+        offset > 0 && !if_range.empty() ? curl_slist_append(nullptr, condition.c_str()) : nullptr,
+        &curl_slist_free_all);
+    curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(easy.get(), CURLOPT_URL, url);
+    curl_easy_setopt(easy.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_MAXREDIRS, HTTP_TASK_MAX_REDIRECTS);
+    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, HTTP_TASK_TIMEOUT_SECONDS);
+    curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, HTTP_TASK_TIMEOUT_SECONDS);
+    curl_easy_setopt(easy.get(), CURLOPT_HEADERFUNCTION, download_header_cb);
+    curl_easy_setopt(easy.get(), CURLOPT_HEADERDATA, &state);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, download_write_cb);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &state);
+    curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, download_progress_cb);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &state);
+    const Performed performed = perform(easy.get());
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (performed.code != CURLE_OK) {
+        LOGE(kTag, "http download failed: %s\n", performed.text);
+        return classify(performed.code);
+    }
+    // An empty file has no body to announce its head.
+    if (!state.begun && !download_begin(state)) {
+        return Failure::Stopped;
+    }
+    return Failure::None;
 }

@@ -92,6 +92,7 @@ void http_task_end(void *arg, int result);
 RV_END_DECLS
 
 #ifdef __cplusplus
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -116,6 +117,31 @@ struct Transfer {
     long retry_after_s = -1;  // the answer's Retry-After in seconds (at most
                               // HTTP_TASK_MAX_RETRY_AFTER_SECONDS); -1 without one
 };
+
+// Receiver of a streamed download (download()), called on the thread running it.
+class DownloadSink {
+  public:
+    virtual ~DownloadSink() = default;
+    // The answer's head, before its first body byte (2xx answers only): status, the
+    // body's first byte within the file, the file's whole size (-1 unknown) and its
+    // ETag ("" without one). False stops the transfer.
+    virtual bool begin(long status, int64_t first_byte, int64_t total, const std::string &etag) = 0;
+    // A piece of the body. False stops the transfer.
+    virtual bool write(const char *data, size_t size) = 0;
+    // Polled about every second and while data flows; true stops the transfer.
+    virtual bool stopped() = 0;
+};
+
+// GET of `url` from byte `offset` on (0: the whole file), with `if_range` (an ETag,
+// may be "") so that a changed file comes whole (200) rather than as a range of
+// another file. The body streams into `sink`; answers other than 2xx are not
+// written. Blocks the calling thread for the transfer: no whole-transfer limit, but a
+// connect limit and a stall limit (no byte for HTTP_TASK_TIMEOUT_SECONDS). Ends at
+// once when the client stops (http_task_abort_all). `status` gets the HTTP status
+// (0 without an answer). Call only between http_task_init and http_task_final,
+// from a thread that ends before http_task_final.
+Failure download(const char *url, int64_t offset, const std::string &if_range, DownloadSink &sink,
+                 long &status);
 
 // The transfer whose completion callback is running on this thread (valid during that
 // call only; outside a callback, a stopped transfer).

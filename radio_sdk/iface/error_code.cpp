@@ -25,6 +25,8 @@ constexpr CodeText kCodes[] = {
      "refused while a live stream plays (it plays at normal speed)"},
     {RVE_ALREADY_STARTED, "RVE_ALREADY_STARTED",
      "the SDK is already started or starting; release it first"},
+    {RVE_OVER_QUOTA, "RVE_OVER_QUOTA", "the download would exceed the download limit"},
+    {RVE_NO_SPACE, "RVE_NO_SPACE", "no space left on the device for the download"},
     {RVE_NO_SDK_INFO, "RVE_NO_SDK_INFO",
      "the SDK is not started, or the service's error could not be kept"},
     {RVE_STR_TOO_SHORT, "RVE_STR_TOO_SHORT",

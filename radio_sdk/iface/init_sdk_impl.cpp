@@ -27,6 +27,7 @@
 #include "player/player_album_audio_list.h"
 #include "player/player_album_manager.h"
 #include "player/player_manager.h"
+#include "request/download_manager.h"
 #include "request/helper_url.h"
 #include "request/init_dao.h"
 #include "request/init_req.h"
@@ -259,6 +260,8 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
     pass_ca_to_engine();
     // Reports kept by an earlier run wait in the data directory.
     rv::req::outbox::open(s_sdk_info->data_dir);
+    // Downloads resume only when asked again, but their store is swept now.
+    rv::dl::open(s_sdk_info->data_dir);
     std::lock_guard lock(s_phase_mutex);
     s_phase = Phase::Starting;
     call.generation = ++s_generation;
@@ -436,6 +439,8 @@ void release_entered() {
     }
     // What is playing is left first, so its play-end report still goes out.
     player_release_engine();
+    // Downloads stop before the transport their transfers run on.
+    rv::dl::close();
     // The transport next: once it has stopped no handler can touch the records.
     http_client_final();
     drop_records();

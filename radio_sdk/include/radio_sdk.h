@@ -10,6 +10,7 @@
 #include "rv_config.h"
 #include "rv_data.h"
 #include "rv_dispatch.h"
+#include "rv_download.h"
 #include "rv_error.h"
 #include "rv_export.h"
 #include "rv_list.h"

@@ -25,6 +25,8 @@ enum {
     RVE_LIVE_STREAM = 0x11, /**< refused while a live stream plays (its speed stays 1) */
     RVE_ALREADY_STARTED =
         0x12,                /**< the SDK is started, starting, or its failed start not released */
+    RVE_OVER_QUOTA = 0x13,   /**< a download would take the store past its limit */
+    RVE_NO_SPACE = 0x14,     /**< the file system holding the data directory is full */
     RVE_NO_SDK_INFO = 0x200, /**< the SDK or access record does not exist */
     RVE_STR_TOO_SHORT = 0x201,  /**< a string copy asked for more characters than the source has */
     RVE_NULL_STRING = 0x202,    /**< a string copy got a null source */

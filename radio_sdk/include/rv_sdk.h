@@ -14,7 +14,8 @@ RV_BEGIN_DECLS
  * when null), reads or makes the device id, starts the HTTP transport and
  * asks the service for this device's openid (app init, falling back to app
  * active), which it keeps in `data_dir`/openid.dat. The SDK's files in
- * `data_dir` (openid.dat, report_outbox.log and report_outbox.lock) are made
+ * `data_dir` (openid.dat, report_outbox.log, report_outbox.lock and the
+ * download store downloads/, rv_download.h) are made
  * 0600 and never opened through a symbolic link or as anything but a regular
  * file. Several processes may share one `data_dir`: one sends the reports
  * kept there, the others keep theirs in `report_outbox.<n>.log` until they are

@@ -13,6 +13,7 @@
 #include "player/player_album_audio_list.h"
 #include "player/player_manager.h"
 #include "player/player_state_listener.h"
+#include "request/download_manager.h"
 #include "request/report_req.h"
 #include "util/debug.h"
 
@@ -252,7 +253,7 @@ void cb_OnBufferingComplete() {
 void prefetch_next_item() {
     PlayerGlobalLock lock;
     const dao_play_item *next = album_getPlayItem(album_getCurPlayItemIndex() + 1);
-    if (next != nullptr && next->playUrl != nullptr) {
+    if (next != nullptr && next->playUrl != nullptr && !rv::dl::stored(next->audioId)) {
         ijk_Prefetch(next->playUrl);
     }
 }
@@ -642,7 +643,9 @@ void album_startPlayItem(dao_play_item *item) {
         player_start_failed_locked(kAlbumPlayer, record.generation, RV_START_NO_PLAY_URL);
         return;
     }
-    ijk_SetDataSource(item->playUrl);
+    // A downloaded audio plays from its file: no data used, and no coverage needed.
+    const std::string stored = rv::dl::playable_path(item->audioId);
+    ijk_SetDataSource(stored.empty() ? item->playUrl : stored.c_str());
     ijk_PreparePaused();
     ijk_Setdurtion(item->duration / 1000, item->originalDuration / 1000);
 }

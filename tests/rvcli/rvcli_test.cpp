@@ -151,10 +151,10 @@ TEST_F(RvcliTest, EveryCommandHasHelp) {
     const rvtest::Result all = run_rvcli({"--help"}, env());
     ASSERT_EQ(all.status, 0);
     const std::vector<std::string> commands = {
-        "categories",    "albums",     "album",       "audios",  "top",
-        "radios",        "broadcasts", "guide",       "search",  "suggest",
-        "subscriptions", "subscribe",  "unsubscribe", "history", "login",
-        "logout",        "whoami",     "play",        "demo"};
+        "categories",  "albums",    "album",  "audios",  "top",           "radios",
+        "broadcasts",  "guide",     "search", "suggest", "subscriptions", "subscribe",
+        "unsubscribe", "history",   "login",  "logout",  "whoami",        "play",
+        "download",    "downloads", "remove", "demo"};
     // Lines fit 80 columns, so that each entry stays one in the manual page.
     std::istringstream lines(all.out);
     for (std::string line; std::getline(lines, line);) {

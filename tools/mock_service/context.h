@@ -23,6 +23,7 @@ struct Context {
     FaultTable faults;
     ReportLog reports;
     RequestLog requests;
+    RequestLog media;
     AnswerLog answers;
     AuthState auth;
     UserState users;

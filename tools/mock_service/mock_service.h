@@ -77,6 +77,7 @@ struct Received {
     std::string method;  // "GET", "POST", "HEAD"
     std::string path;
     std::string query;  // raw text after the first "?", undecoded
+    std::string range;  // media requests: the Range header as sent ("" without one)
 };
 
 class Service {
@@ -113,6 +114,9 @@ class Service {
     void clear_reports();                                         // same as DELETE /__mock/reports
     std::vector<Received> requests() const;  // open-API requests, in arrival order
     void clear_requests();
+    // Requests of the raw paths (media files, live streams, the report path), in arrival
+    // order; clear_requests clears them too.
+    std::vector<Received> media_requests() const;
     // The last enveloped open-API answer sent for `path` without a fault, as
     // printed; "" when none was.
     std::string last_answer(const std::string &path) const;

@@ -314,7 +314,7 @@ Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Reques
 
 void Router::serve_api(const ApiRoute &route, bool https, const httplib::Request &req,
                        httplib::Response &res) const {
-    context_.requests.add({https ? "https" : "http", req.method, req.path, raw_query(req)});
+    context_.requests.add({https ? "https" : "http", req.method, req.path, raw_query(req), {}});
     std::optional<Fault> fault = context_.faults.take(req.path);
     if (fault_answered(fault, req, res)) {
         return;
@@ -348,7 +348,9 @@ void Router::install(httplib::Server &server, bool https) const {
     }
     for (const RawRoute &route : raw_routes_) {
         register_route(server, route.method, route.pattern,
-                       [this, &route](const httplib::Request &req, httplib::Response &res) {
+                       [this, &route, https](const httplib::Request &req, httplib::Response &res) {
+                           context_.media.add({https ? "https" : "http", req.method, req.path,
+                                               raw_query(req), req.get_header_value("Range")});
                            std::optional<Fault> fault = context_.faults.take(req.path);
                            if (fault_answered(fault, req, res)) {
                                return;

@@ -232,8 +232,13 @@ std::vector<Received> Service::requests() const {
     return state_->context.requests.list();
 }
 
+std::vector<Received> Service::media_requests() const {
+    return state_->context.media.list();
+}
+
 void Service::clear_requests() {
     state_->context.requests.clear();
+    state_->context.media.clear();
 }
 
 std::string Service::last_answer(const std::string &path) const {

@@ -51,6 +51,7 @@ std::vector<Command> data_commands();
 std::vector<Command> auth_commands();
 std::vector<Command> play_commands();
 std::vector<Command> demo_commands();
+std::vector<Command> download_commands();
 
 int64_t parse_number(const std::string &text, const char *what);
 

@@ -68,7 +68,8 @@ const GlobalOption kOptions[] = {
 
 std::vector<Command> all_commands() {
     std::vector<Command> all;
-    for (auto part : {data_commands, auth_commands, play_commands, demo_commands}) {
+    for (auto part :
+         {data_commands, auth_commands, play_commands, download_commands, demo_commands}) {
         for (Command &c : part()) {
             all.push_back(std::move(c));
         }

@@ -1,0 +1,273 @@
+// Album downloads against the local service: the fault rows (a cut resumed at the
+// byte, a restart resuming what an earlier run kept, the quota, a full disk, a
+// cancel, a crash's leftovers) and one run from download to playback with the media
+// host gone.
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+#include <tone.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include "player/sdk_playback_fixture.h"
+#include "rv_download.h"
+#include "rv_error.h"
+#include "rv_player.h"
+#include "support/play_bean.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr int64_t kGlass = 1100002;    // five audios, 3 s and 2 s
+constexpr int64_t kSonatas = 1100004;  // three audios: 5, 4 and 3 s
+constexpr int64_t kGlassFirst = 3000000201;
+constexpr int kRate = 44100;
+
+// What one album's download told.
+struct Told {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::map<int64_t, int> items;  // audio -> result
+    int item_calls = 0;
+    int album_calls = 0;
+    int album_result = -1;
+
+    static void on_item(void *user, int64_t, int64_t audio, int result) {
+        auto *t = static_cast<Told *>(user);
+        std::lock_guard lock(t->mutex);
+        t->items[audio] = result;
+        ++t->item_calls;
+    }
+    static void on_album(void *user, int64_t, int result) {
+        auto *t = static_cast<Told *>(user);
+        std::lock_guard lock(t->mutex);
+        t->album_result = result;
+        ++t->album_calls;
+        t->cv.notify_all();
+    }
+    rv_download_events events() {
+        rv_download_events e{};
+        e.struct_size = sizeof e;
+        e.user = this;
+        e.on_item_done = on_item;
+        e.on_album_done = on_album;
+        return e;
+    }
+    int wait() {
+        std::unique_lock lock(mutex);
+        EXPECT_TRUE(cv.wait_for(lock, 60s, [&] { return album_calls > 0; }));
+        return album_result;
+    }
+};
+
+class Downloads : public rv::test::SdkPlaybackTest {
+  public:  // the table's rows act on the test
+    using SdkPlaybackTest::service_;
+    std::string store() const { return dir_.path() + "/downloads"; }
+
+    // Downloads the album to its end; its result.
+    int download(int64_t album, const std::function<void()> &meanwhile = {}) {
+        Told told;
+        const rv_download_events events = told.events();
+        EXPECT_EQ(rv_downloadAlbum(album, &events), RVE_OK);
+        if (meanwhile) {
+            meanwhile();
+        }
+        const int result = told.wait();
+        std::this_thread::sleep_for(100ms);  // a second call would show here
+        std::lock_guard lock(told.mutex);
+        EXPECT_EQ(told.album_calls, 1);
+        EXPECT_EQ(told.item_calls, static_cast<int>(told.items.size()));
+        return result;
+    }
+
+    // A restart of the application: the SDK stopped and started on the same directory.
+    void restart() {
+        rv_releaseSdk();
+        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
+    }
+
+    rv_download_info info(int64_t album) const {
+        rv_download_info *list = nullptr;
+        size_t count = 0;
+        EXPECT_EQ(rv_getDownloads(&list, &count), RVE_OK);
+        rv_download_info found{};
+        for (size_t i = 0; i < count; ++i) {
+            if (list[i].album_id == album) {
+                found = list[i];
+            }
+        }
+        rv_freeDownloads(list);
+        return found;
+    }
+
+    // Invariants of the store after every row: nothing partial left, every file the
+    // owner's only, the quota's count equal to the files' bytes.
+    void expect_store_sound(const std::string &row) {
+        int64_t bytes = 0;
+        for (const auto &entry : fs::directory_iterator(store())) {
+            const std::string name = entry.path().filename();
+            EXPECT_EQ(name.find(".part"), std::string::npos) << row << ": " << name;
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << row << ": " << name;
+            EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
+                      fs::perms::owner_read | fs::perms::owner_write)
+                << row << ": " << name;
+            bytes += name == "index" ? 0 : static_cast<int64_t>(entry.file_size());
+        }
+        EXPECT_EQ(rv_getDownloadBytes(), bytes) << row;
+    }
+
+    // The ranges asked for the audio's media file, in order.
+    std::vector<std::string> ranges_of(int64_t audio) const {
+        std::vector<std::string> ranges;
+        const std::string path = "/media/audio/" + std::to_string(audio) + "/aac_64.aac";
+        for (const rvmock::Received &r : service_.media_requests()) {
+            if (r.path == path) {
+                ranges.push_back(r.range);
+            }
+        }
+        return ranges;
+    }
+};
+
+const std::string kFirstPath = "/media/audio/" + std::to_string(kGlassFirst) + "/aac_64.aac";
+
+TEST_F(Downloads, FaultRowsEndWithTheirCodeAndLeaveTheStoreSound) {
+    ASSERT_TRUE(service_.prepare_media(kFirstPath));
+    struct Row {
+        const char *name;
+        std::function<void(Downloads &)> before;  // faults, limits, a restart
+        int result;
+        int items_done;
+        std::function<void(Downloads &)> check;
+    };
+    const Row rows[] = {
+        {"a cut mid-file is resumed at the byte",
+         [](Downloads &t) {
+             t.service_.set_fault(kFirstPath,
+                                  {.kind = rvmock::Fault::Kind::Cut, .bytes = 5000, .times = 1});
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             EXPECT_EQ(t.ranges_of(kGlassFirst), (std::vector<std::string>{"", "bytes=5000-"}));
+         }},
+        {"a partial file kept by a stopped run is resumed after a restart",
+         [](Downloads &t) {
+             // Every try is cut: the run ends with the file partly fetched and kept.
+             t.service_.set_fault(kFirstPath, {.kind = rvmock::Fault::Kind::Cut, .bytes = 3000});
+             EXPECT_EQ(t.download(kGlass), RVE_FAILED);
+             t.service_.clear_faults();
+             t.service_.clear_requests();
+             t.restart();
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             // Six tries of 3000 bytes each came before; not one byte is fetched twice.
+             const auto ranges = t.ranges_of(kGlassFirst);
+             ASSERT_FALSE(ranges.empty());
+             EXPECT_EQ(ranges.back(), "bytes=18000-");
+         }},
+        {"the quota ends the download and keeps nothing partial",
+         [](Downloads &) { rv_setDownloadLimit(30000); }, RVE_OVER_QUOTA, -1,
+         [](Downloads &) { EXPECT_LE(rv_getDownloadBytes(), 30000); }},
+        {"a full disk ends the download and keeps nothing partial",
+         [](Downloads &) {
+             // Files may not grow past 10000 bytes: write() fails as on a full disk.
+             std::signal(SIGXFSZ, SIG_IGN);
+             const rlimit small{10000, RLIM_INFINITY};
+             setrlimit(RLIMIT_FSIZE, &small);
+         },
+         RVE_NO_SPACE, 0, [](Downloads &) {}},
+        {"a cancel stops the transfers and deletes what they fetched",
+         [](Downloads &t) {
+             t.service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::None, .delay_ms = 300});
+         },
+         RVE_NOT_READY, -1, [](Downloads &) {}},
+        {"a crash's leftovers are swept and a torn file is not counted whole",
+         [](Downloads &t) {
+             EXPECT_EQ(t.download(kGlass), RVE_OK);
+             // Leftovers of a crash at any moment: a half-written index, a file renamed in
+             // before the index listed it, a part of a forgotten item, a torn listed file.
+             std::ofstream(t.store() + "/index.tmp") << "rv-downloads 1\nA 1";
+             std::ofstream(t.store() + "/99.aac") << "unlisted";
+             std::ofstream(t.store() + "/98.aac.part") << "forgotten";
+             fs::resize_file(t.store() + "/" + std::to_string(kGlassFirst) + ".aac", 100);
+             t.restart();
+             EXPECT_EQ(t.info(kGlass).items_done, 4);
+             t.service_.clear_requests();
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             // Only the torn audio is fetched again, whole.
+             EXPECT_EQ(t.ranges_of(kGlassFirst), std::vector<std::string>{""});
+             EXPECT_EQ(t.ranges_of(kGlassFirst + 1).size(), 0u);
+         }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        service_.clear_requests();
+        row.before(*this);
+        const bool cancel = row.result == RVE_NOT_READY;
+        EXPECT_EQ(
+            download(kGlass, [&] { EXPECT_EQ(!cancel || rv_cancelDownload(kGlass) == 0, true); }),
+            row.result);
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        if (row.items_done >= 0) {
+            EXPECT_EQ(info(kGlass).items_done, row.items_done);
+        }
+        row.check(*this);
+        expect_store_sound(row.name);
+        service_.clear_faults();
+        rv_setDownloadLimit(0);
+        if (info(kGlass).album_id != 0) {  // a cancel before any audio was whole leaves none
+            EXPECT_EQ(rv_removeDownload(kGlass), RVE_OK);
+        }
+        EXPECT_EQ(rv_getDownloadBytes(), 0);
+    }
+}
+
+TEST_F(Downloads, ADownloadedAlbumPlaysWholeFromItsFilesWithTheMediaHostGone) {
+    ASSERT_EQ(download(kSonatas), RVE_OK);
+    const rv_download_info done = info(kSonatas);
+    EXPECT_EQ(done.state, RV_DOWNLOAD_COMPLETE);
+    EXPECT_EQ(done.items_done, 3);
+    EXPECT_EQ(done.items_total, 3);
+    expect_store_sound("downloaded");
+
+    service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::Drop});
+    service_.clear_requests();
+    // Every output device the items open appends to one file, in the order they played.
+    const std::string heard = dir_.file("heard.raw");
+    setenv("RV_PCM_CAPTURE", ("|cat >> " + heard).c_str(), 1);
+    rv::test::play_bean(RV_RESOURCE_ALBUM, kSonatas);
+    for (int i = 0; i < 600 && reports("101010").size() < 3; ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_EQ(reports("101010").size(), 3u);
+    rv_stop();
+    std::this_thread::sleep_for(300ms);
+    unsetenv("RV_PCM_CAPTURE");
+    const auto mono = rvtone::read_raw_s16(heard, kRate, 1).mono();
+    const double seconds[] = {5, 4, 3};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(
+            rvtone::tone_seconds(mono, kRate, rvtone::frequency_for_audio_id(3000000401 + i)),
+            seconds[i], 0.4)
+            << "audio " << i + 1;
+    }
+    for (const rvmock::Received &r : service_.media_requests()) {
+        EXPECT_EQ(r.path.rfind("/media/", 0), std::string::npos) << r.path;
+    }
+    EXPECT_GT(info(kSonatas).last_played, 0);
+}
+
+}  // namespace
