@@ -55,8 +55,8 @@ const Row kTunnelRows[] = {
 };
 
 const Row kEpisodeRows[] = {
-    {"MP3 64 kbit/s, ranges, cut", rvtone::Codec::Mp3, 64000, 15,
-     LinkServer::Outage::CutAndRefuse, 150, 40, 1.5},
+    {"MP3 64 kbit/s, ranges, cut", rvtone::Codec::Mp3, 64000, 15, LinkServer::Outage::CutAndRefuse,
+     150, 40, 1.5},
     {"MP3 64 kbit/s, no ranges, cut", rvtone::Codec::Mp3, 64000, 15,
      LinkServer::Outage::CutAndRefuse, 150, 40, 1.5, LinkServer::Body::NoRanges},
 };

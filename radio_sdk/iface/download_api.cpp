@@ -28,6 +28,19 @@ bool started() {
     return mSdkInitOk != 0;
 }
 
+// `call`'s result once the SDK runs; out of memory as its code.
+template <class Call>
+int when_started(Call call) {
+    if (!started()) {
+        return RVE_NOT_READY;
+    }
+    try {
+        return call();
+    } catch (const std::bad_alloc &) {
+        return RVE_NO_MEMORY;
+    }
+}
+
 }  // namespace
 
 int rv_downloadAlbum(int64_t album_id, const rv_download_events *events) {
@@ -35,32 +48,17 @@ int rv_downloadAlbum(int64_t album_id, const rv_download_events *events) {
     if (events == nullptr || !record_size_ok(events->struct_size) || album_id < 1) {
         return RVE_BAD_ARGS;
     }
-    if (!started()) {
-        return RVE_NOT_READY;
-    }
-    try {
-        return rv::dl::download_album(album_id, events);
-    } catch (const std::bad_alloc &) {
-        return RVE_NO_MEMORY;
-    }
+    return when_started([&] { return rv::dl::download_album(album_id, events); });
 }
 
 int rv_cancelDownload(int64_t album_id) {
     LOGD(kTag, "CALL API [%s] \n", "rv_cancelDownload");
-    try {
-        return started() ? rv::dl::cancel(album_id) : RVE_NOT_READY;
-    } catch (const std::bad_alloc &) {
-        return RVE_NO_MEMORY;
-    }
+    return when_started([&] { return rv::dl::cancel(album_id); });
 }
 
 int rv_removeDownload(int64_t album_id) {
     LOGD(kTag, "CALL API [%s] \n", "rv_removeDownload");
-    try {
-        return started() ? rv::dl::remove(album_id) : RVE_NOT_READY;
-    } catch (const std::bad_alloc &) {
-        return RVE_NO_MEMORY;
-    }
+    return when_started([&] { return rv::dl::remove(album_id); });
 }
 
 int rv_setDownloadLimit(int64_t max_bytes) {

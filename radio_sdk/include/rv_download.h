@@ -54,6 +54,7 @@ RV_BEGIN_DECLS
 typedef struct rv_download_events {
     /** sizeof(rv_download_events) as the application was built. */
     size_t struct_size;
+    /** Handed to every slot as it was given. */
     void *user;
     /** Bytes of an audio's file in the store so far, of `bytes_total` (-1 unknown). */
     void (*on_progress)(void *user, int64_t album_id, int64_t audio_id, int64_t bytes_done,
@@ -112,13 +113,13 @@ typedef enum rv_download_state {
 /** One album of the store. Handed out as an array, so it never grows: later
  * facts come through functions of their own. */
 typedef struct rv_download_info {
-    int64_t album_id;
+    int64_t album_id;    /**< the album, as given to rv_downloadAlbum */
     int32_t state;       /**< rv_download_state */
     int32_t items_done;  /**< audios whole in the store */
     int32_t items_total; /**< audios of the album, as its list gave them */
     int64_t bytes;       /**< bytes of its files in the store, partial ones included */
-    int64_t
-        last_played; /**< when an audio of it last started playing (s since the epoch; 0 never) */
+    /** When an audio of it last started playing (seconds since the epoch; 0: never). */
+    int64_t last_played;
 } rv_download_info;
 
 /**

@@ -26,21 +26,6 @@ struct DirCloser {
     void operator()(DIR *dir) const { ::closedir(dir); }
 };
 
-bool write_all(int fd, const std::string &data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // A name the index may hold: one path component of ours, no whitespace.
 bool safe_name(const std::string &name) {
     return !name.empty() && name[0] != '.' && name.find_first_of("/ \t\r\n") == std::string::npos;
@@ -254,7 +239,7 @@ bool Store::save() const {
     bool written = false;
     {
         const UniqueFd fd = rv::util::open_private(temp, O_WRONLY | O_CREAT | O_TRUNC);
-        written = fd && write_all(fd.get(), out.str()) && ::fsync(fd.get()) == 0;
+        written = fd && rv::util::write_all(fd.get(), out.str()) && ::fsync(fd.get()) == 0;
     }
     if (!written || ::rename(temp.c_str(), path_of(kIndex).c_str()) != 0) {
         LOGE(kTag, "download index not written \n");

@@ -43,21 +43,6 @@ std::string line_of(char kind, uint64_t seq, const std::string &text) {
     return head + text + "\n";
 }
 
-bool write_all(int fd, const std::string &data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // One line without its "\n": kind, seq and text when it checks out.
 bool parse(const std::string &line, char &kind, uint64_t &seq, std::string &text) {
     char k = 0;
@@ -276,7 +261,8 @@ bool ReportStore::append(char kind, uint64_t seq, const std::string &text) {
         }
     }
     const off_t end = ::lseek(fd_.get(), 0, SEEK_END);
-    if (end >= 0 && write_all(fd_.get(), line_of(kind, seq, text)) && ::fdatasync(fd_.get()) == 0) {
+    if (end >= 0 && rv::util::write_all(fd_.get(), line_of(kind, seq, text)) &&
+        ::fdatasync(fd_.get()) == 0) {
         return true;
     }
     // Back to the last whole line, so that the next append starts a line of its own.
@@ -336,7 +322,7 @@ void ReportStore::rewrite() {
     for (const Record &record : kept_) {
         all += line_of('R', record.seq, record.text);
     }
-    const bool written = write_all(fd.get(), all) && ::fsync(fd.get()) == 0;
+    const bool written = rv::util::write_all(fd.get(), all) && ::fsync(fd.get()) == 0;
     fd.close();
     if (!written || ::rename(fresh.c_str(), path_.c_str()) != 0) {
         ::unlink(fresh.c_str());

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 #include "util/unique_fd.h"
 
@@ -35,6 +36,22 @@ inline UniqueFd open_private(const std::string &path, int flags) {
     }
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+// All of `data` to `fd`, through interrupted and short writes. False on an error
+// (errno set) or a write that takes nothing.
+inline bool write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
 }
 
 // fsync of the directory holding `path`, so that a name made, renamed or removed

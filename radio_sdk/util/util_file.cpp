@@ -82,21 +82,6 @@ int read_data_from_file(const char *path, char **out) {
 
 namespace {
 
-bool write_all(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 int write_failed(const std::string &temp) {
     int saved = errno;
     if (!temp.empty()) {
@@ -124,7 +109,7 @@ int write_data_to_file(const char *path, const char *text) {
     if (!fd) {
         return write_failed({});
     }
-    if (!write_all(fd.get(), text, strlen(text)) || fsync(fd.get()) != 0 || fd.close() != 0) {
+    if (!rv::util::write_all(fd.get(), text) || fsync(fd.get()) != 0 || fd.close() != 0) {
         return write_failed(temp);
     }
     if (rename(temp.c_str(), path) != 0) {

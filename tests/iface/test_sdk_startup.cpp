@@ -208,9 +208,10 @@ TEST_F(SdkStartup, AFailedIdentityWriteKeepsTheOldIdentity) {
     EXPECT_EQ(code, 521);
     EXPECT_EQ(identity(), "dev-3&OLD");
     for (const auto &entry : std::filesystem::directory_iterator(dir_.path())) {
-        // No temporary file left; the report outbox's lock is the only other file.
-        EXPECT_TRUE(entry.path().filename() == "openid.dat" ||
-                    entry.path().filename() == "report_outbox.lock")
+        // No temporary file left; the report outbox's lock and the download store's
+        // folder are the only others.
+        const auto name = entry.path().filename();
+        EXPECT_TRUE(name == "openid.dat" || name == "report_outbox.lock" || name == "downloads")
             << entry.path();
     }
 }

@@ -266,13 +266,13 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
         EXPECT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, -1,
                                            std::chrono::seconds(static_cast<int>(kGiveUpS) + 10)))
             << "no error from a host that gives nothing";
-        IjkMediaPlayer_stop();
+        stop_heard_out();
         return;
     }
     if (row.expect == Expect::PartThenError) {
         ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_ERROR, -1,
                                            std::chrono::seconds(static_cast<int>(kGiveUpS) + 10)));
-        IjkMediaPlayer_stop();
+        stop_heard_out();
         const auto events = Events::get().snapshot();
         const auto at = [&](int what) {
             const auto e = std::find_if(events.begin(), events.end(),
@@ -297,7 +297,7 @@ TEST_P(Conformance, PreparedHeardWholeOnceAndReported) {
         }
         std::this_thread::sleep_for(500ms);  // a replay or a second end would show now
     }
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), live ? 0 : 1);
     int positions = 0;

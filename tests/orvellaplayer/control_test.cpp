@@ -253,7 +253,7 @@ TEST_F(PlayerTest, ProxyCarriesTheMediaRequests) {
     const bool done = Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s);
     IjkMediaPlayer_clearProxyAdress();
     ASSERT_TRUE(done);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_GE(proxy.connections_of("http://media.invalid"), 1);
     const auto mono = capture.read(44100, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, 1500), 1.0, 0.1);

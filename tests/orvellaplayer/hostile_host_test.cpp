@@ -81,8 +81,7 @@ bool apply(Control what, ControlClock &clock) {
             clock.time("seekTo", [] { IjkMediaPlayer_seekTo(kSeekTargetMs); });
             return false;
         case Control::Stop:
-            clock.time(
-                "stop", [] { IjkMediaPlayer_stop(); });
+            clock.time("stop", [] { IjkMediaPlayer_stop(); });
             return true;
         case Control::Release:
             clock.time(
@@ -167,8 +166,8 @@ void play_one(std::uint64_t seed, int source, ControlClock &controls) {
     }
     const int ends_before = Events::get().count(ORV_EVENT_COMPLETED);
     std::this_thread::sleep_for(300ms);  // a second end or an error after it would show now
-    controls.time(
-        "stop", [] { IjkMediaPlayer_stop(); });
+    controls.time("stop", [] { IjkMediaPlayer_stop(); });
+    stop_heard_out();  // the capture is whole
     const int ends = Events::get().count(ORV_EVENT_COMPLETED);
     const int errors = Events::get().count(ORV_EVENT_ERROR);
     const auto events = Events::get().snapshot();

@@ -78,7 +78,7 @@ TEST_F(HttpsMedia, PlaysWithTheCaFileThatSignedTheServer) {
     std::string log;
     ASSERT_TRUE(prepared(service_.https_url() + audio_path(), &log)) << log;
     std::this_thread::sleep_for(2s);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     const auto mono = capture.read(44100, 1).mono();
     EXPECT_GT(rvtone::tone_seconds(mono, 44100, rvtone::frequency_for_audio_id(kAudioId)), 1.5);
@@ -108,7 +108,7 @@ TEST_F(HttpsMedia, SdkStartUpGivesThePlayerItsCaFile) {
     Register_post_event(&Events::callback);
     std::string log;
     EXPECT_TRUE(prepared(service_.https_url() + audio_path(), &log)) << log;
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     rv_releaseSdk();
     rv_setCaFile(nullptr);
 }
@@ -138,7 +138,7 @@ TEST_F(HttpsMedia, HlsSegmentsAreCheckedToo) {
     Events::get().clear();
     IjkMediaPlayer_setCaFile(service_.ca_file().c_str());
     EXPECT_TRUE(prepared(url, &log)) << log;
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     playlists.stop();
     thread.join();
 }

@@ -127,7 +127,7 @@ TEST_P(Tunnel, WholeSourceOnceInOrderWithoutADropout) {
     }
     std::this_thread::sleep_for(300ms);  // a replay or a second end would show now
     Events::get().set_hook(nullptr);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     ASSERT_EQ(Events::get().count(ORV_EVENT_COMPLETED), row.items);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);

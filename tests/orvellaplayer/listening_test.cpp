@@ -63,7 +63,7 @@ TEST_P(Speed, CompletesSoonerOrLaterAtThePitchAndPositionsInMediaTime) {
     }
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 40s));
     const double took = seconds_between(prepared, Clock::now());
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     EXPECT_NEAR(took, c.expect_s, 0.5);
     const auto events = Events::get().snapshot();
@@ -118,7 +118,7 @@ TEST_F(PlayerTest, SpeedOutsideTheRangeOrOnALiveStreamIsRefused) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
     EXPECT_EQ(IjkMediaPlayer_setPlaybackSpeed(1.5f), -2);
     std::this_thread::sleep_for(3s);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     const auto mono = capture.read(kRate, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, kRate, hz), 3.0, 0.4) << "a live stream plays at 1";
 }
@@ -170,7 +170,7 @@ TEST_F(PlayerTest, PauseSeekAndStopFadeInsteadOfCutting) {
     IjkMediaPlayer_seekTo(5123);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_SEEK_COMPLETE, -1, 10s));
     std::this_thread::sleep_for(700ms);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     const auto pcm = capture.read(kRate, 1).mono();
     ASSERT_GT(pcm.size(), static_cast<std::size_t>(kRate));

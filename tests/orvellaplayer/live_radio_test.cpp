@@ -80,7 +80,7 @@ TEST_F(LiveRadio, SourceThatComesBackAtAnotherRateIsPlayedAfterBuffering) {
     source = std::make_unique<IcecastSource>(*server_, mount, LiveCodec::Mp3, kSecondHz, 48000);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END, 15s));
     std::this_thread::sleep_for(3s);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);
@@ -115,7 +115,7 @@ TEST_F(PlayerTest, SlidingWindowHlsPlaysWithoutGaps) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
     std::this_thread::sleep_for(kPlay);
     const auto stopped = Clock::now();
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 0);

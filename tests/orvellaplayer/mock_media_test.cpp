@@ -31,7 +31,7 @@ TEST_P(MockMedia, FilePlaysToTheEndWithItsToneThroughout) {
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 30s));
     const std::int64_t duration_ms = IjkMediaPlayer_getDuration();
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     const auto events = Events::get().snapshot();
     ASSERT_GE(events.size(), 3u);
@@ -83,7 +83,7 @@ TEST_F(MockLive, CutMidPlayBuffersReconnectsAndResumes) {
     const auto at_stall = capture.size();
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END, 20s));
     std::this_thread::sleep_for(2s);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     const auto mono = capture.read(44100, 1).mono();
     const std::size_t stall = at_stall / 2;

@@ -216,7 +216,7 @@ void play_hls(const std::vector<Bytes> &frames, const std::vector<Change> &chang
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "id3/list.m3u8").c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 40s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 }
 
 // A live Icecast mount (MP3, fed by ffmpeg) whose song is changed through Icecast's admin
@@ -251,7 +251,7 @@ void play_icecast(double hz, std::vector<Change> &changes) {
         changes[i].at_s = std::chrono::duration<double>(Clock::now() - start).count();
     }
     std::this_thread::sleep_for(2500ms);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 }
 
 class NowPlayingHeard : public PlayerTest, public ::testing::WithParamInterface<Row> {};
@@ -272,7 +272,7 @@ TEST_P(NowPlayingHeard, OncePerChangeWhenItsAudioIsHeard) {
         IjkMediaPlayer_prepareAsync(0, 4);
         ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 20s));
         std::this_thread::sleep_for(std::chrono::duration<double>(kSegment * segments - 0.5));
-        IjkMediaPlayer_stop();
+        stop_heard_out();
     } else {
         play_hls(frames, row.changes);
     }

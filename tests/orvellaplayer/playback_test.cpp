@@ -37,7 +37,7 @@ TEST_P(PlaysToTheEnd, WithEventsInOrderAndTheWholeToneOut) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 30s));
     const double took = std::chrono::duration<double>(Clock::now() - begun).count();
     std::this_thread::sleep_for(300ms);  // nothing may follow the end
-    IjkMediaPlayer_stop();               // closes the device: the capture is complete
+    stop_heard_out();  // the capture is complete
 
     const auto events = Events::get().snapshot();
     ASSERT_GE(events.size(), 3u);
@@ -100,7 +100,7 @@ TEST_F(PlayerTest, DroppedFileConnectionResumesWithNothingLost) {
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("drop", "drop.aac").c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 30s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_GE(server.requests("/drop/drop.aac"), 2);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     const auto mono = capture.read(44100, 1).mono();
@@ -134,7 +134,7 @@ TEST_F(PlayerTest, SeekSkipsAudioAndLandsOnTheTarget) {
                               [](const Event &e) { return e.what == ORV_EVENT_POSITION; });
     ASSERT_NE(after, events.end());
     EXPECT_NEAR(after->arg1, 4000, 300);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     const auto mono = capture.read(44100, 1).mono();
     const double first_s = rvtone::tone_seconds(mono, 44100, first_hz);
@@ -169,7 +169,7 @@ TEST_F(PlayerTest, PauseStopsOutputAndResumeLosesNothing) {
     IjkMediaPlayer_start();
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
     EXPECT_GT(capture.size(), size_paused);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     const auto mono = capture.read(44100, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 3.0, 0.15);
 }
@@ -191,7 +191,7 @@ TEST_F(PlayerTest, PreparedPausedIsSilentUntilStartedAndLosesNothing) {
 
     IjkMediaPlayer_start();
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     const auto mono = capture.read(44100, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 1.5, 0.1);
 }
@@ -204,7 +204,7 @@ TEST_F(PlayerTest, VolumeScalesTheSamplesWritten) {
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "v.aac").c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     const auto mono = capture.read(44100, 1).mono();
     ASSERT_FALSE(mono.empty());
     double energy = 0;
@@ -231,7 +231,7 @@ TEST_F(PlayerTest, PlaysALocalFileAndReportsItsDuration) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
     EXPECT_NEAR(IjkMediaPlayer_getDuration(), 2000, 150);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     const auto mono = capture.read(22050, 1).mono();
     EXPECT_NEAR(rvtone::tone_seconds(mono, 22050, hz), 2.0, 0.1);
 }
@@ -270,7 +270,7 @@ TEST_F(PlayerTest, HlsPlaylistPlaysAllSegmentsToTheEnd) {
     IjkMediaPlayer_setDataSourceAndHeaders(server.url("file", "list.m3u8").c_str());
     IjkMediaPlayer_prepareAsync(0, 4);
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_GE(Events::get().count(ORV_EVENT_POSITION), 3);
     EXPECT_EQ(server.requests("/file/seg2.aac"), 1);
     const auto mono = capture.read(44100, 1).mono();
@@ -306,7 +306,7 @@ TEST_F(PlayerTest, ChunkedFileEndsOnceWithOrWithoutAGivenDuration) {
         IjkMediaPlayer_setdurtion(given_s, 0);
         ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 20s));
         std::this_thread::sleep_for(500ms);
-        IjkMediaPlayer_stop();
+        stop_heard_out();
         EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), 1);
         const auto mono = capture.read(44100, 1).mono();
         EXPECT_NEAR(rvtone::tone_seconds(mono, 44100, hz), 1.5, 0.1);
@@ -347,7 +347,7 @@ TEST_F(PlayerTest, LiveStreamPlaysWhetherItsTypeIsRightOrWrong) {
         IjkMediaPlayer_prepareAsync(0, 4);
         ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_PREPARED, -1, 10s));
         std::this_thread::sleep_for(1500ms);
-        IjkMediaPlayer_stop();
+        stop_heard_out();
         EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
         const auto mono = capture.read(44100, 1).mono();
         EXPECT_GT(rvtone::tone_seconds(mono, 44100, hz), 1.2);

@@ -146,6 +146,12 @@ void ready_engine() {
     IjkMediaPlayer_setPlaybackSpeed(1.0f);
 }
 
+void stop_heard_out() {
+    IjkMediaPlayer_stop();
+    IjkMediaPlayer_native_finalize();
+    ready_engine();
+}
+
 void PlayerTest::SetUp() {
     ASSERT_NE(std::getenv("ALSA_CONFIG_PATH"), nullptr) << "run through CTest";
     ready_engine();

@@ -96,6 +96,9 @@ int thread_count_settled(int expected);
 
 // Registers the recorder and makes the engine ready (again, after a native_finalize).
 void ready_engine();
+// Stops and returns once what was written has played out and the device is closed, so
+// that the capture is whole (a stop returns before that).
+void stop_heard_out();
 
 // Registers the recorder, makes the engine ready and resets it after each test.
 class PlayerTest : public ::testing::Test {

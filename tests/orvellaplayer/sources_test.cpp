@@ -168,7 +168,7 @@ TEST_P(Sources, PlayAsTheServerSaysAndEventsFollow) {
         EXPECT_GE(std::chrono::duration<double>(Clock::now() - begun).count(), total_s);
         std::this_thread::sleep_for(800ms);  // a replay, a second end or error would show now
     }
-    IjkMediaPlayer_stop();
+    stop_heard_out();
     EXPECT_EQ(Events::get().count(ORV_EVENT_COMPLETED), completes ? 1 : 0);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
     if (row.outcome == Outcome::PlaysLive) {

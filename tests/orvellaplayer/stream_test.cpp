@@ -27,7 +27,7 @@ TEST_F(PlayerTest, CutStreamBuffersReconnectsAndResumes) {
     const auto at_stall = capture.size();
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_INFO, ORV_INFO_BUFFERING_END, 15s));
     std::this_thread::sleep_for(2s);
-    IjkMediaPlayer_stop();
+    stop_heard_out();
 
     EXPECT_GE(server.connections_of("/cut/"), 2);
     EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
