@@ -37,7 +37,7 @@ TEST_P(PlaysToTheEnd, WithEventsInOrderAndTheWholeToneOut) {
     ASSERT_TRUE(Events::get().wait_for(ORV_EVENT_COMPLETED, -1, 30s));
     const double took = std::chrono::duration<double>(Clock::now() - begun).count();
     std::this_thread::sleep_for(300ms);  // nothing may follow the end
-    stop_heard_out();  // the capture is complete
+    stop_heard_out();                    // the capture is complete
 
     const auto events = Events::get().snapshot();
     ASSERT_GE(events.size(), 3u);
