@@ -176,6 +176,8 @@ TEST_F(BroadcastPlayback, ResumingAPausedLiveProgrammeRestartsItAtTheLivePoint) 
     const std::string url = rv_getCurPlayItem()->playUrl;
     rv_switchPlayOrPause();
     EXPECT_TRUE(rv_isPaused());
+    // Told by whichever thread delivers the players' calls at that moment.
+    ASSERT_TRUE(Ears::get().wait_for("paused"));
     EXPECT_EQ(Ears::get().count("paused"), 1);
 
     rv_switchPlayOrPause();
