@@ -269,14 +269,7 @@ TEST_F(PlayerTest, ProxyCarriesTheMediaRequests) {
 class FakeDns {
   public:
     FakeDns() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+        fd_ = loopback_udp(port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~FakeDns() {

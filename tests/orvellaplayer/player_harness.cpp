@@ -106,14 +106,20 @@ std::uintmax_t Capture::size() const {
     return ec ? 0 : n;
 }
 
-DeafDns::DeafDns() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+int loopback_udp(int &port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    ::bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+DeafDns::DeafDns() {
+    fd_ = loopback_udp(port_);
 }
 
 DeafDns::~DeafDns() {

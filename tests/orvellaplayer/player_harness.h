@@ -72,6 +72,9 @@ class Capture {
     std::string path_;
 };
 
+// A UDP socket bound to a free loopback port; `port` gets the port.
+int loopback_udp(int &port);
+
 // A UDP port that takes DNS queries and never answers.
 class DeafDns {
   public:
@@ -84,7 +87,7 @@ class DeafDns {
     int queries();
 
   private:
-    int fd_;
+    int fd_ = -1;
     int port_ = 0;
 };
 
