@@ -549,18 +549,25 @@ TEST(CppFuture, EveryOutcomeArrivesOnceAcrossThreads) {
     std::mt19937 random(seed);
     for (int step = 0; step < 200; ++step) {
         const int kind = static_cast<int>(random() % 3);
+        // 0: answered before get(); 1: answered while get() waits; 2: the
+        // answering side lets go only after the error was caught and read.
+        const int order = static_cast<int>(random() % 3);
         std::optional<rv::detail::Promise<std::string>> promise(std::in_place);
         rv::Future<std::string> future = promise->future();
         ASSERT_EQ(future.wait_for(0s), rv::FutureStatus::timeout);
+        std::promise<void> read;
         std::thread setter([&] {
             if (kind == 0) {
                 (*promise)(std::to_string(step));
             } else if (kind == 1) {
                 (*promise)(rv::Error(RVE_SERVER_40432, "call"));
             }
+            if (order == 2 && kind == 1) {
+                read.get_future().wait();
+            }
             promise.reset();  // unanswered (kind 2): RVE_FAILED
         });
-        if (random() % 2 == 0) {
+        if (order == 0) {
             setter.join();
             ASSERT_EQ(future.wait_for(0s), rv::FutureStatus::ready);
         }
@@ -569,7 +576,10 @@ TEST(CppFuture, EveryOutcomeArrivesOnceAcrossThreads) {
             EXPECT_EQ(kind, 0);
         } catch (const rv::Error &e) {
             EXPECT_EQ(e.code(), kind == 1 ? RVE_SERVER_40432 : RVE_FAILED);
+            EXPECT_STREQ(e.what(), kind == 1 ? "call: RVE_SERVER_40432 (0x00030005)"
+                                             : "no answer: RVE_FAILED (0x00000002)");
         }
+        read.set_value();
         EXPECT_FALSE(future.valid());
         EXPECT_THROW(future.wait(), rv::Error);
         if (setter.joinable()) {

@@ -24,6 +24,20 @@ class Error : public std::runtime_error {
         : std::runtime_error(describe(code, context, service_message)),
           code_(code),
           service_message_(service_message) {}
+    /// A copy owns its own text: libstdc++ shares an exception's text between
+    /// copies by a count that thread checkers cannot see, and a copy thrown on
+    /// one thread while the SDK drops the original on another must not race.
+    Error(const Error &other)
+        : std::runtime_error(std::string(other.what())),
+          code_(other.code_),
+          service_message_(other.service_message_) {}
+    /// As the copy: this error then owns a text of its own.
+    Error &operator=(const Error &other) {
+        std::runtime_error::operator=(std::runtime_error(std::string(other.what())));
+        code_ = other.code_;
+        service_message_ = other.service_message_;
+        return *this;
+    }
 
     int code() const noexcept { return code_; }                   ///< the result code (rv_error.h)
     const char *name() const noexcept { return name_of(code_); }  ///< the code's name (name_of)
