@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -18,6 +19,7 @@ extern "C" {
 }
 
 #include "dns_resolver.h"
+#include "host_lookup.h"
 #include "log.h"
 
 namespace orv {
@@ -71,11 +73,15 @@ std::string header_value(std::string_view v) {
                                            : std::string(v.substr(first, last - first + 1));
 }
 
-// "host:port:address" for CURLOPT_RESOLVE when the user's DNS server names the URL's host.
-std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort) {
+// The entry for CURLOPT_RESOLVE ("host:port:addresses"), so that libcurl never looks the
+// name up itself: its lookup threads, left behind by every abandoned fetch, have no cap;
+// ours do (lookup_host). Empty when libcurl connects as given (an address, or a proxy that
+// looks the name up); nothing when the name does not resolve (`name` says which).
+std::optional<std::string> resolve_entry(const FetchOptions &o, const std::atomic<bool> &abort,
+                                         std::string &name) {
     std::unique_ptr<CURLU, UrlFree> u(curl_url());
     if (!u || curl_url_set(u.get(), CURLUPART_URL, o.url.c_str(), 0) != CURLUE_OK) {
-        return {};
+        return std::string();
     }
     char *raw_host = nullptr;
     char *raw_port = nullptr;
@@ -84,18 +90,23 @@ std::string pinned_address(const FetchOptions &o, const std::atomic<bool> &abort
     std::unique_ptr<char, TextFree> host(raw_host);
     std::unique_ptr<char, TextFree> port(raw_port);
     in_addr literal{};
-    if (!host || !port || host.get()[0] == '[' || inet_pton(AF_INET, host.get(), &literal) == 1) {
-        return {};
+    if (!host || !port || host.get()[0] == '[' || inet_pton(AF_INET, host.get(), &literal) == 1 ||
+        !o.proxy.empty()) {
+        return std::string();
     }
-    const auto ip = query_ipv4(o.dns_server, host.get(), abort);
-    if (!ip) {
+    name = host.get();
+    const std::string prefix = name + ":" + port.get() + ":";
+    if (!o.dns_server.empty()) {
+        if (const auto ip = query_ipv4(o.dns_server, name, abort)) {
+            return prefix + *ip;
+        }
         if (!abort.load()) {
             warn("DNS server %s gave no address for %s; using the system resolver",
-                 o.dns_server.c_str(), host.get());
+                 o.dns_server.c_str(), name.c_str());
         }
-        return {};
     }
-    return std::string(host.get()) + ":" + port.get() + ":" + *ip;
+    const auto addresses = lookup_host(name, abort, std::chrono::seconds(kConnectTimeoutS));
+    return addresses ? std::optional<std::string>(prefix + *addresses) : std::nullopt;
 }
 
 }  // namespace
@@ -127,9 +138,10 @@ struct Fetcher::Transfer {
     bool tail = false;      // it fetches the end into tail_, beside the window
     std::uint64_t tail_generation = 0;
     std::int64_t delivered = 0;
-    bool began = false;     // its body's first bytes arrived (head judged)
-    bool rejected = false;  // its head said no: the write callback ended it
-    bool retry = false;     // ... but a later attempt may do better (a server error)
+    bool began = false;       // its body's first bytes arrived (head judged)
+    bool rejected = false;    // its head said no: the write callback ended it
+    bool unresolved = false;  // never started: its host has no address
+    bool retry = false;       // ... but a later attempt may do better (a server error)
     // Of this answer's head, as the header callback saw it.
     bool accept_ranges = false;
     bool refuse_ranges = false;
@@ -190,17 +202,21 @@ bool Fetcher::start_transfer(Transfer &t) {
     // transfer is not made: a refused option would otherwise be silently left out.
     bool kept = true;
     const auto require = [&kept](CURLcode rc) { kept = kept && rc == CURLE_OK; };
-    if (!options_.dns_server.empty()) {
-        // Asked once per source: a resume or a look at the end uses the first answer (or
-        // the system resolver, when there was none) instead of waiting on it again.
+    // Looked up once per source: a resume or a look at the end uses the first answer
+    // instead of waiting on the resolver again. A name without one is asked again next time.
+    if (!pinned_) {
+        std::string name;
+        pinned_ = resolve_entry(options_, abort_, name);
         if (!pinned_) {
-            pinned_ = pinned_address(options_, abort_);
+            std::snprintf(t.error, sizeof t.error, "Could not resolve host: %s", name.c_str());
+            t.unresolved = true;
+            return false;
         }
-        if (!pinned_->empty()) {
-            t.resolve.reset(curl_slist_append(nullptr, pinned_->c_str()));
-            require(t.resolve ? curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get())
-                              : CURLE_OUT_OF_MEMORY);
-        }
+    }
+    if (!pinned_->empty()) {
+        t.resolve.reset(curl_slist_append(nullptr, pinned_->c_str()));
+        require(t.resolve ? curl_easy_setopt(e, CURLOPT_RESOLVE, t.resolve.get())
+                          : CURLE_OUT_OF_MEMORY);
     }
     require(curl_easy_setopt(e, CURLOPT_URL, options_.url.c_str()));
     require(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
@@ -277,6 +293,18 @@ void Fetcher::run() {
         t->tail_generation = tail_generation_;
         t->ranged = is_tail || !head_.no_ranges;
     };
+    auto end_main = [&](int curl_code) {
+        const bool progressed = main->delivered > 0;
+        const bool again = finish_transfer(*main, curl_code);
+        drop(main);
+        if (progressed) {
+            backoff = kFirstRetry;
+        }
+        if (again) {
+            retry_at = Clock::now() + backoff;
+            backoff = std::min<std::chrono::milliseconds>(backoff * 2, kLongestRetry);
+        }
+    };
     while (multi != nullptr) {
         bool unpause = false;
         bool begun = false;
@@ -309,12 +337,25 @@ void Fetcher::run() {
             }
             give_up_if_stuck_locked();
         }
-        if ((begun && !start_transfer(*main)) || (tail_begun && !start_transfer(*tail))) {
+        const bool main_set = !begun || start_transfer(*main);
+        const bool tail_set = !tail_begun || start_transfer(*tail);
+        if (abort_.load()) {
+            break;  // stopped while the name was looked up
+        }
+        if ((!main_set && !main->unresolved) || (!tail_set && !tail->unresolved)) {
             std::lock_guard lock(mu_);
             failed_ = AVERROR(ENOMEM);
             why_ = "the request could not be set up as asked (memory, TLS, CA, proxy)";
             cv_.notify_all();
             break;
+        }
+        // An unresolved name ends its transfer as libcurl's own failed lookup would.
+        if (!tail_set) {
+            finish_tail(*tail, CURLE_COULDNT_RESOLVE_HOST);
+            drop(tail);
+        }
+        if (!main_set) {
+            end_main(CURLE_COULDNT_RESOLVE_HOST);
         }
         if (unpause) {
             curl_easy_pause(main->easy.get(), CURLPAUSE_CONT);
@@ -330,16 +371,7 @@ void Fetcher::run() {
                 finish_tail(*tail, msg->data.result);
                 drop(tail);
             } else if (main && msg->easy_handle == main->easy.get()) {
-                const bool progressed = main->delivered > 0;
-                const bool again = finish_transfer(*main, msg->data.result);
-                drop(main);
-                if (progressed) {
-                    backoff = kFirstRetry;
-                }
-                if (again) {
-                    retry_at = Clock::now() + backoff;
-                    backoff = std::min<std::chrono::milliseconds>(backoff * 2, kLongestRetry);
-                }
+                end_main(msg->data.result);
             }
         }
         int wait_ms = 1000;

@@ -133,8 +133,8 @@ class Fetcher {
 
     const FetchOptions options_;
     void *multi_ = nullptr;  // CURLM*, fetcher thread (curl_multi_wakeup from any thread)
-    // The DNS server's "host:port:address" for CURLOPT_RESOLVE, empty when it gave none;
-    // unset until asked. Fetcher thread.
+    // The source's "host:port:addresses" for CURLOPT_RESOLVE, empty when libcurl connects
+    // as given; unset until looked up. Fetcher thread.
     std::optional<std::string> pinned_;
 
     // Protects everything below up to thread_; the fetcher thread fills, readers take.
@@ -166,7 +166,7 @@ class Fetcher {
     std::int64_t tail_pos_ = 0;
     bool end_via_window_ = false;  // the reader waits in the window for the end it looked at
 
-    std::atomic<bool> abort_{false};  // read by the DNS query on the fetcher thread
+    std::atomic<bool> abort_{false};  // read by the name lookup on the fetcher thread
     std::thread thread_;              // last member
 };
 

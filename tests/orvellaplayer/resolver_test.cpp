@@ -75,5 +75,22 @@ TEST_P(HangingResolver, ControlReturnsWithinHalfASecond) {
 INSTANTIATE_TEST_SUITE_P(Controls, HangingResolver, ::testing::ValuesIn(kRows),
                          [](const auto &info) { return std::string(info.param.label); });
 
+// Nothing interrupts a name lookup: each source given up on while its name was being looked
+// up leaves the lookup running for the resolver's whole timeout. However many are given up
+// on, at most four such lookups live at once.
+TEST_F(PlayerTest, SourcesGivenUpOnLeaveAtMostFourLookupsRunning) {
+    Capture capture("lookups");
+    const int baseline = thread_count();
+    for (int i = 0; i < 10; ++i) {
+        const std::string url = "http://s" + std::to_string(i) + ".hang.test/a.aac";
+        IjkMediaPlayer_setDataSourceAndHeaders(url.c_str());
+        ASSERT_EQ(IjkMediaPlayer_prepareAsync(0, 4), 0);
+        std::this_thread::sleep_for(100ms);  // the lookup is under way
+        IjkMediaPlayer_stop();
+    }
+    EXPECT_LE(thread_count_settled(baseline + 4), baseline + 4);
+    EXPECT_EQ(Events::get().count(ORV_EVENT_ERROR), 0);
+}
+
 }  // namespace
 }  // namespace rvtest
