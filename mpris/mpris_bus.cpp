@@ -343,7 +343,8 @@ int Exporter::set(sd_bus *, const char *, const char *, const char *property, sd
     } else if (wanted > 0.0 && p.min_rate < p.max_rate) {
         rv_setPlaybackSpeed(static_cast<float>(std::clamp(wanted, p.min_rate, p.max_rate)));
     }
-    e.wake();
+    // A Get right behind the write reads the value taken.
+    e.publish(false);
     return 0;
 }
 

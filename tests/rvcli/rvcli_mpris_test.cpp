@@ -150,6 +150,13 @@ TEST(RvcliMpris, PlayerctlPausesMovesAndStopsWhatBusctlDescribes) {
     EXPECT_EQ(property("CanSeek"), "b true");
     EXPECT_EQ(property("Rate"), "d 0.75");
     EXPECT_EQ(property("MaximumRate"), "d 2");
+    // A rate beyond the range is brought into it; back to 0.75 so that the audio lasts.
+    const std::string set_rate =
+        "busctl --user set-property org.mpris.MediaPlayer2.rvcli /org/mpris/MediaPlayer2 "
+        "org.mpris.MediaPlayer2.Player Rate d ";
+    output_of(set_rate + "3");
+    EXPECT_EQ(property("Rate"), "d 2");
+    output_of(set_rate + "0.75");
 
     output_of(playerctl + "pause");
     ASSERT_EQ(wait_for(playerctl + "status", "Paused"), "Paused");
