@@ -189,7 +189,9 @@ Props PlayerState::read(const Props &told, bool events) {
         p.track = state != RV_PLAYER_IDLE ? track_ : Track{};
     }
     const bool have = p.track.id != kNoTrack;
-    switch (state) {
+    // A status without an item would show a panel playing nothing: the first
+    // state of a start comes before its item.
+    switch (have ? state : RV_PLAYER_IDLE) {
         case RV_PLAYER_PLAYING:
         case RV_PLAYER_BUFFERING:
             p.status = "Playing";

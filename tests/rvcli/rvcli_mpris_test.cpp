@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "mock_service.h"
 #include "rvcli_process.h"
@@ -158,13 +159,20 @@ TEST(RvcliMpris, PlayerctlPausesMovesAndStopsWhatBusctlDescribes) {
     EXPECT_EQ(property("Rate"), "d 2");
     output_of(set_rate + "0.75");
 
+    // Playing is the user's word while the item still opens: pause once it is heard.
+    ASSERT_TRUE(play.wait_for_output("> 00:01 / ", 20s)) << play.out();
     output_of(playerctl + "pause");
     ASSERT_EQ(wait_for(playerctl + "status", "Paused"), "Paused");
-    // What was written before the pause has reached the file once rvcli showed it;
-    // from then on nothing more is.
+    // The fade and what was queued before it reach the file first; from then on
+    // nothing more does.
     ASSERT_TRUE(play.wait_for_output("paused", 10s)) << play.out();
-    std::this_thread::sleep_for(500ms);
-    const uintmax_t paused_at = size_of(capture);
+    uintmax_t paused_at = size_of(capture);
+    for (int i = 0; i < 50; ++i) {
+        std::this_thread::sleep_for(200ms);
+        if (std::exchange(paused_at, size_of(capture)) == paused_at) {
+            break;
+        }
+    }
     std::this_thread::sleep_for(1s);
     EXPECT_GT(paused_at, 0u);
     EXPECT_EQ(size_of(capture), paused_at);
