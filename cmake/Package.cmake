@@ -1,5 +1,5 @@
 # Debian packages of the install components (cmake/Install.cmake):
-#   libradio-sdk0     the three shared libraries
+#   libradio-sdk0     the shared libraries
 #   libradio-sdk-dev  headers, link names, radio_sdk.pc, the CMake package, the HTML
 #                     manual (made by the install, cmake/Docs.cmake) and the examples
 #                     with a CMake file that builds them against the package
@@ -23,7 +23,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # rvcli needs libradio_sdk.so.0 before it is installed: dpkg-shlibdeps finds it
 # in the build tree, the dependency on its package comes from the component's.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/radio_sdk ${PROJECT_BINARY_DIR}/lib)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/radio_sdk ${PROJECT_BINARY_DIR}/lib
+  ${PROJECT_BINARY_DIR}/mpris)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_LIB_PACKAGE_NAME libradio-sdk0)
@@ -40,8 +41,9 @@ include(CPack)
 cpack_add_component(lib DISPLAY_NAME "libradio-sdk0" DESCRIPTION
 "client SDK of the internet radio service (shared libraries)
 libradio_sdk, the C API of the service's catalogue, account and players,
-liborvellaplayer, the media-player engine over FFmpeg it plays with; and
-libpcmsink, the ALSA output the engine writes to.")
+liborvellaplayer, the media-player engine over FFmpeg it plays with;
+libpcmsink, the ALSA output the engine writes to; and librv_mpris, which puts
+the player on the session bus for media keys and panels (MPRIS 2).")
 cpack_add_component(dev DEPENDS lib DISPLAY_NAME "libradio-sdk-dev" DESCRIPTION
 "client SDK of the internet radio service (development files)
 The C and C++ headers, the link names, radio_sdk.pc for pkg-config, the

@@ -15,6 +15,9 @@ namespace {
 
 constexpr const char *kTag = "IFACE_V2";
 
+// The speed rv_setPlaybackSpeed took last; the engine keeps it for every later item.
+std::atomic<float> s_speed{1.0f};
+
 // The installed tables, by player type.
 std::atomic<const play_manager_ops *> s_managers[2] = {nullptr, nullptr};
 
@@ -144,6 +147,7 @@ int32_t rv_setPlaybackSpeed(float speed) {
     const bool in_range = speed >= RV_MIN_SPEED && speed <= RV_MAX_SPEED;
     switch (live && in_range ? -2 : ijk_SetPlaybackSpeed(speed)) {
         case 0:
+            s_speed.store(speed);
             return RVE_OK;
         case -2:
             LOGE(kTag, "Live stream plays at speed 1 \n");
@@ -152,6 +156,10 @@ int32_t rv_setPlaybackSpeed(float speed) {
             LOGE(kTag, "Speed %.2f out of 0.5..2.0 \n", static_cast<double>(speed));
             return RVE_BAD_ARGS;
     }
+}
+
+float rv_getPlaybackSpeed(void) {
+    return s_speed.load();
 }
 
 int32_t rv_setVolume(float gain, int32_t ramp_ms) {

@@ -408,6 +408,9 @@ RV_API void rv_seek(int32_t msec);
 #define RV_MAX_SPEED 2.0f
 /** Sets the playback speed: see RV_MIN_SPEED just above. */
 RV_API int32_t rv_setPlaybackSpeed(float speed);
+/** The speed rv_setPlaybackSpeed took last (1 at first): what items play at,
+ * except a live stream, which plays at 1. Any thread; never blocks. */
+RV_API float rv_getPlaybackSpeed(void);
 /** The lowest volume of rv_setVolume: silent. */
 #define RV_MIN_VOLUME 0.0f
 /** The highest volume of rv_setVolume: the audio as it is. */

@@ -22,6 +22,9 @@
 #include "output.h"
 #include "rv_error.h"
 #include "screen.h"
+#ifdef RVCLI_MPRIS
+#include "rv_mpris.h"
+#endif
 
 namespace rvcli {
 namespace {
@@ -430,6 +433,18 @@ int play_command(Context &c, const Args &a) {
                     throw UsageError("--speed takes 0.5 to 2.0, not '" + text + "'");
                 }
             }
+#ifdef RVCLI_MPRIS
+            // Media keys and panels see it while it plays, when a session bus is
+            // there; without one rv_exportMpris logs why at debug level.
+            struct OnTheBus {
+                const bool on = rv_exportMpris("rvcli") == RVE_OK;
+                ~OnTheBus() {
+                    if (on) {
+                        rv_unexportMpris();
+                    }
+                }
+            } on_the_bus;
+#endif
             return play(c.session(), resource, a.number(1, "ID"), limits);
         }
     }

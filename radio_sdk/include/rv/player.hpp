@@ -412,6 +412,8 @@ class Player {
             throw Error(code, "rv_setPlaybackSpeed");
         }
     }
+    /// The speed set last (rv_getPlaybackSpeed).
+    float speed() const { return rv_getPlaybackSpeed(); }
     /// The previous item of the play list (rv_playPre).
     void previous() const { rv_playPre(); }
     /// The next item of the play list (rv_playNext).
