@@ -134,48 +134,57 @@ bool has_text(snd_config_t *node, const char *key, std::string_view *value = nul
     return true;
 }
 
-// PipeWire's ALSA plugin takes the stream's media.role from its PCM definition: a PCM of
-// that type whose definition names no role of its own is opened from a copy of its
-// definition with `role` set, in a private copy of the configuration. Any other PCM, and
-// anything that keeps the copy from being made, opens as named (the role is a hint).
-int open_pcm(snd_pcm_t **raw, const char *device, const char *role) {
-    if (role == nullptr || *role == '\0') {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
-    }
+// PipeWire's ALSA plugin takes the stream's media.role from its PCM definition: for a PCM
+// of that type whose definition names no role of its own, a private copy of the
+// configuration holding a copy of its definition, with `role` set, under kRoleCopyId.
+// Null for any other PCM and whenever the copy cannot be made (the role is a hint).
+ConfigTree config_with_role(const char *device, const char *role) {
     snd_config_t *top_raw = nullptr;
-    if (snd_config_update_ref(&top_raw) < 0) {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+    if (role == nullptr || *role == '\0' || snd_config_update_ref(&top_raw) < 0) {
+        return nullptr;
     }
     const std::unique_ptr<snd_config_t, ConfigUnref> top(top_raw);
     snd_config_t *found = nullptr;
     if (snd_config_search_definition(top.get(), "pcm", device, &found) < 0) {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+        return nullptr;
     }
     ConfigTree definition(found);
     std::string_view type;
     if (!has_text(definition.get(), "type", &type) || type != "pipewire" ||
         has_text(definition.get(), "role")) {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+        return nullptr;
+    }
+    snd_config_t *node = nullptr;
+    if (snd_config_search(definition.get(), "role", &node) >= 0) {
+        snd_config_delete(node);  // an empty role, as the plugin's defaults give
+    }
+    if (snd_config_imake_string(&node, "role", role) < 0) {
+        return nullptr;
+    }
+    if (snd_config_add(definition.get(), node) < 0) {
+        snd_config_delete(node);
+        return nullptr;
     }
     snd_config_t *copy_raw = nullptr;
-    snd_config_t *pcms = nullptr;
-    snd_config_t *role_node = nullptr;
     if (snd_config_copy(&copy_raw, top.get()) < 0) {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+        return nullptr;
     }
-    const ConfigTree copy(copy_raw);
-    if (snd_config_search(definition.get(), "role", &role_node) >= 0) {
-        snd_config_delete(role_node);  // an empty role, as the plugin's defaults give
-    }
-    if (snd_config_imake_string(&role_node, "role", role) < 0 ||
-        snd_config_add(definition.get(), role_node) < 0 ||
-        snd_config_set_id(definition.get(), kRoleCopyId) < 0 ||
+    ConfigTree copy(copy_raw);
+    snd_config_t *pcms = nullptr;
+    if (snd_config_set_id(definition.get(), kRoleCopyId) < 0 ||
         snd_config_search(copy.get(), "pcm", &pcms) < 0 ||
         snd_config_add(pcms, definition.get()) < 0) {
-        return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+        return nullptr;
     }
     definition.release();  // the copy's "pcm" compound owns it now
-    return snd_pcm_open_lconf(raw, kRoleCopyId, SND_PCM_STREAM_PLAYBACK, 0, copy.get());
+    return copy;
+}
+
+int open_pcm(snd_pcm_t **raw, const char *device, const char *role) {
+    if (const ConfigTree local = config_with_role(device, role)) {
+        return snd_pcm_open_lconf(raw, kRoleCopyId, SND_PCM_STREAM_PLAYBACK, 0, local.get());
+    }
+    return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
 }
 
 // Opens and configures the device; null after printing why.
