@@ -36,6 +36,14 @@ std::string poll_until(const std::vector<std::string> &probe, const rvtest::RunO
     return out;
 }
 
+// Each daemon serves the next one from a socket; true once `path` exists.
+bool appears(const fs::path &path) {
+    for (int i = 0; i < 100 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(100ms);
+    }
+    return fs::exists(path);
+}
+
 TEST(RvcliPipeWire, StreamCarriesRoleAndAppNameAndTheSinkHearsTheTone) {
     for (const char *tool : {"dbus-daemon", "pipewire", "wireplumber", "pw-dump", "pw-record"}) {
         if (!on_path(tool)) {
@@ -69,10 +77,13 @@ TEST(RvcliPipeWire, StreamCarriesRoleAndAppNameAndTheSinkHearsTheTone) {
     };
     auto bus = started("dbus-daemon", {"--session", "--nofork", "--nopidfile",
                                        "--address=" + env.env["DBUS_SESSION_BUS_ADDRESS"]});
+    const bool bus_up = appears(root / "run/bus");
     auto pipewire = started("pipewire", {});
+    const bool pipewire_up = bus_up && appears(root / "run/pipewire-0");
     auto wireplumber = started("wireplumber", {});
     // The session manager is up once it has chosen the null sink as the default.
-    const std::string graph = poll_until({"pw-dump"}, env, "default.audio.sink", 15s);
+    const std::string graph =
+        pipewire_up ? poll_until({"pw-dump"}, env, "default.audio.sink", 15s) : "";
     if (graph.find("default.audio.sink") == std::string::npos) {
         pipewire->finish(1s);  // collects why it stopped, if it did
         wireplumber->finish(1s);
