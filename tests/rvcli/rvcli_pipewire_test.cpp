@@ -18,10 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-bool on_path(const std::string &program) {
-    return rvtest::run_rvcli({"-c", "command -v " + program}, {{}, false, "sh"}).status == 0;
-}
-
 // Polls `probe` (a program run to its end) until its output holds `text`; the last output.
 std::string poll_until(const std::vector<std::string> &probe, const rvtest::RunOptions &options,
                        const std::string &text, std::chrono::seconds limit) {
@@ -45,10 +41,10 @@ bool appears(const fs::path &path) {
 }
 
 TEST(RvcliPipeWire, StreamCarriesRoleAndAppNameAndTheSinkHearsTheTone) {
-    for (const char *tool : {"dbus-daemon", "pipewire", "wireplumber", "pw-dump", "pw-record"}) {
-        if (!on_path(tool)) {
-            GTEST_SKIP() << "PipeWire cannot start here: " << tool << " is not installed";
-        }
+    const char *tools = "dbus-daemon pipewire wireplumber pw-dump pw-record";
+    if (rvtest::run_rvcli({"-c", std::string("command -v ") + tools}, {{}, false, "sh"}).status !=
+        0) {
+        GTEST_SKIP() << "PipeWire cannot start here: not all of " << tools << " are installed";
     }
     char dir[] = "/tmp/rvcli-pipewire-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
