@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -108,11 +109,89 @@ bool channels_ok(int channels) {
     return false;
 }
 
+struct ConfigUnref {
+    void operator()(snd_config_t *c) const { snd_config_unref(c); }
+};
+struct ConfigDelete {
+    void operator()(snd_config_t *c) const { snd_config_delete(c); }
+};
+using ConfigTree = std::unique_ptr<snd_config_t, ConfigDelete>;
+
+// The id our copy of the chosen PCM is opened under; it lives only in a private tree.
+constexpr const char *kRoleCopyId = "pcmsink_role_copy";
+
+// True when `node` holds a string child `key` that is not empty; `value` (if given) gets it.
+bool has_text(snd_config_t *node, const char *key, std::string_view *value = nullptr) {
+    snd_config_t *child = nullptr;
+    const char *text = nullptr;
+    if (snd_config_search(node, key, &child) < 0 || snd_config_get_string(child, &text) < 0 ||
+        text == nullptr || *text == '\0') {
+        return false;
+    }
+    if (value != nullptr) {
+        *value = text;
+    }
+    return true;
+}
+
+// PipeWire's ALSA plugin takes the stream's media.role from its PCM definition: for a PCM
+// of that type whose definition names no role of its own, a private copy of the
+// configuration holding a copy of its definition, with `role` set, under kRoleCopyId.
+// Null for any other PCM and whenever the copy cannot be made (the role is a hint).
+ConfigTree config_with_role(const char *device, const char *role) {
+    snd_config_t *top_raw = nullptr;
+    if (role == nullptr || *role == '\0' || snd_config_update_ref(&top_raw) < 0) {
+        return nullptr;
+    }
+    const std::unique_ptr<snd_config_t, ConfigUnref> top(top_raw);
+    snd_config_t *found = nullptr;
+    if (snd_config_search_definition(top.get(), "pcm", device, &found) < 0) {
+        return nullptr;
+    }
+    ConfigTree definition(found);
+    std::string_view type;
+    if (!has_text(definition.get(), "type", &type) || type != "pipewire" ||
+        has_text(definition.get(), "role")) {
+        return nullptr;
+    }
+    snd_config_t *node = nullptr;
+    if (snd_config_search(definition.get(), "role", &node) >= 0) {
+        snd_config_delete(node);  // an empty role, as the plugin's defaults give
+    }
+    if (snd_config_imake_string(&node, "role", role) < 0) {
+        return nullptr;
+    }
+    if (snd_config_add(definition.get(), node) < 0) {
+        snd_config_delete(node);
+        return nullptr;
+    }
+    snd_config_t *copy_raw = nullptr;
+    if (snd_config_copy(&copy_raw, top.get()) < 0) {
+        return nullptr;
+    }
+    ConfigTree copy(copy_raw);
+    snd_config_t *pcms = nullptr;
+    if (snd_config_set_id(definition.get(), kRoleCopyId) < 0 ||
+        snd_config_search(copy.get(), "pcm", &pcms) < 0 ||
+        snd_config_add(pcms, definition.get()) < 0) {
+        return nullptr;
+    }
+    definition.release();  // the copy's "pcm" compound owns it now
+    return copy;
+}
+
+int open_pcm(snd_pcm_t **raw, const char *device, const char *role) {
+    if (const ConfigTree local = config_with_role(device, role)) {
+        return snd_pcm_open_lconf(raw, kRoleCopyId, SND_PCM_STREAM_PLAYBACK, 0, local.get());
+    }
+    return snd_pcm_open(raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+}
+
 // Opens and configures the device; null after printing why.
 std::unique_ptr<snd_pcm_t, PcmClose> open_device(SDL_Linux_Audio_Out *out, ALSA_Context *ctx,
-                                                 const char *device) {
+                                                 const char *device, const char *role) {
     snd_pcm_t *raw = nullptr;
-    int rc = snd_pcm_open(&raw, device, SND_PCM_STREAM_PLAYBACK, 0);
+    int rc = open_pcm(&raw, device, role);
     if (rc < 0) {
         say(kWarning, "unable to open pcm device: %s\n", snd_strerror(rc));
         return nullptr;
@@ -190,6 +269,12 @@ SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_from_sdl_spec(int samplerate, int c
 
 SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_on_device(const char *device, int samplerate,
                                                        int channels, int audioformat) {
+    return SDL_Linux_Audio_Out_new_with_role(device, nullptr, samplerate, channels, audioformat);
+}
+
+SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_with_role(const char *device, const char *role,
+                                                       int samplerate, int channels,
+                                                       int audioformat) {
     std::unique_ptr<SDL_Linux_Audio_Out, CFree> out(
         static_cast<SDL_Linux_Audio_Out *>(std::calloc(1, sizeof(SDL_Linux_Audio_Out))));
     if (!out) {
@@ -217,7 +302,7 @@ SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_on_device(const char *device, int s
         return nullptr;
     }
     auto pcm = open_device(out.get(), ctx.get(),
-                           device != nullptr && *device != '\0' ? device : "default");
+                           device != nullptr && *device != '\0' ? device : "default", role);
     if (!pcm) {
         return nullptr;
     }

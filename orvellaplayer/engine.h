@@ -40,6 +40,8 @@ class Engine {
     void set_ca_file(const char *path);
     // The playing session follows it at once, later ones from their start.
     void set_audio_device(const char *alsa_pcm) { settings_.audio_device.set(alsa_pcm); }
+    // Taken up when an output opens next.
+    void set_audio_role(const char *role) { settings_.audio_device.set_role(role); }
     void set_max_bitrate(std::int64_t bits_per_second);
     void set_read_ahead(std::int64_t max_bytes, std::int32_t max_seconds);
     // Starts fetching `url` ahead; the next prepare of that very URL reads from it.

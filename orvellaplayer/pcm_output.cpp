@@ -11,7 +11,7 @@ namespace orv {
 namespace {
 
 struct SinkRecord;  // SDL_Linux_Audio_Out, opaque here
-using NewFn = SinkRecord *(*)(const char *, int, int, int);
+using NewFn = SinkRecord *(*)(const char *, const char *, int, int, int);
 using WriteFn = int (*)(SinkRecord *, const void *, int);
 using FreeFn = void (*)(SinkRecord *);
 
@@ -54,7 +54,7 @@ const SinkApi *sink_api() {
             warn("cannot load %s (%s); playing into a silent output", kSinkName, dlerror());
             return;
         }
-        api.open = reinterpret_cast<NewFn>(dlsym(lib, "SDL_Linux_Audio_Out_new_on_device"));
+        api.open = reinterpret_cast<NewFn>(dlsym(lib, "SDL_Linux_Audio_Out_new_with_role"));
         api.write = reinterpret_cast<WriteFn>(dlsym(lib, "SDL_Linux_Audio_Out_write_byte"));
         api.free = reinterpret_cast<FreeFn>(dlsym(lib, "SDL_Linux_Audio_Out_free"));
         if (api.open == nullptr || api.write == nullptr || api.free == nullptr) {
@@ -93,10 +93,11 @@ class SinkOutput final : public PcmOutput {
 
 }  // namespace
 
-std::unique_ptr<PcmOutput> PcmOutput::open(int sample_rate, int channels,
-                                           const std::string &device) {
+std::unique_ptr<PcmOutput> PcmOutput::open(int sample_rate, int channels, const std::string &device,
+                                           const std::string &role) {
     if (const SinkApi *api = sink_api()) {
-        if (SinkRecord *rec = api->open(device.c_str(), sample_rate, channels, kFormatS16)) {
+        if (SinkRecord *rec =
+                api->open(device.c_str(), role.c_str(), sample_rate, channels, kFormatS16)) {
             return std::make_unique<SinkOutput>(api, rec);
         }
         if (!device.empty()) {

@@ -127,6 +127,10 @@ void IJKMediaPlayer_setAudioDevice(const char *alsa_pcm) {
     guarded(__func__, [&] { engine().set_audio_device(alsa_pcm); });
 }
 
+void IJKMediaPlayer_setAudioRole(const char *role) {
+    guarded(__func__, [&] { engine().set_audio_role(role); });
+}
+
 void IjkMediaPlayer_setDebugVerose(int level) {
     guarded(__func__, [&] { engine().set_debug(level); });
 }

@@ -382,8 +382,8 @@ void Session::release_now_playing(Clock::time_point now, bool all) {
 
 bool Session::open_output() {
     device_serial_ = settings_.audio_device.serial();
-    output_ =
-        PcmOutput::open(input_->sample_rate(), input_->channels(), settings_.audio_device.name());
+    output_ = PcmOutput::open(input_->sample_rate(), input_->channels(),
+                              settings_.audio_device.name(), settings_.audio_device.role());
     if (!output_) {
         post(ORV_EVENT_ERROR, ORV_ERROR_AUDIO_DEVICE, 0);
         return false;

@@ -58,6 +58,17 @@ PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_on_device(const char *d
                                                                    int audioformat);
 
 /**
+ * As SDL_Linux_Audio_Out_new_on_device, with `role` as the stream's media role ("Music",
+ * "Navigation", ...) where `device` is a PCM of PipeWire's ALSA plugin (type pipewire) whose
+ * definition names no role itself: the session manager's policy (ducking, routing) then
+ * treats the stream by that role. Any other PCM ignores it; null or "" leaves the PCM as
+ * configured. Both texts are read during the call only.
+ */
+PCMSINK_API SDL_Linux_Audio_Out *SDL_Linux_Audio_Out_new_with_role(const char *device,
+                                                                   const char *role, int samplerate,
+                                                                   int channels, int audioformat);
+
+/**
  * Writes `samplenum` interleaved frames (blocking). Returns the frames written (may be
  * fewer), 0 after EAGAIN or a recovered underrun/suspend (the frames of this call are
  * dropped), `samplenum` itself when it is <= 0, and a negative errno when the device

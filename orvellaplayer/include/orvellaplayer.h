@@ -303,6 +303,15 @@ ORV_API void IjkMediaPlayer_prefetch(const char *url);
  */
 ORV_API void IJKMediaPlayer_setAudioDevice(const char *alsa_pcm);
 
+/**
+ * The media role ("Music", "Navigation", "Notification", ...) the output stream carries
+ * where the audio device is a PCM of PipeWire's ALSA plugin whose definition names no role:
+ * the session manager's policy ducks or routes the stream by it. Null or "" restores
+ * "Music", the default. Taken up when the output opens next (the next prepare, or a device
+ * change); another device ignores it. The name is copied. Any thread; never blocks.
+ */
+ORV_API void IJKMediaPlayer_setAudioRole(const char *role);
+
 /** FFmpeg's log level: 0 errors only (default), 1 warnings and information, 2+ debug. */
 ORV_API void IjkMediaPlayer_setDebugVerose(int level);
 

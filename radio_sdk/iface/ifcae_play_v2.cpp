@@ -175,17 +175,34 @@ int32_t rv_setVolume(float gain, int32_t ramp_ms) {
     return RVE_OK;
 }
 
+namespace {
+// A control character could end the name inside the ALSA configuration's or PipeWire's
+// property syntax.
+bool audio_name_ok(const char *text, size_t max_size) {
+    const std::string_view name = text != nullptr ? text : "";
+    return name.size() <= max_size && std::none_of(name.begin(), name.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+           });
+}
+}  // namespace
+
 int rv_setAudioDevice(const char *alsa_pcm) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setAudioDevice");
-    // A control character could end the name inside the ALSA configuration's syntax.
-    const std::string_view name = alsa_pcm != nullptr ? alsa_pcm : "";
-    if (name.size() > RV_MAX_AUDIO_DEVICE_NAME || std::any_of(name.begin(), name.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-        })) {
+    if (!audio_name_ok(alsa_pcm, RV_MAX_AUDIO_DEVICE_NAME)) {
         LOGE(kTag, "Audio device name refused \n");
         return RVE_BAD_ARGS;
     }
     ijk_SetAudioDevice(alsa_pcm);
+    return RVE_OK;
+}
+
+int rv_setAudioRole(const char *role) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_setAudioRole");
+    if (!audio_name_ok(role, RV_MAX_AUDIO_ROLE_NAME)) {
+        LOGE(kTag, "Audio role refused \n");
+        return RVE_BAD_ARGS;
+    }
+    ijk_SetAudioRole(role);
     return RVE_OK;
 }
 

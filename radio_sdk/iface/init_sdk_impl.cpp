@@ -245,6 +245,8 @@ int start_locked(InitCall &call, const char *appid, const char *secretkey, const
     if (code != RVE_OK) {
         return code;
     }
+    // Before the transport's threads exist: it writes the environment.
+    ijk_SetAudioAppName(packagename);
     {
         std::unique_lock lock(mSdkRecordsLock);
         s_sdk_info = info.release();

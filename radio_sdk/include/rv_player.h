@@ -444,6 +444,25 @@ RV_API int32_t rv_setVolume(float gain, int32_t ramp_ms);
  * without a player. Any thread; never blocks on the device.
  */
 RV_API int rv_setAudioDevice(const char *alsa_pcm);
+/** The longest role rv_setAudioRole takes, in bytes. */
+#define RV_MAX_AUDIO_ROLE_NAME 256
+/**
+ * The media role the audio's stream carries where the audio device is a PCM
+ * of PipeWire's ALSA plugin (pipewire-alsa; on many systems ALSA's "default"):
+ * "Music" (the default, also for null or ""), "Movie", "Navigation",
+ * "Notification", "Communication", ... as the session manager's policy knows
+ * them, so that the system ducks or routes the audio by it (under navigation
+ * prompts, for instance) without the application's help. A PCM whose own
+ * definition names a role keeps it, and any other PCM ignores the role. Used
+ * from the next time the output opens (the next item, or a change of
+ * device); kept for the items after it and by rv_releaseSdk. The stream's
+ * application.name is the package name given to rv_initSdk. Returns RVE_OK;
+ * RVE_BAD_ARGS (E "Audio role refused") for a role longer than
+ * RV_MAX_AUDIO_ROLE_NAME or holding a control character, leaving the role as
+ * it was. The text is copied. Works before and without a player. Any thread;
+ * never blocks.
+ */
+RV_API int rv_setAudioRole(const char *role);
 /** The volume last set with rv_setVolume (where a ramp is going) or
  * ijk_SetMediaVolume (the louder channel's gain); 1 at first. */
 RV_API float rv_getVolume(void);

@@ -24,6 +24,12 @@ RV_BEGIN_DECLS
  * appid, secretkey, channel and packagename are required; extra and data_dir
  * may be null. All texts are copied.
  *
+ * packagename is also the application.name that PipeWire (through its ALSA
+ * plugin) shows for the SDK's audio stream: unless the environment already
+ * holds PIPEWIRE_ALSA, the first start-up sets it to `{ application.name =
+ * "<packagename>" }`. It writes the environment (setenv), so call it before
+ * the application's threads read or change the environment.
+ *
  * The outcome reaches `callback` exactly once, with data null and count 0:
  * RVE_OK once the SDK is started (the data functions work from then on);
  * RVE_BAD_ARGS for a null required argument or an HTTPS host

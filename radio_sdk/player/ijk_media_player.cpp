@@ -1,9 +1,11 @@
 #include "player/ijk_media_player.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "orvellaplayer.h"
 #include "player/player_manager.h"
@@ -178,6 +180,29 @@ void ijk_RampMediaVolume(float gain, int32_t ramp_ms) {
 
 void ijk_SetAudioDevice(const char *alsa_pcm) {
     IJKMediaPlayer_setAudioDevice(alsa_pcm);
+}
+
+void ijk_SetAudioRole(const char *role) {
+    IJKMediaPlayer_setAudioRole(role);
+}
+
+// PipeWire's ALSA plugin adds the properties in PIPEWIRE_ALSA to every stream it opens; its
+// PCM definitions have no key for the application's name.
+void ijk_SetAudioAppName(const char *name) {
+    if (name == nullptr || *name == '\0' || std::getenv("PIPEWIRE_ALSA") != nullptr) {
+        return;
+    }
+    std::string props = "{ application.name = \"";
+    for (const char c : std::string_view(name)) {
+        if (c == '"' || c == '\\') {
+            props += '\\';
+        }
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+            props += c;
+        }
+    }
+    props += "\" }";
+    setenv("PIPEWIRE_ALSA", props.c_str(), 0);
 }
 
 float ijk_GetMediaVolume() {

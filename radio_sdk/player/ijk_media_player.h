@@ -57,6 +57,13 @@ RV_API int ijk_SetPlaybackSpeed(float speed);
 void ijk_RampMediaVolume(float gain, int32_t ramp_ms);
 // The ALSA PCM sources play on, null for "default" (IJKMediaPlayer_setAudioDevice).
 void ijk_SetAudioDevice(const char *alsa_pcm);
+// The media role the output's PipeWire stream carries, null for "Music"
+// (IJKMediaPlayer_setAudioRole).
+void ijk_SetAudioRole(const char *role);
+// Names the application `name` to PipeWire for the streams opened from now on, unless the
+// environment already holds PIPEWIRE_ALSA (the application's own choice wins). Writes the
+// environment: called at start-up before the SDK starts a thread.
+void ijk_SetAudioAppName(const char *name);
 // The gain set last by either volume function (the louder channel's). Any thread.
 float ijk_GetMediaVolume();
 

@@ -255,6 +255,8 @@ TEST_F(SdkPlayback, TheChosenAudioDeviceGetsTheSoundAndABadOneIsOneError) {
         }
     }
     EXPECT_EQ(rv_setAudioDevice("bad\nname"), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_setAudioRole("bad\nrole"), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_setAudioRole(std::string(RV_MAX_AUDIO_ROLE_NAME + 1, 'x').c_str()), RVE_BAD_ARGS);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ RvcliProcess::RvcliProcess(const std::vector<std::string> &args, const RunOption
     } else if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(in_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
+    std::string program = options.program.empty() ? RVCLI_PATH : options.program;
     pid_ = fork();
     if (pid_ == 0) {
         if (options.terminal) {
@@ -47,14 +48,13 @@ RvcliProcess::RvcliProcess(const std::vector<std::string> &args, const RunOption
             }
         }
         std::vector<char *> argv;
-        static std::string program = RVCLI_PATH;
         argv.push_back(program.data());
         std::vector<std::string> copies = args;
         for (std::string &a : copies) {
             argv.push_back(a.data());
         }
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execvp(program.c_str(), argv.data());
         _exit(127);
     }
     if (options.terminal) {
@@ -125,6 +125,12 @@ bool RvcliProcess::wait_for_output(const std::string &text, std::chrono::millise
 void RvcliProcess::send(const std::string &keys) {
     if (write(in_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
         throw std::runtime_error("write to rvcli");
+    }
+}
+
+void RvcliProcess::signal(int signal_number) {
+    if (pid_ > 0) {
+        kill(pid_, signal_number);
     }
 }
 

@@ -17,6 +17,8 @@ struct RunOptions {
     std::map<std::string, std::string> env;
     // Give the child a pseudo-terminal as standard input and output (stderr stays a pipe).
     bool terminal = false;
+    // Another program to run (found on PATH) in place of rvcli.
+    std::string program = {};
 };
 
 class RvcliProcess {
@@ -32,6 +34,8 @@ class RvcliProcess {
                          size_t from = 0);
     // Writes to the child's standard input.
     void send(const std::string &keys);
+    // Sends `signal_number` to the child.
+    void signal(int signal_number);
     // Waits for the exit; the exit status, or nullopt on timeout or a signal.
     std::optional<int> finish(std::chrono::milliseconds timeout);
 

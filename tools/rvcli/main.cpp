@@ -62,6 +62,8 @@ const GlobalOption kOptions[] = {
      [](Options &o, std::string v) { o.package = std::move(v); }},
     {"--audio-device", "ALSA PCM to play on (default: ALSA's default)",
      [](Options &o, std::string v) { o.audio_device = std::move(v); }},
+    {"--audio-role", "media role for PipeWire's policy (default Music)",
+     [](Options &o, std::string v) { o.audio_role = std::move(v); }},
     {"--log-level", "none (default), error, warning, debug or verbose",
      [](Options &o, std::string v) { o.log_level = std::move(v); }},
 };

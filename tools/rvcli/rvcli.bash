@@ -12,6 +12,7 @@ _rvcli() {
         [ "$prev" = --data-dir ] && COMPREPLY=($(compgen -d -- "$cur"))
         [ "$prev" = --ca-file ] && COMPREPLY=($(compgen -f -- "$cur"))
         [ "$prev" = --audio-device ] && COMPREPLY=($(compgen -W "$(aplay -L 2>/dev/null | grep -v "^ ")" -- "$cur"))
+        [ "$prev" = --audio-role ] && COMPREPLY=($(compgen -W "Music Movie Navigation Notification Communication Game" -- "$cur"))
         return
     fi
     for ((i = 1; i < COMP_CWORD; i++)); do

@@ -25,6 +25,7 @@ struct Options {
     std::string package = "org.radio.rvcli";
     std::optional<std::string> data_dir;
     std::optional<std::string> audio_device;  // ALSA PCM; absent: "default"
+    std::optional<std::string> audio_role;    // PipeWire media role; absent: "Music"
     std::string log_level = "none";           // none, error, warning, debug, verbose
     bool json = false;
 };

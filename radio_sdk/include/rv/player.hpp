@@ -452,6 +452,13 @@ class Player {
             throw Error(code, "rv_setAudioDevice");
         }
     }
+    /// The media role PipeWire's policy sees, "" for "Music" (rv_setAudioRole);
+    /// from the next output open. Throws rv::Error (RVE_BAD_ARGS) for a role it refuses.
+    void set_audio_role(const std::string &role) const {
+        if (const int code = rv_setAudioRole(role.c_str()); code != RVE_OK) {
+            throw Error(code, "rv_setAudioRole");
+        }
+    }
     /// The volume set last.
     float volume() const { return rv_getVolume(); }
 

@@ -44,6 +44,10 @@ struct Config {
     /// leaves the process's setting. A refused name throws rv::Error
     /// RVE_BAD_ARGS. rv::Player::set_audio_device changes it while playing.
     std::optional<std::string> audio_device;
+    /// The media role PipeWire's policy sees (rv_setAudioRole; "" for
+    /// "Music"); absent leaves the process's setting. A refused role throws
+    /// rv::Error RVE_BAD_ARGS.
+    std::optional<std::string> audio_role;
     /// How long the constructor waits for the service's answer to start-up
     /// (assign any std::chrono::duration).
     Milliseconds start_timeout{20000};
@@ -139,6 +143,11 @@ class Sdk {
         if (config.audio_device) {
             if (const int code = rv_setAudioDevice(config.audio_device->c_str()); code != RVE_OK) {
                 throw Error(code, "rv_setAudioDevice");
+            }
+        }
+        if (config.audio_role) {
+            if (const int code = rv_setAudioRole(config.audio_role->c_str()); code != RVE_OK) {
+                throw Error(code, "rv_setAudioRole");
             }
         }
         if (config.dispatcher) {
