@@ -159,6 +159,7 @@ void Engine::stop() {
     drop_parked_locked();
     if (session_ && !session_->moved_to().empty()) {
         parked_ = std::move(session_);
+        parked_->park();
     }
     end_session_locked();
 }

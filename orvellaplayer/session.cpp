@@ -19,6 +19,8 @@ constexpr auto kReconnectWindow = kGiveUpAfter;  // a source without progress is
 constexpr auto kReconnectPause = 300ms;
 constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
 constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
+// The album player prepares the next item right after its stop, on the same thread.
+constexpr auto kParkedFor = 100ms;
 // What a stop may wait for the written audio to play out after its fade.
 constexpr auto kPlayOutLimit = std::chrono::milliseconds(ORV_MAX_AHEAD_MS + 2 * kFadeMs);
 
@@ -84,6 +86,13 @@ void Session::post(int what, int arg1, int arg2) {
     events_.post(generation_, what, arg1, arg2);
 }
 
+void Session::park() {
+    std::lock_guard lock(mu_);
+    parked_until_ = Clock::now() + kParkedFor;
+    ++version_;
+    cv_.notify_all();
+}
+
 std::string Session::moved_to() const {
     std::lock_guard lock(mu_);
     return moved_to_;
@@ -92,13 +101,14 @@ std::string Session::moved_to() const {
 void Session::adopt(std::uint64_t generation) {
     std::lock_guard lock(mu_);
     adopt_ = generation;
+    parked_until_.reset();
     ++version_;
     cv_.notify_all();
 }
 
 Session::Command Session::take_command() {
     std::lock_guard lock(mu_);
-    Command c{abort_, paused_, seek_, adopt_};
+    Command c{abort_, paused_, seek_, adopt_, parked_until_};
     seek_.reset();
     adopt_.reset();
     return c;
@@ -215,6 +225,10 @@ void Session::play_loop() {
             return;
         }
         Clock::time_point now = Clock::now();
+        if (cmd.parked_until && now >= *cmd.parked_until) {
+            abort();  // no prepare took it up: ends as the stop would have ended it
+            return;
+        }
         if (cmd.adopt) {
             take_adoption(*cmd.adopt);
         }
@@ -655,11 +669,14 @@ void Session::move_back() {
 }
 
 void Session::progress(Clock::time_point now) {
-    // Between the end of an item and its successor's adoption no item is playing.
-    if (now < next_progress_ || buffering_ || (ended_input_ && !boundary_pending_)) {
+    if (now < next_progress_ || buffering_) {
         return;
     }
     next_progress_ = now + kProgressEvery;
+    // Between the end of an item and its successor's adoption no item is playing.
+    if (ended_input_ && !boundary_pending_) {
+        return;
+    }
     const std::int64_t duration = duration_ms();
     // A duration past what the event carries is as good as unknown: no position is told
     // rather than one that wraps (and reads as the end).

@@ -81,6 +81,9 @@ class Session {
     // The item gone on into becomes this session's source under `generation`: it is
     // prepared (the event posted) and plays on where it is, as if just started.
     void adopt(std::uint64_t generation);
+    // Kept over a stop for the prepare of the item gone on into: unless adopted within
+    // kParkedFor, it ends as at a stop (the stop was the user's).
+    void park();
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -89,6 +92,7 @@ class Session {
         bool paused = false;
         std::optional<std::int64_t> seek;
         std::optional<std::uint64_t> adopt;
+        std::optional<Clock::time_point> parked_until;
     };
 
     void run();
@@ -144,8 +148,8 @@ class Session {
     EventThread &events_;
     const PlayerSettings &settings_;
 
-    // Protects abort_, paused_, seek_, version_, adopt_, moved_to_ (command threads, session
-    // thread).
+    // Protects abort_, paused_, seek_, version_, adopt_, parked_until_, moved_to_ (command
+    // threads, session thread).
     mutable std::mutex mu_;
     std::condition_variable cv_;
     bool abort_ = false;
@@ -153,6 +157,7 @@ class Session {
     std::optional<std::int64_t> seek_;
     std::uint64_t version_ = 0;  // bumped by every command, so waits can tell one came
     std::optional<std::uint64_t> adopt_;
+    std::optional<Clock::time_point> parked_until_;
     std::string moved_to_;  // the next item's URL from move_on() until adopted or moved back
 
     std::atomic<bool> abort_flag_{false};            // read by FFmpeg's interrupt callback
