@@ -40,9 +40,21 @@ void Engine::set_source(const char *url) {
     settings_.duration_override_ms.store(-1);
 }
 
+void Engine::drop_parked_locked() {
+    retirer_.retire(std::move(parked_));
+}
+
 int Engine::prepare(int start_ms, bool paused) {
     std::lock_guard lock(mu_);
+    std::unique_ptr<Session> moved = std::move(parked_);
     end_session_locked();
+    // The item the last one went on into plays on where it is: no reopen, no fade.
+    if (moved && start_ms <= 0 && !url_.empty() && moved->moved_to() == url_) {
+        session_ = std::move(moved);
+        session_->adopt(generation_);
+        return 0;
+    }
+    retirer_.retire(std::move(moved));
     if (url_.empty()) {
         events_.post(generation_, ORV_EVENT_ERROR, ORV_ERROR_NO_SOURCE, 0);
         return -1;
@@ -53,12 +65,16 @@ int Engine::prepare(int start_ms, bool paused) {
     config.generation = generation_;
     config.paused = paused;
     config.await_output = [this](const std::atomic<bool> &abort) { retirer_.await_idle(abort); };
+    config.take_next = [this](const InputOptions &current) { return take_next(current); };
     std::unique_ptr<Fetcher> prefetched;
-    if (prefetch_ && usable_prefetch_locked(config.input)) {
-        prefetched = std::move(prefetch_);
+    {
+        std::lock_guard prefetch_lock(prefetch_mu_);
+        if (prefetch_ && usable_prefetch_locked(config.input)) {
+            prefetched = std::move(prefetch_);
+        }
+        prefetch_.reset();
+        prefetch_url_.clear();
     }
-    prefetch_.reset();
-    prefetch_url_.clear();
     session_ =
         std::make_unique<Session>(std::move(config), events_, settings_, std::move(prefetched));
     return 0;
@@ -75,6 +91,17 @@ bool Engine::usable_prefetch_locked(const InputOptions &now) const {
            then.dns_server == now.dns_server && then.read_ahead_bytes == now.read_ahead_bytes;
 }
 
+std::optional<NextSource> Engine::take_next(const InputOptions &current) {
+    std::lock_guard lock(prefetch_mu_);
+    InputOptions now = current;
+    now.url = prefetch_url_;
+    if (!prefetch_ || prefetch_url_ == current.url || !usable_prefetch_locked(now)) {
+        return std::nullopt;
+    }
+    prefetch_url_.clear();
+    return NextSource{prefetch_options_, std::move(prefetch_)};
+}
+
 InputOptions Engine::input_options_locked(const std::string &url) const {
     InputOptions input;
     input.url = url;
@@ -89,6 +116,7 @@ InputOptions Engine::input_options_locked(const std::string &url) const {
 void Engine::prefetch(const char *url) {
     std::lock_guard lock(mu_);
     const std::string next = url != nullptr ? url : "";
+    std::lock_guard prefetch_lock(prefetch_mu_);
     if (next == prefetch_url_ && prefetch_) {
         return;
     }
@@ -110,6 +138,7 @@ void Engine::set_read_ahead(std::int64_t max_bytes, std::int32_t max_seconds) {
 
 void Engine::start() {
     std::lock_guard lock(mu_);
+    drop_parked_locked();
     if (session_) {
         session_->play();
     }
@@ -117,27 +146,40 @@ void Engine::start() {
 
 void Engine::pause() {
     std::lock_guard lock(mu_);
+    drop_parked_locked();
     if (session_) {
         session_->pause();
     }
 }
 
+// A session that has gone on into the next item is kept for the prepare of that item,
+// which follows the stop at an automatic next; any other command retires it.
 void Engine::stop() {
     std::lock_guard lock(mu_);
+    drop_parked_locked();
+    if (session_ && !session_->moved_to().empty()) {
+        parked_ = std::move(session_);
+        parked_->park();
+    }
     end_session_locked();
 }
 
 void Engine::reset() {
     std::lock_guard lock(mu_);
+    drop_parked_locked();
     end_session_locked();
-    prefetch_.reset();
-    prefetch_url_.clear();
+    {
+        std::lock_guard prefetch_lock(prefetch_mu_);
+        prefetch_.reset();
+        prefetch_url_.clear();
+    }
     url_.clear();
     settings_.duration_override_ms.store(-1);
 }
 
 void Engine::seek(std::int64_t ms) {
     std::lock_guard lock(mu_);
+    drop_parked_locked();
     if (session_) {
         session_->seek(ms);
     }

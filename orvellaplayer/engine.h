@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "event_thread.h"
@@ -52,7 +53,12 @@ class Engine {
     Engine();
     // Ends the current session and retires its pending events. Caller holds mu_.
     void end_session_locked();
+    // Retires a session kept over a stop for the next prepare. Caller holds mu_.
+    void drop_parked_locked();
+    // The prefetched item for a session whose input ended (run on its thread).
+    std::optional<NextSource> take_next(const InputOptions &current);
     InputOptions input_options_locked(const std::string &url) const;
+    // Caller holds prefetch_mu_.
     bool usable_prefetch_locked(const InputOptions &now) const;
 
     PlayerSettings settings_;
@@ -60,7 +66,7 @@ class Engine {
     // Ends the sessions left behind; between events_ and session_ for the same reason.
     SessionRetirer retirer_;
     // Protects url_, dns_, proxy_, ca_file_, max_bitrate_, read_ahead_bytes_, session_,
-    // generation_, prefetch_, prefetch_url_, prefetch_options_. Held by command
+    // parked_, generation_. Held by command
     // threads (the event thread too, when a callback commands); never by the session or event
     // thread on their own, so joining a session under it cannot deadlock.
     std::mutex mu_;
@@ -72,6 +78,12 @@ class Engine {
     std::int64_t read_ahead_bytes_ = kDefaultReadAheadBytes;
     std::uint64_t generation_ = 0;
     std::unique_ptr<Session> session_;
+    // A session that went on into the next item when its own ended, between the stop and
+    // the prepare of that item (which adopts it rather than opening the device again).
+    std::unique_ptr<Session> parked_;
+    // Protects prefetch_url_, prefetch_options_, prefetch_; taken under mu_ or alone (by a
+    // session's thread), never the other way round.
+    std::mutex prefetch_mu_;
     std::string prefetch_url_;
     InputOptions prefetch_options_;  // what the prefetch was started with
     std::unique_ptr<Fetcher> prefetch_;

@@ -553,18 +553,49 @@ void MediaInput::convert(const AVFrame *frame, std::vector<std::int16_t> &out) {
         swr_.get(), &dst, room,
         frame != nullptr ? const_cast<const std::uint8_t **>(frame->extended_data) : nullptr, in);
     out.resize(at + static_cast<std::size_t>(got > 0 ? got : 0) * out_channels_);
-    if (skip_until_ < 0 || frame == nullptr) {
-        return;
+    if (frame != nullptr) {
+        trim(frame, out, at);
     }
-    // After a seek: drop what lies before the target, judged by the frame's time stamp.
-    const AVRational tb = fmt_->streams[stream_]->time_base;
+}
+
+std::int64_t MediaInput::origin_ts() const {
+    const std::int64_t start = fmt_->streams[stream_]->start_time;
+    return start != AV_NOPTS_VALUE ? start : 0;
+}
+
+// The decoders take the delay off the start (and MP3's padding off the end) as the demuxer
+// declares it; an MP4's edit list also ends the item before the last frame's padding,
+// which only the stream's length tells.
+std::int64_t MediaInput::declared_end() const {
+    const AVStream *st = fmt_->streams[stream_];
+    if (std::string_view(fmt_->iformat->name).find("mp4") == std::string_view::npos ||
+        st->duration == AV_NOPTS_VALUE || st->duration <= 0) {
+        return -1;
+    }
+    return av_rescale_q(st->duration, st->time_base, AVRational{1, out_rate_});
+}
+
+void MediaInput::trim(const AVFrame *frame, std::vector<std::int16_t> &out, std::size_t at) {
     const std::int64_t ts = frame->best_effort_timestamp;
+    const std::int64_t end = declared_end();
     if (ts == AV_NOPTS_VALUE) {
         skip_until_ = -1;
         return;
     }
-    const std::int64_t start = av_rescale_q(ts, tb, AVRational{1, out_rate_});
-    const std::int64_t frames = static_cast<std::int64_t>(out.size() - at) / out_channels_;
+    if (skip_until_ < 0 && end < 0) {
+        return;
+    }
+    const AVRational tb = fmt_->streams[stream_]->time_base;
+    const std::int64_t start = av_rescale_q(ts - origin_ts(), tb, AVRational{1, out_rate_});
+    std::int64_t frames = static_cast<std::int64_t>(out.size() - at) / out_channels_;
+    if (end >= 0) {
+        frames = std::clamp<std::int64_t>(end - start, 0, frames);
+        out.resize(at + static_cast<std::size_t>(frames) * out_channels_);
+    }
+    if (skip_until_ < 0) {
+        return;
+    }
+    // After a seek: drop what lies before the target, judged by the frame's time stamp.
     const std::int64_t drop = std::clamp<std::int64_t>(skip_until_ - start, 0, frames);
     out.erase(out.begin() + static_cast<std::ptrdiff_t>(at),
               out.begin() + static_cast<std::ptrdiff_t>(at + drop * out_channels_));
@@ -653,7 +684,7 @@ bool MediaInput::seek(std::int64_t ms) {
         return false;
     }
     const AVRational tb = fmt_->streams[stream_]->time_base;
-    const std::int64_t ts = av_rescale_q(ms, AVRational{1, 1000}, tb);
+    const std::int64_t ts = origin_ts() + av_rescale_q(ms, AVRational{1, 1000}, tb);
     if (av_seek_frame(fmt_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(fmt_.get(), stream_, ts, AVSEEK_FLAG_ANY) < 0) {
         return false;

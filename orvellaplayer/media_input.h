@@ -170,6 +170,13 @@ class MediaInput {
     std::unique_ptr<SwrContext, SwrFree> swr_;
     std::unique_ptr<AVFrame, FrameFree> frame_;
     std::unique_ptr<AVPacket, PacketFree> pkt_;
+    // The stream's time of its first sample to be heard (after the encoder's delay).
+    std::int64_t origin_ts() const;
+    // Output frames of the item, beyond which is the encoder's padding; -1: no end declared.
+    std::int64_t declared_end() const;
+    // Drops what lies before a seek's target and after the declared end from the `frames`
+    // just converted from `frame` at `at` of `out`.
+    void trim(const AVFrame *frame, std::vector<std::int16_t> &out, std::size_t at);
     int stream_ = -1;
     std::vector<NowPlaying> now_playing_;  // from timed ID3 beside the audio (HLS over MPEG-TS)
     int out_rate_ = 0;

@@ -19,6 +19,8 @@ constexpr auto kReconnectWindow = kGiveUpAfter;  // a source without progress is
 constexpr auto kReconnectPause = 300ms;
 constexpr auto kResumeCushion = 500ms;  // audio in hand before a stall ends
 constexpr auto kIdleWait = 24h;         // paused or finished: only a command wakes us
+// The album player prepares the next item right after its stop, on the same thread.
+constexpr auto kParkedFor = 100ms;
 // What a stop may wait for the written audio to play out after its fade.
 constexpr auto kPlayOutLimit = std::chrono::milliseconds(ORV_MAX_AHEAD_MS + 2 * kFadeMs);
 
@@ -81,13 +83,34 @@ std::int64_t Session::duration_ms() const {
 }
 
 void Session::post(int what, int arg1, int arg2) {
-    events_.post(config_.generation, what, arg1, arg2);
+    events_.post(generation_, what, arg1, arg2);
+}
+
+void Session::park() {
+    std::lock_guard lock(mu_);
+    parked_until_ = Clock::now() + kParkedFor;
+    ++version_;
+    cv_.notify_all();
+}
+
+std::string Session::moved_to() const {
+    std::lock_guard lock(mu_);
+    return moved_to_;
+}
+
+void Session::adopt(std::uint64_t generation) {
+    std::lock_guard lock(mu_);
+    adopt_ = generation;
+    parked_until_.reset();
+    ++version_;
+    cv_.notify_all();
 }
 
 Session::Command Session::take_command() {
     std::lock_guard lock(mu_);
-    Command c{abort_, paused_, seek_};
+    Command c{abort_, paused_, seek_, adopt_, parked_until_};
     seek_.reset();
+    adopt_.reset();
     return c;
 }
 
@@ -202,7 +225,15 @@ void Session::play_loop() {
             return;
         }
         Clock::time_point now = Clock::now();
+        if (cmd.parked_until && now >= *cmd.parked_until) {
+            abort();  // no prepare took it up: ends as the stop would have ended it
+            return;
+        }
+        if (cmd.adopt) {
+            take_adoption(*cmd.adopt);
+        }
         if (cmd.seek) {
+            move_back();
             if (!fade_out()) {
                 return;
             }
@@ -232,6 +263,7 @@ void Session::play_loop() {
         if (!follow_speed() || !follow_device()) {
             return;
         }
+        check_boundary(now);
         progress(now);
         release_now_playing(now, false);
         download_progress(now, pending_frames(), input_done);
@@ -375,7 +407,7 @@ void Session::queue_now_playing(std::int64_t at_media) {
 void Session::release_now_playing(Clock::time_point now, bool all) {
     const std::int64_t heard = timeline_.media_at(clock_.played(now));
     while (!now_playing_.empty() && (all || now_playing_.front().first <= heard)) {
-        events_.post(config_.generation, std::move(now_playing_.front().second));
+        events_.post(generation_, std::move(now_playing_.front().second));
         now_playing_.pop_front();
     }
 }
@@ -441,7 +473,7 @@ bool Session::fill(bool &input_done) {
                 return reconnect();
             }
             // The fetch resumed breaks at the byte; an end here is the source's own.
-            input_done = true;
+            input_done = !move_on();
             return true;
         case MediaInput::Read::Failed:
             if (aborted()) {
@@ -552,6 +584,7 @@ void Session::apply_seek(std::int64_t ms) {
     }
     if (input_->seek(target)) {
         base_ms_ = target;
+        item_start_media_ = 0;
         const bool was_running = clock_.running();
         clock_.restart(Clock::now());
         timeline_.restart();
@@ -571,19 +604,88 @@ void Session::apply_seek(std::int64_t ms) {
     post(ORV_EVENT_SEEK_COMPLETE);
 }
 
+// Goes on into the next item while what was decoded of this one still plays: its first
+// sample follows this one's last in the same output, at the output's rate and channels,
+// with no fade. The end of this item is told when it is heard.
+bool Session::move_on() {
+    if (!config_.take_next || ended_input_ || is_live()) {
+        return false;
+    }
+    std::optional<NextSource> next = config_.take_next(config_.input);
+    if (!next) {
+        return false;
+    }
+    InputOptions options = std::move(next->input);
+    options.out_rate = input_->sample_rate();
+    options.out_channels = input_->channels();
+    auto fresh = std::make_unique<MediaInput>(&Session::on_interrupt, this);
+    int av_error = 0;
+    if (fresh->open(options, &av_error, std::move(next->fetch)) != 0) {
+        warn("cannot open %s ahead: %s", loggable_url(options.url).c_str(),
+             fresh->reason().c_str());
+        return false;
+    }
+    boundary_media_ = timeline_.written_media() + pending_frames();
+    boundary_pending_ = true;
+    boundary_generation_ = generation_;
+    ended_input_ = std::move(input_);
+    input_ = std::move(fresh);
+    std::lock_guard lock(mu_);
+    moved_to_ = options.url;
+    return true;
+}
+
+void Session::check_boundary(Clock::time_point now) {
+    if (boundary_pending_ && timeline_.media_at(clock_.played(now)) >= boundary_media_) {
+        boundary_pending_ = false;
+        events_.post(boundary_generation_, ORV_EVENT_COMPLETED, 0, 0);
+    }
+}
+
+void Session::take_adoption(std::uint64_t generation) {
+    generation_ = generation;
+    ended_input_.reset();
+    boundary_pending_ = false;  // the item that ended belongs to a generation left behind
+    item_start_media_ = boundary_media_;
+    base_ms_ = 0;
+    duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
+    download_done_ = false;
+    next_download_ = next_progress_ = Clock::now();
+    {
+        std::lock_guard lock(mu_);
+        moved_to_.clear();
+    }
+    post(ORV_EVENT_PREPARED);
+}
+
+void Session::move_back() {
+    if (!ended_input_) {
+        return;
+    }
+    input_ = std::move(ended_input_);
+    boundary_pending_ = false;
+    std::lock_guard lock(mu_);
+    moved_to_.clear();
+}
+
 void Session::progress(Clock::time_point now) {
     if (now < next_progress_ || buffering_) {
         return;
     }
     next_progress_ = now + kProgressEvery;
+    // Between the end of an item and its successor's adoption no item is playing.
+    if (ended_input_ && !boundary_pending_) {
+        return;
+    }
     const std::int64_t duration = duration_ms();
     // A duration past what the event carries is as good as unknown: no position is told
     // rather than one that wraps (and reads as the end).
     if (duration <= 0 || duration > std::numeric_limits<int>::max()) {
         return;
     }
+    const std::int64_t heard = timeline_.media_at(clock_.played(now));
     const std::int64_t played =
-        timeline_.media_at(clock_.played(now)) * 1000 / input_->sample_rate();
+        std::max<std::int64_t>(heard - item_start_media_, 0) * 1000 / input_->sample_rate();
     const std::int64_t position = std::clamp<std::int64_t>(base_ms_ + played, 0, duration);
     post(ORV_EVENT_POSITION, static_cast<int>(position), static_cast<int>(duration));
 }
@@ -594,7 +696,7 @@ void Session::progress(Clock::time_point now) {
 void Session::download_progress(Clock::time_point now, std::int64_t pending_frames,
                                 bool input_done) {
     constexpr std::int64_t kMax = std::numeric_limits<int>::max();
-    if (download_done_ || (now < next_download_ && !input_done)) {
+    if (download_done_ || ended_input_ || (now < next_download_ && !input_done)) {
         return;
     }
     const std::int64_t size = input_->size_bytes();

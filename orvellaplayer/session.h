@@ -38,6 +38,12 @@ struct PlayerSettings {
     AudioDeviceSetting audio_device;
 };
 
+// The item to play after this one, with its fetch under way.
+struct NextSource {
+    InputOptions input;
+    std::unique_ptr<Fetcher> fetch;
+};
+
 struct SessionConfig {
     InputOptions input;
     std::int64_t start_ms = 0;
@@ -46,6 +52,10 @@ struct SessionConfig {
     // Run on the session's thread before it opens the output: returns once the sessions
     // before it closed theirs, or once `abort` is set. Null: opens at once.
     std::function<void(const std::atomic<bool> &abort)> await_output;
+    // Run on the session's thread when a finite source's input ends: the item that follows
+    // it (given the session's own options), which it then plays in the same output without
+    // a seam. Null, or nothing returned: the session ends with its source.
+    std::function<std::optional<NextSource>(const InputOptions &)> take_next;
 };
 
 class Session {
@@ -66,6 +76,14 @@ class Session {
     std::int64_t duration_ms() const;  // 0 when unknown
     // A live source (known once opened): it plays at speed 1 whatever the setting.
     bool live() const { return live_.load(); }
+    // The URL of the next item once this session has gone on into it, else empty.
+    std::string moved_to() const;
+    // The item gone on into becomes this session's source under `generation`: it is
+    // prepared (the event posted) and plays on where it is, as if just started.
+    void adopt(std::uint64_t generation);
+    // Kept over a stop for the prepare of the item gone on into: unless adopted within
+    // kParkedFor, it ends as at a stop (the stop was the user's).
+    void park();
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -73,12 +91,21 @@ class Session {
         bool abort = false;
         bool paused = false;
         std::optional<std::int64_t> seek;
+        std::optional<std::uint64_t> adopt;
+        std::optional<Clock::time_point> parked_until;
     };
 
     void run();
     void bound_read_ahead();
     void play_loop();
     bool fill(bool &input_done);
+    // At the end of the input: opens the next item into the same output; false if none.
+    bool move_on();
+    // The end of the item moved on from has been heard: it is told, once.
+    void check_boundary(Clock::time_point now);
+    void take_adoption(std::uint64_t generation);
+    // A seek before the next item was adopted belongs to the item that ended: back to it.
+    void move_back();
     std::int64_t pending_frames() const;
     // Output frames that `frames` of the source become at the current speed.
     std::int64_t out_frames(std::int64_t frames) const;
@@ -121,12 +148,17 @@ class Session {
     EventThread &events_;
     const PlayerSettings &settings_;
 
-    std::mutex mu_;  // protects abort_, paused_, seek_, version_ (command threads, session thread)
+    // Protects abort_, paused_, seek_, version_, adopt_, parked_until_, moved_to_ (command
+    // threads, session thread).
+    mutable std::mutex mu_;
     std::condition_variable cv_;
     bool abort_ = false;
     bool paused_ = config_.paused;
     std::optional<std::int64_t> seek_;
     std::uint64_t version_ = 0;  // bumped by every command, so waits can tell one came
+    std::optional<std::uint64_t> adopt_;
+    std::optional<Clock::time_point> parked_until_;
+    std::string moved_to_;  // the next item's URL from move_on() until adopted or moved back
 
     std::atomic<bool> abort_flag_{false};            // read by FFmpeg's interrupt callback
     std::atomic<bool> paused_flag_{config_.paused};  // read by the stall check inside FFmpeg waits
@@ -136,6 +168,12 @@ class Session {
     // Session thread only.
     std::unique_ptr<Fetcher> prefetched_;  // handed to the first open
     std::unique_ptr<MediaInput> input_;
+    std::uint64_t generation_ = config_.generation;  // of the events posted
+    std::unique_ptr<MediaInput> ended_input_;        // the item moved on from, until adopted
+    bool boundary_pending_ = false;                  // its end not yet heard
+    std::int64_t boundary_media_ = 0;                // timeline_ frame the next item starts at
+    std::uint64_t boundary_generation_ = 0;          // of the item that ends there
+    std::int64_t item_start_media_ = 0;              // timeline_ frame the current item started at
     std::unique_ptr<PcmOutput> output_;
     PaceClock clock_;
     MediaTimeline timeline_;  // clock_'s output frames -> source frames

@@ -119,6 +119,31 @@ TEST(MemoryInput, DecodesEncodedMediaFromTheCallersReaderAndSeeksInIt) {
     }
 }
 
+// Files that declare their encoder delay and padding play exactly their samples, and a
+// seek counts from the first sample heard, not from the encoder's first.
+TEST(MemoryInput, DeclaredDelayAndPaddingAreNotHeardAndSeeksCountWithoutThem) {
+    for (rvtone::Codec codec : {rvtone::Codec::Mp3, rvtone::Codec::Mp4Aac}) {
+        SCOPED_TRACE(rvtone::mime_type(codec));
+        rvtone::ToneSpec wanted;
+        wanted.lame_header = true;
+        const std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, wanted);
+        orv::MemoryIo io(bytes);
+        orv::MediaInput input(&never, nullptr);
+        ASSERT_EQ(open_from(input, io, "tone").detail, 0);
+        auto frames_to_end = [&input] {
+            std::vector<std::int16_t> pcm;
+            int detail = 0;
+            int av_error = 0;
+            while (input.read(pcm, &detail, &av_error) == orv::MediaInput::Read::Data) {
+            }
+            return pcm.size();
+        };
+        EXPECT_EQ(frames_to_end(), 44100u);
+        ASSERT_TRUE(input.seek(500));
+        EXPECT_EQ(frames_to_end(), 22050u);
+    }
+}
+
 // A playlist read from memory names a real, playable file: it must stay unopened.
 TEST(MemoryInput, OpensNothingThatTheBytesReferTo) {
     char path[] = "/tmp/orv_memory_input_XXXXXX.aac";

@@ -49,6 +49,9 @@ bool generate_audios(const cJSON *album, AlbumEntry &entry, std::string &error) 
                 ": \"audios\" needs first_id, count and durations_ms";
         return false;
     }
+    // A continuous series is one tone cut into parts: each part starts where the last ended.
+    const std::string continuous = get_str(series, "continuous");
+    int64_t start_ms = 0;
     for (int64_t n = 1; n <= count; ++n) {
         int64_t duration = static_cast<int64_t>(
             cJSON_GetArrayItem(durations, static_cast<int>((n - 1) % cJSON_GetArraySize(durations)))
@@ -75,6 +78,11 @@ bool generate_audios(const cJSON *album, AlbumEntry &entry, std::string &error) 
         put_int(a, "trailerEnd", 0);
         put_int(a, "categoryId", get_int(album, "cid"));
         put_int(a, "isListened", 0);
+        if (!continuous.empty()) {
+            put_str(a, "continuous", continuous);
+            put_int(a, "startMs", start_ms);
+        }
+        start_ms += duration;
         entry.audios.push_back(std::move(audio));
     }
     return true;

@@ -29,6 +29,7 @@ constexpr double kLiveLeadSeconds = 2;  // sent at once, so players start quickl
 constexpr double kHlsSegmentSeconds = 4;
 constexpr int kHlsWindow = 3;
 constexpr double kBackPlayMaxSeconds = 20;
+constexpr double kContinuousHz = 440;
 
 MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitrate) {
     char key[96];
@@ -39,6 +40,29 @@ MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitra
         sine.frequency_hz = hz;
         sine.duration_s = seconds;
         sine.bitrate = bitrate;
+        try {
+            std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, sine);
+            return std::string(bytes.begin(), bytes.end());
+        } catch (const std::exception &error) {
+            fprintf(stderr, "rv-mock-service: encoding failed: %s\n", error.what());
+            return {};
+        }
+    });
+}
+
+// A part of the continuous 440 Hz tone: in MP3 with its LAME header, or AAC in MP4 with
+// its edit list, so players see the encoder's delay and padding declared.
+MediaStore::Bytes tone_part(rvtone::Codec codec, int64_t start_ms, double seconds) {
+    char key[96];
+    snprintf(key, sizeof key, "part %s %lld ms %.17g s", rvtone::mime_type(codec),
+             static_cast<long long>(start_ms), seconds);
+    return MediaStore::shared().get(key, [=]() -> std::string {
+        rvtone::ToneSpec sine;
+        sine.frequency_hz = kContinuousHz;
+        sine.duration_s = seconds;
+        sine.bitrate = 128000;
+        sine.first_sample = start_ms * sine.sample_rate / 1000;
+        sine.lame_header = true;
         try {
             std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, sine);
             return std::string(bytes.begin(), bytes.end());
@@ -126,8 +150,19 @@ void MediaApi::serve_audio(const httplib::Request &req, httplib::Response &res, 
     int64_t id = match_int(req, 1);
     std::string format = req.matches[2].str();
     const cJSON *audio = context_.fixtures.audio(id);
+    const std::string continuous = audio ? get_str(audio, "continuous") : "";
+    if (!continuous.empty()) {
+        // Every format of a continuous part is its one file.
+        const rvtone::Codec codec =
+            continuous == "mp4" ? rvtone::Codec::Mp4Aac : rvtone::Codec::Mp3;
+        send_media(res,
+                   tone_part(codec, get_int(audio, "startMs"),
+                             static_cast<double>(get_int(audio, "duration")) / 1000.0),
+                   codec, cut_after);
+        return;
+    }
     bool mp3 = format.rfind("mp3", 0) == 0;
-    if (!audio || req.matches[3].str() != (mp3 ? "mp3" : "aac")) {
+    if (!audio || format == "part" || req.matches[3].str() != (mp3 ? "mp3" : "aac")) {
         not_found(res);
         return;
     }
@@ -199,7 +234,7 @@ void MediaApi::serve_hls_playlist(int64_t broadcast_id, httplib::Response &res, 
 }
 
 void MediaApi::add(Router &router) {
-    router.raw(R"(/media/audio/(\d+)/(aac_32|aac_64|aac_128|mp3_32|mp3_64)\.(aac|mp3))",
+    router.raw(R"(/media/audio/(\d+)/(aac_32|aac_64|aac_128|mp3_32|mp3_64|part)\.(aac|mp3|m4a))",
                Method::Get,
                [this](const httplib::Request &req, httplib::Response &res, size_t cut_after) {
                    serve_audio(req, res, cut_after);

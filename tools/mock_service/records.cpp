@@ -51,6 +51,10 @@ int64_t estimated_size(int64_t duration_ms, int kbps) {
 
 }  // namespace
 
+std::string continuous_part_path(int64_t audio_id, const std::string &codec) {
+    return "/media/audio/" + std::to_string(audio_id) + "/part." + (codec == "mp4" ? "m4a" : "mp3");
+}
+
 std::string audio_media_path(int64_t audio_id, const std::string &format) {
     std::string extension = format.rfind("mp3", 0) == 0 ? ".mp3" : ".aac";
     return "/media/audio/" + std::to_string(audio_id) + "/" + format + extension;
@@ -70,8 +74,11 @@ Json audio_json(const cJSON *audio, const std::string &media_base, const char *c
     cJSON *o = object.get();
     int64_t id = get_int(audio, "audioId");
     int64_t duration = get_int(audio, "duration");
+    const std::string continuous = get_str(audio, "continuous");
     for (const UrlField &field : kUrlFields) {
-        put_str(o, field.key, media_base + audio_media_path(id, field.format));
+        put_str(o, field.key,
+                media_base + (continuous.empty() ? audio_media_path(id, field.format)
+                                                 : continuous_part_path(id, continuous)));
     }
     absolutise_picture(o, "audioPic", media_base);
     absolutise_picture(o, "albumPic", media_base);

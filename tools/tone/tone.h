@@ -21,7 +21,9 @@ namespace rvtone {
 // Neighbours are 50 Hz apart, which a Goertzel window of 40 ms or more tells apart.
 double frequency_for_audio_id(std::int64_t audio_id);
 
-enum class Codec { Aac, Mp3 };
+// Aac: ADTS frames; Mp3: an MP3 stream; Mp4Aac: AAC in an MP4 file whose edit list names
+// the encoder's delay and padding.
+enum class Codec { Aac, Mp3, Mp4Aac };
 
 struct ToneSpec {
     double frequency_hz = 440.0;
@@ -30,9 +32,15 @@ struct ToneSpec {
     int channels = 1;  // 1 or 2; both channels carry the same tone
     int bitrate = 64000;
     double amplitude = 0.5;  // of full scale
+    // The tone's phase starts as at this sample, so consecutive parts encoded on their own
+    // join into one continuous tone.
+    std::int64_t first_sample = 0;
+    // MP3: a Xing/LAME frame carrying the frame count, the encoder delay and the padding.
+    bool lame_header = false;
 };
 
-// The complete file: ADTS frames for Aac, an MP3 stream (ID3v2 tag + frames) for Mp3.
+// The complete file: ADTS frames for Aac, an MP3 stream (ID3v2 tag + frames) for Mp3, an MP4
+// file for Mp4Aac.
 std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone);
 
 // MIME type a server announces for the codec's files.

@@ -1,4 +1,5 @@
 // Sine tone -> AAC (ADTS) or MP3 bytes, muxed into a growing memory buffer.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -10,19 +11,25 @@ namespace {
 
 using namespace detail;
 
-// Output context writing into an avio dynamic buffer; the buffer is released with it.
+// Output context writing into memory it can seek in, so muxers that go back to fill in a
+// header (MP3's Xing frame, MP4's sizes and edit list) can.
 class MemoryMuxer {
   public:
     explicit MemoryMuxer(const char *format) {
         check(avformat_alloc_output_context2(&ctx_, nullptr, format, nullptr), "muxer");
-        check(avio_open_dyn_buf(&ctx_->pb), "memory output");
+        constexpr int kBufferSize = 4096;
+        auto *buffer = static_cast<unsigned char *>(need(av_malloc(kBufferSize), "buffer"));
+        ctx_->pb = avio_alloc_context(buffer, kBufferSize, 1, this, nullptr, &MemoryMuxer::write,
+                                      &MemoryMuxer::seek);
+        if (ctx_->pb == nullptr) {
+            av_free(buffer);
+            avformat_free_context(ctx_);
+            throw std::runtime_error("rv_tone: memory output");
+        }
     }
     ~MemoryMuxer() {
-        if (ctx_->pb != nullptr) {
-            std::uint8_t *buf = nullptr;
-            avio_close_dyn_buf(ctx_->pb, &buf);
-            av_free(buf);
-        }
+        av_freep(&ctx_->pb->buffer);
+        avio_context_free(&ctx_->pb);
         avformat_free_context(ctx_);
     }
     MemoryMuxer(const MemoryMuxer &) = delete;
@@ -31,16 +38,40 @@ class MemoryMuxer {
     AVFormatContext *get() const { return ctx_; }
 
     std::vector<std::uint8_t> take_bytes() {
-        std::uint8_t *buf = nullptr;
-        int size = avio_close_dyn_buf(ctx_->pb, &buf);
-        ctx_->pb = nullptr;
-        std::vector<std::uint8_t> out(buf, buf + size);
-        av_free(buf);
-        return out;
+        avio_flush(ctx_->pb);
+        return std::move(bytes_);
     }
 
   private:
+    static int write(void *opaque, std::uint8_t *data, int size) {
+        auto *self = static_cast<MemoryMuxer *>(opaque);
+        const auto end = self->at_ + static_cast<std::size_t>(size);
+        if (self->bytes_.size() < end) {
+            self->bytes_.resize(end);
+        }
+        std::copy(data, data + size, self->bytes_.begin() + static_cast<std::ptrdiff_t>(self->at_));
+        self->at_ = end;
+        return size;
+    }
+    static std::int64_t seek(void *opaque, std::int64_t offset, int whence) {
+        auto *self = static_cast<MemoryMuxer *>(opaque);
+        const auto size = static_cast<std::int64_t>(self->bytes_.size());
+        if (whence == AVSEEK_SIZE) {
+            return size;
+        }
+        const std::int64_t base = whence == SEEK_CUR   ? static_cast<std::int64_t>(self->at_)
+                                  : whence == SEEK_END ? size
+                                                       : 0;
+        if (base + offset < 0) {
+            return AVERROR(EINVAL);
+        }
+        self->at_ = static_cast<std::size_t>(base + offset);
+        return base + offset;
+    }
+
     AVFormatContext *ctx_ = nullptr;
+    std::vector<std::uint8_t> bytes_;
+    std::size_t at_ = 0;
 };
 
 void write_packets(AVCodecContext *enc, AVFormatContext *mux, AVStream *st, AVPacket *pkt) {
@@ -67,16 +98,24 @@ double frequency_for_audio_id(std::int64_t audio_id) {
 }
 
 const char *mime_type(Codec codec) {
-    return codec == Codec::Aac ? "audio/aac" : "audio/mpeg";
+    switch (codec) {
+        case Codec::Aac:
+            return "audio/aac";
+        case Codec::Mp3:
+            return "audio/mpeg";
+        case Codec::Mp4Aac:
+            return "audio/mp4";
+    }
+    return "application/octet-stream";
 }
 
 std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
     if (tone.channels < 1 || tone.channels > 2 || tone.sample_rate <= 0 || tone.duration_s < 0) {
         throw std::runtime_error("rv_tone: bad tone settings");
     }
-    const char *encoder_name = codec == Codec::Aac ? "aac" : "libmp3lame";
+    const char *encoder_name = codec == Codec::Mp3 ? "libmp3lame" : "aac";
     const AVCodec *encoder = need(avcodec_find_encoder_by_name(encoder_name), "no encoder");
-    MemoryMuxer mux(codec == Codec::Aac ? "adts" : "mp3");
+    MemoryMuxer mux(codec == Codec::Aac ? "adts" : codec == Codec::Mp3 ? "mp3" : "mp4");
 
     CodecCtxPtr enc(need(avcodec_alloc_context3(encoder), "encoder context"));
     enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
@@ -92,10 +131,9 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
     AVStream *st = need(avformat_new_stream(mux.get(), nullptr), "stream");
     check(avcodec_parameters_from_context(st->codecpar, enc.get()), "stream parameters");
     st->time_base = enc->time_base;
-    // Without a seekable output the MP3 muxer could not fill in its Xing frame count,
-    // and a stale one makes readers distrust the file's length.
+    // Plain MP3 files carry no Xing frame, as many files in the wild.
     AVDictionary *opts = nullptr;
-    if (codec == Codec::Mp3) {
+    if (codec == Codec::Mp3 && !tone.lame_header) {
         av_dict_set(&opts, "write_xing", "0", 0);
     }
     const int header_rc = avformat_write_header(mux.get(), &opts);
@@ -119,10 +157,11 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
         check(av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout), "layout");
         check(av_frame_get_buffer(frame.get(), 0), "frame buffer");
         for (int i = 0; i < n; ++i) {
-            const float v = i < left
-                                ? static_cast<float>(tone.amplitude *
-                                                     std::sin(step * static_cast<double>(done + i)))
-                                : 0.0f;
+            const float v =
+                i < left ? static_cast<float>(
+                               tone.amplitude *
+                               std::sin(step * static_cast<double>(tone.first_sample + done + i)))
+                         : 0.0f;
             for (int c = 0; c < tone.channels; ++c) {
                 reinterpret_cast<float *>(frame->data[c])[i] = v;
             }
