@@ -378,7 +378,8 @@ std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean_fo
         case Resource::Album:
             bean->type = RV_RESOURCE_ALBUM;
             bean->id = id;
-            name = sdk.get_album_info(id).get().name;
+            // Offline only a downloaded album plays, its names from the store.
+            name = sdk.offline() ? std::string() : sdk.get_album_info(id).get().name;
             break;
         case Resource::Audio: {
             // An audio starts its album there, so that next and previous work.
@@ -430,6 +431,7 @@ int play_command(Context &c, const Args &a) {
                     throw UsageError("--speed takes 0.5 to 2.0, not '" + text + "'");
                 }
             }
+            c.options.offline_ok = resource == Resource::Album;
             return play(c.session(), resource, a.number(1, "ID"), limits);
         }
     }
