@@ -1,5 +1,5 @@
-// Album downloads against the local service: the fault rows (a cut resumed at the
-// byte, a restart resuming what an earlier run kept, the quota, a full disk, a
+// Album downloads against the local service: the fault rows (a cut or a stall resumed
+// at the byte, a restart resuming what an earlier run kept, the quota, a full disk, a
 // cancel, a crash's leftovers) and one run from a killed download to playback with
 // the service gone.
 #include <sys/resource.h>
@@ -159,6 +159,15 @@ TEST_F(Downloads, FaultRowsEndWithTheirCodeAndLeaveTheStoreSound) {
          RVE_OK, 5,
          [](Downloads &t) {
              EXPECT_EQ(t.ranges_of(kGlassFirst), (std::vector<std::string>{"", "bytes=5000-"}));
+         }},
+        {"a stalled transfer is abandoned after the stall time and resumed at the byte",
+         [](Downloads &t) {
+             t.service_.set_fault(kFirstPath,
+                                  {.kind = rvmock::Fault::Kind::Stall, .bytes = 7000, .times = 1});
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             EXPECT_EQ(t.ranges_of(kGlassFirst), (std::vector<std::string>{"", "bytes=7000-"}));
          }},
         {"a partial file kept by a stopped run is resumed after a restart",
          [](Downloads &t) {
