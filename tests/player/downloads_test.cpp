@@ -261,6 +261,8 @@ TEST_F(Downloads, AnAlbumDownloadedThroughAKillPlaysWholeWithTheServiceGone) {
     const std::string second = "/media/audio/" + std::to_string(kSecond) + "/aac_64.aac";
     ASSERT_TRUE(service_.prepare_media(second));
     service_.set_fault(second, {.kind = rvmock::Fault::Kind::Cut, .bytes = 5000});
+    service_
+        .clear_requests();  // a second try is asked for once the first one's 5000 bytes are kept
     {
         rvtest::RvcliProcess first(download, env);
         for (int i = 0; i < 600 && ranges_of(kSecond).size() < 2; ++i) {
@@ -274,7 +276,8 @@ TEST_F(Downloads, AnAlbumDownloadedThroughAKillPlaysWholeWithTheServiceGone) {
     ASSERT_EQ(resumed.status, 0) << resumed.out << resumed.err;
     const auto ranges = ranges_of(kSecond);
     ASSERT_FALSE(ranges.empty());
-    EXPECT_EQ(ranges.front().rfind("bytes=", 0), 0u) << "fetched again from the start";
+    EXPECT_EQ(ranges.front().rfind("bytes=", 0), 0u)
+        << "fetched again from the start: " << ::testing::PrintToString(ranges) << resumed.out;
     EXPECT_NE(ranges.front(), "bytes=0-");
 
     const std::string port = url.substr(url.rfind(':') + 1);
