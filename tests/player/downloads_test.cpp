@@ -299,6 +299,12 @@ TEST_F(Downloads, AnAlbumDownloadedThroughAKillPlaysWholeWithTheServiceGone) {
             << "audio " << i + 1;
     }
 
+    // An album not downloaded cannot start offline: the run ends at once, failed.
+    EXPECT_EQ(rvtest::run_rvcli(
+                  {"--data-dir", dir_.path(), "play", "album", std::to_string(kGlass)}, offline)
+                  .status,
+              1);
+
     // The service back on its ports: the next start-up delivers what was heard.
     rvmock::Config again;
     again.http_port = static_cast<uint16_t>(std::stoi(port));

@@ -547,6 +547,10 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
                     break;
                 case Event::Error:
                     display.error(e->a, e->b);
+                    if (session.offline() && e->a == RV_ERROR_WHAT_START_FAILED) {
+                        print_error("offline: only a downloaded album plays");
+                        return 1;  // nothing else can start without the service
+                    }
                     break;
                 case Event::Buffering:
                 case Event::Buffered:
