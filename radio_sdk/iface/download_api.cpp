@@ -28,10 +28,13 @@ bool started() {
     return mSdkInitOk != 0;
 }
 
-// `call`'s result once the SDK runs; out of memory as its code.
+// `call`'s result, out of memory as its code. What the store holds is the
+// application's also while a start-up has not reached the service (offline): only a
+// new download needs a started SDK; the rest needs the store, open from rv_initSdk
+// to rv_releaseSdk (the download manager answers RVE_NOT_READY outside).
 template <class Call>
-int when_started(Call call) {
-    if (!started()) {
+int guarded(bool needs_service, Call call) {
+    if (needs_service && !started()) {
         return RVE_NOT_READY;
     }
     try {
@@ -48,17 +51,17 @@ int rv_downloadAlbum(int64_t album_id, const rv_download_events *events) {
     if (events == nullptr || !record_size_ok(events->struct_size) || album_id < 1) {
         return RVE_BAD_ARGS;
     }
-    return when_started([&] { return rv::dl::download_album(album_id, events); });
+    return guarded(true, [&] { return rv::dl::download_album(album_id, events); });
 }
 
 int rv_cancelDownload(int64_t album_id) {
     LOGD(kTag, "CALL API [%s] \n", "rv_cancelDownload");
-    return when_started([&] { return rv::dl::cancel(album_id); });
+    return guarded(false, [&] { return rv::dl::cancel(album_id); });
 }
 
 int rv_removeDownload(int64_t album_id) {
     LOGD(kTag, "CALL API [%s] \n", "rv_removeDownload");
-    return when_started([&] { return rv::dl::remove(album_id); });
+    return guarded(false, [&] { return rv::dl::remove(album_id); });
 }
 
 int rv_setDownloadLimit(int64_t max_bytes) {
@@ -75,9 +78,6 @@ int rv_getDownloads(rv_download_info **out, size_t *count) {
     }
     *out = nullptr;
     *count = 0;
-    if (!started()) {
-        return RVE_NOT_READY;
-    }
     std::vector<rv_download_info> albums;
     try {
         if (int code = rv::dl::list(albums); code != RVE_OK) {
@@ -106,5 +106,5 @@ void rv_freeDownloads(rv_download_info *list) {
 }
 
 int64_t rv_getDownloadBytes(void) {
-    return started() ? rv::dl::store_bytes() : 0;
+    return rv::dl::store_bytes();
 }

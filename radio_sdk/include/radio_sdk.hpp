@@ -33,6 +33,7 @@
 #define RADIO_SDK_HPP
 
 #include "rv/calls.hpp"
+#include "rv/downloads.hpp"
 #include "rv/error.hpp"
 #include "rv/function.hpp"
 #include "rv/future.hpp"

@@ -23,7 +23,17 @@
  * application removes what it chooses (rv_getDownloads gives each album's
  * last play).
  *
- * An audio whose whole file is in the store plays from it, online or not.
+ * An audio whose whole file is in the store plays from it, online or not. The
+ * index also keeps each audio's record as the album's list gave it, so a
+ * downloaded album plays from first to last with no service: when a page of its
+ * play list gets no answer, the album's audios whole in the store are that page.
+ *
+ * With no coverage: rv_initSdk's callback reports the failure (RVE_FAILED) and
+ * the SDK is not started (data functions and rv_downloadAlbum give
+ * RVE_NOT_READY), but until rv_releaseSdk the players, the store and the report
+ * outbox stay: rv_playByAudioBean of a downloaded album plays it, the other
+ * functions of this header work, and reports wait in the data directory until a
+ * later start-up reaches the service.
  *
  * Ownership: records handed to callbacks are valid during the call only; the
  * list of rv_getDownloads belongs to the caller (rv_freeDownloads).
@@ -84,8 +94,9 @@ RV_API int rv_downloadAlbum(int64_t album_id, const rv_download_events *events);
  * Stops the album's download and deletes its partial files (its whole ones stay).
  * Its on_album_done follows with RVE_NOT_READY once its transfers have stopped.
  * Returns RVE_OK; RVE_BAD_ARGS when the album is neither downloading nor in the
- * store; RVE_NOT_READY when the SDK is not started. Any thread, callbacks included;
- * never blocks beyond a short lock and file deletions.
+ * store; RVE_NOT_READY before rv_initSdk or after rv_releaseSdk (a start-up that
+ * failed counts as started here). Any thread, callbacks included; never blocks
+ * beyond a short lock and file deletions.
  */
 RV_API int rv_cancelDownload(int64_t album_id);
 
@@ -126,7 +137,8 @@ typedef struct rv_download_info {
  * The albums of the store, oldest download first: `*out` gets an array of
  * `*count` records (null and 0 when the store is empty), freed with
  * rv_freeDownloads. RVE_OK; RVE_BAD_ARGS for a null argument; RVE_NOT_READY
- * when the SDK is not started; RVE_NO_MEMORY. Any thread; never blocks beyond
+ * before rv_initSdk or after rv_releaseSdk (a failed start-up counts as started);
+ * RVE_NO_MEMORY. Any thread; never blocks beyond
  * a short lock.
  */
 RV_API int rv_getDownloads(rv_download_info **out, size_t *count);
@@ -134,7 +146,8 @@ RV_API int rv_getDownloads(rv_download_info **out, size_t *count);
 /** Frees an array of rv_getDownloads; null is ignored. Any thread. */
 RV_API void rv_freeDownloads(rv_download_info *list);
 
-/** Bytes of the store's audio files, what the quota counts; 0 when not started. */
+/** Bytes of the store's audio files, what the quota counts; 0 before rv_initSdk
+ * or after rv_releaseSdk. */
 RV_API int64_t rv_getDownloadBytes(void);
 
 RV_END_DECLS

@@ -9,7 +9,9 @@
 #include "iface/smartcast_impl.h"
 #include "player/player_album_audio_item_list.h"
 #include "player/player_manager.h"
+#include "request/download_manager.h"
 #include "rv_data.h"
+#include "rv_error.h"
 #include "util/debug.h"
 
 namespace {
@@ -196,6 +198,16 @@ void cb_fetch_album_playlist(int result, void *data, int /*count*/, void *user) 
         return;
     }
     dao_play_audio_item *resource = album_getCurPlayAudioItem();
+    if (result != 0 && resource != nullptr) {
+        // No answer (no coverage, the service gone, a start-up that never reached it):
+        // a downloaded album plays from the store, as one last page.
+        if (dao_audio_set *stored = rv::dl::album_page(resource->id)) {
+            LOGW("PLAYER", "album %lld plays from the download store: %s \n",
+                 static_cast<long long>(resource->id), rve_rve2str(result));
+            set.reset(stored);
+            result = 0;
+        }
+    }
     if (result != 0 || !set || ListLength(set->list) == 0 || resource == nullptr) {
         _notify_onPlayItemUnavailable(std::move(holder),
                                       result != 0 ? result : RV_START_NOTHING_TO_PLAY);

@@ -20,8 +20,10 @@
 #include <thread>
 
 #include "http/http_task.h"
+#include "request/audio_dao.h"
 #include "request/audio_req.h"
 #include "request/download_store.h"
+#include "request/helper_json.h"
 #include "rv_data.h"
 #include "rv_error.h"
 #include "util/debug.h"
@@ -436,6 +438,30 @@ std::string file_name(int64_t audio, const char *url) {
     return std::to_string(audio) + ext;
 }
 
+// The audio's record as one line of JSON, for playing it with no service ("" when
+// memory is short: it then plays only while the service answers).
+std::string meta_of(const dao_audio &audio) {
+    const std::unique_ptr<cJSON, decltype(&cJSON_Delete)> json(
+        rv::json::record_to_json(rv::dao::kAudio, &audio), cJSON_Delete);
+    const std::unique_ptr<char, decltype(&free)> text(
+        json ? cJSON_PrintUnformatted(json.get()) : nullptr, free);
+    return text ? std::string(text.get()) : std::string();
+}
+
+using AudioPtr = std::unique_ptr<dao_audio, decltype(&dao_audio_del)>;
+
+// An audio's record from its line of JSON; null when it does not read.
+AudioPtr audio_of(const std::string &meta) {
+    const std::unique_ptr<cJSON, decltype(&cJSON_Delete)> json(cJSON_Parse(meta.c_str()),
+                                                               cJSON_Delete);
+    AudioPtr audio(static_cast<dao_audio *>(rv::json::record_new(rv::dao::kAudio)), dao_audio_del);
+    if (!json || !cJSON_IsObject(json.get()) || !audio ||
+        !rv::json::record_fill(rv::dao::kAudio, audio.get(), json.get())) {
+        return AudioPtr(nullptr, dao_audio_del);
+    }
+    return audio;
+}
+
 void on_page(int result, void *data, int, void *user) {
     const std::unique_ptr<PageCall> call(static_cast<PageCall *>(user));
     const std::unique_ptr<dao_audio_set, decltype(&dao_audio_set_del)> set(
@@ -464,8 +490,13 @@ void on_page(int result, void *data, int, void *user) {
             for (const ListItem *node = set->list ? set->list->first : nullptr; node != nullptr;
                  node = node->next) {
                 const auto *audio = static_cast<const dao_audio *>(node->data);
-                ++album.items_total;
-                const StoredItem *known = m.store.item(audio->audioId);
+                const int order = ++album.items_total;
+                std::string meta = meta_of(*audio);
+                StoredItem *known = m.store.item(audio->audioId);
+                if (known != nullptr) {
+                    known->order = order;
+                    known->meta = meta;
+                }
                 if (known != nullptr && known->whole && !m.store.playable(audio->audioId).empty()) {
                     tells.push_back(run.item_done(audio->audioId, RVE_OK));
                     continue;
@@ -481,6 +512,8 @@ void on_page(int result, void *data, int, void *user) {
                     item.album = call->album;
                     item.audio = audio->audioId;
                     item.name = file_name(audio->audioId, audio->aacPlayUrl);
+                    item.order = order;
+                    item.meta = std::move(meta);
                     m.store.put_item(item);
                 }
                 m.queue.push_back({call->album, audio->audioId, audio->aacPlayUrl});
@@ -648,6 +681,41 @@ bool stored(int64_t audio_id) {
     Manager &m = manager();
     std::lock_guard lock(m.mutex);
     return m.store.is_open() && !m.store.playable(audio_id).empty();
+}
+
+dao_audio_set *album_page(int64_t album_id) {
+    Manager &m = manager();
+    std::vector<std::pair<int, std::string>> metas;
+    {
+        std::lock_guard lock(m.mutex);
+        if (!m.store.is_open()) {
+            return nullptr;
+        }
+        for (const StoredItem *item : m.store.items_of(album_id)) {
+            if (!item->meta.empty() && !m.store.playable(item->audio).empty()) {
+                metas.emplace_back(item->order, item->meta);
+            }
+        }
+    }
+    std::sort(metas.begin(), metas.end());
+    std::unique_ptr<dao_audio_set, decltype(&dao_audio_set_del)> set(dao_audio_set_new(),
+                                                                     dao_audio_set_del);
+    if (!set || (set->list = ListNew(rv::dao::kAudio.free_item)) == nullptr) {
+        return nullptr;
+    }
+    for (const auto &[order, meta] : metas) {
+        AudioPtr audio = audio_of(meta);
+        if (audio && ListAppend(set->list, audio.get()) != nullptr) {
+            audio.release();
+        }
+    }
+    if (ListLength(set->list) == 0) {
+        return nullptr;
+    }
+    set->currentPage = 1;
+    set->sumPage = 1;
+    set->count = set->pageSize = static_cast<int32_t>(ListLength(set->list));
+    return set.release();
 }
 
 std::string playable_path(int64_t audio_id) {

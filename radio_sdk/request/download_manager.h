@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "rv_data.h"
 #include "rv_download.h"
 
 namespace rv::dl {
@@ -30,6 +31,12 @@ int remove(int64_t album_id);
 void set_limit(int64_t max_bytes);
 int list(std::vector<rv_download_info> &out);
 int64_t store_bytes();
+
+// The album's audios whole in the store as one last page, in the album's order, their
+// records as its list gave them when downloaded: what plays when the service does not
+// answer. Null when the store holds none of it (or memory is short); else the
+// caller's (dao_audio_set_del).
+dao_audio_set *album_page(int64_t album_id);
 
 // The file a downloaded audio plays from ("" when it is not whole in the store);
 // notes the album's last play.

@@ -99,6 +99,9 @@ void Store::load() {
                     item.name &&
                 safe_name(item.name)) {
                 item.whole = whole != 0;
+                if (fields >> item.order) {
+                    std::getline(fields >> std::ws, item.meta);
+                }
                 if (item.etag == "-") {
                     item.etag.clear();
                 }
@@ -232,8 +235,8 @@ bool Store::save() const {
     }
     for (const auto &[audio, item] : items_) {
         out << "I " << item.album << ' ' << item.audio << ' ' << (item.whole ? 1 : 0) << ' '
-            << item.total << ' ' << (item.etag.empty() ? "-" : item.etag) << ' ' << item.name
-            << '\n';
+            << item.total << ' ' << (item.etag.empty() ? "-" : item.etag) << ' ' << item.name << ' '
+            << item.order << ' ' << item.meta << '\n';
     }
     const std::string temp = path_of(kIndexTemp);
     bool written = false;

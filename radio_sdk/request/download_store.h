@@ -21,6 +21,8 @@ struct StoredItem {
     int64_t total = -1;  // the file's size as its host announced it; -1 unknown
     std::string etag;    // the host's ETag ("" without one), for resuming
     std::string name;    // file name within the store, "<audioId>.<ext>"
+    int order = 0;       // its place in the album's list, from 1
+    std::string meta;    // its record as the album's list gave it (one line of JSON)
 };
 
 struct StoredAlbum {

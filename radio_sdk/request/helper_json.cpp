@@ -206,6 +206,36 @@ bool record_fill(const RecordDesc &desc, void *record, const cJSON *object) {
     return fill_record(desc, record, object, order);
 }
 
+cJSON *record_to_json(const RecordDesc &desc, const void *record) {
+    std::unique_ptr<cJSON, decltype(&cJSON_Delete)> object(cJSON_CreateObject(), cJSON_Delete);
+    auto *fields = const_cast<void *>(record);  // only read
+    for (const Field &f : desc.fields) {
+        cJSON *value = nullptr;
+        switch (f.kind) {
+            case Kind::Int:
+                value = cJSON_CreateNumber(at<int32_t>(fields, f.offset));
+                break;
+            case Kind::Long:
+                value = cJSON_CreateNumber(static_cast<double>(at<int64_t>(fields, f.offset)));
+                break;
+            case Kind::String:
+            case Kind::Joined: {
+                const char *text = at<char *>(fields, f.offset);
+                value = text != nullptr ? cJSON_CreateString(text) : cJSON_CreateNull();
+                break;
+            }
+            case Kind::List:
+            case Kind::ListOrNull:
+                continue;
+        }
+        if (!object || value == nullptr || !cJSON_AddItemToObject(object.get(), f.key, value)) {
+            cJSON_Delete(value);
+            return nullptr;
+        }
+    }
+    return object.release();
+}
+
 List *list_from_array(const RecordDesc &desc, const cJSON *array) {
     List *list = ListNew(desc.free_item);
     if (list == nullptr) {

@@ -86,6 +86,10 @@ bool record_fill(const RecordDesc &desc, void *record, const cJSON *object);
 // elements, unallocatable records and records whose lists cannot be made
 // are left out). Null when memory is short.
 List *list_from_array(const RecordDesc &desc, const cJSON *array);
+// The record's texts and numbers as one JSON object that record_fill reads back
+// (its lists are left out; a null text becomes JSON null, read back as the
+// field's default); null when memory is short. Owned by the caller (cJSON_Delete).
+cJSON *record_to_json(const RecordDesc &desc, const void *record);
 
 // The three shapes of a "result": one object, an array (a bare List), and an
 // array whose first element is the record (an empty array gives a record of

@@ -431,6 +431,44 @@ TEST_F(CppSdkStart, AStartThatTakesTooLongIsAbandonedAndReleased) {
     EXPECT_EQ(sdk.get_sub_category(100).get().size(), 2u);
 }
 
+TEST_F(CppSdkStart, DownloadsKeptThroughAnOfflineStartAreListedAndRemoved) {
+    const rv::Downloads store;
+    {
+        rv::Sdk sdk(config_for(mock_, dir_.path()));
+        std::atomic<int> items{0};
+        rv::Future<void> done = store.download_album(
+            1100004, {.on_item_done = [&](int64_t, int result) { items += result == RVE_OK; }});
+        EXPECT_THROW(store.download_album(1100004), rv::Error);  // already downloading
+        done.get();
+        EXPECT_EQ(items.load(), 3);
+    }
+    mock_.stop();
+    rv::Config config = config_for(mock_, dir_.path());
+    try {
+        rv::Sdk refused(config);
+        FAIL() << "started with the service gone";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_FAILED);
+    }
+    config.offline_start = true;
+    rv::Sdk offline(config);
+    EXPECT_TRUE(offline.offline());
+    const std::vector<rv::DownloadInfo> kept = store.list();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].state, RV_DOWNLOAD_COMPLETE);
+    EXPECT_EQ(kept[0].items_done, 3);
+    EXPECT_EQ(kept[0].bytes, store.bytes());
+    try {
+        store.download_album(1100003);
+        FAIL() << "a download started offline";
+    } catch (const rv::Error &e) {
+        EXPECT_EQ(e.code(), RVE_NOT_READY);
+    }
+    store.remove(1100004);
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_EQ(store.bytes(), 0);
+}
+
 TEST_F(CppSdkStart, WithADispatcherCallablesRunOnTheLoopAndTheLastInsideTheDestructor) {
     std::mutex mutex;  // guards jobs: the dispatcher runs on the SDK's threads
     std::vector<std::function<void()>> jobs;

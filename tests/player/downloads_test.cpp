@@ -1,7 +1,7 @@
-// Album downloads against the local service: the fault rows (a cut resumed at the
-// byte, a restart resuming what an earlier run kept, the quota, a full disk, a
-// cancel, a crash's leftovers) and one run from download to playback with the media
-// host gone.
+// Album downloads against the local service: the fault rows (a cut or a stall resumed
+// at the byte, a restart resuming what an earlier run kept, the quota, a full disk, a
+// cancel, a crash's leftovers) and one run from a killed download to playback with
+// the service gone.
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 #include "rv_download.h"
 #include "rv_error.h"
 #include "rv_player.h"
+#include "rvcli/rvcli_process.h"
 #include "support/play_bean.h"
 
 namespace {
@@ -159,6 +160,15 @@ TEST_F(Downloads, FaultRowsEndWithTheirCodeAndLeaveTheStoreSound) {
          [](Downloads &t) {
              EXPECT_EQ(t.ranges_of(kGlassFirst), (std::vector<std::string>{"", "bytes=5000-"}));
          }},
+        {"a stalled transfer is abandoned after the stall time and resumed at the byte",
+         [](Downloads &t) {
+             t.service_.set_fault(kFirstPath,
+                                  {.kind = rvmock::Fault::Kind::Stall, .bytes = 7000, .times = 1});
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             EXPECT_EQ(t.ranges_of(kGlassFirst), (std::vector<std::string>{"", "bytes=7000-"}));
+         }},
         {"a partial file kept by a stopped run is resumed after a restart",
          [](Downloads &t) {
              // Every try is cut: the run ends with the file partly fetched and kept.
@@ -235,27 +245,51 @@ TEST_F(Downloads, FaultRowsEndWithTheirCodeAndLeaveTheStoreSound) {
     }
 }
 
-TEST_F(Downloads, ADownloadedAlbumPlaysWholeFromItsFilesWithTheMediaHostGone) {
-    ASSERT_EQ(download(kSonatas), RVE_OK);
-    const rv_download_info done = info(kSonatas);
-    EXPECT_EQ(done.state, RV_DOWNLOAD_COMPLETE);
-    EXPECT_EQ(done.items_done, 3);
-    EXPECT_EQ(done.items_total, 3);
-    expect_store_sound("downloaded");
-
-    service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::Drop});
+// Three processes on one data directory, as an application's life: a download
+// killed mid-file, resumed by the next run at the byte, then the album played from
+// first to last with the service gone; its reports reach the service once it is back.
+TEST_F(Downloads, AnAlbumDownloadedThroughAKillPlaysWholeWithTheServiceGone) {
+    rv_releaseSdk();  // the data directory is the processes' now
+    const std::string url = service_.http_url();
+    const rvtest::RunOptions env{{{"RV_OPEN_API_HTTP", url},
+                                  {"RV_OPEN_API_HTTPS", service_.https_url()},
+                                  {"RV_REPORT_HOST", url},
+                                  {"RV_CA_FILE", service_.ca_file()}}};
+    const std::vector<std::string> download = {"--data-dir", dir_.path(), "download",
+                                               std::to_string(kSonatas)};
+    constexpr int64_t kSecond = 3000000402;
+    const std::string second = "/media/audio/" + std::to_string(kSecond) + "/aac_64.aac";
+    ASSERT_TRUE(service_.prepare_media(second));
+    service_.set_fault(second, {.kind = rvmock::Fault::Kind::Cut, .bytes = 5000});
+    service_
+        .clear_requests();  // a second try is asked for once the first one's 5000 bytes are kept
+    {
+        rvtest::RvcliProcess first(download, env);
+        for (int i = 0; i < 600 && ranges_of(kSecond).size() < 2; ++i) {
+            std::this_thread::sleep_for(50ms);
+        }
+        ASSERT_GE(ranges_of(kSecond).size(), 2u);
+    }  // killed (SIGKILL) while it retries the cut file
+    service_.clear_faults();
     service_.clear_requests();
+    const rvtest::Result resumed = rvtest::run_rvcli(download, env);
+    ASSERT_EQ(resumed.status, 0) << resumed.out << resumed.err;
+    const auto ranges = ranges_of(kSecond);
+    ASSERT_FALSE(ranges.empty());
+    EXPECT_EQ(ranges.front().rfind("bytes=", 0), 0u)
+        << "fetched again from the start: " << ::testing::PrintToString(ranges) << resumed.out;
+    EXPECT_NE(ranges.front(), "bytes=0-");
+
+    const std::string port = url.substr(url.rfind(':') + 1);
+    const std::string https = service_.https_url();
+    service_.stop();
     // Every output device the items open appends to one file, in the order they played.
     const std::string heard = dir_.file("heard.raw");
-    setenv("RV_PCM_CAPTURE", ("|cat >> " + heard).c_str(), 1);
-    rv::test::play_bean(RV_RESOURCE_ALBUM, kSonatas);
-    for (int i = 0; i < 600 && reports("101010").size() < 3; ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_EQ(reports("101010").size(), 3u);
-    rv_stop();
-    std::this_thread::sleep_for(300ms);
-    unsetenv("RV_PCM_CAPTURE");
+    rvtest::RunOptions offline = env;
+    offline.env["RV_PCM_CAPTURE"] = "|cat >> " + heard;
+    const rvtest::Result played = rvtest::run_rvcli(
+        {"--data-dir", dir_.path(), "play", "album", std::to_string(kSonatas)}, offline);
+    EXPECT_EQ(played.status, 0) << played.out << played.err;
     const auto mono = rvtone::read_raw_s16(heard, kRate, 1).mono();
     const double seconds[] = {5, 4, 3};
     for (int i = 0; i < 3; ++i) {
@@ -264,10 +298,34 @@ TEST_F(Downloads, ADownloadedAlbumPlaysWholeFromItsFilesWithTheMediaHostGone) {
             seconds[i], 0.4)
             << "audio " << i + 1;
     }
-    for (const rvmock::Received &r : service_.media_requests()) {
-        EXPECT_EQ(r.path.rfind("/media/", 0), std::string::npos) << r.path;
+
+    // An album not downloaded cannot start offline: the run ends at once, failed.
+    EXPECT_EQ(rvtest::run_rvcli(
+                  {"--data-dir", dir_.path(), "play", "album", std::to_string(kGlass)}, offline)
+                  .status,
+              1);
+
+    // The service back on its ports: the next start-up delivers what was heard.
+    rvmock::Config again;
+    again.http_port = static_cast<uint16_t>(std::stoi(port));
+    again.https_port = static_cast<uint16_t>(std::stoi(https.substr(https.rfind(':') + 1)));
+    rvmock::Service back(again);
+    ASSERT_TRUE(back.start());
+    ASSERT_EQ(rv::test::start_sdk(url, dir_.path()), 0);
+    std::vector<std::string> heard_audios;
+    for (int i = 0; i < 200 && heard_audios.size() < 3; ++i) {
+        std::this_thread::sleep_for(50ms);
+        heard_audios.clear();
+        for (const rvmock::Report &r : back.reports()) {
+            if (r.value("eventcode") == "101010" &&
+                r.value("radioid") == std::to_string(kSonatas)) {
+                heard_audios.push_back(r.value("audioid"));
+            }
+        }
     }
+    EXPECT_EQ(heard_audios, (std::vector<std::string>{"3000000401", "3000000402", "3000000403"}));
     EXPECT_GT(info(kSonatas).last_played, 0);
+    rv_releaseSdk();  // before the service it talks to
 }
 
 }  // namespace

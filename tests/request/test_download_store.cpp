@@ -34,6 +34,12 @@ std::string bytes_of(int64_t audio) {
     return bytes;
 }
 
+// An audio's record as the index keeps it: text with spaces, read to the line's end.
+std::string meta_of(int64_t audio) {
+    return R"({"audioId":)" + std::to_string(audio) + R"(,"audioName":"side \"A\" of )" +
+           std::to_string(audio) + R"("})";
+}
+
 [[noreturn]] void writer(const std::string &dir, int ready, unsigned seed) {
     Store store;
     if (!store.open(dir)) {
@@ -50,7 +56,14 @@ std::string bytes_of(int64_t audio) {
             store.save();
             continue;
         }
-        StoredItem item{7, audio, false, -1, "", std::to_string(audio) + ".aac"};
+        StoredItem item{7,
+                        audio,
+                        false,
+                        -1,
+                        "",
+                        std::to_string(audio) + ".aac",
+                        static_cast<int>(audio),
+                        meta_of(audio)};
         StoredItem &kept = store.put_item(item);
         const std::string bytes = bytes_of(audio);
         // Written in pieces, so that a kill can cut a file anywhere.
@@ -108,6 +121,8 @@ TEST(DownloadStore, AWriterKilledAtRandomMomentsNeverLeavesATornFileListed) {
             const int64_t audio = std::stoll(name);
             const StoredItem *item = store.item(audio);
             ASSERT_NE(item, nullptr) << name << " kept but not listed";
+            EXPECT_EQ(item->meta, meta_of(audio)) << name;
+            EXPECT_EQ(item->order, audio) << name;
             if (name.ends_with(".part")) {
                 EXPECT_FALSE(item->whole) << name;
                 continue;

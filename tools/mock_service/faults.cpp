@@ -6,7 +6,7 @@ namespace rvmock {
 
 namespace {
 
-constexpr std::array<std::pair<Fault::Kind, const char *>, 9> kKindNames{{
+constexpr std::array<std::pair<Fault::Kind, const char *>, 10> kKindNames{{
     {Fault::Kind::None, "none"},
     {Fault::Kind::Malformed, "malformed"},
     {Fault::Kind::Error, "errcode"},
@@ -16,6 +16,7 @@ constexpr std::array<std::pair<Fault::Kind, const char *>, 9> kKindNames{{
     {Fault::Kind::Retype, "retype"},
     {Fault::Kind::Strip, "strip"},
     {Fault::Kind::Status, "status"},
+    {Fault::Kind::Stall, "stall"},
 }};
 
 bool matches(const std::string &pattern, const std::string &path) {

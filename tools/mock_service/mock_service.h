@@ -47,6 +47,8 @@ struct Fault {
         Retype,     // every member named `field` of the answer gets a value of another type
         Strip,      // every member named `field` of the answer is left out
         Status,     // HTTP `status` with the error envelope, and Retry-After when set
+        Stall,      // raw paths: send `bytes` bytes of the body, then nothing until the
+                    // client leaves or the service stops
     };
     Kind kind = Kind::None;
     int delay_ms = 0;

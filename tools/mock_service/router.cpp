@@ -5,8 +5,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdint>
+#include <memory>
 
 #include "context.h"
 #include "signature.h"
@@ -259,9 +262,30 @@ bool Router::fault_answered(const std::optional<Fault> &fault, const httplib::Re
         case Fault::Kind::Cut:
         case Fault::Kind::Retype:
         case Fault::Kind::Strip:
+        case Fault::Kind::Stall:
             return false;
     }
     return false;
+}
+
+// Lets the answer's first `bytes` through, then holds the connection open and silent
+// until the client leaves or the service stops.
+void stall_after(httplib::Response &res, size_t bytes, StopSignal &stop) {
+    if (!res.content_provider_) {
+        return;
+    }
+    auto sent = std::make_shared<size_t>(0);
+    res.content_provider_ = [inner = std::move(res.content_provider_), sent, bytes, &stop](
+                                size_t offset, size_t length, httplib::DataSink &sink) {
+        if (*sent >= bytes) {
+            while (sink.is_writable() && stop.sleep_for(std::chrono::milliseconds(50))) {
+            }
+            return false;
+        }
+        length = std::min(length, bytes - *sent);
+        *sent += length;
+        return inner(offset, length, sink);
+    };
 }
 
 Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Request &req,
@@ -358,6 +382,9 @@ void Router::install(httplib::Server &server, bool https) const {
                            route.handler(
                                req, res,
                                fault && fault->kind == Fault::Kind::Cut ? fault->bytes : SIZE_MAX);
+                           if (fault && fault->kind == Fault::Kind::Stall) {
+                               stall_after(res, fault->bytes, context_.stop);
+                           }
                        });
     }
     for (const ControlRoute &route : control_routes_) {

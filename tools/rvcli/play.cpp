@@ -381,7 +381,8 @@ std::unique_ptr<dao_play_audio_bean, decltype(&dao_play_audio_bean_del)> bean_fo
         case Resource::Album:
             bean->type = RV_RESOURCE_ALBUM;
             bean->id = id;
-            name = sdk.get_album_info(id).get().name;
+            // Offline only a downloaded album plays, its names from the store.
+            name = sdk.offline() ? std::string() : sdk.get_album_info(id).get().name;
             break;
         case Resource::Audio: {
             // An audio starts its album there, so that next and previous work.
@@ -433,6 +434,7 @@ int play_command(Context &c, const Args &a) {
                     throw UsageError("--speed takes 0.5 to 2.0, not '" + text + "'");
                 }
             }
+            c.options.offline_ok = resource == Resource::Album;
 #ifdef RVCLI_MPRIS
             // Media keys and panels see it while it plays, when a session bus is
             // there; without one rv_exportMpris logs why at debug level.
@@ -560,6 +562,10 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
                     break;
                 case Event::Error:
                     display.error(e->a, e->b);
+                    if (session.offline() && e->a == RV_ERROR_WHAT_START_FAILED) {
+                        print_error("offline: only a downloaded album plays");
+                        return 1;  // nothing else can start without the service
+                    }
                     break;
                 case Event::Buffering:
                 case Event::Buffered:

@@ -82,6 +82,7 @@ Session::Session(const Options &options) : options_(options) {
     config.report_host = options.report;
     config.ca_file = options.ca_file;
     config.audio_device = options.audio_device;
+    config.offline_start = options.offline_ok;
     config.audio_role = options.audio_role;
     if (!any_host(options)) {
         rvmock::Config local;

@@ -28,6 +28,8 @@ struct Options {
     std::optional<std::string> audio_role;    // PipeWire media role; absent: "Music"
     std::string log_level = "none";           // none, error, warning, debug, verbose
     bool json = false;
+    // Run offline when the service cannot be reached (what plays then is downloaded).
+    bool offline_ok = false;
 };
 
 // Saved login: kept in the data directory, readable by its owner only.
@@ -47,6 +49,7 @@ class Session {
     Session &operator=(const Session &) = delete;
 
     const rv::Sdk &sdk() const { return *sdk_; }
+    bool offline() const { return sdk_->offline(); }
     const Options &options() const { return options_; }
     // The bundled local service, or null when talking to another service.
     rvmock::Service *local() const { return local_.get(); }

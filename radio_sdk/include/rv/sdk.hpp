@@ -58,6 +58,13 @@ struct Config {
     /// (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
     /// connection). With it, wait for futures only off the loop's thread.
     Function<void(Function<void()> job)> dispatcher;
+    /// No coverage: when the start-up cannot reach the service (its code is
+    /// RVE_FAILED), the constructor returns instead of throwing and the SDK runs
+    /// offline (offline() is true): downloaded albums play from the store with
+    /// their reports kept until a later start-up reaches the service, the store is
+    /// listed and pruned (rv::Downloads), and data calls fail with rv::Error
+    /// RVE_NOT_READY. Reaching the service again takes a new rv::Sdk.
+    bool offline_start = false;
 };
 
 namespace detail {
@@ -123,10 +130,10 @@ class Sdk {
     /// already started or starting in this process (or a dispatcher cannot be
     /// set), RVE_BAD_ARGS a missing credential, RVE_NO_ACCESS a data directory
     /// that is not readable and writable, RVE_FAILED or a server code when the
-    /// service cannot be reached or refuses, and the code of the failure when
-    /// no answer came in time. Whatever failed has been released again
-    /// (except another instance's SDK). Blocks; call it from an application
-    /// thread, never from an SDK callback.
+    /// service cannot be reached (unless Config::offline_start) or refuses, and the
+    /// code of the failure when no answer came in time. Whatever failed has been
+    /// released again (except another instance's SDK). Blocks; call it from an
+    /// application thread, never from an SDK callback.
     explicit Sdk(const Config &config) {
         using detail::c_str;
         if (config.open_api_http || config.open_api_https || config.report_host) {
@@ -160,6 +167,10 @@ class Sdk {
                    &detail::InitWait::deliver, wait.share());
         std::optional<int> code = wait->wait_for(config.start_timeout, pump);
         if (code == RVE_OK) {
+            return;
+        }
+        if (code == RVE_FAILED && config.offline_start) {
+            offline_ = true;  // kept as the start-up left it: store, players, outbox
             return;
         }
         if (code == RVE_ALREADY_STARTED) {
@@ -516,7 +527,11 @@ class Sdk {
     /// Forgets the credentials of cache_auth_access_info.
     void clear_auth_access_info() const { rv_clearSdkAuthAccessInfo(); }
 
+    /// True when the start-up did not reach the service (Config::offline_start).
+    bool offline() const noexcept { return offline_; }
+
   private:
+    bool offline_ = false;
     /// Destroyed after ~Sdk released the SDK.
     detail::DispatcherSlot dispatcher_;
 };
