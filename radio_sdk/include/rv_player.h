@@ -317,9 +317,11 @@ RV_API int rv_removePlayerListener(rv_listener_id id);
 /**
  * Receives the outcome of rv_fetchMorePlaylist. onPlayItemReady gets the first
  * item fetched (owned by the play list); onPlayItemUnavailable gets null. Runs
- * on a worker thread (or on the calling thread when nothing could be asked),
+ * in turn with the listener slots, on the thread delivering them (usually the
+ * worker that got the answer; the calling thread when nothing could be asked),
  * with the player global mutex held: it may call the playback functions, but
- * should not wait for another thread that does.
+ * should not wait for another thread that does. A listener slot must not wait
+ * for it either: it comes after the slot has returned.
  */
 typedef struct FetchPlaylistListener {
     /** The first item fetched, owned by the play list. */
@@ -503,8 +505,9 @@ RV_API dao_play_item *rv_getPlayItem(int32_t index);
 RV_API int32_t rv_getPlayListSize(void);
 /** The play list itself (a List of dao_play_item), owned by the SDK. A
  * broadcast's list is never changed once handed out. The album player's list
- * grows at its ends as pages arrive on a worker thread: walk it only from
- * inside a FetchPlaylistListener or listener slot, or while nothing fetches. */
+ * grows at its ends as pages arrive, never while a listener slot or a
+ * FetchPlaylistListener runs: walk it only from inside one of those, or while
+ * nothing fetches. */
 RV_API List *rv_getPlayList(void);
 /**
  * Fetches the next page (album) or batch (smartcast radio, with `clock_id`;

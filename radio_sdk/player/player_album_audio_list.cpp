@@ -19,7 +19,8 @@ namespace {
 constexpr int32_t kPageSize = 20;
 
 // The play list. Nodes and items change only under the player global mutex
-// (engine thread, pool workers, application thread); the pointer is atomic
+// (engine thread, the thread delivering listener calls, application thread);
+// never while a listener slot runs (see in_turn). The pointer is atomic
 // because album_getPlayList reads it without it. The record stays the same
 // from start-up to shut-down, so the application's pointer stays valid. The
 // current index (mCurPlayItemIndex) is in the album player's record.
@@ -301,6 +302,24 @@ void cb_fetch_audio_info(int result, void *data, int /*count*/, void *user) {
     _notify_onPlayItemReady(std::move(holder), item);
 }
 
+// A fetch's answer, taken in turn with the players' listener calls: the
+// thread delivering them runs it, after the calls decided before it. So a
+// page never joins the play list while a listener slot runs, and a slot may
+// walk the list (the header promises it). Out of turn only when memory is
+// short: answered late is better than never.
+template <void (*Answer)(int, void *, int, void *)>
+void in_turn(int result, void *data, int count, void *user) {
+    try {
+        player_queue_listener_call([=] { Answer(result, data, count, user); });
+    } catch (const std::bad_alloc &) {
+        Answer(result, data, count, user);
+        return;
+    }
+    if (!player_lock_held_here()) {
+        player_deliver_listener_calls();
+    }
+}
+
 // One request for the current resource. Lock held.
 void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clock_id,
                                 Direction direction) {
@@ -321,11 +340,12 @@ void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clo
     }
     switch (resource->type) {
         case RV_RESOURCE_SMARTCAST:
-            ipa_get_smartcast_playlist(resource->id, clock_id, cb_fetch_smartcast_playlist,
+            ipa_get_smartcast_playlist(resource->id, clock_id, in_turn<cb_fetch_smartcast_playlist>,
                                        holder.release());
             return;
         case RV_RESOURCE_AUDIO:
-            ipa_get_album_audio_info(resource->audioId, cb_fetch_audio_info, holder.release());
+            ipa_get_album_audio_info(resource->audioId, in_turn<cb_fetch_audio_info>,
+                                     holder.release());
             return;
         case RV_RESOURCE_ALBUM:
             break;
@@ -345,7 +365,7 @@ void fetch_more_playlist_unsafe(FetchPlaylistListener *listener, const char *clo
         audio_id = resource->audioId;
     }
     ipa_get_album_playlist(resource->id, resource->sortType, page, kPageSize, audio_id,
-                           cb_fetch_album_playlist, holder.release());
+                           in_turn<cb_fetch_album_playlist>, holder.release());
 }
 
 // False (with the warning) when `list` holds other records than `dest`.

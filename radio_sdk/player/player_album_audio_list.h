@@ -44,8 +44,9 @@ RV_API void addPlaylist(List *list);
 RV_API void addPlaylistToHeader(List *list);
 
 // Clears the play list, then asks for the first page or batch of the current
-// resource. The outcome goes to `listener` on a worker thread, or on the
-// calling thread when nothing could be asked. `listener` must outlive the call
+// resource. The outcome goes to `listener` in turn with the listener calls
+// (on the thread delivering them), or on the calling thread when nothing
+// could be asked. `listener` must outlive the call
 // of one of its slots.
 RV_API void album_fetchPlaylist(FetchPlaylistListener *listener, const char *clock_id);
 // Asks once more for the current resource (next page, previous page or next batch).

@@ -38,41 +38,73 @@ int unregister_cb_player_status(void) {
     return RVE_OK;
 }
 
-bool initPlayerManager(void) {
-    if (player_mutex.load() != nullptr) {
-        return true;
+namespace {
+
+// The process's one player mutex: made at the first start-up and never freed,
+// so that a call that read it just before a release still locks a live mutex.
+// player_mutex publishes it while the SDK runs.
+thread_mutex *process_mutex() {
+    static thread_mutex *const made = thread_mutex_new();
+    return made;
+}
+
+// This thread's holds of it through the functions below: an unlock after a
+// release still lets go of what this thread took before it.
+thread_local int t_held = 0;
+
+// Takes the published mutex with `op`; a release that withdrew it meanwhile
+// gets it back at once and the caller hears that there is none.
+int take(int (*thread_mutex::*op)(thread_mutex *)) {
+    thread_mutex *m = player_mutex.load();
+    if (m == nullptr) {
+        return RVE_NOT_READY;
     }
-    thread_mutex *made = thread_mutex_new();
-    thread_mutex *expected = nullptr;
-    if (made != nullptr && !player_mutex.compare_exchange_strong(expected, made)) {
-        thread_mutex_del(made);  // another start-up was first
+    if ((m->*op)(m) != RVE_OK) {
+        return RVE_FAILED;
+    }
+    if (player_mutex.load() == nullptr) {
+        m->unlock(m);
+        return RVE_NOT_READY;
+    }
+    ++t_held;
+    return RVE_OK;
+}
+
+}  // namespace
+
+bool initPlayerManager(void) {
+    if (thread_mutex *m = process_mutex()) {
+        player_mutex.store(m);
     }
     return player_mutex.load() != nullptr;
 }
 
 void destroyPlayerManager(void) {
-    thread_mutex_del(player_mutex.exchange(nullptr));
-}
-
-namespace {
-
-int with_mutex(int (*thread_mutex::*op)(thread_mutex *)) {
     thread_mutex *m = player_mutex.load();
-    return m != nullptr ? (m->*op)(m) : RVE_NOT_READY;
+    if (m == nullptr) {
+        return;
+    }
+    // Waits for the threads inside the players to leave; later ones are told
+    // there is no mutex.
+    m->lock(m);
+    player_mutex.store(nullptr);
+    m->unlock(m);
 }
-
-}  // namespace
 
 int player_global_mutex_lock(void) {
-    return with_mutex(&thread_mutex::lock);
+    return take(&thread_mutex::lock);
 }
 
 int player_global_mutex_try_lock(void) {
-    return with_mutex(&thread_mutex::try_lock);
+    return take(&thread_mutex::try_lock);
 }
 
 int player_global_mutex_unlock(void) {
-    return with_mutex(&thread_mutex::unlock);
+    if (t_held == 0) {
+        return player_mutex.load() != nullptr ? RVE_FAILED : RVE_NOT_READY;
+    }
+    --t_held;
+    return process_mutex()->unlock(process_mutex());
 }
 
 // --- Listener calls after the lock -------------------------------------------------

@@ -79,10 +79,13 @@ RV_PLAYER_CB_SLOTS(RV_PLAYER_CB_DECLARE)
 // Clears all twelve slots; returns 0.
 RV_API int unregister_cb_player_status(void);
 
-// Creates the mutex (at start-up): true when it exists afterwards. Called
-// again while it exists, keeps it.
+// Makes the mutex available (at start-up): true when it exists afterwards.
+// Called again while it exists, keeps it.
 RV_API bool initPlayerManager(void);
-// Destroys it (at shut-down, when no thread holds it).
+// Withdraws it (at shut-down): waits for the threads holding it to let go,
+// after which locking answers 3. The mutex itself stays for the next start-up,
+// so a call racing the release never touches freed memory, and an unlock of a
+// hold taken before still lets go of it.
 RV_API void destroyPlayerManager(void);
 // 0 on success, 2 when the lock operation fails (try-lock: also busy), 3 when
 // there is no mutex. The same thread may lock again; unlock as often.

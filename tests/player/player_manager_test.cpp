@@ -144,4 +144,33 @@ TEST_F(PlayerMutex, AfterDestroyEveryOperationAnswersNotReady) {
     EXPECT_EQ(player_global_mutex_unlock(), 0);
 }
 
+// Threads inside the players while the SDK is released and started again,
+// over and over: each hold that was granted excludes every other and is let go
+// by its unlock; none locks a mutex that release took away under it.
+TEST_F(PlayerMutex, HoldsRacingReleaseAndStartExcludeEachOtherAndAreLetGo) {
+    std::atomic<int> inside{0}, overlaps{0}, lost_unlocks{0};
+    std::atomic<bool> done{false};
+    auto work = [&] {
+        while (!done.load()) {
+            if (player_global_mutex_lock() != 0) {
+                continue;
+            }
+            overlaps += inside.fetch_add(1) != 0;
+            inside.fetch_sub(1);
+            lost_unlocks += player_global_mutex_unlock() != 0;
+        }
+    };
+    std::thread a(work), b(work);
+    for (int round = 0; round < 2000; ++round) {
+        destroyPlayerManager();
+        ASSERT_TRUE(initPlayerManager());
+    }
+    done.store(true);
+    a.join();
+    b.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(lost_unlocks.load(), 0);
+    EXPECT_EQ(try_elsewhere(), 0) << "a hold was never let go";
+}
+
 }  // namespace

@@ -523,3 +523,92 @@ TEST_F(PlayersSettled, EventsAreToldInTheOrderTheyWereDecided) {
     }
     rv_removePlayerListener(id);
 }
+
+// Calls of another thread while the SDK is released under them: none crashes
+// or reads what release frees (the sanitizer passes watch), none leaves the
+// players' lock behind, and the players work again after the next start.
+TEST_F(PlayersSettled, CallsRacingReleaseAreAnsweredAndTheNextStartPlays) {
+    const struct {
+        const char *name;
+        std::function<void()> call;
+    } rows[] = {
+        {"queries", [] { rv_isPlaying(), rv_getCurPlayItem(), rv_getPlayListSize(); }},
+        {"controls", [] { rv_pause(), rv_Play(), rv_playNext(), rv_stop(); }},
+        {"listeners",
+         [] {
+             rv_player_events events{};
+             events.struct_size = sizeof events;
+             rv_listener_id id = 0;
+             ASSERT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+             EXPECT_EQ(rv_removePlayerListener(id), RVE_OK);
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        album_a();
+        ASSERT_TRUE(Ears::get().wait_for("playing"));
+        std::atomic<bool> done{false};
+        std::thread caller([&] {
+            while (!done.load()) {
+                row.call();
+            }
+        });
+        std::this_thread::sleep_for(50ms);
+        rv_releaseSdk();
+        std::this_thread::sleep_for(50ms);  // calls after release too
+        done.store(true);
+        caller.join();
+        ASSERT_EQ(rv::test::start_sdk(service_.http_url(), dir_.path()), 0);
+        Ears::get().clear();
+        album_a();
+        EXPECT_TRUE(Ears::get().wait_for("playing")) << "the players did not start again";
+    }
+}
+
+// A listener slot walks the album play list while a page it asked for comes
+// in: the page joins the list after the slot, never under its walk.
+std::atomic<bool> g_walk_armed{false}, g_page_in{false};
+std::atomic<int> g_walk_faults{-1};
+FetchPlaylistListener g_page_listener{[](dao_play_item *) { g_page_in.store(true); },
+                                      [](void *) { g_page_in.store(true); }};
+void on_state_walking(void *, rv_player_state state) {
+    if (state != RV_PLAYER_PLAYING || !g_walk_armed.exchange(false)) {
+        return;
+    }
+    List *list = rv_getPlayList();
+    const uint32_t length = ListLength(list);
+    rv_fetchMorePlaylist(&g_page_listener, nullptr);
+    // Long enough for the page to arrive and be merged, if it could be now.
+    for (int i = 0; i < 40 && !g_page_in.load(); ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    uint32_t walked = 0;
+    for (ListItem *node = ListFirst(list); node != nullptr; node = ListNext(node)) {
+        walked++;
+    }
+    g_walk_faults.store((walked != length) + (ListLength(list) != length) + g_page_in.load());
+}
+
+TEST_F(PlayersSettled, AListenerWalkingThePlayListNeverMeetsAPageMerged) {
+    rv_player_events events{};
+    events.struct_size = sizeof events;
+    events.on_state_changed = on_state_walking;
+    rv_listener_id id = 0;
+    ASSERT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+    album_a();
+    ASSERT_TRUE(Ears::get().wait_for("playing"));
+    rv_pause();
+    g_walk_armed.store(true);
+    rv_Play();
+    for (int i = 0; i < 200 && g_walk_faults.load() < 0; ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(g_walk_faults.load(), 0) << "the list changed under the listener's walk";
+    for (int i = 0; i < 100 && !g_page_in.load(); ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(g_page_in.load()) << "the page asked for was never answered";
+    EXPECT_EQ(rv_getPlayListSize(), 40);
+    rv_removePlayerListener(id);
+}
