@@ -47,6 +47,9 @@ void Engine::drop_parked_locked() {
 int Engine::prepare(int start_ms, bool paused) {
     std::lock_guard lock(mu_);
     std::unique_ptr<Session> moved = std::move(parked_);
+    if (!moved && session_ && !session_->moved_to().empty()) {
+        moved = std::move(session_);  // the next item's prepare came with no stop before it
+    }
     end_session_locked();
     // The item the last one went on into plays on where it is: no reopen, no fade.
     if (moved && start_ms <= 0 && !url_.empty() && moved->moved_to() == url_) {
