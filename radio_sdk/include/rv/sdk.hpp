@@ -76,18 +76,23 @@ class DispatcherSlot {
     DispatcherSlot(const DispatcherSlot &) = delete;
     DispatcherSlot &operator=(const DispatcherSlot &) = delete;
     ~DispatcherSlot() {
-        if (post_) {
-            rv_setCallbackDispatcher(nullptr, nullptr);  // the SDK is released by now
+        if (post_ && rv_setCallbackDispatcher(nullptr, nullptr) != RVE_OK) {
+            // Another thread's start-up won after install() and runs on it: freed
+            // only once a later install has replaced it.
+            Lock lock(retired_mutex());
+            retired() = std::move(post_);
         }
     }
     // Installs `post`; throws rv::Error RVE_ALREADY_STARTED while an SDK is started.
     void install(Function<void(Function<void()>)> post) {
-        post_ = Box<Function<void(Function<void()>)>>::make(std::move(post));
-        if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, post_.get());
+        auto box = Box<Function<void(Function<void()>)>>::make(std::move(post));
+        if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, box.get());
             code != RVE_OK) {
-            post_ = {};
             throw Error(code, "rv_setCallbackDispatcher");
         }
+        post_ = std::move(box);
+        Lock lock(retired_mutex());
+        retired() = {};  // no longer registered
     }
 
   private:
@@ -99,6 +104,14 @@ class DispatcherSlot {
             log_dropped_exception("dispatcher");
             run(arg);  // made here rather than never
         }
+    }
+    static Box<Function<void(Function<void()>)>> &retired() {
+        static Box<Function<void(Function<void()>)>> box;
+        return box;
+    }
+    static Mutex &retired_mutex() {
+        static Mutex mutex;
+        return mutex;
     }
     Box<Function<void(Function<void()>)>> post_;
 };
