@@ -530,11 +530,14 @@ TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
         jobs.push_back(std::move(job));
     };
     int cpp_lost = 0;
+    unsigned meet = 1000;  // spin turns
     for (int round = 0; round < 60; ++round) {
         SCOPED_TRACE("seed " + std::to_string(kSeed) + " round " + std::to_string(round));
         std::atomic<bool> go{false}, cpp_done{false};
         std::atomic<int> c_code{-1};
-        const unsigned spin = static_cast<unsigned>(random() % 4000);
+        // Jittered around where the two start-ups meet: later after a C win, sooner
+        // after an rv::Sdk win.
+        const unsigned spin = static_cast<unsigned>(random() % (2 * meet + 1));
         std::thread c_side([&] {
             while (!go) {
             }
@@ -564,6 +567,7 @@ TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
         cpp_done = true;
         c_side.join();
         EXPECT_FALSE(cpp_started && c_code == RVE_OK);
+        meet = cpp_started ? meet * 3 / 4 : meet * 4 / 3 + 1;
         rv_releaseSdk();
         run_jobs();
         ASSERT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_OK);
