@@ -14,22 +14,22 @@ constexpr const char *kTag = "IFACE_V2";
 
 int rv_setCallbackDispatcher(rv_dispatch_post post, void *user) {
     LOGD(kTag, "CALL API [%s] \n", "rv_setCallbackDispatcher");
-    if (!rv::api::sdk_stopped()) {
+    if (!rv::api::while_stopped([post, user] { rv::dispatch::set_dispatcher(post, user); })) {
         LOGE(kTag, "the dispatcher can only change while the sdk is stopped\n");
         return RVE_ALREADY_STARTED;
     }
-    rv::dispatch::set_dispatcher(post, user);
     return RVE_OK;
 }
 
 int rv_getCallbackFd(void) {
     LOGD(kTag, "CALL API [%s] \n", "rv_getCallbackFd");
-    if (!rv::api::sdk_stopped()) {
+    int fd = -1;
+    if (!rv::api::while_stopped([&fd] { fd = rv::dispatch::use_eventfd(); })) {
         LOGE(kTag, "the dispatcher can only change while the sdk is stopped\n");
         errno = EBUSY;
         return -1;
     }
-    return rv::dispatch::use_eventfd();
+    return fd;
 }
 
 int rv_runCallbacks(void) {

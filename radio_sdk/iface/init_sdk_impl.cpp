@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -65,6 +66,16 @@ class LifecycleGate {
         owner_ = std::this_thread::get_id();
         return true;
     }
+    // Enters only when no thread is inside: false (nothing held) otherwise.
+    bool try_enter() {
+        std::lock_guard lock(mutex_);
+        if (busy_) {
+            return false;
+        }
+        busy_ = true;
+        owner_ = std::this_thread::get_id();
+        return true;
+    }
     void leave() {
         {
             std::lock_guard lock(mutex_);
@@ -87,6 +98,7 @@ LifecycleGate s_lifecycle;
 class LifecycleScope {
   public:
     LifecycleScope() : entered_(s_lifecycle.enter()) {}
+    explicit LifecycleScope(std::try_to_lock_t) : entered_(s_lifecycle.try_enter()) {}
     ~LifecycleScope() {
         if (entered_) {
             s_lifecycle.leave();
@@ -477,9 +489,16 @@ extern "C" void ipa_sdk_final(void) {
     rv::dispatch::run_all();
 }
 
-bool rv::api::sdk_stopped() {
+bool rv::api::while_stopped(const std::function<void()> &change) {
+    // In the gate: no start-up can begin between the check and the change. Never
+    // waits: a start-up or release under way is not stopped yet.
+    const LifecycleScope scope(std::try_to_lock);
     const Phase phase = current_phase();
-    return phase == Phase::Stopped || phase == Phase::Failed;
+    if (!scope.entered() || (phase != Phase::Stopped && phase != Phase::Failed)) {
+        return false;
+    }
+    change();
+    return true;
 }
 
 extern "C" void rv_initSdk(const char *appid, const char *secretkey, const char *channel,

@@ -4,6 +4,8 @@
 #ifndef RV_IFACE_INIT_SDK_IMPL_H
 #define RV_IFACE_INIT_SDK_IMPL_H
 
+#include <functional>
+
 #include "rv_sdk_info.h"
 
 RV_BEGIN_DECLS
@@ -31,9 +33,11 @@ RV_API void make_deviceid(char *out);
 RV_END_DECLS
 
 namespace rv::api {
-// True while no start-up is running or has succeeded (before rv_initSdk, after
-// a failed one, after rv_releaseSdk). Any thread.
-bool sdk_stopped();
+// Runs `change` and returns true when no start-up is running or has succeeded
+// (before rv_initSdk, after a failed one, after rv_releaseSdk), with start-up and
+// release held off until it returns; false without running it otherwise, also
+// while a start-up or release is under way on any thread. Any thread; never waits.
+bool while_stopped(const std::function<void()> &change);
 }  // namespace rv::api
 
 #endif

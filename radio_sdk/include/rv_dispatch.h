@@ -38,7 +38,7 @@ typedef void (*rv_dispatch_post)(void (*run)(void *arg), void *arg, void *user);
  * Sets the dispatcher (null `post`: callbacks run on the SDK's threads again).
  * Call it while the SDK is stopped: before rv_initSdk or after rv_releaseSdk.
  * Returns RVE_OK, or RVE_ALREADY_STARTED (nothing changed) while the SDK is
- * starting or started. Any thread; never blocks. The setting outlives
+ * starting, started or being released. Any thread; never blocks. The setting outlives
  * rv_releaseSdk.
  */
 RV_API int rv_setCallbackDispatcher(rv_dispatch_post post, void *user);
@@ -51,7 +51,7 @@ RV_API int rv_setCallbackDispatcher(rv_dispatch_post post, void *user);
  * readable, call rv_runCallbacks. The descriptor belongs to the SDK: never
  * close it; it stays open for the life of the process and the same one is
  * returned by every call. Same rules as rv_setCallbackDispatcher (-1 with
- * errno EBUSY while the SDK is starting or started).
+ * errno EBUSY while the SDK is starting, started or being released).
  */
 RV_API int rv_getCallbackFd(void);
 

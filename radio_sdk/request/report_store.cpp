@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <system_error>
+#include <utility>
 
 #include "util/debug.h"
 #include "util/private_file.h"
@@ -268,7 +269,7 @@ bool ReportStore::append(char kind, uint64_t seq, const std::string &text) {
     // Back to the last whole line, so that the next append starts a line of its own.
     if (end < 0 || ::ftruncate(fd_.get(), end) != 0 || ::fdatasync(fd_.get()) != 0) {
         LOGE(kTag, "report outbox: %s cannot be written or repaired, closed\n", path_.c_str());
-        close();
+        fail();
     }
     return false;
 }
@@ -287,7 +288,7 @@ bool ReportStore::remove(uint64_t seq) {
     if (it == kept_.end()) {
         return ready_;
     }
-    if (kept_.size() == 1 && ready_) {
+    if (kept_.size() == 1 && (ready_ || broken_)) {
         // Nothing left to lose: no file is as good as a removal line.
         fd_.close();
         const bool gone = ::unlink(path_.c_str()) == 0 || errno == ENOENT;
@@ -295,8 +296,14 @@ bool ReportStore::remove(uint64_t seq) {
         if (gone) {
             kept_.clear();
             removed_ = 0;
+            ready_ = ready_ || std::exchange(broken_, false);  // a new log starts whole
         }
         return gone;
+    }
+    if (broken_) {
+        // No line can follow what may be a torn one: only a whole new file will do.
+        kept_.erase(it);
+        return rewrite();
     }
     if (!append('D', seq, "")) {
         return false;
@@ -310,13 +317,14 @@ bool ReportStore::remove(uint64_t seq) {
 }
 
 // The kept records into a new file, synced, renamed over the log (and the directory
-// synced), so that either the old or the new file is found after a crash.
-void ReportStore::rewrite() {
+// synced), so that either the old or the new file is found after a crash. True when
+// the log is usable again.
+bool ReportStore::rewrite() {
     const std::string fresh = path_ + ".new";
     ::unlink(fresh.c_str());  // a leftover of a crash, or a link put there
     UniqueFd fd = util::open_private(fresh, O_WRONLY | O_CREAT | O_EXCL);
     if (!fd) {
-        return;
+        return false;
     }
     std::string all;
     for (const Record &record : kept_) {
@@ -326,22 +334,35 @@ void ReportStore::rewrite() {
     fd.close();
     if (!written || ::rename(fresh.c_str(), path_.c_str()) != 0) {
         ::unlink(fresh.c_str());
-        return;
+        return false;
     }
     util::sync_parent_directory(path_);
     fd_ = util::open_private(path_, O_RDWR | O_APPEND);
     if (!fd_) {
         LOGE(kTag, "report outbox: %s cannot be opened again, closed\n", path_.c_str());
-        close();
-        return;
+        fail();
+        return false;
     }
     removed_ = 0;
+    ready_ = ready_ || std::exchange(broken_, false);
+    return true;
+}
+
+// The lock stays ours: another process taking the log over now would send again
+// the reports our outbox still sends from memory.
+void ReportStore::fail() {
+    fd_.close();
+    ready_ = false;
+    broken_ = true;
 }
 
 void ReportStore::close() {
+    if (broken_ && !kept_.empty()) {
+        rewrite();  // a last chance to take out what was delivered since the failure
+    }
     fd_.close();
     lock_.close();  // releases the lock
-    ready_ = false;
+    ready_ = broken_ = false;
     kept_.clear();
     removed_ = 0;
 }

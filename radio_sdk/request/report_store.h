@@ -10,8 +10,11 @@
  * left out ("R <seq> <event text>"), as 16 hexadecimal digits. Reading skips a whole
  * line that does not check out and cuts only an unfinished last line, so later
  * appends never follow a torn line. An append that fails (disk full, I/O error) is
- * cut back to the last whole line; when even that fails the store closes itself and
- * add() and remove() fail from then on. Every append is synced before the call
+ * cut back to the last whole line; when even that fails add() fails from then on,
+ * while remove() tries to rewrite the log as a whole new file (and, when that works,
+ * the store is usable again); the lock is kept until close(), which tries that
+ * rewrite once more, so that no other process takes over reports this one still
+ * sends. Every append is synced before the call
  * returns: a record whose add() returned is on the disk. A log is made by the first
  * add and removed when no report is left; when removed records outweigh the kept ones
  * it is rewritten as a new file renamed over the old one. A log larger than
@@ -94,12 +97,14 @@ class ReportStore {
     void adopt(const std::string &dir, unsigned slot, uint64_t &next_seq);
     size_t logged_bytes() const;
     bool append(char kind, uint64_t seq, const std::string &text);
-    void rewrite();
+    bool rewrite();
+    void fail();
 
-    bool ready_ = false;  // open() succeeded; the log may not exist yet
-    UniqueFd lock_;       // the directory's lock file
-    unsigned slot_ = 0;   // lock byte held: 0 for the directory's log
-    UniqueFd fd_;         // the log, once it exists
+    bool ready_ = false;   // open() succeeded; the log may not exist yet
+    bool broken_ = false;  // the log failed: no appends, but the lock is kept
+    UniqueFd lock_;        // the directory's lock file
+    unsigned slot_ = 0;    // lock byte held: 0 for the directory's log
+    UniqueFd fd_;          // the log, once it exists
     std::string path_;
     std::vector<Record> kept_;  // what the log holds, oldest first
     size_t removed_ = 0;        // removal lines in the log

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -503,6 +504,75 @@ TEST_F(CppSdkStart, WithADispatcherCallablesRunOnTheLoopAndTheLastInsideTheDestr
     // Gone with the rv::Sdk: the next one calls back on the SDK's threads.
     rv::Sdk plain(config_for(mock_, dir_.path()));
     EXPECT_EQ(plain.get_all_category().get().size(), 3u);
+}
+
+// A C start-up racing an rv::Sdk with a dispatcher, at seeded moments: at most one
+// wins, and the dispatcher the winner calls back through is still alive (under ASan
+// a freed one is reported).
+TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
+    constexpr unsigned kSeed = 36;
+    std::mt19937 random(kSeed);
+    std::mutex mutex;  // guards jobs: the dispatcher runs on the SDK's threads
+    std::vector<std::function<void()>> jobs;
+    const auto run_jobs = [&] {
+        std::vector<std::function<void()>> taken;
+        {
+            std::lock_guard lock(mutex);
+            taken.swap(jobs);
+        }
+        for (auto &job : taken) {
+            job();
+        }
+    };
+    rv::Config config = config_for(mock_, dir_.path());
+    config.dispatcher = [&](std::function<void()> job) {
+        std::lock_guard lock(mutex);
+        jobs.push_back(std::move(job));
+    };
+    int cpp_lost = 0;
+    unsigned meet = 1000;  // spin turns
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE("seed " + std::to_string(kSeed) + " round " + std::to_string(round));
+        std::atomic<bool> go{false}, cpp_done{false};
+        std::atomic<int> c_code{-1};
+        // Jittered around where the two start-ups meet: later after a C win, sooner
+        // after an rv::Sdk win.
+        const unsigned spin = static_cast<unsigned>(random() % (2 * meet + 1));
+        std::thread c_side([&] {
+            while (!go) {
+            }
+            for (unsigned i = 0; i < spin && c_code == -1; ++i) {  // an atomic read each turn
+            }
+            rv_initSdk(
+                config.app_id.c_str(), config.secret_key.c_str(), config.channel.c_str(), nullptr,
+                config.package_name.c_str(), dir_.path().c_str(),
+                [](int code, void *, int, void *user) {
+                    static_cast<std::atomic<int> *>(user)->store(code);
+                },
+                &c_code);
+            while (c_code == -1 || !cpp_done) {  // the loop both start-ups may call back on
+                run_jobs();
+                std::this_thread::yield();
+            }
+        });
+        bool cpp_started = false;
+        go = true;
+        try {
+            rv::Sdk sdk(config);
+            cpp_started = true;
+        } catch (const rv::Error &e) {
+            EXPECT_EQ(e.code(), RVE_ALREADY_STARTED) << e.what();
+            cpp_lost += std::string(e.what()).find("rv_setCallbackDispatcher") == std::string::npos;
+        }
+        cpp_done = true;
+        c_side.join();
+        EXPECT_FALSE(cpp_started && c_code == RVE_OK);
+        meet = cpp_started ? meet * 3 / 4 : meet * 4 / 3 + 1;
+        rv_releaseSdk();
+        run_jobs();
+        ASSERT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_OK);
+    }
+    std::printf("rv::Sdk refused after its dispatcher was set: %d of 60 rounds\n", cpp_lost);
 }
 
 TEST_F(CppSdkStart, AnUnusableDataDirectoryIsError16) {

@@ -7,7 +7,9 @@
 // private, never reached through a link, never anything but regular files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -205,6 +207,78 @@ TEST(ReportStore, AppendsStoppedMidLineAreCutBackAndTheLogStaysWhole) {
     }
     sigaction(SIGXFSZ, &saved, nullptr);
     EXPECT_GT(stopped, 20u);  // the limit did stop writes
+}
+
+// Sets or clears the append-only attribute of `path`; false where the file system or
+// the user cannot.
+bool append_only(const std::string &path, bool on) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    int flags = 0;
+    bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+}
+
+// A log that can be neither written nor cut back (append-only, at the size limit):
+// the store keeps the directory's lock, so no other process takes over the reports
+// this one still sends, and what it delivers afterwards leaves the file as soon as a
+// whole new log can be written: at the next delivery or at close.
+TEST(ReportStore, ALogThatCannotBeRepairedStaysOursAndDeliveriesStillLeaveIt) {
+    struct sigaction ignore {
+    }, saved{};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &saved), 0);
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    for (const bool deliver_after_recovery : {true, false}) {
+        SCOPED_TRACE(deliver_after_recovery ? "repaired by a delivery" : "repaired at close");
+        rv::test::TempDir dir;
+        const std::string path = dir.file(ReportStore::kLogFile);
+        ReportStore store;
+        store.open(dir.path());
+        for (uint64_t seq = 1; seq <= 3; seq++) {
+            ASSERT_TRUE(store.add({seq, text_of(seq)}));
+        }
+        if (!append_only(path, true)) {
+            sigaction(SIGXFSZ, &saved, nullptr);
+            GTEST_SKIP() << "no append-only attribute here";
+        }
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        rlimit cut = unlimited;
+        cut.rlim_cur = static_cast<rlim_t>(st.st_size);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &cut), 0);
+        const bool added = store.add({4, text_of(4)});
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        EXPECT_FALSE(added);
+        EXPECT_FALSE(store.is_open());
+        {
+            ReportStore other;
+            other.open(dir.path());
+            EXPECT_FALSE(other.owns_directory()) << "the failed log was taken over";
+        }
+        // Still append-only: delivered, but in the file for now.
+        EXPECT_FALSE(store.remove(1));
+        EXPECT_TRUE(deliver_after_recovery || !store.remove(2));
+        ASSERT_TRUE(append_only(path, false));
+        std::vector<uint64_t> expected{3};
+        if (deliver_after_recovery) {
+            EXPECT_TRUE(store.remove(2));
+            EXPECT_TRUE(store.is_open());
+            EXPECT_TRUE(store.add({5, text_of(5)}));
+            expected.push_back(5);
+        }
+        store.close();
+        std::vector<uint64_t> kept;
+        for (const ReportStore::Record &record :
+             ReportStore::read(rv::test::read_file(path)).kept) {
+            kept.push_back(record.seq);
+        }
+        EXPECT_EQ(kept, expected);
+    }
+    sigaction(SIGXFSZ, &saved, nullptr);
 }
 
 // Where a file of the SDK or rvcli is about to be written, something else may be:

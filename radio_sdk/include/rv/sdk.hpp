@@ -57,6 +57,11 @@ struct Config {
     /// destroyed. It is called on the SDK's threads and must only queue the job
     /// (GLib: an idle source; Qt: QMetaObject::invokeMethod with a queued
     /// connection). With it, wait for futures only off the loop's thread.
+    /// Build and destroy such an rv::Sdk on the loop's thread: the constructor,
+    /// while it waits for the start-up's outcome, and the destructor, at the
+    /// release, run the callbacks queued at that moment themselves, on their
+    /// own thread (the start-up's among them; after the destructor none is left
+    /// for the loop).
     Function<void(Function<void()> job)> dispatcher;
     /// No coverage: when the start-up cannot reach the service (its code is
     /// RVE_FAILED), the constructor returns instead of throwing and the SDK runs
@@ -76,18 +81,23 @@ class DispatcherSlot {
     DispatcherSlot(const DispatcherSlot &) = delete;
     DispatcherSlot &operator=(const DispatcherSlot &) = delete;
     ~DispatcherSlot() {
-        if (post_) {
-            rv_setCallbackDispatcher(nullptr, nullptr);  // the SDK is released by now
+        if (post_ && rv_setCallbackDispatcher(nullptr, nullptr) != RVE_OK) {
+            // Another thread's start-up won after install() and runs on it: freed
+            // only once a later install has replaced it.
+            Lock lock(retired_mutex());
+            retired() = std::move(post_);
         }
     }
     // Installs `post`; throws rv::Error RVE_ALREADY_STARTED while an SDK is started.
     void install(Function<void(Function<void()>)> post) {
-        post_ = Box<Function<void(Function<void()>)>>::make(std::move(post));
-        if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, post_.get());
+        auto box = Box<Function<void(Function<void()>)>>::make(std::move(post));
+        if (const int code = rv_setCallbackDispatcher(&DispatcherSlot::post, box.get());
             code != RVE_OK) {
-            post_ = {};
             throw Error(code, "rv_setCallbackDispatcher");
         }
+        post_ = std::move(box);
+        Lock lock(retired_mutex());
+        retired() = {};  // no longer registered
     }
 
   private:
@@ -99,6 +109,14 @@ class DispatcherSlot {
             log_dropped_exception("dispatcher");
             run(arg);  // made here rather than never
         }
+    }
+    static Box<Function<void(Function<void()>)>> &retired() {
+        static Box<Function<void(Function<void()>)>> box;
+        return box;
+    }
+    static Mutex &retired_mutex() {
+        static Mutex mutex;
+        return mutex;
     }
     Box<Function<void(Function<void()>)>> post_;
 };
@@ -133,7 +151,8 @@ class Sdk {
     /// service cannot be reached (unless Config::offline_start) or refuses, and the
     /// code of the failure when no answer came in time. Whatever failed has been
     /// released again (except another instance's SDK). Blocks; call it from an
-    /// application thread, never from an SDK callback.
+    /// application thread (with Config::dispatcher, the loop's), never from an
+    /// SDK callback.
     explicit Sdk(const Config &config) {
         using detail::c_str;
         if (config.open_api_http || config.open_api_https || config.report_host) {
@@ -190,7 +209,8 @@ class Sdk {
 
     /// Stops the SDK: calls in flight are answered (rv::Error 2 or 3) before it
     /// returns, which it does promptly also when a server does not answer.
-    /// Never call it from an SDK callback.
+    /// Never call it from an SDK callback; with Config::dispatcher, call it on
+    /// the loop's thread.
     ~Sdk() { rv_releaseSdk(); }
 
     Sdk(const Sdk &) = delete;
