@@ -103,6 +103,8 @@ TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
             }
         }
     }
+    EXPECT_EQ(rv_setCrossfade(-1), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_setCrossfade(RV_MAX_CROSSFADE_MS + 1), RVE_BAD_ARGS);
     ASSERT_EQ(rv_setCrossfade(0), RVE_OK);
 }
 
