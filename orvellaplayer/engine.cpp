@@ -213,6 +213,14 @@ int Engine::set_speed(float speed) {
     return 0;
 }
 
+int Engine::set_crossfade(int ms) {
+    if (ms < 0 || ms > ORV_MAX_CROSSFADE_MS) {
+        return -1;
+    }
+    settings_.crossfade_ms.store(ms);
+    return 0;
+}
+
 void Engine::set_volume(float left, float right, int ramp_ms) {
     std::lock_guard lock(mu_);  // one change at a time: the serial marks a whole one
     settings_.gain_left.store(std::max(left, 0.0f));

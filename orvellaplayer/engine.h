@@ -35,6 +35,8 @@ class Engine {
     std::int64_t duration_ms();
     // 0, -1 out of ORV_MIN_SPEED..ORV_MAX_SPEED, -2 a live source is playing (nothing changes).
     int set_speed(float speed);
+    // 0, -1 out of 0..ORV_MAX_CROSSFADE_MS (nothing changes).
+    int set_crossfade(int ms);
     void set_volume(float left, float right, int ramp_ms);
     void set_dns(const char *address);
     void set_proxy(const char *proxy);

@@ -83,6 +83,10 @@ int IjkMediaPlayer_setPlaybackSpeed(float speed) {
     return guarded_result(__func__, -1, [&] { return engine().set_speed(speed); });
 }
 
+int IJKMediaPlayer_setCrossfade(int ms) {
+    return guarded_result(__func__, -1, [&] { return engine().set_crossfade(ms); });
+}
+
 void IjkMediaPlayer_setVolume(float left_volume, float right_volume) {
     guarded(__func__, [&] { engine().set_volume(left_volume, right_volume, 0); });
 }

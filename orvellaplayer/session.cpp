@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "crossfade.h"
 #include "log.h"
 #include "orvellaplayer.h"
 
@@ -275,7 +276,7 @@ void Session::play_loop() {
             }
             continue;
         }
-        if (!input_done && pending_frames() < reserve) {
+        if (!input_done && pending_frames() < reserve + crossfade_hold()) {
             pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<std::ptrdiff_t>(at_));
             at_ = 0;
             if (!fill(input_done)) {
@@ -611,6 +612,7 @@ bool Session::move_on() {
     if (!config_.take_next || ended_input_ || is_live()) {
         return false;
     }
+    const std::int64_t fade = std::min(crossfade_hold(), pending_frames());
     std::optional<NextSource> next = config_.take_next(config_.input);
     if (!next) {
         return false;
@@ -630,9 +632,47 @@ bool Session::move_on() {
     boundary_generation_ = generation_;
     ended_input_ = std::move(input_);
     input_ = std::move(fresh);
+    next_start_media_ = boundary_media_ - mix_next(fade);
+    queue_now_playing(next_start_media_);
     std::lock_guard lock(mu_);
     moved_to_ = options.url;
     return true;
+}
+
+std::int64_t Session::crossfade_hold() const {
+    const std::int64_t ms = settings_.crossfade_ms.load();
+    if (ms <= 0 || !config_.take_next || ended_input_ || is_live()) {
+        return 0;
+    }
+    const std::int64_t rate = input_->sample_rate();
+    const std::int64_t hold = ms * rate / 1000;
+    // Held back only near a known end, so an item's start waits for no more input than
+    // without the fade.
+    const std::int64_t duration = duration_ms() * rate / 1000;
+    const std::int64_t decoded =
+        base_ms_ * rate / 1000 + timeline_.written_media() + pending_frames() - item_start_media_;
+    return duration <= 0 || decoded + 2 * hold >= duration ? hold : 0;
+}
+
+std::int64_t Session::mix_next(std::int64_t frames) {
+    if (frames <= 0) {
+        return 0;
+    }
+    const int channels = input_->channels();
+    std::vector<std::int16_t> head;
+    int detail = 0;
+    int av_error = 0;
+    while (static_cast<std::int64_t>(head.size()) < frames * channels &&
+           input_->read(head, &detail, &av_error) == MediaInput::Read::Data) {
+    }
+    // A failed read comes again at the next fill, which reports it. A next item shorter
+    // than the fade is mixed whole into the ending one's last audio.
+    const std::int64_t mixed = std::min(frames, static_cast<std::int64_t>(head.size()) / channels);
+    const auto from = static_cast<std::ptrdiff_t>(pcm_.size() - mixed * channels);
+    crossfade(pcm_.data() + from, head.data(), static_cast<int>(mixed), channels);
+    pcm_.insert(pcm_.end(), head.begin() + static_cast<std::ptrdiff_t>(mixed * channels),
+                head.end());
+    return mixed;
 }
 
 void Session::check_boundary(Clock::time_point now) {
@@ -646,7 +686,7 @@ void Session::take_adoption(std::uint64_t generation) {
     generation_ = generation;
     ended_input_.reset();
     boundary_pending_ = false;  // the item that ended belongs to a generation left behind
-    item_start_media_ = boundary_media_;
+    item_start_media_ = next_start_media_;
     base_ms_ = 0;
     duration_ms_.store(std::max<std::int64_t>(input_->duration_ms(), 0));
     download_done_ = false;

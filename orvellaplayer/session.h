@@ -34,7 +34,8 @@ struct PlayerSettings {
     std::atomic<std::uint32_t> gain_serial{0};
     std::atomic<std::int64_t> duration_override_ms{-1};
     std::atomic<std::int64_t> read_ahead_seconds{kDefaultReadAheadSeconds};
-    std::atomic<float> speed{1.0f};  // ORV_MIN_SPEED..ORV_MAX_SPEED; live sources play at 1
+    std::atomic<float> speed{1.0f};    // ORV_MIN_SPEED..ORV_MAX_SPEED; live sources play at 1
+    std::atomic<int> crossfade_ms{0};  // 0..ORV_MAX_CROSSFADE_MS, at the automatic next item
     AudioDeviceSetting audio_device;
 };
 
@@ -101,6 +102,12 @@ class Session {
     bool fill(bool &input_done);
     // At the end of the input: opens the next item into the same output; false if none.
     bool move_on();
+    // Decoded audio of this item kept unwritten for the crossfade into the next: the fade's
+    // length once the item nears its end, else 0.
+    std::int64_t crossfade_hold() const;
+    // Mixes the start of the item just opened into the last `frames` in hand; returns how
+    // many frames were mixed (fewer when the next item is shorter).
+    std::int64_t mix_next(std::int64_t frames);
     // The end of the item moved on from has been heard: it is told, once.
     void check_boundary(Clock::time_point now);
     void take_adoption(std::uint64_t generation);
@@ -171,7 +178,8 @@ class Session {
     std::uint64_t generation_ = config_.generation;  // of the events posted
     std::unique_ptr<MediaInput> ended_input_;        // the item moved on from, until adopted
     bool boundary_pending_ = false;                  // its end not yet heard
-    std::int64_t boundary_media_ = 0;                // timeline_ frame the next item starts at
+    std::int64_t boundary_media_ = 0;                // timeline_ frame the ended item ends at
+    std::int64_t next_start_media_ = 0;              // the next item's first (a crossfade's start)
     std::uint64_t boundary_generation_ = 0;          // of the item that ends there
     std::int64_t item_start_media_ = 0;              // timeline_ frame the current item started at
     std::unique_ptr<PcmOutput> output_;

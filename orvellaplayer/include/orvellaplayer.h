@@ -224,6 +224,18 @@ ORV_API int64_t IjkMediaPlayer_getDuration(void);
  */
 ORV_API int IjkMediaPlayer_setPlaybackSpeed(float speed);
 
+#define ORV_MAX_CROSSFADE_MS 12000 /**< longest crossfade */
+/**
+ * The crossfade at the automatic next item (the prefetched one taken up when an item ends):
+ * over its last `ms` the item ending is mixed with the start of the next with equal-power
+ * gains (cosine out, sine in), so it ends `ms` early. 0 (the default) joins them without a
+ * seam and without a fade. Never across a live source, nor at a prepare of any other
+ * source (a user's move keeps its short fades). An item shorter than the fade is mixed
+ * whole. Taken up when an item nears its end; kept for later sources. Returns 0; -1 when
+ * `ms` is outside 0..ORV_MAX_CROSSFADE_MS (nothing changes). Any thread; never blocks.
+ */
+ORV_API int IJKMediaPlayer_setCrossfade(int ms);
+
 /**
  * Gains for the left and right channel (1.0 = unchanged; 0 = silent; mono uses left;
  * negative is taken as 0), from the next written audio on. Kept for later sources.

@@ -206,6 +206,15 @@ int rv_setAudioRole(const char *role) {
     return RVE_OK;
 }
 
+int rv_setCrossfade(int ms) {
+    LOGD(kTag, "CALL API [%s] \n", "rv_setCrossfade");
+    if (ijk_SetCrossfade(ms) != 0) {
+        LOGE(kTag, "Crossfade %d ms out of 0..%d \n", ms, RV_MAX_CROSSFADE_MS);
+        return RVE_BAD_ARGS;
+    }
+    return RVE_OK;
+}
+
 rv_player_state rv_getPlayerState(void) {
     return player_state();
 }

@@ -465,6 +465,25 @@ RV_API int rv_setAudioDevice(const char *alsa_pcm);
  * never blocks.
  */
 RV_API int rv_setAudioRole(const char *role);
+/** The longest crossfade rv_setCrossfade takes, in ms. */
+#define RV_MAX_CROSSFADE_MS 12000
+/**
+ * The crossfade for music, in ms (0 to RV_MAX_CROSSFADE_MS; 0, the default,
+ * joins the items of an album without a seam and without a fade). At the
+ * automatic next item of an album (the end of an item, not rv_playNext or
+ * another user's move, which keep their short fades) the last `ms` of the item
+ * ending are mixed with the start of the next with equal-power gains (the one
+ * falls with a cosine, the other rises with a sine), so the item ending is
+ * heard `ms` shorter. Never across a live stream, nor into an item of another
+ * resource. OnPlayEnd and the play-end report of the item that ended come when
+ * its last sample is heard (the end of the fade); prepare and playing of the
+ * next as at any automatic next item, its positions counted from its first
+ * sample (the start of the fade). Taken up as an item nears its end; kept for
+ * later items and by rv_releaseSdk. Returns RVE_OK; RVE_BAD_ARGS (E
+ * "Crossfade … ms out of 0..12000") outside the range, leaving it as it was.
+ * Works before and without a player. Any thread; never blocks.
+ */
+RV_API int rv_setCrossfade(int ms);
 /** The volume last set with rv_setVolume (where a ramp is going) or
  * ijk_SetMediaVolume (the louder channel's gain); 1 at first. */
 RV_API float rv_getVolume(void);

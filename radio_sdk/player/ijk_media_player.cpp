@@ -186,6 +186,10 @@ void ijk_SetAudioRole(const char *role) {
     IJKMediaPlayer_setAudioRole(role);
 }
 
+int ijk_SetCrossfade(int ms) {
+    return IJKMediaPlayer_setCrossfade(ms);
+}
+
 // PipeWire's ALSA plugin adds the properties in PIPEWIRE_ALSA to every stream it opens; its
 // PCM definitions have no key for the application's name.
 void ijk_SetAudioAppName(const char *name) {

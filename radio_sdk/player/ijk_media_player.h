@@ -60,6 +60,9 @@ void ijk_SetAudioDevice(const char *alsa_pcm);
 // The media role the output's PipeWire stream carries, null for "Music"
 // (IJKMediaPlayer_setAudioRole).
 void ijk_SetAudioRole(const char *role);
+// The crossfade at the automatic next item, 0..12000 ms (IJKMediaPlayer_setCrossfade): 0, or
+// -1 outside the range. Any thread.
+int ijk_SetCrossfade(int ms);
 // Names the application `name` to PipeWire for the streams opened from now on, unless the
 // environment already holds PIPEWIRE_ALSA (the application's own choice wins). Writes the
 // environment: called at start-up before the SDK starts a thread.

@@ -1,7 +1,8 @@
 // Albums whose items are parts of one continuous tone, played through the SDK into the
 // ALSA capture: the parts must come out as the one tone, of the full length, with no
 // silence and no step at the joins (encoder delay and padding trimmed, the next item
-// written into the same open output without a fade).
+// written into the same open output without a fade); with a crossfade, each join is an
+// equal-power mix of the ending part's last audio and the next part's first.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "player/sdk_playback_fixture.h"
+#include "rv_error.h"
+#include "rv_player.h"
 #include "support/play_bean.h"
 
 namespace {
@@ -26,14 +29,21 @@ TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
     struct {
         const char *name;
         int64_t album;
-    } const rows[] = {{"mp3_lame", 1100006}, {"mp4_edit_list", 1100007}};
-    // The largest second difference of a sine of this amplitude, plus the codecs' own error
-    // at the edge of a file (about 300); one sample lost or doubled at a join, where the
-    // tone crosses zero, steps by about 1000.
+        int crossfade_ms;
+    } const rows[] = {
+        {"mp3_lame", 1100006, 0}, {"mp4_edit_list", 1100007, 0}, {"mp3_crossfade", 1100006, 1000}};
     const double w = 2 * M_PI * kHz / kRate;
-    const double bound = kAmplitude * 4 * std::sin(w / 2) * std::sin(w / 2) + 400;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
+        ASSERT_EQ(rv_setCrossfade(row.crossfade_ms), RVE_OK);
+        const double fade = row.crossfade_ms / 1000.0;
+        // The parts overlap in phase (the tone has whole cycles in any whole second), so
+        // an equal-power mix swells to sqrt(2) of the tone in the middle of a fade.
+        const double peak = kAmplitude * (fade > 0 ? std::sqrt(2.0) : 1.0);
+        // The largest second difference of a sine of this amplitude, plus the codecs' own
+        // error at the edge of a file (about 300); one sample lost or doubled at a join,
+        // where the tone crosses zero, steps by about 1000.
+        const double bound = peak * 4 * std::sin(w / 2) * std::sin(w / 2) + 400;
         capture_ = std::make_unique<rvtest::Capture>(std::string("Gapless_") + row.name);
         rv::test::Ears::get().clear();
         service_.clear_reports();
@@ -49,7 +59,7 @@ TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
         const auto last = std::find_if(pcm.rbegin(), pcm.rend(), loud).base();
         ASSERT_LT(first, last);
         const auto length = static_cast<double>(last - first) / kRate;
-        EXPECT_NEAR(length, kParts * 4.0, 0.020);
+        EXPECT_NEAR(length, kParts * 4.0 - (kParts - 1) * fade, 0.020);
 
         // Every millisecond after the start's fade-in holds the tone, and nothing steps
         // between two samples.
@@ -70,7 +80,32 @@ TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
             }
         }
         EXPECT_LE(worst, bound) << "at " << static_cast<double>(worst_at) / kRate << " s";
+
+        // Over each fade the level of every 20 ms follows cos + sin of the fade's angle
+        // (two in-phase parts at powers cos^2 and sin^2, which sum to one) within 1 dB: a
+        // linear mix stays flat, 3 dB under it in the middle; a cut jumps.
+        const auto rms = [](auto at, int frames) {
+            double sum = 0;
+            for (auto p = at; p != at + frames; ++p) {
+                sum += static_cast<double>(*p) * *p;
+            }
+            return std::sqrt(sum / frames);
+        };
+        constexpr int kLevelWindow = kRate / 50;
+        const double steady = rms(first + kRate, kLevelWindow);
+        for (int join = 1; join < kParts && fade > 0; ++join) {
+            const auto start = static_cast<std::ptrdiff_t>(join * (4.0 - fade) * kRate);
+            for (std::ptrdiff_t at = 0; at + kLevelWindow <= fade * kRate; at += kLevelWindow) {
+                const double angle = M_PI / 2 * (at + kLevelWindow / 2.0) / (fade * kRate);
+                const double db = 20 * std::log10(rms(first + start + at, kLevelWindow) /
+                                                  (steady * (std::cos(angle) + std::sin(angle))));
+                EXPECT_LE(std::abs(db), 1.0) << "join " << join << " at " << at << " frames";
+            }
+        }
     }
+    EXPECT_EQ(rv_setCrossfade(-1), RVE_BAD_ARGS);
+    EXPECT_EQ(rv_setCrossfade(RV_MAX_CROSSFADE_MS + 1), RVE_BAD_ARGS);
+    ASSERT_EQ(rv_setCrossfade(0), RVE_OK);
 }
 
 }  // namespace

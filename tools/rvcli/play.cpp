@@ -434,6 +434,14 @@ int play_command(Context &c, const Args &a) {
                     throw UsageError("--speed takes 0.5 to 2.0, not '" + text + "'");
                 }
             }
+            if (a.flags.contains("--crossfade")) {
+                const int64_t ms = a.flag_number("--crossfade", 0);
+                if (ms < 0 || ms > RV_MAX_CROSSFADE_MS) {
+                    throw UsageError("--crossfade takes 0 to 12000 ms, not '" +
+                                     a.flags.at("--crossfade") + "'");
+                }
+                limits.crossfade_ms = static_cast<int>(ms);
+            }
             c.options.offline_ok = resource == Resource::Album;
 #ifdef RVCLI_MPRIS
             // Media keys and panels see it while it plays, when a session bus is
@@ -480,6 +488,9 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
     }
     float speed = limits.speed;
     rv_setPlaybackSpeed(speed);
+    if (limits.crossfade_ms) {
+        rv_setCrossfade(*limits.crossfade_ms);
+    }
     display.speed(speed);
     rv_playByAudioBean(bean.get());
 
@@ -598,12 +609,13 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
 
 std::vector<Command> play_commands() {
     return {{"play",
-             "album|audio|radio|broadcast ID [--seconds N] [--speed 0.5..2.0]",
+             "album|audio|radio|broadcast ID [--seconds N] [--speed 0.5..2.0] "
+             "[--crossfade 0..12000]",
              "play with a progress line; keys: space pause/resume, n next, p previous, "
              "left/right seek 10 s, [ ] slower/faster by 0.25, q or Ctrl-C quit",
              2,
              2,
-             {"--seconds", "--speed"},
+             {"--seconds", "--speed", "--crossfade"},
              play_command}};
 }
 

@@ -24,6 +24,8 @@ struct PlayLimits {
     bool keys = true;
     // Playback speed from the start (rv_setPlaybackSpeed); [ and ] change it by kSpeedStep.
     float speed = 1.0f;
+    // Crossfade at the automatic next item, ms (rv_setCrossfade); absent: the process's.
+    std::optional<int> crossfade_ms = std::nullopt;
 };
 
 constexpr float kSpeedStep = 0.25f;

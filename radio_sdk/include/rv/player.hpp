@@ -412,6 +412,14 @@ class Player {
             throw Error(code, "rv_setPlaybackSpeed");
         }
     }
+    /// The crossfade at an album's automatic next item, 0..12000 ms (0: none),
+    /// kept for later items (rv_setCrossfade). rv::Error RVE_BAD_ARGS outside
+    /// the range.
+    void set_crossfade(int ms) const {
+        if (const int code = rv_setCrossfade(ms); code != RVE_OK) {
+            throw Error(code, "rv_setCrossfade");
+        }
+    }
     /// The speed set last (rv_getPlaybackSpeed).
     float speed() const { return rv_getPlaybackSpeed(); }
     /// The previous item of the play list (rv_playPre).
