@@ -609,9 +609,9 @@ int play(const Session &session, Resource resource, int64_t id, const PlayLimits
 
 std::vector<Command> play_commands() {
     return {{"play",
-             "album|audio|radio|broadcast ID [--seconds N] [--speed 0.5..2.0] "
-             "[--crossfade 0..12000]",
-             "play with a progress line; keys: space pause/resume, n next, p previous, "
+             "album|audio|radio|broadcast ID [--seconds N] [--speed X] [--crossfade MS]",
+             "play with a progress line (speed 0.5 to 2.0, crossfade 0 to 12000 ms); keys: space "
+             "pause/resume, n next, p previous, "
              "left/right seek 10 s, [ ] slower/faster by 0.25, q or Ctrl-C quit",
              2,
              2,
