@@ -34,6 +34,11 @@ void Engine::end_session_locked() {
     events_.set_generation(++generation_);
 }
 
+std::uint64_t Engine::source() {
+    std::lock_guard lock(mu_);
+    return generation_;
+}
+
 void Engine::set_source(const char *url) {
     std::lock_guard lock(mu_);
     url_ = url != nullptr ? url : "";

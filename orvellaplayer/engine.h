@@ -19,6 +19,9 @@ class Engine {
     static Engine &instance();
 
     void set_callback(orv_event_fn cb) { events_.set_callback(cb); }
+    void set_source_callback(orv_source_event_fn cb) { events_.set_source_callback(cb); }
+    // The generation the events of the current session carry.
+    std::uint64_t source();
     void set_metadata_callback(orv_metadata_fn cb) { events_.set_metadata_callback(cb); }
     void init();
     void finalize();

@@ -2,6 +2,18 @@
 
 namespace orv {
 
+void EventThread::set_callback(orv_event_fn cb) {
+    std::lock_guard lock(callback_mu_);
+    source_callback_.store(nullptr);
+    callback_.store(cb);
+}
+
+void EventThread::set_source_callback(orv_source_event_fn cb) {
+    std::lock_guard lock(callback_mu_);
+    callback_.store(nullptr);
+    source_callback_.store(cb);
+}
+
 void EventThread::post(std::uint64_t generation, int what, int arg1, int arg2) {
     push(Event{generation, what, arg1, arg2, std::nullopt});
 }
@@ -51,8 +63,10 @@ void EventThread::run(std::uint64_t run_id) {
         lock.unlock();
         if (ev.generation == generation_.load()) {
             if (!ev.now) {
-                if (orv_event_fn cb = callback_.load()) {
-                    cb(ev.what, ev.arg1, ev.arg2);
+                if (orv_source_event_fn cb = source_callback_.load()) {
+                    cb(ev.generation, ev.what, ev.arg1, ev.arg2);
+                } else if (orv_event_fn plain = callback_.load()) {
+                    plain(ev.what, ev.arg1, ev.arg2);
                 }
             } else if (orv_metadata_fn cb = metadata_callback_.load()) {
                 cb(ev.now->title.c_str(), ev.now->artist.c_str(), ev.now->url.c_str());

@@ -22,7 +22,9 @@ class EventThread {
     EventThread(const EventThread &) = delete;
     EventThread &operator=(const EventThread &) = delete;
 
-    void set_callback(orv_event_fn cb) { callback_.store(cb); }
+    // One callback is kept: setting either clears the other.
+    void set_callback(orv_event_fn cb);
+    void set_source_callback(orv_source_event_fn cb);
     void set_metadata_callback(orv_metadata_fn cb) { metadata_callback_.store(cb); }
 
     // Events carry the generation of the source that raised them; only those of the
@@ -49,7 +51,9 @@ class EventThread {
     void run(std::uint64_t run_id);
     void push(Event event);
 
+    std::mutex callback_mu_;  // makes a change of the two one step
     std::atomic<orv_event_fn> callback_{nullptr};
+    std::atomic<orv_source_event_fn> source_callback_{nullptr};
     std::atomic<orv_metadata_fn> metadata_callback_{nullptr};
     std::atomic<std::uint64_t> generation_{0};
     std::mutex mu_;  // protects queue_, run_id_, thread_ (posting threads, event thread, stop)

@@ -27,6 +27,14 @@ void Register_post_event(orv_event_fn callback) {
     guarded(__func__, [&] { engine().set_callback(callback); });
 }
 
+void Register_post_source_event(orv_source_event_fn callback) {
+    guarded(__func__, [&] { engine().set_source_callback(callback); });
+}
+
+uint64_t IjkMediaPlayer_getSource(void) {
+    return guarded_result(__func__, uint64_t{0}, [] { return engine().source(); });
+}
+
 void Register_metadata_event(orv_metadata_fn callback) {
     guarded(__func__, [&] { engine().set_metadata_callback(callback); });
 }

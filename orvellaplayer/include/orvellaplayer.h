@@ -114,6 +114,26 @@ typedef void (*orv_metadata_fn)(const char *title, const char *artist, const cha
  */
 ORV_API void Register_post_event(orv_event_fn callback);
 
+/**
+ * Event callback with the source the event belongs to (see IjkMediaPlayer_getSource): a
+ * caller that moved on can tell an event of the source it left, which may be on its way
+ * while the caller prepares the next one.
+ */
+typedef void (*orv_source_event_fn)(uint64_t source, int what, int arg1, int arg2);
+
+/**
+ * As Register_post_event, with the event's source told. One callback is kept: this one
+ * replaces the one of Register_post_event, and the reverse.
+ */
+ORV_API void Register_post_source_event(orv_source_event_fn callback);
+
+/**
+ * The source the last prepareAsync, stop or reset made (those two make a source of none):
+ * the number its events carry. Any thread; read it on the thread that prepared, before
+ * another thread commands the player, to know which events are of that prepare.
+ */
+ORV_API uint64_t IjkMediaPlayer_getSource(void);
+
 /** Sets the callback for later now-playing changes (null: dropped). As Register_post_event. */
 ORV_API void Register_metadata_event(orv_metadata_fn callback);
 

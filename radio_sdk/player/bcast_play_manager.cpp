@@ -191,11 +191,12 @@ void cb_broadcast_OnError(int32_t what, int32_t arg1, int32_t) {
     const uint64_t ticket = player_event_ticket(kBroadcastPlayer);
     LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
     on_engine([what, arg1, ticket] {
-        {
-            PlayerGlobalLock lock;
-            player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Error);
-            bcast_reportError(bcast_getCurPlayItem(), arg1);
+        PlayerGlobalLock lock;
+        if (player_answer_stale_locked(kBroadcastPlayer, ticket)) {
+            return;  // the error of an item left is not the current one's
         }
+        player_event_phase_locked(kBroadcastPlayer, ticket, PlayerPhase::Error);
+        bcast_reportError(bcast_getCurPlayItem(), arg1);
         player_tell(setUserPlayerStateListener_OnError, what, arg1);
     });
 }
@@ -393,7 +394,7 @@ void bcast_startPlayItem(dao_play_item *item) {
         s_source.clear();  // not known: the next programme change restarts
     }
     ijk_SetDataSource(item->playUrl);
-    ijk_PreparePaused();
+    record.source = ijk_PreparePaused();
 }
 
 // --- Control ----------------------------------------------------------------------------------

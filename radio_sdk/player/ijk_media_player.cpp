@@ -49,11 +49,13 @@ void begin_prepare() {
     s_end_notified.store(false);
 }
 
+thread_local uint64_t t_event_source = 0;
+
 }  // namespace
 
 void ijk_Init(void) {
     IjkMediaPlayer_native_init();
-    Register_post_event(ijk_post_event_im);
+    Register_post_source_event(ijk_post_source_event_im);
     Register_metadata_event(ijk_post_metadata_im);
 }
 
@@ -88,9 +90,14 @@ void ijk_PrepareSeek(int32_t start_ms) {
     IjkMediaPlayer_prepareAsync(start_ms, 4);
 }
 
-void ijk_PreparePaused(void) {
+uint64_t ijk_PreparePaused(void) {
     begin_prepare();
     IjkMediaPlayer_prepareAsyncPaused(0);
+    return IjkMediaPlayer_getSource();
+}
+
+uint64_t ijk_EventSource(void) {
+    return t_event_source;
 }
 
 void ijk_Play(void) {
@@ -246,6 +253,12 @@ void ijk_SetDebugVerbose(int level) {
 
 void player_inner_verbose(int level) {
     ijk_SetDebugVerbose(level);
+}
+
+void ijk_post_source_event_im(uint64_t source, int what, int arg1, int arg2) {
+    t_event_source = source;
+    ijk_post_event_im(what, arg1, arg2);
+    t_event_source = 0;
 }
 
 void ijk_post_event_im(int what, int arg1, int arg2) {

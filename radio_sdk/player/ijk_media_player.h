@@ -40,8 +40,9 @@ RV_API void ijk_SetDataSource(const char *url);
 RV_API void ijk_Prepare(void);
 RV_API void ijk_PrepareSeek(int32_t start_ms);
 // As ijk_Prepare, but silent until ijk_Play: the players decide on prepare-complete,
-// under their lock, whether the user still wants to hear it.
-void ijk_PreparePaused(void);
+// under their lock, whether the user still wants to hear it. Returns the engine's source
+// the prepare made, which its events carry (ijk_EventSource).
+uint64_t ijk_PreparePaused(void);
 RV_API void ijk_Play(void);
 RV_API void ijk_Pause(void);
 RV_API void ijk_Stop(void);
@@ -74,6 +75,12 @@ float ijk_GetMediaVolume();
 // 4 seek done, 6 position (arg1 ms, arg2 duration ms), 8 download progress,
 // 100 error, 200 information (701/702 buffering start/end).
 RV_API void ijk_post_event_im(int what, int arg1, int arg2);
+// The pump the engine calls: ijk_post_event_im for an event of `source`. The players act
+// only on events of the source they prepared last; one of a source left is dropped.
+RV_API void ijk_post_source_event_im(uint64_t source, int what, int arg1, int arg2);
+// The engine source of the event this thread is handling; 0 outside an engine event (the
+// commanding thread tells its own changes, which are current).
+uint64_t ijk_EventSource(void);
 // Registered with the engine for now-playing changes; calls the metadata listener.
 RV_API void ijk_post_metadata_im(const char *title, const char *artist, const char *url);
 

@@ -199,6 +199,9 @@ void cb_OnError(int32_t what, int32_t arg1, int32_t /*arg2*/) {
     LOGD(kTag, "Player State Inner Callback: OnError[what=%d,arg=%d]\n", what, arg1);
     if (handler_enabled()) {
         PlayerGlobalLock lock;
+        if (player_answer_stale_locked(kAlbumPlayer, ticket)) {
+            return;  // the error of an item left is not the current one's
+        }
         player_event_phase_locked(kAlbumPlayer, ticket, PlayerPhase::Error);
         player_tell(setUserPlayerStateListener_OnError, what, arg1);
     }
@@ -646,7 +649,7 @@ void album_startPlayItem(dao_play_item *item) {
     // A downloaded audio plays from its file: no data used, and no coverage needed.
     const std::string stored = rv::dl::playable_path(item->audioId);
     ijk_SetDataSource(stored.empty() ? item->playUrl : stored.c_str());
-    ijk_PreparePaused();
+    record.source = ijk_PreparePaused();
     ijk_Setdurtion(item->duration / 1000, item->originalDuration / 1000);
 }
 

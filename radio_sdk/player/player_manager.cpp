@@ -178,10 +178,13 @@ void player_listener_call_dropped() {
 namespace {
 
 PlayerRecord s_records[2];  // guarded by the player global mutex
+// A ticket no generation ever reaches: an event carrying it is always dropped.
+constexpr uint64_t kNoTicket = UINT64_MAX;
 // Each record's generation, also readable without the mutex.
 std::atomic<uint64_t> s_generations[2] = {0, 0};
 
 uint64_t next_generation_locked(PlayerKind kind) {
+    s_records[kind].source = 0;
     const uint64_t generation = ++s_records[kind].generation;
     s_generations[kind].store(generation);
     return generation;
@@ -299,7 +302,20 @@ uint64_t player_generation_locked(PlayerKind kind) {
 }
 
 uint64_t player_event_ticket(PlayerKind kind) {
-    return s_generations[kind].load();
+    const uint64_t source = ijk_EventSource();
+    if (source == 0) {
+        return s_generations[kind].load();
+    }
+    if (player_global_mutex_lock() != RVE_OK) {
+        return kNoTicket;
+    }
+    const PlayerRecord &record = s_records[kind];
+    const uint64_t ticket = record.source == source ? record.generation : kNoTicket;
+    player_global_mutex_unlock();
+    if (ticket == kNoTicket) {
+        LOGD("PLAYER", "Event Of A Source Left, Dropped ... \n");
+    }
+    return ticket;
 }
 
 bool player_answer_stale_locked(PlayerKind kind, uint64_t generation) {
@@ -310,7 +326,9 @@ bool player_answer_stale(PlayerKind kind, uint64_t generation) {
     if (s_generations[kind].load() == generation) {
         return false;
     }
-    LOGD("PLAYER", "Answer For An Earlier Resource, Dropped ... \n");
+    if (generation != kNoTicket) {  // told when the ticket was given
+        LOGD("PLAYER", "Answer For An Earlier Resource, Dropped ... \n");
+    }
     return true;
 }
 

@@ -176,6 +176,9 @@ struct PlayerRecord {
     PlayerIntent intent = PlayerIntent::Play;
     PlayerPhase phase = PlayerPhase::Idle;
     uint64_t failed = 0;  // the generation whose start failure was told (once each)
+    // The engine source the current generation prepared (0: none yet). Events of any other
+    // source are of an item left, however late they come.
+    uint64_t source = 0;
 };
 
 // Who asked for a move to another item.
@@ -194,7 +197,9 @@ uint64_t player_navigate_locked(PlayerKind kind, PlayerMove move);
 // The generation requests of `kind` carry now; lock held.
 uint64_t player_generation_locked(PlayerKind kind);
 // The ticket an engine event of `kind` carries: read when the event arrives,
-// checked when the player acts on it. Any thread, no lock.
+// checked when the player acts on it; one that never passes for an event of a
+// source other than the one the current generation prepared. Any thread; takes
+// the lock for the read.
 uint64_t player_event_ticket(PlayerKind kind);
 // True, with the debug line "Answer For An Earlier Resource, Dropped ... \n",
 // when an answer asked for with `generation` is no longer wanted; lock held.

@@ -14,7 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "orvellaplayer.h"
 #include "player/bcast_data_manager.h"
+#include "player/ijk_media_player.h"
 #include "player/listener_recorder.h"
 #include "player/player_manager.h"
 #include "player/sdk_playback_fixture.h"
@@ -78,6 +80,15 @@ class PlayersSettled : public rv::test::SdkPlaybackTest {
     double tone(int64_t id) const {
         return rvtone::tone_seconds(capture_->read(44100, 1).mono(), 44100,
                                     rvtone::frequency_for_audio_id(id));
+    }
+    // A listener of the states alone, removed by the caller.
+    static rv_listener_id listen_states(void (*slot)(void *, rv_player_state)) {
+        rv_player_events events{};
+        events.struct_size = sizeof events;
+        events.on_state_changed = slot;
+        rv_listener_id id = 0;
+        EXPECT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+        return id;
     }
     // Starts the row afresh: nothing playing, nothing heard, no fault.
     void settle() {
@@ -486,11 +497,7 @@ void on_state_nesting(void *, rv_player_state state) {
 // Events are told in the order the players decided them: a move made on another thread
 // while an earlier move is being told is heard after it, whatever thread tells it.
 TEST_F(PlayersSettled, EventsAreToldInTheOrderTheyWereDecided) {
-    rv_player_events events{};
-    events.struct_size = sizeof events;
-    events.on_state_changed = on_state_nesting;
-    rv_listener_id id = 0;
-    ASSERT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+    const rv_listener_id id = listen_states(on_state_nesting);
     const struct {
         const char *name;
         std::function<void()> inner;
@@ -591,11 +598,7 @@ void on_state_walking(void *, rv_player_state state) {
 }
 
 TEST_F(PlayersSettled, AListenerWalkingThePlayListNeverMeetsAPageMerged) {
-    rv_player_events events{};
-    events.struct_size = sizeof events;
-    events.on_state_changed = on_state_walking;
-    rv_listener_id id = 0;
-    ASSERT_EQ(rv_addPlayerListener(&events, nullptr, &id), RVE_OK);
+    const rv_listener_id id = listen_states(on_state_walking);
     album_a();
     ASSERT_TRUE(Ears::get().wait_for("playing"));
     rv_pause();
@@ -611,4 +614,40 @@ TEST_F(PlayersSettled, AListenerWalkingThePlayListNeverMeetsAPageMerged) {
     EXPECT_TRUE(g_page_in.load()) << "the page asked for was never answered";
     EXPECT_EQ(rv_getPlayListSize(), 40);
     rv_removePlayerListener(id);
+}
+
+// An engine event of the item being left, taken off the engine's queue just before a move
+// and handled after it, changes nothing for the item moved to: only events of the source
+// the player prepared last count.
+TEST_F(PlayersSettled, ALateEventOfTheItemLeftChangesNothing) {
+    const struct {
+        const char *name;
+        int what, arg1;
+    } rows[] = {
+        {"prepared", ORV_EVENT_PREPARED, 0},
+        {"error", ORV_EVENT_ERROR, ORV_ERROR_NETWORK},
+        {"end", ORV_EVENT_COMPLETED, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        settle();
+        // The second audio's media comes late: it is still preparing when the event comes.
+        service_.set_fault("/media/*", {.kind = rvmock::Fault::Kind::None, .delay_ms = 1500});
+        album_b();
+        ASSERT_TRUE(Ears::get().wait_for("playing"));
+        const uint64_t left = IjkMediaPlayer_getSource();
+        rv_playNext();
+        ASSERT_TRUE(Ears::get().wait_for("item", 2));
+        Ears::get().clear();
+        ijk_post_source_event_im(left, row.what, row.arg1, 0);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(Ears::get().count("prepared"), 0);
+        EXPECT_EQ(Ears::get().count("error"), 0);
+        EXPECT_EQ(Ears::get().count("end"), 0);
+        ASSERT_TRUE(Ears::get().wait_for("playing", 1, 10s));
+        player_global_mutex_lock();
+        const dao_play_item *current = rv_getCurPlayItem();
+        EXPECT_EQ(current != nullptr ? current->audioId : 0, kAudioB1 + 1);
+        player_global_mutex_unlock();
+    }
 }
