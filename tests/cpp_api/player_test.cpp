@@ -365,8 +365,11 @@ TEST_F(CppPlayer, AListenerMayDropItsOwnHandle) {
 // callables to be destroyed later on an event thread.
 TEST_F(CppPlayer, HandlesDroppedFromListenersOnTwoThreadsNeitherWaitNorOutliveReset) {
     rv::Player player = sdk_->player();
-    // Two listeners, each dropping the other's handle, told from two threads at once
-    // (the calls are delivered one at a time: the one told second may never be called).
+    // Two listeners, each dropping the other's handle, told from two threads at once as the
+    // players tell them: one thread at a time (the players' one sequence of calls; two
+    // threads inside at once could each wait for the other's call to end). The one told
+    // second may never be called.
+    std::mutex sequence;
     rv::ListenerHandle first, second;
     rv::PlayerCallbacks a, b;
     a.play_end = [&] { second.reset(); };
@@ -374,8 +377,16 @@ TEST_F(CppPlayer, HandlesDroppedFromListenersOnTwoThreadsNeitherWaitNorOutliveRe
     first = player.listen(std::move(a));
     second = player.listen(std::move(b));
     std::promise<void> done_a, done_b;
-    std::thread([&] { setUserPlayerStateListener_OnPlayEnd(), done_a.set_value(); }).detach();
-    std::thread([&] { setUserPlayerStateListener_OnPaused(), done_b.set_value(); }).detach();
+    std::thread([&] {
+        std::lock_guard lock(sequence);
+        setUserPlayerStateListener_OnPlayEnd();
+        done_a.set_value();
+    }).detach();
+    std::thread([&] {
+        std::lock_guard lock(sequence);
+        setUserPlayerStateListener_OnPaused();
+        done_b.set_value();
+    }).detach();
     if (done_a.get_future().wait_for(10s) != std::future_status::ready ||
         done_b.get_future().wait_for(10s) != std::future_status::ready) {
         std::fprintf(stderr, "two listeners dropping each other deadlocked\n");

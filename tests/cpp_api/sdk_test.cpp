@@ -363,6 +363,32 @@ TEST_F(CppSdk, AThousandFutureCallsFromFourThreadsGiveAThousandOutcomes) {
     EXPECT_EQ(errors, 4 * 83);
 }
 
+// An application's loop as a dispatcher sees it: jobs queued from the SDK's threads,
+// run when the loop turns.
+class Loop {
+  public:
+    auto dispatcher() {
+        return [this](std::function<void()> job) {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        };
+    }
+    void turn() {
+        std::vector<std::function<void()>> taken;
+        {
+            std::lock_guard lock(mutex_);
+            taken.swap(jobs_);
+        }
+        for (auto &job : taken) {
+            job();
+        }
+    }
+
+  private:
+    std::mutex mutex_;  // guards jobs_
+    std::vector<std::function<void()>> jobs_;
+};
+
 class CppSdkStart : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(mock_.start()); }
@@ -471,35 +497,21 @@ TEST_F(CppSdkStart, DownloadsKeptThroughAnOfflineStartAreListedAndRemoved) {
 }
 
 TEST_F(CppSdkStart, WithADispatcherCallablesRunOnTheLoopAndTheLastInsideTheDestructor) {
-    std::mutex mutex;  // guards jobs: the dispatcher runs on the SDK's threads
-    std::vector<std::function<void()>> jobs;
-    const auto run_jobs = [&] {
-        std::vector<std::function<void()>> taken;
-        {
-            std::lock_guard lock(mutex);
-            taken.swap(jobs);
-        }
-        for (auto &job : taken) {
-            job();
-        }
-    };
+    Loop loop;
     rv::Config config = config_for(mock_, dir_.path());
-    config.dispatcher = [&](std::function<void()> job) {
-        std::lock_guard lock(mutex);
-        jobs.push_back(std::move(job));
-    };
+    config.dispatcher = loop.dispatcher();
     std::optional<rv::Sdk> sdk(std::in_place, config);  // runs its own start-up's callback
     std::vector<std::thread::id> ran;
     sdk->get_all_category([&](const auto &) { ran.push_back(std::this_thread::get_id()); });
     EXPECT_TRUE(ran.empty());
     for (int i = 0; i < 1000 && ran.empty(); ++i) {
         std::this_thread::sleep_for(10ms);
-        run_jobs();
+        loop.turn();
     }
     sdk->get_all_category([&](const auto &) { ran.push_back(std::this_thread::get_id()); });
     sdk.reset();
     EXPECT_EQ(ran, std::vector<std::thread::id>(2, std::this_thread::get_id()));
-    run_jobs();
+    loop.turn();
     EXPECT_EQ(ran.size(), 2u);
     // Gone with the rv::Sdk: the next one calls back on the SDK's threads.
     rv::Sdk plain(config_for(mock_, dir_.path()));
@@ -512,23 +524,9 @@ TEST_F(CppSdkStart, WithADispatcherCallablesRunOnTheLoopAndTheLastInsideTheDestr
 TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
     constexpr unsigned kSeed = 36;
     std::mt19937 random(kSeed);
-    std::mutex mutex;  // guards jobs: the dispatcher runs on the SDK's threads
-    std::vector<std::function<void()>> jobs;
-    const auto run_jobs = [&] {
-        std::vector<std::function<void()>> taken;
-        {
-            std::lock_guard lock(mutex);
-            taken.swap(jobs);
-        }
-        for (auto &job : taken) {
-            job();
-        }
-    };
+    Loop loop;
     rv::Config config = config_for(mock_, dir_.path());
-    config.dispatcher = [&](std::function<void()> job) {
-        std::lock_guard lock(mutex);
-        jobs.push_back(std::move(job));
-    };
+    config.dispatcher = loop.dispatcher();
     int cpp_lost = 0;
     unsigned meet = 1000;  // spin turns
     for (int round = 0; round < 60; ++round) {
@@ -551,7 +549,7 @@ TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
                 },
                 &c_code);
             while (c_code == -1 || !cpp_done) {  // the loop both start-ups may call back on
-                run_jobs();
+                loop.turn();
                 std::this_thread::yield();
             }
         });
@@ -569,7 +567,7 @@ TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
         EXPECT_FALSE(cpp_started && c_code == RVE_OK);
         meet = cpp_started ? meet * 3 / 4 : meet * 4 / 3 + 1;
         rv_releaseSdk();
-        run_jobs();
+        loop.turn();
         ASSERT_EQ(rv_setCallbackDispatcher(nullptr, nullptr), RVE_OK);
     }
     std::printf("rv::Sdk refused after its dispatcher was set: %d of 60 rounds\n", cpp_lost);

@@ -9,8 +9,50 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
+
+extern char **environ;
 
 namespace rvtest {
+
+namespace {
+
+// `name` as execvp would find it on PATH; a name with a slash as it is.
+std::string find_program(const std::string &name) {
+    const char *path = std::getenv("PATH");
+    if (name.find('/') != std::string::npos || path == nullptr) {
+        return name;
+    }
+    for (std::string_view rest = path; !rest.empty();) {
+        const size_t colon = rest.find(':');
+        const std::string dir(rest.substr(0, colon));
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    return name;
+}
+
+// This process's environment with `changes` made: an empty value unsets its name.
+std::vector<std::string> environment_with(const std::map<std::string, std::string> &changes) {
+    std::vector<std::string> env;
+    for (char **e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (changes.count(entry.substr(0, entry.find('='))) == 0) {
+            env.push_back(entry);
+        }
+    }
+    for (const auto &[name, value] : changes) {
+        if (!value.empty()) {
+            env.push_back(name + "=" + value);
+        }
+    }
+    return env;
+}
+
+}  // namespace
 
 RvcliProcess::RvcliProcess(const std::vector<std::string> &args, const RunOptions &options) {
     int out_pipe[2], err_pipe[2], in_pipe[2];
@@ -30,7 +72,22 @@ RvcliProcess::RvcliProcess(const std::vector<std::string> &args, const RunOption
     } else if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(in_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    std::string program = options.program.empty() ? RVCLI_PATH : options.program;
+    // Everything the child needs is made here: between fork and exec the child of a threaded
+    // process may only make async-signal-safe calls (an allocator lock another thread held
+    // at the fork stays held in the child for ever).
+    std::string program = find_program(options.program.empty() ? RVCLI_PATH : options.program);
+    std::vector<std::string> copies = args;
+    std::vector<char *> argv{program.data()};
+    for (std::string &a : copies) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> env_strings = environment_with(options.env);
+    std::vector<char *> envp;
+    for (std::string &e : env_strings) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         if (options.terminal) {
@@ -40,21 +97,7 @@ RvcliProcess::RvcliProcess(const std::vector<std::string> &args, const RunOption
         dup2(in_pipe[0], STDIN_FILENO);
         dup2(out_pipe[1], STDOUT_FILENO);
         dup2(err_pipe[1], STDERR_FILENO);
-        for (const auto &[name, value] : options.env) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-        }
-        std::vector<char *> argv;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (std::string &a : copies) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execvp(program.c_str(), argv.data());
+        execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     if (options.terminal) {
