@@ -30,8 +30,10 @@ TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
         const char *name;
         int64_t album;
         int crossfade_ms;
-    } const rows[] = {
-        {"mp3_lame", 1100006, 0}, {"mp4_edit_list", 1100007, 0}, {"mp3_crossfade", 1100006, 1000}};
+    } const rows[] = {{"mp3_lame", 1100006, 0},
+                      {"mp4_edit_list", 1100007, 0},
+                      {"mp4_itunes_smpb", 1100008, 0},
+                      {"mp3_crossfade", 1100006, 1000}};
     const double w = 2 * M_PI * kHz / kRate;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
