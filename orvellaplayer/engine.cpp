@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include <sys/stat.h>
+
 #include "log.h"
 #include "orvellaplayer.h"
 
@@ -8,6 +10,16 @@ extern "C" {
 }
 
 namespace orv {
+namespace {
+
+// A path of a regular local file (a downloaded item): it needs no fetch ahead.
+bool local_file(const std::string &path) {
+    struct stat st {};
+    return !path.empty() && path.front() == '/' && ::stat(path.c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode);
+}
+
+}  // namespace
 
 Engine &Engine::instance() {
     static Engine engine;
@@ -103,7 +115,9 @@ std::optional<NextSource> Engine::take_next(const InputOptions &current) {
     std::lock_guard lock(prefetch_mu_);
     InputOptions now = current;
     now.url = prefetch_url_;
-    if (!prefetch_ || prefetch_url_ == current.url || !usable_prefetch_locked(now)) {
+    // A local file is only named: it is opened as it is.
+    if (prefetch_url_.empty() || prefetch_url_ == current.url ||
+        (prefetch_ && !usable_prefetch_locked(now))) {
         return std::nullopt;
     }
     prefetch_url_.clear();
@@ -125,16 +139,19 @@ void Engine::prefetch(const char *url) {
     std::lock_guard lock(mu_);
     const std::string next = url != nullptr ? url : "";
     std::lock_guard prefetch_lock(prefetch_mu_);
-    if (next == prefetch_url_ && prefetch_) {
+    if (!next.empty() && next == prefetch_url_) {
         return;
     }
     prefetch_.reset();
     prefetch_url_.clear();
-    if (!fetchable_url(next)) {
+    const bool file = local_file(next);
+    if (!file && !fetchable_url(next)) {
         return;
     }
     prefetch_options_ = input_options_locked(next);
-    prefetch_ = start_fetch(prefetch_options_, next);
+    if (!file) {
+        prefetch_ = start_fetch(prefetch_options_, next);
+    }
     prefetch_url_ = next;
 }
 

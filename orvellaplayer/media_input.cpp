@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "itunes_smpb.h"
 #include "log.h"
 #include "orvellaplayer.h"
 
@@ -20,6 +22,8 @@ namespace {
 constexpr int kMaxBadPackets = 50;
 // A live source arrives in real time: a probe must not wait for seconds of it.
 constexpr int kLiveProbeBytes = 32 * 1024;
+// FFmpeg's MP4 demuxer takes an AAC stream's delay from an iTunSMPB tag below this.
+constexpr std::int64_t kTaggedDelayLimit = 16384;
 
 struct Named {
     std::string_view key;
@@ -68,6 +72,20 @@ const AVInputFormat *lookup(const Named (&table)[N], std::string_view key) {
         }
     }
     return nullptr;
+}
+
+// The gap an iTunSMPB tag declares, where FFmpeg took the delay from it (an AAC stream).
+std::optional<EncoderGap> itunes_gap(const AVFormatContext *fmt, const AVStream *st) {
+    const AVDictionaryEntry *tag = av_dict_get(st->metadata, "iTunSMPB", nullptr, 0);
+    if (tag == nullptr) {
+        tag = av_dict_get(fmt->metadata, "iTunSMPB", nullptr, 0);
+    }
+    if (tag == nullptr || st->codecpar->codec_id != AV_CODEC_ID_AAC ||
+        st->codecpar->sample_rate <= 0) {
+        return std::nullopt;
+    }
+    const auto gap = parse_itunes_smpb(tag->value);
+    return gap && gap->delay < kTaggedDelayLimit ? gap : std::nullopt;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -493,6 +511,7 @@ int MediaInput::first_frame(int *av_error) {
     out_channels_ = fixed_channels_ > 0                 ? fixed_channels_
                     : frame->ch_layout.nb_channels >= 2 ? 2
                                                         : 1;
+    declared_end_ = find_declared_end();
     if (!adopt_format(frame)) {
         *av_error = AVERROR_INVALIDDATA;
         return ORV_ERROR_NO_AUDIO;
@@ -564,20 +583,30 @@ std::int64_t MediaInput::origin_ts() const {
 }
 
 // The decoders take the delay off the start (and MP3's padding off the end) as the demuxer
-// declares it; an MP4's edit list also ends the item before the last frame's padding,
-// which only the stream's length tells.
-std::int64_t MediaInput::declared_end() const {
+// declares it; an MP4 ends the item before the last frame's padding only by the stream's
+// length: its edit list's, or the length its iTunSMPB tag gives where FFmpeg took the
+// delay from the tag.
+std::int64_t MediaInput::find_declared_end() const {
     const AVStream *st = fmt_->streams[stream_];
-    if (std::string_view(fmt_->iformat->name).find("mp4") == std::string_view::npos ||
-        st->duration == AV_NOPTS_VALUE || st->duration <= 0) {
+    if (std::string_view(fmt_->iformat->name).find("mp4") == std::string_view::npos) {
         return -1;
     }
-    return av_rescale_q(st->duration, st->time_base, AVRational{1, out_rate_});
+    const int rate = st->codecpar->sample_rate;
+    const bool has_length = st->duration != AV_NOPTS_VALUE && st->duration > 0;
+    if (const auto gap = itunes_gap(fmt_.get(), st)) {
+        // An edit list makes the stream shorter than all that was coded, and wins.
+        const std::int64_t coded =
+            has_length ? av_rescale_q(st->duration, st->time_base, AVRational{1, rate}) : -1;
+        if (coded < 0 || coded >= gap->delay + gap->samples + gap->padding) {
+            return av_rescale(gap->samples, out_rate_, rate);
+        }
+    }
+    return has_length ? av_rescale_q(st->duration, st->time_base, AVRational{1, out_rate_}) : -1;
 }
 
 void MediaInput::trim(const AVFrame *frame, std::vector<std::int16_t> &out, std::size_t at) {
     const std::int64_t ts = frame->best_effort_timestamp;
-    const std::int64_t end = declared_end();
+    const std::int64_t end = declared_end_;
     if (ts == AV_NOPTS_VALUE) {
         skip_until_ = -1;
         return;

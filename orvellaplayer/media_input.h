@@ -173,7 +173,7 @@ class MediaInput {
     // The stream's time of its first sample to be heard (after the encoder's delay).
     std::int64_t origin_ts() const;
     // Output frames of the item, beyond which is the encoder's padding; -1: no end declared.
-    std::int64_t declared_end() const;
+    std::int64_t find_declared_end() const;
     // Drops what lies before a seek's target and after the declared end from the `frames`
     // just converted from `frame` at `at` of `out`.
     void trim(const AVFrame *frame, std::vector<std::int16_t> &out, std::size_t at);
@@ -191,8 +191,9 @@ class MediaInput {
     std::vector<std::int16_t> primed_;  // PCM of the first frame, decoded by open()
     bool named_ = false;                // the demuxer was named, not probed
     bool eof_ = false;
-    int bad_packets_ = 0;           // consecutive packets the decoder refused
-    std::int64_t skip_until_ = -1;  // after a seek: output frames before this position dropped
+    int bad_packets_ = 0;             // consecutive packets the decoder refused
+    std::int64_t skip_until_ = -1;    // after a seek: output frames before this position dropped
+    std::int64_t declared_end_ = -1;  // find_declared_end(), once the output rate is known
     std::string url_;
     std::string reason_;
 };

@@ -319,8 +319,11 @@ ORV_API void IjkMediaPlayer_setReadAhead(int64_t max_bytes, int32_t max_seconds)
  * prefetch at a time: a new one (or null) drops the one before; so does reset. Only a
  * file is played from it (a live station's answer, or one not in yet, is fetched again at
  * prepare), and only if the proxy, CA file, DNS server and read-ahead are still those it
- * was started with. Returns at once and never waits for the network or the resolver.
- * Any thread.
+ * was started with. The item prefetched is also the one a finite source goes on into,
+ * without a seam, when it ends. `url` may instead be the absolute path of a regular local
+ * file, which is only named for that (nothing is read ahead); anything else drops the
+ * prefetch. Returns at once and never waits for the network or the resolver (a local
+ * path is looked up with stat). Any thread.
  */
 ORV_API void IjkMediaPlayer_prefetch(const char *url);
 

@@ -50,7 +50,8 @@ RV_API void ijk_SeekTo(int64_t msec);
 RV_API void ijk_Setdurtion(int64_t duration_s, int32_t original_duration_s);
 RV_API bool ijk_IsPlaying(void);
 RV_API bool ijk_IsPaused(void);
-// Has the engine fetch `url` ahead, for its next prepare (IjkMediaPlayer_prefetch).
+// Has the engine fetch `url` ahead (or name a local file), for its next prepare and the
+// join into it at the end of the item playing (IjkMediaPlayer_prefetch).
 void ijk_Prefetch(const char *url);
 // The engine's answer: 0, -1 outside 0.5..2.0, -2 a live stream is playing.
 RV_API int ijk_SetPlaybackSpeed(float speed);

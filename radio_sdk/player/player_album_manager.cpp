@@ -153,6 +153,24 @@ void buffering_report(int32_t kind) {
     }
 }
 
+// The engine joins the next item to the current one only if it was named ahead: a stored
+// one as soon as the current item is prepared (its file costs nothing), one from the
+// network once the current item is fetched whole (a dropout across the boundary is then
+// bridged as well).
+void prefetch_next_item(bool current_fetched) {
+    PlayerGlobalLock lock;
+    const dao_play_item *next = album_getPlayItem(album_getCurPlayItemIndex() + 1);
+    if (next == nullptr || next->playUrl == nullptr) {
+        return;
+    }
+    const std::string stored = rv::dl::stored_path(next->audioId);
+    if (!stored.empty()) {
+        ijk_Prefetch(stored.c_str());
+    } else if (current_fetched) {
+        ijk_Prefetch(next->playUrl);
+    }
+}
+
 // --- Engine event handlers (engine's event thread, or the commanding thread) ---
 
 void cb_OnPrepareComplete() {
@@ -162,6 +180,7 @@ void cb_OnPrepareComplete() {
         mCurAudioPlayPosition.store(0);
         mCurAudioPlayedTime.store(0);
         player_play_prepared(kAlbumPlayer, ticket);
+        prefetch_next_item(false);
     }
 }
 
@@ -251,20 +270,10 @@ void cb_OnBufferingComplete() {
     }
 }
 
-// Once the current item is fetched whole, the next one's beginning is fetched too: a dropout
-// across the boundary is then bridged as well.
-void prefetch_next_item() {
-    PlayerGlobalLock lock;
-    const dao_play_item *next = album_getPlayItem(album_getCurPlayItemIndex() + 1);
-    if (next != nullptr && next->playUrl != nullptr && !rv::dl::stored(next->audioId)) {
-        ijk_Prefetch(next->playUrl);
-    }
-}
-
 void cb_OnDownloadProgress(int64_t fetched, int64_t total) {
     if (handler_enabled()) {
         if (total > 0 && fetched == total) {
-            prefetch_next_item();
+            prefetch_next_item(true);
         }
         player_tell(setUserDownloadProgressListener_OnDownloadProgress, fetched, total);
     }

@@ -677,10 +677,10 @@ int64_t store_bytes() {
     return m.store.is_open() ? m.store.bytes().load() : 0;
 }
 
-bool stored(int64_t audio_id) {
+std::string stored_path(int64_t audio_id) {
     Manager &m = manager();
     std::lock_guard lock(m.mutex);
-    return m.store.is_open() && !m.store.playable(audio_id).empty();
+    return m.store.is_open() ? m.store.playable(audio_id) : std::string();
 }
 
 dao_audio_set *album_page(int64_t album_id) {

@@ -41,8 +41,8 @@ dao_audio_set *album_page(int64_t album_id);
 // The file a downloaded audio plays from ("" when it is not whole in the store);
 // notes the album's last play.
 std::string playable_path(int64_t audio_id);
-// Whether the audio is whole in the store (its last play is not noted).
-bool stored(int64_t audio_id);
+// The same file, for a look ahead: its last play is not noted.
+std::string stored_path(int64_t audio_id);
 
 }  // namespace rv::dl
 

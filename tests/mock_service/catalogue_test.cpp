@@ -135,7 +135,7 @@ TEST_F(Catalogue, RecommendAndTopListsRankByListens) {
               int_of(cJSON_GetArrayItem(list, 1), "listenNum"));
     Json top = api("/v2/album/top", "&type=hot&pagesize=2&pagenum=2&");
     const cJSON *result = result_of(top);
-    EXPECT_EQ(int_of(result, "count"), 7);
+    EXPECT_EQ(int_of(result, "count"), 8);
     EXPECT_EQ(int_of(result, "sumPage"), 4);
     EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(result, "dataList")), 2);
 }

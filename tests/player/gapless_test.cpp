@@ -2,16 +2,19 @@
 // ALSA capture: the parts must come out as the one tone, of the full length, with no
 // silence and no step at the joins (encoder delay and padding trimmed, the next item
 // written into the same open output without a fade); with a crossfade, each join is an
-// equal-power mix of the ending part's last audio and the next part's first.
+// equal-power mix of the ending part's last audio and the next part's first. Downloaded
+// parts join as seamlessly, from their files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "player/sdk_playback_fixture.h"
+#include "rv_download.h"
 #include "rv_error.h"
 #include "rv_player.h"
 #include "support/play_bean.h"
@@ -23,19 +26,45 @@ constexpr double kAmplitude = 0.5 * 32767;  // the local service's tones
 constexpr double kHz = 440;
 constexpr int kParts = 3;
 
-class Gapless : public rv::test::SdkPlaybackTest {};
+class Gapless : public rv::test::SdkPlaybackTest {
+  protected:
+    // Downloads the album whole into the store; its result.
+    int download(int64_t album) {
+        rv_download_events events{};
+        events.struct_size = sizeof events;
+        events.user = &downloaded_;
+        events.on_album_done = [](void *user, int64_t, int result) {
+            static_cast<std::promise<int> *>(user)->set_value(result);
+        };
+        if (rv_downloadAlbum(album, &events) != RVE_OK) {
+            return -1;
+        }
+        std::future<int> done = downloaded_.get_future();
+        return done.wait_for(std::chrono::seconds(60)) == std::future_status::ready ? done.get()
+                                                                                    : -1;
+    }
+
+    std::promise<int> downloaded_;  // told once, at the latest when the SDK stops
+};
 
 TEST_F(Gapless, AlbumOfPartsPlaysAsOneTone) {
     struct {
         const char *name;
         int64_t album;
         int crossfade_ms;
-    } const rows[] = {
-        {"mp3_lame", 1100006, 0}, {"mp4_edit_list", 1100007, 0}, {"mp3_crossfade", 1100006, 1000}};
+        bool downloaded;  // played from the store's files (last: they stay there)
+    } const rows[] = {{"mp3_lame", 1100006, 0, false},
+                      {"mp4_edit_list", 1100007, 0, false},
+                      {"mp4_itunes_smpb", 1100008, 0, false},
+                      {"mp3_crossfade", 1100006, 1000, false},
+                      {"mp3_downloaded", 1100006, 0, true}};
     const double w = 2 * M_PI * kHz / kRate;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_EQ(rv_setCrossfade(row.crossfade_ms), RVE_OK);
+        if (row.downloaded) {
+            ASSERT_EQ(download(row.album), RVE_OK);
+        }
         const double fade = row.crossfade_ms / 1000.0;
         // The parts overlap in phase (the tone has whole cycles in any whole second), so
         // an equal-power mix swells to sqrt(2) of the tone in the middle of a fade.

@@ -51,11 +51,13 @@ MediaStore::Bytes tone(rvtone::Codec codec, double hz, double seconds, int bitra
 }
 
 // A part of the continuous 440 Hz tone: in MP3 with its LAME header, or AAC in MP4 with
-// its edit list, so players see the encoder's delay and padding declared.
-MediaStore::Bytes tone_part(rvtone::Codec codec, int64_t start_ms, double seconds) {
+// its edit list (or, `itunes_smpb`, with iTunes's tag instead), so players see the
+// encoder's delay and padding declared.
+MediaStore::Bytes tone_part(rvtone::Codec codec, bool itunes_smpb, int64_t start_ms,
+                            double seconds) {
     char key[96];
-    snprintf(key, sizeof key, "part %s %lld ms %.17g s", rvtone::mime_type(codec),
-             static_cast<long long>(start_ms), seconds);
+    snprintf(key, sizeof key, "part %s%s %lld ms %.17g s", rvtone::mime_type(codec),
+             itunes_smpb ? " iTunSMPB" : "", static_cast<long long>(start_ms), seconds);
     return MediaStore::shared().get(key, [=]() -> std::string {
         rvtone::ToneSpec sine;
         sine.frequency_hz = kContinuousHz;
@@ -63,6 +65,7 @@ MediaStore::Bytes tone_part(rvtone::Codec codec, int64_t start_ms, double second
         sine.bitrate = 128000;
         sine.first_sample = start_ms * sine.sample_rate / 1000;
         sine.lame_header = true;
+        sine.itunes_smpb = itunes_smpb;
         try {
             std::vector<std::uint8_t> bytes = rvtone::encode_tone(codec, sine);
             return std::string(bytes.begin(), bytes.end());
@@ -153,10 +156,11 @@ void MediaApi::serve_audio(const httplib::Request &req, httplib::Response &res, 
     const std::string continuous = audio ? get_str(audio, "continuous") : "";
     if (!continuous.empty()) {
         // Every format of a continuous part is its one file.
+        const bool itunes_smpb = continuous == "mp4_itunes";
         const rvtone::Codec codec =
-            continuous == "mp4" ? rvtone::Codec::Mp4Aac : rvtone::Codec::Mp3;
+            continuous == "mp4" || itunes_smpb ? rvtone::Codec::Mp4Aac : rvtone::Codec::Mp3;
         send_media(res,
-                   tone_part(codec, get_int(audio, "startMs"),
+                   tone_part(codec, itunes_smpb, get_int(audio, "startMs"),
                              static_cast<double>(get_int(audio, "duration")) / 1000.0),
                    codec, cut_after);
         return;

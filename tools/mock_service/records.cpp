@@ -52,7 +52,8 @@ int64_t estimated_size(int64_t duration_ms, int kbps) {
 }  // namespace
 
 std::string continuous_part_path(int64_t audio_id, const std::string &codec) {
-    return "/media/audio/" + std::to_string(audio_id) + "/part." + (codec == "mp4" ? "m4a" : "mp3");
+    return "/media/audio/" + std::to_string(audio_id) + "/part." +
+           (codec.starts_with("mp4") ? "m4a" : "mp3");
 }
 
 std::string audio_media_path(int64_t audio_id, const std::string &format) {

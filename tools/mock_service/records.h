@@ -12,7 +12,8 @@ namespace rvmock {
 // Media URL paths of an audio; `format` is one of aac_32, aac_64, aac_128,
 // mp3_32, mp3_64 (the file extension follows the codec).
 std::string audio_media_path(int64_t audio_id, const std::string &format);
-// The one file of an audio of a continuous series ("mp3" or "mp4"), whatever the format.
+// The one file of an audio of a continuous series ("mp3", "mp4" or "mp4_itunes"), whatever
+// the format.
 std::string continuous_part_path(int64_t audio_id, const std::string &codec);
 
 // A stored audio with its media URLs and estimated file sizes; `clock_id`

@@ -37,6 +37,9 @@ struct ToneSpec {
     std::int64_t first_sample = 0;
     // MP3: a Xing/LAME frame carrying the frame count, the encoder delay and the padding.
     bool lame_header = false;
+    // Mp4Aac: no edit list; the delay, padding and length in an iTunes `iTunSMPB` tag
+    // instead, as iTunes writes them.
+    bool itunes_smpb = false;
 };
 
 // The complete file: ADTS frames for Aac, an MP3 stream (ID3v2 tag + frames) for Mp3, an MP4

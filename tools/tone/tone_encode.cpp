@@ -1,7 +1,10 @@
 // Sine tone -> AAC (ADTS) or MP3 bytes, muxed into a growing memory buffer.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <string>
+#include <string_view>
 
 #include "tone.h"
 #include "tone_ff.h"
@@ -74,16 +77,67 @@ class MemoryMuxer {
     std::size_t at_ = 0;
 };
 
-void write_packets(AVCodecContext *enc, AVFormatContext *mux, AVStream *st, AVPacket *pkt) {
+// Adds the packets' durations (in the encoder's time base) to `coded`.
+void write_packets(AVCodecContext *enc, AVFormatContext *mux, AVStream *st, AVPacket *pkt,
+                   std::int64_t &coded) {
     for (;;) {
         int rc = avcodec_receive_packet(enc, pkt);
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) {
             return;
         }
         check(rc, "encode");
+        coded += pkt->duration;
         av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
         pkt->stream_index = st->index;
         check(av_interleaved_write_frame(mux, pkt), "write frame");
+    }
+}
+
+std::uint32_t be32(const std::vector<std::uint8_t> &b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) << 24 | static_cast<std::uint32_t>(b[at + 1]) << 16 |
+           static_cast<std::uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+std::string box(const char *type, const std::string &payload) {
+    const auto size = static_cast<std::uint32_t>(payload.size() + 8);
+    std::string out{static_cast<char>(size >> 24), static_cast<char>(size >> 16),
+                    static_cast<char>(size >> 8), static_cast<char>(size)};
+    return out + type + payload;
+}
+
+// Puts an iTunes "----" atom (com.apple.iTunes, `name`) into moov/udta/meta/ilst of an MP4
+// whose moov is its last box, so that no chunk offset moves.
+void add_itunes_tag(std::vector<std::uint8_t> &file, const char *name, const std::string &value) {
+    const std::string zero(4, '\0');
+    const std::string atom =
+        box("----", box("mean", zero + "com.apple.iTunes") + box("name", zero + name) +
+                        box("data", std::string{0, 0, 0, 1} + zero + value));  // type 1: UTF-8
+    constexpr const char *kPath[] = {"moov", "udta", "meta", "ilst"};
+    std::size_t boxes[4] = {};
+    std::size_t from = 0;
+    std::size_t to = file.size();
+    for (int level = 0; level < 4; ++level) {
+        std::size_t at = from;
+        while (at + 8 <= to &&
+               std::string_view(reinterpret_cast<const char *>(&file[at + 4]), 4) != kPath[level]) {
+            at += std::max<std::uint32_t>(be32(file, at), 8);
+        }
+        if (at + 8 > to || at + be32(file, at) > to) {
+            throw std::runtime_error("rv_tone: no moov/udta/meta/ilst to tag");
+        }
+        boxes[level] = at;
+        to = at + be32(file, at);
+        from = at + (level == 2 ? 12 : 8);  // meta is a full box
+    }
+    if (boxes[0] + be32(file, boxes[0]) != file.size()) {
+        throw std::runtime_error("rv_tone: moov is not the last box");
+    }
+    file.insert(file.begin() + static_cast<std::ptrdiff_t>(to), atom.begin(), atom.end());
+    for (std::size_t at : boxes) {
+        const std::uint32_t size = be32(file, at) + static_cast<std::uint32_t>(atom.size());
+        for (int i = 0; i < 4; ++i) {
+            file[at + i] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
+        }
     }
 }
 
@@ -136,6 +190,10 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
     if (codec == Codec::Mp3 && !tone.lame_header) {
         av_dict_set(&opts, "write_xing", "0", 0);
     }
+    const bool smpb = codec == Codec::Mp4Aac && tone.itunes_smpb;
+    if (smpb) {
+        av_dict_set(&opts, "use_editlist", "0", 0);
+    }
     const int header_rc = avformat_write_header(mux.get(), &opts);
     av_dict_free(&opts);
     check(header_rc, "header");
@@ -145,6 +203,7 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
     const int frame_size = enc->frame_size > 0 ? enc->frame_size : 1024;
     const auto total = static_cast<std::int64_t>(std::llround(tone.duration_s * tone.sample_rate));
     const double step = 2.0 * std::numbers::pi * tone.frequency_hz / tone.sample_rate;
+    std::int64_t coded = 0;
 
     for (std::int64_t done = 0; done < total;) {
         const int left = static_cast<int>(std::min<std::int64_t>(frame_size, total - done));
@@ -169,13 +228,28 @@ std::vector<std::uint8_t> encode_tone(Codec codec, const ToneSpec &tone) {
         frame->pts = done;
         check(avcodec_send_frame(enc.get(), frame.get()), "send frame");
         av_frame_unref(frame.get());
-        write_packets(enc.get(), mux.get(), st, pkt.get());
+        write_packets(enc.get(), mux.get(), st, pkt.get(), coded);
         done += left;
     }
     check(avcodec_send_frame(enc.get(), nullptr), "flush encoder");
-    write_packets(enc.get(), mux.get(), st, pkt.get());
+    write_packets(enc.get(), mux.get(), st, pkt.get(), coded);
     check(av_write_trailer(mux.get()), "trailer");
-    return mux.take_bytes();
+    std::vector<std::uint8_t> bytes = mux.take_bytes();
+    if (smpb) {
+        const std::int64_t delay = enc->initial_padding;
+        if (coded < delay + total) {
+            throw std::runtime_error("rv_tone: packets without durations");
+        }
+        char value[128];
+        snprintf(value, sizeof value,
+                 " 00000000 %08llX %08llX %016llX 00000000 00000000 00000000 00000000 00000000 "
+                 "00000000 00000000 00000000",
+                 static_cast<unsigned long long>(delay),
+                 static_cast<unsigned long long>(coded - delay - total),
+                 static_cast<unsigned long long>(total));
+        add_itunes_tag(bytes, "iTunSMPB", value);
+    }
+    return bytes;
 }
 
 }  // namespace rvtone
