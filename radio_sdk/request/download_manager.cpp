@@ -227,8 +227,10 @@ void Fetch::progress(bool force) {
 }
 
 bool Fetch::begin(long status, int64_t first_byte, int64_t total, const std::string &etag) {
-    if (status == 206 && (first_byte != offset_ || (total_ >= 0 && total != total_))) {
-        restart_ = true;  // another range, or a file of another size: fetched again
+    // A host that ignores If-Range sends a range of its new version: the ETag tells.
+    if (status == 206 && (first_byte != offset_ || (total_ >= 0 && total != total_) ||
+                          (!etag_.empty() && etag != etag_))) {
+        restart_ = true;  // another range, or of another file: fetched again
         return false;
     }
     if (status != 206 && offset_ > 0) {
