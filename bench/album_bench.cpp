@@ -6,6 +6,8 @@
 //      within a page and across a page boundary (a page fetch included).
 //   3. How long each control holds the caller's thread while an audio plays, against
 //      rv_isPlaying (a lock and a read) as baseline.
+//   4. The first PCM frame of a downloaded audio (played from its file in the store),
+//      against the same item streamed from the service.
 // Output goes to ALSA's file plugin (tests/libpcmsink/alsa-test.conf.in).
 #include <stdlib.h>
 
@@ -24,6 +26,8 @@
 #include "mock_service.h"
 #include "rv_config.h"
 #include "rv_data.h"
+#include "rv_download.h"
+#include "rv_error.h"
 #include "rv_player.h"
 #include "rv_sdk.h"
 #include "support/play_bean.h"
@@ -36,6 +40,8 @@ using namespace std::chrono_literals;
 constexpr int64_t kAlbum = 1100001;          // 60 audios, pages of 20
 constexpr int64_t kFirstAudio = 3000000101;  // audio n is kFirstAudio + n - 1
 constexpr int kRuns = 9;
+constexpr int64_t kStoredAlbum = 1100002;  // five audios of 3 and 2 s, downloaded
+constexpr int64_t kStoredFirst = 3000000201;
 
 // The last play end and prepare complete, as the listener saw them.
 struct Marks {
@@ -43,6 +49,7 @@ struct Marks {
     std::condition_variable cv;
     int prepared = 0;
     int code = -1;
+    int downloaded = -1;  // the download's result
     Clock::time_point ended{};
     Clock::time_point ready{};
 } g_marks;
@@ -94,6 +101,16 @@ double to_first_frame(const std::string &capture, Start start) {
         std::this_thread::sleep_for(100us);
     }
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+using ItemPtr = std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)>;
+
+ItemPtr media_item(const std::string &base, int64_t audio_id) {
+    ItemPtr item(dao_play_item_new(), dao_play_item_del);
+    const std::string url = base + "/media/audio/" + std::to_string(audio_id) + "/aac_64.aac";
+    item->audioId = audio_id;
+    item->playUrl = strdup(url.c_str());
+    return item;
 }
 
 void play_bean(int64_t audio_id) {
@@ -158,6 +175,48 @@ void print_control_times() {
     }
 }
 
+void on_downloaded(void *, int64_t, int result) {
+    std::lock_guard lock(g_marks.mutex);
+    g_marks.downloaded = result;
+    g_marks.cv.notify_all();
+}
+
+// The same items alternately: from the store, then streamed (under an id the store
+// does not hold, so only the source differs).
+void print_downloaded_first_pcm(const std::string &base, const std::string &capture) {
+    rv_download_events events{};
+    events.struct_size = sizeof events;
+    events.on_album_done = on_downloaded;
+    if (rv_downloadAlbum(kStoredAlbum, &events) != RVE_OK) {
+        std::fprintf(stderr, "album_bench: the download did not start\n");
+        return;
+    }
+    {
+        std::unique_lock lock(g_marks.mutex);
+        if (!g_marks.cv.wait_for(lock, 60s, [] { return g_marks.downloaded >= 0; }) ||
+            g_marks.downloaded != RVE_OK) {
+            std::fprintf(stderr, "album_bench: the download did not end whole\n");
+            return;
+        }
+    }
+    std::vector<double> stored, streamed;
+    for (int run = 0; run < kRuns; ++run) {
+        const int64_t audio_id = kStoredFirst + run % 5;
+        ItemPtr item = media_item(base, audio_id);
+        stored.push_back(to_first_frame(capture, [&] { rv_playByPlayItem(item.get()); }));
+        item->audioId = -audio_id;
+        streamed.push_back(to_first_frame(capture, [&] { rv_playByPlayItem(item.get()); }));
+    }
+    rv_removeDownload(kStoredAlbum);
+    const double stored_ms = median(stored);
+    const double streamed_ms = median(streamed);
+    std::printf("rv_playByPlayItem -> first PCM frame written (median of %d):\n", kRuns);
+    std::printf("  a downloaded audio, from its file               %.1f ms\n", stored_ms);
+    std::printf("  the same item streamed (baseline)               %.1f ms\n", streamed_ms);
+    std::printf("  ratio downloaded / streamed                     %.2f\n",
+                stored_ms / streamed_ms);
+}
+
 }  // namespace
 
 int main() {
@@ -191,12 +250,7 @@ int main() {
 
     // Warm-up: the service encodes each medium on its first request.
     for (int n = 1; n <= 41; ++n) {
-        const std::string url =
-            base + "/media/audio/" + std::to_string(kFirstAudio + n - 1) + "/aac_64.aac";
-        std::unique_ptr<dao_play_item, decltype(&dao_play_item_del)> warm(dao_play_item_new(),
-                                                                          dao_play_item_del);
-        warm->audioId = kFirstAudio + n - 1;
-        warm->playUrl = strdup(url.c_str());
+        const ItemPtr warm = media_item(base, kFirstAudio + n - 1);
         if (n == 1) {
             play_bean(kFirstAudio);  // the album player takes the engine
             wait_prepared(1);
@@ -229,6 +283,7 @@ int main() {
     std::printf("  within a page                                   %.1f ms\n", median(within));
     std::printf("  across a page boundary (page fetch included)    %.1f ms\n", median(across));
     print_control_times();
+    print_downloaded_first_pcm(base, capture);
 
     removePlayerStateListener();
     rv_releaseSdk();

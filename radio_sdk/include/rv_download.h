@@ -12,7 +12,8 @@
  * Downloads run on two threads of the SDK (at most two transfers at once),
  * started by rv_initSdk and stopped by rv_releaseSdk. A transfer cut or
  * stalled is resumed at the byte it lacks (Range with If-Range on the file's
- * ETag: a file that changed is fetched again whole); a `.part` kept by an
+ * ETag: a file that changed is fetched again whole, also from a host that
+ * ignores If-Range and sends a range of another ETag); a `.part` kept by an
  * earlier process is resumed by calling rv_downloadAlbum again. Every audio of
  * the album is fetched: all pages of its audio list.
  *

@@ -90,6 +90,7 @@ struct Manager {
     std::map<int64_t, int64_t> active;  // audio being fetched -> its album
     std::vector<std::thread> workers;
     std::atomic<bool> stopping{false};
+    bool index_dirty = false;  // a change a download thread writes (a play's note)
     uint64_t next_run = 0;
 
     ~Manager() { stop(); }
@@ -227,8 +228,10 @@ void Fetch::progress(bool force) {
 }
 
 bool Fetch::begin(long status, int64_t first_byte, int64_t total, const std::string &etag) {
-    if (status == 206 && (first_byte != offset_ || (total_ >= 0 && total != total_))) {
-        restart_ = true;  // another range, or a file of another size: fetched again
+    // A host that ignores If-Range sends a range of its new version: the ETag tells.
+    if (status == 206 && (first_byte != offset_ || (total_ >= 0 && total != total_) ||
+                          (!etag_.empty() && etag != etag_))) {
+        restart_ = true;  // another range, or of another file: fetched again
         return false;
     }
     if (status != 206 && offset_ > 0) {
@@ -352,9 +355,14 @@ int Fetch::run() {
 void Manager::work() {
     std::unique_lock lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping.load() || !queue.empty(); });
+        wake.wait(lock, [this] { return stopping.load() || !queue.empty() || index_dirty; });
         if (stopping.load()) {
             return;
+        }
+        if (index_dirty) {
+            index_dirty = false;
+            store.save();
+            continue;
         }
         const Job job = std::move(queue.front());
         queue.pop_front();
@@ -728,7 +736,13 @@ std::string playable_path(int64_t audio_id) {
     if (!path.empty()) {
         if (StoredAlbum *album = m.store.album(m.store.item(audio_id)->album)) {
             album->last_played = static_cast<int64_t>(std::time(nullptr));
-            m.store.save();
+            // Written by a download thread: a play start does not wait on the disk.
+            if (m.workers.empty()) {
+                m.store.save();
+            } else {
+                m.index_dirty = true;
+                m.wake.notify_all();
+            }
         }
     }
     return path;

@@ -39,7 +39,8 @@ int64_t store_bytes();
 dao_audio_set *album_page(int64_t album_id);
 
 // The file a downloaded audio plays from ("" when it is not whole in the store);
-// notes the album's last play.
+// notes the album's last play, which a download thread writes into the index (the
+// caller does not wait on the disk).
 std::string playable_path(int64_t audio_id);
 // The same file, for a look ahead: its last play is not noted.
 std::string stored_path(int64_t audio_id);

@@ -1,7 +1,7 @@
 // Album downloads against the local service: the fault rows (a cut or a stall resumed
 // at the byte, a restart resuming what an earlier run kept, the quota, a full disk, a
-// cancel, a crash's leftovers) and one run from a killed download to playback with
-// the service gone.
+// cancel, a crash's leftovers, a part of a file that changed since) and one run from a
+// killed download to playback with the service gone.
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
@@ -12,8 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "player/sdk_playback_fixture.h"
 #include "rv_download.h"
@@ -30,6 +34,7 @@ namespace fs = std::filesystem;
 constexpr int64_t kGlass = 1100002;    // five audios, 3 s and 2 s
 constexpr int64_t kSonatas = 1100004;  // three audios: 5, 4 and 3 s
 constexpr int64_t kGlassFirst = 3000000201;
+constexpr int64_t kGlassThird = 3000000203;  // 3 s, as the first
 constexpr int kRate = 44100;
 
 // What one album's download told.
@@ -72,7 +77,12 @@ struct Told {
 class Downloads : public rv::test::SdkPlaybackTest {
   public:  // the table's rows act on the test
     using SdkPlaybackTest::service_;
+    std::map<int64_t, std::string> revised;  // audio -> the bytes the service now serves
     std::string store() const { return dir_.path() + "/downloads"; }
+    std::string stored_file(int64_t audio) const {
+        std::ifstream in(store() + "/" + std::to_string(audio) + ".aac", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
 
     // Downloads the album to its end; its result.
     int download(int64_t album, const std::function<void()> &meanwhile = {}) {
@@ -126,16 +136,25 @@ class Downloads : public rv::test::SdkPlaybackTest {
         EXPECT_EQ(rv_getDownloadBytes(), bytes) << row;
     }
 
-    // The ranges asked for the audio's media file, in order.
-    std::vector<std::string> ranges_of(int64_t audio) const {
-        std::vector<std::string> ranges;
-        const std::string path = "/media/audio/" + std::to_string(audio) + "/aac_64.aac";
+    // The requests for the audio's media file, in order.
+    std::vector<rvmock::Received> requests_of(int64_t audio) const {
+        std::vector<rvmock::Received> asked;
         for (const rvmock::Received &r : service_.media_requests()) {
-            if (r.path == path) {
-                ranges.push_back(r.range);
+            if (r.path == media_path(audio)) {
+                asked.push_back(r);
             }
         }
+        return asked;
+    }
+    std::vector<std::string> ranges_of(int64_t audio) const {
+        std::vector<std::string> ranges;
+        for (const rvmock::Received &r : requests_of(audio)) {
+            ranges.push_back(r.range);
+        }
         return ranges;
+    }
+    static std::string media_path(int64_t audio) {
+        return "/media/audio/" + std::to_string(audio) + "/aac_64.aac";
     }
 };
 
@@ -219,6 +238,48 @@ TEST_F(Downloads, FaultRowsEndWithTheirCodeAndLeaveTheStoreSound) {
              // Only the torn audio is fetched again, whole.
              EXPECT_EQ(t.ranges_of(kGlassFirst), std::vector<std::string>{""});
              EXPECT_EQ(t.ranges_of(kGlassFirst + 1).size(), 0u);
+         }},
+        {"a part of a file that changed since is fetched again whole, If-Range honoured or not",
+         [](Downloads &t) {
+             // Both files are cut in every try; the run is stopped with their parts kept.
+             for (const int64_t audio : {kGlassFirst, kGlassThird}) {
+                 t.service_.set_fault(media_path(audio),
+                                      {.kind = rvmock::Fault::Kind::Cut, .bytes = 3000});
+             }
+             Told cut;
+             const rv_download_events events = cut.events();
+             ASSERT_EQ(rv_downloadAlbum(kGlass, &events), RVE_OK);
+             for (int i = 0; i < 600 && (t.ranges_of(kGlassFirst).size() < 2 ||
+                                         t.ranges_of(kGlassThird).size() < 2);
+                  ++i) {
+                 std::this_thread::sleep_for(50ms);
+             }
+             t.restart();
+             EXPECT_EQ(cut.wait(), RVE_NOT_READY);
+             t.service_.clear_faults();
+             for (const int64_t audio : {kGlassFirst, kGlassThird}) {
+                 t.revised[audio] = t.service_.revise_media(media_path(audio));
+                 ASSERT_FALSE(t.revised[audio].empty());
+             }
+             t.service_.set_fault(media_path(kGlassThird),
+                                  {.kind = rvmock::Fault::Kind::NoIfRange});
+             t.service_.clear_requests();
+         },
+         RVE_OK, 5,
+         [](Downloads &t) {
+             for (const auto &[audio, bytes] : t.revised) {
+                 EXPECT_TRUE(t.stored_file(audio) == bytes) << audio << " is not the new version";
+                 const auto asked = t.requests_of(audio);
+                 ASSERT_FALSE(asked.empty());
+                 EXPECT_EQ(asked.front().range.rfind("bytes=", 0), 0u) << audio;
+                 EXPECT_NE(asked.front().if_range, "") << audio;
+             }
+             // Honoured, the resume is answered whole; ignored, its range of the new
+             // version is refused and the file asked for whole.
+             EXPECT_EQ(t.ranges_of(kGlassFirst).size(), 1u);
+             const auto third = t.ranges_of(kGlassThird);
+             ASSERT_EQ(third.size(), 2u);
+             EXPECT_EQ(third.back(), "");
          }},
     };
     for (const Row &row : rows) {

@@ -10,6 +10,7 @@
 #include "fixtures.h"
 #include "mock_service.h"
 #include "reports.h"
+#include "revisions.h"
 #include "stop_signal.h"
 #include "user_state.h"
 
@@ -25,6 +26,7 @@ struct Context {
     RequestLog requests;
     RequestLog media;
     AnswerLog answers;
+    Revisions revisions;
     AuthState auth;
     UserState users;
     StopSignal stop;

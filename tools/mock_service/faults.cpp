@@ -6,7 +6,7 @@ namespace rvmock {
 
 namespace {
 
-constexpr std::array<std::pair<Fault::Kind, const char *>, 10> kKindNames{{
+constexpr std::array<std::pair<Fault::Kind, const char *>, 11> kKindNames{{
     {Fault::Kind::None, "none"},
     {Fault::Kind::Malformed, "malformed"},
     {Fault::Kind::Error, "errcode"},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<Fault::Kind, const char *>, 10> kKindNames{{
     {Fault::Kind::Strip, "strip"},
     {Fault::Kind::Status, "status"},
     {Fault::Kind::Stall, "stall"},
+    {Fault::Kind::NoIfRange, "no_if_range"},
 }};
 
 bool matches(const std::string &pattern, const std::string &path) {

@@ -105,8 +105,7 @@ void send_media(httplib::Response &res, const MediaStore::Bytes &bytes, rvtone::
         res.set_content("encoding failed\n", "text/plain");
         return;
     }
-    res.set_header("Accept-Ranges", "bytes");
-    send_bytes(res, bytes, rvtone::mime_type(codec), cut_after);
+    send_file(res, bytes, rvtone::mime_type(codec), cut_after);
 }
 
 int64_t match_int(const httplib::Request &req, size_t index) {

@@ -49,6 +49,8 @@ struct Fault {
         Status,     // HTTP `status` with the error envelope, and Retry-After when set
         Stall,      // raw paths: send `bytes` bytes of the body, then nothing until the
                     // client leaves or the service stops
+        NoIfRange,  // raw paths: a Range is answered whatever If-Range says, as by a
+                    // host that does not know If-Range
     };
     Kind kind = Kind::None;
     int delay_ms = 0;
@@ -78,8 +80,9 @@ struct Received {
     std::string scheme;  // "http" or "https"
     std::string method;  // "GET", "POST", "HEAD"
     std::string path;
-    std::string query;  // raw text after the first "?", undecoded
-    std::string range;  // media requests: the Range header as sent ("" without one)
+    std::string query;     // raw text after the first "?", undecoded
+    std::string range;     // media requests: the Range header as sent ("" without one)
+    std::string if_range;  // media requests: the If-Range header as sent ("" without one)
 };
 
 class Service {
@@ -109,6 +112,12 @@ class Service {
     // setting a fault on the path (it would take one use). True when the
     // service sent bytes for it.
     bool prepare_media(const std::string &path);
+
+    // From now on the file at `path` is another version of itself, as when the
+    // service's content changes: the same length, every byte changed (so it no
+    // longer plays), and so another ETag. Call it with no fault on the path.
+    // Returns the new bytes; "" (nothing changed) when the path served no file.
+    std::string revise_media(const std::string &path);
 
     void set_fault(const std::string &path, const Fault &fault);  // same as POST /__mock/faults
     void clear_faults();                                          // same as DELETE /__mock/faults

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "context.h"
 #include "signature.h"
@@ -166,6 +169,15 @@ void send_bytes(httplib::Response &res, std::shared_ptr<const std::string> body,
         });
 }
 
+void send_file(httplib::Response &res, std::shared_ptr<const std::string> body,
+               const std::string &content_type, size_t cut_after) {
+    char etag[24];
+    snprintf(etag, sizeof etag, "\"%016zx\"", std::hash<std::string_view>{}(*body));
+    res.set_header("Accept-Ranges", "bytes");
+    res.set_header("ETag", etag);
+    send_bytes(res, std::move(body), content_type, cut_after);
+}
+
 void send_json(httplib::Response &res, const cJSON *body, size_t cut_after) {
     send_bytes(res, std::make_shared<const std::string>(json_print(body)), "application/json",
                cut_after);
@@ -263,6 +275,7 @@ bool Router::fault_answered(const std::optional<Fault> &fault, const httplib::Re
         case Fault::Kind::Retype:
         case Fault::Kind::Strip:
         case Fault::Kind::Stall:
+        case Fault::Kind::NoIfRange:
             return false;
     }
     return false;
@@ -286,6 +299,17 @@ void stall_after(httplib::Response &res, size_t bytes, StopSignal &stop) {
         *sent += length;
         return inner(offset, length, sink);
     };
+}
+
+// httplib answers the Range once the handler has returned; an If-Range that does not
+// name the answer's ETag asks for the whole file instead (RFC 9110, 13.1.5).
+void honour_if_range(const httplib::Request &req, const httplib::Response &res) {
+    if (req.ranges.empty() || !req.has_header("If-Range") ||
+        req.get_header_value("If-Range") == res.get_header_value("ETag")) {
+        return;
+    }
+    // The listener's own request, not a constant: the ranges it will apply are cleared.
+    const_cast<httplib::Request &>(req).ranges.clear();
 }
 
 Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Request &req,
@@ -338,7 +362,7 @@ Json Router::answer_api(const ApiRoute &route, bool https, const httplib::Reques
 
 void Router::serve_api(const ApiRoute &route, bool https, const httplib::Request &req,
                        httplib::Response &res) const {
-    context_.requests.add({https ? "https" : "http", req.method, req.path, raw_query(req), {}});
+    context_.requests.add({https ? "https" : "http", req.method, req.path, raw_query(req), {}, {}});
     std::optional<Fault> fault = context_.faults.take(req.path);
     if (fault_answered(fault, req, res)) {
         return;
@@ -374,14 +398,22 @@ void Router::install(httplib::Server &server, bool https) const {
         register_route(server, route.method, route.pattern,
                        [this, &route, https](const httplib::Request &req, httplib::Response &res) {
                            context_.media.add({https ? "https" : "http", req.method, req.path,
-                                               raw_query(req), req.get_header_value("Range")});
+                                               raw_query(req), req.get_header_value("Range"),
+                                               req.get_header_value("If-Range")});
                            std::optional<Fault> fault = context_.faults.take(req.path);
                            if (fault_answered(fault, req, res)) {
                                return;
                            }
-                           route.handler(
-                               req, res,
-                               fault && fault->kind == Fault::Kind::Cut ? fault->bytes : SIZE_MAX);
+                           const size_t cut =
+                               fault && fault->kind == Fault::Kind::Cut ? fault->bytes : SIZE_MAX;
+                           if (const auto revised = context_.revisions.find(req.path)) {
+                               send_file(res, revised->bytes, revised->content_type, cut);
+                           } else {
+                               route.handler(req, res, cut);
+                           }
+                           if (!fault || fault->kind != Fault::Kind::NoIfRange) {
+                               honour_if_range(req, res);
+                           }
                            if (fault && fault->kind == Fault::Kind::Stall) {
                                stall_after(res, fault->bytes, context_.stop);
                            }

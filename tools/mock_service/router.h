@@ -117,6 +117,11 @@ std::string raw_query(const httplib::Request &req);
 // closes the connection after `cut_after` body bytes.
 void send_bytes(httplib::Response &res, std::shared_ptr<const std::string> body,
                 const std::string &content_type, size_t cut_after);
+// Sends a file as send_bytes does, with Accept-Ranges and a strong ETag made from its
+// bytes; an If-Range that does not name that ETag gets the whole file (the router
+// applies it once the handler returned).
+void send_file(httplib::Response &res, std::shared_ptr<const std::string> body,
+               const std::string &content_type, size_t cut_after);
 void send_json(httplib::Response &res, const cJSON *body, size_t cut_after);
 // A 1x1 GIF: the answer to reports (never read by clients) and to pictures.
 std::shared_ptr<const std::string> pixel_gif();

@@ -212,6 +212,22 @@ bool Service::prepare_media(const std::string &path) {
     return sent;
 }
 
+std::string Service::revise_media(const std::string &path) {
+    httplib::Client client(url_host(state_->context.config.host), state_->http.port);
+    client.set_read_timeout(std::chrono::minutes(2));  // an encode under a loaded emulator
+    const httplib::Result res = client.Get(path);
+    if (!res || res->status != 200 || res->body.empty()) {
+        return {};
+    }
+    std::string bytes = res->body;
+    for (char &c : bytes) {
+        c = static_cast<char>(static_cast<unsigned char>(c) + 1);
+    }
+    state_->context.revisions.set(
+        path, {std::make_shared<const std::string>(bytes), res->get_header_value("Content-Type")});
+    return bytes;
+}
+
 void Service::set_fault(const std::string &path, const Fault &fault) {
     state_->context.faults.set(path, fault);
 }
