@@ -377,21 +377,24 @@ TEST_F(CppPlayer, HandlesDroppedFromListenersOnTwoThreadsNeitherWaitNorOutliveRe
     first = player.listen(std::move(a));
     second = player.listen(std::move(b));
     std::promise<void> done_a, done_b;
-    std::thread([&] {
-        std::lock_guard lock(sequence);
-        setUserPlayerStateListener_OnPlayEnd();
-        done_a.set_value();
-    }).detach();
-    std::thread([&] {
-        std::lock_guard lock(sequence);
-        setUserPlayerStateListener_OnPaused();
-        done_b.set_value();
-    }).detach();
+    const auto tell = [&](void (*slot)(), std::promise<void> &done) {
+        return std::thread([&sequence, slot, &done] {
+            {
+                std::lock_guard lock(sequence);
+                slot();
+            }
+            done.set_value();
+        });
+    };
+    std::thread told_a = tell(setUserPlayerStateListener_OnPlayEnd, done_a);
+    std::thread told_b = tell(setUserPlayerStateListener_OnPaused, done_b);
     if (done_a.get_future().wait_for(10s) != std::future_status::ready ||
         done_b.get_future().wait_for(10s) != std::future_status::ready) {
         std::fprintf(stderr, "two listeners dropping each other deadlocked\n");
         std::_Exit(1);  // the two threads never return
     }
+    told_a.join();
+    told_b.join();
 
     // A handle dropped while an event thread is inside another listener: its
     // callables are gone when reset() returns, destroyed on the caller's thread.
