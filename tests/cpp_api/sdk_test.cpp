@@ -553,18 +553,20 @@ TEST_F(CppSdkStart, ACStartUpRacingAnSdkWithADispatcherNeverUsesAFreedOne) {
                 std::this_thread::yield();
             }
         });
-        bool cpp_started = false;
         go = true;
+        // Kept until the C start-up has answered: one that began after its release may win.
+        std::optional<rv::Sdk> sdk;
         try {
-            rv::Sdk sdk(config);
-            cpp_started = true;
+            sdk.emplace(config);
         } catch (const rv::Error &e) {
             EXPECT_EQ(e.code(), RVE_ALREADY_STARTED) << e.what();
             cpp_lost += std::string(e.what()).find("rv_setCallbackDispatcher") == std::string::npos;
         }
+        const bool cpp_started = sdk.has_value();
         cpp_done = true;
         c_side.join();
         EXPECT_FALSE(cpp_started && c_code == RVE_OK);
+        sdk.reset();
         meet = cpp_started ? meet * 3 / 4 : meet * 4 / 3 + 1;
         rv_releaseSdk();
         loop.turn();
